@@ -1,0 +1,51 @@
+# Set-up and everyday commands; see README.md.
+BUILD   ?= build
+JOBS    ?= $(shell nproc)
+CMAKE_FLAGS ?=
+CAMERA  ?=
+
+.PHONY: all deps build run test bench asan tsan format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh build
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	cd $(BUILD) && ./shell/pandry $(if $(CAMERA),--camera $(CAMERA))
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+bench:
+	@scripts/install-deps.sh bench
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPANDRY_BENCH=ON
+	cmake --build build-bench -j $(JOBS)
+	bench/run-all.sh build-bench
+
+asan: deps
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPANDRY_SANITIZE=address,undefined
+	cmake --build build-asan -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp \
+	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+# Debian's Qt is not instrumented for ThreadSanitizer, so this build leaves the GUI out
+# and runs every test of the Qt-free code (the worker and its protocol included).
+tsan: deps
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPANDRY_SANITIZE=thread -DPANDRY_GUI=OFF
+	cmake --build build-tsan -j $(JOBS)
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-bench build-asan build-tsan

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// Our stand-in for the platform's device-file calls. A device name of the form
+// "\\.\LPTSIMPLE<N>" resolves, through the installed DeviceResolver, to a device object.
+
+class IDevice {
+public:
+    virtual ~IDevice() = default;
+    // One read of up to `size` bytes. Returns false when the device failed (or timed out);
+    // otherwise *delivered holds the byte count the device reports, which a driver may
+    // use as a signal and which may therefore differ from what was asked for.
+    virtual bool Read(void* buffer, std::size_t size, std::size_t* delivered) = 0;
+};
+
+// Maps a device number (1..5) to a device; null when no such device can be opened.
+class IDeviceResolver {
+public:
+    virtual ~IDeviceResolver() = default;
+    virtual std::unique_ptr<IDevice> OpenDevice(int index) = 0;
+};
+
+using DeviceHandle = IDevice*;
+// The value a failed open leaves in a handle (distinct from null, "never opened").
+inline DeviceHandle const kInvalidDeviceHandle = reinterpret_cast<DeviceHandle>(~std::uintptr_t{0});
+
+// Installs the resolver used by later opens and returns the previous one. Without one,
+// devices resolve to the character device /dev/lptsimple<N>.
+std::shared_ptr<IDeviceResolver> SetDeviceResolver(std::shared_ptr<IDeviceResolver> resolver);
+std::shared_ptr<IDeviceResolver> CurrentDeviceResolver();
+
+// CreateFile stand-in: opens an existing device by name; kInvalidDeviceHandle on failure.
+DeviceHandle CreateDevice(const char* path);
+// ReadFile stand-in: one read; *bytesRead is preset to 0 and then set to the reported count.
+bool ReadDevice(DeviceHandle handle, void* buffer, std::uint32_t bytesToRead,
+                std::uint32_t* bytesRead);
+// Reads exactly bytesToRead bytes, completing short reads; false when the device fails,
+// ends or stalls before the whole block arrived.
+bool ReadDeviceFully(DeviceHandle handle, void* buffer, std::uint32_t bytesToRead);
+// CloseHandle stand-in.
+bool CloseDevice(DeviceHandle handle);

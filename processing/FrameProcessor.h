@@ -1,0 +1,97 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "processing/GainTable.h"
+#include "processing/LogPolarFrame.h"
+
+class CPortCamera;
+
+// Histogram counts handed to Histogram(): one row of 256 counts per channel.
+using HistogramCounts = std::int32_t[3][256];
+
+// The one interface through which the viewer and the acquisition thread drive frame
+// processing. The virtual operations keep their documented order; the base gives
+// do-nothing defaults and holds the state and steps both sensor variants share.
+//
+// Threads: the acquisition thread calls Calibrate, Acquire, Remap, the conversions and
+// Histogram; the user-interface thread calls Configure, SaveBitmap and the destructor.
+// Only a Configure that keeps the size may overlap acquisition; it touches nothing but
+// the atomics below and publishes a gain table built aside.
+class CFrameProcessor {
+public:
+    CFrameProcessor();
+    CFrameProcessor(const CFrameProcessor&) = delete;
+    CFrameProcessor& operator=(const CFrameProcessor&) = delete;
+
+    virtual void RawToRgb(std::uint8_t* pRgb);       // 152 x 252 x 3 bytes
+    virtual void RemappedToRgb(std::uint8_t* pRgb);  // width x height x 3 bytes
+    virtual void Histogram(HistogramCounts& counts);
+    virtual int Acquire();
+    virtual void Configure(int median, int offset, int aux1, int aux2, int gain, int width,
+                           int height);
+    virtual void Remap();
+    virtual int SaveBitmap(int columns, int rows, const char* path);
+    virtual ~CFrameProcessor();
+
+    bool SetCamera(CPortCamera* pCamera);
+    int Calibrate();
+
+    // Where the calibration image is loaded from and stored; "calimage.data" by default.
+    void SetCalibrationPath(std::string path);
+    const std::string& CalibrationPath() const { return m_strCalibrationPath; }
+
+    bool IsConfigured() const { return m_bConfigured; }
+    int Width() const { return m_nWidth; }
+    int Height() const { return m_nHeight; }
+    std::uint32_t PixelCount() const { return m_nPixelCount; }
+    int Offset() const { return m_nOffset.load(std::memory_order_relaxed); }
+    int Median() const { return m_nMedian.load(std::memory_order_relaxed); }
+    float Gain() const { return m_fGain.load(std::memory_order_relaxed); }
+    const std::uint8_t* RawFrame() const { return m_pRawFrame.get(); }
+    const std::int32_t* CalibrationImage() const { return m_pCalibration.get(); }
+    // The table in force; never changes while a frame is being corrected with it.
+    std::shared_ptr<const GainTable> CurrentGainTable() const { return m_pGainTable.load(); }
+
+    static void Correct(const GainTable& table, std::uint8_t* pDestination,
+                        const std::uint8_t* pRaw, const std::int32_t* pCalibration, int offset);
+    static void BuildGainTable(GainTable& table, double gain);
+    static void FillFovea(std::uint8_t* pFrame);
+    // Gathers the output picture through the remap table; a pixel count other than the
+    // two square sizes is refused (nothing is written).
+    void RemapGrey(const std::uint8_t* pSource, std::uint8_t* pDestination) const;
+    void RemapRgb(const std::uint8_t* pColorFrame, std::uint8_t* pDestination) const;
+    // 1 when the whole file was written and closed, 0 otherwise (no partial file is kept).
+    static int WriteBmp(const std::uint8_t* pPixels, int width, int height, const char* path);
+
+protected:
+    // The part of Configure both variants share: stores the scalar values, decides
+    // whether the buffers must be (re)allocated, publishes a new gain table.
+    void StoreSettings(int offset, int gain);
+    bool NeedsAllocation(int width, int height) const;
+    // Allocates the raw frame and the calibration image (zeroed) for a new size;
+    // false when the heap is exhausted (the processor then stays unconfigured).
+    bool AllocateBaseBuffers(int width, int height);
+    void ReleaseBaseBuffers();
+    void LoadCalibration();
+    void PublishGainTable();
+    void MarkConfigured(bool configured) { m_bConfigured = configured; }
+
+    CPortCamera* m_pCamera = nullptr;
+    std::atomic<int> m_nMedian{0};
+    std::atomic<int> m_nOffset{0};
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    std::uint32_t m_nPixelCount = 0;
+    std::atomic<float> m_fGain{0.0f};
+    bool m_bConfigured = false;
+    std::unique_ptr<std::uint8_t[]> m_pRawFrame;
+    std::unique_ptr<std::int32_t[]> m_pCalibration;
+
+private:
+    std::atomic<std::shared_ptr<const GainTable>> m_pGainTable;
+    std::string m_strCalibrationPath = "calimage.data";
+};
