@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "processing/FrameProcessor.h"
+
+// The frame processor for the colour-mosaic sensor: each corrected frame is stretched and
+// reconstructed into a ColorFrame (blue, green, red at every sample), remapped three bytes
+// per pixel, and handed out for display and files without any YCbCr conversion.
+class CColorProcessor : public CFrameProcessor {
+public:
+    CColorProcessor();
+    ~CColorProcessor() override;
+
+    void RawToRgb(std::uint8_t* pRgb) override;       // 252 rows of 456 bytes, sector 251 first
+    void RemappedToRgb(std::uint8_t* pRgb) override;  // height rows, bottom row first
+    void Histogram(HistogramCounts& counts) override;
+    int Acquire() override;
+    void Configure(int median, int offset, int aux1, int aux2, int gain, int width,
+                   int height) override;
+    void Remap() override;
+    int SaveBitmap(int columns, int rows, const char* path) override;
+
+    // Stretches the processed frame in place and fills all 114912 bytes of the ColorFrame.
+    static void ReconstructColor(std::uint8_t* pFrame, std::uint8_t* pColorFrame);
+    void BuildChannelMap();
+
+    // Read-only views of the blocks; null while the processor is unconfigured.
+    const std::uint8_t* ProcessedFrame() const { return m_pProcessedFrame.get(); }
+    const std::uint8_t* ColorFrame() const { return m_pColorFrame.get(); }
+    const std::uint8_t* RemappedImage() const { return m_pRemapped.get(); }
+    const std::int32_t* ChannelMap() const { return m_pChannelMap.get(); }
+
+private:
+    bool AllocateBlocks(int width, int height);
+    void ReleaseBlocks();
+
+    std::unique_ptr<std::uint8_t[]> m_pProcessedFrame;
+    std::unique_ptr<std::uint8_t[]> m_pColorFrame;
+    std::unique_ptr<std::uint8_t[]> m_pRemapped;
+    std::unique_ptr<std::int32_t[]> m_pChannelMap;
+};
