@@ -10,18 +10,22 @@ void CColorProcessor::RemappedToRgb(std::uint8_t*) {}
 
 void CColorProcessor::Histogram(HistogramCounts&) {}
 
-int CColorProcessor::Acquire() { return 0; }
+int CColorProcessor::Acquire() {
+    return 0;
+}
 
 void CColorProcessor::Configure(int, int, int, int, int, int, int) {}
 
 void CColorProcessor::Remap() {}
 
-int CColorProcessor::SaveBitmap(int, int, const char*) { return 0; }
-
-void CColorProcessor::ReconstructColor(std::uint8_t*, std::uint8_t*) {}
+int CColorProcessor::SaveBitmap(int, int, const char*) {
+    return 0;
+}
 
 void CColorProcessor::BuildChannelMap() {}
 
-bool CColorProcessor::AllocateBlocks(int, int) { return false; }
+bool CColorProcessor::AllocateBlocks(int, int) {
+    return false;
+}
 
 void CColorProcessor::ReleaseBlocks() {}

@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "processing/ColorProcessor.h"
+#include "processing/ReconstructColor.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kBlueLevel = 10;
+constexpr int kGreenLevel = 20;
+constexpr int kRedLevel = 30;
+
+// Colour byte of the sample at (s, r) by the mosaic: green, blue, red along even and fovea
+// rings, moved on by one sector on odd rings.
+int MosaicByte(int s, int r) {
+    constexpr int kEvenOrder[3] = {kGreenByte, kBlueByte, kRedByte};
+    const bool odd = r >= kFoveaRings && r % 2 == 1;
+    return kEvenOrder[((odd ? s - 1 : s) + kSectors) % 3];
+}
+
+struct Frames {
+    Bytes frame = Bytes(kFrameBytes, 0);
+    Bytes color = Bytes(kColorFrameBytes, 0);
+
+    std::uint8_t& At(int s, int r) { return frame[FrameIndex((s + kSectors) % kSectors, r)]; }
+    const std::uint8_t* Pixel(int s, int r) const { return &color[FrameIndex(s, r) * 3]; }
+    void Reconstruct() { CColorProcessor::ReconstructColor(frame.data(), color.data()); }
+};
+
+// A frame whose periphery already spans 0..255, so the stretch leaves every sample alone.
+Frames FullRangeFrame() {
+    Frames f;
+    f.At(150, 120) = 255;
+    return f;
+}
+
+Bytes RandomFrame(unsigned seed) {
+    std::mt19937 random(seed);
+    Bytes frame(kFrameBytes);
+    for (auto& sample : frame) {
+        sample = std::uint8_t(random());
+    }
+    return frame;
+}
+
+}  // namespace
+
+// Catches a wrong mosaic phase, a swapped own/ring/third slot, a bad stretch or a fovea
+// cell filled from the wrong sectors.
+TEST(ColorReconstruct, UniformMosaicGivesStretchedLevelsAndThirdOneLower) {
+    Frames f;
+    const int levels[3] = {kBlueLevel, kGreenLevel, kRedLevel};
+    for (int s = 0; s < kSectors; ++s) {
+        for (int r = 0; r < kRings; ++r) {
+            f.At(s, r) = std::uint8_t(levels[MosaicByte(s, r)]);
+        }
+    }
+    f.Reconstruct();
+
+    const int stretched[3] = {0, 127, 255};
+    const int thirdLevel[3] = {0, 126, 254};
+    constexpr int kThirdByteByPhase[3] = {kBlueByte, kRedByte, kGreenByte};
+    for (int s = 0; s < kSectors; ++s) {
+        for (int r = 0; r < kRings; ++r) {
+            // Sector 0 of ring 42 is re-estimated from fovea samples of other colours.
+            if (s != 0 || r != kFoveaRings) {
+                ASSERT_EQ(f.At(s, r), stretched[MosaicByte(s, r)]) << s << "," << r;
+            }
+            if (r == kFoveaRings || r == kFoveaRings + 1) {
+                continue;  // ring 42 takes in ring 41, ring 43 the re-estimated (0, 42)
+            }
+            for (int b = 0; b < 3; ++b) {
+                const bool fovea = r < kFoveaRings;
+                const int expected =
+                    !fovea && b == kThirdByteByPhase[s % 3] ? thirdLevel[b] : stretched[b];
+                ASSERT_EQ(f.Pixel(s, r)[b], expected) << s << "," << r << " byte " << b;
+            }
+        }
+    }
+}
+
+struct EstimateCase {
+    int sector;
+    int ring;
+    int ringByte;
+    int thirdByte;
+    bool listedOrder;  // third colour sums 0.242, 0.343, 0.171 in that order
+};
+
+class ColorRingEstimate : public ::testing::TestWithParam<EstimateCase> {};
+class ColorThirdEstimate : public ::testing::TestWithParam<EstimateCase> {};
+
+// Catches a ring-colour estimate computed in anything but plain double arithmetic (the
+// exact weighted sum lies below 143) and a neighbour taken from the wrong side or sector.
+TEST_P(ColorRingEstimate, RingColourOf380And240IsExactly143) {
+    const EstimateCase c = GetParam();
+    Frames f = FullRangeFrame();
+    const bool odd = c.ring % 2 == 1;
+    f.At(c.sector, c.ring - 1) = 127;
+    f.At(c.sector, c.ring + 1) = 127;
+    f.At(c.sector + (odd ? 1 : -1), c.ring) = 126;
+    f.At(c.sector + (odd ? -2 : 2), c.ring) = 240;
+    f.Reconstruct();
+    EXPECT_EQ(f.Pixel(c.sector, c.ring)[c.ringByte], 143);
+}
+
+// Catches the third-colour products added in the wrong order: these samples give 27 in
+// the listed order and 28 with the 0.171 product first.
+TEST_P(ColorThirdEstimate, ThirdColourAddsProductsInTheStatedOrder) {
+    const EstimateCase c = GetParam();
+    Frames f = FullRangeFrame();
+    const int toward = c.ring % 2 == 1 ? 1 : -1;  // the side the pair and diagonal lie on
+    f.At(c.sector + toward, c.ring - 1) = 47;
+    f.At(c.sector + 2 * toward, c.ring) = 0;
+    f.At(c.sector - toward, c.ring) = 39;
+    f.At(c.sector + toward, c.ring + 1) = 19;
+    f.Reconstruct();
+    EXPECT_EQ(f.Pixel(c.sector, c.ring)[c.thirdByte], c.listedOrder ? 27 : 28);
+}
+
+const EstimateCase kEveryPhaseAndParity[] = {
+    {60, 80, kRedByte, kBlueByte, false},  {61, 80, kGreenByte, kRedByte, false},
+    {62, 80, kBlueByte, kGreenByte, true}, {60, 81, kGreenByte, kBlueByte, false},
+    {61, 81, kBlueByte, kRedByte, false},  {62, 81, kRedByte, kGreenByte, false},
+};
+// Pixels whose far ring-colour sample lies across the wrap from sector 251 to sector 1.
+const EstimateCase kAcrossTheWrap[] = {
+    {251, 100, kBlueByte, kGreenByte, true},
+    {1, 101, kBlueByte, kRedByte, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(EveryPhaseAndParity, ColorRingEstimate,
+                         ::testing::ValuesIn(kEveryPhaseAndParity));
+INSTANTIATE_TEST_SUITE_P(AcrossTheWrap, ColorRingEstimate, ::testing::ValuesIn(kAcrossTheWrap));
+INSTANTIATE_TEST_SUITE_P(EveryPhaseAndParity, ColorThirdEstimate,
+                         ::testing::ValuesIn(kEveryPhaseAndParity));
+
+// Catches a stretch that clips or rescales when the periphery already spans 0..255.
+TEST(ColorReconstruct, FullRangePeripheryLeavesSamplesUnstretched) {
+    Frames f;
+    f.frame = RandomFrame(7);
+    f.At(90, 50) = 0;
+    f.At(91, 60) = 255;
+    const Bytes before = f.frame;
+    f.Reconstruct();
+    for (int s = 1; s < kSectors; ++s) {
+        for (int r = 0; r < kRings; ++r) {
+            ASSERT_EQ(f.At(s, r), before[FrameIndex(s, r)]) << s << "," << r;
+        }
+    }
+    for (int r = 0; r < kFoveaRings; ++r) {
+        ASSERT_EQ(f.At(0, r), before[FrameIndex(0, r)]);
+    }
+}
+
+struct StretchCase {
+    int peripheryLow;
+    int peripheryHigh;
+    int foveaSample;
+    int expected;
+};
+
+class ColorStretch : public ::testing::TestWithParam<StretchCase> {};
+
+// Catches a stretch whose range takes in the fovea, rounds instead of flooring, fails to
+// clamp fovea samples outside the range, or divides by zero on a flat periphery.
+TEST_P(ColorStretch, FoveaSampleIsScaledByThePeripheryRange) {
+    const StretchCase c = GetParam();
+    Frames f;
+    std::fill(f.frame.begin(), f.frame.end(), std::uint8_t(c.peripheryLow));
+    f.At(120, 90) = std::uint8_t(c.peripheryHigh);
+    f.At(30, 20) = std::uint8_t(c.foveaSample);
+    f.Reconstruct();
+    EXPECT_EQ(f.At(30, 20), c.expected);
+    EXPECT_EQ(f.At(31, 20), 0);
+    EXPECT_EQ(f.At(120, 90), c.peripheryLow == c.peripheryHigh ? 0 : 255);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranges, ColorStretch,
+                         ::testing::Values(StretchCase{50, 150, 100, 127},
+                                           StretchCase{50, 150, 20, 0},
+                                           StretchCase{50, 150, 151, 255},
+                                           StretchCase{50, 150, 149, 252},
+                                           StretchCase{77, 77, 77, 0}, StretchCase{77, 77, 10, 0},
+                                           StretchCase{77, 77, 78, 255}));
+
+// Catches a flat periphery producing anything but black once reconstructed.
+TEST(ColorReconstruct, FlatPeripheryReconstructsBlack) {
+    Frames f;
+    std::fill(f.frame.begin(), f.frame.end(), std::uint8_t(77));
+    f.Reconstruct();
+    for (int s = 0; s < kSectors; ++s) {
+        for (int r = 0; r < kRings; ++r) {
+            for (int b = 0; b < 3; ++b) {
+                ASSERT_EQ(f.Pixel(s, r)[b], 0) << s << "," << r;
+            }
+        }
+    }
+}
+
+// Catches sector 0 re-estimated from the wrong sectors or rings, or a rounding loss that
+// turns four equal samples into v - 1 (ring 151 included, with its mirrored outer ring).
+TEST(ColorReconstruct, SectorZeroFromFourEqualSamplesIsExact) {
+    for (int v = 0; v < 256; ++v) {
+        Frames f;
+        std::fill(f.frame.begin(), f.frame.end(), std::uint8_t(v));
+        f.At(150, 100) = 0;
+        f.At(150, 102) = 255;
+        f.Reconstruct();
+        for (int r = kFoveaRings; r < kRings; ++r) {
+            ASSERT_EQ(f.At(0, r), v) << "ring " << r;
+        }
+    }
+}
+
+// Catches a re-estimate of ring 151 that reads past the sector into the next one.
+TEST(ColorReconstruct, SectorZeroOuterRingReadsOnlyRings150) {
+    Frames f = FullRangeFrame();
+    f.At(251, 150) = 100;
+    f.At(2, 150) = 200;
+    f.At(3, 0) = 99;  // the sample stored after (2, 151)
+    f.Reconstruct();
+    EXPECT_EQ(f.At(0, 151), int(0.33 * 200 + 0.17 * 400));
+}
+
+// Catches the two copy steps missing or copying the wrong way, and output bytes left
+// unwritten (two different prefills must give the same result).
+TEST(ColorReconstruct, CopiesCornerPixelsAndWritesEveryByte) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+        Frames first;
+        first.frame = RandomFrame(seed);
+        Frames second = first;
+        std::fill(second.color.begin(), second.color.end(), std::uint8_t(0xFF));
+        first.Reconstruct();
+        second.Reconstruct();
+        ASSERT_EQ(first.color, second.color);
+        for (int b = 0; b < 3; ++b) {
+            EXPECT_EQ(first.Pixel(0, 151)[b], first.Pixel(0, 150)[b]);
+            EXPECT_EQ(first.Pixel(0, 0)[b], first.Pixel(0, 1)[b]);
+        }
+    }
+}
