@@ -7,7 +7,7 @@
 // The link to the camera: opens the device chosen by the port value once, probes it,
 // then delivers whole raw frames. It holds no buffer; callers supply one per read.
 class CPortCamera {
-public:
+  public:
     CPortCamera();
     CPortCamera(const CPortCamera&) = delete;
     CPortCamera& operator=(const CPortCamera&) = delete;
@@ -21,6 +21,6 @@ public:
 
     static int DeviceIndexForPort(int port);
 
-private:
+  private:
     DeviceHandle m_hDevice = nullptr;
 };

@@ -8,7 +8,7 @@
 // "\\.\LPTSIMPLE<N>" resolves, through the installed DeviceResolver, to a device object.
 
 class IDevice {
-public:
+  public:
     virtual ~IDevice() = default;
     // One read of up to `size` bytes. Returns false when the device failed (or timed out);
     // otherwise *delivered holds the byte count the device reports, which a driver may
@@ -18,7 +18,7 @@ public:
 
 // Maps a device number (1..5) to a device; null when no such device can be opened.
 class IDeviceResolver {
-public:
+  public:
     virtual ~IDeviceResolver() = default;
     virtual std::unique_ptr<IDevice> OpenDevice(int index) = 0;
 };

@@ -1,0 +1,51 @@
+#include "camera/PortCamera.h"
+
+#include <cstdio>
+
+#include "processing/LogPolarFrame.h"
+
+namespace {
+
+constexpr int kFirstDevice = 1;
+constexpr int kLastDevice = 5;
+// Counts a driver reports to the probe when no camera answers.
+constexpr std::uint32_t kNoCameraCount = 0;
+constexpr std::uint32_t kNoCameraCountAlt = 5;
+
+}  // namespace
+
+CPortCamera::CPortCamera() = default;
+
+CPortCamera::~CPortCamera() {
+    if (m_hDevice != nullptr && m_hDevice != kInvalidDeviceHandle) {
+        CloseDevice(m_hDevice);
+    }
+}
+
+int CPortCamera::DeviceIndexForPort(int port) {
+    return port >= kFirstDevice && port <= kLastDevice ? port : kFirstDevice;
+}
+
+int CPortCamera::Open(int port) {
+    char path[32];
+    std::snprintf(path, sizeof path, "\\\\.\\LPTSIMPLE%d", DeviceIndexForPort(port));
+    // The first open decides the device for the link's whole life, even when it failed.
+    if (m_hDevice == nullptr) {
+        m_hDevice = CreateDevice(path);
+    }
+    if (m_hDevice == kInvalidDeviceHandle) {
+        return 0;
+    }
+    std::uint16_t probe = 0;
+    std::uint32_t count = 0;
+    bool answered = ReadDevice(m_hDevice, &probe, sizeof probe, &count);
+    if (count == kNoCameraCount || count == kNoCameraCountAlt) {
+        return 0;
+    }
+    return answered ? 1 : 0;
+}
+
+int CPortCamera::ReadFrame(std::uint8_t* pFrame) {
+    // A short delivery is completed or failed, never passed on with stale bytes.
+    return ReadDeviceFully(m_hDevice, pFrame, kFrameBytes) ? 1 : 0;
+}
