@@ -1,31 +1,161 @@
 #include "processing/ColorProcessor.h"
 
+#include <cstring>
+#include <new>
+
+#include "camera/PortCamera.h"
+#include "processing/ChannelMap.h"
+
+namespace {
+
+constexpr std::size_t kRawRowBytes = std::size_t{kRings} * 3;  // one sector, 456 bytes
+
+template <typename T>
+std::unique_ptr<T[]> AllocateZeroed(std::size_t count) {
+    return std::unique_ptr<T[]>(new (std::nothrow) T[count]());
+}
+
+// Copies `rows` rows of `rowBytes` each, the last source row first.
+void CopyRowsReversed(const std::uint8_t* pSource, std::uint8_t* pDestination, int rows,
+                      std::size_t rowBytes) {
+    for (int i = 0; i < rows; ++i) {
+        std::memcpy(pDestination + std::size_t(i) * rowBytes,
+                    pSource + std::size_t(rows - 1 - i) * rowBytes, rowBytes);
+    }
+}
+
+}  // namespace
+
 CColorProcessor::CColorProcessor() = default;
 
-CColorProcessor::~CColorProcessor() = default;
+CColorProcessor::~CColorProcessor() {
+    ReleaseBlocks();
+    ReleaseBaseBuffers();
+}
 
-void CColorProcessor::RawToRgb(std::uint8_t*) {}
+void CColorProcessor::RawToRgb(std::uint8_t* pRgb) {
+    if (!IsConfigured()) {
+        return;
+    }
+    CopyRowsReversed(m_pColorFrame.get(), pRgb, kSectors, kRawRowBytes);
+}
 
-void CColorProcessor::RemappedToRgb(std::uint8_t*) {}
+void CColorProcessor::RemappedToRgb(std::uint8_t* pRgb) {
+    if (!IsConfigured()) {
+        return;
+    }
+    CopyRowsReversed(m_pRemapped.get(), pRgb, m_nHeight, std::size_t(m_nWidth) * 3);
+}
 
-void CColorProcessor::Histogram(HistogramCounts&) {}
+void CColorProcessor::Histogram(HistogramCounts& counts) {
+    if (!IsConfigured()) {
+        return;
+    }
+    const std::uint8_t* pRaw = m_pRawFrame.get();
+    const std::int32_t* pCodes = m_pChannelMap.get();
+    for (std::size_t i = 0; i < kFrameBytes; ++i) {
+        if (pCodes[i] != kUncountedChannel) {
+            ++counts[pCodes[i]][pRaw[i]];
+        }
+    }
+}
 
 int CColorProcessor::Acquire() {
+    if (!IsConfigured() || m_pCamera == nullptr) {
+        return 0;
+    }
+    if (!m_pCamera->ReadFrame(m_pRawFrame.get())) {
+        return 0;
+    }
+    const std::shared_ptr<const GainTable> pTable = CurrentGainTable();
+    Correct(*pTable, m_pProcessedFrame.get(), m_pRawFrame.get(), m_pCalibration.get(), Offset());
+    FillFovea(m_pProcessedFrame.get());
+    ReconstructColor(m_pProcessedFrame.get(), m_pColorFrame.get());
+    return 1;
+}
+
+// median, aux1 and aux2 mean nothing to a colour sensor.
+void CColorProcessor::Configure(int, int offset, int, int, int gain, int width, int height) {
+    StoreSettings(offset, gain);
+    if (NeedsAllocation(width, height)) {
+        if (IsConfigured()) {
+            MarkConfigured(false);
+            ReleaseBlocks();
+            ReleaseBaseBuffers();
+        }
+        if (!AllocateBaseBuffers(width, height) || !AllocateBlocks(width, height)) {
+            // Out of memory: stay unconfigured, so every operation is a safe no-op.
+            ReleaseBlocks();
+            ReleaseBaseBuffers();
+            return;
+        }
+        MarkConfigured(true);
+        LoadCalibration();
+    }
+    PublishGainTable();
+    BuildChannelMap();
+}
+
+void CColorProcessor::Remap() {
+    if (!IsConfigured()) {
+        return;
+    }
+    RemapRgb(m_pColorFrame.get(), m_pRemapped.get());
+}
+
+int CColorProcessor::SaveBitmap(int columns, int rows, const char* path) {
+    if (!IsConfigured() || columns <= 0 || rows <= 0) {
+        return 0;
+    }
+    const long long pixels = static_cast<long long>(columns) * rows;
+    if (pixels == static_cast<long long>(PixelCount())) {
+        auto pPicture = AllocateZeroed<std::uint8_t>(std::size_t(PixelCount()) * 3);
+        if (!pPicture) {
+            return 0;
+        }
+        // Stored bottom row first, so the file stands upright like the display.
+        RemappedToRgb(pPicture.get());
+        return WriteBmp(pPicture.get(), m_nWidth, m_nHeight, path);
+    }
+    if (pixels == static_cast<long long>(kFrameBytes)) {
+        auto pPicture = AllocateZeroed<std::uint8_t>(kColorFrameBytes);
+        if (!pPicture) {
+            return 0;
+        }
+        RawToRgb(pPicture.get());
+        return WriteBmp(pPicture.get(), kRings, kSectors, path);
+    }
     return 0;
 }
 
-void CColorProcessor::Configure(int, int, int, int, int, int, int) {}
-
-void CColorProcessor::Remap() {}
-
-int CColorProcessor::SaveBitmap(int, int, const char*) {
-    return 0;
+// The map never changes once built, so only entries that differ are written: a Configure
+// that keeps the size may run beside Histogram and then writes nothing at all.
+void CColorProcessor::BuildChannelMap() {
+    std::int32_t* pCodes = m_pChannelMap.get();
+    if (pCodes == nullptr) {
+        return;
+    }
+    for (int s = 0; s < kSectors; ++s) {
+        for (int r = 0; r < kRings; ++r) {
+            const std::int32_t code = ChannelCodeOf(s, r);
+            if (pCodes[FrameIndex(s, r)] != code) {
+                pCodes[FrameIndex(s, r)] = code;
+            }
+        }
+    }
 }
 
-void CColorProcessor::BuildChannelMap() {}
-
-bool CColorProcessor::AllocateBlocks(int, int) {
-    return false;
+bool CColorProcessor::AllocateBlocks(int width, int height) {
+    m_pProcessedFrame = AllocateZeroed<std::uint8_t>(kFrameBytes);
+    m_pColorFrame = AllocateZeroed<std::uint8_t>(kColorFrameBytes);
+    m_pRemapped = AllocateZeroed<std::uint8_t>(std::size_t(width) * std::size_t(height) * 3);
+    m_pChannelMap = AllocateZeroed<std::int32_t>(kFrameBytes);
+    return m_pProcessedFrame && m_pColorFrame && m_pRemapped && m_pChannelMap;
 }
 
-void CColorProcessor::ReleaseBlocks() {}
+void CColorProcessor::ReleaseBlocks() {
+    m_pProcessedFrame.reset();
+    m_pColorFrame.reset();
+    m_pRemapped.reset();
+    m_pChannelMap.reset();
+}

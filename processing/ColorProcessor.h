@@ -9,7 +9,7 @@
 // reconstructed into a ColorFrame (blue, green, red at every sample), remapped three bytes
 // per pixel, and handed out for display and files without any YCbCr conversion.
 class CColorProcessor : public CFrameProcessor {
-public:
+  public:
     CColorProcessor();
     ~CColorProcessor() override;
 
@@ -32,7 +32,7 @@ public:
     const std::uint8_t* RemappedImage() const { return m_pRemapped.get(); }
     const std::int32_t* ChannelMap() const { return m_pChannelMap.get(); }
 
-private:
+  private:
     bool AllocateBlocks(int width, int height);
     void ReleaseBlocks();
 
