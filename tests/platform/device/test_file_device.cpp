@@ -1,0 +1,132 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "TempDirectory.h"
+#include "platform/device/DeviceFile.h"
+#include "platform/device/DeviceTimeout.h"
+#include "platform/device/FileDevice.h"
+#include "platform/device/MemoryDevice.h"
+#include "processing/LogPolarFrame.h"
+
+namespace {
+
+class FileDeviceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_pPrevious = SetDeviceResolver(std::make_shared<CFileDeviceResolver>(m_dir.Path()));
+    }
+    void TearDown() override {
+        SetDeviceResolver(m_pPrevious);
+        SetDeviceReadTimeout(kDefaultReadTimeout);
+    }
+    void WriteDevice(int index, const std::vector<std::uint8_t>& bytes) {
+        std::ofstream out(m_dir.File("lptsimple" + std::to_string(index)), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+
+    CTempDirectory m_dir;
+    std::shared_ptr<IDeviceResolver> m_pPrevious;
+};
+
+// Catches the file backend reading another file than lptsimple<N> of its directory.
+TEST_F(FileDeviceTest, OpensTheNumberedFileAndReadsIt) {
+    WriteDevice(3, {7, 8, 9});
+    DeviceHandle handle = CreateDevice("\\\\.\\LPTSIMPLE3");
+    ASSERT_NE(handle, kInvalidDeviceHandle);
+    std::uint8_t bytes[8] = {};
+    std::uint32_t count = 0;
+    EXPECT_TRUE(ReadDevice(handle, bytes, 8, &count));
+    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(bytes[2], 9);
+    EXPECT_TRUE(CloseDevice(handle));
+    EXPECT_EQ(CreateDevice("\\\\.\\LPTSIMPLE4"), kInvalidDeviceHandle);
+}
+
+// Catches a whole-block read that returns success when the file ends part-way, which
+// would pass on a frame with stale bytes.
+TEST_F(FileDeviceTest, FullReadFailsWhenTheFileEndsInsideTheBlock) {
+    std::vector<std::uint8_t> bytes(kFrameBytes + 100, 42);
+    WriteDevice(1, bytes);
+    DeviceHandle handle = CreateDevice("\\\\.\\LPTSIMPLE1");
+    ASSERT_NE(handle, kInvalidDeviceHandle);
+    std::vector<std::uint8_t> frame(kFrameBytes);
+    EXPECT_TRUE(ReadDeviceFully(handle, frame.data(), kFrameBytes));
+    EXPECT_FALSE(ReadDeviceFully(handle, frame.data(), kFrameBytes));
+    CloseDevice(handle);
+}
+
+// Catches a file that cannot be opened for writing being accepted (the device is opened
+// for reading and writing).
+TEST_F(FileDeviceTest, ReadOnlyFileDoesNotOpen) {
+    WriteDevice(2, {1, 2});
+    chmod(m_dir.File("lptsimple2").c_str(), 0444);
+    if (access(m_dir.File("lptsimple2").c_str(), W_OK) == 0) {
+        GTEST_SKIP() << "running with permission to write anything";
+    }
+    EXPECT_EQ(CreateDevice("\\\\.\\LPTSIMPLE2"), kInvalidDeviceHandle);
+}
+
+// Catches a read of a device that never answers blocking for ever.
+TEST_F(FileDeviceTest, ReadOfSilentDeviceTimesOut) {
+    ASSERT_EQ(mkfifo(m_dir.File("lptsimple1").c_str(), 0600), 0);
+    SetDeviceReadTimeout(std::chrono::milliseconds(100));
+    DeviceHandle handle = CreateDevice("\\\\.\\LPTSIMPLE1");
+    ASSERT_NE(handle, kInvalidDeviceHandle);
+    std::vector<std::uint8_t> frame(kFrameBytes);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ReadDeviceFully(handle, frame.data(), kFrameBytes));
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(90));
+    EXPECT_LT(waited, std::chrono::milliseconds(2000));
+    CloseDevice(handle);
+}
+
+// Catches a device that feeds a frame in pieces being cut short: the full read must
+// wait for the rest and assemble it in order.
+TEST_F(FileDeviceTest, FullReadAssemblesPiecesFromAFifo) {
+    ASSERT_EQ(mkfifo(m_dir.File("lptsimple1").c_str(), 0600), 0);
+    DeviceHandle handle = CreateDevice("\\\\.\\LPTSIMPLE1");
+    ASSERT_NE(handle, kInvalidDeviceHandle);
+    int writer = open(m_dir.File("lptsimple1").c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    FrameBytes expected = PatternFrame(3);
+    // Less than a pipe's capacity at a time, so the writes never block.
+    for (std::size_t done = 0; done < 1000;) {
+        done += std::size_t(write(writer, expected.data() + done, 1000 - done));
+    }
+    std::thread rest([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        for (std::size_t done = 1000; done < kFrameBytes;) {
+            ssize_t n = write(writer, expected.data() + done,
+                              std::min<std::size_t>(4096, kFrameBytes - done));
+            if (n > 0) {
+                done += std::size_t(n);
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+    });
+    std::vector<std::uint8_t> frame(kFrameBytes);
+    EXPECT_TRUE(ReadDeviceFully(handle, frame.data(), kFrameBytes));
+    rest.join();
+    EXPECT_EQ(frame, expected);
+    close(writer);
+    CloseDevice(handle);
+}
+
+// Catches the device directory override being ignored (tests and stand-ins rely on it).
+TEST(FileDeviceDirectory, EnvironmentOverridesTheDirectory) {
+    setenv("PANDRY_DEVICE_DIR", "/some/where", 1);
+    EXPECT_EQ(CFileDeviceResolver().DevicePath(2), "/some/where/lptsimple2");
+    unsetenv("PANDRY_DEVICE_DIR");
+    EXPECT_EQ(CFileDeviceResolver().DevicePath(1), "/dev/lptsimple1");
+}
+
+}  // namespace
