@@ -1,0 +1,160 @@
+#include "processing/MonoProcessor.h"
+
+#include <cstring>
+#include <new>
+
+#include "camera/PortCamera.h"
+
+namespace {
+
+constexpr std::uint8_t kNeutral = 128;
+// The unmapped picture: one column per ring, one row per sector.
+constexpr int kUnmappedWidth = kRings;
+constexpr int kUnmappedHeight = kSectors;
+// Far above the two sizes in use; keeps width x height clear of overflow.
+constexpr int kMaxSide = 4096;
+
+std::unique_ptr<std::uint8_t[]> AllocateFilled(std::size_t bytes, std::uint8_t value) {
+    std::unique_ptr<std::uint8_t[]> pBlock(new (std::nothrow) std::uint8_t[bytes]);
+    if (pBlock) {
+        std::memset(pBlock.get(), value, bytes);
+    }
+    return pBlock;
+}
+
+}  // namespace
+
+CMonoProcessor::CMonoProcessor() = default;
+
+CMonoProcessor::~CMonoProcessor() {
+    m_pConverter.reset();
+    ReleaseBaseBuffers();
+    ReleasePlanes();
+}
+
+void CMonoProcessor::RawToRgb(std::uint8_t* pRgb) {
+    if (!IsConfigured()) {
+        return;
+    }
+    // The chroma planes never leave 128, so the luma alone decides every byte.
+    m_pConverter->ConvertGrey(m_pFramePlane[0].get(), pRgb, kUnmappedWidth, kUnmappedHeight);
+}
+
+void CMonoProcessor::RemappedToRgb(std::uint8_t* pRgb) {
+    if (!IsConfigured()) {
+        return;
+    }
+    m_pConverter->ConvertGrey(m_pOutputPlane[0].get(), pRgb, m_nWidth, m_nHeight);
+}
+
+void CMonoProcessor::Histogram(HistogramCounts& counts) {
+    if (!IsConfigured()) {
+        return;
+    }
+    // Four interleaved tallies keep neighbouring equal samples from waiting on each other.
+    std::int32_t tallies[4][256] = {};
+    const std::uint8_t* pRaw = m_pRawFrame.get();
+    static_assert(kFrameBytes % 4 == 0);
+    for (std::size_t i = 0; i < kFrameBytes; i += 4) {
+        ++tallies[0][pRaw[i]];
+        ++tallies[1][pRaw[i + 1]];
+        ++tallies[2][pRaw[i + 2]];
+        ++tallies[3][pRaw[i + 3]];
+    }
+    for (int v = 0; v < 256; ++v) {
+        counts[0][v] += tallies[0][v] + tallies[1][v] + tallies[2][v] + tallies[3][v];
+    }
+}
+
+int CMonoProcessor::Acquire() {
+    if (!IsConfigured() || m_pCamera == nullptr) {
+        return 0;
+    }
+    if (!m_pCamera->ReadFrame(m_pRawFrame.get())) {
+        return 0;
+    }
+    const std::shared_ptr<const GainTable> pTable = CurrentGainTable();
+    Correct(*pTable, m_pFramePlane[0].get(), m_pRawFrame.get(), m_pCalibration.get(), Offset());
+    FillFovea(m_pFramePlane[0].get());
+    return 1;
+}
+
+// aux1 and aux2 mean nothing to this sensor.
+void CMonoProcessor::Configure(int median, int offset, int, int, int gain, int width, int height) {
+    StoreSettings(offset, gain);
+    m_nMedian.store(median, std::memory_order_relaxed);
+    if (NeedsAllocation(width, height)) {
+        if (IsConfigured()) {
+            MarkConfigured(false);
+            m_pConverter.reset();
+            ReleaseBaseBuffers();
+            ReleasePlanes();
+        }
+        const bool sizeUsable = width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide;
+        m_pConverter.reset(new (std::nothrow) CYuvToRgb);
+        if (!sizeUsable || !m_pConverter || !AllocateBaseBuffers(width, height) ||
+            !AllocatePlanes()) {
+            // Refused or out of memory: stay unconfigured, every operation a safe no-op.
+            m_pConverter.reset();
+            ReleaseBaseBuffers();
+            ReleasePlanes();
+            return;
+        }
+        MarkConfigured(true);
+        m_pConverter->BuildTables();
+        LoadCalibration();
+    }
+    PublishGainTable();
+}
+
+void CMonoProcessor::Remap() {
+    if (!IsConfigured()) {
+        return;
+    }
+    RemapGrey(m_pFramePlane[0].get(), m_pOutputPlane[0].get());
+}
+
+int CMonoProcessor::SaveBitmap(int columns, int rows, const char* path) {
+    if (!IsConfigured() || columns <= 0 || rows <= 0) {
+        return 0;
+    }
+    const long long pixels = static_cast<long long>(columns) * rows;
+    std::array<const std::uint8_t*, kPlanes> planes{};
+    int width = 0;
+    int height = 0;
+    if (pixels == static_cast<long long>(PixelCount())) {
+        planes = {m_pOutputPlane[0].get(), m_pOutputPlane[1].get(), m_pOutputPlane[2].get()};
+        width = m_nWidth;
+        height = m_nHeight;
+    } else if (pixels == static_cast<long long>(kFrameBytes)) {
+        planes = {m_pFramePlane[0].get(), m_pFramePlane[1].get(), m_pFramePlane[2].get()};
+        width = kUnmappedWidth;
+        height = kUnmappedHeight;
+    } else {
+        return 0;
+    }
+    auto pPicture = AllocateFilled(std::size_t(width) * height * 3, 0);
+    if (!pPicture) {
+        return 0;
+    }
+    m_pConverter->Convert(planes[0], planes[1], planes[2], pPicture.get(), width, height);
+    return WriteBmp(pPicture.get(), width, height, path);
+}
+
+bool CMonoProcessor::AllocatePlanes() {
+    for (int k = 0; k < kPlanes; ++k) {
+        m_pFramePlane[k] = AllocateFilled(kFrameBytes, kNeutral);
+        m_pOutputPlane[k] = AllocateFilled(PixelCount(), kNeutral);
+        if (!m_pFramePlane[k] || !m_pOutputPlane[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CMonoProcessor::ReleasePlanes() {
+    for (int k = 0; k < kPlanes; ++k) {
+        m_pFramePlane[k].reset();
+        m_pOutputPlane[k].reset();
+    }
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "processing/FrameProcessor.h"
+#include "processing/YuvToRgb.h"
+
+// The frame processor for the black-and-white sensor. Pictures are held as a luma plane
+// and two chroma planes fixed at 128, so every RGB output is grey.
+class CMonoProcessor : public CFrameProcessor {
+  public:
+    CMonoProcessor();
+    ~CMonoProcessor() override;
+
+    void RawToRgb(std::uint8_t* pRgb) override;       // 152 wide, 252 high
+    void RemappedToRgb(std::uint8_t* pRgb) override;  // width x height
+    void Histogram(HistogramCounts& counts) override;
+    int Acquire() override;
+    void Configure(int median, int offset, int aux1, int aux2, int gain, int width,
+                   int height) override;
+    void Remap() override;
+    int SaveBitmap(int columns, int rows, const char* path) override;
+
+    // Read-only views of the planes (0 luma, 1 and 2 chroma); null while unconfigured.
+    const std::uint8_t* FramePlane(int plane) const { return m_pFramePlane[plane].get(); }
+    const std::uint8_t* OutputPlane(int plane) const { return m_pOutputPlane[plane].get(); }
+
+  private:
+    static constexpr int kPlanes = 3;
+
+    bool AllocatePlanes();
+    void ReleasePlanes();
+
+    std::unique_ptr<CYuvToRgb> m_pConverter;
+    std::array<std::unique_ptr<std::uint8_t[]>, kPlanes> m_pFramePlane;
+    std::array<std::unique_ptr<std::uint8_t[]>, kPlanes> m_pOutputPlane;
+};
