@@ -1,0 +1,171 @@
+#include "camera/BuiltInScene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr int kAngleSteps = 4096;
+constexpr std::uint16_t kOutsideStar = 0xFFFF;
+constexpr double kStarRadius = 150;
+constexpr int kStarSegments = 32;
+constexpr int kTurnPerFrame = 8;    // angle steps: a full turn in about 20 s at 25 frames/s
+constexpr int kScrollPerFrame = 2;  // pixels
+constexpr double kBallOrbit = 170;
+constexpr double kBallRadius = 20;
+constexpr double kBallSpeed = 0.05;  // radians per frame
+constexpr int kBarsTop = 300;
+constexpr int kBarsBottom = 400;
+
+enum Paint : std::uint8_t {
+    kBlack,
+    kRed,
+    kYellow,
+    kGreen,
+    kCyan,
+    kBlue,
+    kMagenta,
+    kWhite,
+    kGrey,
+    kDarkGrey,
+};
+
+// Blue, green, red of each paint; the grey scene uses the luminance.
+constexpr std::uint8_t kPaints[10][3] = {
+    {10, 10, 10},  {40, 40, 230},  {30, 230, 230},  {40, 210, 40},   {230, 220, 40},
+    {230, 60, 40}, {220, 40, 220}, {255, 255, 255}, {120, 120, 120}, {50, 50, 50},
+};
+
+std::uint32_t Hash(std::uint32_t value) {
+    value ^= value >> 16;
+    value *= 0x7FEB352Du;
+    value ^= value >> 15;
+    value *= 0x846CA68Bu;
+    value ^= value >> 16;
+    return value;
+}
+
+}  // namespace
+
+CBuiltInScene::CBuiltInScene(bool color)
+    : m_bColor(color), m_angle(kCanvasPixels), m_band(kCanvasPixels), m_index(kCanvasPixels) {
+    for (int y = 0; y < kCanvasSize; ++y) {
+        for (int x = 0; x < kCanvasSize; ++x) {
+            double dx = x - 256.0;
+            double dy = 256.0 - y;
+            double theta = std::atan2(dy, dx);
+            if (theta < 0) {
+                theta += 2 * std::numbers::pi;
+            }
+            bool inside = std::hypot(dx, dy) < kStarRadius;
+            m_angle[std::size_t(y) * kCanvasSize + std::size_t(x)] =
+                inside
+                    ? std::uint16_t(int(theta / (2 * std::numbers::pi) * kAngleSteps) % kAngleSteps)
+                    : kOutsideStar;
+        }
+    }
+    // Dark spokes between coloured (or light) ones.
+    for (int a = 0; a < kAngleSteps; ++a) {
+        int segment = a * kStarSegments / kAngleSteps;
+        m_star[std::size_t(a)] =
+            segment % 2 ? std::uint8_t{kBlack} : std::uint8_t(kRed + (segment / 2) % 6);
+    }
+    for (int plane = 0; plane < 3; ++plane) {
+        m_planes[std::size_t(plane)].resize(kCanvasPixels);
+        for (int paint = 0; paint < 10; ++paint) {
+            const std::uint8_t* bgr = kPaints[paint];
+            int grey = (114 * bgr[0] + 587 * bgr[1] + 299 * bgr[2] + 500) / 1000;
+            m_palette[std::size_t(plane)][std::size_t(paint)] =
+                color ? bgr[plane] : std::uint8_t(grey);
+        }
+    }
+    PaintBand();
+}
+
+// Rows of word-like blocks whose height halves from row to row, then bars whose width
+// does: structure at every scale from the outer rings inwards.
+void CBuiltInScene::PaintBand() {
+    std::fill(m_band.begin(), m_band.end(), std::uint8_t{kDarkGrey});
+    int top = 6;
+    for (int height = 32, line = 0; top + height < kBarsTop; ++line) {
+        int x = 4;
+        for (int word = 0; x < kCanvasSize - 4; ++word) {
+            int width = height * int(1 + Hash(std::uint32_t(line * 1000 + word)) % 5);
+            std::uint8_t paint = word % 3 == 2 ? kCyan : kWhite;
+            for (int y = top; y < top + height; ++y) {
+                for (int i = x; i < std::min(x + width, kCanvasSize - 4); ++i) {
+                    m_band[std::size_t(y) * kCanvasSize + std::size_t(i)] = paint;
+                }
+            }
+            x += width + std::max(2, height / 2);
+        }
+        top += height + std::max(3, height / 2);
+        height = height > 2 ? height / 2 : 32;
+    }
+    int x = 0;
+    for (int width = 24; x < kCanvasSize; width = std::max(1, width * 3 / 4)) {
+        for (int y = kBarsTop; y < kBarsBottom; ++y) {
+            for (int i = x; i < std::min(x + width, kCanvasSize); ++i) {
+                m_band[std::size_t(y) * kCanvasSize + std::size_t(i)] = kWhite;
+            }
+        }
+        x += 2 * width;
+        if (width == 1) {
+            width = 32;  // start the sweep again
+        }
+    }
+    for (int y = kBarsBottom + 16; y < kCanvasSize; ++y) {
+        for (int i = 0; i < kCanvasSize; ++i) {
+            m_band[std::size_t(y) * kCanvasSize + std::size_t(i)] =
+                (i / 64 + y / 46) % 2 ? kRed : kGreen;
+        }
+    }
+}
+
+void CBuiltInScene::PaintBall(std::uint64_t frame) {
+    double phase = double(frame % 100000) * kBallSpeed;
+    double cx = 256 + kBallOrbit * std::cos(phase);
+    double cy = 256 - kBallOrbit * std::sin(phase);
+    int x0 = std::max(0, int(cx - kBallRadius));
+    int x1 = std::min(kCanvasSize - 1, int(cx + kBallRadius) + 1);
+    int y0 = std::max(0, int(cy - kBallRadius));
+    int y1 = std::min(kCanvasSize - 1, int(cy + kBallRadius) + 1);
+    for (int y = y0; y <= y1; ++y) {
+        for (int x = x0; x <= x1; ++x) {
+            double r2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+            if (r2 <= kBallRadius * kBallRadius) {
+                m_index[std::size_t(y) * kCanvasSize + std::size_t(x)] =
+                    r2 < kBallRadius * kBallRadius / 4 ? kWhite : kYellow;
+            }
+        }
+    }
+}
+
+SceneCanvas CBuiltInScene::Render(std::uint64_t frame) {
+    unsigned turn = unsigned(frame * kTurnPerFrame) % kAngleSteps;
+    unsigned scroll = unsigned(frame * kScrollPerFrame) % kCanvasSize;
+    for (std::size_t y = 0; y < std::size_t(kCanvasSize); ++y) {
+        const std::uint16_t* angle = &m_angle[y * kCanvasSize];
+        const std::uint8_t* band = &m_band[y * kCanvasSize];
+        std::uint8_t* out = &m_index[y * kCanvasSize];
+        for (std::size_t x = 0; x < std::size_t(kCanvasSize); ++x) {
+            out[x] = angle[x] == kOutsideStar ? band[(x + scroll) % kCanvasSize]
+                                              : m_star[(angle[x] + turn) % kAngleSteps];
+        }
+    }
+    PaintBall(frame);
+    SceneCanvas canvas;
+    int planes = m_bColor ? 3 : 1;
+    for (int plane = 0; plane < planes; ++plane) {
+        const auto& palette = m_palette[std::size_t(plane)];
+        std::uint8_t* out = m_planes[std::size_t(plane)].data();
+        for (std::size_t i = 0; i < kCanvasPixels; ++i) {
+            out[i] = palette[m_index[i]];
+        }
+    }
+    for (int plane = 0; plane < 3; ++plane) {
+        canvas.plane[plane] = m_planes[std::size_t(m_bColor ? plane : 0)].data();
+    }
+    return canvas;
+}

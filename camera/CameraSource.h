@@ -1,0 +1,50 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "camera/SimulatedCamera.h"
+#include "platform/device/DeviceFaults.h"
+#include "platform/device/DeviceFile.h"
+
+// What stands behind the camera devices: the driver's device files, or a stand-in.
+// A source is written NAME[:PATH][,OPTION[=VALUE]]..., for example
+//   sim,fps=10,fail-after=100     image:/tmp/pic.png,drift     replay:run.raw,loop=0
+// A path runs up to the first comma.
+enum class CameraSourceKind { kAuto, kSim, kSimColor, kImage, kReplay, kNone };
+
+struct CameraSourceSpec {
+    CameraSourceKind kind = CameraSourceKind::kAuto;
+    std::string path;  // image and replay
+    DeviceFaults faults;
+    SimulationOptions simulation;
+    bool drift = false;  // image
+    bool loop = true;    // replay
+};
+
+inline constexpr double kDefaultFramesPerSecond = 25;
+inline constexpr const char* kDefaultCameraSource = "auto";
+
+// Parses a source; false, with one line naming the fault in *error, when it is not valid.
+bool ParseCameraSource(const std::string& text, CameraSourceSpec* spec, std::string* error);
+
+// The resolver that serves a parsed source. It checks now what can be checked (a picture
+// decodes, a recording is whole frames) so that a bad source is reported before use;
+// null with *error set otherwise.
+std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceSpec& spec,
+                                                    std::string* error);
+
+// Parses, checks and installs a source for every later device open.
+bool SelectCameraSource(const std::string& text, std::string* error);
+
+// The source named by the environment variable PANDRY_CAMERA, or "auto" when unset.
+std::string CameraSourceFromEnvironment();
+
+struct CameraSourceInfo {
+    const char* name;
+    const char* summary;
+};
+const std::vector<CameraSourceInfo>& CameraSources();
+// The list of sources and their options, as printed by the tools' help.
+std::string CameraSourceHelp();

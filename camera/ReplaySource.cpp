@@ -1,0 +1,73 @@
+#include "camera/ReplaySource.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "processing/LogPolarFrame.h"
+
+CReplaySource::CReplaySource(const std::string& path, bool loop) : m_bLoop(loop) {
+    m_nFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (m_nFd >= 0 && ::fstat(m_nFd, &info) == 0) {
+        m_nFrames = std::uint64_t(info.st_size) / kFrameBytes;
+    }
+}
+
+CReplaySource::~CReplaySource() {
+    if (m_nFd >= 0) {
+        ::close(m_nFd);
+    }
+}
+
+bool CReplaySource::NextFrame(std::uint8_t* pFrame) {
+    if (m_nNext == m_nFrames) {
+        if (!m_bLoop || m_nFrames == 0) {
+            return false;
+        }
+        m_nNext = 0;
+    }
+    off_t position = off_t(m_nNext * kFrameBytes);
+    std::size_t done = 0;
+    while (done < kFrameBytes) {
+        ssize_t count = ::pread(m_nFd, pFrame + done, kFrameBytes - done, position + off_t(done));
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return false;  // the file shrank or failed under us
+        }
+        done += std::size_t(count);
+    }
+    ++m_nNext;
+    return true;
+}
+
+std::uint64_t CReplaySource::CountFrames(const std::string& path, std::string* error) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = "cannot read " + path + ": " + std::strerror(errno);
+        return 0;
+    }
+    struct stat info {};
+    int statResult = ::fstat(fd, &info);
+    ::close(fd);
+    if (statResult != 0 || !S_ISREG(info.st_mode)) {
+        *error = path + " is not a regular file";
+        return 0;
+    }
+    std::uint64_t size = std::uint64_t(info.st_size);
+    if (size == 0) {
+        *error = path + " is empty";
+        return 0;
+    }
+    if (size % kFrameBytes != 0) {
+        *error = path + " holds " + std::to_string(size) + " bytes, not a whole number of " +
+                 std::to_string(kFrameBytes) + "-byte frames";
+        return 0;
+    }
+    return size / kFrameBytes;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "camera/SceneCanvas.h"
+#include "platform/device/FrameSource.h"
+
+struct SimulationOptions {
+    bool color = false;  // behind the colour mosaic
+    bool dark = false;   // lens covered: dark pattern and noise only
+    int noise = 1;       // noise amplitude in levels (0: none)
+};
+
+// A sensor looking at a scene: every sample is its cell's mean of the scene, scaled into
+// the few dozen levels a real sensor gives above its dark level, plus a fixed per-sample
+// dark pattern and a little noise. Frames come out in raw layout, fovea unsorted.
+class CSimulatedCamera : public IFrameSource {
+  public:
+    // Scene levels 0..255 rise this many levels above the dark pattern: the band the
+    // processing's defaults (offset 80, gain 3) show from grey to white.
+    static constexpr int kSignalSpan = 30;
+
+    CSimulatedCamera(std::unique_ptr<IScene> scene, SimulationOptions options);
+
+    bool NextFrame(std::uint8_t* pFrame) override;
+
+    // The fixed dark level of each raw sample (0..11).
+    static std::uint8_t DarkLevel(std::size_t index);
+
+  private:
+    std::unique_ptr<IScene> m_pScene;
+    SimulationOptions m_options;
+    std::uint64_t m_nFrame = 0;
+    std::vector<std::uint8_t> m_means;
+    std::array<std::uint8_t, 256> m_signal{};
+    std::uint32_t m_nNoiseState = 0x12345678u;
+};
