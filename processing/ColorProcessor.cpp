@@ -8,6 +8,7 @@
 
 namespace {
 
+static_assert(kFrameBytes % 2 == 0, "the histogram takes samples in pairs");
 constexpr std::size_t kRawRowBytes = std::size_t{kRings} * 3;  // one sector, 456 bytes
 
 template <typename T>
@@ -51,11 +52,18 @@ void CColorProcessor::Histogram(HistogramCounts& counts) {
     if (!IsConfigured()) {
         return;
     }
+    // Two tallies, taking alternate samples, keep runs of equal values from queueing on
+    // one counter; their row 3 absorbs the uncounted positions without a branch.
+    std::int32_t tallies[2][kUncountedChannel + 1][256] = {};
     const std::uint8_t* pRaw = m_pRawFrame.get();
     const std::int32_t* pCodes = m_pChannelMap.get();
-    for (std::size_t i = 0; i < kFrameBytes; ++i) {
-        if (pCodes[i] != kUncountedChannel) {
-            ++counts[pCodes[i]][pRaw[i]];
+    for (std::size_t i = 0; i < kFrameBytes; i += 2) {
+        ++tallies[0][pCodes[i]][pRaw[i]];
+        ++tallies[1][pCodes[i + 1]][pRaw[i + 1]];
+    }
+    for (int channel = 0; channel < kUncountedChannel; ++channel) {
+        for (int v = 0; v < 256; ++v) {
+            counts[channel][v] += tallies[0][channel][v] + tallies[1][channel][v];
         }
     }
 }

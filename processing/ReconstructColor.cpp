@@ -43,6 +43,29 @@ constexpr PixelSlots kOddRingSlots[3] = {
     {kBlueByte, kRedByte, kGreenByte},
 };
 
+// Every product a periphery estimate forms (weight times an integer sum of samples),
+// evaluated once by the same double multiplication; a look-up replaces the conversion
+// and the multiply in the inner loops without changing a bit of any product.
+template <int Count>
+struct ProductTable {
+    double product[Count];
+    constexpr explicit ProductTable(double weight) : product{} {
+        for (int sum = 0; sum < Count; ++sum) {
+            product[sum] = weight * sum;
+        }
+    }
+    double operator[](int sum) const { return product[sum]; }
+};
+
+constexpr int kOneSample = 256;
+constexpr int kTwoSamples = 2 * 255 + 1;
+constexpr int kThreeSamples = 3 * 255 + 1;
+constexpr ProductTable<kThreeSamples> kRingNearProducts(kRingNear);
+constexpr ProductTable<kOneSample> kRingFarProducts(kRingFar);
+constexpr ProductTable<kTwoSamples> kThirdPairProducts(kThirdPair);
+constexpr ProductTable<kOneSample> kThirdSideProducts(kThirdSide);
+constexpr ProductTable<kOneSample> kThirdDiagonalProducts(kThirdDiagonal);
+
 Byte Truncate(double value) {
     return static_cast<Byte>(static_cast<int>(value));
 }
@@ -51,15 +74,36 @@ const Byte* SectorAt(const Byte* pFrame, int sector) {
     return pFrame + FrameIndex((sector + kSectors) % kSectors, 0);
 }
 
-void StretchContrast(Byte* pFrame) {
-    Byte low = 255;
-    Byte high = 0;
+// Fixed-width chunks let the compiler keep the running minimum and maximum in vector
+// registers; the last chunk of a sector overlaps the one before, which min/max ignore.
+constexpr int kChunk = 16;
+
+void FindPeripheryRange(const Byte* pFrame, Byte& low, Byte& high) {
+    Byte lows[kChunk];
+    Byte highs[kChunk];
+    std::fill_n(lows, kChunk, Byte(255));
+    std::fill_n(highs, kChunk, Byte(0));
     for (int s = 0; s < kSectors; ++s) {
-        const Byte* pRing = pFrame + FrameIndex(s, kFoveaRings);
-        for (int r = 0; r < kPeripheryRings; ++r) {
-            low = std::min(low, pRing[r]);
-            high = std::max(high, pRing[r]);
+        const Byte* pSector = pFrame + FrameIndex(s, 0);
+        for (int start = kFoveaRings; start < kRings; start += kChunk) {
+            const Byte* pChunk = pSector + std::min(start, kRings - kChunk);
+            for (int j = 0; j < kChunk; ++j) {
+                const Byte v = pChunk[j];
+                lows[j] = v < lows[j] ? v : lows[j];
+                highs[j] = v > highs[j] ? v : highs[j];
+            }
         }
+    }
+    low = *std::min_element(lows, lows + kChunk);
+    high = *std::max_element(highs, highs + kChunk);
+}
+
+void StretchContrast(Byte* pFrame) {
+    Byte low = 0;
+    Byte high = 0;
+    FindPeripheryRange(pFrame, low, high);
+    if (low == 0 && high == 255) {
+        return;  // the stretch would map every sample onto itself
     }
     std::array<Byte, 256> stretched{};
     for (int v = 0; v < 256; ++v) {
@@ -107,14 +151,14 @@ Neighbourhood NeighbourhoodOf(const Byte* pFrame, int s) {
 }
 
 template <int Phase>
-void EstimateEvenRing(const Neighbourhood& n, int r, Byte* pPixel) {
+[[gnu::always_inline]] inline void EstimateEvenRing(const Neighbourhood& n, int r, Byte* pPixel) {
     constexpr PixelSlots slots = kEvenRingSlots[Phase];
     pPixel[slots.own] = n.here[r];
-    pPixel[slots.ring] = Truncate(kRingNear * (n.here[r - 1] + n.here[r + 1] + n.previous[r]) +
-                                  kRingFar * n.secondNext[r]);
-    const double pair = kThirdPair * (n.previous[r - 1] + n.secondPrevious[r]);
-    const double side = kThirdSide * n.next[r];
-    const double diagonal = kThirdDiagonal * n.previous[r + 1];
+    pPixel[slots.ring] = Truncate(kRingNearProducts[n.here[r - 1] + n.here[r + 1] + n.previous[r]] +
+                                  kRingFarProducts[n.secondNext[r]]);
+    const double pair = kThirdPairProducts[n.previous[r - 1] + n.secondPrevious[r]];
+    const double side = kThirdSideProducts[n.next[r]];
+    const double diagonal = kThirdDiagonalProducts[n.previous[r + 1]];
     if constexpr (Phase == 2) {
         pPixel[slots.third] = Truncate(pair + side + diagonal);
     } else {
@@ -123,14 +167,14 @@ void EstimateEvenRing(const Neighbourhood& n, int r, Byte* pPixel) {
 }
 
 template <int Phase>
-void EstimateOddRing(const Neighbourhood& n, int r, Byte* pPixel) {
+[[gnu::always_inline]] inline void EstimateOddRing(const Neighbourhood& n, int r, Byte* pPixel) {
     constexpr PixelSlots slots = kOddRingSlots[Phase];
     pPixel[slots.own] = n.here[r];
-    pPixel[slots.ring] = Truncate(kRingNear * (n.here[r - 1] + n.here[r + 1] + n.next[r]) +
-                                  kRingFar * n.secondPrevious[r]);
-    const double pair = kThirdPair * (n.next[r - 1] + n.secondNext[r]);
-    const double side = kThirdSide * n.previous[r];
-    const double diagonal = kThirdDiagonal * n.next[r + 1];
+    pPixel[slots.ring] = Truncate(kRingNearProducts[n.here[r - 1] + n.here[r + 1] + n.next[r]] +
+                                  kRingFarProducts[n.secondPrevious[r]]);
+    const double pair = kThirdPairProducts[n.next[r - 1] + n.secondNext[r]];
+    const double side = kThirdSideProducts[n.previous[r]];
+    const double diagonal = kThirdDiagonalProducts[n.next[r + 1]];
     pPixel[slots.third] = Truncate(pair + diagonal + side);
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -243,5 +244,132 @@ TEST(ColorReconstruct, CopiesCornerPixelsAndWritesEveryByte) {
             EXPECT_EQ(first.Pixel(0, 151)[b], first.Pixel(0, 150)[b]);
             EXPECT_EQ(first.Pixel(0, 0)[b], first.Pixel(0, 1)[b]);
         }
+    }
+}
+
+namespace {
+
+// The reconstruction written out step by step, with every weight multiplied in place.
+class ReferenceReconstruction {
+  public:
+    explicit ReferenceReconstruction(Bytes frame) : m_frame(std::move(frame)) {}
+
+    Bytes Run() {
+        Stretch();
+        ReestimateSectorZero();
+        for (int s = 0; s < kSectors; ++s) {
+            for (int r = kFoveaRings; r < kRings - 1; ++r) {
+                r % 2 == 0 ? EvenRing(s, r) : OddRing(s, r);
+            }
+            OuterRing(s);
+        }
+        Copy(0, kRings - 2, 0, kRings - 1);
+        for (int s = 0; s < kSectors; ++s) {
+            const int cell = s - s % 3;
+            for (int l = 0; l < kFoveaRings; ++l) {
+                Out(s, l)[kBlueByte] = P(cell + 1, l);
+                Out(s, l)[kGreenByte] = P(cell, l);
+                Out(s, l)[kRedByte] = P(cell + 2, l);
+            }
+        }
+        Copy(0, 1, 0, 0);
+        return m_color;
+    }
+    const Bytes& Frame() const { return m_frame; }
+
+  private:
+    int P(int s, int r) const { return m_frame[FrameIndex((s + kSectors) % kSectors, r)]; }
+    std::uint8_t* Out(int s, int r) { return &m_color[FrameIndex(s, r) * 3]; }
+    void Copy(int fromS, int fromR, int toS, int toR) {
+        std::copy_n(Out(fromS, fromR), 3, Out(toS, toR));
+    }
+    static std::uint8_t T(double v) { return std::uint8_t(int(v)); }
+
+    void Stretch() {
+        int low = 255;
+        int high = 0;
+        for (int s = 0; s < kSectors; ++s) {
+            for (int r = kFoveaRings; r < kRings; ++r) {
+                low = std::min(low, P(s, r));
+                high = std::max(high, P(s, r));
+            }
+        }
+        for (auto& v : m_frame) {
+            if (high == low) {
+                v = v <= low ? 0 : 255;
+            } else {
+                v = std::uint8_t(std::clamp(255 * (v - low) / (high - low), 0, 255));
+            }
+        }
+    }
+    void ReestimateSectorZero() {
+        for (int r = kFoveaRings; r < kRings; ++r) {
+            const int outer = r + 1 < kRings ? r + 1 : kRings - 2;
+            const double v =
+                r % 2 == 0
+                    ? 0.33 * (P(1, r - 1) + P(1, outer)) + 0.17 * (P(250, r - 1) + P(250, outer))
+                    : 0.33 * (P(251, r - 1) + P(251, outer)) + 0.17 * (P(2, r - 1) + P(2, outer));
+            m_frame[FrameIndex(0, r)] = T(v);
+        }
+    }
+    void Put(int s, int r, int ownByte, int ringByte, int thirdByte, double ring, double third) {
+        Out(s, r)[ownByte] = std::uint8_t(P(s, r));
+        Out(s, r)[ringByte] = T(ring);
+        Out(s, r)[thirdByte] = T(third);
+    }
+    void EvenRing(int s, int r) {
+        const int own[3] = {kGreenByte, kBlueByte, kRedByte};
+        const int ring[3] = {kRedByte, kGreenByte, kBlueByte};
+        const int third[3] = {kBlueByte, kRedByte, kGreenByte};
+        const double ringValue =
+            0.286 * (P(s, r - 1) + P(s, r + 1) + P(s - 1, r)) + 0.143 * P(s + 2, r);
+        const double pair = 0.242 * (P(s - 1, r - 1) + P(s - 2, r));
+        const double thirdValue = s % 3 == 2 ? pair + 0.343 * P(s + 1, r) + 0.171 * P(s - 1, r + 1)
+                                             : pair + 0.171 * P(s - 1, r + 1) + 0.343 * P(s + 1, r);
+        Put(s, r, own[s % 3], ring[s % 3], third[s % 3], ringValue, thirdValue);
+    }
+    void OddRing(int s, int r) {
+        const double ringValue =
+            0.286 * (P(s, r - 1) + P(s, r + 1) + P(s + 1, r)) + 0.143 * P(s - 2, r);
+        const double thirdValue =
+            0.242 * (P(s + 1, r - 1) + P(s + 2, r)) + 0.171 * P(s + 1, r + 1) + 0.343 * P(s - 1, r);
+        PutOdd(s, r, ringValue, thirdValue);
+    }
+    void OuterRing(int s) {
+        const int r = kRings - 1;
+        const double ringValue = 0.2 * P(s - 2, r) + 0.4 * (P(s, r - 1) + P(s + 1, r));
+        const double thirdValue =
+            0.226 * P(s + 2, r) + 0.453 * P(s - 1, r) + 0.32 * P(s + 1, r - 1);
+        PutOdd(s, r, ringValue, thirdValue);
+    }
+    void PutOdd(int s, int r, double ringValue, double thirdValue) {
+        const int own[3] = {kRedByte, kGreenByte, kBlueByte};
+        const int ring[3] = {kGreenByte, kBlueByte, kRedByte};
+        const int third[3] = {kBlueByte, kRedByte, kGreenByte};
+        Put(s, r, own[s % 3], ring[s % 3], third[s % 3], ringValue, thirdValue);
+    }
+
+    Bytes m_frame;
+    Bytes m_color = Bytes(kColorFrameBytes, 0);
+};
+
+}  // namespace
+
+// Catches any byte the fast reconstruction computes differently from the formulas
+// evaluated in place, on full-range and on stretched random frames.
+TEST(ColorReconstruct, MatchesTheStepByStepReconstruction) {
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        Frames f;
+        f.frame = RandomFrame(seed);
+        if (seed % 2 == 0) {
+            for (auto& v : f.frame) {
+                v = std::uint8_t(40 + v % 150);  // a narrow range, stretched
+            }
+        }
+        ReferenceReconstruction reference(f.frame);
+        const Bytes expectedColor = reference.Run();
+        f.Reconstruct();
+        ASSERT_EQ(f.frame, reference.Frame()) << "seed " << seed;
+        ASSERT_EQ(f.color, expectedColor) << "seed " << seed;
     }
 }

@@ -1,0 +1,185 @@
+// The colour sensor's per-frame path, and the OpenCV composition of comparable work
+// (gain look-up, 3-channel nearest-neighbour remap, row flip) when OpenCV is present.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "camera/PortCamera.h"
+#include "platform/device/MemoryDevice.h"
+#include "processing/ColorProcessor.h"
+#include "processing/RemapTable.h"
+
+#ifdef PANDRY_HAVE_OPENCV
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#endif
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes RandomFrame(unsigned seed) {
+    std::mt19937 random(seed);
+    Bytes frame(kFrameBytes);
+    for (auto& sample : frame) {
+        sample = std::uint8_t(random());
+    }
+    return frame;
+}
+
+std::vector<std::int32_t> RandomCalibration() {
+    std::mt19937 random(99);
+    std::vector<std::int32_t> levels(kFrameBytes);
+    for (auto& level : levels) {
+        level = std::int32_t(random() % 40);
+    }
+    return levels;
+}
+
+// A configured colour processor fed from an in-memory camera that loops over a few
+// random frames; the calibration file path points nowhere, so the dark image is zero.
+class ColorRig {
+  public:
+    explicit ColorRig(int size) {
+        auto pResolver = std::make_shared<CMemoryDeviceResolver>();
+        pResolver->SetDevice(
+            1, MemoryDeviceScript{{RandomFrame(1), RandomFrame(2), RandomFrame(3)}, true, {}});
+        m_pPreviousResolver = SetDeviceResolver(pResolver);
+        m_camera.Open(1);
+        m_processor.SetCalibrationPath("/nonexistent/calimage.data");
+        m_processor.Configure(0, 80, 320, 320, 3, size, size);
+        m_processor.SetCamera(&m_camera);
+        m_rgb.resize(std::size_t(size) * size * 3);
+    }
+    ~ColorRig() { SetDeviceResolver(m_pPreviousResolver); }
+
+    CColorProcessor& Processor() { return m_processor; }
+    std::uint8_t* Rgb() { return m_rgb.data(); }
+
+  private:
+    std::shared_ptr<IDeviceResolver> m_pPreviousResolver;
+    CPortCamera m_camera;
+    CColorProcessor m_processor;
+    Bytes m_rgb;
+};
+
+void BM_ColorFramePath(benchmark::State& state) {
+    ColorRig rig(int(state.range(0)));
+    CColorProcessor& p = rig.Processor();
+    HistogramCounts counts{};
+    for (auto _ : state) {
+        p.Acquire();
+        p.Remap();
+        p.RemappedToRgb(rig.Rgb());
+        p.Histogram(counts);
+        benchmark::DoNotOptimize(rig.Rgb());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_ColorFramePath)->Arg(kNormalSize)->Arg(kZoomedSize)->Unit(benchmark::kMicrosecond);
+
+void BM_ReconstructColor(benchmark::State& state) {
+    const Bytes source = RandomFrame(4);
+    Bytes frame(kFrameBytes);
+    Bytes color(kColorFrameBytes);
+    for (auto _ : state) {
+        state.PauseTiming();
+        frame = source;
+        state.ResumeTiming();
+        CColorProcessor::ReconstructColor(frame.data(), color.data());
+        benchmark::DoNotOptimize(color.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_ReconstructColor)->Unit(benchmark::kMicrosecond);
+
+// Correction, remap and the row-reversed copy: the steps the OpenCV composition matches.
+void BM_ColorCorrectRemapCopy(benchmark::State& state) {
+    ColorRig rig(int(state.range(0)));
+    CColorProcessor& p = rig.Processor();
+    p.Acquire();
+    const Bytes raw = RandomFrame(5);
+    const std::vector<std::int32_t> calibration = RandomCalibration();
+    Bytes corrected(kFrameBytes);
+    const auto pTable = p.CurrentGainTable();
+    for (auto _ : state) {
+        CFrameProcessor::Correct(*pTable, corrected.data(), raw.data(), calibration.data(), 80);
+        p.Remap();
+        p.RemappedToRgb(rig.Rgb());
+        benchmark::DoNotOptimize(corrected.data());
+        benchmark::DoNotOptimize(rig.Rgb());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_ColorCorrectRemapCopy)
+    ->Arg(kNormalSize)
+    ->Arg(kZoomedSize)
+    ->Unit(benchmark::kMicrosecond);
+
+#ifdef PANDRY_HAVE_OPENCV
+
+// The same three steps composed from OpenCV: subtract the dark image and add the offset
+// with saturation, cv::LUT through the gain table, cv::remap of the 3-channel frame with
+// INTER_NEAREST (fixed-point maps converted once), and cv::flip for the row order.
+void BM_OpenCvCorrectRemapCopy(benchmark::State& state) {
+    cv::setNumThreads(1);
+    const int size = int(state.range(0));
+    const int step = kZoomedSize / size;
+    ColorRig rig(size);
+    CColorProcessor& p = rig.Processor();
+    p.Acquire();
+
+    cv::Mat mapX(size, size, CV_32FC1);
+    cv::Mat mapY(size, size, CV_32FC1);
+    const std::uint16_t* pTable = RemapTable();
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const std::uint16_t entry = pTable[std::size_t(y * step) * kZoomedSize + x * step];
+            const bool inside = entry != kNoSource;
+            mapX.at<float>(y, x) = inside ? float(entry % kRings) : -1.0f;
+            mapY.at<float>(y, x) = inside ? float(entry / kRings) : -1.0f;
+        }
+    }
+    cv::Mat fixedMap;
+    cv::Mat unusedMap;
+    cv::convertMaps(mapX, mapY, fixedMap, unusedMap, CV_16SC2, true);
+
+    Bytes raw = RandomFrame(5);
+    std::vector<std::int32_t> calibration = RandomCalibration();
+    const auto pGain = p.CurrentGainTable();
+    const cv::Mat rawMat(kSectors, kRings, CV_8UC1, raw.data());
+    const cv::Mat calibrationMat(kSectors, kRings, CV_32SC1, calibration.data());
+    const cv::Mat gainMat(1, 256, CV_8UC1, const_cast<std::uint8_t*>(pGain->data()));
+    const cv::Mat colorMat(kSectors, kRings, CV_8UC3, const_cast<std::uint8_t*>(p.ColorFrame()));
+    cv::Mat raw32;
+    cv::Mat difference;
+    cv::Mat clamped;
+    cv::Mat corrected;
+    cv::Mat remapped(size, size, CV_8UC3, cv::Scalar::all(0));
+    cv::Mat flipped;
+    for (auto _ : state) {
+        rawMat.convertTo(raw32, CV_32S);
+        cv::subtract(raw32, calibrationMat, difference);
+        difference.convertTo(clamped, CV_8U, 1.0, 80.0);
+        cv::LUT(clamped, gainMat, corrected);
+        cv::remap(colorMat, remapped, fixedMap, cv::noArray(), cv::INTER_NEAREST,
+                  cv::BORDER_TRANSPARENT);
+        cv::flip(remapped, flipped, 0);
+        benchmark::DoNotOptimize(corrected.data);
+        benchmark::DoNotOptimize(flipped.data);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_OpenCvCorrectRemapCopy)
+    ->Arg(kNormalSize)
+    ->Arg(kZoomedSize)
+    ->Unit(benchmark::kMicrosecond);
+
+#endif
+
+}  // namespace
+
+BENCHMARK_MAIN();
