@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+#include "viewer/ViewerTypes.h"
+
+// Where the viewer's pictures end up. The frame and histogram calls may come from the
+// acquisition thread; an implementation copies what it is given before returning and
+// never makes the caller wait for the user-interface thread.
+class CFrameSurface {
+  public:
+    virtual ~CFrameSurface() = default;
+
+    // Loads background picture 128 scaled to width x height, painted at (0, top) while no
+    // frame is shown; width 0 releases it.
+    virtual void LoadBackground(int width, int height, int top) = 0;
+
+    // Prepares frame drawing for pictures described by header.
+    virtual void BeginFrames(const BitmapHeader& header) = 0;
+    // Shows pPixels (as header describes them) stretched to destination.
+    virtual void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
+                           const ViewerRect& destination) = 0;
+    // Drops the frame shown and any not yet painted; the background shows again.
+    virtual void EndFrames() = 0;
+
+    virtual void BeginHistogram() = 0;
+    // Shows the 256 x 100 histogram picture with its top-left corner at (x, y).
+    virtual void DrawHistogram(const std::uint8_t* pPixels, int x, int y) = 0;
+    virtual void EndHistogram() = 0;
+};

@@ -1,0 +1,151 @@
+// The nine viewer commands. Their enable and check rules are in CommandTable.cpp.
+#include <string>
+
+#include "shell/Resource.h"
+#include "viewer/AcquisitionThread.h"
+#include "viewer/SharedState.h"
+#include "viewer/UnmappedView.h"
+#include "viewer/ViewerCore.h"
+
+void CViewerCore::OnStart() {
+    m_bGrabbed = 0;
+    if (m_bRunning == 1) {
+        m_bRunning = 0;
+        LoadToolbarPicture(IDB_TOOLBAR_IDLE);
+        WaitForAcquisition();
+        return;
+    }
+    m_bRunning = 1;
+    LoadToolbarPicture(IDB_TOOLBAR_RUNNING);
+    StopAcquisition();
+    m_bStop = false;
+    m_bThreadActive = true;
+    m_bStarted = 1;
+    LayoutImageArea();
+    m_window.InvalidateRect(m_rcImage);
+    m_rcClient = m_window.ClientRect();
+    m_nFramesDone = 0;
+    m_nRateSinceFrames = 0;
+    m_nRateSinceMs = m_clock();
+    m_window.SetStatusText(1, "");
+    m_hThread = std::thread(AcquisitionThread, this);
+}
+
+void CViewerCore::OnGrab() {
+    if (m_bRunning == 1) {
+        WaitForAcquisition();  // the pass in progress finishes; its frame stays on screen
+    }
+    if (m_bGrabbed == 1) {
+        m_bGrabbed = 0;
+        return;
+    }
+    m_bGrabbed = 1;
+    m_bRunning = 0;
+    LoadToolbarPicture(IDB_TOOLBAR_IDLE);
+}
+
+void CViewerCore::OnSave() {
+    if (m_bGrabbed == 0) {
+        m_window.ShowMessage("Select Grab First", "Korvel");
+        return;
+    }
+    std::string path;
+    if (m_window.RunSaveDialog(&path)) {
+        CFrameProcessor* pProcessor = g_pProcessor.load();
+        const bool bRemap = m_bRemap == 1;
+        const int columns = bRemap ? m_nWidth : kUnmappedWidth;
+        const int rows = bRemap ? m_nHeight : kUnmappedHeight;
+        if (pProcessor == nullptr || pProcessor->SaveBitmap(columns, rows, path.c_str()) == 0) {
+            m_window.ShowMessage("The picture could not be saved to \"" + path + "\".", "Korvel");
+        }
+    }
+    m_bGrabbed = 0;
+}
+
+void CViewerCore::OnCalibrate() {
+    g_bCalibrate = 1;
+}
+
+void CViewerCore::OnZoom() {
+    StopAcquisition();
+    DeleteProcessor();
+    m_pFrameShown = nullptr;
+    m_bRunning = 0;
+    m_bGrabbed = 0;
+    m_bStarted = 0;
+    m_bThreadActive = false;
+    m_bMedian = 0;
+    if (m_bZoomed == 0) {
+        if (IsHistogramShown()) {
+            OnHistogram();
+        }
+        m_bZoomed = 1;
+        m_nWidth = m_nHeight = kZoomedSize;
+    } else {
+        m_bZoomed = 0;
+        m_nWidth = m_nHeight = kNormalSize;
+    }
+    LayoutWindow();
+    // The background is released and loaded again at the new size rather than dropped.
+    m_surface.LoadBackground(0, 0, 0);
+    m_bLoadBackground = true;
+    SetupFrameDisplay();
+    RebuildProcessor();
+    OnStart();
+}
+
+void CViewerCore::OnHistogram() {
+    if (!IsHistogramShown()) {
+        if (m_bZoomed == 1) {
+            OnZoom();
+        }
+        g_bHistogramHidden = 0;
+        LayoutWindow();
+        return;
+    }
+    g_bHistogramHidden = 1;
+    LayoutWindow();
+    // A plot left behind would show again, stale, when the histogram is next shown.
+    EndHistogramDisplay();
+}
+
+void CViewerCore::OnSettings() {
+    SettingsValues values;
+    if (!m_window.RunSettingsDialog(&values)) {
+        return;
+    }
+    // Also joins a thread that ended on its own, before its processor goes.
+    StopAcquisition();
+    DeleteProcessor();
+    if (m_pCamera) {
+        m_pCamera->Open(values.nPortAddress);
+    }
+    m_nCfgGain = values.nGain;
+    m_nCfgOffset = values.nOffset;
+    m_nCfgAux1 = values.nAux1;
+    m_nCfgAux2 = values.nAux2;
+    m_bColorProcessor = values.bColor ? 1 : 0;
+    RebuildProcessor();
+}
+
+void CViewerCore::OnRemap() {
+    const bool bRan = m_bRunning == 1;
+    if (bRan) {
+        StopAcquisition();
+    }
+    m_bStop = false;
+    m_bRemap = 1 - m_bRemap;
+    m_bRunning = 0;
+    if (bRan) {
+        OnStart();
+    }
+}
+
+void CViewerCore::OnMedian() {
+    m_bMedian = 1 - m_bMedian;
+    m_nCfgMedian = m_bMedian;
+    // Keeps the size, so the processor only publishes new settings and a new gain table.
+    if (CFrameProcessor* pProcessor = g_pProcessor.load()) {
+        ConfigureProcessor(*pProcessor);
+    }
+}

@@ -1,0 +1,213 @@
+#include "viewer/ViewerCore.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "shell/Resource.h"
+#include "viewer/HistogramImage.h"
+#include "viewer/SharedState.h"
+#include "viewer/TimingReport.h"
+#include "viewer/UnmappedView.h"
+#include "viewer/ViewerLayout.h"
+
+CViewerCore::CViewerCore(CFrameSurface& surface, CWindowServices& window,
+                         ProcessorFactory makeProcessor, std::unique_ptr<CPortCamera> pCamera)
+    : m_surface(surface),
+      m_window(window),
+      m_makeProcessor(std::move(makeProcessor)),
+      m_pCamera(std::move(pCamera)),
+      m_clock(MonotonicMilliseconds) {
+    g_bHistogramHidden = 1;
+    g_bCalibrate = 0;
+    m_pProcessor = m_makeProcessor(false);
+    g_pProcessor = m_pProcessor.get();
+    g_pCamera = m_pCamera.get();
+    if (m_pCamera) {
+        m_pCamera->Open(m_nPort);
+    }
+    ConfigureProcessor(*m_pProcessor);
+    m_pProcessor->SetCamera(m_pCamera.get());
+}
+
+CViewerCore::~CViewerCore() {
+    if (!m_bDestroyed) {
+        OnDestroy();
+    }
+}
+
+void CViewerCore::OnInitDialog() {
+    LayoutWindow();
+    LayoutImageArea();
+    SetupFrameDisplay();
+}
+
+// The surface keeps the background and the last frame handed to it, so a paint never
+// needs the worker's buffers (which may be half-written).
+void CViewerCore::OnPaint() {
+    LayoutImageArea();
+}
+
+void CViewerCore::OnDestroy() {
+    m_bDestroyed = true;
+    m_surface.LoadBackground(0, 0, 0);
+    // A thread that ended on its own still has to be joined, and an idle window still owns
+    // its processor: both are released whatever the state.
+    StopAcquisition();
+    EndHistogramDisplay();
+    DeleteProcessor();
+    m_pFrameShown = nullptr;
+    m_pFrameRgb.reset();
+    m_pTurnBuffer.reset();
+    m_pHistImage.reset();
+    m_pHistShown = nullptr;
+    g_pCamera = nullptr;
+    m_pCamera.reset();
+}
+
+bool CViewerCore::IsHistogramShown() const {
+    return g_bHistogramHidden.load() == 0;
+}
+
+void CViewerCore::LayoutWindow() {
+    m_cxStatusBar = kStatusBarWidth;
+    m_cyStatusBar = kStatusBarHeight;
+    m_cyToolbar = kToolbarBand;
+    m_cxScreen = m_window.ScreenWidth();
+    m_cyScreen = m_window.ScreenHeight();
+    const WindowLayout layout = ComputeWindowLayout(m_nWidth, m_nHeight, m_window.FontHeight(),
+                                                    m_cxScreen, m_cyScreen, !IsHistogramShown());
+    m_cxWindow = layout.cxWindow;
+    m_cyWindow = layout.cyWindow;
+    m_xWindow = layout.xWindow;
+    m_yWindow = layout.yWindow;
+    m_window.PlaceStatusBar(layout.statusBar.left, layout.statusBar.top, m_cxStatusBar,
+                            m_cyStatusBar);
+    m_window.PlaceWindow(m_xWindow, m_yWindow, m_cxWindow, m_cyWindow);
+}
+
+void CViewerCore::LayoutImageArea() {
+    m_rcImage = ImageAreaRect(m_nWidth, m_nHeight);
+    m_yImage = kFrameTop;
+}
+
+void CViewerCore::StopAcquisition() {
+    if (m_bThreadActive) {
+        m_bStop = true;
+        if (m_hThread.joinable()) {
+            m_hThread.join();
+        }
+        EndFrameDisplay();
+        m_pFrameShown = nullptr;
+        m_bThreadActive = false;
+    } else if (m_hThread.joinable()) {
+        m_hThread.join();
+    }
+}
+
+void CViewerCore::WaitForAcquisition() {
+    m_bStop = true;
+    if (m_hThread.joinable()) {
+        m_hThread.join();
+    }
+}
+
+void CViewerCore::ConfigureProcessor(CFrameProcessor& processor) const {
+    processor.Configure(m_nCfgMedian, m_nCfgOffset, m_nCfgAux1, m_nCfgAux2, m_nCfgGain, m_nWidth,
+                        m_nHeight);
+}
+
+void CViewerCore::DeleteProcessor() {
+    g_pProcessor = nullptr;
+    m_pProcessor.reset();
+}
+
+void CViewerCore::RebuildProcessor() {
+    DeleteProcessor();
+    m_pProcessor = m_makeProcessor(m_bColorProcessor != 0);
+    ConfigureProcessor(*m_pProcessor);
+    m_pProcessor->SetCamera(m_pCamera.get());
+    g_pProcessor = m_pProcessor.get();
+}
+
+void CViewerCore::LoadToolbarPicture(unsigned bitmapId) {
+    m_window.LoadToolbarPicture(bitmapId);
+}
+
+void CViewerCore::SetupFrameDisplay() {
+    m_pFrameRgb = std::make_unique<std::uint8_t[]>(std::size_t(m_nWidth) * m_nHeight * 3);
+    if (!m_pTurnBuffer) {
+        m_pTurnBuffer = std::make_unique<std::uint8_t[]>(kColorFrameBytes);
+    }
+    g_bmiFrame = m_bRemap ? MakeRgbHeader(m_nWidth, m_nHeight)
+                          : MakeRgbHeader(kUnmappedWidth, kUnmappedHeight);
+    if (m_bLoadBackground) {
+        m_surface.LoadBackground(m_nWidth, m_nHeight, ImageAreaRect(m_nWidth, m_nHeight).top);
+        m_bLoadBackground = false;
+    }
+    m_surface.BeginFrames(g_bmiFrame);
+}
+
+void CViewerCore::DrawFrame() {
+    const std::uint8_t* pShown = m_pFrameShown;
+    if (pShown == nullptr) {
+        return;
+    }
+    if (m_bRemap) {
+        const int x = m_rcClient.left;
+        const int y = m_rcClient.top + m_yImage;
+        m_surface.DrawFrame(pShown, g_bmiFrame,
+                            {x, y, x + g_bmiFrame.biWidth, y + g_bmiFrame.biHeight});
+        return;
+    }
+    TurnUnmapped(pShown, m_pTurnBuffer.get());
+    m_surface.DrawFrame(m_pTurnBuffer.get(), g_bmiFrame,
+                        UnmappedDestination(m_rcClient, m_yImage, m_bZoomed != 0));
+}
+
+void CViewerCore::EndFrameDisplay() {
+    m_surface.EndFrames();
+}
+
+void CViewerCore::SetupHistogramDisplay() {
+    m_pHistImage = std::make_unique<std::uint8_t[]>(kHistogramImageBytes);  // black until plotted
+    g_bmiHistogram = MakeRgbHeader(kHistogramWidth, kHistogramRows);
+    m_surface.BeginHistogram();
+}
+
+void CViewerCore::BuildHistogramImage() {
+    std::memset(g_histogram, 0, sizeof(g_histogram));
+    if (CFrameProcessor* pProcessor = g_pProcessor.load()) {
+        pProcessor->Histogram(g_histogram);
+    }
+    PlotHistogram(g_histogram, m_pHistImage.get());
+}
+
+void CViewerCore::DrawHistogram() {
+    m_surface.DrawHistogram(m_pHistShown, 0, m_nHeight + kToolbarBand + 10);
+}
+
+void CViewerCore::EndHistogramDisplay() {
+    m_surface.EndHistogram();
+}
+
+void CViewerCore::RefreshFrameRate() {
+    if (m_bAcquisitionFailed.exchange(false)) {
+        m_window.SetStatusText(1, "No camera");
+        return;
+    }
+    if (!m_bRunning || !m_bThreadActive) {
+        return;
+    }
+    const std::int64_t now = m_clock();
+    const int frames = m_nFramesDone;
+    const std::int64_t elapsed = now - m_nRateSinceMs;
+    if (elapsed <= 0) {
+        return;
+    }
+    const long long rate = (frames - m_nRateSinceFrames) * 1000LL / elapsed;
+    char text[48];
+    std::snprintf(text, sizeof(text), "%lld fps, %d", rate, frames);
+    m_window.SetStatusText(1, text);
+    m_nRateSinceMs = now;
+    m_nRateSinceFrames = frames;
+}

@@ -1,0 +1,155 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "camera/PortCamera.h"
+#include "processing/FrameProcessor.h"
+#include "viewer/FrameSurface.h"
+#include "viewer/ViewerTypes.h"
+#include "viewer/WindowServices.h"
+
+// Makes a new, unconfigured processor for the colour (true) or black-and-white sensor.
+using ProcessorFactory = std::function<std::unique_ptr<CFrameProcessor>(bool bColor)>;
+using MillisecondClock = std::function<std::int64_t()>;
+
+// The viewer window's logic without its widgets: acquisition state, layout, the commands
+// and their stop protocol, and what the acquisition thread does each pass. Every member
+// function runs on the user-interface thread except those the worker calls (marked).
+//
+// Protocol with the worker: the processor, the image size, the view and the buffers change
+// only after the worker has ended (a stop form joins it first); while it runs the window only
+// raises the calibrate request, flips the histogram flag, reconfigures the processor with the
+// size unchanged, raises m_bStop and paints.
+class CViewerCore {
+  public:
+    CViewerCore(CFrameSurface& surface, CWindowServices& window, ProcessorFactory makeProcessor,
+                std::unique_ptr<CPortCamera> pCamera);
+    CViewerCore(const CViewerCore&) = delete;
+    CViewerCore& operator=(const CViewerCore&) = delete;
+    ~CViewerCore();
+
+    void OnInitDialog();
+    void OnPaint();
+    void OnDestroy();
+
+    void OnSave();
+    void OnGrab();
+    void OnStart();
+    void OnCalibrate();
+    void OnZoom();
+    void OnHistogram();
+    void OnSettings();
+    void OnRemap();
+    void OnMedian();
+
+    void LayoutWindow();
+    void LayoutImageArea();
+    void StopAcquisition();
+
+    // Status pane 1: live rate and count while acquisition runs; called by a UI timer.
+    void RefreshFrameRate();
+
+    // Where the timing report goes ("time.inf" in the current folder unless told).
+    void SetTimingPath(std::string path) { m_strTimingPath = std::move(path); }
+    void SetClock(MillisecondClock clock) { m_clock = std::move(clock); }
+
+    int IsRunning() const { return m_bRunning.load(); }
+    bool IsThreadActive() const { return m_bThreadActive.load(); }
+    int IsGrabbed() const { return m_bGrabbed.load(); }
+    int IsStarted() const { return m_bStarted; }
+    int IsRemap() const { return m_bRemap.load(); }
+    int IsMedian() const { return m_bMedian; }
+    int IsZoomed() const { return m_bZoomed; }
+    int IsColorProcessor() const { return m_bColorProcessor; }
+    bool IsHistogramShown() const;
+    int Width() const { return m_nWidth; }
+    int Height() const { return m_nHeight; }
+    int ConfiguredMedian() const { return m_nCfgMedian; }
+    const ViewerRect& ImageRect() const { return m_rcImage; }
+    int FrameTop() const { return m_yImage.load(); }
+    bool HasFrameShown() const { return m_pFrameShown.load() != nullptr; }
+    // Passes completed by the worker since the last Start.
+    int FramesDone() const { return m_nFramesDone.load(); }
+    bool IsStopRequested() const { return m_bStop.load(); }
+
+  private:
+    friend void AcquisitionThread(CViewerCore* pDlg);
+
+    void RebuildProcessor();
+    void DeleteProcessor();
+    void WaitForAcquisition();  // the wait-only stop
+    void ConfigureProcessor(CFrameProcessor& processor) const;
+    void LoadToolbarPicture(unsigned bitmapId);
+
+    // Frame display: SetupFrameDisplay and DrawFrame also run on the worker.
+    void SetupFrameDisplay();
+    void DrawFrame();
+    void EndFrameDisplay();
+    // Histogram view: the first three run on the worker only.
+    void SetupHistogramDisplay();
+    void BuildHistogramImage();
+    void DrawHistogram();
+    void EndHistogramDisplay();
+
+    CFrameSurface& m_surface;
+    CWindowServices& m_window;
+    ProcessorFactory m_makeProcessor;
+    std::unique_ptr<CPortCamera> m_pCamera;
+    std::unique_ptr<CFrameProcessor> m_pProcessor;  // g_pProcessor mirrors it
+    bool m_bDestroyed = false;
+
+    // Shared with the worker.
+    std::atomic<int> m_bRunning{0};
+    std::atomic<bool> m_bThreadActive{false};
+    std::atomic<bool> m_bStop{false};
+    std::atomic<int> m_bGrabbed{0};
+    std::atomic<int> m_bRemap{1};
+    std::atomic<std::uint8_t*> m_pFrameShown{nullptr};
+    std::atomic<std::uint8_t*> m_pHistShown{nullptr};
+    std::atomic<int> m_yImage{0};
+    std::atomic<int> m_nFramesDone{0};
+    std::atomic<bool> m_bAcquisitionFailed{false};
+    std::thread m_hThread;
+
+    int m_bStarted = 0;
+    int m_bMedian = 0;
+    int m_bZoomed = 0;
+    int m_bColorProcessor = 0;
+    int m_nPort = 0x378;
+
+    int m_nCfgMedian = 0;
+    int m_nCfgOffset = 80;
+    int m_nCfgAux1 = 320;
+    int m_nCfgAux2 = 320;
+    int m_nCfgGain = 3;
+    int m_nWidth = 256;
+    int m_nHeight = 256;
+
+    // Sized by SetupFrameDisplay (on either thread, never while the other uses them).
+    std::unique_ptr<std::uint8_t[]> m_pFrameRgb;
+    std::unique_ptr<std::uint8_t[]> m_pTurnBuffer;
+    std::unique_ptr<std::uint8_t[]> m_pHistImage;
+    bool m_bLoadBackground = true;
+    ViewerRect m_rcImage;
+    ViewerRect m_rcClient;
+
+    int m_cyToolbar = 23;
+    int m_cxStatusBar = 256;
+    int m_cyStatusBar = 20;
+    int m_cxWindow = 0;
+    int m_cyWindow = 0;
+    int m_xWindow = 0;
+    int m_yWindow = 0;
+    int m_cxScreen = 0;
+    int m_cyScreen = 0;
+
+    std::string m_strTimingPath = "time.inf";
+    MillisecondClock m_clock;
+    std::int64_t m_nRateSinceMs = 0;
+    int m_nRateSinceFrames = 0;
+};

@@ -1,0 +1,26 @@
+#include "viewer/ViewerLayout.h"
+
+WindowLayout ComputeWindowLayout(int width, int height, int fontHeight, int cxScreen, int cyScreen,
+                                 bool bHistogramHidden) {
+    WindowLayout layout;
+    layout.cxWindow = width + 8;
+    layout.cyWindow = height + 95;
+    if (fontHeight >= kLargeFontHeight) {
+        layout.cyWindow += kLargeFontExtra;
+    }
+    layout.xWindow = cxScreen / 2 - layout.cxWindow / 2;
+    layout.yWindow = cyScreen / 2 - layout.cyWindow / 2;
+
+    int statusTop = height + kToolbarBand + 8;
+    if (!bHistogramHidden) {
+        statusTop += kHistogramHeight;
+        layout.xWindow -= 100;
+        layout.cyWindow += kHistogramHeight;
+    }
+    layout.statusBar = {0, statusTop, kStatusBarWidth, statusTop + kStatusBarHeight};
+    return layout;
+}
+
+ViewerRect ImageAreaRect(int width, int height) {
+    return {0, kToolbarBand + 8, width, height + kToolbarBand + 8};
+}

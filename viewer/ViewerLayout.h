@@ -1,0 +1,28 @@
+#pragma once
+
+#include "viewer/ViewerTypes.h"
+
+inline constexpr int kToolbarBand = 23;      // m_cyToolbar
+inline constexpr int kStatusBarWidth = 256;  // m_cxStatusBar
+inline constexpr int kStatusBarHeight = 20;  // m_cyStatusBar
+inline constexpr int kHistogramHeight = 100;
+inline constexpr int kLargeFontHeight = 20;
+inline constexpr int kLargeFontExtra = 34;
+
+// The outer window and status bar placement that LayoutWindow applies.
+struct WindowLayout {
+    int xWindow = 0;
+    int yWindow = 0;
+    int cxWindow = 0;
+    int cyWindow = 0;
+    ViewerRect statusBar;
+
+    bool operator==(const WindowLayout&) const = default;
+};
+
+WindowLayout ComputeWindowLayout(int width, int height, int fontHeight, int cxScreen, int cyScreen,
+                                 bool bHistogramHidden);
+
+// The image area (from y 31) and the top of a drawn frame (33).
+ViewerRect ImageAreaRect(int width, int height);
+inline constexpr int kFrameTop = kToolbarBand + 10;

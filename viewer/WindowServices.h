@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "viewer/ViewerTypes.h"
+
+// What the viewer's logic asks of its window. Called on the user-interface thread only.
+class CWindowServices {
+  public:
+    virtual ~CWindowServices() = default;
+
+    // Outer window geometry, in the sizes of a framed dialog window (see README).
+    virtual void PlaceWindow(int x, int y, int cx, int cy) = 0;
+    virtual void PlaceStatusBar(int x, int y, int cx, int cy) = 0;
+    // Height of the window's font in pixels; 20 or more counts as a large font.
+    virtual int FontHeight() = 0;
+    virtual int ScreenWidth() = 0;
+    virtual int ScreenHeight() = 0;
+
+    virtual ViewerRect ClientRect() = 0;
+    virtual void InvalidateRect(const ViewerRect& rect) = 0;
+
+    virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+    // True when the operator confirmed; pValues then holds the dialog's values.
+    virtual bool RunSettingsDialog(SettingsValues* pValues) = 0;
+    // True when the operator chose a file; pPath then holds its full path.
+    virtual bool RunSaveDialog(std::string* pPath) = 0;
+    virtual void LoadToolbarPicture(unsigned bitmapId) = 0;
+    virtual void SetStatusText(int pane, const std::string& text) = 0;
+};
