@@ -1,0 +1,246 @@
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TempDirectory.h"
+#include "camera/CameraSource.h"
+#include "camera/PortCamera.h"
+#include "camera/SimulatedCamera.h"
+#include "platform/device/MemoryDevice.h"
+#include "processing/ColorProcessor.h"
+#include "processing/MonoProcessor.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+Bytes Concatenate(const std::vector<FrameBytes>& frames) {
+    Bytes all;
+    for (const FrameBytes& frame : frames) {
+        all.insert(all.end(), frame.begin(), frame.end());
+    }
+    return all;
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    // Runs the tool in the scratch directory; returns its exit code, stderr in m_strError.
+    int Run(const std::string& arguments) {
+        std::string command = "cd '" + m_dir.Path().string() + "' && env -u PANDRY_CAMERA " +
+                              PANDRY_CLI_PATH + " " + arguments + " >out.txt 2>err.txt";
+        int status = std::system(command.c_str());
+        Bytes error = ReadAll(m_dir.File("err.txt"));
+        m_strError.assign(error.begin(), error.end());
+        Bytes output = ReadAll(m_dir.File("out.txt"));
+        m_strOutput.assign(output.begin(), output.end());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    bool Exists(const std::string& name) const { return std::filesystem::exists(m_dir.File(name)); }
+    std::string Path(const std::string& name) const { return m_dir.File(name); }
+
+    CTempDirectory m_dir;
+    std::string m_strError;
+    std::string m_strOutput;
+};
+
+struct BadConvert {
+    const char* arguments;
+    const char* mentions;  // what the one error line must name
+};
+
+class BadConvertInput : public CliTest, public ::testing::WithParamInterface<BadConvert> {
+  protected:
+    void SetUp() override {
+        WriteAll(Path("good.raw"), UniformFrame(50));
+        WriteAll(Path("empty.raw"), {});
+        WriteAll(Path("cut.raw"), Bytes(kFrameBytes * 2 - 1, 1));
+        std::filesystem::create_directory(Path("folder.bmp"));
+    }
+};
+
+// Catches bad input that is not reported in one line, exits with 0, or leaves a file.
+TEST_P(BadConvertInput, FailsWithOneLineAndNoOutput) {
+    EXPECT_NE(Run(GetParam().arguments), 0);
+    ASSERT_FALSE(m_strError.empty());
+    EXPECT_EQ(m_strError.find('\n'), m_strError.size() - 1) << m_strError;
+    EXPECT_NE(m_strError.find(GetParam().mentions), std::string::npos) << m_strError;
+    EXPECT_FALSE(Exists("out.bmp"));
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path())) {
+        EXPECT_EQ(entry.path().filename().string().find("out.bmp"), std::string::npos);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, BadConvertInput,
+    ::testing::Values(BadConvert{"convert missing.raw out.bmp", "missing.raw"},
+                      BadConvert{"convert empty.raw out.bmp", "empty.raw"},
+                      BadConvert{"convert cut.raw out.bmp", "cut.raw"},
+                      BadConvert{"convert good.raw", "OUTPUT.bmp"},
+                      BadConvert{"convert good.raw out.bmp extra", "OUTPUT.bmp"},
+                      BadConvert{"convert --bogus 1 good.raw out.bmp", "--bogus"},
+                      BadConvert{"convert --size 300 good.raw out.bmp", "300"},
+                      BadConvert{"convert --sensor grey good.raw out.bmp", "grey"},
+                      BadConvert{"convert --view sideways good.raw out.bmp", "sideways"},
+                      BadConvert{"convert --offset 1x good.raw out.bmp", "--offset"},
+                      BadConvert{"convert --gain good.raw out.bmp", "--gain"},
+                      BadConvert{"convert --calibration nothere.data good.raw out.bmp",
+                                 "nothere.data"},
+                      BadConvert{"convert good.raw folder.bmp", "folder.bmp"},
+                      BadConvert{"convert good.raw no/such/dir/out.bmp", "out.bmp"}));
+
+struct ConvertCase {
+    bool color;
+    int size;
+    bool remapped;
+};
+
+class ConvertMatchesSave : public CliTest, public ::testing::WithParamInterface<ConvertCase> {};
+
+// Catches a converter that processes frames differently from the processor the viewer
+// drives (settings, frame order, which picture is saved): its file must equal SaveBitmap
+// of the same frames through a camera link.
+TEST_P(ConvertMatchesSave, OutputEqualsTheProcessorsSave) {
+    const ConvertCase& c = GetParam();
+    std::vector<FrameBytes> frames = {PatternFrame(3, 7), PatternFrame(40, 3)};
+    WriteAll(Path("in.raw"), Concatenate(frames));
+    std::string arguments = std::string("convert --sensor ") + (c.color ? "color" : "mono") +
+                            " --size " + std::to_string(c.size) + " --view " +
+                            (c.remapped ? "remapped" : "unmapped") +
+                            " --offset 20 --gain 2 --calibration none in.raw out.bmp";
+    ASSERT_EQ(Run(arguments), 0) << m_strError;
+
+    auto resolver = std::make_shared<CMemoryDeviceResolver>();
+    resolver->SetDevice(1, {frames, false, {}});
+    auto previous = SetDeviceResolver(resolver);
+    CPortCamera camera;
+    camera.Open(1);
+    std::unique_ptr<CFrameProcessor> processor;
+    if (c.color) {
+        processor = std::make_unique<CColorProcessor>();
+    } else {
+        processor = std::make_unique<CMonoProcessor>();
+    }
+    processor->SetCalibrationPath(Path("no-calibration-here"));
+    processor->Configure(0, 20, 320, 320, 2, c.size, c.size);
+    processor->SetCamera(&camera);
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        ASSERT_EQ(processor->Acquire(), 1);
+        if (c.remapped) {
+            processor->Remap();
+        }
+    }
+    ASSERT_EQ(processor->SaveBitmap(c.remapped ? c.size : 252, c.remapped ? c.size : 152,
+                                    Path("expected.bmp").c_str()),
+              1);
+    SetDeviceResolver(previous);
+    EXPECT_EQ(ReadAll(Path("out.bmp")), ReadAll(Path("expected.bmp")));
+}
+
+INSTANTIATE_TEST_SUITE_P(All, ConvertMatchesSave,
+                         ::testing::Values(ConvertCase{false, 256, true},
+                                           ConvertCase{false, 512, true},
+                                           ConvertCase{false, 256, false},
+                                           ConvertCase{true, 512, true},
+                                           ConvertCase{true, 256, false}));
+
+// Catches the default calibration file of the current directory being ignored, or
+// 'none' still reading it.
+TEST_F(CliTest, ConvertUsesCalimageDataUnlessToldNone) {
+    WriteAll(Path("in.raw"), UniformFrame(100));
+    ASSERT_EQ(Run("convert --offset 0 --gain 1 in.raw plain.bmp"), 0) << m_strError;
+    std::vector<std::int32_t> dark(kFrameBytes, 100);
+    Bytes file(reinterpret_cast<const std::uint8_t*>(dark.data()),
+               reinterpret_cast<const std::uint8_t*>(dark.data() + dark.size()));
+    WriteAll(Path("calimage.data"), file);
+    ASSERT_EQ(Run("convert --offset 0 --gain 1 in.raw dark.bmp"), 0) << m_strError;
+    ASSERT_EQ(Run("convert --offset 0 --gain 1 --calibration none in.raw none.bmp"), 0);
+    EXPECT_NE(ReadAll(Path("plain.bmp")), ReadAll(Path("dark.bmp")));
+    EXPECT_EQ(ReadAll(Path("plain.bmp")), ReadAll(Path("none.bmp")));
+}
+
+// Catches a recording that differs from what the camera delivered, and a replay of it
+// that does not give the same picture.
+TEST_F(CliTest, RecordWritesTheCamerasFramesAndTheyReplay) {
+    ASSERT_EQ(Run("record --camera sim,fps=0 --frames 4 run.raw"), 0) << m_strError;
+    std::string error;
+    auto previous = CurrentDeviceResolver();
+    ASSERT_TRUE(SelectCameraSource("sim,fps=0", &error));
+    CPortCamera camera;
+    ASSERT_EQ(camera.Open(1), 1);
+    std::vector<FrameBytes> frames(4, FrameBytes(kFrameBytes));
+    for (FrameBytes& frame : frames) {
+        ASSERT_EQ(camera.ReadFrame(frame.data()), 1);
+    }
+    SetDeviceResolver(previous);
+    EXPECT_EQ(ReadAll(Path("run.raw")), Concatenate(frames));
+    ASSERT_EQ(Run("record --camera replay:run.raw,fps=0 --frames 4 again.raw"), 0) << m_strError;
+    EXPECT_EQ(ReadAll(Path("again.raw")), ReadAll(Path("run.raw")));
+}
+
+// Catches a failed recording leaving a partial file, or a bad source being accepted.
+TEST_F(CliTest, FailedRecordingLeavesNothing) {
+    EXPECT_EQ(Run("record --camera sim,fps=0,fail-after=2 --frames 5 run.raw"), 1);
+    EXPECT_NE(m_strError.find("frame 3"), std::string::npos) << m_strError;
+    EXPECT_EQ(Run("record --camera none --frames 5 run.raw"), 1);
+    EXPECT_NE(Run("record --camera nonsense --frames 5 run.raw"), 0);
+    EXPECT_NE(m_strError.find("nonsense"), std::string::npos);
+    EXPECT_NE(Run("record --camera sim --frames 0 run.raw"), 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.Path()), {}), 2);  // out, err
+}
+
+// Catches the environment variable not selecting the source.
+TEST_F(CliTest, EnvironmentSelectsTheCamera) {
+    std::string command = "cd '" + m_dir.Path().string() + "' && PANDRY_CAMERA=none " +
+                          PANDRY_CLI_PATH + " record --frames 1 run.raw 2>/dev/null";
+    EXPECT_NE(std::system(command.c_str()), 0);
+    EXPECT_FALSE(Exists("run.raw"));
+}
+
+// Catches a calibration that is not the processor's (ten frames, rounded mean) or that
+// reports success without a file.
+TEST_F(CliTest, CalibrateStoresTheDarkImage) {
+    ASSERT_EQ(Run("calibrate --camera sim,dark,fps=0 --output cal.data"), 0) << m_strError;
+    Bytes file = ReadAll(Path("cal.data"));
+    ASSERT_EQ(file.size(), kFrameBytes * 4);
+    const auto* values = reinterpret_cast<const std::int32_t*>(file.data());
+    for (std::size_t i = 0; i < kFrameBytes; ++i) {
+        ASSERT_LE(std::abs(values[i] - CSimulatedCamera::DarkLevel(i)), 1) << i;
+    }
+    EXPECT_EQ(Run("calibrate --camera sim,fps=0,fail-after=4 --output bad.data"), 1);
+    EXPECT_FALSE(Exists("bad.data"));
+    EXPECT_EQ(Run("calibrate --camera sim,fps=0 --output no/such/dir/cal.data"), 1);
+    EXPECT_NE(m_strError.find("cal.data"), std::string::npos);
+}
+
+// Catches a help or source list that leaves out a command or a source.
+TEST_F(CliTest, HelpAndSourcesListEverything) {
+    ASSERT_EQ(Run("--help"), 0);
+    for (const char* word : {"convert", "record", "calibrate", "sources", "replay:PATH"}) {
+        EXPECT_NE(m_strOutput.find(word), std::string::npos) << word;
+    }
+    ASSERT_EQ(Run("sources"), 0);
+    for (const CameraSourceInfo& source : CameraSources()) {
+        EXPECT_NE(m_strOutput.find(source.name), std::string::npos) << source.name;
+    }
+    EXPECT_EQ(Run("frobnicate"), 2);
+    EXPECT_NE(m_strError.find("frobnicate"), std::string::npos);
+}
+
+}  // namespace
