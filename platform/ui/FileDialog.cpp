@@ -1,0 +1,69 @@
+#include "platform/ui/FileDialog.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/WinApp.h"
+
+CFileDialog::CFileDialog(bool bOpenFileDialog, const char* pszDefExt, const char* pszFileName,
+                         unsigned dwFlags, const char* pszFilter, QWidget* pParentWnd)
+    : m_dwFlags(dwFlags),
+      m_bOpenFileDialog(bOpenFileDialog),
+      m_strDefExt(QString::fromLatin1(pszDefExt != nullptr ? pszDefExt : "")),
+      m_strInitialName(QString::fromLatin1(pszFileName != nullptr ? pszFileName : "")),
+      m_strFilter(QString::fromLatin1(pszFilter != nullptr ? pszFilter : "")),
+      m_pParentWnd(pParentWnd) {}
+
+int CFileDialog::DoModal() {
+    QWidget* pParent = m_pParentWnd != nullptr ? m_pParentWnd : AfxGetMainWindow();
+    QFileDialog dialog(pParent);
+    m_pDialog = &dialog;
+    // The toolkit's own dialog, so that the program's part can be laid into it.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(m_dwFlags & OFN_OVERWRITEPROMPT));
+    dialog.setAcceptMode(m_bOpenFileDialog ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dialog.setFileMode(m_bOpenFileDialog ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setDirectory(QDir::currentPath());
+    if (!m_strTitle.isEmpty()) {
+        dialog.setWindowTitle(m_strTitle);
+    }
+    if (!m_strDefExt.isEmpty()) {
+        dialog.setDefaultSuffix(m_strDefExt);
+    }
+    const QStringList filters = ParseFilter(m_strFilter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+    }
+    if (!m_strInitialName.isEmpty()) {
+        dialog.selectFile(m_strInitialName);
+    }
+    OnInitDialog();
+    const bool bAccepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    m_pDialog = nullptr;
+    if (!bAccepted) {
+        return IDCANCEL;
+    }
+    m_strFileName = QDir::toNativeSeparators(dialog.selectedFiles().first());
+    return IDOK;
+}
+
+bool CFileDialog::OnInitDialog() {
+    return true;
+}
+
+QStringList ParseFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList descriptions;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty()) {
+            break;
+        }
+        // The toolkit reads the patterns from the parentheses of the description.
+        const QString& description = parts[i];
+        descriptions << (description.contains(QLatin1Char('('))
+                             ? description
+                             : QStringLiteral("%1 (%2)").arg(description, parts[i + 1]));
+    }
+    return descriptions;
+}

@@ -1,0 +1,94 @@
+#include "platform/ui/WinApp.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QDialog>
+
+#include "platform/ui/Dialog.h"
+#include "platform/ui/FrameworkIds.h"
+#include "platform/ui/Resources.h"
+
+namespace {
+
+CWinApp* g_pApp = nullptr;
+
+}  // namespace
+
+CWinApp::CWinApp() {
+    g_pApp = this;
+    ON_COMMAND(ID_APP_EXIT, &CWinApp::OnAppExit);
+}
+
+CWinApp::~CWinApp() {
+    if (g_pApp == this) {
+        g_pApp = nullptr;
+    }
+}
+
+bool CWinApp::InitInstance() {
+    return true;
+}
+
+int CWinApp::ExitInstance() {
+    return m_nExitCode;
+}
+
+void CWinApp::AddCommandLineOptions(QCommandLineParser&) {}
+
+int CWinApp::Run() {
+    m_commandLine.addHelpOption();
+    m_commandLine.addVersionOption();
+    AddCommandLineOptions(m_commandLine);
+    m_commandLine.process(*QCoreApplication::instance());
+
+    LoadResString(AFX_IDS_APP_TITLE, m_strAppName);
+    if (!InitInstance()) {
+        return ExitInstance();
+    }
+    // Idle time is when the event loop is about to wait for more events.
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     QCoreApplication::instance(), [this] { OnIdle(); });
+    m_nExitCode = QApplication::exec();
+    return ExitInstance();
+}
+
+void CWinApp::OnMainWindowDestroyed(CDialog* pWnd) {
+    if (pWnd == m_pMainWnd) {
+        m_pMainWnd = nullptr;
+        QCoreApplication::quit();
+    }
+}
+
+void CWinApp::OnIdle() {
+    // Updating the bars repaints them, which must not start another idle pass from within.
+    if (m_bInIdle || m_pMainWnd == nullptr || !m_pMainWnd->IsWindowVisible()) {
+        return;
+    }
+    m_bInIdle = true;
+    m_pMainWnd->OnIdleUpdateCmdUI();
+    m_bInIdle = false;
+}
+
+void CWinApp::OnAppExit() {
+    if (m_pMainWnd != nullptr) {
+        m_pMainWnd->OnClose();
+    }
+}
+
+CWinApp* AfxGetApp() {
+    return g_pApp;
+}
+
+QWidget* AfxGetMainWindow() {
+    return g_pApp != nullptr && g_pApp->m_pMainWnd != nullptr ? g_pApp->m_pMainWnd->GetSafeHwnd()
+                                                              : nullptr;
+}
+
+QString AfxGetAppName() {
+    if (g_pApp != nullptr && !g_pApp->m_strAppName.isEmpty()) {
+        return g_pApp->m_strAppName;
+    }
+    QString str;
+    LoadResString(AFX_IDS_APP_TITLE, str);
+    return str;
+}

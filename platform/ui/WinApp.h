@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+
+#include "platform/ui/CmdTarget.h"
+
+class CDialog;
+class QWidget;
+
+// The application object: start-up hook, main-window slot, idle updates and the commands of
+// the application itself (Exit). Exactly one exists at a time.
+class CWinApp : public CCmdTarget {
+  public:
+    CWinApp();
+    ~CWinApp() override;
+
+    // Start-up hook; true lets the event loop run.
+    virtual bool InitInstance();
+    // Exit status when InitInstance returned false or the loop ended.
+    virtual int ExitInstance();
+    // Options the program accepts besides --help and --version.
+    virtual void AddCommandLineOptions(QCommandLineParser& parser);
+
+    // Parses the command line, runs InitInstance and the event loop; the process's status.
+    // Needs the toolkit's application object to exist.
+    int Run();
+
+    // Called by the main window when it has been destroyed; ends the event loop.
+    void OnMainWindowDestroyed(CDialog* pWnd);
+    // Idle-time update of the main window's bars.
+    void OnIdle();
+
+    const QCommandLineParser& CommandLine() const { return m_commandLine; }
+
+    CDialog* m_pMainWnd = nullptr;
+    QString m_strAppName;  // string 57344 when present
+    int m_nExitCode = 0;
+
+  protected:
+    void OnAppExit();
+
+  private:
+    QCommandLineParser m_commandLine;
+    bool m_bInIdle = false;
+};
+
+CWinApp* AfxGetApp();
+// The main window's toolkit window, or null.
+QWidget* AfxGetMainWindow();
+// The application title: the application object's name, else string 57344.
+QString AfxGetAppName();

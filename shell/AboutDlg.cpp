@@ -1,0 +1,8 @@
+#include "shell/AboutDlg.h"
+
+#include "shell/Resource.h"
+#include "shell/ShellResources.h"
+
+CAboutDlg::CAboutDlg(QWidget* pParentWnd) : CDialog(IDD_ABOUTBOX, pParentWnd) {
+    InstallShellResources();
+}

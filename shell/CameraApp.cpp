@@ -1,0 +1,109 @@
+#include "shell/CameraApp.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <cstdio>
+#include <exception>
+#include <new>
+
+#include "shell/AboutDlg.h"
+#include "shell/Resource.h"
+#include "shell/ShellResources.h"
+
+#if PANDRY_HAVE_VIEWER
+#include "viewer/CameraDlg.h"
+#else
+#include "shell/ModelessMain.h"
+
+namespace {
+
+const unsigned kIndicators[] = {0, 0};
+const unsigned kButtons[] = {ID_FILE_SAVE, 0, ID_FILE_CALIBRATE, 0, ID_FILE_GRAB, 0, ID_FILE_START};
+
+// Stands in for the viewer window while it is not part of the build.
+class CCameraDlg : public CModelessMain {
+  public:
+    bool Create() { return CModelessMain::Create(IDD_CAMERA, kIndicators, 2, kButtons, 7, 102); }
+};
+
+}  // namespace
+#endif
+
+namespace {
+
+// Lets the main window's class declare options when it has a static
+// AddCommandLineOptions(QCommandLineParser&).
+template <class TMain>
+void AddOptionsOf(QCommandLineParser& parser) {
+    if constexpr (requires { TMain::AddCommandLineOptions(parser); }) {
+        TMain::AddCommandLineOptions(parser);
+    }
+}
+
+}  // namespace
+
+CCameraApp::CCameraApp() {
+    InstallShellResources();
+    ON_COMMAND(ID_HELP_ABOUT, &CCameraApp::OnHelpAbout);
+}
+
+void CCameraApp::AddCommandLineOptions(QCommandLineParser& parser) {
+    AddOptionsOf<CCameraDlg>(parser);
+}
+
+bool CCameraApp::InitInstance() {
+    if (!IsFirstInstance()) {
+        return false;
+    }
+    try {
+        auto* pMain = new CCameraDlg;
+        m_pMainWnd = pMain;
+        if (!pMain->Create()) {
+            // Without a window the object never deletes itself.
+            m_pMainWnd = nullptr;
+            delete pMain;
+            std::fputs("pandry: cannot create the main window\n", stderr);
+            m_nExitCode = 1;
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        m_pMainWnd = nullptr;
+        std::fputs("pandry: out of memory while creating the main window\n", stderr);
+        m_nExitCode = 1;
+        return false;
+    } catch (const std::exception& e) {
+        m_pMainWnd = nullptr;
+        std::fprintf(stderr, "pandry: cannot create the main window: %s\n", e.what());
+        m_nExitCode = 1;
+        return false;
+    }
+    m_instance.Listen([this] { ActivateMainWindow(); });
+    return true;
+}
+
+bool CCameraApp::IsFirstInstance() {
+    return !m_instance.ActivateEarlierCopy();
+}
+
+void CCameraApp::ActivateMainWindow() {
+    QWidget* pMain = AfxGetMainWindow();
+    if (pMain == nullptr) {
+        return;
+    }
+    if (pMain->isMinimized()) {
+        pMain->showNormal();
+    }
+    pMain->raise();
+    pMain->activateWindow();
+    // The dialog open in front of the window (its last active pop-up) comes forward too.
+    QWidget* pPopup = QApplication::activeModalWidget();
+    if (pPopup != nullptr && pPopup != pMain) {
+        pPopup->raise();
+        pPopup->activateWindow();
+    }
+}
+
+void CCameraApp::OnHelpAbout() {
+    CAboutDlg dlg(AfxGetMainWindow());
+    dlg.DoModal();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/ui/WinApp.h"
+#include "shell/SingleInstance.h"
+
+// The application object: finds an earlier copy, creates the main window, owns About.
+class CCameraApp : public CWinApp {
+  public:
+    CCameraApp();
+
+    bool InitInstance() override;
+    // Adds the options the main window declares (a static AddCommandLineOptions of its
+    // class), which then reads them from AfxGetApp()->CommandLine().
+    void AddCommandLineOptions(QCommandLineParser& parser) override;
+
+  protected:
+    // True when no earlier copy runs; otherwise that copy has been brought forward.
+    bool IsFirstInstance();
+    void OnHelpAbout();
+
+  private:
+    // Brings this copy's main window, and an open dialog of it, to the front.
+    void ActivateMainWindow();
+
+    CSingleInstance m_instance;
+};

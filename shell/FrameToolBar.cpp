@@ -1,0 +1,159 @@
+#include "shell/FrameToolBar.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QPixmap>
+#include <QToolBar>
+
+#include "platform/ui/CmdUI.h"
+#include "platform/ui/Resources.h"
+#include "shell/ModelessMain.h"
+#include "shell/Resource.h"
+
+namespace {
+
+constexpr int kPictureSize = 16;
+
+// Brings back the idle prompt when the pointer leaves the bar (fly-by prompts).
+class CLeaveWatcher : public QObject {
+  public:
+    CLeaveWatcher(QObject* pParent, CModelessMain* pOwner, const CFrameToolBar* pBar)
+        : QObject(pParent), m_pOwner(pOwner), m_pBar(pBar) {}
+
+  protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+        if (pEvent->type() == QEvent::Leave && (m_pBar->GetBarStyle() & CBRS_FLYBY)) {
+            m_pOwner->OnPopMessageString(AFX_IDS_IDLEMESSAGE);
+        }
+        return QObject::eventFilter(pWatched, pEvent);
+    }
+
+  private:
+    CModelessMain* m_pOwner;
+    const CFrameToolBar* m_pBar;
+};
+
+}  // namespace
+
+CFrameToolBar::~CFrameToolBar() {
+    delete m_pWnd.data();
+}
+
+bool CFrameToolBar::Create(CModelessMain* pOwner, unsigned nID) {
+    if (pOwner == nullptr || pOwner->GetClientWidget() == nullptr || m_pWnd) {
+        return false;
+    }
+    m_pOwner = pOwner;
+    m_nID = nID;
+    m_pWnd = new QToolBar(pOwner->GetClientWidget());
+    m_pWnd->setObjectName(QStringLiteral("toolBar"));
+    m_pWnd->setMovable(false);
+    m_pWnd->setFloatable(false);
+    m_pWnd->setIconSize(QSize(kPictureSize, kPictureSize));
+    m_pWnd->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_pWnd->installEventFilter(new CLeaveWatcher(m_pWnd, pOwner, this));
+    m_pWnd->resize(pOwner->GetClientWidget()->width(), GetHeight());
+    m_pWnd->show();
+    return true;
+}
+
+bool CFrameToolBar::LoadBitmap(unsigned nIDBitmap) {
+    const QPixmap strip = LoadBitmapResource(nIDBitmap);
+    if (strip.isNull()) {
+        return false;
+    }
+    m_pictures.clear();
+    for (int x = 0; x + kPictureSize <= strip.width(); x += kPictureSize) {
+        m_pictures.push_back(strip.copy(x, 0, kPictureSize, kPictureSize));
+    }
+    ApplyPictures();
+    return true;
+}
+
+bool CFrameToolBar::SetButtons(const unsigned* pIDs, int nCount) {
+    if (!m_pWnd) {
+        return false;
+    }
+    m_pWnd->clear();
+    m_buttons.clear();
+    for (int i = 0; i < nCount; ++i) {
+        const unsigned nID = pIDs[i];
+        if (nID == 0) {
+            m_buttons.emplace_back(0, m_pWnd->addSeparator());
+            continue;
+        }
+        QAction* pButton = m_pWnd->addAction(QString());
+        pButton->setData(nID);
+        const QString tip = m_pOwner->GetToolTipText(nID);
+        pButton->setText(tip);
+        pButton->setToolTip(tip);
+        CModelessMain* pOwner = m_pOwner;
+        QObject::connect(pButton, &QAction::triggered, m_pWnd,
+                         [pOwner, nID] { pOwner->SendCommand(nID); });
+        QObject::connect(pButton, &QAction::hovered, m_pWnd, [this, pOwner, nID] {
+            if (m_dwStyle & CBRS_FLYBY) {
+                pOwner->OnSetMessageString(nID);
+            }
+        });
+        m_buttons.emplace_back(nID, pButton);
+    }
+    ApplyPictures();
+    return true;
+}
+
+QAction* CFrameToolBar::GetButton(unsigned nID) const {
+    for (const auto& [nButtonID, pButton] : m_buttons) {
+        if (nButtonID == nID && nID != 0) {
+            return pButton;
+        }
+    }
+    return nullptr;
+}
+
+unsigned CFrameToolBar::GetItemID(int nIndex) const {
+    return nIndex >= 0 && nIndex < GetCount() ? m_buttons[nIndex].first : 0;
+}
+
+void CFrameToolBar::SetWindowPos(int x, int y, int cx, int cy) {
+    if (m_pWnd) {
+        m_pWnd->setGeometry(x, y, cx, cy);
+    }
+}
+
+bool CFrameToolBar::IsWindowVisible() const {
+    return m_pWnd && m_pWnd->isVisible();
+}
+
+void CFrameToolBar::ShowWindow(bool bShow) {
+    if (m_pWnd) {
+        m_pWnd->setVisible(bShow);
+    }
+}
+
+int CFrameToolBar::GetHeight() const {
+    return m_pWnd ? m_pWnd->sizeHint().height() : 0;
+}
+
+void CFrameToolBar::OnIdleUpdateCmdUI(CCmdTarget* pTarget, bool bDisableIfNoHndler) {
+    if (!IsWindowVisible()) {
+        return;
+    }
+    for (const auto& [nID, pButton] : m_buttons) {
+        if (nID == 0) {
+            continue;
+        }
+        CActionCmdUI state(pButton, nID);
+        state.DoUpdate(pTarget, bDisableIfNoHndler);
+    }
+}
+
+void CFrameToolBar::ApplyPictures() {
+    size_t nPicture = 0;
+    for (const auto& [nID, pButton] : m_buttons) {
+        if (nID == 0) {
+            continue;
+        }
+        pButton->setIcon(nPicture < m_pictures.size() ? QIcon(m_pictures[nPicture]) : QIcon());
+        ++nPicture;
+    }
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QPixmap>
+#include <QPointer>
+#include <vector>
+
+class CCmdTarget;
+class CModelessMain;
+class QAction;
+#include <QToolBar>
+
+// Bar styles the main window adds to its toolbar.
+inline constexpr unsigned CBRS_SIZE_DYNAMIC = 0x0004;
+inline constexpr unsigned CBRS_TOOLTIPS = 0x0010;
+inline constexpr unsigned CBRS_FLYBY = 0x0020;
+
+// The toolbar along the top of the main window: buttons from a list of command ids
+// (0 = separator) with 16 x 16 pictures cut from one picture strip.
+class CFrameToolBar {
+  public:
+    CFrameToolBar() = default;
+    ~CFrameToolBar();
+    CFrameToolBar(const CFrameToolBar&) = delete;
+    CFrameToolBar& operator=(const CFrameToolBar&) = delete;
+
+    // A visible bar in pOwner's client area with the given child id.
+    bool Create(CModelessMain* pOwner, unsigned nID);
+    // Replaces the pictures by those of strip nIDBitmap, in order over the buttons that are
+    // not separators. False when the strip does not exist.
+    bool LoadBitmap(unsigned nIDBitmap);
+    bool SetButtons(const unsigned* pIDs, int nCount);
+
+    unsigned GetBarStyle() const { return m_dwStyle; }
+    void SetBarStyle(unsigned dwStyle) { m_dwStyle = dwStyle; }
+
+    // The button of command nID (the first one), or null.
+    QAction* GetButton(unsigned nID) const;
+    int GetCount() const { return static_cast<int>(m_buttons.size()); }
+    unsigned GetItemID(int nIndex) const;
+
+    void SetWindowPos(int x, int y, int cx, int cy);
+    bool IsWindowVisible() const;
+    void ShowWindow(bool bShow);
+    int GetHeight() const;
+    QToolBar* GetSafeHwnd() const { return m_pWnd; }
+    unsigned GetDlgCtrlID() const { return m_nID; }
+
+    // Idle update of the buttons against pTarget's routing.
+    void OnIdleUpdateCmdUI(CCmdTarget* pTarget, bool bDisableIfNoHndler);
+
+  private:
+    void ApplyPictures();
+
+    QPointer<QToolBar> m_pWnd;
+    CModelessMain* m_pOwner = nullptr;
+    unsigned m_nID = 0;
+    unsigned m_dwStyle = 0;
+    std::vector<std::pair<unsigned, QAction*>> m_buttons;
+    std::vector<QPixmap> m_pictures;
+};

@@ -1,0 +1,5 @@
+#pragma once
+
+// Makes the program's strings, dialog templates, menu, accelerators and pictures available
+// to the framework. Safe to call any number of times.
+void InstallShellResources();
