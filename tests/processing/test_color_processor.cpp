@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "AllocationCounter.h"
 #include "camera/PortCamera.h"
 #include "platform/device/MemoryDevice.h"
 #include "processing/ChannelMap.h"
@@ -308,4 +312,85 @@ TEST(ColorProcessorUnconfigured, EveryOperationIsASafeNoOp) {
     EXPECT_FALSE(FileExists("never_written.bmp"));
     EXPECT_EQ(buffer, Bytes(kColorFrameBytes, 0xAB));
     EXPECT_EQ(counts[0][0], 0);
+}
+
+// Catches an allocation failure in Configure leaving a half-built processor that later
+// operations trust, for a first configuration and for a change of size.
+TEST_F(ColorProcessorTest, AllocationFailureInConfigureLeavesItUnconfigured) {
+    CColorProcessor& p = Start({RandomBytes(kFrameBytes, 12)});
+    Bytes out(kZoomedPixelCount * 3, 1);
+    int failures = 0;
+    for (std::int64_t failAt = 0; failAt < 32; ++failAt) {
+        allocation::FailAfter(failAt);
+        p.Configure(0, kOffset, 320, 320, kGain, kZoomedSize, kZoomedSize);
+        allocation::StopFailing();
+        if (p.IsConfigured()) {
+            break;  // every allocation Configure makes has been made to fail once
+        }
+        ++failures;
+        EXPECT_EQ(p.Acquire(), 0) << "fail at " << failAt;
+        EXPECT_EQ(p.SaveBitmap(252, 152, m_strBitmap.c_str()), 0);
+        p.Remap();
+        p.RemappedToRgb(out.data());
+        p.RawToRgb(out.data());
+        HistogramCounts counts{};
+        p.Histogram(counts);
+        EXPECT_EQ(counts[0][0] + counts[1][0] + counts[2][0], 0);
+        // A later Configure with memory to spare recovers.
+        p.Configure(0, kOffset, 320, 320, kGain, kNormalSize, kNormalSize);
+        ASSERT_TRUE(p.IsConfigured());
+        EXPECT_EQ(p.Acquire(), 1);
+    }
+    EXPECT_GE(failures, 6);  // raw frame, calibration and the four colour blocks
+    EXPECT_FALSE(FileExists(m_strBitmap));
+    EXPECT_EQ(std::count(out.begin(), out.end(), 1), long(out.size()));
+}
+
+class ColorPerFramePath : public ColorProcessorTest, public ::testing::WithParamInterface<int> {};
+
+// Catches any heap allocation on the per-frame path.
+TEST_P(ColorPerFramePath, AllocatesNothing) {
+    CColorProcessor& p =
+        Start({RandomBytes(kFrameBytes, 1), RandomBytes(kFrameBytes, 2)}, GetParam());
+    Bytes rgb(std::size_t(GetParam()) * GetParam() * 3);
+    Bytes unmapped(kColorFrameBytes);
+    HistogramCounts counts{};
+    ASSERT_EQ(p.Acquire(), 1);  // the device's first frame may set itself up
+
+    allocation::StartCounting();
+    for (int pass = 0; pass < 3; ++pass) {
+        p.Acquire();
+        p.Remap();
+        p.RemappedToRgb(rgb.data());
+        p.RawToRgb(unmapped.data());
+        p.Histogram(counts);
+    }
+    EXPECT_EQ(allocation::StopCounting(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ColorPerFramePath, ::testing::Values(256, 512));
+
+// Catches a same-size Configure (the Median switch) that rewrites the channel map or the
+// gain table under a running acquisition (run under ThreadSanitizer): every histogram
+// must count exactly the counted samples.
+TEST_F(ColorProcessorTest, SameSizeConfigureBesideAcquisitionKeepsTheMap) {
+    CColorProcessor& p = Start({RandomBytes(kFrameBytes, 13)});
+    std::atomic<bool> done{false};
+    std::thread configurer([&] {
+        for (int k = 0; !done.load(); ++k) {
+            p.Configure(k % 2, kOffset, 320, 320, kGain, kNormalSize, kNormalSize);
+        }
+    });
+    for (int frame = 0; frame < 50; ++frame) {
+        ASSERT_EQ(p.Acquire(), 1);
+        HistogramCounts counts{};
+        p.Histogram(counts);
+        long total = 0;
+        for (const auto& row : counts) {
+            total = std::accumulate(std::begin(row), std::end(row), total);
+        }
+        ASSERT_EQ(total, long(kFrameBytes) - 5418);
+    }
+    done = true;
+    configurer.join();
 }
