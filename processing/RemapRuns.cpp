@@ -7,71 +7,82 @@
 
 namespace {
 
-constexpr std::uint32_t kWideStore = 8;
+constexpr std::uint32_t kWideStorePixels = 8;
 
 // At most one run per pixel; static storage keeps the build free of the heap.
-template <std::uint32_t kPixels>
+template <int kSize>
 struct RunStorage {
-    std::array<RemapRun, kPixels> runs;
-    std::size_t count = 0;
+    std::array<RemapRow, kSize> rows;
+    std::array<std::uint32_t, std::size_t{kSize} * kSize> runs;
+    int rowCount = 0;
 };
 
 // Output pixel (x, y) of a size x size picture uses table entry (x * step, y * step).
-template <std::uint32_t kPixels>
-void Build(RunStorage<kPixels>& storage, int size) {
+template <int kSize>
+void Build(RunStorage<kSize>& storage) {
     const std::uint16_t* pTable = RemapTable();
-    const int step = kRemapTableSize / size;
-    for (int y = 0; y < size; ++y) {
-        const std::uint16_t* pRow = pTable + std::size_t(y) * step * kRemapTableSize;
-        const std::size_t firstRunOfRow = storage.count;
-        std::uint32_t rowSourcedEnd = 0;
-        for (int x = 0; x < size; ++x) {
-            const std::uint16_t entry = pRow[x * step];
+    constexpr int kStep = kRemapTableSize / kSize;
+    std::uint32_t runCount = 0;
+    for (int y = 0; y < kSize; ++y) {
+        const std::uint16_t* pRow = pTable + std::size_t(y) * kStep * kRemapTableSize;
+        RemapRow row{0, runCount, 0, 0};
+        std::uint32_t rowEnd = 0;  // one past the row's last disc pixel
+        std::uint16_t previous = kNoSource;
+        for (int x = 0; x < kSize; ++x) {
+            const std::uint16_t entry = pRow[x * kStep];
             if (entry == kNoSource) {
                 continue;
             }
-            const std::uint32_t pixel = std::uint32_t(y) * size + x;
-            RemapRun* pLast =
-                storage.count > firstRunOfRow ? &storage.runs[storage.count - 1] : nullptr;
-            if (pLast != nullptr && pLast->source == entry &&
-                pLast->destination + pLast->length == pixel) {
-                ++pLast->length;
-            } else {
-                storage.runs[storage.count++] = RemapRun{pixel, entry, 1, false};
+            const std::uint32_t pixel = std::uint32_t(y) * kSize + std::uint32_t(x);
+            if (row.runs == 0) {
+                row.firstPixel = pixel;
             }
-            rowSourcedEnd = pixel + 1;
+            if (row.runs > 0 && entry == previous) {
+                storage.runs[runCount - 1] += 1u << kRunLengthShift;
+            } else {
+                storage.runs[runCount++] = entry | 1u << kRunLengthShift;
+                ++row.runs;
+            }
+            previous = entry;
+            rowEnd = pixel + 1;
         }
-        // A wide store may spill into later pixels of the same sourced stretch only: the
-        // runs are written in order, so the spilled bytes are overwritten by their own.
-        for (std::size_t k = firstRunOfRow; k < storage.count; ++k) {
-            RemapRun& run = storage.runs[k];
-            const bool contiguousToEnd =
-                run.destination + kWideStore <= rowSourcedEnd &&
-                (k + 1 == storage.count ||
-                 storage.runs[k + 1].destination == run.destination + run.length);
-            run.wideStoreSafe = contiguousToEnd && run.length <= kWideStore;
+        // Count the leading runs that begin at least 8 pixels before the row's end.
+        std::uint32_t start = row.firstPixel;
+        for (std::uint32_t k = row.firstRun; k < row.firstRun + row.runs; ++k) {
+            if (start + kWideStorePixels > rowEnd) {
+                break;
+            }
+            ++row.wideRuns;
+            start += storage.runs[k] >> kRunLengthShift;
+        }
+        if (row.runs > 0) {
+            storage.rows[storage.rowCount++] = row;
         }
     }
 }
 
-template <std::uint32_t kPixels>
-const RunStorage<kPixels>& Runs(int size) {
-    static RunStorage<kPixels> storage;
-    static const bool built = (Build(storage, size), true);
+template <int kSize>
+const RunStorage<kSize>& Runs() {
+    static RunStorage<kSize> storage;
+    static const bool built = (Build(storage), true);
     (void)built;
     return storage;
+}
+
+template <int kSize>
+RemapRunList ListOf() {
+    const auto& storage = Runs<kSize>();
+    return {storage.rows.data(), storage.rowCount, storage.runs.data()};
 }
 
 }  // namespace
 
 RemapRunList RemapRunsFor(std::uint32_t pixelCount) {
     if (pixelCount == kZoomedPixelCount) {
-        const auto& storage = Runs<kZoomedPixelCount>(kZoomedSize);
-        return {storage.runs.data(), storage.count};
+        return ListOf<kZoomedSize>();
     }
     if (pixelCount == kNormalPixelCount) {
-        const auto& storage = Runs<kNormalPixelCount>(kNormalSize);
-        return {storage.runs.data(), storage.count};
+        return ListOf<kNormalSize>();
     }
     return {};
 }

@@ -1,5 +1,9 @@
 #include "processing/YuvToRgb.h"
 
+#include <array>
+
+#include "processing/GreyExpansion.h"
+
 namespace {
 
 constexpr int kClampBias = 384;
@@ -45,6 +49,29 @@ void CYuvToRgb::BuildTables() {
     for (int i = 0; i < 256; ++i) {
         m_greyPixel[i] = Pixel(static_cast<std::uint8_t>(i), 128, 128);
     }
+    m_bVectorGrey = VectorGreyMatchesTables();
+}
+
+// The vector grey path is used only if it gives every level exactly as the tables do.
+bool CYuvToRgb::VectorGreyMatchesTables() const {
+    if (!GreyExpansionAvailable()) {
+        return false;
+    }
+    std::array<std::uint8_t, 256> levels;
+    for (int i = 0; i < 256; ++i) {
+        levels[i] = static_cast<std::uint8_t>(i);
+    }
+    std::array<std::uint8_t, 256 * 3> bgr{};
+    if (ExpandGreyPixels(levels.data(), bgr.data(), 256) != 256) {
+        return false;
+    }
+    for (int i = 0; i < 256; ++i) {
+        const std::uint32_t pixel = bgr[3 * i] | bgr[3 * i + 1] << 8 | bgr[3 * i + 2] << 16;
+        if (pixel != m_greyPixel[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::uint32_t CYuvToRgb::Pixel(std::uint8_t y, std::uint8_t cb, std::uint8_t cr) const {
@@ -92,7 +119,9 @@ void CYuvToRgb::ConvertGrey(const std::uint8_t* pY, std::uint8_t* pRgb, int widt
     for (int row = 0; row < height; ++row) {
         const std::uint8_t* pIn = pY + std::size_t(row) * width;
         std::uint8_t* pOut = pRgb + std::size_t(height - 1 - row) * rowBytes;
-        for (int x = 0; x < width; x += 4, pOut += 12) {
+        int x = m_bVectorGrey ? ExpandGreyPixels(pIn, pOut, width) : 0;
+        pOut += std::size_t(x) * 3;
+        for (; x < width; x += 4, pOut += 12) {
             StoreFourPixels(pOut, pGrey[pIn[x]], pGrey[pIn[x + 1]], pGrey[pIn[x + 2]],
                             pGrey[pIn[x + 3]]);
         }

@@ -21,6 +21,7 @@ class CYuvToRgb {
   private:
     // Blue | green << 8 | red << 16 of one pixel, by the fixed-point rule.
     std::uint32_t Pixel(std::uint8_t y, std::uint8_t cb, std::uint8_t cr) const;
+    bool VectorGreyMatchesTables() const;
 
     std::array<std::int32_t, 256> m_crToRed{};
     std::array<std::int32_t, 256> m_cbToBlue{};
@@ -31,4 +32,5 @@ class CYuvToRgb {
     std::array<std::uint8_t, 1024> m_clampBlock{};
     const std::uint8_t* m_pClamp = nullptr;  // indices -384..639
     std::array<std::uint32_t, 256> m_greyPixel{};
+    bool m_bVectorGrey = false;
 };

@@ -107,20 +107,29 @@ TEST_F(Converter, TablesMatchTheRuleOverAllLumaAndChromaGrid) {
     }
 }
 
-// Catches the grey fast path giving any byte other than the full converter's.
-TEST_F(Converter, GreyPathEqualsFullConversionForEveryLevel) {
-    constexpr int kWidth = 256;
-    constexpr int kHeight = 2;
-    std::array<std::uint8_t, kWidth * kHeight> y, chroma;
-    for (int i = 0; i < kWidth * kHeight; ++i) {
+class GreyPath : public ::testing::TestWithParam<std::pair<int, int>> {};
+
+// Catches the grey fast path (vector part and the scalar tail of a row) giving any byte
+// other than the full converter's; every level 0..255 occurs in every size.
+TEST_P(GreyPath, EqualsFullConversionForEveryLevel) {
+    const auto [width, height] = GetParam();
+    CYuvToRgb converter;
+    converter.BuildTables();
+    const std::size_t pixels = std::size_t(width) * height;
+    std::vector<std::uint8_t> y(pixels), chroma(pixels, 128);
+    for (std::size_t i = 0; i < pixels; ++i) {
         y[i] = std::uint8_t(i % 2 == 0 ? i / 2 : 255 - i / 2);
     }
-    chroma.fill(128);
-    std::array<std::uint8_t, kWidth * kHeight * 3> full{}, grey{};
-    m_converter.Convert(y.data(), chroma.data(), chroma.data(), full.data(), kWidth, kHeight);
-    m_converter.ConvertGrey(y.data(), grey.data(), kWidth, kHeight);
+    std::vector<std::uint8_t> full(pixels * 3, 0), grey(pixels * 3, 1);
+    converter.Convert(y.data(), chroma.data(), chroma.data(), full.data(), width, height);
+    converter.ConvertGrey(y.data(), grey.data(), width, height);
     EXPECT_EQ(grey, full);
 }
+
+INSTANTIATE_TEST_SUITE_P(Sizes, GreyPath,
+                         ::testing::Values(std::pair{256, 2}, std::pair{152, 252},
+                                           std::pair{4, 128}, std::pair{20, 26},
+                                           std::pair{512, 512}));
 
 class UnconvertibleSize : public ::testing::TestWithParam<std::pair<int, int>> {};
 

@@ -1,0 +1,372 @@
+// The monochrome per-frame path and its steps, and beside them the same work composed
+// from OpenCV, with the ratio of the two printed at the end.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "camera/PortCamera.h"
+#include "platform/device/MemoryDevice.h"
+#include "processing/CalibrationFile.h"
+#include "processing/FoveaTable.h"
+#include "processing/MonoProcessor.h"
+#include "processing/RemapTable.h"
+#include "processing/YuvToRgb.h"
+
+#ifdef PANDRY_HAVE_OPENCV
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#endif
+
+namespace {
+
+constexpr int kOffset = 80;
+constexpr int kGain = 3;
+
+// A camera frame with some texture and a dark image of a few levels, so the correction
+// clamps at both ends now and then.
+FrameBytes TexturedFrame(unsigned seed) {
+    FrameBytes frame(kFrameBytes);
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (auto& sample : frame) {
+        state = state * 1664525u + 1013904223u;
+        sample = static_cast<std::uint8_t>(state >> 24);
+    }
+    return frame;
+}
+
+std::vector<std::int32_t> DarkImage() {
+    std::vector<std::int32_t> dark(kFrameBytes);
+    for (std::size_t i = 0; i < kFrameBytes; ++i) {
+        dark[i] = static_cast<std::int32_t>((i * 7) % 23);
+    }
+    return dark;
+}
+
+// An in-memory camera that hands out a few textured frames round and round.
+class CBenchCamera {
+  public:
+    CBenchCamera() {
+        auto pResolver = std::make_shared<CMemoryDeviceResolver>();
+        MemoryDeviceScript script;
+        script.frames = {TexturedFrame(1), TexturedFrame(2), TexturedFrame(3)};
+        pResolver->SetDevice(1, std::move(script));
+        m_pPrevious = SetDeviceResolver(pResolver);
+        m_camera.Open(1);
+    }
+    ~CBenchCamera() { SetDeviceResolver(m_pPrevious); }
+    CPortCamera* Camera() { return &m_camera; }
+
+  private:
+    std::shared_ptr<IDeviceResolver> m_pPrevious;
+    CPortCamera m_camera;
+};
+
+// The dark image as a calibration file, so our processor subtracts what OpenCV subtracts.
+class CDarkImageFile {
+  public:
+    CDarkImageFile() {
+        char pattern[] = "/tmp/pandry-bench-XXXXXX";
+        const int fd = mkstemp(pattern);
+        if (fd >= 0) {
+            close(fd);
+            m_strPath = pattern;
+            StoreCalibrationFile(m_strPath.c_str(), DarkImage().data());
+        }
+    }
+    ~CDarkImageFile() {
+        if (!m_strPath.empty()) {
+            unlink(m_strPath.c_str());
+        }
+    }
+    const std::string& Path() const { return m_strPath; }
+
+  private:
+    std::string m_strPath;
+};
+
+const CDarkImageFile& DarkImageFile() {
+    static const CDarkImageFile file;
+    return file;
+}
+
+std::unique_ptr<CMonoProcessor> MakeProcessor(int size, CBenchCamera& camera) {
+    auto pProcessor = std::make_unique<CMonoProcessor>();
+    pProcessor->SetCalibrationPath(DarkImageFile().Path());
+    pProcessor->Configure(0, kOffset, 320, 320, kGain, size, size);
+    pProcessor->SetCamera(camera.Camera());
+    return pProcessor;
+}
+
+void MonoFrame(benchmark::State& state) {
+    const int size = static_cast<int>(state.range(0));
+    CBenchCamera camera;
+    auto pProcessor = MakeProcessor(size, camera);
+    std::vector<std::uint8_t> rgb(std::size_t(size) * size * 3);
+    HistogramCounts counts = {};
+    for (auto _ : state) {
+        pProcessor->Acquire();
+        pProcessor->Remap();
+        pProcessor->RemappedToRgb(rgb.data());
+        pProcessor->Histogram(counts);
+        benchmark::DoNotOptimize(rgb.data());
+        benchmark::DoNotOptimize(counts);
+    }
+}
+BENCHMARK(MonoFrame)->Arg(256)->Arg(512)->Unit(benchmark::kMicrosecond);
+
+void MonoUnmappedFrame(benchmark::State& state) {
+    CBenchCamera camera;
+    auto pProcessor = MakeProcessor(256, camera);
+    std::vector<std::uint8_t> rgb(kFrameBytes * 3);
+    for (auto _ : state) {
+        pProcessor->Acquire();
+        pProcessor->RawToRgb(rgb.data());
+        benchmark::DoNotOptimize(rgb.data());
+    }
+}
+BENCHMARK(MonoUnmappedFrame)->Unit(benchmark::kMicrosecond);
+
+void RawToRgb(benchmark::State& state) {
+    CBenchCamera camera;
+    auto pProcessor = MakeProcessor(256, camera);
+    pProcessor->Acquire();
+    std::vector<std::uint8_t> rgb(kFrameBytes * 3);
+    for (auto _ : state) {
+        pProcessor->RawToRgb(rgb.data());
+        benchmark::DoNotOptimize(rgb.data());
+    }
+}
+BENCHMARK(RawToRgb)->Unit(benchmark::kMicrosecond);
+
+void Correct(benchmark::State& state) {
+    GainTable table{};
+    CFrameProcessor::BuildGainTable(table, kGain);
+    const FrameBytes raw = TexturedFrame(1);
+    const std::vector<std::int32_t> dark = DarkImage();
+    FrameBytes out(kFrameBytes);
+    for (auto _ : state) {
+        CFrameProcessor::Correct(table, out.data(), raw.data(), dark.data(), kOffset);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(Correct)->Unit(benchmark::kMicrosecond);
+
+void FillFovea(benchmark::State& state) {
+    FrameBytes frame = TexturedFrame(1);
+    for (auto _ : state) {
+        CFrameProcessor::FillFovea(frame.data());
+        benchmark::DoNotOptimize(frame.data());
+    }
+}
+BENCHMARK(FillFovea)->Unit(benchmark::kMicrosecond);
+
+void RemapGrey(benchmark::State& state) {
+    const int size = static_cast<int>(state.range(0));
+    CBenchCamera camera;
+    auto pProcessor = MakeProcessor(size, camera);
+    const FrameBytes frame = TexturedFrame(1);
+    std::vector<std::uint8_t> out(std::size_t(size) * size, 128);
+    for (auto _ : state) {
+        pProcessor->RemapGrey(frame.data(), out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(RemapGrey)->Arg(256)->Arg(512)->Unit(benchmark::kMicrosecond);
+
+// The converter's full rule and its grey path, at the zoomed size.
+void Convert(benchmark::State& state) {
+    const bool grey = state.range(0) != 0;
+    CYuvToRgb converter;
+    converter.BuildTables();
+    const std::vector<std::uint8_t> luma(kZoomedPixelCount, 100);
+    const std::vector<std::uint8_t> chroma(kZoomedPixelCount, 128);
+    std::vector<std::uint8_t> rgb(std::size_t(kZoomedPixelCount) * 3);
+    for (auto _ : state) {
+        if (grey) {
+            converter.ConvertGrey(luma.data(), rgb.data(), kZoomedSize, kZoomedSize);
+        } else {
+            converter.Convert(luma.data(), chroma.data(), chroma.data(), rgb.data(), kZoomedSize,
+                              kZoomedSize);
+        }
+        benchmark::DoNotOptimize(rgb.data());
+    }
+}
+BENCHMARK(Convert)->ArgName("grey")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+#ifdef PANDRY_HAVE_OPENCV
+
+// The same frame path from OpenCV parts: the correction as arithmetic plus cv::LUT, the
+// fovea gather and the remap folded into one pair of nearest-neighbour maps built once,
+// the grey expansion as cv::LUT plus a grey-to-BGR conversion and a row flip, and the
+// histogram by cv::calcHist. The camera read is the same as ours.
+class COpenCvPipeline {
+  public:
+    explicit COpenCvPipeline(int size) {
+        GainTable table{};
+        CFrameProcessor::BuildGainTable(table, kGain);
+        m_gainLut = cv::Mat(1, 256, CV_8U);
+        std::memcpy(m_gainLut.data, table.data(), 256);
+
+        // The converter's grey level for each luma value, from its own rule.
+        CYuvToRgb converter;
+        converter.BuildTables();
+        m_lumaLut = cv::Mat(1, 256, CV_8U);
+        for (int i = 0; i < 256; ++i) {
+            std::uint8_t y[8], chroma[8], bgr[24];
+            std::memset(y, i, sizeof y);
+            std::memset(chroma, 128, sizeof chroma);
+            converter.Convert(y, chroma, chroma, bgr, 4, 2);
+            m_lumaLut.data[i] = bgr[0];
+        }
+
+        const std::vector<std::int32_t> dark = DarkImage();
+        m_offsetMinusDark = cv::Mat(kSectors, kRings, CV_16S);
+        for (std::size_t i = 0; i < kFrameBytes; ++i) {
+            m_offsetMinusDark.ptr<std::int16_t>()[i] = static_cast<std::int16_t>(kOffset - dark[i]);
+        }
+
+        // Map each output pixel straight to the raw-frame sample it finally shows.
+        m_map = cv::Mat(size, size, CV_16SC2);
+        const int step = kZoomedSize / size;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                const std::uint16_t e =
+                    RemapTable()[std::size_t(y * step) * kZoomedSize + std::size_t(x * step)];
+                cv::Vec2s& target = m_map.at<cv::Vec2s>(y, x);
+                if (e == kNoSource) {
+                    target = cv::Vec2s(-1, -1);  // outside: left as it is
+                    continue;
+                }
+                int sector = e / kRings;
+                const int ring = e % kRings;
+                if (ring < kFoveaRings) {
+                    sector = FoveaTable()[FoveaIndex(sector, ring)];
+                }
+                if (sector == kNoFoveaSector) {
+                    target = cv::Vec2s(-1, -1);  // the fill's 128, which the initial fill gives
+                    continue;
+                }
+                target = cv::Vec2s(static_cast<short>(ring), static_cast<short>(sector));
+            }
+        }
+        m_remapped = cv::Mat(size, size, CV_8U, cv::Scalar(128));
+        m_raw = cv::Mat(kSectors, kRings, CV_8U);
+        m_counts = cv::Mat(256, 1, CV_32F);
+    }
+
+    std::uint8_t* RawFrame() { return m_raw.data; }
+
+    void ProcessFrame() {
+        m_raw.convertTo(m_wide, CV_16S);
+        cv::add(m_wide, m_offsetMinusDark, m_wide);
+        m_wide.convertTo(m_clamped, CV_8U);  // saturates to 0..255
+        cv::LUT(m_clamped, m_gainLut, m_corrected);
+        cv::remap(m_corrected, m_remapped, m_map, cv::noArray(), cv::INTER_NEAREST,
+                  cv::BORDER_TRANSPARENT);
+        cv::LUT(m_remapped, m_lumaLut, m_expanded);
+        cv::cvtColor(m_expanded, m_bgr, cv::COLOR_GRAY2BGR);
+        cv::flip(m_bgr, m_flipped, 0);
+        const int channels[] = {0};
+        const int histSize[] = {256};
+        const float range[] = {0, 256};
+        const float* ranges[] = {range};
+        cv::calcHist(&m_raw, 1, channels, cv::noArray(), m_counts, 1, histSize, ranges, true, true);
+    }
+
+    const std::uint8_t* Bgr() const { return m_flipped.data; }
+
+  private:
+    cv::Mat m_gainLut, m_lumaLut, m_offsetMinusDark, m_map;
+    cv::Mat m_raw, m_wide, m_clamped, m_corrected, m_remapped, m_expanded, m_bgr, m_flipped;
+    cv::Mat m_counts;
+};
+
+void OpenCvFrame(benchmark::State& state) {
+    cv::setNumThreads(0);  // one thread, as ours
+    const int size = static_cast<int>(state.range(0));
+    CBenchCamera camera;
+    COpenCvPipeline pipeline(size);
+    for (auto _ : state) {
+        camera.Camera()->ReadFrame(pipeline.RawFrame());
+        pipeline.ProcessFrame();
+        benchmark::DoNotOptimize(pipeline.Bgr());
+    }
+}
+BENCHMARK(OpenCvFrame)->Arg(256)->Arg(512)->Unit(benchmark::kMicrosecond);
+
+#endif
+
+// Collects the median (or the only) real time of every benchmark while printing as usual.
+class CRatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+            if (median || single) {
+                m_times[run.run_name.str()] = run.GetAdjustedRealTime();
+            }
+        }
+    }
+
+    void PrintRatio(const std::string& ours, const std::string& theirs) const {
+        const auto a = m_times.find(ours);
+        const auto b = m_times.find(theirs);
+        if (a != m_times.end() && b != m_times.end() && a->second > 0) {
+            std::printf("%s: %.1f us, %s: %.1f us, ratio %.2fx\n", ours.c_str(), a->second,
+                        theirs.c_str(), b->second, b->second / a->second);
+        }
+    }
+
+  private:
+    std::map<std::string, double> m_times;
+};
+
+#ifdef PANDRY_HAVE_OPENCV
+// The composition must show the same picture, or the comparison means nothing.
+bool SamePictures(int size) {
+    CBenchCamera ourCamera;
+    auto pProcessor = MakeProcessor(size, ourCamera);
+    pProcessor->Acquire();
+    pProcessor->Remap();
+    std::vector<std::uint8_t> ours(std::size_t(size) * size * 3);
+    pProcessor->RemappedToRgb(ours.data());
+
+    CBenchCamera theirCamera;
+    COpenCvPipeline pipeline(size);
+    theirCamera.Camera()->ReadFrame(pipeline.RawFrame());
+    pipeline.ProcessFrame();
+    return std::memcmp(ours.data(), pipeline.Bgr(), ours.size()) == 0;
+}
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    CRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+#ifdef PANDRY_HAVE_OPENCV
+    for (int size : {256, 512}) {
+        std::printf("OpenCV composition gives the same %d picture: %s\n", size,
+                    SamePictures(size) ? "yes" : "NO");
+        reporter.PrintRatio("MonoFrame/" + std::to_string(size),
+                            "OpenCvFrame/" + std::to_string(size));
+    }
+#else
+    std::printf("OpenCV not found: no comparison\n");
+#endif
+    benchmark::Shutdown();
+    return 0;
+}
