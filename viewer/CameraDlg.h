@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+
+#include "shell/ModelessMain.h"
+#include "shell/SettingsDlg.h"
+#include "viewer/FrameView.h"
+#include "viewer/ViewerCore.h"
+#include "viewer/WindowServices.h"
+
+class QCommandLineParser;
+
+// The program's main window: the dialog-based window with menu, toolbar and status bar,
+// whose commands, layout and acquisition live in CViewerCore. This class wires the message
+// map to the core and lends the core its window: geometry, dialogs, bars and the drawing
+// surface.
+class CCameraDlg : public CModelessMain, private CWindowServices {
+  public:
+    CCameraDlg();
+    ~CCameraDlg() override;
+
+    // --camera SOURCE; read by Create.
+    static void AddCommandLineOptions(QCommandLineParser& parser);
+
+    // Installs the camera source the command line (or PANDRY_CAMERA) names, builds the
+    // viewer and creates the window from template 102. An unusable source is reported on
+    // stderr and ends the program before any window opens.
+    bool Create();
+    // As Create, with whatever camera source is installed already.
+    bool CreateWithCurrentSource();
+
+    bool OnInitDialog() override;
+    void OnDestroy() override;
+
+    CViewerCore* Core() const { return m_pCore.get(); }
+    CFrameView* View() const { return m_pView; }
+
+  private:
+    template <unsigned ID>
+    void OnViewerCommand();
+    template <unsigned ID>
+    void OnUpdateViewerCommand(CCmdUI* pCmdUI);
+    template <unsigned... IDs>
+    void MapViewerCommands();
+
+    void PlaceWindow(int x, int y, int cx, int cy) override;
+    void PlaceStatusBar(int x, int y, int cx, int cy) override;
+    int FontHeight() override;
+    int ScreenWidth() override;
+    int ScreenHeight() override;
+    ViewerRect ClientRect() override;
+    void InvalidateRect(const ViewerRect& rect) override;
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+    bool RunSettingsDialog(SettingsValues* pValues) override;
+    bool RunSaveDialog(std::string* pPath) override;
+    void LoadToolbarPicture(unsigned bitmapId) override;
+    void SetStatusText(int pane, const std::string& text) override;
+
+    void FitViewToClient();
+
+    CSettingsDlg m_settings;
+    QPointer<CFrameView> m_pView;  // owned by the client area once the window exists
+    std::unique_ptr<CViewerCore> m_pCore;
+    QTimer m_rateTimer;
+};

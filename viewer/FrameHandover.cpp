@@ -1,0 +1,44 @@
+#include "viewer/FrameHandover.h"
+
+#include <cstring>
+#include <utility>
+
+bool CFrameHandover::Publish(const std::uint8_t* pBottomUp, int width, int height,
+                             const ViewerRect& destination) {
+    const std::size_t rowBytes = std::size_t(width) * 3;
+    m_back.pixels.resize(rowBytes * height);
+    for (int row = 0; row < height; ++row) {
+        std::memcpy(m_back.pixels.data() + rowBytes * row,
+                    pBottomUp + rowBytes * (height - 1 - row), rowBytes);
+    }
+    m_back.width = width;
+    m_back.height = height;
+    m_back.destination = destination;
+    m_back.bValid = true;
+    {
+        std::lock_guard lock(m_mutex);
+        std::swap(m_back, m_pending);
+        m_bFresh = true;
+    }
+    return RequestWake();
+}
+
+bool CFrameHandover::Clear() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_pending.bValid = false;
+        m_bFresh = true;
+    }
+    return RequestWake();
+}
+
+bool CFrameHandover::TakeNewest() {
+    std::lock_guard lock(m_mutex);
+    if (!m_bFresh) {
+        return false;
+    }
+    std::swap(m_front, m_pending);
+    m_pending.bValid = false;  // the old front is only a buffer to reuse now
+    m_bFresh = false;
+    return true;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "viewer/ViewerTypes.h"
+
+// Passes finished pictures from the acquisition thread to the painting thread without
+// either waiting for the other: the producer fills a buffer of its own, swaps it in under a
+// short lock, and learns whether the consumer needs waking; the consumer swaps the newest
+// one out when it paints. Three buffers, so nobody ever reads one being written.
+class CFrameHandover {
+  public:
+    struct Picture {
+        std::vector<std::uint8_t> pixels;  // top-down rows, blue-green-red
+        int width = 0;
+        int height = 0;
+        ViewerRect destination;
+        bool bValid = false;
+    };
+
+    // Producer: copies a bottom-up picture in (turning it top-down). True when the consumer
+    // has no wake-up pending and must be sent one.
+    bool Publish(const std::uint8_t* pBottomUp, int width, int height,
+                 const ViewerRect& destination);
+    // Either thread: nothing is shown any more, and whatever was pending is dropped.
+    // True when the consumer must be woken.
+    bool Clear();
+
+    // Consumer: the wake-up has arrived; a later Publish asks for a new one.
+    void AcknowledgeWake() { m_bWakePending = false; }
+    // Consumer: makes the newest published picture current; false when nothing changed.
+    bool TakeNewest();
+    // Consumer only; valid until the next TakeNewest.
+    const Picture& Current() const { return m_front; }
+
+  private:
+    bool RequestWake() { return !m_bWakePending.exchange(true); }
+
+    Picture m_back;      // producer only
+    std::mutex m_mutex;  // guards m_pending and m_bFresh
+    Picture m_pending;
+    bool m_bFresh = false;
+    Picture m_front;  // consumer only
+    std::atomic<bool> m_bWakePending{false};
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+#include <atomic>
+#include <functional>
+#include <mutex>
+
+#include "viewer/FrameHandover.h"
+#include "viewer/FrameSurface.h"
+
+// The viewer's drawing surface: a widget over the main window's client area that paints the
+// background picture, the newest frame and the histogram at the places the viewer names.
+// Frames arrive from the acquisition thread through handovers; repaints are queued to the
+// widget's thread and held to the screen's rate, so the worker never waits for a paint.
+class CFrameView : public QWidget, public CFrameSurface {
+  public:
+    explicit CFrameView(QWidget* pParent = nullptr);
+
+    void LoadBackground(int width, int height, int top) override;
+    void BeginFrames(const BitmapHeader& header) override;
+    void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
+                   const ViewerRect& destination) override;
+    void EndFrames() override;
+    void BeginHistogram() override;
+    void DrawHistogram(const std::uint8_t* pPixels, int x, int y) override;
+    void EndHistogram() override;
+
+    // Runs at the start of every paint (the window's own paint step).
+    void SetPaintHook(std::function<void()> hook) { m_paintHook = std::move(hook); }
+    int PaintCount() const { return m_nPaints.load(); }
+    bool HasBackground() const;
+
+  protected:
+    void paintEvent(QPaintEvent* pEvent) override;
+
+  private:
+    void Wake(CFrameHandover& handover);
+    void ScheduleRepaint();
+    static void PaintPicture(QPainter& painter, const CFrameHandover::Picture& picture);
+
+    CFrameHandover m_frames;
+    CFrameHandover m_histogram;
+    mutable std::mutex m_backgroundMutex;  // guards m_background and m_backgroundTop
+    QImage m_background;
+    int m_backgroundTop = 0;
+    std::function<void()> m_paintHook;
+    QElapsedTimer m_sinceLastPaint;
+    QTimer m_repaintTimer;
+    int m_nRepaintIntervalMs = 16;
+    std::atomic<int> m_nPaints{0};
+};
