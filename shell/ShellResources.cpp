@@ -52,7 +52,7 @@ constexpr ControlTemplate kAboutControls[] = {
     {ControlKind::Picture, -1, nullptr, 62, 5, 67, 73, kCtlBorder, IDB_PICTURE},
     {ControlKind::LeftText, -1, "Korvel Vision Lab", 66, 83, 64, 8},
     {ControlKind::LeftText, -1, "Pandry.exe Release 2.1", 59, 92, 77, 8},
-    {ControlKind::LeftText, -1, "Questions: pandry@korvel-vision.example", 31, 102, 139, 10},
+    {ControlKind::LeftText, -1, "Mail: pandry@korvel-vision.example", 31, 102, 139, 10},
 };
 
 constexpr ControlTemplate kFileDlgControls[] = {

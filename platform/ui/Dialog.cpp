@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -17,6 +16,7 @@
 #include "platform/ui/DialogUnits.h"
 #include "platform/ui/DialogWindow.h"
 #include "platform/ui/FrameworkIds.h"
+#include "platform/ui/GroupBox.h"
 #include "platform/ui/Resources.h"
 #include "platform/ui/WinApp.h"
 
@@ -53,6 +53,9 @@ int CDialog::DoModal() {
         return -1;
     }
     m_bModal = true;
+    if (pParent == nullptr) {
+        CenterWindow();
+    }
     OnInitDialog();
     const int nResult = m_pWnd->exec();
     m_bModal = false;
@@ -193,15 +196,17 @@ void CDialog::SetWindowPos(int x, int y, int cx, int cy) {
     if (!m_pWnd) {
         return;
     }
-    const int cxClient = std::max(0, cx - kFrameCx);
-    const int cyClient = std::max(0, cy - kFrameCy);
-    const int cyMenu = m_pMenuBar != nullptr ? m_pMenuBar->sizeHint().height() : 0;
     m_pWnd->move(x, y);
-    m_pWnd->setFixedSize(cxClient, cyMenu + cyClient);
+    SetClientSize(QSize(std::max(0, cx - kFrameCx), std::max(0, cy - kFrameCy)));
+}
+
+void CDialog::SetClientSize(const QSize& size) {
+    const int cyMenu = m_pMenuBar != nullptr ? m_pMenuBar->sizeHint().height() : 0;
+    m_pWnd->setFixedSize(size.width(), cyMenu + size.height());
     if (m_pMenuBar != nullptr) {
-        m_pMenuBar->setGeometry(0, 0, cxClient, cyMenu);
+        m_pMenuBar->setGeometry(0, 0, size.width(), cyMenu);
     }
-    m_pClient->setGeometry(0, cyMenu, cxClient, cyClient);
+    m_pClient->setGeometry(0, cyMenu, size.width(), size.height());
 }
 
 void CDialog::CenterWindow() {
@@ -233,8 +238,7 @@ bool CDialog::CreateFromTemplate(unsigned nIDTemplate, QWidget* pParentWnd) {
         CreateMenu(pTemplate->nMenuID);
     }
     CreateControls(*pTemplate);
-    const QRect rcClient = MapDialogRect(QRect(0, 0, pTemplate->cx, pTemplate->cy));
-    SetWindowPos(0, 0, rcClient.width() + kFrameCx, rcClient.height() + kFrameCy);
+    SetClientSize(MapDialogRect(QRect(0, 0, pTemplate->cx, pTemplate->cy)).size());
     return true;
 }
 
@@ -265,7 +269,7 @@ void CDialog::CreateControls(const DialogTemplate& tmpl) {
                 break;
             }
             case ControlKind::GroupBox:
-                pControl = new QGroupBox(text, m_pClient);
+                pControl = new CGroupBox(text, m_pClient);
                 pControl->setFocusPolicy(Qt::NoFocus);
                 break;
             case ControlKind::LeftText: {
@@ -286,7 +290,12 @@ void CDialog::CreateControls(const DialogTemplate& tmpl) {
                 break;
             }
         }
-        pControl->setGeometry(MapDialogRect(QRect(c.x, c.y, c.cx, c.cy)));
+        QRect rcControl = MapDialogRect(QRect(c.x, c.y, c.cx, c.cy));
+        if (c.kind == ControlKind::LeftText) {
+            // Template widths were measured for a narrower font; a line is never cut.
+            rcControl.setWidth(std::max(rcControl.width(), pControl->sizeHint().width()));
+        }
+        pControl->setGeometry(rcControl);
         pControl->setEnabled(!(c.nStyle & kCtlDisabled));
         if (c.kind == ControlKind::GroupBox) {
             // A frame drawn behind the controls it surrounds, never catching their clicks.

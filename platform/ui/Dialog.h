@@ -94,6 +94,7 @@ class CDialog : public CCmdTarget {
     bool CreateFromTemplate(unsigned nIDTemplate, QWidget* pParentWnd);
     void CreateControls(const struct DialogTemplate& tmpl);
     void CreateMenu(unsigned nMenuID);
+    void SetClientSize(const QSize& size);
     void OnControlClicked(int nID);
     void ReleaseWindow(bool bNow);
 

@@ -52,24 +52,30 @@ void DrawDisk(QPainter& p) {
 }
 
 void DrawTools(QPainter& p) {
-    // Wrench from top left to bottom right, hammer across it.
+    p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
+    // Wrench from top left (open jaw) to bottom right.
+    p.save();
+    p.translate(8, 8);
+    p.rotate(-45);
     p.setBrush(kDarkGrey);
-    for (int i = 0; i < 10; ++i) {
-        p.fillRect(3 + i, 4 + i, 2, 2, kDarkGrey);
-    }
-    p.fillRect(1, 1, 4, 2, kGrey);
-    p.fillRect(1, 1, 2, 4, kGrey);
-    p.fillRect(2, 2, 2, 2, kDarkGrey);
-    p.fillRect(12, 13, 3, 2, kGrey);
-    p.fillRect(13, 12, 2, 3, kGrey);
-    // Hammer: wooden handle bottom left to top right, iron head at the top right.
-    for (int i = 0; i < 9; ++i) {
-        p.fillRect(2 + i, 13 - i, 2, 2, kOlive);
-    }
-    p.fillRect(9, 1, 6, 4, kBlack);
-    p.fillRect(10, 2, 4, 2, kDarkGrey);
-    p.fillRect(14, 1, 1, 5, kBlack);
+    p.drawRoundedRect(QRectF(-1.4, -3, 2.8, 10.5), 1, 1);
+    p.drawEllipse(QPointF(0, -5), 3.4, 3.4);
+    p.setCompositionMode(QPainter::CompositionMode_Clear);
+    p.drawRect(QRectF(-1.1, -9.5, 2.2, 4.6));
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.restore();
+    // Hammer from bottom left (wooden handle) to top right (iron head), across the wrench.
+    p.save();
+    p.translate(8, 8);
+    p.rotate(45);
+    p.setBrush(QColor(160, 96, 32));
+    p.drawRoundedRect(QRectF(-1.2, -3, 2.4, 10.5), 0.8, 0.8);
+    p.setBrush(kBlack);
+    p.drawRect(QRectF(-4.8, -7.2, 9.6, 4.4));
+    p.setBrush(kGrey);
+    p.drawRect(QRectF(-3.8, -6.2, 7.6, 1.4));
+    p.restore();
 }
 
 void DrawCamera(QPainter& p) {
@@ -112,7 +118,8 @@ void DrawHand(QPainter& p) {
 }
 
 QImage ToolbarStrip(bool bRunning) {
-    QImage strip = NewImage(64, 16, kGrey);
+    // Transparent ground: the bar shows through, as the button face does.
+    QImage strip = NewImage(64, 16, Qt::transparent);
     QPainter p(&strip);
     void (*draw[])(QPainter&) = {DrawDisk, DrawTools, DrawCamera, bRunning ? DrawHand : DrawFlag};
     for (int i = 0; i < 4; ++i) {
@@ -177,7 +184,7 @@ void DrawSensor(QPainter& p, QPointF centre, double radius, int nRingStep, int n
         const int nPixels = ring < kFoveaRings ? 6 * ring : kSectors;
         const int nStep = ring < kFoveaRings ? std::max(1, nSectorStep / 2) : nSectorStep;
         const double t = static_cast<double>(ring) / kRings;
-        const QColor dot = QColor::fromHsvF(0.58 - 0.12 * t, 0.55 + 0.3 * t, 0.45 + 0.55 * t);
+        const QColor dot = QColor::fromHsvF(0.63 - 0.1 * t, 0.5 + 0.35 * t, 0.5 + 0.5 * t);
         const double dotRadius = std::max(0.45, 2.2 * radius / 128.0 * (0.35 + 1.1 * t));
         p.setBrush(dot);
         for (int s = 0; s < nPixels; s += nStep) {
@@ -189,7 +196,7 @@ void DrawSensor(QPainter& p, QPointF centre, double radius, int nRingStep, int n
 }
 
 void DrawTitle(QPainter& p, const QRectF& rcName, const QRectF& rcCaption, int nNamePixels,
-               int nCaptionPixels) {
+               int nCaptionPixels, const QString& caption) {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setBold(true);
     font.setPixelSize(nNamePixels);
@@ -202,7 +209,7 @@ void DrawTitle(QPainter& p, const QRectF& rcName, const QRectF& rcCaption, int n
     font.setPixelSize(nCaptionPixels);
     p.setFont(font);
     p.setPen(QColor(170, 200, 255));
-    p.drawText(rcCaption, Qt::AlignCenter, QStringLiteral("space-variant camera viewer"));
+    p.drawText(rcCaption, Qt::AlignCenter, caption);
 }
 
 QImage Background() {
@@ -212,7 +219,8 @@ QImage Background() {
     DrawSensor(p, QPointF(128, 128), 126, 4, 3);
     // A dark band behind the lettering keeps it readable over the dots.
     p.fillRect(QRectF(0, 98, 256, 60), QColor(0, 0, 0, 170));
-    DrawTitle(p, QRectF(0, 98, 256, 38), QRectF(0, 134, 256, 20), 32, 13);
+    DrawTitle(p, QRectF(0, 98, 256, 38), QRectF(0, 134, 256, 20), 32, 13,
+              QStringLiteral("space-variant camera viewer"));
     return image;
 }
 
@@ -221,7 +229,8 @@ QImage Picture() {
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     DrawSensor(p, QPointF(51.5, 52), 49, 5, 4);
-    DrawTitle(p, QRectF(0, 100, 103, 16), QRectF(0, 114, 103, 11), 15, 8);
+    DrawTitle(p, QRectF(0, 100, 103, 16), QRectF(0, 114, 103, 11), 15, 9,
+              QStringLiteral("ring camera viewer"));
     return image;
 }
 
