@@ -35,7 +35,7 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     void OnDestroy() override;
 
     CViewerCore* Core() const { return m_pCore.get(); }
-    CFrameView* View() const { return m_pView; }
+    CFrameView* View() const { return m_pView.data(); }
 
   private:
     template <unsigned ID>

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPointer>
+#include <thread>
+#include <vector>
+
+#include "camera/CameraSource.h"
+#include "shell/Resource.h"
+#include "shell/ShellResources.h"
+#include "tests/viewer/ViewerTestSupport.h"
+#include "viewer/CameraDlg.h"
+#include "viewer/FrameView.h"
+#include "viewer/ViewerLayout.h"
+
+namespace {
+
+bool ProcessUntil(const std::function<bool()>& pred, int timeoutMs = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!pred()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+int VisibleTopLevels() {
+    int count = 0;
+    for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+        count += pWidget->isVisible() ? 1 : 0;
+    }
+    return count;
+}
+
+QRgb PixelAt(QWidget& widget, int x, int y) {
+    return widget.grab().toImage().pixel(x, y);
+}
+
+// Catches a paint that shows a frame handed over from another thread in the wrong place or
+// colour order, or keeps showing it after the frames ended.
+TEST(FrameView, ShowsFramesFromTheWorkerAndTheBackgroundOtherwise) {
+    CFrameView view;
+    view.resize(256, 307);
+    view.LoadBackground(256, 256, 31);
+    view.show();
+    ASSERT_TRUE(ProcessUntil([&] { return view.PaintCount() > 0; }));
+    const QRgb background = PixelAt(view, 128, 160);
+
+    std::vector<std::uint8_t> frame(256 * 256 * 3);
+    for (std::size_t i = 0; i < frame.size(); i += 3) {
+        frame[i] = 10;       // blue
+        frame[i + 1] = 20;   // green
+        frame[i + 2] = 200;  // red
+    }
+    std::thread worker([&] {
+        view.DrawFrame(frame.data(), MakeRgbHeader(256, 256), {0, 33, 256, 289});
+    });
+    worker.join();
+    const int paints = view.PaintCount();
+    ASSERT_TRUE(ProcessUntil([&] { return view.PaintCount() > paints; }));
+    EXPECT_EQ(PixelAt(view, 128, 160), qRgb(200, 20, 10));
+    EXPECT_EQ(PixelAt(view, 5, 32), PixelAt(view, 5, 31));  // two background rows above the frame
+
+    view.EndFrames();
+    const int paintsAfterEnd = view.PaintCount();
+    ASSERT_TRUE(ProcessUntil([&] { return view.PaintCount() > paintsAfterEnd; }));
+    EXPECT_EQ(PixelAt(view, 128, 160), background);
+}
+
+class CameraDlgTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(SelectCameraSource("sim", &error)) << error;
+        m_pDlg = new CCameraDlg;
+        ASSERT_TRUE(m_pDlg->CreateWithCurrentSource());
+        m_pCore = m_pDlg->Core();
+    }
+    void TearDown() override {
+        if (m_pDlg) {
+            m_pDlg->DestroyWindow();
+        }
+        QApplication::processEvents();
+        // The window deletes itself; nothing it opened may stay on screen.
+        EXPECT_EQ(VisibleTopLevels(), 0);
+    }
+
+    CFrameView& View() { return *m_pDlg->View(); }
+
+    CCameraDlg* m_pDlg = nullptr;
+    CViewerCore* m_pCore = nullptr;
+    TempFolder folder;
+};
+
+// Catches client-area positions that do not hold once the geometry reaches the toolkit.
+TEST_F(CameraDlgTest, ClientAreaMatchesTheLayout) {
+    EXPECT_EQ(m_pDlg->GetClientRect().size(), QSize(256, 307));
+    EXPECT_EQ(m_pDlg->m_statusBar.GetSafeHwnd()->geometry().top(), 287);
+    m_pDlg->SendCommand(ID_VIEW_HISTOGRAM);
+    EXPECT_EQ(m_pDlg->GetClientRect().size(), QSize(256, 407));
+    EXPECT_EQ(m_pDlg->m_statusBar.GetSafeHwnd()->geometry().top(), 387);
+    EXPECT_EQ(View().geometry(), m_pDlg->GetClientRect());
+}
+
+// Catches a Start that never reaches the screen, or a pane that stays empty while running.
+TEST_F(CameraDlgTest, StartShowsLiveFramesAndTheRate) {
+    m_pCore->SetTimingPath(folder.File("time.inf"));
+    ASSERT_TRUE(ProcessUntil([&] { return View().PaintCount() > 0; }));
+    const QImage before = View().grab().toImage();
+    m_pDlg->SendCommand(ID_FILE_START);
+    ASSERT_TRUE(ProcessUntil([&] { return m_pCore->FramesDone() >= 3; }));
+    ASSERT_TRUE(ProcessUntil([&] { return View().grab().toImage() != before; }));
+    ASSERT_TRUE(ProcessUntil([&] { return m_pDlg->m_statusBar.GetPaneText(1).contains("fps"); }));
+    EXPECT_TRUE(m_pDlg->m_toolBar.GetButton(ID_FILE_START)->isChecked() ||
+                !m_pDlg->m_toolBar.GetButton(ID_FILE_START)->isCheckable());
+    m_pDlg->SendCommand(ID_FILE_START);
+    EXPECT_NE(ReadWhole(folder.File("time.inf")).find("Frames = "), std::string::npos);
+}
+
+// Catches update handlers that do not follow the state (Save and Calibrate in Idle).
+TEST_F(CameraDlgTest, CommandsFollowTheRules) {
+    EXPECT_FALSE(m_pDlg->SendCommand(12345));
+    m_pDlg->OnIdleUpdateCmdUI();
+    EXPECT_FALSE(m_pDlg->m_toolBar.GetButton(ID_FILE_SAVE)->isEnabled());
+    EXPECT_FALSE(m_pDlg->m_toolBar.GetButton(ID_FILE_CALIBRATE)->isEnabled());
+    m_pDlg->SendCommand(ID_FILE_START);
+    m_pDlg->OnIdleUpdateCmdUI();
+    EXPECT_TRUE(m_pDlg->m_toolBar.GetButton(ID_FILE_CALIBRATE)->isEnabled());
+    EXPECT_TRUE(m_pDlg->m_toolBar.GetButton(ID_FILE_GRAB)->isEnabled());
+    m_pDlg->SendCommand(ID_FILE_GRAB);
+    m_pDlg->OnIdleUpdateCmdUI();
+    EXPECT_TRUE(m_pDlg->m_toolBar.GetButton(ID_FILE_SAVE)->isEnabled());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    InstallShellResources();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
