@@ -10,24 +10,7 @@
 #include "shell/Resource.h"
 #include "shell/ShellResources.h"
 
-#if PANDRY_HAVE_VIEWER
 #include "viewer/CameraDlg.h"
-#else
-#include "shell/ModelessMain.h"
-
-namespace {
-
-const unsigned kIndicators[] = {0, 0};
-const unsigned kButtons[] = {ID_FILE_SAVE, 0, ID_FILE_CALIBRATE, 0, ID_FILE_GRAB, 0, ID_FILE_START};
-
-// Stands in for the viewer window while it is not part of the build.
-class CCameraDlg : public CModelessMain {
-  public:
-    bool Create() { return CModelessMain::Create(IDD_CAMERA, kIndicators, 2, kButtons, 7, 102); }
-};
-
-}  // namespace
-#endif
 
 namespace {
 

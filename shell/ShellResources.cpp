@@ -95,10 +95,10 @@ static void InitEmbeddedPictures() {
 }
 
 void InstallShellResources() {
-    static const bool bInstalled = [] {
+    static const bool bPicturesReady = [] {
         InitEmbeddedPictures();
-        InstallResources({kStrings, kDialogs, kMenus, kAccelerators});
         return true;
     }();
-    (void)bInstalled;
+    (void)bPicturesReady;
+    InstallResources({kStrings, kDialogs, kMenus, kAccelerators});
 }

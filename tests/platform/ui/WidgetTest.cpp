@@ -1,0 +1,75 @@
+#include "tests/platform/ui/WidgetTest.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+// Polls for a modal window other than the ones already open when the wait began.
+void PollForModal(std::shared_ptr<std::function<void(QWidget*)>> pfn, QWidget* pBefore,
+                  std::shared_ptr<QElapsedTimer> pClock, int nTimeoutMs) {
+    QWidget* pModal = QApplication::activeModalWidget();
+    if (pModal != nullptr && pModal != pBefore && pModal->isVisible()) {
+        (*pfn)(pModal);
+        return;
+    }
+    if (pClock->elapsed() > nTimeoutMs) {
+        return;
+    }
+    QTimer::singleShot(10, [=] { PollForModal(pfn, pBefore, pClock, nTimeoutMs); });
+}
+
+}  // namespace
+
+void WhenModalOpens(std::function<void(QWidget*)> pfnWhileOpen, int nTimeoutMs) {
+    auto pfn = std::make_shared<std::function<void(QWidget*)>>(std::move(pfnWhileOpen));
+    auto pClock = std::make_shared<QElapsedTimer>();
+    pClock->start();
+    QWidget* pBefore = QApplication::activeModalWidget();
+    QTimer::singleShot(0, [=] { PollForModal(pfn, pBefore, pClock, nTimeoutMs); });
+}
+
+void AnswerNextMessageBox(QString* pCaption, QString* pText, int nButton) {
+    WhenModalOpens([=](QWidget* pModal) {
+        auto* pBox = qobject_cast<QMessageBox*>(pModal);
+        if (pBox == nullptr) {
+            return;
+        }
+        if (pCaption != nullptr) {
+            *pCaption = pBox->windowTitle();
+        }
+        if (pText != nullptr) {
+            *pText = pBox->text();
+        }
+        const QList<QAbstractButton*> buttons = pBox->buttons();
+        QAbstractButton* pButton =
+            nButton > 0 ? pBox->button(static_cast<QMessageBox::StandardButton>(nButton))
+                        : pBox->defaultButton();
+        if (pButton == nullptr && !buttons.isEmpty()) {
+            pButton = buttons.first();
+        }
+        pButton->click();
+    });
+}
+
+void ProcessEvents() {
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+int VisibleTopLevelCount() {
+    ProcessEvents();
+    int nCount = 0;
+    for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+        if (pWidget->isVisible()) {
+            ++nCount;
+        }
+    }
+    return nCount;
+}

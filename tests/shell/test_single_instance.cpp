@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+namespace {
+
+// Two real copies of the program meeting on their socket, in a runtime folder of the test's
+// own so that a copy the user runs is not disturbed.
+class SingleInstance : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_runtime.isValid());
+        chmod(m_runtime.path().toLocal8Bit().constData(), 0700);
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        m_env.remove(QStringLiteral("DISPLAY"));
+        m_env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        m_strSocket = m_runtime.filePath(QStringLiteral("pandry-%1-offscreen").arg(getuid()));
+    }
+    void TearDown() override {
+        for (QProcess* pCopy : {&m_first, &m_second}) {
+            if (pCopy->state() != QProcess::NotRunning) {
+                pCopy->kill();
+                pCopy->waitForFinished(5000);
+            }
+        }
+    }
+    void Start(QProcess& copy) {
+        copy.setProcessEnvironment(m_env);
+        copy.setWorkingDirectory(m_runtime.path());
+        copy.start(QStringLiteral(PANDRY_EXE), {});
+        ASSERT_TRUE(copy.waitForStarted(5000));
+    }
+    // True once a copy listens on the socket.
+    bool WaitForSocket(int nTimeoutMs = 10000) const {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < nTimeoutMs) {
+            if (QFileInfo(m_strSocket).exists()) {
+                return true;
+            }
+            QThread::msleep(20);
+        }
+        return false;
+    }
+
+    QTemporaryDir m_runtime;
+    QProcessEnvironment m_env;
+    QString m_strSocket;
+    QProcess m_first;
+    QProcess m_second;
+};
+
+// Catches a second copy that opens a window of its own instead of handing over to the
+// first, ends with a failure status, or ends the first copy.
+TEST_F(SingleInstance, SecondCopyHandsOverAndEnds) {
+    Start(m_first);
+    ASSERT_TRUE(WaitForSocket());
+    Start(m_second);
+    ASSERT_TRUE(m_second.waitForFinished(10000));
+    EXPECT_EQ(m_second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_second.exitCode(), 0);
+    EXPECT_EQ(m_first.state(), QProcess::Running);
+}
+
+// Catches a socket left by a crashed copy blocking every later start.
+TEST_F(SingleInstance, CrashedCopyDoesNotBlockStartUp) {
+    Start(m_first);
+    ASSERT_TRUE(WaitForSocket());
+    m_first.kill();  // no clean-up: the socket file stays behind
+    ASSERT_TRUE(m_first.waitForFinished(5000));
+    ASSERT_TRUE(QFileInfo(m_strSocket).exists());
+    Start(m_second);
+    EXPECT_FALSE(m_second.waitForFinished(2500));
+    EXPECT_EQ(m_second.state(), QProcess::Running);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
