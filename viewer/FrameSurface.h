@@ -6,7 +6,8 @@
 
 // Where the viewer's pictures end up. The frame and histogram calls may come from the
 // acquisition thread; an implementation copies what it is given before returning and
-// never makes the caller wait for the user-interface thread.
+// never makes the caller wait for the user-interface thread. LoadBackground comes from the
+// user-interface thread only.
 class CFrameSurface {
   public:
     virtual ~CFrameSurface() = default;
