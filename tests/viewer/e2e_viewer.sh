@@ -59,7 +59,14 @@ sleep 0.5
 xdotool key alt+f
 sleep 0.3
 xdotool key Return
-sleep 1.5
+DIALOG=
+for _ in $(seq 100); do
+    DIALOG=$(xdotool search --onlyvisible --name '.' 2>/dev/null | grep -vx "$WID" | head -1 || true)
+    [ -n "$DIALOG" ] && break
+    sleep 0.1
+done
+[ -n "$DIALOG" ] || fail "Save opened no dialog"
+sleep 0.5
 xdotool key ctrl+a
 xdotool type --delay 20 "$WORK/saved.bmp"
 xdotool key Return
