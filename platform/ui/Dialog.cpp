@@ -227,8 +227,11 @@ bool CDialog::CreateFromTemplate(unsigned nIDTemplate, QWidget* pParentWnd) {
     if (pTemplate == nullptr || m_pWnd) {
         return false;
     }
-    Qt::WindowFlags flags = Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+    // Customised hints: a caption with close box (and a minimise box for a main window), no
+    // maximise box, as a dialog frame has.
+    Qt::WindowFlags flags = Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                            Qt::MSWindowsFixedSizeDialogHint;
     flags |= (pTemplate->nStyle & kDlgMinimizeBox) ? Qt::Window | Qt::WindowMinimizeButtonHint
                                                    : Qt::Dialog;
     m_pWnd = new CDialogWindow(this, pParentWnd, flags);
