@@ -2,9 +2,32 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/WinApp.h"
+
+namespace {
+
+// A name with wildcards (the initial "*.bmp", say) is a pattern, never a file to write:
+// Save then leaves the dialog open.
+class CPatternAwareFileDialog : public QFileDialog {
+  public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override {
+        const QStringList files = selectedFiles();
+        for (const QString& file : files) {
+            const QString name = QFileInfo(file).fileName();
+            if (name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'))) {
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+};
+
+}  // namespace
 
 CFileDialog::CFileDialog(bool bOpenFileDialog, const char* pszDefExt, const char* pszFileName,
                          unsigned dwFlags, const char* pszFilter, QWidget* pParentWnd)
@@ -17,7 +40,7 @@ CFileDialog::CFileDialog(bool bOpenFileDialog, const char* pszDefExt, const char
 
 int CFileDialog::DoModal() {
     QWidget* pParent = m_pParentWnd != nullptr ? m_pParentWnd : AfxGetMainWindow();
-    QFileDialog dialog(pParent);
+    CPatternAwareFileDialog dialog(pParent);
     m_pDialog = &dialog;
     // The toolkit's own dialog, so that the program's part can be laid into it.
     dialog.setOption(QFileDialog::DontUseNativeDialog);

@@ -124,3 +124,22 @@ TEST(FilterForm, DescriptionsWithPatterns) {
 }
 
 }  // namespace
+
+namespace {
+
+// Catches the initial pattern "*.bmp" coming back as a file name when the operator presses
+// Save without typing one: it only filters the list.
+TEST_F(SaveBitmapDialog, PatternInNameFieldIsNoFileName) {
+    CMyFileDlg dlg(false, "bmp", "*.bmp", kSaveFlags, kFilter);
+    bool bStillOpen = false;
+    WhenModalOpens([&](QWidget*) {
+        Accept(dlg.GetDialog());
+        bStillOpen = dlg.GetDialog()->isVisible();
+        dlg.GetDialog()->reject();
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_TRUE(bStillOpen);
+    EXPECT_EQ(dlg.GetFileName(), QString());
+}
+
+}  // namespace
