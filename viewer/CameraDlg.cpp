@@ -65,8 +65,9 @@ void CCameraDlg::MapViewerCommands() {
 void CCameraDlg::AddCommandLineOptions(QCommandLineParser& parser) {
     parser.addOption(QCommandLineOption(
         kCameraOption,
-        QStringLiteral("Camera source (default: PANDRY_CAMERA, else \"auto\"):\n") +
-            QString::fromStdString(CameraSourceHelp()),
+        QStringLiteral("Camera source: auto (the default, or PANDRY_CAMERA), sim, sim-color, "
+                       "image:PATH, replay:PATH or none, each with options such as sim,fps=0; "
+                       "pandry-cli sources lists them all."),
         QStringLiteral("SOURCE")));
 }
 

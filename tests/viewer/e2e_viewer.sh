@@ -14,7 +14,11 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
-fail() { echo "e2e: $*" >&2; exit 1; }
+fail() {
+    echo "e2e: $*" >&2
+    [ -s "$WORK/viewer.log" ] && tail -n 40 "$WORK/viewer.log" >&2
+    exit 1
+}
 cd "$WORK"
 mkdir -m 700 run
 export XDG_RUNTIME_DIR="$WORK/run"
