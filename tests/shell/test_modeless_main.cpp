@@ -136,6 +136,21 @@ TEST_F(MainWindow, MenuHighlightPromptsAndClosingRestoresReady) {
     EXPECT_EQ(m_pMain->m_statusBar.GetWindowText(), QStringLiteral("Ready"));
 }
 
+// Catches a real menu opening without its update walk, or its closing not reaching the
+// window, which would leave the last prompt standing after the menu has gone.
+TEST_F(MainWindow, RealMenuUpdatesOnOpenAndBringsBackReadyOnClose) {
+    QMenu* pFile = Popup(0);
+    pFile->popup(m_pWindow->mapToGlobal(QPoint(0, 0)));
+    ProcessEvents();
+    EXPECT_FALSE(MenuItem(ID_FILE_SAVE)->isEnabled());
+    EXPECT_TRUE(MenuItem(ID_FILE_START)->isEnabled());
+    MenuItem(ID_FILE_GRAB)->hover();
+    EXPECT_EQ(m_pMain->m_statusBar.GetWindowText(), QStringLiteral("\nGrab"));
+    pFile->hide();
+    ProcessEvents();
+    EXPECT_EQ(m_pMain->m_statusBar.GetWindowText(), QStringLiteral("Ready"));
+}
+
 struct SelectCase {
     unsigned nItemID;
     unsigned nFlags;
