@@ -137,8 +137,8 @@ void CFrameStatusBar::ShowWindow(bool bShow) {
 }
 
 int CFrameStatusBar::GetHeight() const {
-    const QWidget* pFontSource = m_pWnd ? m_pWnd.data() : nullptr;
-    const int cyText = pFontSource != nullptr ? pFontSource->fontMetrics().height() : 14;
+    // One line of text in a sunken pane, never lower than the classic 20 pixels.
+    const int cyText = m_pWnd ? m_pWnd->fontMetrics().height() : 0;
     return std::max(20, cyText + 7);
 }
 

@@ -5,7 +5,6 @@
 #include <QMenu>
 #include <QToolBar>
 #include <QWidget>
-#include <QWindow>
 #include <cmath>
 
 #include "platform/ui/CmdUI.h"
