@@ -308,11 +308,4 @@ TEST_F(ViewerCommandsTest, DisabledCommandsDoNotRun) {
     EXPECT_FALSE(ExecuteViewerCommand(v.core, 12345));
 }
 
-// Catches a full stop with no thread that touches the display or the flags.
-TEST_F(ViewerCommandsTest, StopWithoutThreadDoesNothing) {
-    v.core.StopAcquisition();
-    EXPECT_FALSE(v.core.IsThreadActive());
-    EXPECT_FALSE(v.core.IsStopRequested());
-}
-
 }  // namespace

@@ -38,11 +38,4 @@ TEST(ViewerLayout, ImageAreaStartsBelowTheToolbarBand) {
     EXPECT_EQ(kFrameTop, 33);
 }
 
-// Catches centring that rounds instead of truncating on an odd screen size.
-TEST(ViewerLayout, CentringTruncates) {
-    const WindowLayout layout = ComputeWindowLayout(256, 256, 16, 1001, 701, true);
-    EXPECT_EQ(layout.xWindow, 500 - 132);
-    EXPECT_EQ(layout.yWindow, 350 - 175);
-}
-
 }  // namespace
