@@ -79,6 +79,7 @@ class CameraDlgTest : public ::testing::Test {
         m_pDlg = new CCameraDlg;
         ASSERT_TRUE(m_pDlg->CreateWithCurrentSource());
         m_pCore = m_pDlg->Core();
+        m_pCore->SetTimingPath(folder.File("time.inf"));
     }
     void TearDown() override {
         if (m_pDlg) {
@@ -108,7 +109,6 @@ TEST_F(CameraDlgTest, ClientAreaMatchesTheLayout) {
 
 // Catches a Start that never reaches the screen, or a pane that stays empty while running.
 TEST_F(CameraDlgTest, StartShowsLiveFramesAndTheRate) {
-    m_pCore->SetTimingPath(folder.File("time.inf"));
     ASSERT_TRUE(ProcessUntil([&] { return View().PaintCount() > 0; }));
     const QImage before = View().grab().toImage();
     m_pDlg->SendCommand(ID_FILE_START);
