@@ -5,10 +5,27 @@
 // The one application object, as the framework expects it: before anything else runs.
 CCameraApp theApp;
 
+namespace {
+
+void NameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("pandry"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PANDRY_VERSION));
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (CWinApp::IsInformationRequest(argc, argv)) {
+        // Answered without a display; the parser prints and ends the process.
+        QCoreApplication core(argc, argv);
+        NameApplication();
+        theApp.ParseCommandLine();
+        return 0;
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("pandry"));
-    QApplication::setApplicationVersion(QStringLiteral(PANDRY_VERSION));
+    NameApplication();
+    // Desktops find the menu entry and its icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("pandry"));
     // The program ends with its main window, not with whichever window closed last.
     QApplication::setQuitOnLastWindowClosed(false);
     return theApp.Run();

@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDialog>
+#include <string_view>
 
 #include "platform/ui/Dialog.h"
 #include "platform/ui/FrameworkIds.h"
@@ -35,11 +36,26 @@ int CWinApp::ExitInstance() {
 
 void CWinApp::AddCommandLineOptions(QCommandLineParser&) {}
 
-int CWinApp::Run() {
+void CWinApp::ParseCommandLine() {
     m_commandLine.addHelpOption();
     m_commandLine.addVersionOption();
     AddCommandLineOptions(m_commandLine);
     m_commandLine.process(*QCoreApplication::instance());
+}
+
+bool CWinApp::IsInformationRequest(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (arg == "-h" || arg == "--help" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version") {
+            return true;
+        }
+    }
+    return false;
+}
+
+int CWinApp::Run() {
+    ParseCommandLine();
 
     LoadResString(AFX_IDS_APP_TITLE, m_strAppName);
     if (!InitInstance()) {

@@ -25,6 +25,11 @@ class CWinApp : public CCmdTarget {
     // Parses the command line, runs InitInstance and the event loop; the process's status.
     // Needs the toolkit's application object to exist.
     int Run();
+    // Parses the command line of the toolkit's (core) application object; --help, --version
+    // and unknown options print their text and end the process.
+    void ParseCommandLine();
+    // True when the command line asks only for --help or --version, which need no display.
+    static bool IsInformationRequest(int argc, char** argv);
 
     // Called by the main window when it has been destroyed; ends the event loop.
     void OnMainWindowDestroyed(CDialog* pWnd);

@@ -11,9 +11,9 @@
 
 namespace {
 
-// Two real copies of the program meeting on their socket, in a runtime folder of the test's
+// Real copies of the program; they meet on their socket in a runtime folder of the test's
 // own so that a copy the user runs is not disturbed.
-class SingleInstance : public ::testing::Test {
+class ProgramStart : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(m_runtime.isValid());
@@ -61,7 +61,7 @@ class SingleInstance : public ::testing::Test {
 
 // Catches a second copy that opens a window of its own instead of handing over to the
 // first, ends with a failure status, or ends the first copy.
-TEST_F(SingleInstance, SecondCopyHandsOverAndEnds) {
+TEST_F(ProgramStart, SecondCopyHandsOverAndEnds) {
     Start(m_first);
     ASSERT_TRUE(WaitForSocket());
     Start(m_second);
@@ -72,7 +72,7 @@ TEST_F(SingleInstance, SecondCopyHandsOverAndEnds) {
 }
 
 // Catches a socket left by a crashed copy blocking every later start.
-TEST_F(SingleInstance, CrashedCopyDoesNotBlockStartUp) {
+TEST_F(ProgramStart, CrashedCopyDoesNotBlockStartUp) {
     Start(m_first);
     ASSERT_TRUE(WaitForSocket());
     m_first.kill();  // no clean-up: the socket file stays behind
@@ -81,6 +81,20 @@ TEST_F(SingleInstance, CrashedCopyDoesNotBlockStartUp) {
     Start(m_second);
     EXPECT_FALSE(m_second.waitForFinished(2500));
     EXPECT_EQ(m_second.state(), QProcess::Running);
+}
+
+// Catches --help or --version needing a display (they would abort on a plain console).
+TEST_F(ProgramStart, VersionAndHelpNeedNoDisplay) {
+    m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    for (const char* pszOption : {"--version", "--help"}) {
+        QProcess copy;
+        copy.setProcessEnvironment(m_env);
+        copy.start(QStringLiteral(PANDRY_EXE), {QString::fromLatin1(pszOption)});
+        ASSERT_TRUE(copy.waitForFinished(10000));
+        EXPECT_EQ(copy.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(copy.exitCode(), 0) << pszOption;
+        EXPECT_TRUE(copy.readAllStandardOutput().contains("pandry")) << pszOption;
+    }
 }
 
 }  // namespace
