@@ -70,20 +70,26 @@ void CFrameProcessor::LoadCalibration() {
     }
 }
 
+std::shared_ptr<const GainTable> CFrameProcessor::CurrentGainTable() const {
+    std::lock_guard<std::mutex> lock(m_gainTableMutex);
+    return m_pGainTable;
+}
+
 void CFrameProcessor::PublishGainTable() {
     // Built aside and swapped in whole, so a frame being corrected keeps the table it took.
-    std::shared_ptr<GainTable> pTable;
+    std::shared_ptr<const GainTable> pTable;
     try {
-        pTable = std::make_shared<GainTable>();
+        auto pNew = std::make_shared<GainTable>();
+        BuildGainTable(*pNew, static_cast<double>(m_fGain.load(std::memory_order_relaxed)));
+        pTable = std::move(pNew);
     } catch (const std::bad_alloc&) {
-        // Keep the table in force; a processor without one corrects to black.
-        if (!m_pGainTable.load()) {
-            static const GainTable kBlackTable{};
-            m_pGainTable.store(
-                std::shared_ptr<const GainTable>(std::shared_ptr<void>(), &kBlackTable));
+        // Keep the table in force; a processor that never had one corrects to black.
+        if (CurrentGainTable()) {
+            return;
         }
-        return;
+        static const GainTable kBlackTable{};
+        pTable = std::shared_ptr<const GainTable>(std::shared_ptr<void>(), &kBlackTable);
     }
-    BuildGainTable(*pTable, static_cast<double>(m_fGain.load(std::memory_order_relaxed)));
-    m_pGainTable.store(std::move(pTable));
+    std::lock_guard<std::mutex> lock(m_gainTableMutex);
+    m_pGainTable.swap(pTable);  // the old table is freed after the lock, with pTable
 }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "processing/GainTable.h"
@@ -54,7 +55,7 @@ public:
     const std::uint8_t* RawFrame() const { return m_pRawFrame.get(); }
     const std::int32_t* CalibrationImage() const { return m_pCalibration.get(); }
     // The table in force; never changes while a frame is being corrected with it.
-    std::shared_ptr<const GainTable> CurrentGainTable() const { return m_pGainTable.load(); }
+    std::shared_ptr<const GainTable> CurrentGainTable() const;
 
     static void Correct(const GainTable& table, std::uint8_t* pDestination,
                         const std::uint8_t* pRaw, const std::int32_t* pCalibration, int offset);
@@ -92,6 +93,9 @@ protected:
     std::unique_ptr<std::int32_t[]> m_pCalibration;
 
 private:
-    std::atomic<std::shared_ptr<const GainTable>> m_pGainTable;
+    // The lock is held only to copy or swap the pointer: tables are built and freed
+    // outside it, so a frame never waits for a table being built.
+    mutable std::mutex m_gainTableMutex;  // guards m_pGainTable
+    std::shared_ptr<const GainTable> m_pGainTable;
     std::string m_strCalibrationPath = "calimage.data";
 };
