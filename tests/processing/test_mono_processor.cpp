@@ -177,39 +177,6 @@ TEST_F(MonoProcessorTest, NewSizeStartsFreshAndReloadsCalibration) {
     EXPECT_EQ(processor.CalibrationImage()[1], 0);
 }
 
-// Catches a destructor that frees what was never allocated.
-TEST(MonoProcessorLifetime, UnconfiguredProcessorIsInertAndDestroysCleanly) {
-    CMonoProcessor processor;
-    std::vector<std::uint8_t> out(kZoomedPixelCount * 3, 1);
-    HistogramCounts counts = {};
-    processor.RawToRgb(out.data());
-    processor.RemappedToRgb(out.data());
-    processor.Histogram(counts);
-    processor.Remap();
-    EXPECT_EQ(processor.Acquire(), 0);
-    EXPECT_EQ(processor.Calibrate(), 0);
-    EXPECT_EQ(processor.SaveBitmap(256, 256, "/tmp/never-written.bmp"), 0);
-    EXPECT_EQ(std::count(out.begin(), out.end(), 1), long(out.size()));
-    EXPECT_EQ(counts[0][0], 0);
-}
-
-// Catches the base operations doing anything but their documented nothing.
-TEST(FrameProcessorBase, DefaultsDoNothing) {
-    CFrameProcessor base;
-    std::vector<std::uint8_t> out(16, 3);
-    HistogramCounts counts = {};
-    base.RawToRgb(out.data());
-    base.RemappedToRgb(out.data());
-    base.Histogram(counts);
-    base.Configure(0, 80, 320, 320, 3, 256, 256);
-    base.Remap();
-    EXPECT_EQ(base.Acquire(), 0);
-    EXPECT_EQ(base.SaveBitmap(256, 256, "/tmp/never-written.bmp"), 0);
-    EXPECT_FALSE(base.IsConfigured());
-    EXPECT_TRUE(base.SetCamera(nullptr));
-    EXPECT_EQ(std::count(out.begin(), out.end(), 3), 16);
-}
-
 // Catches an allocation failure anywhere in Configure leaving a half-built processor that
 // later operations trust (null planes, missing converter, no gain table).
 TEST_F(MonoProcessorTest, AllocationFailureInConfigureLeavesItUnconfigured) {

@@ -98,15 +98,6 @@ TEST_F(Converter, EveryPixelFollowsTheRuleWithItsOwnSamples) {
     }
 }
 
-// Catches any drift of the table-driven rule over the whole input space (sampled chroma).
-TEST_F(Converter, TablesMatchTheRuleOverAllLumaAndChromaGrid) {
-    for (int y = 0; y < 256; ++y) {
-        for (int c = 0; c < 256; c += 15) {
-            ASSERT_EQ(One(y, c, 255 - c), Reference(y, c, 255 - c)) << y << " " << c;
-        }
-    }
-}
-
 class GreyPath : public ::testing::TestWithParam<std::pair<int, int>> {};
 
 // Catches the grey fast path (vector part and the scalar tail of a row) giving any byte
@@ -149,15 +140,5 @@ TEST_P(UnconvertibleSize, ConvertsNothing) {
 INSTANTIATE_TEST_SUITE_P(Sizes, UnconvertibleSize,
                          ::testing::Values(std::pair{0, 2}, std::pair{4, 0}, std::pair{-4, 2},
                                            std::pair{4, -2}, std::pair{6, 2}, std::pair{4, 3}));
-
-// Catches a converter used before its tables exist reading an unset clamp pointer.
-TEST(ConverterWithoutTables, ConvertsNothing) {
-    CYuvToRgb converter;
-    std::array<std::uint8_t, 8> planes{};
-    std::array<std::uint8_t, 24> out;
-    out.fill(9);
-    converter.Convert(planes.data(), planes.data(), planes.data(), out.data(), 4, 2);
-    EXPECT_EQ(std::count(out.begin(), out.end(), 9), 24);
-}
 
 }  // namespace
