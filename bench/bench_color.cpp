@@ -81,14 +81,12 @@ void BM_ColorFramePath(benchmark::State& state) {
 }
 BENCHMARK(BM_ColorFramePath)->Arg(kNormalSize)->Arg(kZoomedSize)->Unit(benchmark::kMicrosecond);
 
+// The frame is reconstructed in place over and over; a full-range random frame keeps its
+// range, so every pass does the whole work (the stretch then maps samples onto themselves).
 void BM_ReconstructColor(benchmark::State& state) {
-    const Bytes source = RandomFrame(4);
-    Bytes frame(kFrameBytes);
+    Bytes frame = RandomFrame(4);
     Bytes color(kColorFrameBytes);
     for (auto _ : state) {
-        state.PauseTiming();
-        frame = source;
-        state.ResumeTiming();
         CColorProcessor::ReconstructColor(frame.data(), color.data());
         benchmark::DoNotOptimize(color.data());
         benchmark::ClobberMemory();
