@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace {
 
 constexpr int kAngleSteps = 4096;
-constexpr std::uint16_t kOutsideStar = 0xFFFF;
 constexpr double kStarRadius = 150;
 constexpr int kStarSegments = 32;
 constexpr int kTurnPerFrame = 8;    // angle steps: a full turn in about 20 s at 25 frames/s
@@ -31,8 +31,9 @@ enum Paint : std::uint8_t {
     kDarkGrey,
 };
 
+constexpr int kPaintCount = 10;
 // Blue, green, red of each paint; the grey scene uses the luminance.
-constexpr std::uint8_t kPaints[10][3] = {
+constexpr std::uint8_t kPaints[kPaintCount][3] = {
     {10, 10, 10},  {40, 40, 230},  {30, 230, 230},  {40, 210, 40},   {230, 220, 40},
     {230, 60, 40}, {220, 40, 220}, {255, 255, 255}, {120, 120, 120}, {50, 50, 50},
 };
@@ -46,47 +47,10 @@ std::uint32_t Hash(std::uint32_t value) {
     return value;
 }
 
-}  // namespace
-
-CBuiltInScene::CBuiltInScene(bool color)
-    : m_bColor(color), m_angle(kCanvasPixels), m_band(kCanvasPixels), m_index(kCanvasPixels) {
-    for (int y = 0; y < kCanvasSize; ++y) {
-        for (int x = 0; x < kCanvasSize; ++x) {
-            double dx = x - 256.0;
-            double dy = 256.0 - y;
-            double theta = std::atan2(dy, dx);
-            if (theta < 0) {
-                theta += 2 * std::numbers::pi;
-            }
-            bool inside = std::hypot(dx, dy) < kStarRadius;
-            m_angle[std::size_t(y) * kCanvasSize + std::size_t(x)] =
-                inside
-                    ? std::uint16_t(int(theta / (2 * std::numbers::pi) * kAngleSteps) % kAngleSteps)
-                    : kOutsideStar;
-        }
-    }
-    // Dark spokes between coloured (or light) ones.
-    for (int a = 0; a < kAngleSteps; ++a) {
-        int segment = a * kStarSegments / kAngleSteps;
-        m_star[std::size_t(a)] =
-            segment % 2 ? std::uint8_t{kBlack} : std::uint8_t(kRed + (segment / 2) % 6);
-    }
-    for (int plane = 0; plane < 3; ++plane) {
-        m_planes[std::size_t(plane)].resize(kCanvasPixels);
-        for (int paint = 0; paint < 10; ++paint) {
-            const std::uint8_t* bgr = kPaints[paint];
-            int grey = (114 * bgr[0] + 587 * bgr[1] + 299 * bgr[2] + 500) / 1000;
-            m_palette[std::size_t(plane)][std::size_t(paint)] =
-                color ? bgr[plane] : std::uint8_t(grey);
-        }
-    }
-    PaintBand();
-}
-
 // Rows of word-like blocks whose height halves from row to row, then bars whose width
 // does: structure at every scale from the outer rings inwards.
-void CBuiltInScene::PaintBand() {
-    std::fill(m_band.begin(), m_band.end(), std::uint8_t{kDarkGrey});
+std::vector<std::uint8_t> PaintBand() {
+    std::vector<std::uint8_t> band(kCanvasPixels, kDarkGrey);
     int top = 6;
     for (int height = 32, line = 0; top + height < kBarsTop; ++line) {
         int x = 4;
@@ -95,7 +59,7 @@ void CBuiltInScene::PaintBand() {
             std::uint8_t paint = word % 3 == 2 ? kCyan : kWhite;
             for (int y = top; y < top + height; ++y) {
                 for (int i = x; i < std::min(x + width, kCanvasSize - 4); ++i) {
-                    m_band[std::size_t(y) * kCanvasSize + std::size_t(i)] = paint;
+                    band[std::size_t(y) * kCanvasSize + std::size_t(i)] = paint;
                 }
             }
             x += width + std::max(2, height / 2);
@@ -107,7 +71,7 @@ void CBuiltInScene::PaintBand() {
     for (int width = 24; x < kCanvasSize; width = std::max(1, width * 3 / 4)) {
         for (int y = kBarsTop; y < kBarsBottom; ++y) {
             for (int i = x; i < std::min(x + width, kCanvasSize); ++i) {
-                m_band[std::size_t(y) * kCanvasSize + std::size_t(i)] = kWhite;
+                band[std::size_t(y) * kCanvasSize + std::size_t(i)] = kWhite;
             }
         }
         x += 2 * width;
@@ -117,13 +81,62 @@ void CBuiltInScene::PaintBand() {
     }
     for (int y = kBarsBottom + 16; y < kCanvasSize; ++y) {
         for (int i = 0; i < kCanvasSize; ++i) {
-            m_band[std::size_t(y) * kCanvasSize + std::size_t(i)] =
+            band[std::size_t(y) * kCanvasSize + std::size_t(i)] =
                 (i / 64 + y / 46) % 2 ? kRed : kGreen;
         }
     }
+    return band;
 }
 
-void CBuiltInScene::PaintBall(std::uint64_t frame) {
+}  // namespace
+
+CBuiltInScene::CBuiltInScene(bool color)
+    : m_bColor(color), m_angle(kCanvasPixels, 0), m_starSpan(kCanvasSize, {0, 0}) {
+    for (int y = 0; y < kCanvasSize; ++y) {
+        int first = kCanvasSize;
+        int last = 0;
+        for (int x = 0; x < kCanvasSize; ++x) {
+            double dx = x - 256.0;
+            double dy = 256.0 - y;
+            if (std::hypot(dx, dy) >= kStarRadius) {
+                continue;
+            }
+            double theta = std::atan2(dy, dx);
+            if (theta < 0) {
+                theta += 2 * std::numbers::pi;
+            }
+            m_angle[std::size_t(y) * kCanvasSize + std::size_t(x)] =
+                std::uint16_t(int(theta / (2 * std::numbers::pi) * kAngleSteps) % kAngleSteps);
+            first = std::min(first, x);
+            last = x + 1;
+        }
+        m_starSpan[std::size_t(y)] = {std::min(first, last), last};
+    }
+    std::vector<std::uint8_t> band = PaintBand();
+    for (int plane = 0; plane < 3; ++plane) {
+        std::array<std::uint8_t, kPaintCount> palette{};
+        for (int paint = 0; paint < kPaintCount; ++paint) {
+            const std::uint8_t* bgr = kPaints[paint];
+            int grey = (114 * bgr[0] + 587 * bgr[1] + 299 * bgr[2] + 500) / 1000;
+            palette[std::size_t(paint)] = color ? bgr[plane] : std::uint8_t(grey);
+        }
+        auto& bandPlane = m_bandPlanes[std::size_t(plane)];
+        bandPlane.resize(kCanvasPixels);
+        for (std::size_t i = 0; i < kCanvasPixels; ++i) {
+            bandPlane[i] = palette[band[i]];
+        }
+        // Dark spokes between coloured (or light) ones.
+        for (int a = 0; a < kAngleSteps; ++a) {
+            int segment = a * kStarSegments / kAngleSteps;
+            int paint = segment % 2 ? kBlack : kRed + (segment / 2) % 6;
+            m_starPlanes[std::size_t(plane)][std::size_t(a)] = palette[std::size_t(paint)];
+        }
+        m_ballPaint[std::size_t(plane)] = {palette[kWhite], palette[kYellow]};
+        m_planes[std::size_t(plane)].resize(kCanvasPixels);
+    }
+}
+
+void CBuiltInScene::PaintBall(std::uint64_t frame, int plane) {
     double phase = double(frame % 100000) * kBallSpeed;
     double cx = 256 + kBallOrbit * std::cos(phase);
     double cy = 256 - kBallOrbit * std::sin(phase);
@@ -131,12 +144,14 @@ void CBuiltInScene::PaintBall(std::uint64_t frame) {
     int x1 = std::min(kCanvasSize - 1, int(cx + kBallRadius) + 1);
     int y0 = std::max(0, int(cy - kBallRadius));
     int y1 = std::min(kCanvasSize - 1, int(cy + kBallRadius) + 1);
+    std::uint8_t* out = m_planes[std::size_t(plane)].data();
+    const auto& paint = m_ballPaint[std::size_t(plane)];
     for (int y = y0; y <= y1; ++y) {
         for (int x = x0; x <= x1; ++x) {
             double r2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
             if (r2 <= kBallRadius * kBallRadius) {
-                m_index[std::size_t(y) * kCanvasSize + std::size_t(x)] =
-                    r2 < kBallRadius * kBallRadius / 4 ? kWhite : kYellow;
+                out[std::size_t(y) * kCanvasSize + std::size_t(x)] =
+                    r2 < kBallRadius * kBallRadius / 4 ? paint[0] : paint[1];
             }
         }
     }
@@ -144,26 +159,26 @@ void CBuiltInScene::PaintBall(std::uint64_t frame) {
 
 SceneCanvas CBuiltInScene::Render(std::uint64_t frame) {
     unsigned turn = unsigned(frame * kTurnPerFrame) % kAngleSteps;
-    unsigned scroll = unsigned(frame * kScrollPerFrame) % kCanvasSize;
-    for (std::size_t y = 0; y < std::size_t(kCanvasSize); ++y) {
-        const std::uint16_t* angle = &m_angle[y * kCanvasSize];
-        const std::uint8_t* band = &m_band[y * kCanvasSize];
-        std::uint8_t* out = &m_index[y * kCanvasSize];
-        for (std::size_t x = 0; x < std::size_t(kCanvasSize); ++x) {
-            out[x] = angle[x] == kOutsideStar ? band[(x + scroll) % kCanvasSize]
-                                              : m_star[(angle[x] + turn) % kAngleSteps];
-        }
-    }
-    PaintBall(frame);
-    SceneCanvas canvas;
+    std::size_t scroll = std::size_t(frame * kScrollPerFrame) % kCanvasSize;
     int planes = m_bColor ? 3 : 1;
     for (int plane = 0; plane < planes; ++plane) {
-        const auto& palette = m_palette[std::size_t(plane)];
+        const std::uint8_t* star = m_starPlanes[std::size_t(plane)].data();
+        const std::uint8_t* bandPlane = m_bandPlanes[std::size_t(plane)].data();
         std::uint8_t* out = m_planes[std::size_t(plane)].data();
-        for (std::size_t i = 0; i < kCanvasPixels; ++i) {
-            out[i] = palette[m_index[i]];
+        for (std::size_t y = 0; y < std::size_t(kCanvasSize); ++y) {
+            std::uint8_t* row = out + y * kCanvasSize;
+            const std::uint8_t* band = bandPlane + y * kCanvasSize;
+            std::memcpy(row, band + scroll, kCanvasSize - scroll);
+            std::memcpy(row + kCanvasSize - scroll, band, scroll);
+            const std::uint16_t* angle = &m_angle[y * kCanvasSize];
+            auto [first, last] = m_starSpan[y];
+            for (int x = first; x < last; ++x) {
+                row[x] = star[(angle[x] + turn) & (kAngleSteps - 1)];
+            }
         }
+        PaintBall(frame, plane);
     }
+    SceneCanvas canvas;
     for (int plane = 0; plane < 3; ++plane) {
         canvas.plane[plane] = m_planes[std::size_t(m_bColor ? plane : 0)].data();
     }

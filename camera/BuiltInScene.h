@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "camera/SceneCanvas.h"
@@ -17,16 +18,13 @@ class CBuiltInScene : public IScene {
     SceneCanvas Render(std::uint64_t frame) override;
 
   private:
-    static constexpr int kPaletteSize = 16;
-
-    void PaintBand();
-    void PaintBall(std::uint64_t frame);
+    void PaintBall(std::uint64_t frame, int plane);
 
     bool m_bColor;
-    std::vector<std::uint16_t> m_angle;  // per pixel, 4096 steps a turn; kOutsideStar beyond it
-    std::vector<std::uint8_t> m_band;    // the surround, palette indices, wraps horizontally
-    std::vector<std::uint8_t> m_index;   // the frame being painted, palette indices
-    std::array<std::vector<std::uint8_t>, 3> m_planes;
-    std::array<std::array<std::uint8_t, kPaletteSize>, 3> m_palette{};
-    std::array<std::uint8_t, 4096> m_star{};
+    std::vector<std::uint16_t> m_angle;           // per pixel inside the star, 4096 a turn
+    std::vector<std::pair<int, int>> m_starSpan;  // per row: the star's columns [first, last)
+    std::array<std::vector<std::uint8_t>, 3> m_bandPlanes;  // the surround, wraps horizontally
+    std::array<std::array<std::uint8_t, 4096>, 3> m_starPlanes{};
+    std::array<std::array<std::uint8_t, 2>, 3> m_ballPaint{};
+    std::array<std::vector<std::uint8_t>, 3> m_planes;  // the canvas
 };

@@ -62,48 +62,53 @@ CanvasPlane CSensorGeometry::MosaicColor(int sector, int ring) {
 
 CSensorGeometry::CSensorGeometry() : m_pixelCounts(kFrameBytes, 0) {
     const std::uint16_t* table = RemapTable();
-    std::vector<std::uint32_t> counts(kFrameBytes, 0);
+    std::vector<std::vector<std::uint32_t>> pixelsOf(kFrameBytes);
     for (std::size_t i = 0; i < kRemapTableEntries; ++i) {
-        if (table[i] != kNoSource) {
-            ++counts[table[i]];
+        if (table[i] != kNoSource && table[i] % kRings != 0) {
+            pixelsOf[table[i]].push_back(std::uint32_t(i));
         }
     }
-    // Cells in compact order; a cell the table never shows sees its centre pixel.
-    std::vector<std::uint32_t> firstOf(kFrameBytes, 0);
+    std::vector<std::pair<Cell, std::size_t>> cells;  // with their compact index
     for (int sector = 0; sector < kSectors; ++sector) {
-        for (int ring = 0; ring < kRings; ++ring) {
+        for (int ring = 1; ring < kRings; ++ring) {
             if (!IsPhysical(sector, ring)) {
                 continue;
             }
             std::size_t compact = FrameIndex(sector, ring);
-            std::uint32_t count = std::max<std::uint32_t>(counts[compact], 1);
-            firstOf[compact] = std::uint32_t(m_pixels.size());
-            m_pixels.resize(m_pixels.size() + count, CellCentre(sector, ring));
-            std::uint32_t rawIndex = RawIndexOf(sector, ring);
-            m_cells.push_back({rawIndex, firstOf[compact], count, 1.0f / float(count),
-                               std::uint8_t(MosaicColor(sector, ring))});
-            m_pixelCounts[rawIndex] = count;
-            counts[compact] = 0;  // from here on: pixels placed so far
+            // A cell the table never shows sees its centre pixel.
+            if (pixelsOf[compact].empty()) {
+                pixelsOf[compact].push_back(CellCentre(sector, ring));
+            }
+            Cell cell{RawIndexOf(sector, ring), std::uint16_t(pixelsOf[compact].size()),
+                      std::uint8_t(MosaicColor(sector, ring))};
+            m_pixelCounts[cell.rawIndex] = cell.count;
+            cells.emplace_back(cell, compact);
         }
     }
-    for (std::size_t i = 0; i < kRemapTableEntries; ++i) {
-        std::uint16_t compact = table[i];
-        if (compact != kNoSource && compact % kRings != 0) {
-            m_pixels[firstOf[compact] + counts[compact]++] = std::uint32_t(i);
+    // Cells of one size after another keep the summing loop's length predictable.
+    std::stable_sort(cells.begin(), cells.end(),
+                     [](const auto& a, const auto& b) { return a.first.count < b.first.count; });
+    for (const auto& [cell, compact] : cells) {
+        m_cells.push_back(cell);
+        m_pixels.insert(m_pixels.end(), pixelsOf[compact].begin(), pixelsOf[compact].end());
+        if (m_reciprocals.size() <= cell.count) {
+            m_reciprocals.resize(cell.count + 1u, 0.0f);
         }
+        m_reciprocals[cell.count] = 1.0f / float(cell.count);
     }
 }
 
 void CSensorGeometry::Sample(const SceneCanvas& canvas, bool color, std::uint8_t* rawFrame) const {
     std::fill(rawFrame, rawFrame + kFrameBytes, std::uint8_t{0});
-    const std::uint32_t* pixels = m_pixels.data();
+    const std::uint32_t* pixel = m_pixels.data();
+    const float* reciprocals = m_reciprocals.data();
     for (const Cell& cell : m_cells) {
         const std::uint8_t* plane = canvas.plane[color ? cell.color : 0];
         std::uint32_t sum = 0;
-        for (std::uint32_t k = cell.first; k < cell.first + cell.count; ++k) {
-            sum += plane[pixels[k]];
+        for (const std::uint32_t* end = pixel + cell.count; pixel != end; ++pixel) {
+            sum += plane[*pixel];
         }
-        rawFrame[cell.rawIndex] = std::uint8_t(float(sum) * cell.reciprocal + 0.5f);
+        rawFrame[cell.rawIndex] = std::uint8_t(float(sum) * reciprocals[cell.count] + 0.5f);
     }
 }
 

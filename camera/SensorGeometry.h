@@ -28,13 +28,12 @@ class CSensorGeometry {
 
     struct Cell {
         std::uint32_t rawIndex;
-        std::uint32_t first;  // into m_pixels
-        std::uint32_t count;
-        float reciprocal;
+        std::uint16_t count;  // its pixels follow those of the cell before it
         std::uint8_t color;
     };
 
     std::vector<Cell> m_cells;
     std::vector<std::uint32_t> m_pixels;       // canvas offsets, cell after cell
+    std::vector<float> m_reciprocals;          // by pixel count
     std::vector<std::uint32_t> m_pixelCounts;  // per raw index
 };
