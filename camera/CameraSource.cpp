@@ -58,12 +58,12 @@ bool ParseNumber(std::string_view text, T min, T max, T* value) {
 }
 
 // Applies one OPTION[=VALUE]; false with *error set when the source does not take it.
-bool ApplyOption(std::string_view option, CameraSourceSpec* spec, std::string* error) {
+bool ApplyOption(std::string_view option, CameraSourceSpec* choice, std::string* error) {
     std::size_t equals = option.find('=');
     std::string_view name = option.substr(0, equals);
     bool hasValue = equals != std::string_view::npos;
     std::string_view value = hasValue ? option.substr(equals + 1) : std::string_view{};
-    CameraSourceKind kind = spec->kind;
+    CameraSourceKind kind = choice->kind;
     auto bad = [&](const char* expected) {
         *error = "option '" + std::string(option) + "': " + expected;
         return false;
@@ -73,50 +73,50 @@ bool ApplyOption(std::string_view option, CameraSourceSpec* spec, std::string* e
         return bad("the source 'none' takes no options");
     }
     if (name == "fps") {
-        return ParseNumber(value, 0.0, kMaxFramesPerSecond, &spec->faults.framesPerSecond) ||
+        return ParseNumber(value, 0.0, kMaxFramesPerSecond, &choice->faults.framesPerSecond) ||
                bad("expected a frame rate from 0 (as fast as possible) to 1000");
     }
     if (name == "probe") {
-        return ParseNumber<std::uint32_t>(value, 0, 65535, &spec->faults.probeCount) ||
+        return ParseNumber<std::uint32_t>(value, 0, 65535, &choice->faults.probeCount) ||
                bad("expected the byte count the probe reports, 0 to 65535");
     }
     if (name == "fail-after") {
-        return ParseNumber<std::int64_t>(value, 0, kMaxCount, &spec->faults.failAfterFrames) ||
+        return ParseNumber<std::int64_t>(value, 0, kMaxCount, &choice->faults.failAfterFrames) ||
                bad("expected a frame count");
     }
     if (name == "stall-after") {
-        return ParseNumber<std::int64_t>(value, 0, kMaxCount, &spec->faults.stallAfterFrames) ||
+        return ParseNumber<std::int64_t>(value, 0, kMaxCount, &choice->faults.stallAfterFrames) ||
                bad("expected a frame count");
     }
     if (name == "corrupt-every") {
-        return ParseNumber<std::int64_t>(value, 1, kMaxCount, &spec->faults.corruptEvery) ||
+        return ParseNumber<std::int64_t>(value, 1, kMaxCount, &choice->faults.corruptEvery) ||
                bad("expected a frame count of at least 1");
     }
     if (name == "short-read") {
-        spec->faults.chunkBytes = kDefaultShortRead;
+        choice->faults.chunkBytes = kDefaultShortRead;
         return !hasValue ||
-               ParseNumber<std::size_t>(value, 1, kFrameBytes, &spec->faults.chunkBytes) ||
+               ParseNumber<std::size_t>(value, 1, kFrameBytes, &choice->faults.chunkBytes) ||
                bad("expected a byte count from 1 to 38304");
     }
     if (name == "dark" && Simulates(kind) && !hasValue) {
-        spec->simulation.dark = true;
+        choice->simulation.dark = true;
         return true;
     }
     if (name == "noise" && Simulates(kind)) {
-        return ParseNumber(value, 0, kMaxNoise, &spec->simulation.noise) ||
+        return ParseNumber(value, 0, kMaxNoise, &choice->simulation.noise) ||
                bad("expected a noise amplitude from 0 to 50");
     }
     if (name == "drift" && kind == CameraSourceKind::kImage && !hasValue) {
-        spec->drift = true;
+        choice->drift = true;
         return true;
     }
     if (name == "color" && kind == CameraSourceKind::kImage && !hasValue) {
-        spec->simulation.color = true;
+        choice->simulation.color = true;
         return true;
     }
     if (name == "loop" && kind == CameraSourceKind::kReplay) {
         if (value == "0" || value == "1") {
-            spec->loop = value == "1";
+            choice->loop = value == "1";
             return true;
         }
         return bad("expected loop=0 or loop=1");
@@ -124,22 +124,22 @@ bool ApplyOption(std::string_view option, CameraSourceSpec* spec, std::string* e
     return bad("unknown option for this source (see 'pandry-cli sources')");
 }
 
-std::unique_ptr<IDevice> MakeSimulatedDevice(const CameraSourceSpec& spec,
+std::unique_ptr<IDevice> MakeSimulatedDevice(const CameraSourceSpec& choice,
                                              const std::shared_ptr<const CPicture>& picture) {
     std::unique_ptr<IScene> scene;
-    if (spec.kind == CameraSourceKind::kImage) {
-        scene = std::make_unique<CImageScene>(picture, spec.simulation.color, spec.drift);
+    if (choice.kind == CameraSourceKind::kImage) {
+        scene = std::make_unique<CImageScene>(picture, choice.simulation.color, choice.drift);
     } else {
-        scene = std::make_unique<CBuiltInScene>(spec.simulation.color);
+        scene = std::make_unique<CBuiltInScene>(choice.simulation.color);
     }
     return std::make_unique<CScriptedDevice>(
-        std::make_unique<CSimulatedCamera>(std::move(scene), spec.simulation), spec.faults);
+        std::make_unique<CSimulatedCamera>(std::move(scene), choice.simulation), choice.faults);
 }
 
 class CCameraSourceResolver : public IDeviceResolver {
   public:
-    CCameraSourceResolver(CameraSourceSpec spec, std::shared_ptr<const CPicture> picture)
-        : m_spec(std::move(spec)), m_pPicture(std::move(picture)) {}
+    CCameraSourceResolver(CameraSourceSpec choice, std::shared_ptr<const CPicture> picture)
+        : m_spec(std::move(choice)), m_pPicture(std::move(picture)) {}
 
     std::unique_ptr<IDevice> OpenDevice(int index) override {
         switch (m_spec.kind) {
@@ -177,14 +177,14 @@ class CCameraSourceResolver : public IDeviceResolver {
 
 }  // namespace
 
-bool ParseCameraSource(const std::string& text, CameraSourceSpec* spec, std::string* error) {
+bool ParseCameraSource(const std::string& text, CameraSourceSpec* choice, std::string* error) {
     std::string_view rest = text;
     std::size_t comma = rest.find(',');
     std::string_view head = rest.substr(0, comma);
     std::size_t colon = head.find(':');
     std::string_view name = head.substr(0, colon);
-    *spec = CameraSourceSpec{};
-    spec->faults.framesPerSecond = kDefaultFramesPerSecond;
+    *choice = CameraSourceSpec{};
+    choice->faults.framesPerSecond = kDefaultFramesPerSecond;
     const KindName* found = nullptr;
     for (const KindName& candidate : kKindNames) {
         if (candidate.name == name) {
@@ -196,15 +196,15 @@ bool ParseCameraSource(const std::string& text, CameraSourceSpec* spec, std::str
                  "' (one of auto, sim, sim-color, image:PATH, replay:PATH, none)";
         return false;
     }
-    spec->kind = found->kind;
-    spec->simulation.color = found->kind == CameraSourceKind::kSimColor;
+    choice->kind = found->kind;
+    choice->simulation.color = found->kind == CameraSourceKind::kSimColor;
     if (found->takesPath) {
         if (colon == std::string_view::npos || colon + 1 == head.size()) {
             *error = "camera source '" + std::string(name) +
                      "' needs a file: " + std::string(name) + ":PATH";
             return false;
         }
-        spec->path = std::string(head.substr(colon + 1));
+        choice->path = std::string(head.substr(colon + 1));
     } else if (colon != std::string_view::npos) {
         *error = "camera source '" + std::string(name) + "' takes no file";
         return false;
@@ -217,7 +217,7 @@ bool ParseCameraSource(const std::string& text, CameraSourceSpec* spec, std::str
             *error = "empty option in camera source '" + text + "'";
             return false;
         }
-        if (!ApplyOption(option, spec, error)) {
+        if (!ApplyOption(option, choice, error)) {
             *error = "camera source '" + text + "': " + *error;
             return false;
         }
@@ -225,28 +225,28 @@ bool ParseCameraSource(const std::string& text, CameraSourceSpec* spec, std::str
     return true;
 }
 
-std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceSpec& spec,
+std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceSpec& choice,
                                                     std::string* error) {
     std::shared_ptr<const CPicture> picture;
-    if (spec.kind == CameraSourceKind::kImage) {
-        picture = CPicture::Load(spec.path, error);
+    if (choice.kind == CameraSourceKind::kImage) {
+        picture = CPicture::Load(choice.path, error);
         if (!picture) {
             return nullptr;
         }
     }
-    if (spec.kind == CameraSourceKind::kReplay &&
-        CReplaySource::CountFrames(spec.path, error) == 0) {
+    if (choice.kind == CameraSourceKind::kReplay &&
+        CReplaySource::CountFrames(choice.path, error) == 0) {
         return nullptr;
     }
-    return std::make_shared<CCameraSourceResolver>(spec, std::move(picture));
+    return std::make_shared<CCameraSourceResolver>(choice, std::move(picture));
 }
 
 bool SelectCameraSource(const std::string& text, std::string* error) {
-    CameraSourceSpec spec;
-    if (!ParseCameraSource(text, &spec, error)) {
+    CameraSourceSpec choice;
+    if (!ParseCameraSource(text, &choice, error)) {
         return false;
     }
-    std::shared_ptr<IDeviceResolver> resolver = MakeCameraResolver(spec, error);
+    std::shared_ptr<IDeviceResolver> resolver = MakeCameraResolver(choice, error);
     if (!resolver) {
         return false;
     }

@@ -116,12 +116,12 @@ int RunConvert(int argc, char** argv) {
         return CliFail("cannot write " + output + ": it is a directory");
     }
 
-    CameraSourceSpec spec;
-    spec.kind = CameraSourceKind::kReplay;
-    spec.path = input;
-    spec.loop = false;
-    spec.faults.framesPerSecond = 0;
-    std::shared_ptr<IDeviceResolver> resolver = MakeCameraResolver(spec, &error);
+    CameraSourceSpec choice;
+    choice.kind = CameraSourceKind::kReplay;
+    choice.path = input;
+    choice.loop = false;
+    choice.faults.framesPerSecond = 0;
+    std::shared_ptr<IDeviceResolver> resolver = MakeCameraResolver(choice, &error);
     if (!resolver) {
         return CliFail(error);
     }

@@ -80,29 +80,29 @@ INSTANTIATE_TEST_SUITE_P(All, BadSources,
 
 // Catches options being dropped or stored in the wrong field.
 TEST(CameraSourceParse, OptionsReachTheirFields) {
-    CameraSourceSpec spec;
+    CameraSourceSpec choice;
     std::string error;
     ASSERT_TRUE(
         ParseCameraSource("sim-color,fps=0,probe=5,fail-after=3,stall-after=4,corrupt-every=7,"
                           "short-read,noise=0,dark",
-                          &spec, &error))
+                          &choice, &error))
         << error;
-    EXPECT_EQ(spec.kind, CameraSourceKind::kSimColor);
-    EXPECT_TRUE(spec.simulation.color);
-    EXPECT_EQ(spec.faults.framesPerSecond, 0);
-    EXPECT_EQ(spec.faults.probeCount, 5u);
-    EXPECT_EQ(spec.faults.failAfterFrames, 3);
-    EXPECT_EQ(spec.faults.stallAfterFrames, 4);
-    EXPECT_EQ(spec.faults.corruptEvery, 7);
-    EXPECT_EQ(spec.faults.chunkBytes, 4096u);
-    EXPECT_EQ(spec.simulation.noise, 0);
-    EXPECT_TRUE(spec.simulation.dark);
-    ASSERT_TRUE(ParseCameraSource("replay:a/b c.raw,loop=0,fps=12.5", &spec, &error)) << error;
-    EXPECT_EQ(spec.path, "a/b c.raw");
-    EXPECT_FALSE(spec.loop);
-    EXPECT_EQ(spec.faults.framesPerSecond, 12.5);
-    ASSERT_TRUE(ParseCameraSource("auto", &spec, &error));
-    EXPECT_EQ(spec.faults.framesPerSecond, kDefaultFramesPerSecond);
+    EXPECT_EQ(choice.kind, CameraSourceKind::kSimColor);
+    EXPECT_TRUE(choice.simulation.color);
+    EXPECT_EQ(choice.faults.framesPerSecond, 0);
+    EXPECT_EQ(choice.faults.probeCount, 5u);
+    EXPECT_EQ(choice.faults.failAfterFrames, 3);
+    EXPECT_EQ(choice.faults.stallAfterFrames, 4);
+    EXPECT_EQ(choice.faults.corruptEvery, 7);
+    EXPECT_EQ(choice.faults.chunkBytes, 4096u);
+    EXPECT_EQ(choice.simulation.noise, 0);
+    EXPECT_TRUE(choice.simulation.dark);
+    ASSERT_TRUE(ParseCameraSource("replay:a/b c.raw,loop=0,fps=12.5", &choice, &error)) << error;
+    EXPECT_EQ(choice.path, "a/b c.raw");
+    EXPECT_FALSE(choice.loop);
+    EXPECT_EQ(choice.faults.framesPerSecond, 12.5);
+    ASSERT_TRUE(ParseCameraSource("auto", &choice, &error));
+    EXPECT_EQ(choice.faults.framesPerSecond, kDefaultFramesPerSecond);
 }
 
 // Catches the environment variable being ignored or an empty one meaning no camera.
