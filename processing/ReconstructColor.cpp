@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "processing/ByteVector.h"
 #include "processing/ColorProcessor.h"
 #include "processing/ReconstructColor.h"
 
@@ -74,28 +75,27 @@ const Byte* SectorAt(const Byte* pFrame, int sector) {
     return pFrame + FrameIndex((sector + kSectors) % kSectors, 0);
 }
 
-// Fixed-width chunks let the compiler keep the running minimum and maximum in vector
-// registers; the last chunk of a sector overlaps the one before, which min/max ignore.
+// Each sector's periphery is 110 bytes: seven 16-byte chunks, the last overlapping the
+// one before, which the minimum and the maximum do not mind.
 constexpr int kChunk = 16;
 
 void FindPeripheryRange(const Byte* pFrame, Byte& low, Byte& high) {
-    Byte lows[kChunk];
-    Byte highs[kChunk];
-    std::fill_n(lows, kChunk, Byte(255));
-    std::fill_n(highs, kChunk, Byte(0));
+    SixteenBytes lows = LoadSixteen(pFrame + kFoveaRings);
+    SixteenBytes highs = lows;
     for (int s = 0; s < kSectors; ++s) {
         const Byte* pSector = pFrame + FrameIndex(s, 0);
         for (int start = kFoveaRings; start < kRings; start += kChunk) {
-            const Byte* pChunk = pSector + std::min(start, kRings - kChunk);
-            for (int j = 0; j < kChunk; ++j) {
-                const Byte v = pChunk[j];
-                lows[j] = v < lows[j] ? v : lows[j];
-                highs[j] = v > highs[j] ? v : highs[j];
-            }
+            const SixteenBytes chunk = LoadSixteen(pSector + std::min(start, kRings - kChunk));
+            lows = chunk < lows ? chunk : lows;
+            highs = chunk > highs ? chunk : highs;
         }
     }
-    low = *std::min_element(lows, lows + kChunk);
-    high = *std::max_element(highs, highs + kChunk);
+    low = lows[0];
+    high = highs[0];
+    for (int j = 1; j < kChunk; ++j) {
+        low = std::min(low, lows[j]);
+        high = std::max(high, highs[j]);
+    }
 }
 
 void StretchContrast(Byte* pFrame) {
@@ -115,9 +115,8 @@ void StretchContrast(Byte* pFrame) {
             stretched[v] = Byte(255 * (v - low) / (high - low));
         }
     }
-    for (std::size_t i = 0; i < kFrameBytes; ++i) {
-        pFrame[i] = stretched[pFrame[i]];
-    }
+    static_assert(kFrameBytes % 8 == 0);
+    MapBytesInPlace(stretched, pFrame, kFrameBytes);
 }
 
 // Sector 0 itself is never read, so rewriting it ring by ring is safe.

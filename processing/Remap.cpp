@@ -1,18 +1,64 @@
+#include <bit>
 #include <cstring>
 
+#include "processing/ByteVector.h"
 #include "processing/FrameProcessor.h"
 #include "processing/RemapRuns.h"
 
 namespace {
 
 constexpr std::uint64_t kByteLanes = 0x0101010101010101ULL;
-constexpr std::uint32_t kWidePixels = 8;
 
 std::uint32_t RunSource(std::uint32_t run) {
     return run & kRunSourceMask;
 }
 std::uint32_t RunLength(std::uint32_t run) {
     return run >> kRunLengthShift;
+}
+
+using FourWords = std::uint32_t __attribute__((vector_size(16)));
+static_assert(std::endian::native == std::endian::little, "a word's low byte is vector byte 0");
+
+// Writes a run of up to ten pixels as 31 bytes: the pixel repeated over 16 bytes, stored
+// at byte 0 and again at byte 15, pixel byte 0 once more. Bytes past the run belong to
+// pixels that later runs overwrite.
+[[gnu::always_inline]] inline void FillShortRun(const std::uint8_t* pPixel, std::uint8_t* pOut) {
+    // Three single-byte reads: a 4-byte read would pass the end of the frame's last pixel.
+    const std::uint32_t bytes012 =
+        pPixel[0] | std::uint32_t(pPixel[1]) << 8 | std::uint32_t(pPixel[2]) << 16;
+    const auto pixel = std::bit_cast<SixteenBytes>(FourWords{bytes012, 0, 0, 0});
+    const SixteenBytes pattern =
+        __builtin_shufflevector(pixel, pixel, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0);
+    std::memcpy(pOut, &pattern, sizeof pattern);
+    std::memcpy(pOut + 15, &pattern, sizeof pattern);
+}
+
+// The byte shuffle is one instruction with SSSE3; the loader picks that copy where the
+// processor has it.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define PANDRY_SHUFFLE_CLONES __attribute__((target_clones("ssse3", "default")))
+#else
+#define PANDRY_SHUFFLE_CLONES
+#endif
+
+PANDRY_SHUFFLE_CLONES void RemapRgbRuns(const RemapRunList& list, const std::uint8_t* pColorFrame,
+                                        std::uint8_t* pDestination) {
+    for (int y = 0; y < list.rowCount; ++y) {
+        const RemapRow& row = list.pRows[y];
+        const std::uint32_t* pRun = list.pRuns + row.firstRun;
+        std::uint8_t* pOut = pDestination + std::size_t(row.firstPixel) * 3;
+        int k = 0;
+        for (const int wideRuns = row.wideColorRuns; k < wideRuns; ++k) {
+            FillShortRun(pColorFrame + std::size_t(RunSource(pRun[k])) * 3, pOut);
+            pOut += std::size_t(RunLength(pRun[k])) * 3;
+        }
+        for (const int runs = row.runs; k < runs; ++k) {
+            const std::uint8_t* pPixel = pColorFrame + std::size_t(RunSource(pRun[k])) * 3;
+            for (std::uint32_t n = RunLength(pRun[k]); n > 0; --n, pOut += 3) {
+                std::memcpy(pOut, pPixel, 3);
+            }
+        }
+    }
 }
 
 }  // namespace
@@ -24,13 +70,13 @@ void CFrameProcessor::RemapGrey(const std::uint8_t* pSource, std::uint8_t* pDest
         const std::uint32_t* pRun = list.pRuns + row.firstRun;
         std::uint8_t* pOut = pDestination + row.firstPixel;
         int k = 0;
-        for (; k < row.wideRuns; ++k) {
+        for (; k < row.wideGreyRuns; ++k) {
             const std::uint8_t value = pSource[RunSource(pRun[k])];
             const std::uint64_t lanes = value * kByteLanes;
             std::memcpy(pOut, &lanes, sizeof lanes);
             const std::uint32_t length = RunLength(pRun[k]);
-            if (length > kWidePixels) {
-                std::memset(pOut + kWidePixels, value, length - kWidePixels);
+            if (length > kWideGreyPixels) {
+                std::memset(pOut + kWideGreyPixels, value, length - kWideGreyPixels);
             }
             pOut += length;
         }
@@ -43,18 +89,5 @@ void CFrameProcessor::RemapGrey(const std::uint8_t* pSource, std::uint8_t* pDest
 }
 
 void CFrameProcessor::RemapRgb(const std::uint8_t* pColorFrame, std::uint8_t* pDestination) const {
-    const RemapRunList list = RemapRunsFor(m_nPixelCount);
-    for (int y = 0; y < list.rowCount; ++y) {
-        const RemapRow& row = list.pRows[y];
-        const std::uint32_t* pRun = list.pRuns + row.firstRun;
-        std::uint8_t* pOut = pDestination + std::size_t(row.firstPixel) * 3;
-        for (int k = 0; k < row.runs; ++k) {
-            const std::uint8_t* pPixel = pColorFrame + std::size_t(RunSource(pRun[k])) * 3;
-            for (std::uint32_t n = RunLength(pRun[k]); n > 0; --n, pOut += 3) {
-                pOut[0] = pPixel[0];
-                pOut[1] = pPixel[1];
-                pOut[2] = pPixel[2];
-            }
-        }
-    }
+    RemapRgbRuns(RemapRunsFor(m_nPixelCount), pColorFrame, pDestination);
 }

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr std::uint32_t kWideStorePixels = 8;
-
 // At most one run per pixel; static storage keeps the build free of the heap.
 template <int kSize>
 struct RunStorage {
@@ -16,6 +14,24 @@ struct RunStorage {
     std::array<std::uint32_t, std::size_t{kSize} * kSize> runs;
     int rowCount = 0;
 };
+
+// Counts the leading runs of a row that are at most `longest` pixels and begin at least
+// `room` pixels before the row's end.
+template <typename Storage>
+std::uint16_t LeadingRunsWithRoom(const Storage& storage, const RemapRow& row, std::uint32_t rowEnd,
+                                  std::uint32_t room, std::uint32_t longest) {
+    std::uint16_t count = 0;
+    std::uint32_t start = row.firstPixel;
+    for (std::uint32_t k = row.firstRun; k < row.firstRun + row.runs; ++k) {
+        const std::uint32_t length = storage.runs[k] >> kRunLengthShift;
+        if (start + room > rowEnd || length > longest) {
+            break;
+        }
+        ++count;
+        start += length;
+    }
+    return count;
+}
 
 // Output pixel (x, y) of a size x size picture uses table entry (x * step, y * step).
 template <int kSize>
@@ -25,7 +41,7 @@ void Build(RunStorage<kSize>& storage) {
     std::uint32_t runCount = 0;
     for (int y = 0; y < kSize; ++y) {
         const std::uint16_t* pRow = pTable + std::size_t(y) * kStep * kRemapTableSize;
-        RemapRow row{0, runCount, 0, 0};
+        RemapRow row{0, runCount, 0, 0, 0};
         std::uint32_t rowEnd = 0;  // one past the row's last disc pixel
         std::uint16_t previous = kNoSource;
         for (int x = 0; x < kSize; ++x) {
@@ -46,15 +62,9 @@ void Build(RunStorage<kSize>& storage) {
             previous = entry;
             rowEnd = pixel + 1;
         }
-        // Count the leading runs that begin at least 8 pixels before the row's end.
-        std::uint32_t start = row.firstPixel;
-        for (std::uint32_t k = row.firstRun; k < row.firstRun + row.runs; ++k) {
-            if (start + kWideStorePixels > rowEnd) {
-                break;
-            }
-            ++row.wideRuns;
-            start += storage.runs[k] >> kRunLengthShift;
-        }
+        row.wideGreyRuns = LeadingRunsWithRoom(storage, row, rowEnd, kWideGreyPixels, kSize);
+        row.wideColorRuns =
+            LeadingRunsWithRoom(storage, row, rowEnd, kWideColorPixels, kWideColorRunLength);
         if (row.runs > 0) {
             storage.rows[storage.rowCount++] = row;
         }

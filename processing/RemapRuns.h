@@ -15,11 +15,17 @@ inline constexpr int kRunLengthShift = 16;
 struct RemapRow {
     std::uint32_t firstPixel;  // output index of the row's first pixel inside the disc
     std::uint32_t firstRun;    // index into the run array
-    // The leading runs whose first pixel has 8 more disc pixels of its row from it:
-    // an 8-pixel store there only spills into pixels that later runs overwrite.
-    std::uint16_t wideRuns;
     std::uint16_t runs;
+    // The leading runs that a wide store may write: it only spills into pixels of the row
+    // that later runs overwrite. Grey stores 8 pixels from a run's first; colour stores
+    // 31 bytes (ten pixels and one byte of the eleventh), so its runs are ten at most.
+    std::uint16_t wideGreyRuns;
+    std::uint16_t wideColorRuns;
 };
+
+inline constexpr std::uint32_t kWideGreyPixels = 8;
+inline constexpr std::uint32_t kWideColorPixels = 11;
+inline constexpr std::uint32_t kWideColorRunLength = 10;
 
 struct RemapRunList {
     const RemapRow* pRows = nullptr;
