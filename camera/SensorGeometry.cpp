@@ -54,10 +54,12 @@ const CSensorGeometry& CSensorGeometry::Instance() {
 }
 
 CanvasPlane CSensorGeometry::MosaicColor(int sector, int ring) {
-    static constexpr CanvasPlane kEvenRing[3] = {kGreenPlane, kBluePlane, kRedPlane};
-    static constexpr CanvasPlane kOddRing[3] = {kRedPlane, kGreenPlane, kBluePlane};
-    bool odd = ring >= kFoveaRings && ring % 2 == 1;
-    return (odd ? kOddRing : kEvenRing)[sector % 3];
+    // One table indexed by parity: GCC 12 at -O0 with the arithmetic sanitizers reads
+    // `(odd ? a : b)[i]` over two static arrays wrongly.
+    static constexpr CanvasPlane kByParity[2][3] = {{kGreenPlane, kBluePlane, kRedPlane},
+                                                    {kRedPlane, kGreenPlane, kBluePlane}};
+    const bool odd = ring >= kFoveaRings && ring % 2 == 1;
+    return kByParity[odd][sector % 3];
 }
 
 CSensorGeometry::CSensorGeometry() : m_pixelCounts(kFrameBytes, 0) {

@@ -190,6 +190,26 @@ INSTANTIATE_TEST_SUITE_P(Ranges, ColorStretch,
                                            StretchCase{77, 77, 77, 0}, StretchCase{77, 77, 10, 0},
                                            StretchCase{77, 77, 78, 255}));
 
+class ColorStretchRange : public ::testing::TestWithParam<std::pair<int, int>> {};
+
+// Catches a range search that misses a sample at a chunk edge of a sector's periphery
+// (its first ring, the overlapping last chunk, the last sector) or counts a fovea ring.
+TEST_P(ColorStretchRange, OneBrightSampleSetsTheTop) {
+    const auto [sector, ring] = GetParam();
+    Frames f;
+    std::fill(f.frame.begin(), f.frame.end(), std::uint8_t(100));
+    f.At(sector, ring) = 200;
+    f.At(30, 20) = 150;
+    f.Reconstruct();
+    EXPECT_EQ(f.At(30, 20), ring < kFoveaRings ? 255 : 127);
+}
+
+INSTANTIATE_TEST_SUITE_P(ChunkEdges, ColorStretchRange,
+                         ::testing::Values(std::pair{0, kFoveaRings}, std::pair{1, 57},
+                                           std::pair{2, 58}, std::pair{3, 135},
+                                           std::pair{kSectors - 1, kRings - 1},
+                                           std::pair{9, kFoveaRings - 1}));
+
 // Catches a flat periphery producing anything but black once reconstructed.
 TEST(ColorReconstruct, FlatPeripheryReconstructsBlack) {
     Frames f;
