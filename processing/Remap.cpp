@@ -34,8 +34,9 @@ static_assert(std::endian::native == std::endian::little, "a word's low byte is 
 }
 
 // The byte shuffle is one instruction with SSSE3; the loader picks that copy where the
-// processor has it.
-#if defined(__x86_64__) && defined(__GNUC__)
+// processor has it. ThreadSanitizer cannot run the loader's chooser before it starts, so
+// its builds take the plain copy.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_THREAD__)
 #define PANDRY_SHUFFLE_CLONES __attribute__((target_clones("ssse3", "default")))
 #else
 #define PANDRY_SHUFFLE_CLONES

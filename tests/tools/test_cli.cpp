@@ -65,6 +65,10 @@ struct BadConvert {
     const char* mentions;  // what the one error line must name
 };
 
+void PrintTo(const BadConvert& c, std::ostream* os) {
+    *os << '"' << c.arguments << '"';
+}
+
 class BadConvertInput : public CliTest, public ::testing::WithParamInterface<BadConvert> {
   protected:
     void SetUp() override {
@@ -110,6 +114,10 @@ struct ConvertCase {
     int size;
     bool remapped;
 };
+
+void PrintTo(const ConvertCase& c, std::ostream* os) {
+    *os << (c.color ? "color " : "mono ") << c.size << (c.remapped ? " remapped" : " unmapped");
+}
 
 class ConvertMatchesSave : public CliTest, public ::testing::WithParamInterface<ConvertCase> {};
 
