@@ -9,25 +9,9 @@ BUILD=$(realpath "${1:-build}")
 SECONDS_MEMORY=${2:-60}
 PANDRY="$BUILD/shell/pandry"
 [ -x "$PANDRY" ] || { echo "no viewer at $PANDRY" >&2; exit 1; }
-WORK=$(mktemp -d /tmp/pandry-speed.XXXXXX)
-XVFB_PID=
-VIEWER_PID=
-cleanup() {
-    [ -n "$VIEWER_PID" ] && kill "$VIEWER_PID" 2>/dev/null || true
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-cd "$WORK"
-mkdir -m 700 run
-export XDG_RUNTIME_DIR="$WORK/run"
-
-DISPLAY_NUMBER=$(( 190 + $$ % 100 ))
-while [ -e "/tmp/.X${DISPLAY_NUMBER}-lock" ]; do DISPLAY_NUMBER=$((DISPLAY_NUMBER + 1)); done
-Xvfb ":$DISPLAY_NUMBER" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB_PID=$!
-export DISPLAY=":$DISPLAY_NUMBER"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+SCRATCH_NAME=pandry-speed
+FIRST_DISPLAY=190
+. "$(dirname "$(realpath "$0")")/../scripts/virtual-display.sh"
 
 now_ms() { date +%s%3N; }
 rss_kb() { awk '/^VmRSS/ { print $2 }' "/proc/$VIEWER_PID/status"; }

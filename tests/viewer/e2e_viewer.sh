@@ -5,23 +5,15 @@
 set -eu
 PANDRY=$(realpath "$1")
 CLI=$(realpath "$2")
-WORK=$(mktemp -d /tmp/pandry-e2e.XXXXXX)
-XVFB_PID=
-VIEWER_PID=
-cleanup() {
-    [ -n "$VIEWER_PID" ] && kill "$VIEWER_PID" 2>/dev/null || true
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+SCRATCH_NAME=pandry-e2e
+FIRST_DISPLAY=90
+. "$(dirname "$(realpath "$0")")/../../scripts/virtual-display.sh"
+
 fail() {
     echo "e2e: $*" >&2
     [ -s "$WORK/viewer.log" ] && tail -n 40 "$WORK/viewer.log" >&2
     exit 1
 }
-cd "$WORK"
-mkdir -m 700 run
-export XDG_RUNTIME_DIR="$WORK/run"
 
 # An unusable source is refused before any window opens, with one line on stderr.
 if QT_QPA_PLATFORM=offscreen "$PANDRY" --camera bogus >out.txt 2>err.txt; then fail "an unknown camera source was accepted"; fi
@@ -30,13 +22,6 @@ if QT_QPA_PLATFORM=offscreen "$PANDRY" --camera bogus >out.txt 2>err.txt; then f
 # One recorded frame, replayed over and over: every frame the viewer shows is that one.
 "$CLI" record --camera sim --frames 1 frame.raw >/dev/null
 "$CLI" convert frame.raw expected.bmp >/dev/null
-
-DISPLAY_NUMBER=$(( 90 + $$ % 100 ))
-while [ -e "/tmp/.X${DISPLAY_NUMBER}-lock" ]; do DISPLAY_NUMBER=$((DISPLAY_NUMBER + 1)); done
-Xvfb ":$DISPLAY_NUMBER" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB_PID=$!
-export DISPLAY=":$DISPLAY_NUMBER"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 "$PANDRY" --camera "replay:$WORK/frame.raw" >viewer.log 2>&1 &
 VIEWER_PID=$!
