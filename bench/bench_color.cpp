@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "RatioReporter.h"
 #include "camera/PortCamera.h"
 #include "platform/device/MemoryDevice.h"
 #include "processing/ColorProcessor.h"
@@ -193,4 +194,21 @@ BENCHMARK(BM_OpenCvCorrectRemapCopy)
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    CRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+#ifdef PANDRY_HAVE_OPENCV
+    for (int size : {kNormalSize, kZoomedSize}) {
+        reporter.PrintRatio("BM_ColorCorrectRemapCopy/" + std::to_string(size),
+                            "BM_OpenCvCorrectRemapCopy/" + std::to_string(size));
+    }
+#else
+    std::printf("OpenCV not found: no comparison\n");
+#endif
+    benchmark::Shutdown();
+    return 0;
+}

@@ -6,11 +6,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "RatioReporter.h"
 #include "camera/PortCamera.h"
 #include "platform/device/MemoryDevice.h"
 #include "processing/CalibrationFile.h"
@@ -302,33 +302,6 @@ void OpenCvFrame(benchmark::State& state) {
 BENCHMARK(OpenCvFrame)->Arg(256)->Arg(512)->Unit(benchmark::kMicrosecond);
 
 #endif
-
-// Collects the median (or the only) real time of every benchmark while printing as usual.
-class CRatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-            if (median || single) {
-                m_times[run.run_name.str()] = run.GetAdjustedRealTime();
-            }
-        }
-    }
-
-    void PrintRatio(const std::string& ours, const std::string& theirs) const {
-        const auto a = m_times.find(ours);
-        const auto b = m_times.find(theirs);
-        if (a != m_times.end() && b != m_times.end() && a->second > 0) {
-            std::printf("%s: %.1f us, %s: %.1f us, ratio %.2fx\n", ours.c_str(), a->second,
-                        theirs.c_str(), b->second, b->second / a->second);
-        }
-    }
-
-  private:
-    std::map<std::string, double> m_times;
-};
 
 #ifdef PANDRY_HAVE_OPENCV
 // The composition must show the same picture, or the comparison means nothing.
