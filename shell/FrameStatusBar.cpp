@@ -1,9 +1,9 @@
 #include "shell/FrameStatusBar.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 
 #include "platform/ui/CmdUI.h"
+#include "shell/StatusPane.h"
 
 namespace {
 
@@ -58,15 +58,12 @@ bool CFrameStatusBar::SetIndicators(const unsigned* pIDs, int nCount) {
         return false;
     }
     for (Pane& pane : m_panes) {
-        delete pane.pLabel;
+        delete pane.pPane;
     }
     m_panes.clear();
     for (int i = 0; i < nCount; ++i) {
-        auto* pLabel = new QLabel(m_pWnd);
-        pLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        pLabel->setTextFormat(Qt::PlainText);
-        pLabel->setMinimumWidth(1);
-        m_panes.push_back({pIDs[i], SBPS_STRETCH, QString(), pLabel});
+        auto* pPane = new CStatusPane(m_pWnd);
+        m_panes.push_back({pIDs[i], SBPS_STRETCH, QString(), pPane});
     }
     RebuildLayout();
     return true;
@@ -80,10 +77,10 @@ void CFrameStatusBar::SetPaneInfo(int nIndex, unsigned nID, unsigned nStyle, int
     pane.nID = nID;
     pane.nStyle = nStyle;
     if (nStyle & SBPS_STRETCH) {
-        pane.pLabel->setMinimumWidth(1);
-        pane.pLabel->setMaximumWidth(QWIDGETSIZE_MAX);
+        pane.pPane->setMinimumWidth(1);
+        pane.pPane->setMaximumWidth(QWIDGETSIZE_MAX);
     } else {
-        pane.pLabel->setFixedWidth(cxWidth);
+        pane.pPane->setFixedWidth(cxWidth);
     }
     RebuildLayout();
 }
@@ -96,9 +93,8 @@ int CFrameStatusBar::GetPaneWidth(int nIndex) const {
     if (nIndex < 0 || nIndex >= GetCount()) {
         return 0;
     }
-    const QLabel* pLabel = m_panes[nIndex].pLabel;
-    return pLabel->maximumWidth() == pLabel->minimumWidth() ? pLabel->minimumWidth()
-                                                            : pLabel->width();
+    const CStatusPane* pPane = m_panes[nIndex].pPane;
+    return pPane->maximumWidth() == pPane->minimumWidth() ? pPane->minimumWidth() : pPane->width();
 }
 
 bool CFrameStatusBar::SetPaneText(int nIndex, const QString& text) {
@@ -106,13 +102,13 @@ bool CFrameStatusBar::SetPaneText(int nIndex, const QString& text) {
         return false;
     }
     m_panes[nIndex].text = text;
-    m_panes[nIndex].pLabel->setText(DisplayText(text));
+    m_panes[nIndex].pPane->SetText(DisplayText(text));
     return true;
 }
 
 void CFrameStatusBar::EnablePane(int nIndex, bool bOn) {
     if (nIndex >= 0 && nIndex < GetCount()) {
-        m_panes[nIndex].pLabel->setEnabled(bOn);
+        m_panes[nIndex].pPane->setEnabled(bOn);
     }
 }
 
@@ -161,6 +157,6 @@ void CFrameStatusBar::RebuildLayout() {
         delete pLayout->takeAt(0);
     }
     for (const Pane& pane : m_panes) {
-        pLayout->addWidget(pane.pLabel, (pane.nStyle & SBPS_STRETCH) ? 1 : 0);
+        pLayout->addWidget(pane.pPane, (pane.nStyle & SBPS_STRETCH) ? 1 : 0);
     }
 }

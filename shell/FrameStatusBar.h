@@ -5,7 +5,7 @@
 #include <vector>
 
 class CCmdTarget;
-class QLabel;
+class CStatusPane;
 class QWidget;
 
 // Pane styles.
@@ -53,7 +53,7 @@ class CFrameStatusBar {
         unsigned nID;
         unsigned nStyle;
         QString text;
-        QLabel* pLabel;
+        CStatusPane* pPane;
     };
     void RebuildLayout();
 
