@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,3 +39,23 @@ class CRatioReporter : public benchmark::ConsoleReporter {
   private:
     std::map<std::string, double> m_times;
 };
+
+// The benchmark program's main: runs the benchmarks named on the command line, then
+// `compare` with the collected times (only where OpenCV is present to compare against).
+inline int RunBenchmarks(int argc, char** argv,
+                         const std::function<void(const CRatioReporter&)>& compare) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    CRatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+#ifdef PANDRY_HAVE_OPENCV
+    compare(reporter);
+#else
+    (void)compare;
+    std::printf("OpenCV not found: no comparison\n");
+#endif
+    benchmark::Shutdown();
+    return 0;
+}

@@ -195,20 +195,10 @@ BENCHMARK(BM_OpenCvCorrectRemapCopy)
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    CRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-#ifdef PANDRY_HAVE_OPENCV
-    for (int size : {kNormalSize, kZoomedSize}) {
-        reporter.PrintRatio("BM_ColorCorrectRemapCopy/" + std::to_string(size),
-                            "BM_OpenCvCorrectRemapCopy/" + std::to_string(size));
-    }
-#else
-    std::printf("OpenCV not found: no comparison\n");
-#endif
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv, [](const CRatioReporter& reporter) {
+        for (int size : {kNormalSize, kZoomedSize}) {
+            reporter.PrintRatio("BM_ColorCorrectRemapCopy/" + std::to_string(size),
+                                "BM_OpenCvCorrectRemapCopy/" + std::to_string(size));
+        }
+    });
 }

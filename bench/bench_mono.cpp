@@ -324,22 +324,16 @@ bool SamePictures(int size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    CRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    return RunBenchmarks(argc, argv, [](const CRatioReporter& reporter) {
 #ifdef PANDRY_HAVE_OPENCV
-    for (int size : {256, 512}) {
-        std::printf("OpenCV composition gives the same %d picture: %s\n", size,
-                    SamePictures(size) ? "yes" : "NO");
-        reporter.PrintRatio("MonoFrame/" + std::to_string(size),
-                            "OpenCvFrame/" + std::to_string(size));
-    }
+        for (int size : {256, 512}) {
+            std::printf("OpenCV composition gives the same %d picture: %s\n", size,
+                        SamePictures(size) ? "yes" : "NO");
+            reporter.PrintRatio("MonoFrame/" + std::to_string(size),
+                                "OpenCvFrame/" + std::to_string(size));
+        }
 #else
-    std::printf("OpenCV not found: no comparison\n");
+        (void)reporter;
 #endif
-    benchmark::Shutdown();
-    return 0;
+    });
 }
