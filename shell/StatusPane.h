@@ -11,7 +11,6 @@ class CStatusPane : public QFrame {
     explicit CStatusPane(QWidget* pParent);
 
     void SetText(const QString& text);
-    QString Text() const { return m_text; }
     // The text as drawn at the pane's present width.
     QString ShownText() const;
 
