@@ -7,7 +7,7 @@
 set -eu
 BUILD=$(realpath "${1:-build}")
 SECONDS_MEMORY=${2:-60}
-PANDRY="$BUILD/shell/pandry"
+PANDRY="$BUILD/app/pandry"
 [ -x "$PANDRY" ] || { echo "no viewer at $PANDRY" >&2; exit 1; }
 SCRATCH_NAME=pandry-speed
 FIRST_DISPLAY=190

@@ -58,7 +58,7 @@ bool ParseNumber(std::string_view text, T min, T max, T* value) {
 }
 
 // Applies one OPTION[=VALUE]; false with *error set when the source does not take it.
-bool ApplyOption(std::string_view option, CameraSourceSpec* choice, std::string* error) {
+bool ApplyOption(std::string_view option, CameraSourceChoice* choice, std::string* error) {
     std::size_t equals = option.find('=');
     std::string_view name = option.substr(0, equals);
     bool hasValue = equals != std::string_view::npos;
@@ -124,7 +124,7 @@ bool ApplyOption(std::string_view option, CameraSourceSpec* choice, std::string*
     return bad("unknown option for this source (see 'pandry-cli sources')");
 }
 
-std::unique_ptr<IDevice> MakeSimulatedDevice(const CameraSourceSpec& choice,
+std::unique_ptr<IDevice> MakeSimulatedDevice(const CameraSourceChoice& choice,
                                              const std::shared_ptr<const CPicture>& picture) {
     std::unique_ptr<IScene> scene;
     if (choice.kind == CameraSourceKind::kImage) {
@@ -138,30 +138,30 @@ std::unique_ptr<IDevice> MakeSimulatedDevice(const CameraSourceSpec& choice,
 
 class CCameraSourceResolver : public IDeviceResolver {
   public:
-    CCameraSourceResolver(CameraSourceSpec choice, std::shared_ptr<const CPicture> picture)
-        : m_spec(std::move(choice)), m_pPicture(std::move(picture)) {}
+    CCameraSourceResolver(CameraSourceChoice choice, std::shared_ptr<const CPicture> picture)
+        : m_choice(std::move(choice)), m_pPicture(std::move(picture)) {}
 
     std::unique_ptr<IDevice> OpenDevice(int index) override {
-        switch (m_spec.kind) {
+        switch (m_choice.kind) {
             case CameraSourceKind::kAuto: {
                 std::string path = m_files.DevicePath(index);
                 std::error_code ignored;
                 if (std::filesystem::exists(path, ignored)) {
                     return CFileDevice::Open(path);
                 }
-                return MakeSimulatedDevice(m_spec, nullptr);
+                return MakeSimulatedDevice(m_choice, nullptr);
             }
             case CameraSourceKind::kSim:
             case CameraSourceKind::kSimColor:
             case CameraSourceKind::kImage:
-                return MakeSimulatedDevice(m_spec, m_pPicture);
+                return MakeSimulatedDevice(m_choice, m_pPicture);
             case CameraSourceKind::kReplay: {
                 std::string ignored;
-                if (CReplaySource::CountFrames(m_spec.path, &ignored) == 0) {
+                if (CReplaySource::CountFrames(m_choice.path, &ignored) == 0) {
                     return nullptr;
                 }
                 return std::make_unique<CScriptedDevice>(
-                    std::make_unique<CReplaySource>(m_spec.path, m_spec.loop), m_spec.faults);
+                    std::make_unique<CReplaySource>(m_choice.path, m_choice.loop), m_choice.faults);
             }
             case CameraSourceKind::kNone:
                 break;
@@ -170,20 +170,20 @@ class CCameraSourceResolver : public IDeviceResolver {
     }
 
   private:
-    CameraSourceSpec m_spec;
+    CameraSourceChoice m_choice;
     std::shared_ptr<const CPicture> m_pPicture;
     CFileDeviceResolver m_files;
 };
 
 }  // namespace
 
-bool ParseCameraSource(const std::string& text, CameraSourceSpec* choice, std::string* error) {
+bool ParseCameraSource(const std::string& text, CameraSourceChoice* choice, std::string* error) {
     std::string_view rest = text;
     std::size_t comma = rest.find(',');
     std::string_view head = rest.substr(0, comma);
     std::size_t colon = head.find(':');
     std::string_view name = head.substr(0, colon);
-    *choice = CameraSourceSpec{};
+    *choice = CameraSourceChoice{};
     choice->faults.framesPerSecond = kDefaultFramesPerSecond;
     const KindName* found = nullptr;
     for (const KindName& candidate : kKindNames) {
@@ -225,7 +225,7 @@ bool ParseCameraSource(const std::string& text, CameraSourceSpec* choice, std::s
     return true;
 }
 
-std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceSpec& choice,
+std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceChoice& choice,
                                                     std::string* error) {
     std::shared_ptr<const CPicture> picture;
     if (choice.kind == CameraSourceKind::kImage) {
@@ -242,7 +242,7 @@ std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceSpec& choi
 }
 
 bool SelectCameraSource(const std::string& text, std::string* error) {
-    CameraSourceSpec choice;
+    CameraSourceChoice choice;
     if (!ParseCameraSource(text, &choice, error)) {
         return false;
     }

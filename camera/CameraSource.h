@@ -14,7 +14,7 @@
 // A path runs up to the first comma.
 enum class CameraSourceKind { kAuto, kSim, kSimColor, kImage, kReplay, kNone };
 
-struct CameraSourceSpec {
+struct CameraSourceChoice {
     CameraSourceKind kind = CameraSourceKind::kAuto;
     std::string path;  // image and replay
     DeviceFaults faults;
@@ -27,12 +27,12 @@ inline constexpr double kDefaultFramesPerSecond = 25;
 inline constexpr const char* kDefaultCameraSource = "auto";
 
 // Parses a source; false, with one line naming the fault in *error, when it is not valid.
-bool ParseCameraSource(const std::string& text, CameraSourceSpec* choice, std::string* error);
+bool ParseCameraSource(const std::string& text, CameraSourceChoice* choice, std::string* error);
 
 // The resolver that serves a parsed source. It checks now what can be checked (a picture
 // decodes, a recording is whole frames) so that a bad source is reported before use;
 // null with *error set otherwise.
-std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceSpec& choice,
+std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceChoice& choice,
                                                     std::string* error);
 
 // Parses, checks and installs a source for every later device open.

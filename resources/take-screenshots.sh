@@ -17,7 +17,7 @@ openbox >/dev/null 2>&1 &
 wm=$!
 sleep 1
 cd "$work"
-XDG_RUNTIME_DIR=$work "$build/shell/pandry" --camera sim >/dev/null 2>&1 &
+XDG_RUNTIME_DIR=$work "$build/app/pandry" --camera sim >/dev/null 2>&1 &
 app=$!
 sleep 2
 

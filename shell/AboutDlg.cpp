@@ -1,6 +1,6 @@
 #include "shell/AboutDlg.h"
 
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 #include "shell/ShellResources.h"
 
 CAboutDlg::CAboutDlg(QWidget* pParentWnd) : CDialog(IDD_ABOUTBOX, pParentWnd) {

@@ -8,7 +8,7 @@
 #include "platform/ui/CmdUI.h"
 #include "platform/ui/Resources.h"
 #include "shell/ModelessMain.h"
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 
 namespace {
 

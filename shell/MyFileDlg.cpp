@@ -6,7 +6,7 @@
 
 #include "platform/ui/DialogUnits.h"
 #include "platform/ui/Resources.h"
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 #include "shell/ShellResources.h"
 
 CMyFileDlg::CMyFileDlg(bool bOpenFileDialog, const char* pszDefExt, const char* pszFileName,

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "platform/ui/DataExchange.h"
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 #include "shell/ShellResources.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <QtGlobal>
 
 #include "platform/ui/Resources.h"
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 
 namespace {
 
@@ -21,6 +21,9 @@ constexpr StringResource kStrings[] = {
     {ID_APP_EXIT, "\nExit"},
     {ID_VIEW_TOOLBAR, "Toggle toolbar display"},
     {ID_VIEW_STATUS_BAR, "Toggle status bar display"},
+    {ID_TOOLS_AUTO_LEVELS, "Choose offset and gain from the current frame\nAuto Levels"},
+    {ID_TOOLS_STATISTICS, "Show levels, frame rate and timing in a tool window\nStatistics"},
+    {ID_TOOLS_RECORD, "Record the camera's raw frames to a file\nRecord"},
 };
 
 constexpr MenuItemTemplate kFileMenu[] = {
@@ -38,14 +41,24 @@ constexpr MenuItemTemplate kOptionsMenu[] = {
     {"&Remap", ID_OPTIONS_REMAP},
     {"&Median", ID_OPTIONS_MEDIAN},
 };
+constexpr MenuItemTemplate kToolsMenu[] = {
+    {"&Auto Levels\tCtrl+L", ID_TOOLS_AUTO_LEVELS},
+    {"S&tatistics\tCtrl+T", ID_TOOLS_STATISTICS},
+    {"&Record...\tCtrl+R", ID_TOOLS_RECORD},
+};
 constexpr MenuItemTemplate kHelpMenu[] = {{"&About...", ID_HELP_ABOUT}};
 constexpr MenuItemTemplate kMainMenu[] = {
-    {"&File", 0, kFileMenu},       {"&View", 0, kViewMenu}, {"&Settings", 0, kSettingsMenu},
-    {"&Options", 0, kOptionsMenu}, {"&Help", 0, kHelpMenu},
+    {"&File", 0, kFileMenu},       {"&View", 0, kViewMenu},   {"&Settings", 0, kSettingsMenu},
+    {"&Options", 0, kOptionsMenu}, {"&Tools", 0, kToolsMenu}, {"&Help", 0, kHelpMenu},
 };
 constexpr MenuTemplate kMenus[] = {{IDR_MAINFRAME, kMainMenu}};
 
-constexpr AcceleratorTemplate kAccelerators[] = {{IDR_ACCELERATORS, Qt::Key_F5, ID_FILE_START}};
+constexpr AcceleratorTemplate kAccelerators[] = {
+    {IDR_ACCELERATORS, Qt::Key_F5, ID_FILE_START},
+    {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_L, ID_TOOLS_AUTO_LEVELS},
+    {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_T, ID_TOOLS_STATISTICS},
+    {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_R, ID_TOOLS_RECORD},
+};
 
 constexpr ControlTemplate kAboutControls[] = {
     {ControlKind::DefPushButton, 1, "OK", 73, 117, 50, 14},

@@ -116,7 +116,7 @@ int RunConvert(int argc, char** argv) {
         return CliFail("cannot write " + output + ": it is a directory");
     }
 
-    CameraSourceSpec choice;
+    CameraSourceChoice choice;
     choice.kind = CameraSourceKind::kReplay;
     choice.path = input;
     choice.loop = false;

@@ -10,7 +10,7 @@
 #include "platform/ui/CmdUI.h"
 #include "platform/ui/WinApp.h"
 #include "shell/MyFileDlg.h"
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 #include "viewer/CommandTable.h"
 #include "viewer/ProcessorFactory.h"
 

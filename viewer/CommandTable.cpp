@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 #include "viewer/ViewerCore.h"
 
 namespace {

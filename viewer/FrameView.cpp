@@ -5,7 +5,7 @@
 #include <QScreen>
 
 #include "platform/ui/Resources.h"
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 
 CFrameView::CFrameView(QWidget* pParent) : QWidget(pParent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -1,7 +1,7 @@
 // The nine viewer commands. Their enable and check rules are in CommandTable.cpp.
 #include <string>
 
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 #include "viewer/AcquisitionThread.h"
 #include "viewer/SharedState.h"
 #include "viewer/UnmappedView.h"

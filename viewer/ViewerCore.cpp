@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 #include "viewer/HistogramImage.h"
 #include "viewer/SharedState.h"
 #include "viewer/TimingReport.h"

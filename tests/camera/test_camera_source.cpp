@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(All, BadSources,
 
 // Catches options being dropped or stored in the wrong field.
 TEST(CameraSourceParse, OptionsReachTheirFields) {
-    CameraSourceSpec choice;
+    CameraSourceChoice choice;
     std::string error;
     ASSERT_TRUE(
         ParseCameraSource("sim-color,fps=0,probe=5,fail-after=3,stall-after=4,corrupt-every=7,"

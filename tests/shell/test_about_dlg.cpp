@@ -6,7 +6,7 @@
 
 #include "platform/ui/Dialog.h"
 #include "shell/AboutDlg.h"
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 #include "tests/platform/ui/WidgetTest.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "platform/ui/Resources.h"
 #include "platform/ui/WinApp.h"
 #include "shell/ModelessMain.h"
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 #include "shell/ShellResources.h"
 #include "tests/platform/ui/WidgetTest.h"
 
@@ -96,7 +96,7 @@ TEST_F(MainWindow, MenuHoldsEveryItemWithItsId) {
     for (QAction* pTitle : m_pMain->GetMenu()->actions()) {
         titles << pTitle->text();
     }
-    EXPECT_EQ(titles, (QStringList{"&File", "&View", "&Settings", "&Options", "&Help"}));
+    EXPECT_EQ(titles, (QStringList{"&File", "&View", "&Settings", "&Options", "&Tools", "&Help"}));
     const std::vector<std::pair<const char*, unsigned>> expected = {
         {"&Save", ID_FILE_SAVE},
         {"&Grab", ID_FILE_GRAB},
@@ -110,6 +110,9 @@ TEST_F(MainWindow, MenuHoldsEveryItemWithItsId) {
         {"&Settings Dialog", ID_SETTINGS_DIALOG},
         {"&Remap", ID_OPTIONS_REMAP},
         {"&Median", ID_OPTIONS_MEDIAN},
+        {"&Auto Levels\tCtrl+L", ID_TOOLS_AUTO_LEVELS},
+        {"S&tatistics\tCtrl+T", ID_TOOLS_STATISTICS},
+        {"&Record...\tCtrl+R", ID_TOOLS_RECORD},
         {"&About...", ID_HELP_ABOUT}};
     size_t i = 0;
     for (QAction* pTitle : m_pMain->GetMenu()->actions()) {

@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "platform/ui/WinApp.h"
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 #include "shell/SettingsDlg.h"
 #include "tests/platform/ui/WidgetTest.h"
 

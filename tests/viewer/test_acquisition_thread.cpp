@@ -5,7 +5,7 @@
 
 #include "camera/PortCamera.h"
 #include "platform/device/MemoryDevice.h"
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 #include "tests/viewer/ViewerFakes.h"
 #include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/SharedState.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "camera/CameraSource.h"
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 #include "shell/ShellResources.h"
 #include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/CameraDlg.h"

@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 #include "tests/viewer/ViewerFakes.h"
 #include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/CommandTable.h"

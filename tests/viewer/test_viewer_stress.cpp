@@ -4,7 +4,7 @@
 #include <chrono>
 #include <random>
 
-#include "shell/Resource.h"
+#include "resources/Resource.h"
 #include "tests/viewer/ViewerFakes.h"
 #include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/CommandTable.h"

@@ -1,4 +1,4 @@
-#include "shell/CameraApp.h"
+#include "app/CameraApp.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -6,8 +6,8 @@
 #include <exception>
 #include <new>
 
+#include "resources/Resource.h"
 #include "shell/AboutDlg.h"
-#include "shell/Resource.h"
 #include "shell/ShellResources.h"
 
 #include "viewer/CameraDlg.h"

@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "shell/CameraApp.h"
+#include "app/CameraApp.h"
 
 // The one application object, as the framework expects it: before anything else runs.
 CCameraApp theApp;
