@@ -19,6 +19,10 @@ struct CliArguments {
 // missing value.
 bool ParseCliArguments(int argc, char** argv, int first, const std::set<std::string>& known,
                        CliArguments* arguments, std::string* error);
+// The same, with flags: options that take no value ("--name" alone stores "1").
+bool ParseCliArguments(int argc, char** argv, int first, const std::set<std::string>& known,
+                       const std::set<std::string>& flags, CliArguments* arguments,
+                       std::string* error);
 
 // Parses a whole decimal integer within [min, max].
 bool ParseCliInteger(const std::string& text, long min, long max, long* value);

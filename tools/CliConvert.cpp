@@ -1,22 +1,27 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
 #include "camera/ReplaySource.h"
+#include "export/PictureWriter.h"
 #include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
 #include "tools/CliArguments.h"
 #include "tools/CliCommands.h"
+#include "tools/CliSettings.h"
 
 const char* const kConvertUsage =
     "pandry-cli convert [--sensor mono|color] [--size 256|512] [--view remapped|unmapped]\n"
     "                   [--offset N] [--gain N] [--calibration FILE|none] INPUT.raw OUTPUT.bmp\n"
     "  Processes every frame of INPUT.raw (whole 38304-byte frames back to back) as the\n"
-    "  viewer does and saves the last one as the viewer's Save would. Defaults: mono, 256,\n"
+    "  viewer does and saves the last one as the viewer's Save would, or as PNG, TIFF,\n"
+    "  PGM or PPM when OUTPUT ends in .png, .tif, .tiff, .pgm or .ppm. Defaults: mono, 256,\n"
     "  remapped, offset 80, gain 3, calibration from calimage.data of the current directory\n"
     "  (none: no dark level subtracted).\n";
 
@@ -25,62 +30,40 @@ namespace {
 constexpr int kPort = 0x378;
 constexpr int kAux = 320;
 
-struct ConvertSettings {
-    bool color = false;
-    int size = kNormalSize;
-    bool remapped = true;
-    int offset = 80;
-    int gain = 3;
-    std::string calibration = "calimage.data";
-};
-
-bool ReadSettings(const CliArguments& arguments, ConvertSettings* settings, std::string* error) {
-    std::string sensor = arguments.Get("sensor", "mono");
-    if (sensor != "mono" && sensor != "color") {
-        *error = "--sensor must be mono or color, not '" + sensor + "'";
+// The output's format: our BMP for ".bmp" or no extension (as before), else a writer.
+bool ChooseWriter(const std::string& output, std::unique_ptr<IPictureWriter>* writer,
+                  std::string* error) {
+    const std::string extension = LowerExtension(output);
+    if (extension.empty() || extension == "bmp") {
+        return true;
+    }
+    *writer = PictureWriterFor(output);
+    if (!*writer) {
+        *error = "cannot tell the picture format of " + output +
+                 ": use .bmp, .png, .tif, .tiff, .pgm or .ppm";
         return false;
-    }
-    settings->color = sensor == "color";
-    std::string size = arguments.Get("size", "256");
-    if (size != "256" && size != "512") {
-        *error = "--size must be 256 or 512, not '" + size + "'";
-        return false;
-    }
-    settings->size = std::stoi(size);
-    std::string view = arguments.Get("view", "remapped");
-    if (view != "remapped" && view != "unmapped") {
-        *error = "--view must be remapped or unmapped, not '" + view + "'";
-        return false;
-    }
-    settings->remapped = view == "remapped";
-    long number = 0;
-    if (arguments.Has("offset")) {
-        if (!ParseCliInteger(arguments.Get("offset", ""), -999, 999, &number)) {
-            *error = "--offset must be a whole number from -999 to 999";
-            return false;
-        }
-        settings->offset = int(number);
-    }
-    if (arguments.Has("gain")) {
-        if (!ParseCliInteger(arguments.Get("gain", ""), -99, 999, &number)) {
-            *error = "--gain must be a whole number from -99 to 999";
-            return false;
-        }
-        settings->gain = int(number);
-    }
-    std::string calibration = arguments.Get("calibration", settings->calibration);
-    if (calibration == "none") {
-        settings->calibration.clear();  // a path nothing loads from: all-zero dark levels
-    } else if (arguments.Has("calibration")) {
-        std::FILE* file = std::fopen(calibration.c_str(), "rb");
-        if (!file) {
-            *error = "cannot read calibration file " + calibration;
-            return false;
-        }
-        std::fclose(file);
-        settings->calibration = calibration;
     }
     return true;
+}
+
+// Processes every frame as the viewer does and writes the last one's picture.
+int WriteLastPicture(const std::string& input, std::uint64_t frames, const RenderSettings& settings,
+                     IPictureWriter& writer, const std::string& output) {
+    std::ifstream in(input, std::ios::binary);
+    std::vector<std::uint8_t> raw(kFrameBytes);
+    CFrameRenderer renderer(settings);
+    Picture picture;
+    for (std::uint64_t k = 0; k < frames; ++k) {
+        if (!in.read(reinterpret_cast<char*>(raw.data()), std::streamsize(raw.size())) ||
+            !renderer.Render(raw.data(), &picture)) {
+            return CliFail("cannot read frame " + std::to_string(k + 1) + " of " + input);
+        }
+    }
+    PictureText text;
+    text.settings = settings.Describe();
+    text.frame = frames - 1;
+    std::string error;
+    return writer.Write(picture, text, output, &error) ? 0 : CliFail(error);
 }
 
 }  // namespace
@@ -89,16 +72,16 @@ int RunConvert(int argc, char** argv) {
     CliArguments arguments;
     std::string error;
     if (!ParseCliArguments(argc, argv, 2,
-                           {"sensor", "size", "view", "offset", "gain", "calibration"}, &arguments,
-                           &error)) {
+                           {std::begin(kSettingsOptionNames), std::end(kSettingsOptionNames)},
+                           &arguments, &error)) {
         return CliFail(error, kUsageError);
     }
     if (arguments.help) {
         std::fputs(kConvertUsage, stdout);
         return 0;
     }
-    ConvertSettings settings;
-    if (!ReadSettings(arguments, &settings, &error)) {
+    RenderSettings settings;
+    if (!ReadRenderSettings(arguments, &settings, &error)) {
         return CliFail(error, kUsageError);
     }
     if (arguments.positionals.size() != 2) {
@@ -114,6 +97,13 @@ int RunConvert(int argc, char** argv) {
     struct stat info {};
     if (stat(output.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         return CliFail("cannot write " + output + ": it is a directory");
+    }
+    std::unique_ptr<IPictureWriter> writer;
+    if (!ChooseWriter(output, &writer, &error)) {
+        return CliFail(error, kUsageError);
+    }
+    if (writer) {
+        return WriteLastPicture(input, frames, settings, *writer, output);
     }
 
     CameraSourceChoice choice;

@@ -27,6 +27,7 @@ void AcquisitionThread(CViewerCore* pDlg) {
             pDlg->m_bRunning = 0;
             return;
         }
+        pDlg->m_recorder.Push(pProcessor->RawFrame());
         if (pDlg->m_bRemap) {
             pProcessor->Remap();
             pProcessor->RemappedToRgb(pDlg->m_pFrameRgb.get());

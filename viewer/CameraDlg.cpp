@@ -1,6 +1,8 @@
 #include "viewer/CameraDlg.h"
 
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QScreen>
 #include <cstdio>
@@ -9,8 +11,8 @@
 #include "camera/CameraSource.h"
 #include "platform/ui/CmdUI.h"
 #include "platform/ui/WinApp.h"
-#include "shell/MyFileDlg.h"
 #include "resources/Resource.h"
+#include "shell/MyFileDlg.h"
 #include "viewer/CommandTable.h"
 #include "viewer/ProcessorFactory.h"
 
@@ -26,7 +28,8 @@ const QString kCameraOption = QStringLiteral("camera");
 
 CCameraDlg::CCameraDlg() : m_settings(nullptr) {
     MapViewerCommands<ID_FILE_SAVE, ID_FILE_GRAB, ID_FILE_START, ID_FILE_CALIBRATE, ID_VIEW_ZOOM,
-                      ID_VIEW_HISTOGRAM, ID_SETTINGS_DIALOG, ID_OPTIONS_REMAP, ID_OPTIONS_MEDIAN>();
+                      ID_VIEW_HISTOGRAM, ID_SETTINGS_DIALOG, ID_OPTIONS_REMAP, ID_OPTIONS_MEDIAN,
+                      ID_TOOLS_RECORD>();
     m_rateTimer.setInterval(kRateIntervalMs);
     QObject::connect(&m_rateTimer, &QTimer::timeout, [this] {
         if (m_pCore) {
@@ -82,7 +85,24 @@ bool CCameraDlg::Create() {
         std::fprintf(stderr, "pandry: camera source \"%s\": %s\n", source.c_str(), error.c_str());
         std::exit(2);
     }
-    return CreateWithCurrentSource();
+    CameraSourceChoice choice;
+    RecordingMetadata recorded;
+    const bool hasRecorded =
+        ParseCameraSource(source, &choice, &error) && ReplayMetadataOf(choice, &recorded, &error);
+    if (hasRecorded) {
+        // The recording's sensor and settings are offered as the start values.
+        m_settings.m_bColor = recorded.IsColor() ? 1 : 0;
+        m_settings.m_nGain = recorded.gain;
+        m_settings.m_nOffset = recorded.offset;
+    }
+    const bool created = CreateWithCurrentSource();
+    if (m_pCore) {
+        m_pCore->SetSourceDescription(source);
+        if (hasRecorded) {
+            m_pCore->UseRecordedSettings(recorded);
+        }
+    }
+    return created;
 }
 
 bool CCameraDlg::CreateWithCurrentSource() {
@@ -167,11 +187,23 @@ bool CCameraDlg::RunSettingsDialog(SettingsValues* pValues) {
 
 bool CCameraDlg::RunSaveDialog(std::string* pPath) {
     CMyFileDlg dlg(false, "bmp", "*.bmp", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
-                   "Bitmap Files (*.bmp)||", nullptr);
+                   "Bitmap Files (*.bmp)|*.bmp|PNG Files (*.png)|*.png||", nullptr);
     if (dlg.DoModal() != IDOK) {
         return false;
     }
     *pPath = dlg.GetPathName().toStdString();
+    return true;
+}
+
+bool CCameraDlg::RunRecordDialog(std::string* pPath) {
+    const QString path = QFileDialog::getSaveFileName(
+        AfxGetMainWindow(), QStringLiteral("Record"),
+        QDir::current().filePath(QStringLiteral("run.raw")), QStringLiteral("Recordings (*.raw)"),
+        nullptr, QFileDialog::DontUseNativeDialog);
+    if (path.isEmpty()) {
+        return false;
+    }
+    *pPath = path.toStdString();
     return true;
 }
 

@@ -33,6 +33,10 @@ constexpr std::array kCommands = {
                   &CViewerCore::OnRemap},
     ViewerCommand{ID_OPTIONS_MEDIAN, Always, [](const CViewerCore& c) { return c.IsMedian() == 1; },
                   &CViewerCore::OnMedian},
+    // Record: starts while frames arrive; stops whenever it runs.
+    ViewerCommand{ID_TOOLS_RECORD,
+                  [](const CViewerCore& c) { return c.IsRunning() == 1 || c.IsRecording(); },
+                  [](const CViewerCore& c) { return c.IsRecording(); }, &CViewerCore::OnRecord},
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The nine viewer commands. Their enable and check rules are in CommandTable.cpp.
 #include <string>
 
+#include "export/PictureWriter.h"
 #include "resources/Resource.h"
 #include "viewer/AcquisitionThread.h"
 #include "viewer/SharedState.h"
@@ -51,6 +52,13 @@ void CViewerCore::OnSave() {
     }
     std::string path;
     if (m_window.RunSaveDialog(&path)) {
+        if (LowerExtension(path) == "png") {
+            if (!SavePng(path)) {
+                m_window.ShowMessage("The picture could not be saved to \"" + path + "\".",
+                                     "Korvel");
+            }
+            return;
+        }
         CFrameProcessor* pProcessor = g_pProcessor.load();
         const bool bRemap = m_bRemap == 1;
         const int columns = bRemap ? m_nWidth : kUnmappedWidth;

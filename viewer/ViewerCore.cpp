@@ -50,6 +50,12 @@ void CViewerCore::OnPaint() {
 void CViewerCore::OnDestroy() {
     m_bDestroyed = true;
     m_surface.LoadBackground(0, 0, 0);
+    if (m_recorder.IsRecording()) {
+        std::string error;
+        if (!m_recorder.Stop(&error)) {
+            std::fprintf(stderr, "pandry: %s\n", error.c_str());
+        }
+    }
     // A thread that ended on its own still has to be joined, and an idle window still owns
     // its processor: both are released whatever the state.
     StopAcquisition();
@@ -191,6 +197,10 @@ void CViewerCore::EndHistogramDisplay() {
 }
 
 void CViewerCore::RefreshFrameRate() {
+    // A recording ends with acquisition, with the camera, or when its disk failed.
+    if (m_recorder.IsRecording() && (m_recorder.HasFailed() || !m_bRunning || !m_bThreadActive)) {
+        EndRecording();
+    }
     if (m_bAcquisitionFailed.exchange(false)) {
         m_window.SetStatusText(1, "No camera");
         return;
@@ -205,9 +215,13 @@ void CViewerCore::RefreshFrameRate() {
         return;
     }
     const long long rate = (frames - m_nRateSinceFrames) * 1000LL / elapsed;
-    char text[48];
-    std::snprintf(text, sizeof(text), "%lld fps, %d", rate, frames);
-    m_window.SetStatusText(1, text);
+    if (m_recorder.IsRecording()) {
+        ShowRecordingStatus();
+    } else {
+        char text[48];
+        std::snprintf(text, sizeof(text), "%lld fps, %d", rate, frames);
+        m_window.SetStatusText(1, text);
+    }
     m_nRateSinceMs = now;
     m_nRateSinceFrames = frames;
 }

@@ -9,6 +9,7 @@
 
 #include "camera/PortCamera.h"
 #include "processing/FrameProcessor.h"
+#include "recording/Recorder.h"
 #include "viewer/FrameSurface.h"
 #include "viewer/ViewerTypes.h"
 #include "viewer/WindowServices.h"
@@ -46,6 +47,7 @@ class CViewerCore {
     void OnSettings();
     void OnRemap();
     void OnMedian();
+    void OnRecord();
 
     void LayoutWindow();
     void LayoutImageArea();
@@ -53,6 +55,11 @@ class CViewerCore {
 
     // Status pane 1: live rate and count while acquisition runs; called by a UI timer.
     void RefreshFrameRate();
+
+    // What a recording's sidecar names as its source (the camera source's text).
+    void SetSourceDescription(std::string source) { m_strSource = std::move(source); }
+    // Start values from a recording's sidecar (sensor and settings), before the window opens.
+    void UseRecordedSettings(const RecordingMetadata& metadata);
 
     // Where the timing report goes ("time.inf" in the current folder unless told).
     void SetTimingPath(std::string path) { m_strTimingPath = std::move(path); }
@@ -64,6 +71,8 @@ class CViewerCore {
     int IsStarted() const { return m_bStarted; }
     int IsRemap() const { return m_bRemap.load(); }
     int IsMedian() const { return m_bMedian; }
+    bool IsRecording() const { return m_recorder.IsRecording(); }
+    const CRecorder& Recorder() const { return m_recorder; }
     int IsZoomed() const { return m_bZoomed; }
     int IsColorProcessor() const { return m_bColorProcessor; }
     bool IsHistogramShown() const;
@@ -85,6 +94,9 @@ class CViewerCore {
     void WaitForAcquisition();  // the wait-only stop
     void ConfigureProcessor(CFrameProcessor& processor) const;
     void LoadToolbarPicture(unsigned bitmapId);
+    void EndRecording();
+    void ShowRecordingStatus();
+    bool SavePng(const std::string& path);
 
     // Frame display: SetupFrameDisplay and DrawFrame also run on the worker.
     void SetupFrameDisplay();
@@ -115,6 +127,8 @@ class CViewerCore {
     std::atomic<int> m_nFramesDone{0};
     std::atomic<bool> m_bAcquisitionFailed{false};
     std::thread m_hThread;
+    CRecorder m_recorder;  // the worker pushes frames; the rest is the UI thread's
+    std::string m_strSource;
 
     int m_bStarted = 0;
     int m_bMedian = 0;
