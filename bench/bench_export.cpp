@@ -30,6 +30,21 @@ RenderSettings Mono256() {
     return settings;
 }
 
+// What Python's Processor.process runs per frame: the viewer's path plus the turn to
+// top-row-first RGB.
+void BM_RenderFrame(benchmark::State& state) {
+    RenderSettings settings = Mono256();
+    settings.color = state.range(0) != 0;
+    CFrameRenderer renderer(settings);
+    Picture picture;
+    const auto frame = PatternFrame();
+    for (auto _ : state) {
+        renderer.Render(frame.data(), &picture);
+        benchmark::DoNotOptimize(picture.rgb.data());
+    }
+}
+BENCHMARK(BM_RenderFrame)->Arg(0)->Arg(1)->ArgNames({"color"})->Unit(benchmark::kMicrosecond);
+
 // One frame of a Y4M export: process and lay out the planes (the stream write is a copy).
 void BM_ExportY4m(benchmark::State& state) {
     RenderSettings settings = Mono256();

@@ -40,6 +40,14 @@ int CFrameRenderer::Height() const {
 }
 
 bool CFrameRenderer::Render(const std::uint8_t* pRaw, Picture* picture) {
+    return Process(pRaw, picture, nullptr);
+}
+
+bool CFrameRenderer::RenderInto(const std::uint8_t* pRaw, std::uint8_t* pRgbOut) {
+    return Process(pRaw, &m_scratch, pRgbOut);
+}
+
+bool CFrameRenderer::Process(const std::uint8_t* pRaw, Picture* picture, std::uint8_t* pRgbOut) {
     m_feed.Next(pRaw);
     if (!m_pProcessor->Acquire()) {
         return false;
@@ -47,7 +55,7 @@ bool CFrameRenderer::Render(const std::uint8_t* pRaw, Picture* picture) {
     if (m_settings.remapped) {
         m_pProcessor->Remap();
     }
-    TakeProcessorPicture(*m_pProcessor, m_settings.remapped, !m_settings.color, picture);
+    TakeProcessorPicture(*m_pProcessor, m_settings.remapped, !m_settings.color, picture, pRgbOut);
     return true;
 }
 

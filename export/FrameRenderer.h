@@ -28,6 +28,8 @@ class CFrameRenderer {
 
     // The picture of one raw frame (kFrameBytes); false when the processor refused it.
     bool Render(const std::uint8_t* pRaw, Picture* picture);
+    // The same, with the RGB picture written to pRgbOut (Width() x Height() x 3 bytes).
+    bool RenderInto(const std::uint8_t* pRaw, std::uint8_t* pRgbOut);
     // The frame corrected as the processor corrects it (before any remap), sector-major.
     bool Correct(const std::uint8_t* pRaw, std::uint8_t* pCorrected);
 
@@ -36,7 +38,10 @@ class CFrameRenderer {
     const RenderSettings& Settings() const { return m_settings; }
 
   private:
+    bool Process(const std::uint8_t* pRaw, Picture* picture, std::uint8_t* pRgbOut);
+
     RenderSettings m_settings;
+    Picture m_scratch;  // RenderInto's intermediate
     CFrameFeed m_feed;
     std::unique_ptr<CFrameProcessor> m_pProcessor;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -9,8 +10,12 @@ namespace {
 constexpr char kFrameTag[] = "FRAME\n";
 constexpr std::size_t kFrameTagBytes = sizeof kFrameTag - 1;
 
-std::uint8_t Clamp(double value) {
-    return std::uint8_t(std::clamp(std::lround(value), 0L, 255L));
+// Full-range BT.601 weights in 1/65536ths, rounded to nearest by the added half.
+constexpr std::int32_t kHalf = 1 << 15;
+constexpr std::int32_t kChromaZero = 128 << 16;
+
+std::uint8_t Clamp(std::int32_t fixed) {
+    return std::uint8_t(std::clamp(fixed >> 16, 0, 255));
 }
 
 }  // namespace
@@ -38,12 +43,12 @@ const std::vector<std::uint8_t>& CY4mEncoder::Frame(const Picture& picture) {
     std::uint8_t* pU = pY + pixels;
     std::uint8_t* pV = pU + pixels;
     for (std::size_t i = 0; i < pixels; ++i) {
-        const double r = pRgb[i * 3];
-        const double g = pRgb[i * 3 + 1];
-        const double b = pRgb[i * 3 + 2];
-        pY[i] = Clamp(0.299 * r + 0.587 * g + 0.114 * b);
-        pU[i] = Clamp(128 - 0.168736 * r - 0.331264 * g + 0.5 * b);
-        pV[i] = Clamp(128 + 0.5 * r - 0.418688 * g - 0.081312 * b);
+        const std::int32_t r = pRgb[i * 3];
+        const std::int32_t g = pRgb[i * 3 + 1];
+        const std::int32_t b = pRgb[i * 3 + 2];
+        pY[i] = Clamp(19595 * r + 38470 * g + 7471 * b + kHalf);
+        pU[i] = Clamp(kChromaZero - 11059 * r - 21709 * g + 32768 * b + kHalf);
+        pV[i] = Clamp(kChromaZero + 32768 * r - 27439 * g - 5329 * b + kHalf);
     }
     return m_frame;
 }

@@ -148,22 +148,21 @@ class CPyProcessor {
     ByteArray Render(CFrameRenderer& renderer, const py::buffer& frame) {
         py::buffer_info info;
         const std::uint8_t* pRaw = FrameBytesOf(frame, &info);
+        ByteArray result({renderer.Height(), renderer.Width(), 3});
+        std::uint8_t* pOut = result.mutable_data();
         bool rendered = false;
         {
             py::gil_scoped_release unlocked;
-            rendered = renderer.Render(pRaw, &m_picture);
+            rendered = renderer.RenderInto(pRaw, pOut);
         }
         if (!rendered) {
             throw py::value_error("the processor could not process this frame");
         }
-        ByteArray result({m_picture.height, m_picture.width, 3});
-        std::memcpy(result.mutable_data(), m_picture.rgb.data(), m_picture.rgb.size());
         return result;
     }
 
     std::unique_ptr<CFrameRenderer> m_remapped;
     std::unique_ptr<CFrameRenderer> m_unmapped;
-    Picture m_picture;
     std::string m_strSensor;
     int m_nSize = 0;
 };
