@@ -114,14 +114,16 @@ class CVideoEncoderSink : public IByteSink {
     }
 
     bool Write(const void* pData, std::size_t size) override {
-        return WriteAll(m_nFd, pData, size);
+        m_bWriteFailed = m_bWriteFailed || !WriteAll(m_nFd, pData, size);
+        return !m_bWriteFailed;
     }
     bool Finish(std::string* error) override {
         ::close(m_nFd);
         int status = 0;
         ::waitpid(m_nPid, &status, 0);
         m_nPid = 0;
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        // A stream cut short may still make a playable file: it is not kept either.
+        if (m_bWriteFailed || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
             ::unlink(m_strTempPath.c_str());
             *error = "ffmpeg could not encode " + m_strPath + " (see its message above)";
             return false;
@@ -139,6 +141,7 @@ class CVideoEncoderSink : public IByteSink {
     pid_t m_nPid;
     int m_nFd;
     std::string m_strTempPath;
+    bool m_bWriteFailed = false;
 };
 
 }  // namespace

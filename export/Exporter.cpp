@@ -184,7 +184,8 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         const std::string header = y4m.Header(renderer.Width(), renderer.Height(),
                                               !request.render.color, RecordedRate(metadata));
         if (!sink->Write(header.data(), header.size())) {
-            return sink->Finish(error);
+            sink->Finish(error);  // for its reason; a failed sink keeps nothing
+            return false;
         }
     }
     CWrittenFiles written;
@@ -217,7 +218,8 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         } else {
             const std::vector<std::uint8_t>& bytes = y4m.Frame(picture);
             if (!sink->Write(bytes.data(), bytes.size())) {
-                return sink->Finish(error);
+                sink->Finish(error);  // for its reason; a failed sink keeps nothing
+                return false;
             }
         }
         if (progress) {

@@ -52,18 +52,15 @@ void CViewerCore::OnSave() {
     }
     std::string path;
     if (m_window.RunSaveDialog(&path)) {
-        if (LowerExtension(path) == "png") {
-            if (!SavePng(path)) {
-                m_window.ShowMessage("The picture could not be saved to \"" + path + "\".",
-                                     "Korvel");
-            }
-            return;
-        }
         CFrameProcessor* pProcessor = g_pProcessor.load();
         const bool bRemap = m_bRemap == 1;
         const int columns = bRemap ? m_nWidth : kUnmappedWidth;
         const int rows = bRemap ? m_nHeight : kUnmappedHeight;
-        if (pProcessor == nullptr || pProcessor->SaveBitmap(columns, rows, path.c_str()) == 0) {
+        const bool bSaved =
+            LowerExtension(path) == "png"
+                ? SavePng(path)
+                : pProcessor != nullptr && pProcessor->SaveBitmap(columns, rows, path.c_str()) != 0;
+        if (!bSaved) {
             m_window.ShowMessage("The picture could not be saved to \"" + path + "\".", "Korvel");
         }
     }

@@ -60,13 +60,14 @@ TEST_F(ReplayTest, CutOffRecordingReplaysItsWholeFrames) {
 // Catches the recorded frame times being ignored without fps=N, or used despite it.
 TEST_F(ReplayTest, SidecarTimesPaceTheReplayUnlessFpsIsGiven) {
     WriteRecording({UniformFrame(1), UniformFrame(2), UniformFrame(3)});
-    WriteSidecar({0, 150, 300}, "mono");
+    WriteSidecar({0, 300, 600}, "mono");
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ReadAllFrames("replay:" + Path() + ",loop=0").size(), 3u);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(280));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(590));
     start = std::chrono::steady_clock::now();
     EXPECT_EQ(ReadAllFrames("replay:" + Path() + ",loop=0,fps=0").size(), 3u);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    // Generous for a loaded machine, yet well below the recorded 600 ms.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(450));
 }
 
 // Catches a damaged sidecar that stops the replay or crashes it: the frames still play.

@@ -92,7 +92,8 @@ TEST_F(RecorderTest, SlowDiskDropsAndCountsFrames) {
         recorder.Push(frame.data());
     }
     const auto pushing = std::chrono::steady_clock::now() - before;
-    EXPECT_LT(pushing, std::chrono::milliseconds(100));
+    // Far less than the 800 ms the writer needs for them, even on a loaded machine.
+    EXPECT_LT(pushing, std::chrono::milliseconds(400));
     std::this_thread::sleep_for(std::chrono::milliseconds(150));  // the ring drains
     recorder.Push(frame.data());  // written, and marked as following dropped frames
     ASSERT_TRUE(recorder.Stop(&error)) << error;

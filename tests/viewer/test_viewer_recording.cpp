@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "ViewerFakes.h"
 #include "ViewerTestSupport.h"
@@ -74,6 +77,33 @@ TEST_F(ViewerRecordingTest, RecordNeedsFramesAFileAndAWritablePlace) {
     ASSERT_EQ(v.window.messages.size(), 1u);
     EXPECT_NE(v.window.messages[0].find("no/such/dir/run.raw"), std::string::npos);
     v.core.OnStart();
+}
+
+}  // namespace
+
+namespace {
+
+// Catches the PNG filter's choice being saved as BMP bytes (or through the BMP writer): a
+// ".png" name gets a PNG file of the picture's size, and BMP names still go to SaveBitmap.
+TEST(ViewerSaveTest, PngNameSavesAPngOfThePicture) {
+    TempFolder folder;
+    FakeViewer v{folder.Path()};
+    v.core.OnStart();
+    ASSERT_TRUE(WaitUntil([&] { return v.core.FramesDone() > 0; }));
+    v.core.OnGrab();
+    v.window.savePath = folder.File("picture.png");
+    v.core.OnSave();
+    std::ifstream in(v.window.savePath, std::ios::binary);
+    std::vector<unsigned char> bytes(std::istreambuf_iterator<char>(in), {});
+    ASSERT_GE(bytes.size(), 24u);
+    EXPECT_EQ(std::string(bytes.begin() + 1, bytes.begin() + 4), "PNG");
+    EXPECT_EQ(bytes[16 + 2], 1);  // width 256, big-endian
+    EXPECT_EQ(bytes[20 + 2], 1);  // height 256
+    for (const std::string& call : v.Processor().Calls()) {
+        EXPECT_EQ(call.find("SaveBitmap"), std::string::npos);
+    }
+    EXPECT_TRUE(v.window.messages.empty());
+    EXPECT_EQ(v.core.IsGrabbed(), 0);
 }
 
 }  // namespace
