@@ -35,7 +35,6 @@ class CFrameRenderer {
 
     int Width() const;
     int Height() const;
-    const RenderSettings& Settings() const { return m_settings; }
 
   private:
     bool Process(const std::uint8_t* pRaw, Picture* picture, std::uint8_t* pRgbOut);

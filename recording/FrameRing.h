@@ -23,8 +23,6 @@ class CFrameRing {
     void WaitForFrames() const;
     void Wake();
 
-    std::size_t Capacity() const { return m_nCapacity; }
-
   private:
     std::size_t m_nCapacity;
     std::unique_ptr<std::uint8_t[]> m_pFrames;

@@ -9,8 +9,6 @@
 #include "processing/AtomicFile.h"
 #include "processing/LogPolarFrame.h"
 
-static_assert(kFrameBytes == 38304);
-
 CRecorder::CRecorder(std::size_t ringFrames)
     : m_ring(ringFrames),
       m_write([](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }) {}
@@ -43,7 +41,6 @@ bool CRecorder::Start(const std::string& path, RecordingMetadata header, std::st
     m_nDropped = 0;
     m_nNextIndex = 0;
     m_bDropPending = false;
-    m_bFailedReadPending = false;
     m_bFailed = false;
     m_bStopWriter = false;
     {
@@ -65,7 +62,6 @@ void CRecorder::Push(const std::uint8_t* pFrame) {
                           std::chrono::steady_clock::now() - m_start)
                           .count();
         info.afterDrop = m_bDropPending;
-        info.afterFailedRead = m_bFailedReadPending.exchange(false);
         if (m_ring.TryPush(pFrame, info)) {
             m_bDropPending = false;
         } else {
@@ -88,9 +84,6 @@ void CRecorder::WriterLoop() {
             continue;
         }
         if (!m_bFailed && WriteFrame(pFrame)) {
-            if (info.afterFailedRead) {
-                ++m_metadata.failedReads;
-            }
             m_metadata.frames.push_back(info);
             m_nFramesWritten.fetch_add(1);
         }

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "processing/LogPolarFrame.h"
 #include "recording/FrameRing.h"
 #include "recording/RecordingMetadata.h"
 
@@ -38,8 +39,6 @@ class CRecorder {
     bool Start(const std::string& path, RecordingMetadata header, std::string* error);
     // Acquisition thread: queues one raw frame; never waits.
     void Push(const std::uint8_t* pFrame);
-    // Acquisition thread: the next frame follows a failed read.
-    void NoteFailedRead() { m_bFailedReadPending = true; }
     // Ends the recording: writes what is queued, closes the file and writes the sidecar.
     // False with *error naming the file when the recording failed at any point.
     bool Stop(std::string* error);
@@ -48,13 +47,10 @@ class CRecorder {
     // The writer met an error; the recording has ended and waits for Stop.
     bool HasFailed() const { return m_bFailed.load(); }
     std::uint64_t FramesWritten() const { return m_nFramesWritten.load(); }
-    std::uint64_t BytesWritten() const { return m_nFramesWritten.load() * kBytesPerFrame; }
+    std::uint64_t BytesWritten() const { return m_nFramesWritten.load() * kFrameBytes; }
     std::uint64_t FramesDropped() const { return m_nDropped.load(); }
-    const std::string& Path() const { return m_strPath; }
 
   private:
-    static constexpr std::uint64_t kBytesPerFrame = 38304;
-
     void WriterLoop();
     bool WriteFrame(const std::uint8_t* pFrame);
     void Fail(const std::string& reason);
@@ -80,7 +76,6 @@ class CRecorder {
     // Acquisition thread only.
     std::uint64_t m_nNextIndex = 0;
     bool m_bDropPending = false;
-    std::atomic<bool> m_bFailedReadPending{false};
     mutable std::mutex m_errorMutex;  // guards m_strError
     std::string m_strError;
 };

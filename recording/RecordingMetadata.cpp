@@ -6,6 +6,8 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 
+#include "processing/LogPolarFrame.h"
+
 using nlohmann::json;
 
 std::string SidecarPathFor(const std::string& recordingPath) {
@@ -41,7 +43,7 @@ std::string SidecarText(const RecordingMetadata& m) {
         {"source", m.source},
         {"calibration", calibration},
         {"start_time", m.startTime},
-        {"frame_bytes", 38304},
+        {"frame_bytes", kFrameBytes},
         {"frame_count", m.frames.size()},
         {"dropped_frames", m.droppedFrames},
         {"failed_reads", m.failedReads},
