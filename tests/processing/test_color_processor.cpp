@@ -222,6 +222,10 @@ struct SaveCase {
     int fileHeight;
 };
 
+void PrintTo(const SaveCase& c, std::ostream* os) {
+    *os << "size " << c.size << " saved as " << c.columns << "x" << c.rows;
+}
+
 class ColorSaveBitmap : public ColorProcessorTest,
                         public ::testing::WithParamInterface<SaveCase> {};
 
