@@ -10,9 +10,9 @@
 #include "export/FrameRenderer.h"
 #include "export/PictureWriter.h"
 #include "export/Y4mEncoder.h"
-#include "processing/LogPolarFrame.h"
 #include "processing/MonoProcessor.h"
 #include "recording/Recorder.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

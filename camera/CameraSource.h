@@ -7,7 +7,7 @@
 #include "camera/SimulatedCamera.h"
 #include "platform/device/DeviceFaults.h"
 #include "platform/device/DeviceFile.h"
-#include "recording/RecordingMetadata.h"
+#include "sidecar/RecordingMetadata.h"
 
 // What stands behind the camera devices: the driver's device files, or a stand-in.
 // A source is written NAME[:PATH][,OPTION[=VALUE]]..., for example

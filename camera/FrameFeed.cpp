@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "platform/device/DeviceFile.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 // Answers the probe, then delivers whatever frame it was last given, once.
 class CFeedDevice : public IDevice {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <thread>
 
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 CReplaySource::CReplaySource(const std::string& path, bool loop,
                              std::vector<std::int64_t> frameTimesMs)

@@ -14,8 +14,8 @@
 #include "export/OutputPattern.h"
 #include "export/PictureWriter.h"
 #include "export/Y4mEncoder.h"
-#include "processing/LogPolarFrame.h"
-#include "recording/RecordingMetadata.h"
+#include "sensor/LogPolarFrame.h"
+#include "sidecar/RecordingMetadata.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include "camera/ReplaySource.h"
 #include "export/FrameRenderer.h"
 #include "processing/CalibrationFile.h"
-#include "processing/FoveaTable.h"
-#include "processing/LogPolarFrame.h"
-#include "processing/RemapTable.h"
-#include "recording/RecordingMetadata.h"
+#include "sensor/FoveaTable.h"
+#include "sensor/LogPolarFrame.h"
+#include "sensor/RemapTable.h"
+#include "sidecar/RecordingMetadata.h"
 
 namespace py = pybind11;
 

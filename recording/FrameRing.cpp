@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 CFrameRing::CFrameRing(std::size_t capacity)
     : m_nCapacity(capacity == 0 ? 1 : capacity),

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "recording/RecordingMetadata.h"
+#include "sidecar/RecordingMetadata.h"
 
 // A fixed ring of whole frames between one producer (the acquisition thread) and one
 // consumer (the writer thread). Neither side ever blocks the other: a full ring refuses

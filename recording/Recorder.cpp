@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "processing/AtomicFile.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 CRecorder::CRecorder(std::size_t ringFrames)
     : m_ring(ringFrames),

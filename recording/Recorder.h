@@ -11,9 +11,9 @@
 #include <string>
 #include <thread>
 
-#include "processing/LogPolarFrame.h"
 #include "recording/FrameRing.h"
-#include "recording/RecordingMetadata.h"
+#include "sensor/LogPolarFrame.h"
+#include "sidecar/RecordingMetadata.h"
 
 // Records raw frames while acquisition runs: the acquisition thread hands each frame to
 // Push, which copies it into a ring and returns at once; a writer thread appends the frames

@@ -9,8 +9,8 @@
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
 #include "platform/device/MemoryDevice.h"
-#include "processing/LogPolarFrame.h"
-#include "recording/RecordingMetadata.h"
+#include "sensor/LogPolarFrame.h"
+#include "sidecar/RecordingMetadata.h"
 
 namespace {
 

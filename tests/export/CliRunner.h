@@ -14,7 +14,7 @@
 #include "PictureDecoders.h"
 #include "TempDirectory.h"
 #include "platform/device/MemoryDevice.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 // Runs pandry-cli in a scratch directory.
 class CliFixture : public ::testing::Test {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "CliRunner.h"
-#include "recording/RecordingMetadata.h"
+#include "sidecar/RecordingMetadata.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 
 #include "TempDirectory.h"
 #include "platform/device/MemoryDevice.h"
-#include "processing/LogPolarFrame.h"
 #include "recording/FrameRing.h"
 #include "recording/Recorder.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

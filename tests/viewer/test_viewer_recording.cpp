@@ -8,8 +8,8 @@
 
 #include "ViewerFakes.h"
 #include "ViewerTestSupport.h"
-#include "recording/RecordingMetadata.h"
 #include "resources/Resource.h"
+#include "sidecar/RecordingMetadata.h"
 #include "viewer/CommandTable.h"
 
 namespace {

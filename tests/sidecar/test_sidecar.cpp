@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "recording/RecordingMetadata.h"
+#include "sidecar/RecordingMetadata.h"
 
 namespace {
 

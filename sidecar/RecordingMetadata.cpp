@@ -1,4 +1,4 @@
-#include "recording/RecordingMetadata.h"
+#include "sidecar/RecordingMetadata.h"
 
 #include <chrono>
 #include <ctime>
@@ -6,7 +6,7 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 using nlohmann::json;
 
