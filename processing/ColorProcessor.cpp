@@ -75,8 +75,7 @@ int CColorProcessor::Acquire() {
     if (!m_pCamera->ReadFrame(m_pRawFrame.get())) {
         return 0;
     }
-    const std::shared_ptr<const GainTable> pTable = CurrentGainTable();
-    Correct(*pTable, m_pProcessedFrame.get(), m_pRawFrame.get(), m_pCalibration.get(), Offset());
+    CorrectRawFrame(m_pProcessedFrame.get());
     FillFovea(m_pProcessedFrame.get());
     ReconstructColor(m_pProcessedFrame.get(), m_pColorFrame.get());
     return 1;

@@ -23,7 +23,7 @@ using HistogramCounts = std::int32_t[3][256];
 // Only a Configure that keeps the size may overlap acquisition; it touches nothing but
 // the atomics below and publishes a gain table built aside.
 class CFrameProcessor {
-public:
+  public:
     CFrameProcessor();
     CFrameProcessor(const CFrameProcessor&) = delete;
     CFrameProcessor& operator=(const CFrameProcessor&) = delete;
@@ -59,6 +59,13 @@ public:
 
     static void Correct(const GainTable& table, std::uint8_t* pDestination,
                         const std::uint8_t* pRaw, const std::int32_t* pCalibration, int offset);
+    // Correct in two steps giving the same bytes: the shift (offset minus calibration,
+    // clamped to -256..256) is prepared once per offset and calibration, then each frame
+    // is one look-up of sample plus shift, many samples at a time.
+    static void PrepareCorrectionShift(const std::int32_t* pCalibration, int offset,
+                                       std::int16_t* pShift);
+    static void CorrectPrepared(const GainTable& table, std::uint8_t* pDestination,
+                                const std::uint8_t* pRaw, const std::int16_t* pShift);
     static void BuildGainTable(GainTable& table, double gain);
     static void FillFovea(std::uint8_t* pFrame);
     // Gathers the output picture through the remap table; a pixel count other than the
@@ -68,7 +75,7 @@ public:
     // 1 when the whole file was written and closed, 0 otherwise (no partial file is kept).
     static int WriteBmp(const std::uint8_t* pPixels, int width, int height, const char* path);
 
-protected:
+  protected:
     // The part of Configure both variants share: stores the scalar values, decides
     // whether the buffers must be (re)allocated, publishes a new gain table.
     void StoreSettings(int offset, int gain);
@@ -79,6 +86,9 @@ protected:
     void ReleaseBaseBuffers();
     void LoadCalibration();
     void PublishGainTable();
+    // Acquisition thread: corrects the raw frame into pDestination with the settings in
+    // force, first re-preparing the shift if the offset or the calibration changed.
+    void CorrectRawFrame(std::uint8_t* pDestination);
     void MarkConfigured(bool configured) { m_bConfigured = configured; }
 
     CPortCamera* m_pCamera = nullptr;
@@ -91,8 +101,14 @@ protected:
     bool m_bConfigured = false;
     std::unique_ptr<std::uint8_t[]> m_pRawFrame;
     std::unique_ptr<std::int32_t[]> m_pCalibration;
+    // Prepared from m_pCalibration and m_nShiftOffset by the thread that corrects frames,
+    // the one that also changes the calibration while acquisition runs; Configure only
+    // stores the offset, so the two threads never share the calibration image.
+    std::unique_ptr<std::int16_t[]> m_pCorrectionShift;
+    int m_nShiftOffset = 0;
+    std::atomic<bool> m_bShiftStale{true};  // the calibration changed since the shift was made
 
-private:
+  private:
     // The lock is held only to copy or swap the pointer: tables are built and freed
     // outside it, so a frame never waits for a table being built.
     mutable std::mutex m_gainTableMutex;  // guards m_pGainTable

@@ -73,8 +73,7 @@ int CMonoProcessor::Acquire() {
     if (!m_pCamera->ReadFrame(m_pRawFrame.get())) {
         return 0;
     }
-    const std::shared_ptr<const GainTable> pTable = CurrentGainTable();
-    Correct(*pTable, m_pFramePlane[0].get(), m_pRawFrame.get(), m_pCalibration.get(), Offset());
+    CorrectRawFrame(m_pFramePlane[0].get());
     FillFovea(m_pFramePlane[0].get());
     return 1;
 }
