@@ -9,6 +9,7 @@ void AcquisitionThread(CViewerCore* pDlg) {
     pDlg->SetupHistogramDisplay();
     const std::int64_t start = pDlg->m_clock();
     int frames = 0;
+    bool bLastDrawn = true;
     while (!pDlg->m_bStop) {
         ++frames;
         CFrameProcessor* pProcessor = g_pProcessor.load();
@@ -34,7 +35,10 @@ void AcquisitionThread(CViewerCore* pDlg) {
             pProcessor->RawToRgb(pDlg->m_pFrameRgb.get());
         }
         pDlg->m_pFrameShown = pDlg->m_pFrameRgb.get();
-        pDlg->DrawFrame();
+        bLastDrawn = pDlg->m_surface.WantsFrame();
+        if (bLastDrawn) {
+            pDlg->DrawFrame();
+        }
         if (g_bHistogramHidden == 0) {
             pDlg->BuildHistogramImage();
             pDlg->m_pHistShown = pDlg->m_pHistImage.get();
@@ -43,5 +47,9 @@ void AcquisitionThread(CViewerCore* pDlg) {
         pDlg->m_nFramesDone = frames;
     }
     const std::int64_t end = pDlg->m_clock();
+    // The screen may have skipped the last frames; the one left showing is the last made.
+    if (!bLastDrawn) {
+        pDlg->DrawFrame();
+    }
     WriteTimingReport(pDlg->m_strTimingPath, int(end - start), frames);
 }

@@ -5,12 +5,10 @@
 
 bool CFrameHandover::Publish(const std::uint8_t* pBottomUp, int width, int height,
                              const ViewerRect& destination) {
-    const std::size_t rowBytes = std::size_t(width) * 3;
-    m_back.pixels.resize(rowBytes * height);
-    for (int row = 0; row < height; ++row) {
-        std::memcpy(m_back.pixels.data() + rowBytes * row,
-                    pBottomUp + rowBytes * (height - 1 - row), rowBytes);
-    }
+    m_bWanted = false;  // before the swap, so a wish the consumer makes after it stands
+    const std::size_t bytes = std::size_t(width) * 3 * std::size_t(height);
+    m_back.pixels.resize(bytes);  // same size frame after frame: no allocation
+    std::memcpy(m_back.pixels.data(), pBottomUp, bytes);
     m_back.width = width;
     m_back.height = height;
     m_back.destination = destination;
@@ -29,6 +27,7 @@ bool CFrameHandover::Clear() {
         m_pending.bValid = false;
         m_bFresh = true;
     }
+    m_bWanted = true;  // the first picture after a clear shows at once
     return RequestWake();
 }
 

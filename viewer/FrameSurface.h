@@ -18,6 +18,9 @@ class CFrameSurface {
 
     // Prepares frame drawing for pictures described by header.
     virtual void BeginFrames(const BitmapHeader& header) = 0;
+    // Whether a frame drawn now would reach the screen; the worker skips drawing frames
+    // that would not (the last frame of a run is always drawn).
+    virtual bool WantsFrame() const { return true; }
     // Shows pPixels (as header describes them) stretched to destination.
     virtual void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                            const ViewerRect& destination) = 0;

@@ -21,6 +21,7 @@ class CFrameView : public QWidget, public CFrameSurface {
 
     void LoadBackground(int width, int height, int top) override;
     void BeginFrames(const BitmapHeader& header) override;
+    bool WantsFrame() const override { return m_frames.IsWanted(); }
     void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                    const ViewerRect& destination) override;
     void EndFrames() override;
@@ -49,6 +50,7 @@ class CFrameView : public QWidget, public CFrameSurface {
     std::function<void()> m_paintHook;
     QElapsedTimer m_sinceLastPaint;
     QTimer m_repaintTimer;
+    QTimer m_wantTimer;  // asks for the next frame when the screen can show it
     int m_nRepaintIntervalMs = 16;
     std::atomic<int> m_nPaints{0};
 };

@@ -85,6 +85,7 @@ class CRecordingSurface : public CFrameSurface {
         std::lock_guard lock(m_mutex);
         frameHeader = header;
     }
+    bool WantsFrame() const override { return bWantsFrames.load(); }
     void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                    const ViewerRect& destination) override {
         std::lock_guard lock(m_mutex);
@@ -121,6 +122,7 @@ class CRecordingSurface : public CFrameSurface {
     }
 
     std::function<void()> beginHistogramHook;  // runs on the worker; set before Start
+    std::atomic<bool> bWantsFrames{true};      // false: a screen that shows none for now
     ViewerRect background;
     int backgroundLoads = 0;
     BitmapHeader frameHeader;
