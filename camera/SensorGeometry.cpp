@@ -54,11 +54,11 @@ void ThinOut(std::vector<std::uint32_t>& pixels) {
     if (count <= kMostPixelsPerCell) {
         return;
     }
-    std::vector<std::uint32_t> kept;
+    // In place: pixel k is taken from at or after position k.
     for (std::size_t k = 0; k < kMostPixelsPerCell; ++k) {
-        kept.push_back(pixels[(2 * k + 1) * count / (2 * kMostPixelsPerCell)]);
+        pixels[k] = pixels[(2 * k + 1) * count / (2 * kMostPixelsPerCell)];
     }
-    pixels = std::move(kept);
+    pixels.resize(kMostPixelsPerCell);
 }
 
 }  // namespace
@@ -85,7 +85,15 @@ CSensorGeometry::CSensorGeometry() : m_pixelCounts(kFrameBytes, 0) {
             pixelsOf[table[i]].push_back(std::uint32_t(i));
         }
     }
-    std::vector<std::pair<Cell, std::size_t>> cells;  // with their compact index
+    // Cells of one size after another keep the summing loop's length predictable; within
+    // a size, taking them down the canvas keeps its rows in the cache. The sort key packs
+    // the pixel count above the first pixel's canvas offset (below 2^18).
+    struct Placed {
+        std::uint64_t key;
+        Cell cell;
+        std::size_t compact;
+    };
+    std::vector<Placed> cells;
     for (int sector = 0; sector < kSectors; ++sector) {
         for (int ring = 1; ring < kRings; ++ring) {
             if (!IsPhysical(sector, ring)) {
@@ -100,16 +108,13 @@ CSensorGeometry::CSensorGeometry() : m_pixelCounts(kFrameBytes, 0) {
             Cell cell{RawIndexOf(sector, ring), std::uint16_t(pixelsOf[compact].size()),
                       std::uint8_t(MosaicColor(sector, ring))};
             m_pixelCounts[cell.rawIndex] = cell.count;
-            cells.emplace_back(cell, compact);
+            const std::uint64_t key = std::uint64_t{cell.count} << 32 | pixelsOf[compact].front();
+            cells.push_back({key, cell, compact});
         }
     }
-    // Cells of one size after another keep the summing loop's length predictable; within
-    // a size, taking them down the canvas keeps its rows in the cache.
-    std::stable_sort(cells.begin(), cells.end(), [&pixelsOf](const auto& a, const auto& b) {
-        return std::pair(a.first.count, pixelsOf[a.second].front()) <
-               std::pair(b.first.count, pixelsOf[b.second].front());
-    });
-    for (const auto& [cell, compact] : cells) {
+    std::sort(cells.begin(), cells.end(),
+              [](const Placed& a, const Placed& b) { return a.key < b.key; });
+    for (const auto& [key, cell, compact] : cells) {
         m_cells.push_back(cell);
         m_pixels.insert(m_pixels.end(), pixelsOf[compact].begin(), pixelsOf[compact].end());
         m_cellsEnd[cell.count] = m_cells.size();
