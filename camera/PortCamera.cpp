@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

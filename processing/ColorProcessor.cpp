@@ -69,14 +69,9 @@ void CColorProcessor::Histogram(HistogramCounts& counts) {
 }
 
 int CColorProcessor::Acquire() {
-    if (!IsConfigured() || m_pCamera == nullptr) {
+    if (!ReadCorrectedFrame(m_pProcessedFrame.get())) {
         return 0;
     }
-    if (!m_pCamera->ReadFrame(m_pRawFrame.get())) {
-        return 0;
-    }
-    CorrectRawFrame(m_pProcessedFrame.get());
-    FillFovea(m_pProcessedFrame.get());
     ReconstructColor(m_pProcessedFrame.get(), m_pColorFrame.get());
     return 1;
 }

@@ -4,13 +4,13 @@
 #include "viewer/TimingReport.h"
 #include "viewer/ViewerCore.h"
 
-void AcquisitionThread(CViewerCore* pDlg) {
-    pDlg->SetupFrameDisplay();
-    pDlg->SetupHistogramDisplay();
-    const std::int64_t start = pDlg->m_clock();
+void AcquisitionThread(CViewerCore* pCore) {
+    pCore->SetupFrameDisplay();
+    pCore->SetupHistogramDisplay();
+    const std::int64_t start = pCore->m_clock();
     int frames = 0;
     bool bLastDrawn = true;
-    while (!pDlg->m_bStop) {
+    while (!pCore->m_bStop) {
         ++frames;
         CFrameProcessor* pProcessor = g_pProcessor.load();
         // Taken before calibrating, so a request made meanwhile is served next pass.
@@ -19,37 +19,39 @@ void AcquisitionThread(CViewerCore* pDlg) {
         }
         if (pProcessor->Acquire() == 0) {
             // No frame: leave the window Idle, without a report.
-            pDlg->m_pFrameShown = nullptr;
-            pDlg->m_bThreadActive = false;
-            pDlg->EndFrameDisplay();
-            pDlg->m_bStop = true;
-            pDlg->m_bGrabbed = 0;
-            pDlg->m_bAcquisitionFailed = true;
-            pDlg->m_bRunning = 0;
+            pCore->m_pFrameShown = nullptr;
+            pCore->m_bThreadActive = false;
+            pCore->EndFrameDisplay();
+            pCore->m_bStop = true;
+            pCore->m_bGrabbed = 0;
+            pCore->m_bAcquisitionFailed = true;
+            pCore->m_bRunning = 0;
             return;
         }
-        if (pDlg->m_bRemap) {
+        if (pCore->m_bRemap) {
             pProcessor->Remap();
-            pProcessor->RemappedToRgb(pDlg->m_pFrameRgb.get());
+            pProcessor->RemappedToRgb(pCore->m_pFrameRgb.get());
         } else {
-            pProcessor->RawToRgb(pDlg->m_pFrameRgb.get());
+            pProcessor->RawToRgb(pCore->m_pFrameRgb.get());
         }
-        pDlg->m_pFrameShown = pDlg->m_pFrameRgb.get();
-        bLastDrawn = pDlg->m_surface.WantsFrame();
+        pCore->m_pFrameShown = pCore->m_pFrameRgb.get();
+        bLastDrawn = pCore->m_surface.WantsFrame();
         if (bLastDrawn) {
-            pDlg->DrawFrame();
+            pCore->DrawFrame();
         }
+        // Read before the flag: a hide that lands while this plot is made drops it.
+        const std::uint64_t histogramGeneration = pCore->m_surface.HistogramGeneration();
         if (g_bHistogramHidden == 0) {
-            pDlg->BuildHistogramImage();
-            pDlg->m_pHistShown = pDlg->m_pHistImage.get();
-            pDlg->DrawHistogram();
+            pCore->BuildHistogramImage();
+            pCore->m_pHistShown = pCore->m_pHistImage.get();
+            pCore->DrawHistogram(histogramGeneration);
         }
-        pDlg->m_nFramesDone = frames;
+        pCore->m_nFramesDone = frames;
     }
-    const std::int64_t end = pDlg->m_clock();
+    const std::int64_t end = pCore->m_clock();
     // The screen may have skipped the last frames; the one left showing is the last made.
     if (!bLastDrawn) {
-        pDlg->DrawFrame();
+        pCore->DrawFrame();
     }
-    WriteTimingReport(pDlg->m_strTimingPath, int(end - start), frames);
+    WriteTimingReport(pCore->m_strTimingPath, int(end - start), frames);
 }

@@ -4,8 +4,7 @@
 #include <utility>
 
 bool CFrameHandover::Publish(const std::uint8_t* pBottomUp, int width, int height,
-                             const ViewerRect& destination) {
-    m_bWanted = false;  // before the swap, so a wish the consumer makes after it stands
+                             const ViewerRect& destination, std::uint64_t generation) {
     const std::size_t bytes = std::size_t(width) * 3 * std::size_t(height);
     m_back.pixels.resize(bytes);  // same size frame after frame: no allocation
     std::memcpy(m_back.pixels.data(), pBottomUp, bytes);
@@ -15,6 +14,10 @@ bool CFrameHandover::Publish(const std::uint8_t* pBottomUp, int width, int heigh
     m_back.bValid = true;
     {
         std::lock_guard lock(m_mutex);
+        if (generation != m_nGeneration.load()) {
+            return false;  // cleared while this picture was being made
+        }
+        m_bWanted = false;  // before the swap, so a wish the consumer makes after it stands
         std::swap(m_back, m_pending);
         m_bFresh = true;
     }
@@ -26,6 +29,7 @@ bool CFrameHandover::Clear() {
         std::lock_guard lock(m_mutex);
         m_pending.bValid = false;
         m_bFresh = true;
+        ++m_nGeneration;
     }
     m_bWanted = true;  // the first picture after a clear shows at once
     return RequestWake();

@@ -9,7 +9,7 @@
 #include "camera/BuiltInScene.h"
 #include "camera/SimulatedCamera.h"
 #include "camera/StarPaint.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 
