@@ -9,6 +9,7 @@ void AcquisitionThread(CViewerCore* pCore) {
     pCore->SetupHistogramDisplay();
     const std::int64_t start = pCore->m_clock();
     int frames = 0;
+    bool bLastDrawn = true;
     while (!pCore->m_bStop) {
         ++frames;
         CFrameProcessor* pProcessor = g_pProcessor.load();
@@ -35,7 +36,10 @@ void AcquisitionThread(CViewerCore* pCore) {
             pProcessor->RawToRgb(pCore->m_pFrameRgb.get());
         }
         pCore->m_pFrameShown = pCore->m_pFrameRgb.get();
-        pCore->DrawFrame();
+        bLastDrawn = pCore->m_surface.WantsFrame();
+        if (bLastDrawn) {
+            pCore->DrawFrame();
+        }
         // Read before the flag: a hide that lands while this plot is made drops it.
         const std::uint64_t histogramGeneration = pCore->m_surface.HistogramGeneration();
         if (g_bHistogramHidden == 0) {
@@ -46,5 +50,9 @@ void AcquisitionThread(CViewerCore* pCore) {
         pCore->m_nFramesDone = frames;
     }
     const std::int64_t end = pCore->m_clock();
+    // The screen may have skipped the last frames; the one left showing is the last made.
+    if (!bLastDrawn) {
+        pCore->DrawFrame();
+    }
     WriteTimingReport(pCore->m_strTimingPath, int(end - start), frames);
 }

@@ -16,6 +16,9 @@ class CFrameSurface {
     // frame is shown; width 0 releases it.
     virtual void LoadBackground(int width, int height, int top) = 0;
 
+    // Whether a frame drawn now would reach the screen; the worker skips drawing frames
+    // that would not (the last frame of a run is always drawn).
+    virtual bool WantsFrame() const { return true; }
     // Shows pPixels (as header describes them) stretched to destination.
     virtual void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                            const ViewerRect& destination) = 0;
