@@ -7,10 +7,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/files/InputFile.h"
 #include "processing/LogPolarFrame.h"
 
 CReplaySource::CReplaySource(const std::string& path, bool loop) : m_bLoop(loop) {
-    m_nFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string ignored;
+    m_nFd = OpenRegularInput(path, &ignored);
     struct stat info {};
     if (m_nFd >= 0 && ::fstat(m_nFd, &info) == 0) {
         m_nFrames = std::uint64_t(info.st_size) / kFrameBytes;
@@ -47,16 +49,15 @@ bool CReplaySource::NextFrame(std::uint8_t* pFrame) {
 }
 
 std::uint64_t CReplaySource::CountFrames(const std::string& path, std::string* error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = OpenRegularInput(path, error);
     if (fd < 0) {
-        *error = "cannot read " + path + ": " + std::strerror(errno);
         return 0;
     }
     struct stat info {};
     int statResult = ::fstat(fd, &info);
     ::close(fd);
-    if (statResult != 0 || !S_ISREG(info.st_mode)) {
-        *error = path + " is not a regular file";
+    if (statResult != 0) {
+        *error = "cannot read " + path + ": " + std::strerror(errno);
         return 0;
     }
     std::uint64_t size = std::uint64_t(info.st_size);

@@ -23,7 +23,7 @@ using HistogramCounts = std::int32_t[3][256];
 // Only a Configure that keeps the size may overlap acquisition; it touches nothing but
 // the atomics below and publishes a gain table built aside.
 class CFrameProcessor {
-public:
+  public:
     CFrameProcessor();
     CFrameProcessor(const CFrameProcessor&) = delete;
     CFrameProcessor& operator=(const CFrameProcessor&) = delete;
@@ -44,6 +44,12 @@ public:
     // Where the calibration image is loaded from and stored; "calimage.data" by default.
     void SetCalibrationPath(std::string path);
     const std::string& CalibrationPath() const { return m_strCalibrationPath; }
+    // Why the last load refused the calibration file (the dark image then stays all zero);
+    // empty when it loaded or there was none. Set by Configure.
+    const std::string& CalibrationLoadError() const { return m_strCalibrationLoadError; }
+    // Why the last successful Calibrate could not store the file (the new dark image is then
+    // in memory only); empty when stored. Read on the thread that calibrates.
+    const std::string& CalibrationStoreError() const { return m_strCalibrationStoreError; }
 
     bool IsConfigured() const { return m_bConfigured; }
     int Width() const { return m_nWidth; }
@@ -68,7 +74,7 @@ public:
     // 1 when the whole file was written and closed, 0 otherwise (no partial file is kept).
     static int WriteBmp(const std::uint8_t* pPixels, int width, int height, const char* path);
 
-protected:
+  protected:
     // The part of Configure both variants share: stores the scalar values, decides
     // whether the buffers must be (re)allocated, publishes a new gain table.
     void StoreSettings(int offset, int gain);
@@ -92,10 +98,12 @@ protected:
     std::unique_ptr<std::uint8_t[]> m_pRawFrame;
     std::unique_ptr<std::int32_t[]> m_pCalibration;
 
-private:
+  private:
     // The lock is held only to copy or swap the pointer: tables are built and freed
     // outside it, so a frame never waits for a table being built.
     mutable std::mutex m_gainTableMutex;  // guards m_pGainTable
     std::shared_ptr<const GainTable> m_pGainTable;
     std::string m_strCalibrationPath = "calimage.data";
+    std::string m_strCalibrationLoadError;
+    std::string m_strCalibrationStoreError;
 };

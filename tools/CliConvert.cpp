@@ -1,12 +1,16 @@
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
 #include "camera/ReplaySource.h"
+#include "platform/files/OutputTarget.h"
+#include "processing/AtomicFile.h"
 #include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
 #include "tools/CliArguments.h"
@@ -71,15 +75,14 @@ bool ReadSettings(const CliArguments& arguments, ConvertSettings* settings, std:
     std::string calibration = arguments.Get("calibration", settings->calibration);
     if (calibration == "none") {
         settings->calibration.clear();  // a path nothing loads from: all-zero dark levels
-    } else if (arguments.Has("calibration")) {
-        std::FILE* file = std::fopen(calibration.c_str(), "rb");
-        if (!file) {
-            *error = "cannot read calibration file " + calibration;
-            return false;
-        }
-        std::fclose(file);
-        settings->calibration = calibration;
+        return true;
     }
+    struct stat info {};
+    if (arguments.Has("calibration") && ::stat(calibration.c_str(), &info) != 0) {
+        *error = "cannot read calibration file " + calibration + ": " + std::strerror(errno);
+        return false;
+    }
+    settings->calibration = calibration;
     return true;
 }
 
@@ -111,9 +114,10 @@ int RunConvert(int argc, char** argv) {
     if (frames == 0) {
         return CliFail(error);
     }
-    struct stat info {};
-    if (stat(output.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        return CliFail("cannot write " + output + ": it is a directory");
+    // Checked before the work, so a device or FIFO named as output costs nothing.
+    OutputTarget target;
+    if (!ResolveOutputTarget(output, &target, &error)) {
+        return CliFail(error);
     }
 
     CameraSourceChoice choice;
@@ -140,6 +144,9 @@ int RunConvert(int argc, char** argv) {
         processor->Configure(0, settings.offset, kAux, kAux, settings.gain, settings.size,
                              settings.size);
         processor->SetCamera(&camera);
+        if (!processor->CalibrationLoadError().empty()) {
+            result = CliFail(processor->CalibrationLoadError());
+        }
         for (std::uint64_t k = 0; k < frames && result == 0; ++k) {
             if (!processor->Acquire()) {
                 result = CliFail("cannot read frame " + std::to_string(k + 1) + " of " + input);
@@ -151,7 +158,8 @@ int RunConvert(int argc, char** argv) {
             int columns = settings.remapped ? settings.size : kSectors;
             int rows = settings.remapped ? settings.size : kRings;
             if (!processor->SaveBitmap(columns, rows, output.c_str())) {
-                result = CliFail("cannot write " + output);
+                result = CliFail(LastFileWriteError().empty() ? "cannot write " + output
+                                                              : LastFileWriteError());
             }
         }
     }

@@ -1,6 +1,6 @@
 #include <unistd.h>
 
-#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -15,12 +15,29 @@
 const char* const kRecordUsage =
     "pandry-cli record [--camera SOURCE] --frames N OUT.raw\n"
     "  Reads N frames from the camera and writes them back to back to OUT.raw, which\n"
-    "  replays with --camera replay:OUT.raw. Nothing is left behind when a read fails.\n";
+    "  replays with --camera replay:OUT.raw. Nothing is left behind when a read fails;\n"
+    "  Ctrl-C keeps the whole frames recorded so far.\n";
 
 namespace {
 
 constexpr int kPort = 0x378;
 constexpr long kMaxFrames = 1000000;
+constexpr int kInterruptedExit = 130;  // as a shell reports a command ended by Ctrl-C
+
+volatile std::sig_atomic_t g_bInterrupted = 0;
+
+void OnInterrupt(int) {
+    g_bInterrupted = 1;
+}
+
+// Ctrl-C ends the recording early but cleanly; SIGTERM and SIGHUP still end the process
+// (the output file's clean-up removes its temporary copy).
+void CatchInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+}
 
 }  // namespace
 
@@ -46,18 +63,24 @@ int RunRecord(int argc, char** argv) {
         return CliFail(error, kUsageError);
     }
     const std::string& output = arguments.positionals[0];
-    CPortCamera camera;
-    if (!camera.Open(kPort)) {
-        return CliFail("no camera answers on source '" + source + "'");
-    }
+    CatchInterrupt();
     CAtomicFile file(output.c_str());
     if (!file.IsOpen()) {
-        return CliFail("cannot create " + output + ": " + std::strerror(errno));
+        return CliFail(file.Error());
+    }
+    CPortCamera camera;
+    if (!camera.Open(kPort)) {
+        return CliFail(camera.OpenError().empty() ? "no camera answers on source '" + source + "'"
+                                                  : camera.OpenError());
     }
     bool terminal = isatty(STDERR_FILENO);
     std::vector<std::uint8_t> frame(kFrameBytes);
-    for (long k = 0; k < frames; ++k) {
+    long recorded = 0;
+    for (long k = 0; k < frames && !g_bInterrupted; ++k) {
         if (!camera.ReadFrame(frame.data())) {
+            if (g_bInterrupted) {
+                break;
+            }
             if (terminal) {
                 std::fputc('\n', stderr);
             }
@@ -65,8 +88,9 @@ int RunRecord(int argc, char** argv) {
                            source + "'; nothing written");
         }
         if (!file.Write(frame.data(), frame.size())) {
-            return CliFail("cannot write " + output);
+            return CliFail(file.Error());
         }
+        ++recorded;
         if (terminal) {
             std::fprintf(stderr, "\rrecording %ld/%ld frames", k + 1, frames);
         }
@@ -74,8 +98,16 @@ int RunRecord(int argc, char** argv) {
     if (terminal) {
         std::fputc('\n', stderr);
     }
+    if (g_bInterrupted && recorded == 0) {
+        return CliFail("interrupted before the first frame; nothing written", kInterruptedExit);
+    }
     if (!file.Commit()) {
-        return CliFail("cannot write " + output);
+        return CliFail(file.Error());
+    }
+    if (g_bInterrupted) {
+        return CliFail("interrupted: " + output + " holds the " + std::to_string(recorded) +
+                           " frames recorded",
+                       kInterruptedExit);
     }
     return 0;
 }

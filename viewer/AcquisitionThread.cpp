@@ -4,6 +4,23 @@
 #include "viewer/TimingReport.h"
 #include "viewer/ViewerCore.h"
 
+namespace {
+
+// A calibration the operator asked for and did not get, or got only in memory, is told.
+void CalibrateAndReport(CViewerCore& dlg, CFrameProcessor& processor) {
+    if (processor.Calibrate() == 0) {
+        if (!dlg.IsStopRequested()) {
+            dlg.PostNotice("Calibration failed: the dark image is unchanged");
+        }
+        return;
+    }
+    if (!processor.CalibrationStoreError().empty()) {
+        dlg.PostNotice(processor.CalibrationStoreError());
+    }
+}
+
+}  // namespace
+
 void AcquisitionThread(CViewerCore* pDlg) {
     pDlg->SetupFrameDisplay();
     pDlg->SetupHistogramDisplay();
@@ -14,9 +31,13 @@ void AcquisitionThread(CViewerCore* pDlg) {
         CFrameProcessor* pProcessor = g_pProcessor.load();
         // Taken before calibrating, so a request made meanwhile is served next pass.
         if (g_bCalibrate.exchange(0) != 0) {
-            pProcessor->Calibrate();
+            CalibrateAndReport(*pDlg, *pProcessor);
         }
         if (pProcessor->Acquire() == 0) {
+            if (pDlg->m_bStop) {
+                --frames;  // a stop cancelled this pass's read: it ends as a stop
+                break;
+            }
             // No frame: leave the window Idle, without a report.
             pDlg->m_pFrameShown = nullptr;
             pDlg->m_bThreadActive = false;
@@ -43,5 +64,8 @@ void AcquisitionThread(CViewerCore* pDlg) {
         pDlg->m_nFramesDone = frames;
     }
     const std::int64_t end = pDlg->m_clock();
-    WriteTimingReport(pDlg->m_strTimingPath, int(end - start), frames);
+    std::string error;
+    if (!WriteTimingReport(pDlg->m_strTimingPath, int(end - start), frames, &error)) {
+        pDlg->PostNotice(error);
+    }
 }

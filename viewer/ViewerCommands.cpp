@@ -1,6 +1,7 @@
 // The nine viewer commands. Their enable and check rules are in CommandTable.cpp.
 #include <string>
 
+#include "processing/AtomicFile.h"
 #include "resources/Resource.h"
 #include "viewer/AcquisitionThread.h"
 #include "viewer/SharedState.h"
@@ -28,6 +29,7 @@ void CViewerCore::OnStart() {
     m_nRateSinceFrames = 0;
     m_nRateSinceMs = m_clock();
     m_window.SetStatusText(1, "");
+    FinishProbe();  // the worker reads only a device that has been opened
     m_hThread = std::thread(AcquisitionThread, this);
 }
 
@@ -56,7 +58,10 @@ void CViewerCore::OnSave() {
         const int columns = bRemap ? m_nWidth : kUnmappedWidth;
         const int rows = bRemap ? m_nHeight : kUnmappedHeight;
         if (pProcessor == nullptr || pProcessor->SaveBitmap(columns, rows, path.c_str()) == 0) {
-            m_window.ShowMessage("The picture could not be saved to \"" + path + "\".", "Korvel");
+            const std::string& reason = LastFileWriteError();
+            m_window.ShowMessage("The picture could not be saved to \"" + path + "\"." +
+                                     (reason.empty() ? "" : "\n" + reason),
+                                 "Korvel");
         }
     }
     m_bGrabbed = 0;
@@ -117,9 +122,7 @@ void CViewerCore::OnSettings() {
     // Also joins a thread that ended on its own, before its processor goes.
     StopAcquisition();
     DeleteProcessor();
-    if (m_pCamera) {
-        m_pCamera->Open(values.nPortAddress);
-    }
+    StartProbe(values.nPortAddress);
     m_nCfgGain = values.nGain;
     m_nCfgOffset = values.nOffset;
     m_nCfgAux1 = values.nAux1;
