@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -81,6 +83,43 @@ TEST_F(ProgramStart, CrashedCopyDoesNotBlockStartUp) {
     Start(m_second);
     EXPECT_FALSE(m_second.waitForFinished(2500));
     EXPECT_EQ(m_second.state(), QProcess::Running);
+}
+
+// Catches copies started at the same moment each opening a window (5 of 5 tries before):
+// exactly one stays, and every other hands over to it and ends without a failure.
+TEST_F(ProgramStart, OfTenCopiesStartedAtOnceOneRuns) {
+    std::vector<std::unique_ptr<QProcess>> copies;
+    for (int i = 0; i < 10; ++i) {
+        copies.push_back(std::make_unique<QProcess>());
+        copies.back()->setProcessEnvironment(m_env);
+        copies.back()->setWorkingDirectory(m_runtime.path());
+        copies.back()->start(QStringLiteral(PANDRY_EXE), {});
+    }
+    int handedOver = 0;
+    for (auto& pCopy : copies) {
+        if (pCopy->waitForFinished(15000)) {
+            EXPECT_EQ(pCopy->exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(pCopy->exitCode(), 0) << pCopy->readAllStandardError().constData();
+            ++handedOver;
+        }
+    }
+    EXPECT_EQ(handedOver, 9);
+    for (auto& pCopy : copies) {
+        if (pCopy->state() != QProcess::NotRunning) {
+            pCopy->kill();
+            pCopy->waitForFinished(5000);
+        }
+    }
+}
+
+// Catches a rendezvous in a folder other users may enter (they could answer for us and
+// make a new copy end, or hold the name and make it start twice).
+TEST_F(ProgramStart, FolderOpenToOthersIsNotUsed) {
+    chmod(m_runtime.path().toLocal8Bit().constData(), 0777);
+    m_env.insert(QStringLiteral("PANDRY_CAMERA"), QStringLiteral("none"));
+    Start(m_first);
+    EXPECT_FALSE(WaitForSocket(1500));
+    chmod(m_runtime.path().toLocal8Bit().constData(), 0700);
 }
 
 // Catches --help or --version needing a display (they would abort on a plain console).
