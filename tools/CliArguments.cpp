@@ -10,8 +10,17 @@ std::string CliArguments::Get(const std::string& name, const std::string& fallba
 
 bool ParseCliArguments(int argc, char** argv, int first, const std::set<std::string>& known,
                        CliArguments* arguments, std::string* error) {
+    bool optionsEnded = false;
     for (int i = first; i < argc; ++i) {
         std::string argument = argv[i];
+        if (optionsEnded) {
+            arguments->positionals.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
         if (argument == "--help" || argument == "-h") {
             arguments->help = true;
             continue;

@@ -326,4 +326,34 @@ TEST_F(CliTest, HelpAndSourcesListEverything) {
     EXPECT_NE(m_strError.find("frobnicate"), std::string::npos);
 }
 
+struct InformationCase {
+    const char* name;
+    const char* arguments;
+    const char* startsWith;  // the first words on standard output
+};
+
+class Information : public CliTest, public ::testing::WithParamInterface<InformationCase> {};
+
+// Catches a way of asking for help or the version that fails or explains the wrong thing.
+TEST_P(Information, IsAnsweredOnStandardOutput) {
+    EXPECT_EQ(Run(GetParam().arguments), 0) << m_strError;
+    EXPECT_EQ(m_strOutput.rfind(GetParam().startsWith, 0), 0u) << m_strOutput;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, Information,
+    ::testing::Values(InformationCase{"Version", "--version", "pandry-cli 2."},
+                      InformationCase{"HelpConvert", "help convert", "pandry-cli convert"},
+                      InformationCase{"HelpRecord", "help record", "pandry-cli record"},
+                      InformationCase{"CalibrateHelp", "calibrate --help", "pandry-cli calibrate"},
+                      InformationCase{"HelpSources", "help sources", "Camera sources"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Catches "--" not ending the options: a file whose name begins with a dash is unreachable.
+TEST_F(CliTest, DoubleDashEndsTheOptions) {
+    WriteAll(Path("-in.raw"), UniformFrame(100));
+    ASSERT_EQ(Run("convert --calibration none -- -in.raw -out.bmp"), 0) << m_strError;
+    EXPECT_TRUE(Exists("-out.bmp"));
+}
+
 }  // namespace
