@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
 #include <QEvent>
 #include <QMenu>
@@ -12,8 +13,8 @@
 #include "platform/ui/CmdUI.h"
 #include "platform/ui/Resources.h"
 #include "platform/ui/WinApp.h"
-#include "shell/ModelessMain.h"
 #include "resources/Resource.h"
+#include "shell/ModelessMain.h"
 #include "shell/ShellResources.h"
 #include "tests/platform/ui/WidgetTest.h"
 
@@ -283,6 +284,48 @@ TEST_P(ClosingKeys, CloseMainWindow) {
 
 INSTANTIATE_TEST_SUITE_P(Keys, ClosingKeys,
                          ::testing::Values(Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape));
+
+// Catches a greyed item keeping the previous item's prompt: the pointer resting on it
+// shows its own.
+TEST_F(MainWindow, DisabledItemShowsItsOwnPrompt) {
+    QMenu* pFile = Popup(0);
+    pFile->popup(m_pWindow->mapToGlobal(QPoint(0, 0)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(pFile));
+    QAction* pStart = MenuItem(ID_FILE_START);
+    QAction* pSave = MenuItem(ID_FILE_SAVE);
+    ASSERT_TRUE(pStart->isEnabled());
+    ASSERT_FALSE(pSave->isEnabled());  // this window has no Save handler
+    QTest::mouseMove(pFile, pFile->actionGeometry(pStart).center());
+    ProcessEvents();
+    const QString startPrompt = m_pMain->m_statusBar.GetWindowText();
+    QTest::mouseMove(pFile, pFile->actionGeometry(pSave).center());
+    ProcessEvents();
+    EXPECT_NE(m_pMain->m_statusBar.GetWindowText(), startPrompt);
+    pFile->close();
+    ProcessEvents();
+}
+
+class KeysAfterMenu : public MainWindow, public ::testing::WithParamInterface<Qt::Key> {};
+
+// Catches the menu bar keeping the keyboard after a menu was used from it, so that Escape
+// and Enter no longer close the main window.
+TEST_P(KeysAfterMenu, StillCloseTheMainWindow) {
+    m_pWindow->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow));
+    QTest::keyClick(m_pWindow, Qt::Key_F, Qt::AltModifier);
+    ProcessEvents();
+    QWidget* pPopup = QApplication::activePopupWidget();
+    ASSERT_NE(pPopup, nullptr);
+    QTest::keyClick(pPopup, Qt::Key_Escape);
+    ProcessEvents();
+    ASSERT_EQ(QApplication::activePopupWidget(), nullptr);
+    QWidget* pFocus = QApplication::focusWidget();
+    QTest::keyClick(pFocus != nullptr ? pFocus : m_pWindow.data(), GetParam());
+    ProcessEvents();
+    EXPECT_TRUE(m_pWindow.isNull());
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, KeysAfterMenu, ::testing::Values(Qt::Key_Return, Qt::Key_Escape));
 
 // Catches Exit not closing the main window through the application object.
 TEST_F(MainWindow, ExitClosesTheWindow) {

@@ -136,6 +136,21 @@ TEST_F(ProgramStart, VersionAndHelpNeedNoDisplay) {
     }
 }
 
+// Catches a wrong option read only after the toolkit wanted a display (it aborted inside
+// the toolkit, exit 134, before the option was looked at).
+TEST_F(ProgramStart, WrongOptionIsToldWithoutADisplay) {
+    m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    QProcess copy;
+    copy.setProcessEnvironment(m_env);
+    copy.start(QStringLiteral(PANDRY_EXE), {QStringLiteral("--bogus")});
+    ASSERT_TRUE(copy.waitForFinished(10000));
+    EXPECT_EQ(copy.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(copy.exitCode(), 2);
+    const QByteArray error = copy.readAllStandardError();
+    EXPECT_TRUE(error.contains("bogus")) << error.constData();
+    EXPECT_EQ(error.count('\n'), 1) << error.constData();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
