@@ -45,6 +45,8 @@ bool CFrameStatusBar::Create(QWidget* pParent, unsigned nID) {
     m_nID = nID;
     m_pWnd = new QWidget(pParent);
     m_pWnd->setObjectName(QStringLiteral("statusBar"));
+    // Opaque: the picture below the bar must not show through it.
+    m_pWnd->setAutoFillBackground(true);
     auto* pLayout = new QHBoxLayout(m_pWnd);
     pLayout->setContentsMargins(kPaneGap, kPaneGap, kPaneGap, 1);
     pLayout->setSpacing(kPaneGap);

@@ -7,8 +7,8 @@
 
 #include "platform/ui/CmdUI.h"
 #include "platform/ui/Resources.h"
-#include "shell/ModelessMain.h"
 #include "resources/Resource.h"
+#include "shell/ModelessMain.h"
 
 namespace {
 
@@ -47,6 +47,8 @@ bool CFrameToolBar::Create(CModelessMain* pOwner, unsigned nID) {
     m_nID = nID;
     m_pWnd = new QToolBar(pOwner->GetClientWidget());
     m_pWnd->setObjectName(QStringLiteral("toolBar"));
+    // Opaque: the picture below the bar must not show through it.
+    m_pWnd->setAutoFillBackground(true);
     m_pWnd->setMovable(false);
     m_pWnd->setFloatable(false);
     m_pWnd->setIconSize(QSize(kPictureSize, kPictureSize));

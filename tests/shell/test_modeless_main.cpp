@@ -305,6 +305,32 @@ TEST_F(MainWindow, DisabledItemShowsItsOwnPrompt) {
     ProcessEvents();
 }
 
+// Catches bars that let a picture below them show through (the last rows of the picture
+// appeared in the status bar): a layer of a colour no artwork uses must not be seen in them.
+TEST_F(MainWindow, BarsAreOpaque) {
+    const QColor kUnderneath(1, 254, 3);
+    auto* pPicture = new QWidget(m_pMain->GetClientWidget());
+    pPicture->setAutoFillBackground(true);
+    QPalette palette = pPicture->palette();
+    palette.setColor(QPalette::Window, kUnderneath);
+    pPicture->setPalette(palette);
+    pPicture->setGeometry(m_pMain->GetClientWidget()->rect());
+    pPicture->lower();
+    pPicture->show();
+    const QImage shot = m_pMain->GetClientWidget()->grab().toImage();
+    for (QWidget* pBar : {static_cast<QWidget*>(m_pMain->m_statusBar.GetSafeHwnd()),
+                          static_cast<QWidget*>(m_pMain->m_toolBar.GetSafeHwnd())}) {
+        const QRect bar = pBar->geometry();
+        int shown = 0;
+        for (int y = bar.top(); y <= bar.bottom(); ++y) {
+            for (int x = bar.left(); x <= bar.right(); ++x) {
+                shown += shot.pixelColor(x, y) == kUnderneath ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(shown, 0) << pBar->objectName().toStdString();
+    }
+}
+
 class KeysAfterMenu : public MainWindow, public ::testing::WithParamInterface<Qt::Key> {};
 
 // Catches the menu bar keeping the keyboard after a menu was used from it, so that Escape
