@@ -118,22 +118,6 @@ QString CFrameStatusBar::GetPaneText(int nIndex) const {
     return nIndex >= 0 && nIndex < GetCount() ? m_panes[nIndex].text : QString();
 }
 
-void CFrameStatusBar::SetWindowPos(int x, int y, int cx, int cy) {
-    if (m_pWnd) {
-        m_pWnd->setGeometry(x, y, cx, cy);
-    }
-}
-
-bool CFrameStatusBar::IsWindowVisible() const {
-    return m_pWnd && m_pWnd->isVisible();
-}
-
-void CFrameStatusBar::ShowWindow(bool bShow) {
-    if (m_pWnd) {
-        m_pWnd->setVisible(bShow);
-    }
-}
-
 int CFrameStatusBar::GetHeight() const {
     // One line of text in a sunken pane, never lower than the classic 20 pixels.
     const int cyText = m_pWnd ? m_pWnd->fontMetrics().height() : 0;
