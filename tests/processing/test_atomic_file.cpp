@@ -31,6 +31,10 @@ struct SpecialOutput {
     std::string (*make)(const CScratchDirectory&);
 };
 
+void PrintTo(const SpecialOutput& c, std::ostream* os) {
+    *os << c.name;
+}
+
 // Each makes a node that is not a regular file and returns its name.
 std::string MakeFifo(const CScratchDirectory& directory) {
     const std::string path = directory.File("out.fifo");

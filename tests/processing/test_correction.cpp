@@ -186,6 +186,10 @@ struct WrongCalibration {
     std::size_t bytes;  // the file's length; npos: a directory of that name
 };
 
+void PrintTo(const WrongCalibration& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class WrongCalibrationFile : public ::testing::TestWithParam<WrongCalibration> {
   protected:
     CScratchDirectory m_directory;

@@ -140,6 +140,10 @@ struct Interruption {
     bool keepsRecording;  // Ctrl-C ends the recording early; the others end the program
 };
 
+void PrintTo(const Interruption& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class InterruptedRecord : public CliTest, public ::testing::WithParamInterface<Interruption> {};
 
 // Catches a recording interrupted part-way that leaves its temporary file behind, or (for
@@ -331,6 +335,10 @@ struct InformationCase {
     const char* arguments;
     const char* startsWith;  // the first words on standard output
 };
+
+void PrintTo(const InformationCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Information : public CliTest, public ::testing::WithParamInterface<InformationCase> {};
 

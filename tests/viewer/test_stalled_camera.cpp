@@ -65,6 +65,10 @@ struct StopCommand {
     void (*run)(CViewerCore&);
 };
 
+void PrintTo(const StopCommand& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class StopDuringStall : public ::testing::TestWithParam<StopCommand> {
   protected:
     TempFolder m_folder;

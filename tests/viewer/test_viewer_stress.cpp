@@ -54,6 +54,10 @@ struct SensorCase {
     bool bColor;
 };
 
+void PrintTo(const SensorCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class RealProcessorStress : public ::testing::TestWithParam<SensorCase> {};
 
 // Catches races between the commands and a worker driving a real processor of either

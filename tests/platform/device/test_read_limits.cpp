@@ -15,6 +15,12 @@
 #include "platform/device/ScriptedDevice.h"
 #include "processing/LogPolarFrame.h"
 
+// Named for the test listing (the fault set is in the global namespace, as its printer
+// must be).
+void PrintTo(const DeviceFaults& faults, std::ostream* os) {
+    *os << (faults.stallAfterFrames >= 0 ? "stall" : "slow pace");
+}
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
