@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/device/DeviceTimeout.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "platform/files/InputFile.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 CReplaySource::CReplaySource(const std::string& path, bool loop) : m_bLoop(loop) {
     std::string ignored;

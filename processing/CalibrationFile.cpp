@@ -10,6 +10,7 @@
 
 #include "platform/files/InputFile.h"
 #include "processing/AtomicFile.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

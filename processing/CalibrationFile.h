@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 // The stored dark image: kFrameBytes little-endian signed 32-bit values, no header.
 inline constexpr std::size_t kCalibrationFileBytes = kFrameBytes * 4;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "processing/GainTable.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 class CPortCamera;
 
@@ -20,8 +20,8 @@ using HistogramCounts = std::int32_t[3][256];
 //
 // Threads: the acquisition thread calls Calibrate, Acquire, Remap, the conversions and
 // Histogram; the user-interface thread calls Configure, SaveBitmap and the destructor.
-// Only a Configure that keeps the size may overlap acquisition; it touches nothing but
-// the atomics below and publishes a gain table built aside.
+// Only ConfigureKeepingSize may overlap acquisition; it touches nothing but the atomics
+// below and publishes a gain table built aside.
 class CFrameProcessor {
   public:
     CFrameProcessor();
@@ -34,6 +34,9 @@ class CFrameProcessor {
     virtual int Acquire();
     virtual void Configure(int median, int offset, int aux1, int aux2, int gain, int width,
                            int height);
+    // Configure at the size in force: the only form that may overlap acquisition, since it
+    // never reallocates. Does nothing before the first Configure.
+    void ConfigureKeepingSize(int median, int offset, int aux1, int aux2, int gain);
     virtual void Remap();
     virtual int SaveBitmap(int columns, int rows, const char* path);
     virtual ~CFrameProcessor();
@@ -85,6 +88,9 @@ class CFrameProcessor {
     void ReleaseBaseBuffers();
     void LoadCalibration();
     void PublishGainTable();
+    // The start of Acquire both variants share: reads a frame, corrects it into pCorrected
+    // and fills the fovea. False when unconfigured, without a camera, or the read failed.
+    bool ReadCorrectedFrame(std::uint8_t* pCorrected);
     void MarkConfigured(bool configured) { m_bConfigured = configured; }
 
     CPortCamera* m_pCamera = nullptr;

@@ -7,65 +7,69 @@
 namespace {
 
 // A calibration the operator asked for and did not get, or got only in memory, is told.
-void CalibrateAndReport(CViewerCore& dlg, CFrameProcessor& processor) {
+// A calibration cut short by a stop is no failure.
+void CalibrateAndReport(CViewerCore& core, CFrameProcessor& processor,
+                        const std::atomic<bool>& bStop) {
     if (processor.Calibrate() == 0) {
-        if (!dlg.IsStopRequested()) {
-            dlg.PostNotice("Calibration failed: the dark image is unchanged");
+        if (!bStop) {
+            core.PostNotice("Calibration failed: the dark image is unchanged");
         }
         return;
     }
     if (!processor.CalibrationStoreError().empty()) {
-        dlg.PostNotice(processor.CalibrationStoreError());
+        core.PostNotice(processor.CalibrationStoreError());
     }
 }
 
 }  // namespace
 
-void AcquisitionThread(CViewerCore* pDlg) {
-    pDlg->SetupFrameDisplay();
-    pDlg->SetupHistogramDisplay();
-    const std::int64_t start = pDlg->m_clock();
+void AcquisitionThread(CViewerCore* pCore) {
+    pCore->SetupFrameDisplay();
+    pCore->SetupHistogramDisplay();
+    const std::int64_t start = pCore->m_clock();
     int frames = 0;
-    while (!pDlg->m_bStop) {
+    while (!pCore->m_bStop) {
         ++frames;
         CFrameProcessor* pProcessor = g_pProcessor.load();
         // Taken before calibrating, so a request made meanwhile is served next pass.
         if (g_bCalibrate.exchange(0) != 0) {
-            CalibrateAndReport(*pDlg, *pProcessor);
+            CalibrateAndReport(*pCore, *pProcessor, pCore->m_bStop);
         }
         if (pProcessor->Acquire() == 0) {
-            if (pDlg->m_bStop) {
+            if (pCore->m_bStop) {
                 --frames;  // a stop cancelled this pass's read: it ends as a stop
                 break;
             }
             // No frame: leave the window Idle, without a report.
-            pDlg->m_pFrameShown = nullptr;
-            pDlg->m_bThreadActive = false;
-            pDlg->EndFrameDisplay();
-            pDlg->m_bStop = true;
-            pDlg->m_bGrabbed = 0;
-            pDlg->m_bAcquisitionFailed = true;
-            pDlg->m_bRunning = 0;
+            pCore->m_pFrameShown = nullptr;
+            pCore->m_bThreadActive = false;
+            pCore->EndFrameDisplay();
+            pCore->m_bStop = true;
+            pCore->m_bGrabbed = 0;
+            pCore->m_bAcquisitionFailed = true;
+            pCore->m_bRunning = 0;
             return;
         }
-        if (pDlg->m_bRemap) {
+        if (pCore->m_bRemap) {
             pProcessor->Remap();
-            pProcessor->RemappedToRgb(pDlg->m_pFrameRgb.get());
+            pProcessor->RemappedToRgb(pCore->m_pFrameRgb.get());
         } else {
-            pProcessor->RawToRgb(pDlg->m_pFrameRgb.get());
+            pProcessor->RawToRgb(pCore->m_pFrameRgb.get());
         }
-        pDlg->m_pFrameShown = pDlg->m_pFrameRgb.get();
-        pDlg->DrawFrame();
+        pCore->m_pFrameShown = pCore->m_pFrameRgb.get();
+        pCore->DrawFrame();
+        // Read before the flag: a hide that lands while this plot is made drops it.
+        const std::uint64_t histogramGeneration = pCore->m_surface.HistogramGeneration();
         if (g_bHistogramHidden == 0) {
-            pDlg->BuildHistogramImage();
-            pDlg->m_pHistShown = pDlg->m_pHistImage.get();
-            pDlg->DrawHistogram();
+            pCore->BuildHistogramImage();
+            pCore->m_pHistShown = pCore->m_pHistImage.get();
+            pCore->DrawHistogram(histogramGeneration);
         }
-        pDlg->m_nFramesDone = frames;
+        pCore->m_nFramesDone = frames;
     }
-    const std::int64_t end = pDlg->m_clock();
+    const std::int64_t end = pCore->m_clock();
     std::string error;
-    if (!WriteTimingReport(pDlg->m_strTimingPath, int(end - start), frames, &error)) {
-        pDlg->PostNotice(error);
+    if (!WriteTimingReport(pCore->m_strTimingPath, int(end - start), frames, &error)) {
+        pCore->PostNotice(error);
     }
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform/device/FileDevice.h"
 #include "platform/device/ReadCancel.h"
 #include "platform/device/ScriptedDevice.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 // Named for the test listing (the fault set is in the global namespace, as its printer
 // must be).
