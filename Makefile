@@ -18,7 +18,7 @@ build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	cd $(BUILD) && ./app/pandry $(if $(CAMERA),--camera $(CAMERA))
+	$(BUILD)/app/pandry $(if $(CAMERA),--camera $(CAMERA))
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -60,12 +60,21 @@ bool CCameraApp::InitInstance() {
         m_nExitCode = 1;
         return false;
     }
-    m_instance.Listen([this] { ActivateMainWindow(); });
     return true;
 }
 
 bool CCameraApp::IsFirstInstance() {
-    return !m_instance.ActivateEarlierCopy();
+    switch (m_instance.ClaimOrHandOver([this] { ActivateMainWindow(); })) {
+        case CSingleInstance::Claim::kFirst:
+            return true;
+        case CSingleInstance::Claim::kHandedOver:
+            return false;
+        case CSingleInstance::Claim::kNoAnswer:
+            break;
+    }
+    std::fputs("pandry: another copy is running but does not answer\n", stderr);
+    m_nExitCode = 1;
+    return false;
 }
 
 void CCameraApp::ActivateMainWindow() {

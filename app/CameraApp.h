@@ -14,7 +14,8 @@ class CCameraApp : public CWinApp {
     void AddCommandLineOptions(QCommandLineParser& parser) override;
 
   protected:
-    // True when no earlier copy runs; otherwise that copy has been brought forward.
+    // True when no earlier copy runs (this one now answers later copies); otherwise that
+    // copy has been brought forward, or did not answer (the exit code then says so).
     bool IsFirstInstance();
     void OnHelpAbout();
 

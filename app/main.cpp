@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <cstdio>
 
 #include "app/CameraApp.h"
 
@@ -15,12 +16,20 @@ void NameApplication() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (CWinApp::IsInformationRequest(argc, argv)) {
-        // Answered without a display; the parser prints and ends the process.
+    {
+        // Options are read before the toolkit needs a display: help, the version and a
+        // wrong option are answered in one line on a plain console too.
         QCoreApplication core(argc, argv);
         NameApplication();
-        theApp.ParseCommandLine();
-        return 0;
+        if (CWinApp::IsInformationRequest(argc, argv)) {
+            theApp.ParseCommandLine();  // prints and ends the process
+            return 0;
+        }
+        QString error;
+        if (!theApp.CheckCommandLine(&error)) {
+            std::fprintf(stderr, "pandry: %s\n", error.toLocal8Bit().constData());
+            return 2;
+        }
     }
     QApplication app(argc, argv);
     NameApplication();

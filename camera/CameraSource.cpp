@@ -50,8 +50,9 @@ template <typename T>
 bool ParseNumber(std::string_view text, T min, T max, T* value) {
     T parsed{};
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-    if (text.empty() || error != std::errc{} || end != text.data() + text.size() || parsed < min ||
-        parsed > max) {
+    // Written so that NaN, which compares false with everything, fails the range too.
+    const bool inRange = parsed >= min && parsed <= max;
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size() || !inRange) {
         return false;
     }
     *value = parsed;
@@ -143,13 +144,13 @@ class CCameraSourceResolver : public IDeviceResolver {
     CCameraSourceResolver(CameraSourceChoice choice, std::shared_ptr<const CPicture> picture)
         : m_choice(std::move(choice)), m_pPicture(std::move(picture)) {}
 
-    std::unique_ptr<IDevice> OpenDevice(int index) override {
+    std::unique_ptr<IDevice> OpenDevice(int index, std::string* error) override {
         switch (m_choice.kind) {
             case CameraSourceKind::kAuto: {
                 std::string path = m_files.DevicePath(index);
                 std::error_code ignored;
                 if (std::filesystem::exists(path, ignored)) {
-                    return CFileDevice::Open(path);
+                    return CFileDevice::Open(path, error);
                 }
                 return MakeSimulatedDevice(m_choice, nullptr);
             }

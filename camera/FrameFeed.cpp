@@ -10,7 +10,7 @@
 // Answers the probe, then delivers whatever frame it was last given, once.
 class CFeedDevice : public IDevice {
   public:
-    bool Read(void* buffer, std::size_t size, std::size_t* delivered) override {
+    bool Read(void* buffer, std::size_t size, std::size_t* delivered, const ReadLimit&) override {
         *delivered = 0;
         if (size == 2 && m_nPosition == 0 && m_pFrame == nullptr) {
             std::memset(buffer, 0, size);
@@ -45,7 +45,7 @@ namespace {
 
 class CFeedResolver : public IDeviceResolver {
   public:
-    std::unique_ptr<IDevice> OpenDevice(int) override {
+    std::unique_ptr<IDevice> OpenDevice(int, std::string*) override {
         auto device = std::make_unique<CFeedDevice>();
         m_pOpened = device.get();
         return device;

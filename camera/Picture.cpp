@@ -1,21 +1,39 @@
 #include "camera/Picture.h"
 
 #include <stb/stb_image.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/files/InputFile.h"
+
 std::shared_ptr<const CPicture> CPicture::Load(const std::string& path, std::string* error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    const int fd = OpenRegularInput(path, error);
+    if (fd < 0) {
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
     if (!file) {
         *error = "cannot read " + path + ": " + std::strerror(errno);
+        ::close(fd);
         return nullptr;
     }
     int width = 0;
     int height = 0;
     int channels = 0;
+    // The header alone says how much decoding would take; a picture too large is refused
+    // before a pixel is decoded.
+    if (stbi_info_from_file(file, &width, &height, &channels) &&
+        (width > kMaxSide || height > kMaxSide)) {
+        std::fclose(file);
+        *error = "cannot use " + path + ": it is " + std::to_string(width) + " x " +
+                 std::to_string(height) + " pixels, larger than " + std::to_string(kMaxSide) +
+                 " x " + std::to_string(kMaxSide);
+        return nullptr;
+    }
     stbi_uc* pixels = stbi_load_from_file(file, &width, &height, &channels, 3);
     std::fclose(file);
     if (!pixels) {

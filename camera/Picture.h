@@ -11,8 +11,11 @@
 class CPicture {
   public:
     static constexpr int kDriftMargin = 24;
+    // The largest width or height accepted (a larger one would take gigabytes to decode).
+    static constexpr int kMaxSide = 8192;
 
-    // Null, with a reason in *error, when the file cannot be read or decoded.
+    // Null, with a reason in *error, when the file cannot be read or decoded, is not a
+    // regular file, or is larger than kMaxSide either way.
     static std::shared_ptr<const CPicture> Load(const std::string& path, std::string* error);
 
     static constexpr int Side() { return 512 + 2 * kDriftMargin; }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/device/DeviceTimeout.h"
 #include "sensor/LogPolarFrame.h"
 
 namespace {
@@ -29,16 +30,21 @@ int CPortCamera::DeviceIndexForPort(int port) {
 int CPortCamera::Open(int port) {
     char path[32];
     std::snprintf(path, sizeof path, "\\\\.\\LPTSIMPLE%d", DeviceIndexForPort(port));
+    std::lock_guard lock(m_ioMutex);
     // The first open decides the device for the link's whole life, even when it failed.
     if (m_hDevice == nullptr) {
-        m_hDevice = CreateDevice(path);
+        std::string error;
+        m_hDevice = CreateDevice(path, &error);
+        std::lock_guard errorLock(m_errorMutex);
+        m_strOpenError = error;
     }
     if (m_hDevice == kInvalidDeviceHandle) {
         return 0;
     }
     std::uint16_t probe = 0;
     std::uint32_t count = 0;
-    bool answered = ReadDevice(m_hDevice, &probe, sizeof probe, &count);
+    bool answered = ReadDevice(m_hDevice, &probe, sizeof probe, &count,
+                               ReadLimit::Within(DeviceProbeTimeout(), &m_cancel));
     if (count == kNoCameraCount || count == kNoCameraCountAlt) {
         return 0;
     }
@@ -46,6 +52,23 @@ int CPortCamera::Open(int port) {
 }
 
 int CPortCamera::ReadFrame(std::uint8_t* pFrame) {
+    std::lock_guard lock(m_ioMutex);
     // A short delivery is completed or failed, never passed on with stale bytes.
-    return ReadDeviceFully(m_hDevice, pFrame, kFrameBytes) ? 1 : 0;
+    return ReadDeviceFully(m_hDevice, pFrame, kFrameBytes,
+                           ReadLimit::Within(DeviceReadTimeout(), &m_cancel))
+               ? 1
+               : 0;
+}
+
+void CPortCamera::CancelReads() {
+    m_cancel.Cancel();
+}
+
+void CPortCamera::ResumeReads() {
+    m_cancel.Reset();
+}
+
+std::string CPortCamera::OpenError() const {
+    std::lock_guard lock(m_errorMutex);
+    return m_strOpenError;
 }

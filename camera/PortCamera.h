@@ -1,11 +1,18 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
+#include <string>
 
 #include "platform/device/DeviceFile.h"
+#include "platform/device/ReadCancel.h"
 
 // The link to the camera: opens the device chosen by the port value once, probes it,
 // then delivers whole raw frames. It holds no buffer; callers supply one per read.
+//
+// Open and ReadFrame may run on different threads; they take turns. Every read is bounded
+// (the probe by DeviceProbeTimeout(), a frame by DeviceReadTimeout() from its start) and
+// CancelReads, from any thread, ends the one in progress at once.
 class CPortCamera {
   public:
     CPortCamera();
@@ -19,8 +26,20 @@ class CPortCamera {
     // Non-zero when a whole frame of kFrameBytes was delivered into pFrame.
     int ReadFrame(std::uint8_t* pFrame);
 
+    // Any thread: the read in progress, and every later one until ResumeReads, fails at once.
+    void CancelReads();
+    // Lets reads wait for the device again; call when no read can be running.
+    void ResumeReads();
+    // Why the device could not be opened ("camera busy: ..."); empty when it opened or no
+    // reason is known.
+    std::string OpenError() const;
+
     static int DeviceIndexForPort(int port);
 
   private:
+    std::mutex m_ioMutex;  // guards m_hDevice and the reads through it
     DeviceHandle m_hDevice = nullptr;
+    CReadCancel m_cancel;
+    mutable std::mutex m_errorMutex;  // guards m_strOpenError
+    std::string m_strOpenError;
 };

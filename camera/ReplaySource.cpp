@@ -8,12 +8,14 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/files/InputFile.h"
 #include "sensor/LogPolarFrame.h"
 
 CReplaySource::CReplaySource(const std::string& path, bool loop,
                              std::vector<std::int64_t> frameTimesMs)
     : m_bLoop(loop), m_frameTimesMs(std::move(frameTimesMs)) {
-    m_nFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string ignored;
+    m_nFd = OpenRegularInput(path, &ignored);
     struct stat info {};
     if (m_nFd >= 0 && ::fstat(m_nFd, &info) == 0) {
         m_nFrames = std::uint64_t(info.st_size) / kFrameBytes;
@@ -70,16 +72,15 @@ namespace {
 
 // The size of a replayable file; 0 with *error for one that cannot be read or is empty.
 std::uint64_t RecordingSize(const std::string& path, std::string* error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = OpenRegularInput(path, error);
     if (fd < 0) {
-        *error = "cannot read " + path + ": " + std::strerror(errno);
         return 0;
     }
     struct stat info {};
     int statResult = ::fstat(fd, &info);
     ::close(fd);
-    if (statResult != 0 || !S_ISREG(info.st_mode)) {
-        *error = path + " is not a regular file";
+    if (statResult != 0) {
+        *error = "cannot read " + path + ": " + std::strerror(errno);
         return 0;
     }
     if (info.st_size == 0) {

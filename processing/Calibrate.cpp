@@ -17,10 +17,12 @@ int CFrameProcessor::Calibrate() {
     if (!m_bConfigured || m_pCamera == nullptr) {
         return 0;
     }
-    std::int32_t* pCalibration = m_pCalibration.get();
-    std::fill_n(pCalibration, kFrameBytes, 0);
-    m_bShiftStale = true;  // every way out below leaves a changed calibration
-
+    m_strCalibrationStoreError.clear();
+    // Worked out aside: a calibration that fails part-way leaves the dark image in use.
+    std::unique_ptr<std::int32_t[]> pCalibration(new (std::nothrow) std::int32_t[kFrameBytes]);
+    if (!pCalibration) {
+        return 0;
+    }
     std::array<std::unique_ptr<std::uint8_t[]>, kCalibrationFrames> frames;
     for (auto& pFrame : frames) {
         pFrame.reset(new (std::nothrow) std::uint8_t[kFrameBytes]());
@@ -35,7 +37,10 @@ int CFrameProcessor::Calibrate() {
         }
         pCalibration[i] = (sum + kCalibrationFrames / 2) / kCalibrationFrames;
     }
+    std::copy_n(pCalibration.get(), kFrameBytes, m_pCalibration.get());
+    m_bShiftStale = true;
     // A file that cannot be replaced leaves the new calibration in memory only.
-    StoreCalibrationFile(m_strCalibrationPath.c_str(), pCalibration);
+    StoreCalibrationFile(m_strCalibrationPath.c_str(), m_pCalibration.get(),
+                         &m_strCalibrationStoreError);
     return 1;
 }

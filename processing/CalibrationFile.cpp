@@ -1,9 +1,14 @@
 #include "processing/CalibrationFile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <cerrno>
+#include <vector>
 
+#include "platform/files/InputFile.h"
 #include "processing/AtomicFile.h"
 #include "sensor/LogPolarFrame.h"
 
@@ -12,37 +17,56 @@ namespace {
 constexpr std::size_t kValuesPerChunk = 1024;
 constexpr std::size_t kValueBytes = 4;
 
-}  // namespace
-
-bool LoadCalibrationFile(const char* path, std::int32_t* pCalibration) {
-    std::FILE* pFile = std::fopen(path, "rb");
-    if (pFile == nullptr) {
-        return false;
-    }
-    std::array<unsigned char, kValuesPerChunk * kValueBytes> bytes;
-    std::size_t loaded = 0;
-    while (loaded < kFrameBytes) {
-        const std::size_t wanted = std::min(kValuesPerChunk, kFrameBytes - loaded);
-        const std::size_t got = std::fread(bytes.data(), kValueBytes, wanted, pFile);
-        for (std::size_t k = 0; k < got; ++k) {
-            const unsigned char* p = &bytes[k * kValueBytes];
-            pCalibration[loaded + k] =
-                static_cast<std::int32_t>(std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
-                                          std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24);
+bool ReadWhole(int fd, unsigned char* pBytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t count = ::read(fd, pBytes, size);
+        if (count < 0 && errno == EINTR) {
+            continue;
         }
-        loaded += got;
-        if (got < wanted) {
-            break;  // a short file: the values not read keep what they held
+        if (count <= 0) {
+            return false;
         }
+        pBytes += count;
+        size -= std::size_t(count);
     }
-    std::fclose(pFile);
     return true;
 }
 
-bool StoreCalibrationFile(const char* path, const std::int32_t* pCalibration) {
+}  // namespace
+
+CalibrationLoad LoadCalibrationFile(const char* path, std::int32_t* pCalibration,
+                                    std::string* error) {
+    struct stat info {};
+    if (::stat(path, &info) != 0 && errno == ENOENT) {
+        return CalibrationLoad::kMissing;
+    }
+    const int fd = OpenRegularInput(path, error);
+    if (fd < 0) {
+        return CalibrationLoad::kRefused;
+    }
+    std::vector<unsigned char> bytes(kCalibrationFileBytes);
+    const bool whole = ::fstat(fd, &info) == 0 && std::size_t(info.st_size) == bytes.size() &&
+                       ReadWhole(fd, bytes.data(), bytes.size());
+    ::close(fd);
+    if (!whole) {
+        *error = std::string(path) + " holds " + std::to_string(info.st_size) + " bytes, not a " +
+                 std::to_string(kCalibrationFileBytes) + "-byte dark image";
+        return CalibrationLoad::kRefused;
+    }
+    for (std::size_t i = 0; i < kFrameBytes; ++i) {
+        const unsigned char* p = &bytes[i * kValueBytes];
+        pCalibration[i] =
+            static_cast<std::int32_t>(std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
+                                      std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24);
+    }
+    return CalibrationLoad::kLoaded;
+}
+
+bool StoreCalibrationFile(const char* path, const std::int32_t* pCalibration, std::string* error) {
     CAtomicFile file(path);
     std::array<unsigned char, kValuesPerChunk * kValueBytes> bytes;
-    for (std::size_t first = 0; first < kFrameBytes; first += kValuesPerChunk) {
+    bool written = true;
+    for (std::size_t first = 0; first < kFrameBytes && written; first += kValuesPerChunk) {
         const std::size_t count = std::min(kValuesPerChunk, kFrameBytes - first);
         for (std::size_t k = 0; k < count; ++k) {
             const auto value = static_cast<std::uint32_t>(pCalibration[first + k]);
@@ -50,9 +74,13 @@ bool StoreCalibrationFile(const char* path, const std::int32_t* pCalibration) {
                 bytes[k * kValueBytes + b] = static_cast<unsigned char>(value >> (8 * b));
             }
         }
-        if (!file.Write(bytes.data(), count * kValueBytes)) {
-            return false;
-        }
+        written = file.Write(bytes.data(), count * kValueBytes);
     }
-    return file.Commit();
+    if (written && file.Commit()) {
+        return true;
+    }
+    if (error != nullptr) {
+        *error = file.Error();
+    }
+    return false;
 }

@@ -91,11 +91,13 @@ void CColorProcessor::Configure(int, int offset, int, int, int gain, int width, 
             ReleaseBaseBuffers();
             return;
         }
+        // Built once per allocation: the worker reads the map while a same-size Configure
+        // (Median) runs, so that one must not rewrite it.
+        BuildChannelMap();
         MarkConfigured(true);
         LoadCalibration();
     }
     PublishGainTable();
-    BuildChannelMap();
 }
 
 void CColorProcessor::Remap() {
@@ -130,8 +132,7 @@ int CColorProcessor::SaveBitmap(int columns, int rows, const char* path) {
     return 0;
 }
 
-// The map never changes once built, so only entries that differ are written: a Configure
-// that keeps the size may run beside Histogram and then writes nothing at all.
+// Runs only while the buffers are new, before any frame is counted with the map.
 void CColorProcessor::BuildChannelMap() {
     std::int32_t* pCodes = m_pChannelMap.get();
     if (pCodes == nullptr) {
@@ -139,10 +140,7 @@ void CColorProcessor::BuildChannelMap() {
     }
     for (int s = 0; s < kSectors; ++s) {
         for (int r = 0; r < kRings; ++r) {
-            const std::int32_t code = ChannelCodeOf(s, r);
-            if (pCodes[FrameIndex(s, r)] != code) {
-                pCodes[FrameIndex(s, r)] = code;
-            }
+            pCodes[FrameIndex(s, r)] = ChannelCodeOf(s, r);
         }
     }
 }

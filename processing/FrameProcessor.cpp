@@ -75,9 +75,15 @@ void CFrameProcessor::ReleaseBaseBuffers() {
 }
 
 void CFrameProcessor::LoadCalibration() {
-    if (m_pCalibration) {
-        LoadCalibrationFile(m_strCalibrationPath.c_str(), m_pCalibration.get());
-        m_bShiftStale = true;
+    m_strCalibrationLoadError.clear();
+    if (!m_pCalibration || m_strCalibrationPath.empty()) {
+        return;
+    }
+    m_bShiftStale = true;
+    std::string error;
+    if (LoadCalibrationFile(m_strCalibrationPath.c_str(), m_pCalibration.get(), &error) ==
+        CalibrationLoad::kRefused) {
+        m_strCalibrationLoadError = error;
     }
 }
 

@@ -47,6 +47,12 @@ class CFrameProcessor {
     // Where the calibration image is loaded from and stored; "calimage.data" by default.
     void SetCalibrationPath(std::string path);
     const std::string& CalibrationPath() const { return m_strCalibrationPath; }
+    // Why the last load refused the calibration file (the dark image then stays all zero);
+    // empty when it loaded or there was none. Set by Configure.
+    const std::string& CalibrationLoadError() const { return m_strCalibrationLoadError; }
+    // Why the last successful Calibrate could not store the file (the new dark image is then
+    // in memory only); empty when stored. Read on the thread that calibrates.
+    const std::string& CalibrationStoreError() const { return m_strCalibrationStoreError; }
 
     bool IsConfigured() const { return m_bConfigured; }
     int Width() const { return m_nWidth; }
@@ -120,4 +126,6 @@ class CFrameProcessor {
     mutable std::mutex m_gainTableMutex;  // guards m_pGainTable
     std::shared_ptr<const GainTable> m_pGainTable;
     std::string m_strCalibrationPath = "calimage.data";
+    std::string m_strCalibrationLoadError;
+    std::string m_strCalibrationStoreError;
 };

@@ -45,6 +45,8 @@ bool CFrameStatusBar::Create(QWidget* pParent, unsigned nID) {
     m_nID = nID;
     m_pWnd = new QWidget(pParent);
     m_pWnd->setObjectName(QStringLiteral("statusBar"));
+    // Opaque: the picture below the bar must not show through it.
+    m_pWnd->setAutoFillBackground(true);
     auto* pLayout = new QHBoxLayout(m_pWnd);
     pLayout->setContentsMargins(kPaneGap, kPaneGap, kPaneGap, 1);
     pLayout->setSpacing(kPaneGap);
@@ -114,22 +116,6 @@ void CFrameStatusBar::EnablePane(int nIndex, bool bOn) {
 
 QString CFrameStatusBar::GetPaneText(int nIndex) const {
     return nIndex >= 0 && nIndex < GetCount() ? m_panes[nIndex].text : QString();
-}
-
-void CFrameStatusBar::SetWindowPos(int x, int y, int cx, int cy) {
-    if (m_pWnd) {
-        m_pWnd->setGeometry(x, y, cx, cy);
-    }
-}
-
-bool CFrameStatusBar::IsWindowVisible() const {
-    return m_pWnd && m_pWnd->isVisible();
-}
-
-void CFrameStatusBar::ShowWindow(bool bShow) {
-    if (m_pWnd) {
-        m_pWnd->setVisible(bShow);
-    }
 }
 
 int CFrameStatusBar::GetHeight() const {

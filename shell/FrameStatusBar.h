@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/ControlBar.h"
+
 #include <QPointer>
 #include <QString>
 #include <vector>
@@ -14,7 +16,7 @@ inline constexpr unsigned SBPS_STRETCH = 0x0800;
 
 // The status bar: a row of text panes along the bottom of the main window. Pane texts are
 // kept whole, line feeds included; a pane shows them on one line.
-class CFrameStatusBar {
+class CFrameStatusBar : public CControlBar {
   public:
     CFrameStatusBar() = default;
     ~CFrameStatusBar();
@@ -38,15 +40,15 @@ class CFrameStatusBar {
     void EnablePane(int nIndex, bool bOn);
 
     // Places the bar in client coordinates of the main window.
-    void SetWindowPos(int x, int y, int cx, int cy);
-    bool IsWindowVisible() const;
-    void ShowWindow(bool bShow);
     int GetHeight() const;
     QWidget* GetSafeHwnd() const { return m_pWnd; }
     unsigned GetDlgCtrlID() const { return m_nID; }
 
     // Idle update of the panes against pTarget's routing (panes with id 0 take none).
     void OnIdleUpdateCmdUI(CCmdTarget* pTarget, bool bDisableIfNoHndler);
+
+  protected:
+    QWidget* BarWidget() const override { return m_pWnd; }
 
   private:
     struct Pane {

@@ -7,8 +7,7 @@
 
 #include "platform/ui/CmdUI.h"
 #include "platform/ui/Resources.h"
-#include "shell/ModelessMain.h"
-#include "resources/Resource.h"
+#include "shell/ToolBarOwner.h"
 
 namespace {
 
@@ -17,19 +16,19 @@ constexpr int kPictureSize = 16;
 // Brings back the idle prompt when the pointer leaves the bar (fly-by prompts).
 class CLeaveWatcher : public QObject {
   public:
-    CLeaveWatcher(QObject* pParent, CModelessMain* pOwner, const CFrameToolBar* pBar)
+    CLeaveWatcher(QObject* pParent, IToolBarOwner* pOwner, const CFrameToolBar* pBar)
         : QObject(pParent), m_pOwner(pOwner), m_pBar(pBar) {}
 
   protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
         if (pEvent->type() == QEvent::Leave && (m_pBar->GetBarStyle() & CBRS_FLYBY)) {
-            m_pOwner->OnPopMessageString(AFX_IDS_IDLEMESSAGE);
+            m_pOwner->ShowToolBarPrompt(0);
         }
         return QObject::eventFilter(pWatched, pEvent);
     }
 
   private:
-    CModelessMain* m_pOwner;
+    IToolBarOwner* m_pOwner;
     const CFrameToolBar* m_pBar;
 };
 
@@ -39,20 +38,22 @@ CFrameToolBar::~CFrameToolBar() {
     delete m_pWnd.data();
 }
 
-bool CFrameToolBar::Create(CModelessMain* pOwner, unsigned nID) {
-    if (pOwner == nullptr || pOwner->GetClientWidget() == nullptr || m_pWnd) {
+bool CFrameToolBar::Create(IToolBarOwner* pOwner, unsigned nID) {
+    if (pOwner == nullptr || pOwner->ToolBarParent() == nullptr || m_pWnd) {
         return false;
     }
     m_pOwner = pOwner;
     m_nID = nID;
-    m_pWnd = new QToolBar(pOwner->GetClientWidget());
+    m_pWnd = new QToolBar(pOwner->ToolBarParent());
     m_pWnd->setObjectName(QStringLiteral("toolBar"));
+    // Opaque: the picture below the bar must not show through it.
+    m_pWnd->setAutoFillBackground(true);
     m_pWnd->setMovable(false);
     m_pWnd->setFloatable(false);
     m_pWnd->setIconSize(QSize(kPictureSize, kPictureSize));
     m_pWnd->setToolButtonStyle(Qt::ToolButtonIconOnly);
     m_pWnd->installEventFilter(new CLeaveWatcher(m_pWnd, pOwner, this));
-    m_pWnd->resize(pOwner->GetClientWidget()->width(), GetHeight());
+    m_pWnd->resize(pOwner->ToolBarParent()->width(), GetHeight());
     m_pWnd->show();
     return true;
 }
@@ -84,15 +85,15 @@ bool CFrameToolBar::SetButtons(const unsigned* pIDs, int nCount) {
         }
         QAction* pButton = m_pWnd->addAction(QString());
         pButton->setData(nID);
-        const QString tip = m_pOwner->GetToolTipText(nID);
+        const QString tip = m_pOwner->ToolBarTip(nID);
         pButton->setText(tip);
         pButton->setToolTip(tip);
-        CModelessMain* pOwner = m_pOwner;
+        IToolBarOwner* pOwner = m_pOwner;
         QObject::connect(pButton, &QAction::triggered, m_pWnd,
-                         [pOwner, nID] { pOwner->SendCommand(nID); });
+                         [pOwner, nID] { pOwner->RunToolBarCommand(nID); });
         QObject::connect(pButton, &QAction::hovered, m_pWnd, [this, pOwner, nID] {
             if (m_dwStyle & CBRS_FLYBY) {
-                pOwner->OnSetMessageString(nID);
+                pOwner->ShowToolBarPrompt(nID);
             }
         });
         m_buttons.emplace_back(nID, pButton);
@@ -112,22 +113,6 @@ QAction* CFrameToolBar::GetButton(unsigned nID) const {
 
 unsigned CFrameToolBar::GetItemID(int nIndex) const {
     return nIndex >= 0 && nIndex < GetCount() ? m_buttons[nIndex].first : 0;
-}
-
-void CFrameToolBar::SetWindowPos(int x, int y, int cx, int cy) {
-    if (m_pWnd) {
-        m_pWnd->setGeometry(x, y, cx, cy);
-    }
-}
-
-bool CFrameToolBar::IsWindowVisible() const {
-    return m_pWnd && m_pWnd->isVisible();
-}
-
-void CFrameToolBar::ShowWindow(bool bShow) {
-    if (m_pWnd) {
-        m_pWnd->setVisible(bShow);
-    }
 }
 
 int CFrameToolBar::GetHeight() const {

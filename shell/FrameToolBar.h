@@ -1,11 +1,13 @@
 #pragma once
 
+#include "shell/ControlBar.h"
+
 #include <QPixmap>
 #include <QPointer>
 #include <vector>
 
 class CCmdTarget;
-class CModelessMain;
+class IToolBarOwner;
 class QAction;
 #include <QToolBar>
 
@@ -16,7 +18,7 @@ inline constexpr unsigned CBRS_FLYBY = 0x0020;
 
 // The toolbar along the top of the main window: buttons from a list of command ids
 // (0 = separator) with 16 x 16 pictures cut from one picture strip.
-class CFrameToolBar {
+class CFrameToolBar : public CControlBar {
   public:
     CFrameToolBar() = default;
     ~CFrameToolBar();
@@ -24,7 +26,7 @@ class CFrameToolBar {
     CFrameToolBar& operator=(const CFrameToolBar&) = delete;
 
     // A visible bar in pOwner's client area with the given child id.
-    bool Create(CModelessMain* pOwner, unsigned nID);
+    bool Create(IToolBarOwner* pOwner, unsigned nID);
     // Replaces the pictures by those of strip nIDBitmap, in order over the buttons that are
     // not separators. False when the strip does not exist.
     bool LoadBitmap(unsigned nIDBitmap);
@@ -38,9 +40,6 @@ class CFrameToolBar {
     int GetCount() const { return static_cast<int>(m_buttons.size()); }
     unsigned GetItemID(int nIndex) const;
 
-    void SetWindowPos(int x, int y, int cx, int cy);
-    bool IsWindowVisible() const;
-    void ShowWindow(bool bShow);
     int GetHeight() const;
     QToolBar* GetSafeHwnd() const { return m_pWnd; }
     unsigned GetDlgCtrlID() const { return m_nID; }
@@ -48,11 +47,14 @@ class CFrameToolBar {
     // Idle update of the buttons against pTarget's routing.
     void OnIdleUpdateCmdUI(CCmdTarget* pTarget, bool bDisableIfNoHndler);
 
+  protected:
+    QWidget* BarWidget() const override { return m_pWnd; }
+
   private:
     void ApplyPictures();
 
     QPointer<QToolBar> m_pWnd;
-    CModelessMain* m_pOwner = nullptr;
+    IToolBarOwner* m_pOwner = nullptr;
     unsigned m_nID = 0;
     unsigned m_dwStyle = 0;
     std::vector<std::pair<unsigned, QAction*>> m_buttons;

@@ -163,6 +163,14 @@ void CModelessMain::OnIdleUpdateCmdUI() {
     m_statusBar.OnIdleUpdateCmdUI(this, true);
 }
 
+void CModelessMain::ShowToolBarPrompt(unsigned nID) {
+    if (nID == 0) {
+        OnPopMessageString(AFX_IDS_IDLEMESSAGE);
+    } else {
+        OnSetMessageString(nID);
+    }
+}
+
 void CModelessMain::OnViewStatusBar() {
     m_statusBar.ShowWindow(!m_statusBar.IsWindowVisible());
 }

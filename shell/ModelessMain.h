@@ -39,8 +39,9 @@
 #include "shell/FrameStatusBar.h"
 #include "shell/FrameToolBar.h"
 #include "shell/ModelessDialog.h"
+#include "shell/ToolBarOwner.h"
 
-class CModelessMain : public CModelessDialog {
+class CModelessMain : public CModelessDialog, public IToolBarOwner {
   public:
     CModelessMain();
     ~CModelessMain() override;
@@ -76,6 +77,11 @@ class CModelessMain : public CModelessDialog {
     int m_nButtonCount = 0;
     unsigned m_nToolbarBitmapId = 0;
     CFrameToolBar m_toolBar;
+
+    QWidget* ToolBarParent() const override { return GetClientWidget(); }
+    QString ToolBarTip(unsigned nID) const override { return GetToolTipText(nID); }
+    void RunToolBarCommand(unsigned nID) override { SendCommand(nID); }
+    void ShowToolBarPrompt(unsigned nID) override;
 
   protected:
     void OnViewStatusBar();

@@ -5,26 +5,41 @@
 
 class QLocalServer;
 
-// Finds an earlier running copy of the program for the same user and display, and lets
-// later copies find this one. The copies meet on a local socket; a socket left behind by
-// a copy that crashed is cleared on the first failed connection.
+// Makes sure one copy of the program runs per user and display. The first copy takes a
+// lock it holds for its whole life and answers later copies on a local socket beside it;
+// a later copy asks it to bring its window forward and ends. Lock and socket live in a
+// folder only the user can enter, so no other user can make a copy end or start twice.
 class CSingleInstance {
   public:
+    enum class Claim {
+        kFirst,       // this copy runs (and now answers later ones)
+        kHandedOver,  // an earlier copy was brought forward: this one ends
+        kNoAnswer,    // an earlier copy holds the lock but did not answer in time
+    };
+
     CSingleInstance();
     ~CSingleInstance();
     CSingleInstance(const CSingleInstance&) = delete;
     CSingleInstance& operator=(const CSingleInstance&) = delete;
 
-    // Asks an earlier copy to bring its window forward; true when one answered.
-    bool ActivateEarlierCopy();
-    // Starts answering later copies; onActivate runs for each request. False when the
-    // socket cannot be set up (later copies then start normally).
-    bool Listen(std::function<void()> onActivate);
+    // Takes the lock, or hands over to the copy that holds it; waits for a copy that is
+    // still starting. onActivate runs for every later copy's request. A folder that cannot
+    // be trusted is reported on stderr and the copy runs alone.
+    Claim ClaimOrHandOver(std::function<void()> onActivate);
 
-    // The socket's name: per user and display.
+    // The socket's name: per user and display, in the rendezvous folder.
     static QString ServerName();
+    // The user's private folder for the socket and lock: XDG_RUNTIME_DIR when it is the
+    // user's own and closed to others, else /tmp/pandry-<uid> (made 0700 and checked).
+    // Empty, with the reason in *error, when neither can be trusted.
+    static QString RendezvousFolder(QString* error);
 
   private:
+    bool TakeLock(const QString& path);
+    bool AskToActivate();
+    bool Listen();
+
+    int m_nLockFd = -1;
     QLocalServer* m_pServer = nullptr;
     std::function<void()> m_onActivate;
 };

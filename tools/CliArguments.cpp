@@ -16,8 +16,17 @@ bool ParseCliArguments(int argc, char** argv, int first, const std::set<std::str
 bool ParseCliArguments(int argc, char** argv, int first, const std::set<std::string>& known,
                        const std::set<std::string>& flags, CliArguments* arguments,
                        std::string* error) {
+    bool optionsEnded = false;
     for (int i = first; i < argc; ++i) {
         std::string argument = argv[i];
+        if (optionsEnded) {
+            arguments->positionals.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
         if (argument == "--help" || argument == "-h") {
             arguments->help = true;
             continue;

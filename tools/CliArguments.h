@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-// A command's arguments: "--name value" (or "--name=value") options and the rest in order.
+// A command's arguments: "--name value" (or "--name=value") options and the rest in order;
+// after "--" everything is taken as it stands.
 struct CliArguments {
     std::map<std::string, std::string> options;
     std::vector<std::string> positionals;

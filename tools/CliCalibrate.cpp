@@ -1,9 +1,8 @@
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
+#include "platform/files/OutputTarget.h"
 #include "processing/MonoProcessor.h"
 #include "tools/CliArguments.h"
 #include "tools/CliCommands.h"
@@ -17,7 +16,6 @@ const char* const kCalibrateUsage =
 namespace {
 
 constexpr int kPort = 0x378;
-constexpr off_t kCalibrationFileBytes = off_t(kFrameBytes * 4);
 
 }  // namespace
 
@@ -39,12 +37,15 @@ int RunCalibrate(int argc, char** argv) {
         return CliFail(error, kUsageError);
     }
     std::string output = arguments.Get("output", "calimage.data");
-    struct stat before {};
-    bool existed = stat(output.c_str(), &before) == 0;
+    OutputTarget target;
+    if (!ResolveOutputTarget(output, &target, &error)) {
+        return CliFail(error);
+    }
 
     CPortCamera camera;
     if (!camera.Open(kPort)) {
-        return CliFail("no camera answers on source '" + source + "'");
+        return CliFail(camera.OpenError().empty() ? "no camera answers on source '" + source + "'"
+                                                  : camera.OpenError());
     }
     CMonoProcessor processor;
     processor.SetCalibrationPath(output);
@@ -55,10 +56,8 @@ int RunCalibrate(int argc, char** argv) {
                        output + " left as it was");
     }
     // Calibrate keeps a calibration it could not store; here the file is the point.
-    struct stat after {};
-    if (stat(output.c_str(), &after) != 0 || after.st_size != kCalibrationFileBytes ||
-        (existed && after.st_ino == before.st_ino)) {
-        return CliFail("cannot write " + output);
+    if (!processor.CalibrationStoreError().empty()) {
+        return CliFail(processor.CalibrationStoreError());
     }
     return 0;
 }

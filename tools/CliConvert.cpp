@@ -1,8 +1,10 @@
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -10,6 +12,8 @@
 #include "camera/PortCamera.h"
 #include "camera/ReplaySource.h"
 #include "export/PictureWriter.h"
+#include "platform/files/OutputTarget.h"
+#include "processing/AtomicFile.h"
 #include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
 #include "tools/CliArguments.h"
@@ -94,9 +98,10 @@ int RunConvert(int argc, char** argv) {
     if (frames == 0) {
         return CliFail(error);
     }
-    struct stat info {};
-    if (stat(output.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        return CliFail("cannot write " + output + ": it is a directory");
+    // Checked before the work, so a device or FIFO named as output costs nothing.
+    OutputTarget target;
+    if (!ResolveOutputTarget(output, &target, &error)) {
+        return CliFail(error);
     }
     std::unique_ptr<IPictureWriter> writer;
     if (!ChooseWriter(output, &writer, &error)) {
@@ -130,6 +135,9 @@ int RunConvert(int argc, char** argv) {
         processor->Configure(0, settings.offset, kAux, kAux, settings.gain, settings.size,
                              settings.size);
         processor->SetCamera(&camera);
+        if (!processor->CalibrationLoadError().empty()) {
+            result = CliFail(processor->CalibrationLoadError());
+        }
         for (std::uint64_t k = 0; k < frames && result == 0; ++k) {
             if (!processor->Acquire()) {
                 result = CliFail("cannot read frame " + std::to_string(k + 1) + " of " + input);
@@ -141,7 +149,8 @@ int RunConvert(int argc, char** argv) {
             int columns = settings.remapped ? settings.size : kSectors;
             int rows = settings.remapped ? settings.size : kRings;
             if (!processor->SaveBitmap(columns, rows, output.c_str())) {
-                result = CliFail("cannot write " + output);
+                result = CliFail(LastFileWriteError().empty() ? "cannot write " + output
+                                                              : LastFileWriteError());
             }
         }
     }

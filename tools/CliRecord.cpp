@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -26,12 +27,29 @@ const char* const kRecordUsage =
     "  replays with --camera replay:OUT.raw, and describes them in OUT.raw.json: sensor,\n"
     "  settings, source, calibration (path and SHA-256), start time and each frame's time.\n"
     "  --calibration-copy also stores the calibration beside it as OUT.raw.calimage.data.\n"
-    "  Nothing is left behind when a read fails.\n";
+    "  Nothing is left behind when a read fails; Ctrl-C keeps the whole frames recorded so\n"
+    "  far.\n";
 
 namespace {
 
 constexpr int kPort = 0x378;
 constexpr long kMaxFrames = 1000000;
+constexpr int kInterruptedExit = 130;  // as a shell reports a command ended by Ctrl-C
+
+volatile std::sig_atomic_t g_bInterrupted = 0;
+
+void OnInterrupt(int) {
+    g_bInterrupted = 1;
+}
+
+// Ctrl-C ends the recording early but cleanly; SIGTERM and SIGHUP still end the process
+// (the output file's clean-up removes its temporary copy).
+void CatchInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+}
 
 bool WriteText(const std::string& path, const std::string& text, CAtomicFile& file,
                std::string* error) {
@@ -105,20 +123,26 @@ int RunRecord(int argc, char** argv) {
     if (!DescribeRecording(arguments, source, output, &metadata, &error)) {
         return CliFail(error, kUsageError);
     }
-    CPortCamera camera;
-    if (!camera.Open(kPort)) {
-        return CliFail("no camera answers on source '" + source + "'");
-    }
+    CatchInterrupt();
     CAtomicFile file(output.c_str());
     if (!file.IsOpen()) {
-        return CliFail("cannot create " + output + ": " + std::strerror(errno));
+        return CliFail(file.Error());
+    }
+    CPortCamera camera;
+    if (!camera.Open(kPort)) {
+        return CliFail(camera.OpenError().empty() ? "no camera answers on source '" + source + "'"
+                                                  : camera.OpenError());
     }
     bool terminal = isatty(STDERR_FILENO);
     std::vector<std::uint8_t> frame(kFrameBytes);
     metadata.startTime = IsoTimeNow();
     const auto start = std::chrono::steady_clock::now();
-    for (long k = 0; k < frames; ++k) {
+    long recorded = 0;
+    for (long k = 0; k < frames && !g_bInterrupted; ++k) {
         if (!camera.ReadFrame(frame.data())) {
+            if (g_bInterrupted) {
+                break;
+            }
             if (terminal) {
                 std::fputc('\n', stderr);
             }
@@ -132,8 +156,9 @@ int RunRecord(int argc, char** argv) {
                           .count();
         metadata.frames.push_back(info);
         if (!file.Write(frame.data(), frame.size())) {
-            return CliFail("cannot write " + output);
+            return CliFail(file.Error());
         }
+        ++recorded;
         if (terminal) {
             std::fprintf(stderr, "\rrecording %ld/%ld frames", k + 1, frames);
         }
@@ -141,10 +166,16 @@ int RunRecord(int argc, char** argv) {
     if (terminal) {
         std::fputc('\n', stderr);
     }
+    if (g_bInterrupted && recorded == 0) {
+        return CliFail("interrupted before the first frame; nothing written", kInterruptedExit);
+    }
     // Every part is written aside first; the recording goes into place last, so a reader
     // never finds it without its sidecar.
     const std::string sidecarPath = SidecarPathFor(output);
     CAtomicFile sidecar(sidecarPath.c_str());
+    if (!sidecar.IsOpen()) {
+        return CliFail(sidecar.Error());
+    }
     if (!WriteText(sidecarPath, SidecarText(metadata), sidecar, &error)) {
         return CliFail(error);
     }
@@ -165,21 +196,26 @@ int RunRecord(int argc, char** argv) {
             std::fclose(in);
         }
         if (!copied || !copy->Commit()) {
-            return CliFail("cannot write " + copyPath);
+            return CliFail(copy->Error().empty() ? "cannot write " + copyPath : copy->Error());
         }
     }
     if (!sidecar.Commit()) {
         if (!copyPath.empty()) {
             ::unlink(copyPath.c_str());
         }
-        return CliFail("cannot write " + sidecarPath);
+        return CliFail(sidecar.Error());
     }
     if (!file.Commit()) {
         ::unlink(sidecarPath.c_str());
         if (!copyPath.empty()) {
             ::unlink(copyPath.c_str());
         }
-        return CliFail("cannot write " + output);
+        return CliFail(file.Error());
+    }
+    if (g_bInterrupted) {
+        return CliFail("interrupted: " + output + " holds the " + std::to_string(recorded) +
+                           " frames recorded",
+                       kInterruptedExit);
     }
     return 0;
 }

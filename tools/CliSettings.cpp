@@ -1,6 +1,9 @@
 #include "tools/CliSettings.h"
 
-#include <cstdio>
+#include <cstdint>
+#include <vector>
+
+#include "processing/CalibrationFile.h"
 
 bool ReadRenderSettings(const CliArguments& arguments, RenderSettings* settings,
                         std::string* error) {
@@ -41,12 +44,16 @@ bool ReadRenderSettings(const CliArguments& arguments, RenderSettings* settings,
     if (calibration == "none") {
         settings->calibration.clear();  // a path nothing loads from: all-zero dark levels
     } else if (arguments.Has("calibration")) {
-        std::FILE* file = std::fopen(calibration.c_str(), "rb");
-        if (!file) {
-            *error = "cannot read calibration file " + calibration;
+        // Read whole here, so a FIFO, a missing file or one of the wrong length is named
+        // before any work rather than taken as an uncalibrated camera.
+        std::vector<std::int32_t> darkLevels(kFrameBytes);
+        if (LoadCalibrationFile(calibration.c_str(), darkLevels.data(), error) !=
+            CalibrationLoad::kLoaded) {
+            if (error->empty()) {
+                *error = "cannot read calibration file " + calibration + ": No such file or directory";
+            }
             return false;
         }
-        std::fclose(file);
         settings->calibration = calibration;
     }
     return true;

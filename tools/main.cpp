@@ -12,8 +12,29 @@ void PrintHelp() {
     std::printf(
         "pandry-cli: recorded frames and the camera without a screen.\n\n"
         "Usage:\n%s\n%s\n%s\n%s\n"
-        "pandry-cli sources\n  Lists the camera sources.\n\n%s",
+        "pandry-cli sources\n  Lists the camera sources.\n"
+        "pandry-cli help COMMAND, pandry-cli COMMAND --help\n  Explains one command.\n"
+        "pandry-cli --version\n\n"
+        "'--' ends the options: later arguments are file names even when they begin with '-'.\n\n"
+        "%s",
         kConvertUsage, kExportUsage, kRecordUsage, kCalibrateUsage, CameraSourceHelp().c_str());
+}
+
+// The usage of one command; null for a name that is none.
+const char* UsageOf(const std::string& command) {
+    if (command == "convert") {
+        return kConvertUsage;
+    }
+    if (command == "export") {
+        return kExportUsage;
+    }
+    if (command == "record") {
+        return kRecordUsage;
+    }
+    if (command == "calibrate") {
+        return kCalibrateUsage;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -24,6 +45,23 @@ int main(int argc, char** argv) {
         return kUsageError;
     }
     std::string command = argv[1];
+    if (command == "--version") {
+        std::printf("pandry-cli %s\n", PANDRY_VERSION);
+        return 0;
+    }
+    if (command == "help" && argc > 2) {
+        const std::string topic = argv[2];
+        if (topic == "sources") {
+            std::fputs(CameraSourceHelp().c_str(), stdout);
+            return 0;
+        }
+        const char* usage = UsageOf(topic);
+        if (usage == nullptr || argc > 3) {
+            return CliFail("no help on '" + topic + "' (see pandry-cli --help)", kUsageError);
+        }
+        std::fputs(usage, stdout);
+        return 0;
+    }
     if (command == "--help" || command == "-h" || command == "help") {
         PrintHelp();
         return 0;

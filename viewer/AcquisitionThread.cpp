@@ -4,6 +4,25 @@
 #include "viewer/TimingReport.h"
 #include "viewer/ViewerCore.h"
 
+namespace {
+
+// A calibration the operator asked for and did not get, or got only in memory, is told.
+// A calibration cut short by a stop is no failure.
+void CalibrateAndReport(CViewerCore& core, CFrameProcessor& processor,
+                        const std::atomic<bool>& bStop) {
+    if (processor.Calibrate() == 0) {
+        if (!bStop) {
+            core.PostNotice("Calibration failed: the dark image is unchanged");
+        }
+        return;
+    }
+    if (!processor.CalibrationStoreError().empty()) {
+        core.PostNotice(processor.CalibrationStoreError());
+    }
+}
+
+}  // namespace
+
 void AcquisitionThread(CViewerCore* pCore) {
     pCore->SetupFrameDisplay();
     pCore->SetupHistogramDisplay();
@@ -15,9 +34,13 @@ void AcquisitionThread(CViewerCore* pCore) {
         CFrameProcessor* pProcessor = g_pProcessor.load();
         // Taken before calibrating, so a request made meanwhile is served next pass.
         if (g_bCalibrate.exchange(0) != 0) {
-            pProcessor->Calibrate();
+            CalibrateAndReport(*pCore, *pProcessor, pCore->m_bStop);
         }
         if (pProcessor->Acquire() == 0) {
+            if (pCore->m_bStop) {
+                --frames;  // a stop cancelled this pass's read: it ends as a stop
+                break;
+            }
             // No frame: leave the window Idle, without a report.
             pCore->m_pFrameShown = nullptr;
             pCore->m_bThreadActive = false;
@@ -54,5 +77,8 @@ void AcquisitionThread(CViewerCore* pCore) {
     if (!bLastDrawn) {
         pCore->DrawFrame();
     }
-    WriteTimingReport(pCore->m_strTimingPath, int(end - start), frames);
+    std::string error;
+    if (!WriteTimingReport(pCore->m_strTimingPath, int(end - start), frames, &error)) {
+        pCore->PostNotice(error);
+    }
 }

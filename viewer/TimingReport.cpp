@@ -3,16 +3,24 @@
 #include <chrono>
 #include <cstdio>
 
+#include "processing/AtomicFile.h"
+
 std::int64_t MonotonicMilliseconds() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool WriteTimingReport(const std::string& path, int milliseconds, int frames) {
-    std::FILE* pFile = std::fopen(path.c_str(), "w");
-    if (pFile == nullptr) {
-        return false;
+bool WriteTimingReport(const std::string& path, int milliseconds, int frames, std::string* error) {
+    char text[64];
+    const int length =
+        std::snprintf(text, sizeof text, "Time = %d    Frames = %d", milliseconds, frames);
+    // Replaced whole, so a reader never sees half a line and a FIFO or device is refused.
+    CAtomicFile file(path.c_str());
+    if (file.Write(text, std::size_t(length)) && file.Commit()) {
+        return true;
     }
-    const bool bWritten = std::fprintf(pFile, "Time = %d    Frames = %d", milliseconds, frames) > 0;
-    return std::fclose(pFile) == 0 && bWritten;
+    if (error != nullptr) {
+        *error = file.Error();
+    }
+    return false;
 }

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "export/PictureWriter.h"
+#include "processing/AtomicFile.h"
 #include "resources/Resource.h"
 #include "viewer/AcquisitionThread.h"
 #include "viewer/SharedState.h"
@@ -29,6 +30,7 @@ void CViewerCore::OnStart() {
     m_nRateSinceFrames = 0;
     m_nRateSinceMs = m_clock();
     m_window.SetStatusText(1, "");
+    FinishProbe();  // the worker reads only a device that has been opened
     m_hThread = std::thread(AcquisitionThread, this);
 }
 
@@ -61,7 +63,10 @@ void CViewerCore::OnSave() {
                 ? SavePng(path)
                 : pProcessor != nullptr && pProcessor->SaveBitmap(columns, rows, path.c_str()) != 0;
         if (!bSaved) {
-            m_window.ShowMessage("The picture could not be saved to \"" + path + "\".", "Korvel");
+            const std::string& reason = LastFileWriteError();
+            m_window.ShowMessage("The picture could not be saved to \"" + path + "\"." +
+                                     (reason.empty() ? "" : "\n" + reason),
+                                 "Korvel");
         }
     }
     m_bGrabbed = 0;
@@ -122,9 +127,7 @@ void CViewerCore::OnSettings() {
     // Also joins a thread that ended on its own, before its processor goes.
     StopAcquisition();
     DeleteProcessor();
-    if (m_pCamera) {
-        m_pCamera->Open(values.nPortAddress);
-    }
+    StartProbe(values.nPortAddress);
     m_nCfgGain = values.nGain;
     m_nCfgOffset = values.nOffset;
     m_nCfgAux1 = values.nAux1;

@@ -11,6 +11,13 @@
 #include "viewer/UnmappedView.h"
 #include "viewer/ViewerLayout.h"
 
+namespace {
+
+// How long a notice stays before the live rate takes its pane back.
+constexpr std::int64_t kNoticeMs = 4000;
+
+}  // namespace
+
 CViewerCore::CViewerCore(CFrameSurface& surface, CWindowServices& window,
                          ProcessorFactory makeProcessor, std::unique_ptr<CPortCamera> pCamera)
     : m_surface(surface),
@@ -22,11 +29,10 @@ CViewerCore::CViewerCore(CFrameSurface& surface, CWindowServices& window,
     g_bCalibrate = 0;
     m_pProcessor = m_makeProcessor(false);
     g_pProcessor = m_pProcessor.get();
-    if (m_pCamera) {
-        m_pCamera->Open(m_nPort);
-    }
+    StartProbe(m_nPort);
     ConfigureProcessor(*m_pProcessor);
     m_pProcessor->SetCamera(m_pCamera.get());
+    NoteCalibrationLoad();
 }
 
 CViewerCore::~CViewerCore() {
@@ -59,7 +65,11 @@ void CViewerCore::OnDestroy() {
     }
     // A thread that ended on its own still has to be joined, and an idle window still owns
     // its processor: both are released whatever the state.
+    if (m_pCamera) {
+        m_pCamera->CancelReads();
+    }
     StopAcquisition();
+    FinishProbe();
     EndHistogramDisplay();
     DeleteProcessor();
     m_pFrameShown = nullptr;
@@ -108,10 +118,7 @@ void CViewerCore::LayoutImageArea() {
 
 void CViewerCore::StopAcquisition() {
     if (m_bThreadActive) {
-        m_bStop = true;
-        if (m_hThread.joinable()) {
-            m_hThread.join();
-        }
+        JoinAcquisition();
         EndFrameDisplay();
         m_pFrameShown = nullptr;
         m_bThreadActive = false;
@@ -121,9 +128,52 @@ void CViewerCore::StopAcquisition() {
 }
 
 void CViewerCore::WaitForAcquisition() {
+    JoinAcquisition();
+}
+
+void CViewerCore::JoinAcquisition() {
     m_bStop = true;
-    if (m_hThread.joinable()) {
-        m_hThread.join();
+    if (!m_hThread.joinable()) {
+        return;
+    }
+    // A read waiting on a silent camera ends now rather than at its deadline.
+    if (m_pCamera) {
+        m_pCamera->CancelReads();
+    }
+    m_hThread.join();
+    if (m_pCamera && !m_bDestroyed) {
+        m_pCamera->ResumeReads();
+    }
+}
+
+void CViewerCore::StartProbe(int port) {
+    if (!m_pCamera) {
+        return;
+    }
+    FinishProbe();
+    CPortCamera* pCamera = m_pCamera.get();
+    m_probeThread = std::thread([pCamera, port] { pCamera->Open(port); });
+}
+
+void CViewerCore::FinishProbe() {
+    if (m_probeThread.joinable()) {
+        m_probeThread.join();
+    }
+}
+
+void CViewerCore::PostNotice(std::string text) {
+    std::lock_guard lock(m_noticeMutex);
+    m_strNotice = std::move(text);
+}
+
+std::string CViewerCore::PendingNotice() const {
+    std::lock_guard lock(m_noticeMutex);
+    return m_strNotice;
+}
+
+void CViewerCore::NoteCalibrationLoad() {
+    if (m_pProcessor && !m_pProcessor->CalibrationLoadError().empty()) {
+        PostNotice(m_pProcessor->CalibrationLoadError() + "; no dark image in use");
     }
 }
 
@@ -145,6 +195,7 @@ void CViewerCore::RebuildProcessor() {
     ConfigureProcessor(*m_pProcessor);
     m_pProcessor->SetCamera(m_pCamera.get());
     g_pProcessor = m_pProcessor.get();
+    NoteCalibrationLoad();
 }
 
 void CViewerCore::SetupFrameDisplay() {
@@ -206,14 +257,25 @@ void CViewerCore::RefreshFrameRate() {
     if (m_recorder.IsRecording() && (m_recorder.HasFailed() || !m_bRunning || !m_bThreadActive)) {
         EndRecording();
     }
-    if (m_bAcquisitionFailed.exchange(false)) {
-        m_window.SetStatusText(1, "No camera");
-        return;
-    }
-    if (!m_bRunning || !m_bThreadActive) {
-        return;
-    }
     const std::int64_t now = m_clock();
+    if (m_bAcquisitionFailed.exchange(false)) {
+        const std::string reason = m_pCamera ? m_pCamera->OpenError() : std::string();
+        m_window.SetStatusText(1, reason.empty() ? "No camera" : reason);
+        return;
+    }
+    std::string notice;
+    {
+        std::lock_guard lock(m_noticeMutex);
+        notice.swap(m_strNotice);
+    }
+    if (!notice.empty()) {
+        m_window.SetStatusText(1, notice);
+        m_nNoticeUntilMs = now + kNoticeMs;
+        return;
+    }
+    if (!m_bRunning || !m_bThreadActive || now < m_nNoticeUntilMs) {
+        return;
+    }
     const int frames = m_nFramesDone;
     const std::int64_t elapsed = now - m_nRateSinceMs;
     if (elapsed <= 0) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -61,8 +62,12 @@ class CViewerCore {
     void LayoutImageArea();
     void StopAcquisition();
 
-    // Status pane 1: live rate and count while acquisition runs; called by a UI timer.
+    // Status pane 1: live rate and count while acquisition runs, or a notice the operator
+    // must read (a lost camera, a file that could not be written); called by a UI timer.
     void RefreshFrameRate();
+    // A notice for the operator, shown at the next refresh (worker and window both post).
+    void PostNotice(std::string text);
+    std::string PendingNotice() const;
 
     // What a recording's sidecar names as its source (the camera source's text).
     void SetSourceDescription(std::string source) { m_strSource = std::move(source); }
@@ -96,6 +101,12 @@ class CViewerCore {
     void RebuildProcessor();
     void DeleteProcessor();
     void WaitForAcquisition();  // the wait-only stop
+    // Stops the worker: raises m_bStop, cancels its read and joins it.
+    void JoinAcquisition();
+    // The device is opened and probed off this thread; a silent one never holds the window.
+    void StartProbe(int port);
+    void FinishProbe();
+    void NoteCalibrationLoad();
     void ConfigureProcessor(CFrameProcessor& processor) const;
     void EndRecording();
     void ShowRecordingStatus();
@@ -137,6 +148,11 @@ class CViewerCore {
     std::thread m_hThread;
     CRecorder m_recorder;  // the worker pushes frames; the rest is the UI thread's
     std::string m_strSource;
+    std::thread m_probeThread;
+
+    mutable std::mutex m_noticeMutex;  // guards m_strNotice
+    std::string m_strNotice;
+    std::int64_t m_nNoticeUntilMs = 0;  // the rate waits until then (window thread only)
 
     int m_bStarted = 0;
     int m_bMedian = 0;

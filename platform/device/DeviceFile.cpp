@@ -1,5 +1,6 @@
 #include "platform/device/DeviceFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <mutex>
@@ -50,6 +51,10 @@ void SetDeviceReadTimeout(std::chrono::milliseconds timeout) {
     g_nReadTimeoutMs.store(timeout.count(), std::memory_order_relaxed);
 }
 
+std::chrono::milliseconds DeviceProbeTimeout() {
+    return std::min(kProbeTimeout, DeviceReadTimeout());
+}
+
 std::shared_ptr<IDeviceResolver> SetDeviceResolver(std::shared_ptr<IDeviceResolver> resolver) {
     std::lock_guard lock(g_resolverMutex);
     std::swap(g_pResolver, resolver);
@@ -64,23 +69,33 @@ std::shared_ptr<IDeviceResolver> CurrentDeviceResolver() {
     return g_pResolver;
 }
 
-DeviceHandle CreateDevice(const char* path) {
+DeviceHandle CreateDevice(const char* path, std::string* error) {
     int number = path ? ParseDeviceNumber(path) : 0;
     if (number == 0) {
         return kInvalidDeviceHandle;
     }
-    std::unique_ptr<IDevice> device = CurrentDeviceResolver()->OpenDevice(number);
+    std::string reason;
+    std::unique_ptr<IDevice> device = CurrentDeviceResolver()->OpenDevice(number, &reason);
+    if (error != nullptr) {
+        *error = device ? std::string() : reason;
+    }
     return device ? device.release() : kInvalidDeviceHandle;
 }
 
 bool ReadDevice(DeviceHandle handle, void* buffer, std::uint32_t bytesToRead,
                 std::uint32_t* bytesRead) {
+    return ReadDevice(handle, buffer, bytesToRead, bytesRead,
+                      ReadLimit::Within(DeviceReadTimeout()));
+}
+
+bool ReadDevice(DeviceHandle handle, void* buffer, std::uint32_t bytesToRead,
+                std::uint32_t* bytesRead, const ReadLimit& limit) {
     *bytesRead = 0;
-    if (!IsRealHandle(handle)) {
+    if (!IsRealHandle(handle) || limit.IsCancelled()) {
         return false;
     }
     std::size_t delivered = 0;
-    if (!handle->Read(buffer, bytesToRead, &delivered)) {
+    if (!handle->Read(buffer, bytesToRead, &delivered, limit)) {
         return false;
     }
     *bytesRead = static_cast<std::uint32_t>(delivered);
@@ -88,6 +103,11 @@ bool ReadDevice(DeviceHandle handle, void* buffer, std::uint32_t bytesToRead,
 }
 
 bool ReadDeviceFully(DeviceHandle handle, void* buffer, std::uint32_t bytesToRead) {
+    return ReadDeviceFully(handle, buffer, bytesToRead, ReadLimit::Within(DeviceReadTimeout()));
+}
+
+bool ReadDeviceFully(DeviceHandle handle, void* buffer, std::uint32_t bytesToRead,
+                     const ReadLimit& limit) {
     if (!IsRealHandle(handle)) {
         return false;
     }
@@ -95,7 +115,7 @@ bool ReadDeviceFully(DeviceHandle handle, void* buffer, std::uint32_t bytesToRea
     std::size_t remaining = bytesToRead;
     while (remaining > 0) {
         std::size_t delivered = 0;
-        if (!handle->Read(cursor, remaining, &delivered)) {
+        if (limit.IsCancelled() || !handle->Read(cursor, remaining, &delivered, limit)) {
             return false;
         }
         // Nothing delivered means the device ended; more than asked is a count we

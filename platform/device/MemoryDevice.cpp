@@ -27,7 +27,7 @@ void CMemoryDeviceResolver::SetDevice(int index, MemoryDeviceScript script) {
     m_scripts[index] = std::move(script);
 }
 
-std::unique_ptr<IDevice> CMemoryDeviceResolver::OpenDevice(int index) {
+std::unique_ptr<IDevice> CMemoryDeviceResolver::OpenDevice(int index, std::string*) {
     std::lock_guard lock(m_mutex);
     ++m_openCounts[index];
     auto found = m_scripts.find(index);

@@ -36,7 +36,7 @@ struct MemoryDeviceScript {
 class CMemoryDeviceResolver : public IDeviceResolver {
   public:
     void SetDevice(int index, MemoryDeviceScript script);
-    std::unique_ptr<IDevice> OpenDevice(int index) override;
+    std::unique_ptr<IDevice> OpenDevice(int index, std::string* error) override;
 
     int OpenCount(int index) const;
     int TotalOpenCount() const;

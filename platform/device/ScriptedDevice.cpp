@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
-#include "platform/device/DeviceTimeout.h"
 #include "sensor/LogPolarFrame.h"
 
 namespace {
@@ -20,7 +18,8 @@ bool Reached(std::int64_t limit, std::int64_t frames) {
 CScriptedDevice::CScriptedDevice(std::unique_ptr<IFrameSource> source, DeviceFaults faults)
     : m_pSource(std::move(source)), m_faults(faults), m_frame(kFrameBytes) {}
 
-bool CScriptedDevice::Read(void* buffer, std::size_t size, std::size_t* delivered) {
+bool CScriptedDevice::Read(void* buffer, std::size_t size, std::size_t* delivered,
+                           const ReadLimit& limit) {
     *delivered = 0;
     if (size == kProbeBytes && !m_bFrameLoaded) {
         std::memset(buffer, 0, kProbeBytes);
@@ -31,11 +30,16 @@ bool CScriptedDevice::Read(void* buffer, std::size_t size, std::size_t* delivere
         return false;
     }
     if (Reached(m_faults.stallAfterFrames, m_nFramesDelivered)) {
-        std::this_thread::sleep_for(DeviceReadTimeout());
+        limit.SleepUntil(limit.deadline);
         return false;
     }
-    if (!m_bFrameLoaded && !StartFrame()) {
-        return true;  // ended: nothing delivered
+    if (!m_bFrameLoaded) {
+        if (!WaitForFrameTime(limit)) {
+            return false;
+        }
+        if (!StartFrame()) {
+            return true;  // ended: nothing delivered
+        }
     }
     std::size_t count = std::min(size, kFrameBytes - m_nFramePosition);
     if (m_faults.chunkBytes > 0) {
@@ -56,7 +60,6 @@ bool CScriptedDevice::StartFrame() {
     if (m_bEnded) {
         return false;
     }
-    WaitForFrameTime();
     if (!m_pSource->NextFrame(m_frame.data())) {
         m_bEnded = true;
         return false;
@@ -70,9 +73,10 @@ bool CScriptedDevice::StartFrame() {
     return true;
 }
 
-void CScriptedDevice::WaitForFrameTime() {
-    if (m_faults.framesPerSecond <= 0) {
-        return;
+// The pace is the camera's, not a stall: it may outlast the deadline, but not a cancel.
+bool CScriptedDevice::WaitForFrameTime(const ReadLimit& limit) {
+    if (m_faults.framesPerSecond <= 0 || m_bEnded) {
+        return true;
     }
     using Clock = std::chrono::steady_clock;
     auto period = std::chrono::duration_cast<Clock::duration>(
@@ -83,8 +87,11 @@ void CScriptedDevice::WaitForFrameTime() {
     if (m_nextFrameTime < now - period) {
         m_nextFrameTime = now;
     }
-    std::this_thread::sleep_until(m_nextFrameTime);
+    if (!limit.SleepUntil(m_nextFrameTime)) {
+        return false;
+    }
     m_nextFrameTime += period;
+    return true;
 }
 
 // A glitch such as a lost sync gives: a band of sectors filled with noise.

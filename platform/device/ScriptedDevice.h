@@ -18,13 +18,14 @@ class CScriptedDevice : public IDevice {
   public:
     CScriptedDevice(std::unique_ptr<IFrameSource> source, DeviceFaults faults);
 
-    bool Read(void* buffer, std::size_t size, std::size_t* delivered) override;
+    bool Read(void* buffer, std::size_t size, std::size_t* delivered,
+              const ReadLimit& limit) override;
 
     std::int64_t FramesDelivered() const { return m_nFramesDelivered; }
 
   private:
     bool StartFrame();
-    void WaitForFrameTime();
+    bool WaitForFrameTime(const ReadLimit& limit);
     void Corrupt();
 
     std::unique_ptr<IFrameSource> m_pSource;

@@ -5,11 +5,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
+#include <functional>
 
 #include "platform/ui/CmdUI.h"
 #include "platform/ui/DataExchange.h"
@@ -31,6 +33,33 @@ class CEnabledCmdUI : public CCmdUI {
         m_bEnabled = bOn;
     }
     bool m_bEnabled = true;
+};
+
+// The toolkit highlights only enabled items, so it never reports the pointer resting on a
+// greyed one; this reports it, so the item's own prompt replaces the previous item's.
+class CDisabledItemHover : public QObject {
+  public:
+    CDisabledItemHover(QMenu* pMenu, std::function<void(QAction*)> onHover)
+        : QObject(pMenu), m_pMenu(pMenu), m_onHover(std::move(onHover)) {
+        pMenu->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
+        if (pWatched == m_pMenu && pEvent->type() == QEvent::MouseMove) {
+            QAction* pAction =
+                m_pMenu->actionAt(static_cast<QMouseEvent*>(pEvent)->position().toPoint());
+            if (pAction != nullptr && !pAction->isEnabled() && pAction != m_pLast) {
+                m_onHover(pAction);
+            }
+            m_pLast = pAction;
+        }
+        return QObject::eventFilter(pWatched, pEvent);
+    }
+
+  private:
+    QMenu* m_pMenu;
+    std::function<void(QAction*)> m_onHover;
+    QAction* m_pLast = nullptr;
 };
 
 }  // namespace
@@ -334,18 +363,25 @@ void CDialog::CreateMenu(unsigned nMenuID) {
         }
         QObject::connect(pPopup, &QMenu::aboutToShow, m_pWnd,
                          [this, pPopup, nIndex] { OnInitMenuPopup(pPopup, nIndex, false); });
-        QObject::connect(pPopup, &QMenu::hovered, m_pWnd, [this](QAction* pAction) {
+        auto onHighlight = [this](QAction* pAction) {
             OnMenuSelect(pAction->isSeparator() ? 0 : pAction->data().toUInt(),
                          pAction->isSeparator() ? MF_SEPARATOR : 0);
             // The toolkit has no idle message inside a menu; the highlight is the moment.
             OnEnterIdle(MSGF_MENU);
-        });
+        };
+        QObject::connect(pPopup, &QMenu::hovered, m_pWnd, onHighlight);
+        new CDisabledItemHover(pPopup, onHighlight);
         QObject::connect(pPopup, &QMenu::aboutToHide, m_pWnd, [this] {
             // Moving from one pop-up to the next closes one and opens another; only the end
             // of the whole menu loop counts as closing.
             QTimer::singleShot(0, m_pWnd, [this] {
                 if (QApplication::activePopupWidget() == nullptr) {
                     OnMenuSelect(0, kMenuClosedFlags);
+                    // The menu loop is over: the keyboard goes back to the window, so that
+                    // Enter and Escape reach it as before the menu was used.
+                    if (m_pMenuBar->hasFocus()) {
+                        m_pWnd->setFocus(Qt::OtherFocusReason);
+                    }
                 }
             });
         });

@@ -43,6 +43,42 @@ void CWinApp::ParseCommandLine() {
     m_commandLine.process(*QCoreApplication::instance());
 }
 
+bool CWinApp::CheckCommandLine(QString* pError) {
+    // What QGuiApplication and QApplication take themselves, written with one dash.
+    static const QStringList kToolkitOptions = {
+        QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+        QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+        QStringLiteral("qwindowtitle"),    QStringLiteral("reverse"),
+        QStringLiteral("session"),         QStringLiteral("display"),
+        QStringLiteral("geometry"),        QStringLiteral("name"),
+        QStringLiteral("title"),           QStringLiteral("visual"),
+        QStringLiteral("style"),           QStringLiteral("stylesheet"),
+        QStringLiteral("widgetcount"),     QStringLiteral("nograb"),
+        QStringLiteral("dograb"),          QStringLiteral("sync"),
+        QStringLiteral("qmljsdebugger")};
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    AddCommandLineOptions(parser);
+    if (parser.parse(QCoreApplication::arguments())) {
+        return true;
+    }
+    for (const QString& name : parser.unknownOptionNames()) {
+        if (!kToolkitOptions.contains(name)) {
+            *pError = parser.errorText();
+            return false;
+        }
+    }
+    // Only the toolkit's options were unknown; a missing value is still an error.
+    if (parser.unknownOptionNames().isEmpty()) {
+        *pError = parser.errorText();
+        return false;
+    }
+    return true;
+}
+
 bool CWinApp::IsInformationRequest(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg(argv[i]);

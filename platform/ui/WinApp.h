@@ -30,6 +30,10 @@ class CWinApp : public CCmdTarget {
     void ParseCommandLine();
     // True when the command line asks only for --help or --version, which need no display.
     static bool IsInformationRequest(int argc, char** argv);
+    // Checks the options against those declared, under a plain core application, so that
+    // a wrong one is reported in one line before the toolkit asks for a display. The
+    // toolkit's own options (-platform, -style, ...) pass. False with the reason in *pError.
+    bool CheckCommandLine(QString* pError);
 
     // Called by the main window when it has been destroyed; ends the event loop.
     void OnMainWindowDestroyed(CDialog* pWnd);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -76,7 +77,8 @@ INSTANTIATE_TEST_SUITE_P(All, BadSources,
                                            "sim,short-read=0", "sim,short-read=40000", "sim,dark=1",
                                            "sim,noise=51", "sim,drift", "sim,loop=0", "sim,colour",
                                            "replay:/no/such/file.raw", "image:/no/such/picture.png",
-                                           "replay:/dev/null", "image:/dev/null"));
+                                           "replay:/dev/null", "image:/dev/null", "sim,fps=nan",
+                                           "sim,fps=NaN", "sim,fps=inf", "sim,fps=-inf"));
 
 // Catches options being dropped or stored in the wrong field.
 TEST(CameraSourceParse, OptionsReachTheirFields) {
@@ -272,6 +274,48 @@ TEST_F(CameraSourceTest, ImageSourceSeesThePicture) {
     EXPECT_LE(left, 12);
     Select("image:" + path + ",fps=0,drift,color");
     EXPECT_EQ(ReadFrames(2).size(), 2u);
+}
+
+class UnusableFiles : public CameraSourceTest, public ::testing::WithParamInterface<const char*> {};
+
+// Catches a FIFO given as a file source blocking for ever before any message.
+TEST_P(UnusableFiles, FifoIsRefusedAtOnce) {
+    const std::string path = m_dir.File("frames.fifo");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    std::string error;
+    EXPECT_FALSE(SelectCameraSource(GetParam() + path, &error));
+    EXPECT_NE(error.find("FIFO"), std::string::npos) << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, UnusableFiles, ::testing::Values("image:", "replay:"),
+                         [](const auto& info) {
+                             return std::string(info.param).substr(0, 5) == "image" ? "Image"
+                                                                                    : "Replay";
+                         });
+
+// A grey PNG of nothing but its header, declaring the size given.
+void WritePngHeader(const std::string& path, std::uint32_t width, std::uint32_t height) {
+    std::vector<std::uint8_t> bytes = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A,
+                                       0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+    for (std::uint32_t value : {width, height}) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            bytes.push_back(std::uint8_t(value >> shift));
+        }
+    }
+    bytes.insert(bytes.end(), {8, 0, 0, 0, 0, 0, 0, 0, 0});  // 8-bit grey
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// Catches a picture decoded before its size is checked: a tiny file declaring 26000 x 26000
+// pixels took 2.6 GB.
+TEST_F(CameraSourceTest, HugePictureIsRefusedFromItsHeader) {
+    const std::string path = m_dir.File("huge.png");
+    WritePngHeader(path, 26000, 26000);
+    std::string error;
+    EXPECT_FALSE(SelectCameraSource("image:" + path, &error));
+    EXPECT_NE(error.find("26000 x 26000"), std::string::npos) << error;
+    EXPECT_NE(error.find("8192"), std::string::npos) << error;
 }
 
 }  // namespace

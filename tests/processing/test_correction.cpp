@@ -142,8 +142,9 @@ class CalibrationFailure : public ::testing::Test {
     std::vector<std::uint8_t> m_previousFile;
 };
 
-// Catches a failed calibration that keeps stale dark levels or damages the stored file.
-TEST_F(CalibrationFailure, ReadFailureAtFifthFrameLeavesZeroImageAndOldFile) {
+// Catches a calibration that fails part-way wiping the dark image in use (the picture would
+// change while the file still holds the old one) or damaging the stored file.
+TEST_F(CalibrationFailure, ReadFailureAtFifthFrameKeepsImageAndOldFile) {
     CTestCamera camera({UniformFrame(50)}, 4);
     ASSERT_TRUE(camera.IsOpen());
     CMonoProcessor processor;
@@ -153,7 +154,8 @@ TEST_F(CalibrationFailure, ReadFailureAtFifthFrameLeavesZeroImageAndOldFile) {
     processor.SetCamera(camera.Camera());
     EXPECT_EQ(processor.Calibrate(), 0);
     const std::int32_t* pImage = processor.CalibrationImage();
-    EXPECT_TRUE(std::all_of(pImage, pImage + kFrameBytes, [](std::int32_t v) { return v == 0; }));
+    EXPECT_TRUE(
+        std::all_of(pImage, pImage + kFrameBytes, [](std::int32_t v) { return v == 0x11111111; }));
     EXPECT_EQ(ReadBytes(m_directory.File("calimage.data")), m_previousFile);
     EXPECT_EQ(m_directory.Entries().size(), 1u);
 }
@@ -187,15 +189,54 @@ TEST_F(CalibrationFailure, SuccessReplacesTheFileWhole) {
     EXPECT_EQ(m_directory.Entries(), std::vector<std::string>{"calimage.data"});
 }
 
-// Catches a short calibration file overwriting the values it does not hold.
-TEST_F(CalibrationFailure, ShortFileLoadsWhatItHolds) {
-    WriteBytes(m_directory.File("short.data"), {7, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 9});
+struct WrongCalibration {
+    const char* name;
+    std::size_t bytes;  // the file's length; npos: a directory of that name
+};
+
+void PrintTo(const WrongCalibration& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class WrongCalibrationFile : public ::testing::TestWithParam<WrongCalibration> {
+  protected:
+    CScratchDirectory m_directory;
+};
+
+// Catches a dark-image file of the wrong kind or length applied as a partial (or empty)
+// dark image instead of refused with a reason.
+TEST_P(WrongCalibrationFile, IsRefusedAndLeavesTheImageAllZero) {
+    const std::string path = m_directory.File("calimage.data");
+    if (GetParam().bytes == std::string::npos) {
+        std::filesystem::create_directory(path);
+    } else {
+        WriteBytes(path, std::vector<std::uint8_t>(GetParam().bytes, 7));
+    }
     CMonoProcessor processor;
-    processor.SetCalibrationPath(m_directory.File("short.data"));
+    processor.SetCalibrationPath(path);
     processor.Configure(0, 80, 320, 320, 3, 256, 256);
-    EXPECT_EQ(processor.CalibrationImage()[0], 7);
-    EXPECT_EQ(processor.CalibrationImage()[1], -1);
-    EXPECT_EQ(processor.CalibrationImage()[2], 0);
+    const std::int32_t* pImage = processor.CalibrationImage();
+    EXPECT_TRUE(std::all_of(pImage, pImage + kFrameBytes, [](std::int32_t v) { return v == 0; }));
+    EXPECT_NE(processor.CalibrationLoadError().find(path), std::string::npos)
+        << processor.CalibrationLoadError();
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, WrongCalibrationFile,
+                         ::testing::Values(WrongCalibration{"Empty", 0},
+                                           WrongCalibration{"ThreeBytes", 3},
+                                           WrongCalibration{"HalfFile", kFrameBytes * 2},
+                                           WrongCalibration{"OneByteShort", kFrameBytes * 4 - 1},
+                                           WrongCalibration{"OneByteLong", kFrameBytes * 4 + 1},
+                                           WrongCalibration{"Directory", std::string::npos}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Catches a missing file reported as a fault: an uncalibrated camera is the normal start.
+TEST(CalibrationLoad, MissingFileIsNoError) {
+    CScratchDirectory directory;
+    CMonoProcessor processor;
+    processor.SetCalibrationPath(directory.File("calimage.data"));
+    processor.Configure(0, 80, 320, 320, 3, 256, 256);
+    EXPECT_EQ(processor.CalibrationLoadError(), "");
 }
 
 }  // namespace

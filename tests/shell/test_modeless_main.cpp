@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
 #include <QEvent>
 #include <QMenu>
@@ -298,6 +299,74 @@ INSTANTIATE_TEST_SUITE_P(Keys, ClosingKeys,
                          ::testing::Values(ClosingKey{Qt::Key_Return, "Return"},
                                            ClosingKey{Qt::Key_Enter, "Enter"},
                                            ClosingKey{Qt::Key_Escape, "Escape"}));
+
+// Catches a greyed item keeping the previous item's prompt: the pointer resting on it
+// shows its own.
+TEST_F(MainWindow, DisabledItemShowsItsOwnPrompt) {
+    QMenu* pFile = Popup(0);
+    pFile->popup(m_pWindow->mapToGlobal(QPoint(0, 0)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(pFile));
+    QAction* pStart = MenuItem(ID_FILE_START);
+    QAction* pSave = MenuItem(ID_FILE_SAVE);
+    ASSERT_TRUE(pStart->isEnabled());
+    ASSERT_FALSE(pSave->isEnabled());  // this window has no Save handler
+    QTest::mouseMove(pFile, pFile->actionGeometry(pStart).center());
+    ProcessEvents();
+    const QString startPrompt = m_pMain->m_statusBar.GetWindowText();
+    QTest::mouseMove(pFile, pFile->actionGeometry(pSave).center());
+    ProcessEvents();
+    EXPECT_NE(m_pMain->m_statusBar.GetWindowText(), startPrompt);
+    pFile->close();
+    ProcessEvents();
+}
+
+// Catches bars that let a picture below them show through (the last rows of the picture
+// appeared in the status bar): a layer of a colour no artwork uses must not be seen in them.
+TEST_F(MainWindow, BarsAreOpaque) {
+    const QColor kUnderneath(1, 254, 3);
+    auto* pPicture = new QWidget(m_pMain->GetClientWidget());
+    pPicture->setAutoFillBackground(true);
+    QPalette palette = pPicture->palette();
+    palette.setColor(QPalette::Window, kUnderneath);
+    pPicture->setPalette(palette);
+    pPicture->setGeometry(m_pMain->GetClientWidget()->rect());
+    pPicture->lower();
+    pPicture->show();
+    const QImage shot = m_pMain->GetClientWidget()->grab().toImage();
+    for (QWidget* pBar : {static_cast<QWidget*>(m_pMain->m_statusBar.GetSafeHwnd()),
+                          static_cast<QWidget*>(m_pMain->m_toolBar.GetSafeHwnd())}) {
+        const QRect bar = pBar->geometry();
+        int shown = 0;
+        for (int y = bar.top(); y <= bar.bottom(); ++y) {
+            for (int x = bar.left(); x <= bar.right(); ++x) {
+                shown += shot.pixelColor(x, y) == kUnderneath ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(shown, 0) << pBar->objectName().toStdString();
+    }
+}
+
+class KeysAfterMenu : public MainWindow, public ::testing::WithParamInterface<Qt::Key> {};
+
+// Catches the menu bar keeping the keyboard after a menu was used from it, so that Escape
+// and Enter no longer close the main window.
+TEST_P(KeysAfterMenu, StillCloseTheMainWindow) {
+    m_pWindow->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pWindow));
+    QTest::keyClick(m_pWindow, Qt::Key_F, Qt::AltModifier);
+    ProcessEvents();
+    QWidget* pPopup = QApplication::activePopupWidget();
+    ASSERT_NE(pPopup, nullptr);
+    QTest::keyClick(pPopup, Qt::Key_Escape);
+    ProcessEvents();
+    ASSERT_EQ(QApplication::activePopupWidget(), nullptr);
+    QWidget* pFocus = QApplication::focusWidget();
+    QTest::keyClick(pFocus != nullptr ? pFocus : m_pWindow.data(), GetParam());
+    ProcessEvents();
+    EXPECT_TRUE(m_pWindow.isNull());
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, KeysAfterMenu, ::testing::Values(Qt::Key_Return, Qt::Key_Escape));
 
 // Catches Exit not closing the main window through the application object.
 TEST_F(MainWindow, ExitClosesTheWindow) {

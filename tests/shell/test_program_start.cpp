@@ -12,6 +12,8 @@
 #include <QThread>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -109,6 +111,43 @@ TEST_F(ProgramStart, CrashedCopyDoesNotBlockStartUp) {
     EXPECT_EQ(m_second.state(), QProcess::Running);
 }
 
+// Catches copies started at the same moment each opening a window (5 of 5 tries before):
+// exactly one stays, and every other hands over to it and ends without a failure.
+TEST_F(ProgramStart, OfTenCopiesStartedAtOnceOneRuns) {
+    std::vector<std::unique_ptr<QProcess>> copies;
+    for (int i = 0; i < 10; ++i) {
+        copies.push_back(std::make_unique<QProcess>());
+        copies.back()->setProcessEnvironment(m_env);
+        copies.back()->setWorkingDirectory(m_runtime.path());
+        copies.back()->start(QStringLiteral(PANDRY_EXE), {});
+    }
+    int handedOver = 0;
+    for (auto& pCopy : copies) {
+        if (pCopy->waitForFinished(15000)) {
+            EXPECT_EQ(pCopy->exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(pCopy->exitCode(), 0) << pCopy->readAllStandardError().constData();
+            ++handedOver;
+        }
+    }
+    EXPECT_EQ(handedOver, 9);
+    for (auto& pCopy : copies) {
+        if (pCopy->state() != QProcess::NotRunning) {
+            pCopy->kill();
+            pCopy->waitForFinished(5000);
+        }
+    }
+}
+
+// Catches a rendezvous in a folder other users may enter (they could answer for us and
+// make a new copy end, or hold the name and make it start twice).
+TEST_F(ProgramStart, FolderOpenToOthersIsNotUsed) {
+    chmod(m_runtime.path().toLocal8Bit().constData(), 0777);
+    m_env.insert(QStringLiteral("PANDRY_CAMERA"), QStringLiteral("none"));
+    Start(m_first);
+    EXPECT_FALSE(WaitUntil([this] { return QFileInfo(m_strSocket).exists(); }, 1500));
+    chmod(m_runtime.path().toLocal8Bit().constData(), 0700);
+}
+
 // Catches --help or --version needing a display (they would abort on a plain console).
 TEST_F(ProgramStart, VersionAndHelpNeedNoDisplay) {
     m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -121,6 +160,21 @@ TEST_F(ProgramStart, VersionAndHelpNeedNoDisplay) {
         EXPECT_EQ(copy.exitCode(), 0) << pszOption;
         EXPECT_TRUE(copy.readAllStandardOutput().contains("pandry")) << pszOption;
     }
+}
+
+// Catches a wrong option read only after the toolkit wanted a display (it aborted inside
+// the toolkit, exit 134, before the option was looked at).
+TEST_F(ProgramStart, WrongOptionIsToldWithoutADisplay) {
+    m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    QProcess copy;
+    copy.setProcessEnvironment(m_env);
+    copy.start(QStringLiteral(PANDRY_EXE), {QStringLiteral("--bogus")});
+    ASSERT_TRUE(copy.waitForFinished(10000));
+    EXPECT_EQ(copy.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(copy.exitCode(), 2);
+    const QByteArray error = copy.readAllStandardError();
+    EXPECT_TRUE(error.contains("bogus")) << error.constData();
+    EXPECT_EQ(error.count('\n'), 1) << error.constData();
 }
 
 }  // namespace

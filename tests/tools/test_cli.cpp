@@ -1,12 +1,18 @@
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TempDirectory.h"
@@ -77,6 +83,10 @@ class BadConvertInput : public CliTest, public ::testing::WithParamInterface<Bad
         WriteAll(Path("empty.raw"), {});
         WriteAll(Path("cut.raw"), Bytes(kFrameBytes * 2 - 1, 1));
         std::filesystem::create_directory(Path("folder.bmp"));
+        ::mkfifo(Path("in.fifo").c_str(), 0600);
+        ::mkfifo(Path("dark.fifo").c_str(), 0600);
+        WriteAll(Path("short.data"), Bytes(3, 1));
+        WriteAll(Path("half.data"), Bytes(kFrameBytes * 2, 1));
     }
 };
 
@@ -94,21 +104,92 @@ TEST_P(BadConvertInput, FailsWithOneLineAndNoOutput) {
 
 INSTANTIATE_TEST_SUITE_P(
     All, BadConvertInput,
-    ::testing::Values(BadConvert{"convert missing.raw out.bmp", "missing.raw"},
-                      BadConvert{"convert empty.raw out.bmp", "empty.raw"},
-                      BadConvert{"convert cut.raw out.bmp", "cut.raw"},
-                      BadConvert{"convert good.raw", "OUTPUT.bmp"},
-                      BadConvert{"convert good.raw out.bmp extra", "OUTPUT.bmp"},
-                      BadConvert{"convert --bogus 1 good.raw out.bmp", "--bogus"},
-                      BadConvert{"convert --size 300 good.raw out.bmp", "300"},
-                      BadConvert{"convert --sensor grey good.raw out.bmp", "grey"},
-                      BadConvert{"convert --view sideways good.raw out.bmp", "sideways"},
-                      BadConvert{"convert --offset 1x good.raw out.bmp", "--offset"},
-                      BadConvert{"convert --gain good.raw out.bmp", "--gain"},
-                      BadConvert{"convert --calibration nothere.data good.raw out.bmp",
-                                 "nothere.data"},
-                      BadConvert{"convert good.raw folder.bmp", "folder.bmp"},
-                      BadConvert{"convert good.raw no/such/dir/out.bmp", "out.bmp"}));
+    ::testing::Values(
+        BadConvert{"convert missing.raw out.bmp", "missing.raw"},
+        BadConvert{"convert empty.raw out.bmp", "empty.raw"},
+        BadConvert{"convert cut.raw out.bmp", "cut.raw"},
+        BadConvert{"convert good.raw", "OUTPUT.bmp"},
+        BadConvert{"convert good.raw out.bmp extra", "OUTPUT.bmp"},
+        BadConvert{"convert --bogus 1 good.raw out.bmp", "--bogus"},
+        BadConvert{"convert --size 300 good.raw out.bmp", "300"},
+        BadConvert{"convert --sensor grey good.raw out.bmp", "grey"},
+        BadConvert{"convert --view sideways good.raw out.bmp", "sideways"},
+        BadConvert{"convert --offset 1x good.raw out.bmp", "--offset"},
+        BadConvert{"convert --gain good.raw out.bmp", "--gain"},
+        BadConvert{"convert --calibration nothere.data good.raw out.bmp", "nothere.data"},
+        BadConvert{"convert good.raw folder.bmp", "folder.bmp"},
+        BadConvert{"convert good.raw no/such/dir/out.bmp", "out.bmp"},
+        BadConvert{"convert in.fifo out.bmp", "in.fifo: it is a FIFO"},
+        BadConvert{"convert --calibration dark.fifo good.raw out.bmp", "FIFO"},
+        BadConvert{"convert --calibration short.data good.raw out.bmp", "short.data holds 3 bytes"},
+        BadConvert{"convert --calibration half.data good.raw out.bmp",
+                   "half.data holds 76608 bytes"}));
+
+// Catches a converted picture renamed over a device node (run as root, it replaced
+// /dev/full with a regular file) instead of refused with the reason.
+TEST_F(CliTest, ConvertRefusesADeviceAsOutput) {
+    WriteAll(Path("in.raw"), UniformFrame(100));
+    EXPECT_EQ(Run("convert in.raw /dev/full"), 1);
+    EXPECT_EQ(m_strError, "pandry-cli: cannot write /dev/full: it is a device\n");
+    struct stat info {};
+    ASSERT_EQ(::stat("/dev/full", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
+
+struct Interruption {
+    const char* name;
+    int signal;
+    bool keepsRecording;  // Ctrl-C ends the recording early; the others end the program
+};
+
+void PrintTo(const Interruption& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class InterruptedRecord : public CliTest, public ::testing::WithParamInterface<Interruption> {};
+
+// Catches a recording interrupted part-way that leaves its temporary file behind, or (for
+// Ctrl-C) loses the whole frames it had recorded or keeps a part of one.
+TEST_P(InterruptedRecord, LeavesWholeFramesOrNothing) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::chdir(m_dir.Path().c_str()) != 0) {
+            ::_exit(98);
+        }
+        ::freopen("/dev/null", "w", stderr);
+        ::execl(PANDRY_CLI_PATH, PANDRY_CLI_PATH, "record", "--camera", "sim,fps=50", "--frames",
+                "100000", "run.raw", static_cast<char*>(nullptr));
+        ::_exit(97);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    ::kill(child, GetParam().signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    if (GetParam().keepsRecording) {
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 130);
+        std::sort(names.begin(), names.end());
+        ASSERT_EQ(names, (std::vector<std::string>{"run.raw", "run.raw.json"}));
+        const auto size = std::filesystem::file_size(Path("run.raw"));
+        EXPECT_GT(size, 0u);
+        EXPECT_EQ(size % kFrameBytes, 0u);
+    } else {
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(WTERMSIG(status), GetParam().signal);
+        EXPECT_TRUE(names.empty()) << names.front();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedRecord,
+                         ::testing::Values(Interruption{"CtrlC", SIGINT, true},
+                                           Interruption{"Terminate", SIGTERM, false},
+                                           Interruption{"HangUp", SIGHUP, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct ConvertCase {
     bool color;
@@ -273,6 +354,40 @@ TEST_F(CliTest, HelpAndSourcesListEverything) {
     }
     EXPECT_EQ(Run("frobnicate"), 2);
     EXPECT_NE(m_strError.find("frobnicate"), std::string::npos);
+}
+
+struct InformationCase {
+    const char* name;
+    const char* arguments;
+    const char* startsWith;  // the first words on standard output
+};
+
+void PrintTo(const InformationCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Information : public CliTest, public ::testing::WithParamInterface<InformationCase> {};
+
+// Catches a way of asking for help or the version that fails or explains the wrong thing.
+TEST_P(Information, IsAnsweredOnStandardOutput) {
+    EXPECT_EQ(Run(GetParam().arguments), 0) << m_strError;
+    EXPECT_EQ(m_strOutput.rfind(GetParam().startsWith, 0), 0u) << m_strOutput;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, Information,
+    ::testing::Values(InformationCase{"Version", "--version", "pandry-cli 2."},
+                      InformationCase{"HelpConvert", "help convert", "pandry-cli convert"},
+                      InformationCase{"HelpRecord", "help record", "pandry-cli record"},
+                      InformationCase{"CalibrateHelp", "calibrate --help", "pandry-cli calibrate"},
+                      InformationCase{"HelpSources", "help sources", "Camera sources"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Catches "--" not ending the options: a file whose name begins with a dash is unreachable.
+TEST_F(CliTest, DoubleDashEndsTheOptions) {
+    WriteAll(Path("-in.raw"), UniformFrame(100));
+    ASSERT_EQ(Run("convert --calibration none -- -in.raw -out.bmp"), 0) << m_strError;
+    EXPECT_TRUE(Exists("-out.bmp"));
 }
 
 }  // namespace

@@ -1,0 +1,172 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "TempDirectory.h"
+#include "platform/device/DeviceFile.h"
+#include "platform/device/DeviceTimeout.h"
+#include "platform/device/FileDevice.h"
+#include "platform/device/ReadCancel.h"
+#include "platform/device/ScriptedDevice.h"
+#include "sensor/LogPolarFrame.h"
+
+// Named for the test listing (the fault set is in the global namespace, as its printer
+// must be).
+void PrintTo(const DeviceFaults& faults, std::ostream* os) {
+    *os << (faults.stallAfterFrames >= 0 ? "stall" : "slow pace");
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// A source that never runs dry, for the in-process device.
+class CZeroSource : public IFrameSource {
+  public:
+    bool NextFrame(std::uint8_t* pFrame) override {
+        std::fill_n(pFrame, kFrameBytes, 0);
+        return true;
+    }
+};
+
+class ReadLimitTest : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        m_bFeeding = false;
+        if (m_feeder.joinable()) {
+            m_feeder.join();
+        }
+        if (m_nWriter >= 0) {
+            ::close(m_nWriter);
+        }
+    }
+    // A FIFO standing in for the device, opened for reading and writing at both ends.
+    std::unique_ptr<CFileDevice> OpenFifoDevice() {
+        const std::string path = m_dir.File("lptsimple1");
+        EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        auto device = CFileDevice::Open(path);
+        m_nWriter = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        return device;
+    }
+    // Feeds one byte every `period` until the test ends: a device that trickles.
+    void Trickle(milliseconds period) {
+        m_feeder = std::thread([this, period] {
+            const std::uint8_t byte = 1;
+            while (m_bFeeding) {
+                [[maybe_unused]] ssize_t ignored = ::write(m_nWriter, &byte, 1);
+                std::this_thread::sleep_for(period);
+            }
+        });
+    }
+    // Cancels from another thread after `delay`.
+    void CancelAfter(milliseconds delay) {
+        m_feeder = std::thread([this, delay] {
+            std::this_thread::sleep_for(delay);
+            m_cancelledAt = Clock::now().time_since_epoch().count();
+            m_cancel.Cancel();
+        });
+    }
+    Clock::duration SinceCancel() const {
+        return Clock::now() - Clock::time_point(Clock::duration(m_cancelledAt.load()));
+    }
+
+    CTempDirectory m_dir;
+    CReadCancel m_cancel;
+    int m_nWriter = -1;
+    std::atomic<bool> m_bFeeding{true};
+    std::atomic<Clock::rep> m_cancelledAt{0};
+    std::thread m_feeder;
+    std::vector<std::uint8_t> m_frame = std::vector<std::uint8_t>(kFrameBytes);
+};
+
+// Catches a deadline that restarts with every chunk: a device trickling a byte every 20 ms
+// held a frame read (and the window) for as long as it trickled.
+TEST_F(ReadLimitTest, TricklingDeviceFailsAtTheFrameDeadline) {
+    auto device = OpenFifoDevice();
+    ASSERT_TRUE(device);
+    Trickle(milliseconds(20));
+    const auto start = Clock::now();
+    DeviceHandle handle = device.get();
+    EXPECT_FALSE(
+        ReadDeviceFully(handle, m_frame.data(), kFrameBytes, ReadLimit::Within(milliseconds(300))));
+    const auto waited = Clock::now() - start;
+    EXPECT_GE(waited, milliseconds(290));
+    EXPECT_LT(waited, milliseconds(1000));
+}
+
+// Catches a cancel that waits for the deadline instead of ending the read at once.
+TEST_F(ReadLimitTest, CancelEndsAStalledFileReadAtOnce) {
+    auto device = OpenFifoDevice();
+    ASSERT_TRUE(device);
+    CancelAfter(milliseconds(50));
+    const auto start = Clock::now();
+    DeviceHandle handle = device.get();
+    EXPECT_FALSE(ReadDeviceFully(handle, m_frame.data(), kFrameBytes,
+                                 ReadLimit::Within(milliseconds(5000), &m_cancel)));
+    EXPECT_LT(SinceCancel(), milliseconds(300));  // 100 ms aimed, slack for a loaded machine
+    EXPECT_LT(Clock::now() - start, milliseconds(1000));
+}
+
+class StalledScriptedDevice : public ReadLimitTest,
+                              public ::testing::WithParamInterface<DeviceFaults> {};
+
+// Catches in-process stand-ins that sleep through a cancel (a stall, or a slow pace).
+TEST_P(StalledScriptedDevice, CancelEndsTheReadAtOnce) {
+    CScriptedDevice device(std::make_unique<CZeroSource>(), GetParam());
+    ASSERT_TRUE(ReadDeviceFully(&device, m_frame.data(), kFrameBytes,
+                                ReadLimit::Within(milliseconds(1000), &m_cancel)));
+    CancelAfter(milliseconds(50));
+    const auto start = Clock::now();
+    EXPECT_FALSE(ReadDeviceFully(&device, m_frame.data(), kFrameBytes,
+                                 ReadLimit::Within(milliseconds(5000), &m_cancel)));
+    EXPECT_LT(SinceCancel(), milliseconds(300));  // 100 ms aimed, slack for a loaded machine
+    EXPECT_LT(Clock::now() - start, milliseconds(1000));
+}
+
+DeviceFaults Stalling() {
+    DeviceFaults faults;
+    faults.stallAfterFrames = 1;
+    return faults;
+}
+DeviceFaults SlowPace() {
+    DeviceFaults faults;
+    faults.framesPerSecond = 0.2;
+    return faults;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, StalledScriptedDevice, ::testing::Values(Stalling(), SlowPace()),
+                         [](const auto& info) {
+                             return info.param.stallAfterFrames == 1 ? "Stall" : "SlowPace";
+                         });
+
+// Catches a cancel that lingers: after Reset the same device reads normally again.
+TEST_F(ReadLimitTest, ResetLetsReadsWaitAgain) {
+    CScriptedDevice device(std::make_unique<CZeroSource>(), DeviceFaults{});
+    m_cancel.Cancel();
+    EXPECT_FALSE(ReadDeviceFully(&device, m_frame.data(), kFrameBytes,
+                                 ReadLimit::Within(milliseconds(1000), &m_cancel)));
+    m_cancel.Reset();
+    EXPECT_TRUE(ReadDeviceFully(&device, m_frame.data(), kFrameBytes,
+                                ReadLimit::Within(milliseconds(1000), &m_cancel)));
+}
+
+// Catches a device opened twice: two readers would each get every other frame.
+TEST_F(ReadLimitTest, SecondOpenerIsTurnedAwayAsBusy) {
+    const std::string path = m_dir.File("lptsimple1");
+    ::close(::open(path.c_str(), O_CREAT | O_WRONLY, 0600));
+    auto first = CFileDevice::Open(path);
+    ASSERT_TRUE(first);
+    std::string error;
+    EXPECT_FALSE(CFileDevice::Open(path, &error));
+    EXPECT_EQ(error, "camera busy: " + path + " is in use by another program");
+    first.reset();
+    EXPECT_TRUE(CFileDevice::Open(path, &error));
+}
+
+}  // namespace
