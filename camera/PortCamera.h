@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/device/DeviceFile.h"
@@ -18,9 +19,14 @@ class CPortCamera {
     int Open(int port);
     // Non-zero when a whole frame of kFrameBytes was delivered into pFrame.
     int ReadFrame(std::uint8_t* pFrame);
+    // How long the last ReadFrame took, waiting for the device included; any thread.
+    std::int64_t LastReadNanoseconds() const {
+        return m_nLastReadNs.load(std::memory_order_relaxed);
+    }
 
     static int DeviceIndexForPort(int port);
 
   private:
     DeviceHandle m_hDevice = nullptr;
+    std::atomic<std::int64_t> m_nLastReadNs{0};
 };

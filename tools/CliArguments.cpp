@@ -9,7 +9,8 @@ std::string CliArguments::Get(const std::string& name, const std::string& fallba
 }
 
 bool ParseCliArguments(int argc, char** argv, int first, const std::set<std::string>& known,
-                       CliArguments* arguments, std::string* error) {
+                       CliArguments* arguments, std::string* error,
+                       const std::set<std::string>& flags) {
     for (int i = first; i < argc; ++i) {
         std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
@@ -27,6 +28,14 @@ bool ParseCliArguments(int argc, char** argv, int first, const std::set<std::str
         if (inlineValue) {
             value = name.substr(equals + 1);
             name.resize(equals);
+        }
+        if (flags.count(name) != 0) {
+            if (inlineValue) {
+                *error = "option '--" + name + "' takes no value";
+                return false;
+            }
+            arguments->options[name] = "";
+            continue;
         }
         if (known.count(name) == 0) {
             *error = "unknown option '" + argument + "' (see pandry-cli --help)";

@@ -16,9 +16,10 @@ struct CliArguments {
 };
 
 // False, with a one-line reason in *error, for an option the command does not know or a
-// missing value.
+// missing value. Options named in flags take no value (Has tells whether they were given).
 bool ParseCliArguments(int argc, char** argv, int first, const std::set<std::string>& known,
-                       CliArguments* arguments, std::string* error);
+                       CliArguments* arguments, std::string* error,
+                       const std::set<std::string>& flags = {});
 
 // Parses a whole decimal integer within [min, max].
 bool ParseCliInteger(const std::string& text, long min, long max, long* value);

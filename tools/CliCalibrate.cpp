@@ -4,6 +4,7 @@
 
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
+#include "levels/DarkSummary.h"
 #include "processing/MonoProcessor.h"
 #include "tools/CliArguments.h"
 #include "tools/CliCommands.h"
@@ -17,6 +18,7 @@ const char* const kCalibrateUsage =
 namespace {
 
 constexpr int kPort = 0x378;
+constexpr int kCalibrationFrames = 10;
 constexpr off_t kCalibrationFileBytes = off_t(kFrameBytes * 4);
 
 }  // namespace
@@ -60,5 +62,7 @@ int RunCalibrate(int argc, char** argv) {
         (existed && after.st_ino == before.st_ino)) {
         return CliFail("cannot write " + output);
     }
+    const DarkSummary summary = SummarizeDark(processor.CalibrationImage());
+    std::fprintf(stderr, "%s\n", DescribeCalibration(summary, kCalibrationFrames).c_str());
     return 0;
 }

@@ -1,96 +1,33 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 
-#include "camera/CameraSource.h"
-#include "camera/PortCamera.h"
-#include "camera/ReplaySource.h"
-#include "processing/ColorProcessor.h"
-#include "processing/MonoProcessor.h"
+#include "levels/AutoLevels.h"
 #include "tools/CliArguments.h"
 #include "tools/CliCommands.h"
+#include "tools/CliProcessing.h"
 
 const char* const kConvertUsage =
     "pandry-cli convert [--sensor mono|color] [--size 256|512] [--view remapped|unmapped]\n"
-    "                   [--offset N] [--gain N] [--calibration FILE|none] INPUT.raw OUTPUT.bmp\n"
+    "                   [--offset N] [--gain N] [--auto-levels] [--calibration FILE|none]\n"
+    "                   INPUT.raw OUTPUT.bmp\n"
     "  Processes every frame of INPUT.raw (whole 38304-byte frames back to back) as the\n"
     "  viewer does and saves the last one as the viewer's Save would. Defaults: mono, 256,\n"
     "  remapped, offset 80, gain 3, calibration from calimage.data of the current directory\n"
-    "  (none: no dark level subtracted).\n";
-
-namespace {
-
-constexpr int kPort = 0x378;
-constexpr int kAux = 320;
-
-struct ConvertSettings {
-    bool color = false;
-    int size = kNormalSize;
-    bool remapped = true;
-    int offset = 80;
-    int gain = 3;
-    std::string calibration = "calimage.data";
-};
-
-bool ReadSettings(const CliArguments& arguments, ConvertSettings* settings, std::string* error) {
-    std::string sensor = arguments.Get("sensor", "mono");
-    if (sensor != "mono" && sensor != "color") {
-        *error = "--sensor must be mono or color, not '" + sensor + "'";
-        return false;
-    }
-    settings->color = sensor == "color";
-    std::string size = arguments.Get("size", "256");
-    if (size != "256" && size != "512") {
-        *error = "--size must be 256 or 512, not '" + size + "'";
-        return false;
-    }
-    settings->size = std::stoi(size);
-    std::string view = arguments.Get("view", "remapped");
-    if (view != "remapped" && view != "unmapped") {
-        *error = "--view must be remapped or unmapped, not '" + view + "'";
-        return false;
-    }
-    settings->remapped = view == "remapped";
-    long number = 0;
-    if (arguments.Has("offset")) {
-        if (!ParseCliInteger(arguments.Get("offset", ""), -999, 999, &number)) {
-            *error = "--offset must be a whole number from -999 to 999";
-            return false;
-        }
-        settings->offset = int(number);
-    }
-    if (arguments.Has("gain")) {
-        if (!ParseCliInteger(arguments.Get("gain", ""), -99, 999, &number)) {
-            *error = "--gain must be a whole number from -99 to 999";
-            return false;
-        }
-        settings->gain = int(number);
-    }
-    std::string calibration = arguments.Get("calibration", settings->calibration);
-    if (calibration == "none") {
-        settings->calibration.clear();  // a path nothing loads from: all-zero dark levels
-    } else if (arguments.Has("calibration")) {
-        std::FILE* file = std::fopen(calibration.c_str(), "rb");
-        if (!file) {
-            *error = "cannot read calibration file " + calibration;
-            return false;
-        }
-        std::fclose(file);
-        settings->calibration = calibration;
-    }
-    return true;
-}
-
-}  // namespace
+    "  (none: no dark level subtracted). --auto-levels chooses offset and gain from the last\n"
+    "  frame as the viewer's Auto Levels does, prints them on stderr (offset=N gain=N) and\n"
+    "  converts with them.\n";
 
 int RunConvert(int argc, char** argv) {
     CliArguments arguments;
     std::string error;
-    if (!ParseCliArguments(argc, argv, 2,
-                           {"sensor", "size", "view", "offset", "gain", "calibration"}, &arguments,
-                           &error)) {
+    const std::set<std::string> known(std::begin(kConvertOptionNames),
+                                      std::end(kConvertOptionNames));
+    if (!ParseCliArguments(argc, argv, 2, known, &arguments, &error, {"auto-levels"})) {
         return CliFail(error, kUsageError);
     }
     if (arguments.help) {
@@ -98,7 +35,7 @@ int RunConvert(int argc, char** argv) {
         return 0;
     }
     ConvertSettings settings;
-    if (!ReadSettings(arguments, &settings, &error)) {
+    if (!ReadConvertSettings(arguments, &settings, &error)) {
         return CliFail(error, kUsageError);
     }
     if (arguments.positionals.size() != 2) {
@@ -107,54 +44,35 @@ int RunConvert(int argc, char** argv) {
     }
     const std::string& input = arguments.positionals[0];
     const std::string& output = arguments.positionals[1];
-    std::uint64_t frames = CReplaySource::CountFrames(input, &error);
-    if (frames == 0) {
-        return CliFail(error);
-    }
     struct stat info {};
     if (stat(output.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         return CliFail("cannot write " + output + ": it is a directory");
     }
-
-    CameraSourceChoice choice;
-    choice.kind = CameraSourceKind::kReplay;
-    choice.path = input;
-    choice.loop = false;
-    choice.faults.framesPerSecond = 0;
-    std::shared_ptr<IDeviceResolver> resolver = MakeCameraResolver(choice, &error);
-    if (!resolver) {
+    std::unique_ptr<CFrameProcessor> processor = ProcessRecording(settings, input, &error);
+    if (!processor) {
         return CliFail(error);
     }
-    std::shared_ptr<IDeviceResolver> previous = SetDeviceResolver(resolver);
-    int result = 0;
-    {
-        CPortCamera camera;
-        camera.Open(kPort);
-        std::unique_ptr<CFrameProcessor> processor;
-        if (settings.color) {
-            processor = std::make_unique<CColorProcessor>();
+    if (arguments.Has("auto-levels")) {
+        const LevelsChoice choice =
+            ChooseLevels(processor->RawFrame(), processor->CalibrationImage());
+        if (choice.bFlat) {
+            std::fputs("pandry-cli: the last frame is flat; offset and gain left as given\n",
+                       stderr);
         } else {
-            processor = std::make_unique<CMonoProcessor>();
-        }
-        processor->SetCalibrationPath(settings.calibration);
-        processor->Configure(0, settings.offset, kAux, kAux, settings.gain, settings.size,
-                             settings.size);
-        processor->SetCamera(&camera);
-        for (std::uint64_t k = 0; k < frames && result == 0; ++k) {
-            if (!processor->Acquire()) {
-                result = CliFail("cannot read frame " + std::to_string(k + 1) + " of " + input);
-            } else if (settings.remapped) {
-                processor->Remap();
+            settings.offset = choice.offset;
+            settings.gain = choice.gain;
+            // Processed again, exactly as a plain convert with these values would.
+            processor = ProcessRecording(settings, input, &error);
+            if (!processor) {
+                return CliFail(error);
             }
         }
-        if (result == 0) {
-            int columns = settings.remapped ? settings.size : kSectors;
-            int rows = settings.remapped ? settings.size : kRings;
-            if (!processor->SaveBitmap(columns, rows, output.c_str())) {
-                result = CliFail("cannot write " + output);
-            }
-        }
+        std::fprintf(stderr, "offset=%d gain=%d\n", settings.offset, settings.gain);
     }
-    SetDeviceResolver(previous);
-    return result;
+    const int columns = settings.remapped ? settings.size : kSectors;
+    const int rows = settings.remapped ? settings.size : kRings;
+    if (!processor->SaveBitmap(columns, rows, output.c_str())) {
+        return CliFail("cannot write " + output);
+    }
+    return 0;
 }

@@ -11,9 +11,9 @@ namespace {
 void PrintHelp() {
     std::printf(
         "pandry-cli: recorded frames and the camera without a screen.\n\n"
-        "Usage:\n%s\n%s\n%s\n"
+        "Usage:\n%s\n%s\n%s\n%s\n"
         "pandry-cli sources\n  Lists the camera sources.\n\n%s",
-        kConvertUsage, kRecordUsage, kCalibrateUsage, CameraSourceHelp().c_str());
+        kConvertUsage, kRecordUsage, kCalibrateUsage, kInspectUsage, CameraSourceHelp().c_str());
 }
 
 }  // namespace
@@ -36,6 +36,9 @@ int main(int argc, char** argv) {
     }
     if (command == "calibrate") {
         return RunCalibrate(argc, argv);
+    }
+    if (command == "inspect") {
+        return RunInspect(argc, argv);
     }
     if (command == "sources") {
         if (argc > 2) {

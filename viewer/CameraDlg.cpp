@@ -1,6 +1,7 @@
 #include "viewer/CameraDlg.h"
 
 #include <QCommandLineParser>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
 #include <cstdio>
@@ -9,16 +10,19 @@
 #include "camera/CameraSource.h"
 #include "platform/ui/CmdUI.h"
 #include "platform/ui/WinApp.h"
-#include "shell/MyFileDlg.h"
 #include "resources/Resource.h"
+#include "shell/MyFileDlg.h"
 #include "viewer/CommandTable.h"
 #include "viewer/ProcessorFactory.h"
+#include "viewer/StartupOptions.h"
 
 namespace {
 
 const unsigned kIndicators[] = {0, 0};
 const unsigned kButtons[] = {ID_FILE_SAVE, 0, ID_FILE_CALIBRATE, 0, ID_FILE_GRAB, 0, ID_FILE_START};
 constexpr int kRateIntervalMs = 500;
+constexpr int kPollIntervalMs = 100;
+constexpr int kDefaultPort = 0x378;
 
 const QString kCameraOption = QStringLiteral("camera");
 
@@ -26,11 +30,23 @@ const QString kCameraOption = QStringLiteral("camera");
 
 CCameraDlg::CCameraDlg() : m_settings(nullptr) {
     MapViewerCommands<ID_FILE_SAVE, ID_FILE_GRAB, ID_FILE_START, ID_FILE_CALIBRATE, ID_VIEW_ZOOM,
-                      ID_VIEW_HISTOGRAM, ID_SETTINGS_DIALOG, ID_OPTIONS_REMAP, ID_OPTIONS_MEDIAN>();
+                      ID_VIEW_HISTOGRAM, ID_SETTINGS_DIALOG, ID_OPTIONS_REMAP, ID_OPTIONS_MEDIAN,
+                      ID_TOOLS_AUTO_LEVELS>();
+    ON_COMMAND(ID_TOOLS_STATISTICS, &CCameraDlg::OnToolsStatistics);
+    ON_UPDATE_COMMAND_UI(ID_TOOLS_STATISTICS, &CCameraDlg::OnUpdateToolsStatistics);
     m_rateTimer.setInterval(kRateIntervalMs);
     QObject::connect(&m_rateTimer, &QTimer::timeout, [this] {
         if (m_pCore) {
             m_pCore->RefreshFrameRate();
+        }
+    });
+    m_pollTimer.setInterval(kPollIntervalMs);
+    QObject::connect(&m_pollTimer, &QTimer::timeout, [this] {
+        if (m_pCore) {
+            m_pCore->PollWorker();
+        }
+        if (m_pInspector) {
+            m_pInspector->Refresh();
         }
     });
 }
@@ -69,6 +85,13 @@ void CCameraDlg::AddCommandLineOptions(QCommandLineParser& parser) {
                        "image:PATH, replay:PATH or none, each with options such as sim,fps=0; "
                        "pandry-cli sources lists them all."),
         QStringLiteral("SOURCE")));
+    AddStartupOptions(parser);
+}
+
+void CCameraDlg::SetStartup(const ViewerStartup& startup, bool bStart, std::string sourceName) {
+    m_startup = startup;
+    m_bStartAtOnce = bStart;
+    m_strSourceName = std::move(sourceName);
 }
 
 bool CCameraDlg::Create() {
@@ -78,10 +101,24 @@ bool CCameraDlg::Create() {
         source = pApp->CommandLine().value(kCameraOption).toStdString();
     }
     std::string error;
-    if (!SelectCameraSource(source, &error)) {
+    CameraSourceChoice choice;
+    if (!ParseCameraSource(source, &choice, &error) || !SelectCameraSource(source, &error)) {
         std::fprintf(stderr, "pandry: camera source \"%s\": %s\n", source.c_str(), error.c_str());
         std::exit(2);
     }
+    StartupChoice startup;
+    if (pApp != nullptr &&
+        !ReadStartupOptions(pApp->CommandLine(), ImpliedColor(choice), &startup, &error)) {
+        std::fprintf(stderr, "pandry: %s\n", error.c_str());
+        std::exit(2);
+    }
+    bool bFellBack = false;
+    std::string name =
+        DescribeCameraSource(choice, CPortCamera::DeviceIndexForPort(kDefaultPort), &bFellBack);
+    if (bFellBack) {
+        std::fputs("pandry: no camera device found; showing the simulated camera\n", stderr);
+    }
+    SetStartup(startup.startup, startup.bStart, std::move(name));
     return CreateWithCurrentSource();
 }
 
@@ -90,6 +127,8 @@ bool CCameraDlg::CreateWithCurrentSource() {
     CWindowServices& services = *this;
     m_pCore = std::make_unique<CViewerCore>(*m_pView, services, MakeFrameProcessor,
                                             std::make_unique<CPortCamera>());
+    m_pCore->ApplyStartup(m_startup);
+    m_settings.m_bColor = m_pCore->IsColorProcessor();
     return CModelessMain::Create(IDD_CAMERA, kIndicators, 2, kButtons, 7, IDR_MAINFRAME);
 }
 
@@ -101,12 +140,29 @@ bool CCameraDlg::OnInitDialog() {
     m_pView->show();
     m_pCore->OnInitDialog();
     FitViewToClient();
+    if (!m_strSourceName.empty()) {
+        m_pCore->SetSourceName(m_strSourceName);
+    }
+    m_pInspector = new CPixelInspector(
+        GetClientWidget(), m_pView.data(),
+        [this](const std::string& text) { SetStatusText(0, text); },
+        [this](const std::string&) { ShowPrompt(AFX_IDS_IDLEMESSAGE); });
+    m_pStatistics = new CStatisticsWindow(GetSafeHwnd(), m_pView.data(), m_pCore.get());
     m_rateTimer.start();
+    m_pollTimer.start();
+    if (m_bStartAtOnce) {
+        QTimer::singleShot(0, GetSafeHwnd(),
+                           [this] { ExecuteViewerCommand(*m_pCore, ID_FILE_START); });
+    }
     return true;
 }
 
 void CCameraDlg::OnDestroy() {
     m_rateTimer.stop();
+    m_pollTimer.stop();
+    if (m_pStatistics) {
+        delete m_pStatistics.data();
+    }
     CModelessMain::OnDestroy();
     if (m_pCore) {
         m_pCore->OnDestroy();
@@ -181,6 +237,28 @@ void CCameraDlg::LoadToolbarPicture(unsigned bitmapId) {
 
 void CCameraDlg::SetStatusText(int pane, const std::string& text) {
     m_statusBar.SetPaneText(pane, QString::fromStdString(text));
+}
+
+void CCameraDlg::ShowLevels(int offset, int gain) {
+    m_settings.m_strOffset = QString::number(offset);
+    m_settings.m_nOffset = offset;
+    m_settings.m_strGain = QString::number(gain);
+    m_settings.m_nGain = gain;
+}
+
+void CCameraDlg::OnToolsStatistics() {
+    if (!m_pStatistics) {
+        return;
+    }
+    if (m_pStatistics->isVisible()) {
+        m_pStatistics->hide();
+    } else {
+        m_pStatistics->ShowBesideMain();
+    }
+}
+
+void CCameraDlg::OnUpdateToolsStatistics(CCmdUI* pCmdUI) {
+    pCmdUI->SetCheck(m_pStatistics && m_pStatistics->isVisible() ? 1 : 0);
 }
 
 void CCameraDlg::FitViewToClient() {

@@ -23,6 +23,14 @@ bool CFrameHandover::Publish(const std::uint8_t* pBottomUp, int width, int heigh
     return RequestWake();
 }
 
+void CFrameHandover::StageSensor(const SensorSnapshot& sensor) {
+    m_back.sensor.raw.assign(sensor.raw.begin(), sensor.raw.end());
+    m_back.sensor.pDark = sensor.pDark;
+    m_back.sensor.offset = sensor.offset;
+    m_back.sensor.table = sensor.table;
+    m_back.sensor.bColor = sensor.bColor;
+}
+
 bool CFrameHandover::Clear() {
     {
         std::lock_guard lock(m_mutex);

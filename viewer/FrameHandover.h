@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "viewer/SensorSnapshot.h"
 #include "viewer/ViewerTypes.h"
 
 // Passes finished pictures from the acquisition thread to the painting thread without
@@ -19,8 +20,11 @@ class CFrameHandover {
         int height = 0;
         ViewerRect destination;
         bool bValid = false;
+        SensorSnapshot sensor;  // the frame behind the picture, when the producer staged one
     };
 
+    // Producer: copies what the sensor gave for the next picture published.
+    void StageSensor(const SensorSnapshot& sensor);
     // Producer: copies a bottom-up picture in (turning it top-down). True when the consumer
     // has no wake-up pending and must be sent one.
     bool Publish(const std::uint8_t* pBottomUp, int width, int height,

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "viewer/SensorSnapshot.h"
 #include "viewer/ViewerTypes.h"
 
 // Where the viewer's pictures end up. The frame and histogram calls may come from the
@@ -18,6 +19,8 @@ class CFrameSurface {
 
     // Prepares frame drawing for pictures described by header.
     virtual void BeginFrames(const BitmapHeader& header) = 0;
+    // What the sensor gave for the frame the next DrawFrame shows (same thread).
+    virtual void AttachSensor(const SensorSnapshot&) {}
     // Shows pPixels (as header describes them) stretched to destination.
     virtual void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                            const ViewerRect& destination) = 0;

@@ -23,6 +23,7 @@ class CFrameView : public QWidget, public CFrameSurface {
     void BeginFrames(const BitmapHeader& header) override;
     void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                    const ViewerRect& destination) override;
+    void AttachSensor(const SensorSnapshot& sensor) override;
     void EndFrames() override;
     void BeginHistogram() override;
     void DrawHistogram(const std::uint8_t* pPixels, int x, int y) override;
@@ -30,6 +31,8 @@ class CFrameView : public QWidget, public CFrameSurface {
 
     // Runs at the start of every paint (the window's own paint step).
     void SetPaintHook(std::function<void()> hook) { m_paintHook = std::move(hook); }
+    // The frame on screen: its picture, where it is drawn, and what the sensor gave for it.
+    const CFrameHandover::Picture& ShownFrame() const { return m_frames.Current(); }
     int PaintCount() const { return m_nPaints.load(); }
     bool HasBackground() const;
 

@@ -117,6 +117,7 @@ void CViewerCore::ConfigureProcessor(CFrameProcessor& processor) const {
 }
 
 void CViewerCore::DeleteProcessor() {
+    m_bHeldFrame = false;
     g_pProcessor = nullptr;
     m_pProcessor.reset();
 }
@@ -191,10 +192,7 @@ void CViewerCore::EndHistogramDisplay() {
 }
 
 void CViewerCore::RefreshFrameRate() {
-    if (m_bAcquisitionFailed.exchange(false)) {
-        m_window.SetStatusText(1, "No camera");
-        return;
-    }
+    ReportAcquisitionEnd();
     if (!m_bRunning || !m_bThreadActive) {
         return;
     }
@@ -208,6 +206,7 @@ void CViewerCore::RefreshFrameRate() {
     char text[48];
     std::snprintf(text, sizeof(text), "%lld fps, %d", rate, frames);
     m_window.SetStatusText(1, text);
+    m_nLastRate = rate;
     m_nRateSinceMs = now;
     m_nRateSinceFrames = frames;
 }

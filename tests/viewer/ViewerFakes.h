@@ -164,8 +164,11 @@ class CFakeWindow : public CWindowServices {
     void SetStatusText(int pane, const std::string& text) override {
         if (pane == 1) {
             statusPane1 = text;
+        } else {
+            statusPane0 = text;
         }
     }
+    void ShowLevels(int offset, int gain) override { levelsShown = {offset, gain}; }
 
     int fontHeight = 16;
     ViewerRect window;
@@ -179,6 +182,8 @@ class CFakeWindow : public CWindowServices {
     int saveDialogs = 0;
     unsigned toolbarPicture = 0;
     std::string statusPane1;
+    std::string statusPane0;
+    std::pair<int, int> levelsShown{80, 3};
 };
 
 // A core wired to fakes; the processors it makes are kept so tests can inspect them.

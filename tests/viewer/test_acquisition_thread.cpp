@@ -77,7 +77,7 @@ TEST_F(AcquisitionThreadTest, FailingCameraEndsIdleAndKeepsTheEarlierReport) {
     EXPECT_FALSE(v.core.HasFrameShown());
     EXPECT_FALSE(v.surface.Read([](auto& s) { return s.bFrameShown; }));
     v.core.RefreshFrameRate();
-    EXPECT_EQ(v.window.statusPane1, "No camera");
+    EXPECT_EQ(v.window.statusPane1, "Camera lost after 2 frames");
     v.core.StopAcquisition();  // joins the ended thread
     EXPECT_EQ(ReadWhole(TimeFile()), "Time = 1    Frames = 2");
     EXPECT_EQ(v.window.toolbarPicture, IDB_TOOLBAR_RUNNING);  // the thread leaves it
@@ -152,7 +152,8 @@ TEST_F(AcquisitionThreadTest, HistogramFollowsTheFlagPassByPass) {
     EXPECT_EQ(v.surface.Read([](auto& s) { return s.histogramsDrawn; }), drawn);
 }
 
-// Catches a rate display that stays silent while running, or changes once paused.
+// Catches a rate display that stays silent while running, or that keeps a stale count once
+// paused instead of the last rate with the final count of the timing report.
 TEST_F(AcquisitionThreadTest, StatusPaneShowsRateAndCount) {
     FakeViewer v(folder.Path());
     std::atomic<std::int64_t> now{0};
@@ -167,7 +168,11 @@ TEST_F(AcquisitionThreadTest, StatusPaneShowsRateAndCount) {
     v.core.OnStart();
     now = 2000;
     v.core.RefreshFrameRate();
-    EXPECT_EQ(v.window.statusPane1, text);
+    int ms = 0;
+    int frames = 0;
+    ASSERT_EQ(std::sscanf(ReadWhole(TimeFile()).c_str(), "Time = %d    Frames = %d", &ms, &frames),
+              2);
+    EXPECT_EQ(v.window.statusPane1, text.substr(0, text.find(", ") + 2) + std::to_string(frames));
 }
 
 }  // namespace

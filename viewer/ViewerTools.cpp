@@ -1,0 +1,165 @@
+// The Tools commands and what the worker reports back: Auto Levels, the calibration
+// summary, the camera status texts and the start-up values.
+#include <cstdio>
+#include <cstring>
+
+#include "camera/PortCamera.h"
+#include "viewer/SharedState.h"
+#include "viewer/ViewerCore.h"
+
+namespace {
+
+constexpr int kCalibrationFrames = 10;
+
+}  // namespace
+
+void CViewerCore::ApplyStartup(const ViewerStartup& startup) {
+    m_nCfgOffset = startup.offset.value_or(m_nCfgOffset);
+    m_nCfgGain = startup.gain.value_or(m_nCfgGain);
+    m_bColorProcessor = startup.bColor.value_or(m_bColorProcessor != 0) ? 1 : 0;
+    if (startup.bZoom) {
+        m_bZoomed = 1;
+        m_nWidth = m_nHeight = kZoomedSize;
+    } else if (startup.bHistogram) {
+        g_bHistogramHidden = 0;
+    }
+    if (startup.bUnmapped) {
+        m_bRemap = 0;
+    }
+    m_bLevelsRequested = startup.bAutoLevels;
+    RebuildProcessor();
+    m_window.ShowLevels(m_nCfgOffset, m_nCfgGain);
+}
+
+void CViewerCore::SetSourceName(std::string name) {
+    m_strSourceName = std::move(name);
+    m_window.SetStatusText(1, m_strSourceName);
+}
+
+// Running, the worker chooses from the next frame it reads (and does not show that frame,
+// so the first picture shown has the new levels). Idle, the frame the processor holds is
+// used at once; before any frame, the choice waits for the first one.
+void CViewerCore::OnAutoLevels() {
+    CFrameProcessor* pProcessor = g_pProcessor.load();
+    if (m_bRunning == 1 || pProcessor == nullptr || !m_bHeldFrame) {
+        m_bLevelsRequested = true;
+        m_window.SetStatusText(0, "Auto Levels: choosing from the next frame");
+        return;
+    }
+    const LevelsChoice choice =
+        ChooseLevels(pProcessor->RawFrame(), pProcessor->CalibrationImage());
+    if (choice.bFlat) {
+        m_window.SetStatusText(0, "Auto Levels: the frame is flat; levels unchanged");
+        return;
+    }
+    ApplyLevels(choice, " (for the next frame)");
+}
+
+void CViewerCore::ApplyLevels(const LevelsChoice& choice, const char* from) {
+    m_nCfgOffset = choice.offset;
+    m_nCfgGain = choice.gain;
+    if (CFrameProcessor* pProcessor = g_pProcessor.load()) {
+        ConfigureProcessor(*pProcessor);  // size unchanged: a new gain table swapped in whole
+    }
+    m_window.ShowLevels(m_nCfgOffset, m_nCfgGain);
+    char text[96];
+    std::snprintf(text, sizeof(text), "Auto Levels: offset %d, gain %d%s", choice.offset,
+                  choice.gain, from);
+    m_window.SetStatusText(0, text);
+}
+
+void CViewerCore::PollWorker() {
+    std::optional<LevelsChoice> levels;
+    std::optional<std::optional<DarkSummary>> calibration;
+    {
+        std::lock_guard lock(m_newsMutex);
+        levels.swap(m_levelsNews);
+        calibration.swap(m_calibrationNews);
+    }
+    if (levels) {
+        if (levels->bFlat) {
+            m_window.SetStatusText(0, "Auto Levels: the frame is flat; levels unchanged");
+        } else {
+            ApplyLevels(*levels, "");
+        }
+    }
+    if (calibration) {
+        if (!*calibration) {
+            m_window.ShowMessage(
+                "Calibration failed: the camera stopped answering before ten "
+                "frames were read. The dark image on disk is unchanged.",
+                "Korvel");
+        } else if ((*calibration)->bLooksLit) {
+            m_window.ShowMessage(DescribeCalibration(**calibration, kCalibrationFrames) + ".",
+                                 "Korvel");
+        } else {
+            m_window.SetStatusText(0, DescribeCalibration(**calibration, kCalibrationFrames));
+        }
+    }
+    ReportAcquisitionEnd();
+}
+
+void CViewerCore::ReportAcquisitionEnd() {
+    if (m_bAcquisitionFailed.exchange(false)) {
+        char text[64];
+        std::snprintf(text, sizeof(text), "Camera lost after %d frames", m_nFramesDone.load());
+        m_window.SetStatusText(1, text);
+        return;
+    }
+    if (m_bRunEnded.exchange(false)) {
+        const std::int64_t elapsed = m_nRunMs;
+        const int frames = m_nRunFrames;
+        const long long rate = m_nLastRate >= 0 ? m_nLastRate
+                               : elapsed > 0    ? frames * 1000LL / elapsed
+                                                : 0;
+        char text[48];
+        std::snprintf(text, sizeof(text), "%lld fps, %d", rate, frames);
+        m_window.SetStatusText(1, text);
+    }
+}
+
+void CViewerCore::StartSensorSnapshots(const CFrameProcessor& processor) {
+    m_snapshot.raw.resize(kFrameBytes);
+    m_snapshot.bColor = m_bColorProcessor != 0;
+    const std::int32_t* pDark = processor.CalibrationImage();
+    m_snapshot.pDark = pDark != nullptr ? std::make_shared<const std::vector<std::int32_t>>(
+                                              pDark, pDark + kFrameBytes)
+                                        : nullptr;
+}
+
+void CViewerCore::ServeCalibration(CFrameProcessor& processor) {
+    const int result = processor.Calibrate();
+    StartSensorSnapshots(processor);  // a new dark image, also after a failure (all zero)
+    std::optional<DarkSummary> summary;
+    if (result != 0 && processor.CalibrationImage() != nullptr) {
+        summary = SummarizeDark(processor.CalibrationImage());
+    }
+    std::lock_guard lock(m_newsMutex);
+    m_calibrationNews = summary;
+}
+
+bool CViewerCore::ServeAutoLevels(CFrameProcessor& processor) {
+    if (!m_bLevelsRequested.exchange(false) || processor.RawFrame() == nullptr) {
+        return false;
+    }
+    const LevelsChoice choice = ChooseLevels(processor.RawFrame(), processor.CalibrationImage());
+    if (!choice.bFlat) {
+        // Same size, so only the settings and the gain table change, as Median does; the
+        // window takes the values over when it reads the news.
+        processor.Configure(processor.Median(), choice.offset, m_nCfgAux1, m_nCfgAux2, choice.gain,
+                            processor.Width(), processor.Height());
+    }
+    std::lock_guard lock(m_newsMutex);
+    m_levelsNews = choice;
+    return !choice.bFlat;
+}
+
+void CViewerCore::AttachSensorSnapshot(const CFrameProcessor& processor) {
+    if (processor.RawFrame() == nullptr || m_snapshot.raw.size() != kFrameBytes) {
+        return;
+    }
+    std::memcpy(m_snapshot.raw.data(), processor.RawFrame(), kFrameBytes);
+    m_snapshot.offset = processor.Offset();
+    m_snapshot.table = *processor.CurrentGainTable();
+    m_surface.AttachSensor(m_snapshot);
+}
