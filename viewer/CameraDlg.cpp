@@ -1,9 +1,11 @@
 #include "viewer/CameraDlg.h"
 
 #include <QCommandLineParser>
+#include <QCursor>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QToolTip>
 #include <cstdio>
 #include <cstdlib>
 
@@ -145,8 +147,16 @@ bool CCameraDlg::OnInitDialog() {
     }
     m_pInspector = new CPixelInspector(
         GetClientWidget(), m_pView.data(),
-        [this](const std::string& text) { SetStatusText(0, text); },
-        [this](const std::string&) { ShowPrompt(AFX_IDS_IDLEMESSAGE); });
+        [this](const std::string& text) {
+            SetStatusText(0, text);
+            // The pane is narrow; the whole line also follows the mouse.
+            QToolTip::showText(QCursor::pos() + QPoint(14, 18), QString::fromStdString(text),
+                               m_pView.data());
+        },
+        [this](const std::string&) {
+            QToolTip::hideText();
+            ShowPrompt(AFX_IDS_IDLEMESSAGE);
+        });
     m_pStatistics = new CStatisticsWindow(GetSafeHwnd(), m_pView.data(), m_pCore.get());
     m_rateTimer.start();
     m_pollTimer.start();

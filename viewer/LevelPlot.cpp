@@ -34,7 +34,7 @@ QString CountLabel(double count) {
 }  // namespace
 
 CLevelPlot::CLevelPlot(QWidget* pParent) : QWidget(pParent) {
-    setMinimumSize(300, 170);
+    setMinimumSize(280, 160);
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);

@@ -14,7 +14,7 @@ class CLevelPlot : public QWidget {
     void Clear();
     void SetLogarithmic(bool bLogarithmic);
 
-    QSize sizeHint() const override { return {340, 190}; }
+    QSize sizeHint() const override { return {320, 180}; }
 
   protected:
     void paintEvent(QPaintEvent* pEvent) override;

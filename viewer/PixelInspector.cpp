@@ -1,5 +1,6 @@
 #include "viewer/PixelInspector.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QMouseEvent>
 #include <QWidget>
@@ -8,9 +9,19 @@
 #include "viewer/InspectPicture.h"
 
 CPixelInspector::CPixelInspector(QWidget* pArea, CFrameView* pView, ShowText show, ShowText restore)
-    : QObject(pArea), m_pView(pView), m_show(std::move(show)), m_restore(std::move(restore)) {
-    pArea->setMouseTracking(true);
-    pArea->installEventFilter(this);
+    : QObject(pArea),
+      m_pArea(pArea),
+      m_pView(pView),
+      m_show(std::move(show)),
+      m_restore(std::move(restore)) {
+    // The picture lets the mouse through to whatever lies below it, so the moves are
+    // watched wherever they land inside the area.
+    QWidget* pWindow = pArea->window();
+    pWindow->setMouseTracking(true);
+    for (QWidget* pChild : pWindow->findChildren<QWidget*>()) {
+        pChild->setMouseTracking(true);
+    }
+    qApp->installEventFilter(this);
 }
 
 std::string CPixelInspector::TextAt(int x, int y) const {
@@ -23,12 +34,15 @@ std::string CPixelInspector::TextAt(int x, int y) const {
 }
 
 bool CPixelInspector::eventFilter(QObject* pWatched, QEvent* pEvent) {
-    if (pEvent->type() == QEvent::MouseMove) {
-        const QPoint at = static_cast<QMouseEvent*>(pEvent)->position().toPoint();
-        if (m_pView) {
-            ShowAt(m_pView->mapFrom(static_cast<QWidget*>(pWatched), at));
+    if (pEvent->type() == QEvent::MouseMove && pWatched->isWidgetType() && m_pArea && m_pView) {
+        auto* pWidget = static_cast<QWidget*>(pWatched);
+        if (pWidget->window() == m_pArea->window()) {
+            const QPointF global = static_cast<QMouseEvent*>(pEvent)->globalPosition();
+            ShowAt(m_pView->mapFromGlobal(global.toPoint()));
+        } else {
+            Leave();
         }
-    } else if (pEvent->type() == QEvent::Leave) {
+    } else if (pEvent->type() == QEvent::Leave && m_pArea && pWatched == m_pArea->window()) {
         Leave();
     }
     return QObject::eventFilter(pWatched, pEvent);

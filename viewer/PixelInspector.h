@@ -29,6 +29,7 @@ class CPixelInspector : public QObject {
     void Leave();
     void ShowAt(const QPoint& at);
 
+    QPointer<QWidget> m_pArea;
     QPointer<CFrameView> m_pView;
     ShowText m_show;
     ShowText m_restore;

@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "viewer/FrameView.h"
 #include "viewer/LevelPlot.h"
@@ -34,7 +35,7 @@ CStatisticsWindow::CStatisticsWindow(QWidget* pMain, CFrameView* pView, const CV
       m_pPlot(new CLevelPlot(this)),
       m_pRaw(new QRadioButton(QStringLiteral("Raw samples"), this)),
       m_pCorrected(new QRadioButton(QStringLiteral("Corrected"), this)),
-      m_pLogarithmic(new QCheckBox(QStringLiteral("Logarithmic counts"), this)),
+      m_pLogarithmic(new QCheckBox(QStringLiteral("Log counts"), this)),
       m_pFigures(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Statistics"));
     m_pRaw->setChecked(true);
@@ -61,17 +62,33 @@ void CStatisticsWindow::ShowBesideMain() {
     show();
     if (m_pMain) {
         adjustSize();
-        const QRect main = m_pMain->frameGeometry();
-        QPoint at(main.right() + kGap, main.top());
-        if (const QScreen* pScreen = m_pMain->screen()) {
-            const QRect screen = pScreen->availableGeometry();
-            if (at.x() + frameGeometry().width() > screen.right()) {
-                at.setX(std::max(screen.left(), main.left() - kGap - frameGeometry().width()));
-            }
-        }
-        move(at);
+        move(PlaceBeside(
+            m_pMain->frameGeometry(), frameGeometry().size(),
+            m_pMain->screen() != nullptr ? m_pMain->screen()->availableGeometry() : QRect()));
     }
     raise();
+}
+
+QPoint CStatisticsWindow::PlaceBeside(const QRect& main, const QSize& size, const QRect& screen) {
+    const QPoint right(main.right() + 1 + kGap, main.top());
+    const QPoint left(main.left() - kGap - size.width(), main.top());
+    const QPoint below(main.left(), main.bottom() + 1 + kGap);
+    if (screen.isEmpty()) {
+        return right;
+    }
+    for (const QPoint& at : {right, left, below}) {
+        if (screen.contains(QRect(at, size))) {
+            return at;
+        }
+    }
+    // Nowhere whole: the side with the most room, pushed onto the screen as far as that goes
+    // without covering the main window.
+    const int roomRight = screen.right() - main.right();
+    const int roomLeft = main.left() - screen.left();
+    const int y = std::clamp(main.top(), screen.top(),
+                             std::max(screen.top(), screen.bottom() + 1 - size.height()));
+    return roomRight >= roomLeft ? QPoint(right.x(), y)
+                                 : QPoint(std::min(left.x(), main.left() - kGap - size.width()), y);
 }
 
 void CStatisticsWindow::showEvent(QShowEvent* pEvent) {
@@ -110,7 +127,7 @@ QString CStatisticsWindow::FiguresText() const {
 
 QString CStatisticsWindow::ChannelTable(const LevelCounts& counts) const {
     QString html = QStringLiteral(
-        "<table cellspacing=0 cellpadding=2><tr><th></th><th align=right>min</th>"
+        "<table cellspacing=0 cellpadding=3><tr><th></th><th align=right>min</th>"
         "<th align=right>mean</th><th align=right>max</th><th align=right>std dev</th>"
         "<th align=right>at 0</th><th align=right>at 255</th></tr>");
     for (int row = 0; row < counts.channels; ++row) {
@@ -158,10 +175,12 @@ QString CStatisticsWindow::AcquisitionText() {
         const double ms = times.MedianMilliseconds(FrameStage(stage));
         QString name = StageName(FrameStage(stage));
         if (FrameStage(stage) == FrameStage::kCorrect && m_pCore->IsColorProcessor()) {
-            name = QStringLiteral("correct + reconstruct");
+            name = QStringLiteral("correct + colour");
         }
+        // Three stages a line keeps the window narrow enough to sit beside the main one.
+        const QString separator = stage == 0 ? "" : stage % 3 == 0 ? "<br>" : " &middot; ";
         html += QStringLiteral("%1%2 %3").arg(
-            stage > 0 ? " &middot; " : "", name,
+            separator, name,
             ms < 0 ? QStringLiteral("&ndash;") : QString::number(ms, 'f', ms < 1 ? 3 : 1));
     }
     return html + QStringLiteral("</p>");

@@ -29,6 +29,8 @@ class CStatisticsWindow : public QWidget {
     void Refresh();
 
     QString FiguresText() const;
+    // Where a window of this size goes beside the main window's frame on this screen.
+    static QPoint PlaceBeside(const QRect& main, const QSize& size, const QRect& screen);
 
   protected:
     void showEvent(QShowEvent* pEvent) override;

@@ -107,7 +107,7 @@ class CViewerCore {
     void WaitForAcquisition();  // the wait-only stop
     void ConfigureProcessor(CFrameProcessor& processor) const;
     void LoadToolbarPicture(unsigned bitmapId);
-    void ApplyLevels(const LevelsChoice& choice, const char* from);
+    void ApplyLevels(const LevelsChoice& choice);
     void ReportAcquisitionEnd();
 
     // Worker only.

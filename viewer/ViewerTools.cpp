@@ -43,19 +43,19 @@ void CViewerCore::OnAutoLevels() {
     CFrameProcessor* pProcessor = g_pProcessor.load();
     if (m_bRunning == 1 || pProcessor == nullptr || !m_bHeldFrame) {
         m_bLevelsRequested = true;
-        m_window.SetStatusText(0, "Auto Levels: choosing from the next frame");
+        m_window.SetStatusText(0, "Auto Levels at the next frame");
         return;
     }
     const LevelsChoice choice =
         ChooseLevels(pProcessor->RawFrame(), pProcessor->CalibrationImage());
     if (choice.bFlat) {
-        m_window.SetStatusText(0, "Auto Levels: the frame is flat; levels unchanged");
+        m_window.SetStatusText(0, "Flat frame: levels kept");
         return;
     }
-    ApplyLevels(choice, " (for the next frame)");
+    ApplyLevels(choice);
 }
 
-void CViewerCore::ApplyLevels(const LevelsChoice& choice, const char* from) {
+void CViewerCore::ApplyLevels(const LevelsChoice& choice) {
     m_nCfgOffset = choice.offset;
     m_nCfgGain = choice.gain;
     if (CFrameProcessor* pProcessor = g_pProcessor.load()) {
@@ -63,8 +63,7 @@ void CViewerCore::ApplyLevels(const LevelsChoice& choice, const char* from) {
     }
     m_window.ShowLevels(m_nCfgOffset, m_nCfgGain);
     char text[96];
-    std::snprintf(text, sizeof(text), "Auto Levels: offset %d, gain %d%s", choice.offset,
-                  choice.gain, from);
+    std::snprintf(text, sizeof(text), "Offset %d, gain %d (auto)", choice.offset, choice.gain);
     m_window.SetStatusText(0, text);
 }
 
@@ -78,9 +77,9 @@ void CViewerCore::PollWorker() {
     }
     if (levels) {
         if (levels->bFlat) {
-            m_window.SetStatusText(0, "Auto Levels: the frame is flat; levels unchanged");
+            m_window.SetStatusText(0, "Flat frame: levels kept");
         } else {
-            ApplyLevels(*levels, "");
+            ApplyLevels(*levels);
         }
     }
     if (calibration) {

@@ -99,7 +99,7 @@ TEST_F(ViewerToolsTest, AutoLevelsWhileRunningAppliesLikeMedian) {
     EXPECT_EQ(v.core.ConfiguredGain(), 10);
     EXPECT_EQ(v.Processor().Offset(), 0);
     EXPECT_EQ(v.window.levelsShown, std::make_pair(0, 10));
-    EXPECT_EQ(v.window.statusPane0, "Auto Levels: offset 0, gain 10");
+    EXPECT_EQ(v.window.statusPane0, "Offset 0, gain 10 (auto)");
     EXPECT_EQ(v.processors.size(), 1u);  // same processor, same size: no rebuild
     v.core.OnStart();
 }
