@@ -36,11 +36,11 @@ std::string CPixelInspector::TextAt(int x, int y) const {
 bool CPixelInspector::eventFilter(QObject* pWatched, QEvent* pEvent) {
     if (pEvent->type() == QEvent::MouseMove && pWatched->isWidgetType() && m_pArea && m_pView) {
         auto* pWidget = static_cast<QWidget*>(pWatched);
+        // Moves over other windows (the line beside the cursor among them) are not ours;
+        // leaving the main window is.
         if (pWidget->window() == m_pArea->window()) {
             const QPointF global = static_cast<QMouseEvent*>(pEvent)->globalPosition();
             ShowAt(m_pView->mapFromGlobal(global.toPoint()));
-        } else {
-            Leave();
         }
     } else if (pEvent->type() == QEvent::Leave && m_pArea && pWatched == m_pArea->window()) {
         Leave();
