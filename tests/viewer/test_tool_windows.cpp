@@ -18,6 +18,7 @@
 #include "processing/FrameProcessor.h"
 #include "processing/LogPolarFrame.h"
 #include "resources/Resource.h"
+#include "shell/ShellResources.h"
 #include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/CameraDlg.h"
 #include "viewer/CommandTable.h"
@@ -269,7 +270,9 @@ INSTANTIATE_TEST_SUITE_P(
 }  // namespace
 
 int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    InstallShellResources();
+    ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -133,7 +133,7 @@ TEST_F(ViewerToolsTest, FlatFrameLeavesLevels) {
     v.core.OnAutoLevels();
     EXPECT_EQ(v.core.ConfiguredGain(), 3);
     EXPECT_EQ(v.core.ConfiguredOffset(), 80);
-    EXPECT_NE(v.window.statusPane0.find("flat"), std::string::npos) << v.window.statusPane0;
+    EXPECT_NE(v.window.statusPane0.find("Flat frame"), std::string::npos) << v.window.statusPane0;
 }
 
 // Catches a stopped run whose pane keeps a stale live rate instead of the final count that
