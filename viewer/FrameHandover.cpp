@@ -3,6 +3,8 @@
 #include <cstring>
 #include <utility>
 
+#include "processing/LogPolarFrame.h"
+
 bool CFrameHandover::Publish(const std::uint8_t* pBottomUp, int width, int height,
                              const ViewerRect& destination) {
     const std::size_t rowBytes = std::size_t(width) * 3;
@@ -23,8 +25,8 @@ bool CFrameHandover::Publish(const std::uint8_t* pBottomUp, int width, int heigh
     return RequestWake();
 }
 
-void CFrameHandover::StageSensor(const SensorSnapshot& sensor) {
-    m_back.sensor.raw.assign(sensor.raw.begin(), sensor.raw.end());
+void CFrameHandover::StageSensor(const SensorFrame& sensor) {
+    m_back.sensor.raw.assign(sensor.pRaw, sensor.pRaw + kFrameBytes);
     m_back.sensor.pDark = sensor.pDark;
     m_back.sensor.offset = sensor.offset;
     m_back.sensor.table = sensor.table;

@@ -24,7 +24,7 @@ class CFrameHandover {
     };
 
     // Producer: copies what the sensor gave for the next picture published.
-    void StageSensor(const SensorSnapshot& sensor);
+    void StageSensor(const SensorFrame& sensor);
     // Producer: copies a bottom-up picture in (turning it top-down). True when the consumer
     // has no wake-up pending and must be sent one.
     bool Publish(const std::uint8_t* pBottomUp, int width, int height,

@@ -20,7 +20,7 @@ class CFrameSurface {
     // Prepares frame drawing for pictures described by header.
     virtual void BeginFrames(const BitmapHeader& header) = 0;
     // What the sensor gave for the frame the next DrawFrame shows (same thread).
-    virtual void AttachSensor(const SensorSnapshot&) {}
+    virtual void AttachSensor(const SensorFrame&) {}
     // Shows pPixels (as header describes them) stretched to destination.
     virtual void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                            const ViewerRect& destination) = 0;

@@ -47,7 +47,7 @@ void CFrameView::DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& head
     }
 }
 
-void CFrameView::AttachSensor(const SensorSnapshot& sensor) {
+void CFrameView::AttachSensor(const SensorFrame& sensor) {
     m_frames.StageSensor(sensor);
 }
 

@@ -23,7 +23,7 @@ class CFrameView : public QWidget, public CFrameSurface {
     void BeginFrames(const BitmapHeader& header) override;
     void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                    const ViewerRect& destination) override;
-    void AttachSensor(const SensorSnapshot& sensor) override;
+    void AttachSensor(const SensorFrame& sensor) override;
     void EndFrames() override;
     void BeginHistogram() override;
     void DrawHistogram(const std::uint8_t* pPixels, int x, int y) override;

@@ -18,3 +18,13 @@ struct SensorSnapshot {
 
     bool IsValid() const { return !raw.empty(); }
 };
+
+// The same, as the worker hands it over: the raw frame is only borrowed for the call, so a
+// surface that keeps nothing costs the worker no copy.
+struct SensorFrame {
+    const std::uint8_t* pRaw = nullptr;  // kFrameBytes
+    std::shared_ptr<const std::vector<std::int32_t>> pDark;
+    int offset = 0;
+    GainTable table{};
+    bool bColor = false;
+};

@@ -154,7 +154,7 @@ class CViewerCore {
     std::optional<LevelsChoice> m_levelsNews;
     std::optional<std::optional<DarkSummary>> m_calibrationNews;  // inner empty: failed
     CStageTimes m_stageTimes;
-    SensorSnapshot m_snapshot;  // worker only, while a worker exists
+    SensorFrame m_snapshot;  // worker only, while a worker exists
     std::thread m_hThread;
 
     int m_bStarted = 0;

@@ -1,7 +1,6 @@
 // The Tools commands and what the worker reports back: Auto Levels, the calibration
 // summary, the camera status texts and the start-up values.
 #include <cstdio>
-#include <cstring>
 
 #include "camera/PortCamera.h"
 #include "viewer/SharedState.h"
@@ -118,7 +117,6 @@ void CViewerCore::ReportAcquisitionEnd() {
 }
 
 void CViewerCore::StartSensorSnapshots(const CFrameProcessor& processor) {
-    m_snapshot.raw.resize(kFrameBytes);
     m_snapshot.bColor = m_bColorProcessor != 0;
     const std::int32_t* pDark = processor.CalibrationImage();
     m_snapshot.pDark = pDark != nullptr ? std::make_shared<const std::vector<std::int32_t>>(
@@ -154,10 +152,10 @@ bool CViewerCore::ServeAutoLevels(CFrameProcessor& processor) {
 }
 
 void CViewerCore::AttachSensorSnapshot(const CFrameProcessor& processor) {
-    if (processor.RawFrame() == nullptr || m_snapshot.raw.size() != kFrameBytes) {
+    m_snapshot.pRaw = processor.RawFrame();
+    if (m_snapshot.pRaw == nullptr) {
         return;
     }
-    std::memcpy(m_snapshot.raw.data(), processor.RawFrame(), kFrameBytes);
     m_snapshot.offset = processor.Offset();
     m_snapshot.table = *processor.CurrentGainTable();
     m_surface.AttachSensor(m_snapshot);

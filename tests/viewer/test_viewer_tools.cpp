@@ -93,8 +93,11 @@ TEST_F(ViewerToolsTest, AutoLevelsWhileRunningAppliesLikeMedian) {
     ASSERT_TRUE(WaitUntil([&] { return v.core.FramesDone() > 1; }));
     ASSERT_TRUE(ExecuteViewerCommand(v.core, ID_TOOLS_AUTO_LEVELS));
     ASSERT_TRUE(WaitUntil([&] { return !v.core.IsAutoLevelsPending(); }));
-    ASSERT_TRUE(WaitUntil([&] { return v.Processor().Gain() == 10.0f; }));
-    v.core.PollWorker();
+    // The worker configures the processor, then posts the news the window takes over.
+    ASSERT_TRUE(WaitUntil([&] {
+        v.core.PollWorker();
+        return v.core.ConfiguredGain() == 10;
+    }));
     EXPECT_EQ(v.core.ConfiguredOffset(), 0);
     EXPECT_EQ(v.core.ConfiguredGain(), 10);
     EXPECT_EQ(v.Processor().Offset(), 0);
