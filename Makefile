@@ -37,16 +37,22 @@ asan: deps
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp \
 	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
-# Debian's Qt is not instrumented for ThreadSanitizer, so this build leaves the GUI out
-# and runs every test of the Qt-free code (the worker and its protocol included).
+# Debian's Qt is not instrumented for ThreadSanitizer: the first build leaves the GUI out
+# and runs every test of the Qt-free code (the worker and its protocol included); the
+# second runs the viewer's window tests (frames handed from a worker to the painter)
+# against the uninstrumented Qt, whose own reports tests/sanitizers/tsan.supp explains.
 tsan: deps
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPANDRY_SANITIZE=thread -DPANDRY_GUI=OFF
 	cmake --build build-tsan -j $(JOBS)
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
+	cmake -S . -B build-tsan-gui -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPANDRY_SANITIZE=thread
+	cmake --build build-tsan-gui -j $(JOBS) --target test_viewer_window
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/sanitizers/tsan.supp \
+	  QT_QPA_PLATFORM=offscreen build-tsan-gui/tests/viewer/test_viewer_window
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-bench build-asan build-tsan
+	rm -rf build build-bench build-asan build-tsan build-tsan-gui

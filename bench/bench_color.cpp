@@ -11,7 +11,7 @@
 #include "camera/PortCamera.h"
 #include "platform/device/MemoryDevice.h"
 #include "processing/ColorProcessor.h"
-#include "processing/RemapTable.h"
+#include "sensor/RemapTable.h"
 
 #ifdef PANDRY_HAVE_OPENCV
 #include <opencv2/core.hpp>

@@ -14,10 +14,10 @@
 #include "camera/PortCamera.h"
 #include "platform/device/MemoryDevice.h"
 #include "processing/CalibrationFile.h"
-#include "processing/FoveaTable.h"
 #include "processing/MonoProcessor.h"
-#include "processing/RemapTable.h"
 #include "processing/YuvToRgb.h"
+#include "sensor/FoveaTable.h"
+#include "sensor/RemapTable.h"
 
 #ifdef PANDRY_HAVE_OPENCV
 #include <opencv2/core.hpp>

@@ -10,7 +10,7 @@
 #include "camera/PortCamera.h"
 #include "camera/SensorGeometry.h"
 #include "camera/SimulatedCamera.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "camera/ReplaySource.h"
 #include "platform/device/FileDevice.h"
 #include "platform/device/ScriptedDevice.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 CReplaySource::CReplaySource(const std::string& path, bool loop) : m_bLoop(loop) {
     m_nFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <numbers>
 
-#include "processing/FoveaTable.h"
-#include "processing/LogPolarFrame.h"
-#include "processing/RemapTable.h"
+#include "sensor/FoveaTable.h"
+#include "sensor/LogPolarFrame.h"
+#include "sensor/RemapTable.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "camera/SensorGeometry.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "processing/ChannelMap.h"
-#include "processing/FoveaTable.h"
-#include "processing/LogPolarFrame.h"
-#include "processing/RemapTable.h"
+#include "sensor/FoveaTable.h"
+#include "sensor/LogPolarFrame.h"
+#include "sensor/RemapTable.h"
 
 namespace {
 

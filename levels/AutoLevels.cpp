@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 DarkSummary SummarizeDark(const std::int32_t* pDark) {
     DarkSummary summary;

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "processing/AtomicFile.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

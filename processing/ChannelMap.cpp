@@ -1,7 +1,7 @@
 #include "processing/ChannelMap.h"
 
-#include "processing/FoveaTable.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/FoveaTable.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

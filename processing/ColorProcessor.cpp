@@ -69,15 +69,9 @@ void CColorProcessor::Histogram(HistogramCounts& counts) {
 }
 
 int CColorProcessor::Acquire() {
-    if (!IsConfigured() || m_pCamera == nullptr) {
+    if (!ReadCorrectedFrame(m_pProcessedFrame.get())) {
         return 0;
     }
-    if (!m_pCamera->ReadFrame(m_pRawFrame.get())) {
-        return 0;
-    }
-    const std::shared_ptr<const GainTable> pTable = CurrentGainTable();
-    Correct(*pTable, m_pProcessedFrame.get(), m_pRawFrame.get(), m_pCalibration.get(), Offset());
-    FillFovea(m_pProcessedFrame.get());
     ReconstructColor(m_pProcessedFrame.get(), m_pColorFrame.get());
     return 1;
 }

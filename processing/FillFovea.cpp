@@ -1,7 +1,7 @@
 #include <array>
 
-#include "processing/FoveaTable.h"
 #include "processing/FrameProcessor.h"
+#include "sensor/FoveaTable.h"
 
 namespace {
 

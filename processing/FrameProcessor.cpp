@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "camera/PortCamera.h"
 #include "processing/CalibrationFile.h"
 #include "processing/RemapRuns.h"
 
@@ -22,6 +23,12 @@ int CFrameProcessor::Acquire() {
 }
 
 void CFrameProcessor::Configure(int, int, int, int, int, int, int) {}
+
+void CFrameProcessor::ConfigureKeepingSize(int median, int offset, int aux1, int aux2, int gain) {
+    if (m_bConfigured) {
+        Configure(median, offset, aux1, aux2, gain, m_nWidth, m_nHeight);
+    }
+}
 
 void CFrameProcessor::Remap() {}
 
@@ -68,6 +75,19 @@ void CFrameProcessor::LoadCalibration() {
     if (m_pCalibration) {
         LoadCalibrationFile(m_strCalibrationPath.c_str(), m_pCalibration.get());
     }
+}
+
+bool CFrameProcessor::ReadCorrectedFrame(std::uint8_t* pCorrected) {
+    if (!m_bConfigured || m_pCamera == nullptr) {
+        return false;
+    }
+    if (!m_pCamera->ReadFrame(m_pRawFrame.get())) {
+        return false;
+    }
+    const std::shared_ptr<const GainTable> pTable = CurrentGainTable();
+    Correct(*pTable, pCorrected, m_pRawFrame.get(), m_pCalibration.get(), Offset());
+    FillFovea(pCorrected);
+    return true;
 }
 
 std::shared_ptr<const GainTable> CFrameProcessor::CurrentGainTable() const {

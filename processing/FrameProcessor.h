@@ -7,7 +7,7 @@
 #include <string>
 
 #include "processing/GainTable.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 class CPortCamera;
 
@@ -20,10 +20,10 @@ using HistogramCounts = std::int32_t[3][256];
 //
 // Threads: the acquisition thread calls Calibrate, Acquire, Remap, the conversions and
 // Histogram; the user-interface thread calls Configure, SaveBitmap and the destructor.
-// Only a Configure that keeps the size may overlap acquisition; it touches nothing but
-// the atomics below and publishes a gain table built aside.
+// Only ConfigureKeepingSize may overlap acquisition; it touches nothing but the atomics
+// below and publishes a gain table built aside.
 class CFrameProcessor {
-public:
+  public:
     CFrameProcessor();
     CFrameProcessor(const CFrameProcessor&) = delete;
     CFrameProcessor& operator=(const CFrameProcessor&) = delete;
@@ -34,6 +34,9 @@ public:
     virtual int Acquire();
     virtual void Configure(int median, int offset, int aux1, int aux2, int gain, int width,
                            int height);
+    // Configure at the size in force: the only form that may overlap acquisition, since it
+    // never reallocates. Does nothing before the first Configure.
+    void ConfigureKeepingSize(int median, int offset, int aux1, int aux2, int gain);
     virtual void Remap();
     virtual int SaveBitmap(int columns, int rows, const char* path);
     virtual ~CFrameProcessor();
@@ -68,7 +71,7 @@ public:
     // 1 when the whole file was written and closed, 0 otherwise (no partial file is kept).
     static int WriteBmp(const std::uint8_t* pPixels, int width, int height, const char* path);
 
-protected:
+  protected:
     // The part of Configure both variants share: stores the scalar values, decides
     // whether the buffers must be (re)allocated, publishes a new gain table.
     void StoreSettings(int offset, int gain);
@@ -79,6 +82,9 @@ protected:
     void ReleaseBaseBuffers();
     void LoadCalibration();
     void PublishGainTable();
+    // The start of Acquire both variants share: reads a frame, corrects it into pCorrected
+    // and fills the fovea. False when unconfigured, without a camera, or the read failed.
+    bool ReadCorrectedFrame(std::uint8_t* pCorrected);
     void MarkConfigured(bool configured) { m_bConfigured = configured; }
 
     CPortCamera* m_pCamera = nullptr;
@@ -92,7 +98,7 @@ protected:
     std::unique_ptr<std::uint8_t[]> m_pRawFrame;
     std::unique_ptr<std::int32_t[]> m_pCalibration;
 
-private:
+  private:
     // The lock is held only to copy or swap the pointer: tables are built and freed
     // outside it, so a frame never waits for a table being built.
     mutable std::mutex m_gainTableMutex;  // guards m_pGainTable

@@ -67,16 +67,7 @@ void CMonoProcessor::Histogram(HistogramCounts& counts) {
 }
 
 int CMonoProcessor::Acquire() {
-    if (!IsConfigured() || m_pCamera == nullptr) {
-        return 0;
-    }
-    if (!m_pCamera->ReadFrame(m_pRawFrame.get())) {
-        return 0;
-    }
-    const std::shared_ptr<const GainTable> pTable = CurrentGainTable();
-    Correct(*pTable, m_pFramePlane[0].get(), m_pRawFrame.get(), m_pCalibration.get(), Offset());
-    FillFovea(m_pFramePlane[0].get());
-    return 1;
+    return ReadCorrectedFrame(m_pFramePlane[0].get()) ? 1 : 0;
 }
 
 // aux1 and aux2 mean nothing to this sensor.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 // Byte positions within a ColorFrame pixel (the order of a 24-bit bitmap).
 inline constexpr int kBlueByte = 0;

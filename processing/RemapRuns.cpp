@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "processing/LogPolarFrame.h"
-#include "processing/RemapTable.h"
+#include "sensor/LogPolarFrame.h"
+#include "sensor/RemapTable.h"
 
 namespace {
 

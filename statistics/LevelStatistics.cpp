@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "processing/ChannelMap.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

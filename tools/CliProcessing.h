@@ -5,7 +5,7 @@
 #include <string>
 
 #include "processing/FrameProcessor.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 #include "tools/CliArguments.h"
 
 // How recorded frames are processed: the options convert and inspect share.

@@ -8,7 +8,7 @@
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
 #include "processing/AtomicFile.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 #include "tools/CliArguments.h"
 #include "tools/CliCommands.h"
 

@@ -17,73 +17,75 @@ std::int64_t Nanoseconds() {
 
 }  // namespace
 
-void AcquisitionThread(CViewerCore* pDlg) {
-    pDlg->SetupFrameDisplay();
-    pDlg->SetupHistogramDisplay();
+void AcquisitionThread(CViewerCore* pCore) {
+    pCore->SetupFrameDisplay();
+    pCore->SetupHistogramDisplay();
     if (CFrameProcessor* pProcessor = g_pProcessor.load()) {
-        pDlg->StartSensorSnapshots(*pProcessor);
+        pCore->StartSensorSnapshots(*pProcessor);
     }
-    CStageTimes& times = pDlg->m_stageTimes;
-    const std::int64_t start = pDlg->m_clock();
+    CStageTimes& times = pCore->m_stageTimes;
+    const std::int64_t start = pCore->m_clock();
     int frames = 0;
-    while (!pDlg->m_bStop) {
+    while (!pCore->m_bStop) {
         ++frames;
         CFrameProcessor* pProcessor = g_pProcessor.load();
         // Taken before calibrating, so a request made meanwhile is served next pass.
         if (g_bCalibrate.exchange(0) != 0) {
-            pDlg->ServeCalibration(*pProcessor);
+            pCore->ServeCalibration(*pProcessor);
         }
         const std::int64_t acquireStart = Nanoseconds();
         if (pProcessor->Acquire() == 0) {
             // No frame: leave the window Idle, without a report.
-            pDlg->m_pFrameShown = nullptr;
-            pDlg->m_bThreadActive = false;
-            pDlg->EndFrameDisplay();
-            pDlg->EndHistogramDisplay();  // a plot of the last frame would pass for live
-            pDlg->m_bStop = true;
-            pDlg->m_bGrabbed = 0;
-            ++pDlg->m_nFailedReads;
-            pDlg->m_bAcquisitionFailed = true;
-            pDlg->m_bRunning = 0;
+            pCore->m_pFrameShown = nullptr;
+            pCore->m_bThreadActive = false;
+            pCore->EndFrameDisplay();
+            pCore->EndHistogramDisplay();  // a plot of the last frame would pass for live
+            pCore->m_bStop = true;
+            pCore->m_bGrabbed = 0;
+            ++pCore->m_nFailedReads;
+            pCore->m_bAcquisitionFailed = true;
+            pCore->m_bRunning = 0;
             return;
         }
         const std::int64_t acquired = Nanoseconds();
-        const CPortCamera* pCamera = g_pCamera.load();
+        const CPortCamera* pCamera = pCore->m_pCamera.get();  // kept for the window's life
         const std::int64_t read = pCamera != nullptr ? pCamera->LastReadNanoseconds() : 0;
         times.Record(FrameStage::kRead, read);
         times.Record(FrameStage::kCorrect, acquired - acquireStart - read);
-        pDlg->m_bHeldFrame = true;
-        if (pDlg->ServeAutoLevels(*pProcessor)) {
-            pDlg->m_nFramesDone = frames;
+        pCore->m_bHeldFrame = true;
+        if (pCore->ServeAutoLevels(*pProcessor)) {
+            pCore->m_nFramesDone = frames;
             continue;  // corrected with the old levels: the next frame shows the new ones
         }
         std::int64_t converted = 0;
-        if (pDlg->m_bRemap) {
+        if (pCore->m_bRemap) {
             pProcessor->Remap();
             const std::int64_t remapped = Nanoseconds();
             times.Record(FrameStage::kRemap, remapped - acquired);
-            pProcessor->RemappedToRgb(pDlg->m_pFrameRgb.get());
+            pProcessor->RemappedToRgb(pCore->m_pFrameRgb.get());
             converted = Nanoseconds();
             times.Record(FrameStage::kConvert, converted - remapped);
         } else {
-            pProcessor->RawToRgb(pDlg->m_pFrameRgb.get());
+            pProcessor->RawToRgb(pCore->m_pFrameRgb.get());
             converted = Nanoseconds();
             times.Record(FrameStage::kConvert, converted - acquired);
         }
-        pDlg->m_pFrameShown = pDlg->m_pFrameRgb.get();
-        pDlg->AttachSensorSnapshot(*pProcessor);
-        pDlg->DrawFrame();
+        pCore->m_pFrameShown = pCore->m_pFrameRgb.get();
+        pCore->AttachSensorSnapshot(*pProcessor);
+        pCore->DrawFrame();
+        // Read before the flag: a hide that lands while this plot is made drops it.
+        const std::uint64_t histogramGeneration = pCore->m_surface.HistogramGeneration();
         if (g_bHistogramHidden == 0) {
-            pDlg->BuildHistogramImage();
-            pDlg->m_pHistShown = pDlg->m_pHistImage.get();
-            pDlg->DrawHistogram();
+            pCore->BuildHistogramImage();
+            pCore->m_pHistShown = pCore->m_pHistImage.get();
+            pCore->DrawHistogram(histogramGeneration);
         }
         times.Record(FrameStage::kDraw, Nanoseconds() - converted);
-        pDlg->m_nFramesDone = frames;
+        pCore->m_nFramesDone = frames;
     }
-    const std::int64_t end = pDlg->m_clock();
-    WriteTimingReport(pDlg->m_strTimingPath, int(end - start), frames);
-    pDlg->m_nRunFrames = frames;
-    pDlg->m_nRunMs = end - start;
-    pDlg->m_bRunEnded = true;
+    const std::int64_t end = pCore->m_clock();
+    WriteTimingReport(pCore->m_strTimingPath, int(end - start), frames);
+    pCore->m_nRunFrames = frames;
+    pCore->m_nRunMs = end - start;
+    pCore->m_bRunEnded = true;
 }

@@ -14,13 +14,14 @@ bool Always(const CViewerCore&) {
 constexpr std::array kCommands = {
     // Save: only a grabbed frame, and only once acquisition is off.
     ViewerCommand{ID_FILE_SAVE,
-                  [](const CViewerCore& c) { return c.IsRunning() == 0 && c.IsGrabbed() == 1; },
+                  [](const CViewerCore& c) { return c.State() == AcquisitionState::Grabbed; },
                   nullptr, &CViewerCore::OnSave},
     ViewerCommand{ID_FILE_GRAB, [](const CViewerCore& c) { return c.IsStarted() == 1; },
                   [](const CViewerCore& c) { return c.IsGrabbed() == 1; }, &CViewerCore::OnGrab},
     ViewerCommand{ID_FILE_START, Always, [](const CViewerCore& c) { return c.IsRunning() == 1; },
                   &CViewerCore::OnStart},
-    ViewerCommand{ID_FILE_CALIBRATE, [](const CViewerCore& c) { return c.IsRunning() == 1; },
+    ViewerCommand{ID_FILE_CALIBRATE,
+                  [](const CViewerCore& c) { return c.State() == AcquisitionState::Running; },
                   nullptr, &CViewerCore::OnCalibrate},
     ViewerCommand{ID_VIEW_ZOOM, Always, [](const CViewerCore& c) { return c.IsZoomed() == 1; },
                   &CViewerCore::OnZoom},

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <utility>
 
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 bool CFrameHandover::Publish(const std::uint8_t* pBottomUp, int width, int height,
-                             const ViewerRect& destination) {
+                             const ViewerRect& destination, std::uint64_t generation) {
     const std::size_t rowBytes = std::size_t(width) * 3;
     m_back.pixels.resize(rowBytes * height);
     for (int row = 0; row < height; ++row) {
@@ -19,6 +19,9 @@ bool CFrameHandover::Publish(const std::uint8_t* pBottomUp, int width, int heigh
     m_back.bValid = true;
     {
         std::lock_guard lock(m_mutex);
+        if (generation != m_nGeneration.load()) {
+            return false;  // cleared while this picture was being made
+        }
         std::swap(m_back, m_pending);
         m_bFresh = true;
     }
@@ -38,6 +41,7 @@ bool CFrameHandover::Clear() {
         std::lock_guard lock(m_mutex);
         m_pending.bValid = false;
         m_bFresh = true;
+        ++m_nGeneration;
     }
     return RequestWake();
 }

@@ -26,12 +26,19 @@ class CFrameHandover {
     // Producer: copies what the sensor gave for the next picture published.
     void StageSensor(const SensorFrame& sensor);
     // Producer: copies a bottom-up picture in (turning it top-down). True when the consumer
-    // has no wake-up pending and must be sent one.
+    // has no wake-up pending and must be sent one. A picture made from a generation older
+    // than the last Clear is dropped, so a clear wins over a publication under way.
     bool Publish(const std::uint8_t* pBottomUp, int width, int height,
-                 const ViewerRect& destination);
+                 const ViewerRect& destination, std::uint64_t generation);
+    bool Publish(const std::uint8_t* pBottomUp, int width, int height,
+                 const ViewerRect& destination) {
+        return Publish(pBottomUp, width, height, destination, Generation());
+    }
     // Either thread: nothing is shown any more, and whatever was pending is dropped.
     // True when the consumer must be woken.
     bool Clear();
+    // Producer: read before deciding to make a picture, passed to Publish with it.
+    std::uint64_t Generation() const { return m_nGeneration.load(); }
 
     // Consumer: the wake-up has arrived; a later Publish asks for a new one.
     void AcknowledgeWake() { m_bWakePending = false; }
@@ -44,9 +51,10 @@ class CFrameHandover {
     bool RequestWake() { return !m_bWakePending.exchange(true); }
 
     Picture m_back;      // producer only
-    std::mutex m_mutex;  // guards m_pending and m_bFresh
+    std::mutex m_mutex;  // guards m_pending, m_bFresh and changes of m_nGeneration
     Picture m_pending;
     bool m_bFresh = false;
-    Picture m_front;  // consumer only
+    std::atomic<std::uint64_t> m_nGeneration{0};  // Clears so far
+    Picture m_front;                              // consumer only
     std::atomic<bool> m_bWakePending{false};
 };

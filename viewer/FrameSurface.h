@@ -17,8 +17,6 @@ class CFrameSurface {
     // frame is shown; width 0 releases it.
     virtual void LoadBackground(int width, int height, int top) = 0;
 
-    // Prepares frame drawing for pictures described by header.
-    virtual void BeginFrames(const BitmapHeader& header) = 0;
     // What the sensor gave for the frame the next DrawFrame shows (same thread).
     virtual void AttachSensor(const SensorFrame&) {}
     // Shows pPixels (as header describes them) stretched to destination.
@@ -27,8 +25,11 @@ class CFrameSurface {
     // Drops the frame shown and any not yet painted; the background shows again.
     virtual void EndFrames() = 0;
 
-    virtual void BeginHistogram() = 0;
+    // Read by the worker before it decides to plot; a plot drawn with a generation that an
+    // EndHistogram has passed meanwhile is dropped, so a hide is never undone by it.
+    virtual std::uint64_t HistogramGeneration() const = 0;
     // Shows the 256 x 100 histogram picture with its top-left corner at (x, y).
-    virtual void DrawHistogram(const std::uint8_t* pPixels, int x, int y) = 0;
+    virtual void DrawHistogram(const std::uint8_t* pPixels, int x, int y,
+                               std::uint64_t generation) = 0;
     virtual void EndHistogram() = 0;
 };

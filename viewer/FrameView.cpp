@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <QPainter>
 #include <QScreen>
+#include <QThread>
+#include <cassert>
 
 #include "platform/ui/Resources.h"
 #include "resources/Resource.h"
@@ -18,6 +20,8 @@ CFrameView::CFrameView(QWidget* pParent) : QWidget(pParent) {
 }
 
 void CFrameView::LoadBackground(int width, int height, int top) {
+    // The resource comes as a pixmap, which only the user-interface thread may make.
+    assert(QThread::currentThread() == thread());
     QImage picture;
     if (width > 0 && height > 0) {
         picture = LoadBitmapResource(IDB_BACKGROUND)
@@ -38,8 +42,6 @@ bool CFrameView::HasBackground() const {
     return !m_background.isNull();
 }
 
-void CFrameView::BeginFrames(const BitmapHeader&) {}
-
 void CFrameView::DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                            const ViewerRect& destination) {
     if (m_frames.Publish(pPixels, header.biWidth, header.biHeight, destination)) {
@@ -57,10 +59,9 @@ void CFrameView::EndFrames() {
     }
 }
 
-void CFrameView::BeginHistogram() {}
-
-void CFrameView::DrawHistogram(const std::uint8_t* pPixels, int x, int y) {
-    if (m_histogram.Publish(pPixels, 256, 100, {x, y, x + 256, y + 100})) {
+void CFrameView::DrawHistogram(const std::uint8_t* pPixels, int x, int y,
+                               std::uint64_t generation) {
+    if (m_histogram.Publish(pPixels, 256, 100, {x, y, x + 256, y + 100}, generation)) {
         Wake(m_histogram);
     }
 }

@@ -20,13 +20,13 @@ class CFrameView : public QWidget, public CFrameSurface {
     explicit CFrameView(QWidget* pParent = nullptr);
 
     void LoadBackground(int width, int height, int top) override;
-    void BeginFrames(const BitmapHeader& header) override;
     void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                    const ViewerRect& destination) override;
     void AttachSensor(const SensorFrame& sensor) override;
     void EndFrames() override;
-    void BeginHistogram() override;
-    void DrawHistogram(const std::uint8_t* pPixels, int x, int y) override;
+    std::uint64_t HistogramGeneration() const override { return m_histogram.Generation(); }
+    void DrawHistogram(const std::uint8_t* pPixels, int x, int y,
+                       std::uint64_t generation) override;
     void EndHistogram() override;
 
     // Runs at the start of every paint (the window's own paint step).

@@ -1,10 +1,8 @@
 #include "viewer/SharedState.h"
 
 std::atomic<CFrameProcessor*> g_pProcessor{nullptr};
-std::atomic<CPortCamera*> g_pCamera{nullptr};
 std::atomic<int> g_bCalibrate{0};
 std::atomic<int> g_bHistogramHidden{1};
 
 HistogramCounts g_histogram = {};
 BitmapHeader g_bmiFrame;
-BitmapHeader g_bmiHistogram;

@@ -11,12 +11,12 @@ void CViewerCore::OnStart() {
     m_bGrabbed = 0;
     if (m_bRunning == 1) {
         m_bRunning = 0;
-        LoadToolbarPicture(IDB_TOOLBAR_IDLE);
+        m_window.LoadToolbarPicture(IDB_TOOLBAR_IDLE);
         WaitForAcquisition();
         return;
     }
     m_bRunning = 1;
-    LoadToolbarPicture(IDB_TOOLBAR_RUNNING);
+    m_window.LoadToolbarPicture(IDB_TOOLBAR_RUNNING);
     StopAcquisition();
     m_bStop = false;
     m_bThreadActive = true;
@@ -45,7 +45,7 @@ void CViewerCore::OnGrab() {
     }
     m_bGrabbed = 1;
     m_bRunning = 0;
-    LoadToolbarPicture(IDB_TOOLBAR_IDLE);
+    m_window.LoadToolbarPicture(IDB_TOOLBAR_IDLE);
 }
 
 void CViewerCore::OnSave() {
@@ -92,7 +92,7 @@ void CViewerCore::OnZoom() {
     LayoutWindow();
     // The background is released and loaded again at the new size rather than dropped.
     m_surface.LoadBackground(0, 0, 0);
-    m_bLoadBackground = true;
+    LoadBackground();
     SetupFrameDisplay();
     RebuildProcessor();
     OnStart();
@@ -148,8 +148,9 @@ void CViewerCore::OnRemap() {
 void CViewerCore::OnMedian() {
     m_bMedian = 1 - m_bMedian;
     m_nCfgMedian = m_bMedian;
-    // Keeps the size, so the processor only publishes new settings and a new gain table.
+    // The worker may be running: only the settings and a new gain table are published.
     if (CFrameProcessor* pProcessor = g_pProcessor.load()) {
-        ConfigureProcessor(*pProcessor);
+        pProcessor->ConfigureKeepingSize(m_nCfgMedian, m_nCfgOffset, m_nCfgAux1, m_nCfgAux2,
+                                         m_nCfgGain);
     }
 }

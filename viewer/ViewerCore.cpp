@@ -1,5 +1,6 @@
 #include "viewer/ViewerCore.h"
 
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 
@@ -21,7 +22,6 @@ CViewerCore::CViewerCore(CFrameSurface& surface, CWindowServices& window,
     g_bCalibrate = 0;
     m_pProcessor = m_makeProcessor(false);
     g_pProcessor = m_pProcessor.get();
-    g_pCamera = m_pCamera.get();
     if (m_pCamera) {
         m_pCamera->Open(m_nPort);
     }
@@ -38,6 +38,7 @@ CViewerCore::~CViewerCore() {
 void CViewerCore::OnInitDialog() {
     LayoutWindow();
     LayoutImageArea();
+    LoadBackground();
     SetupFrameDisplay();
 }
 
@@ -60,8 +61,17 @@ void CViewerCore::OnDestroy() {
     m_pTurnBuffer.reset();
     m_pHistImage.reset();
     m_pHistShown = nullptr;
-    g_pCamera = nullptr;
     m_pCamera.reset();
+}
+
+AcquisitionState CViewerCore::State() const {
+    if (m_bRunning == 1) {
+        return AcquisitionState::Running;
+    }
+    if (m_bGrabbed == 1) {
+        return AcquisitionState::Grabbed;
+    }
+    return m_bThreadActive ? AcquisitionState::Paused : AcquisitionState::Idle;
 }
 
 bool CViewerCore::IsHistogramShown() const {
@@ -112,6 +122,8 @@ void CViewerCore::WaitForAcquisition() {
 }
 
 void CViewerCore::ConfigureProcessor(CFrameProcessor& processor) const {
+    // May reallocate the buffers the worker reads: never while one exists.
+    assert(!m_hThread.joinable());
     processor.Configure(m_nCfgMedian, m_nCfgOffset, m_nCfgAux1, m_nCfgAux2, m_nCfgGain, m_nWidth,
                         m_nHeight);
 }
@@ -130,10 +142,6 @@ void CViewerCore::RebuildProcessor() {
     g_pProcessor = m_pProcessor.get();
 }
 
-void CViewerCore::LoadToolbarPicture(unsigned bitmapId) {
-    m_window.LoadToolbarPicture(bitmapId);
-}
-
 void CViewerCore::SetupFrameDisplay() {
     m_pFrameRgb = std::make_unique<std::uint8_t[]>(std::size_t(m_nWidth) * m_nHeight * 3);
     if (!m_pTurnBuffer) {
@@ -141,11 +149,10 @@ void CViewerCore::SetupFrameDisplay() {
     }
     g_bmiFrame = m_bRemap ? MakeRgbHeader(m_nWidth, m_nHeight)
                           : MakeRgbHeader(kUnmappedWidth, kUnmappedHeight);
-    if (m_bLoadBackground) {
-        m_surface.LoadBackground(m_nWidth, m_nHeight, ImageAreaRect(m_nWidth, m_nHeight).top);
-        m_bLoadBackground = false;
-    }
-    m_surface.BeginFrames(g_bmiFrame);
+}
+
+void CViewerCore::LoadBackground() {
+    m_surface.LoadBackground(m_nWidth, m_nHeight, ImageAreaRect(m_nWidth, m_nHeight).top);
 }
 
 void CViewerCore::DrawFrame() {
@@ -171,8 +178,6 @@ void CViewerCore::EndFrameDisplay() {
 
 void CViewerCore::SetupHistogramDisplay() {
     m_pHistImage = std::make_unique<std::uint8_t[]>(kHistogramImageBytes);  // black until plotted
-    g_bmiHistogram = MakeRgbHeader(kHistogramWidth, kHistogramRows);
-    m_surface.BeginHistogram();
 }
 
 void CViewerCore::BuildHistogramImage() {
@@ -183,8 +188,8 @@ void CViewerCore::BuildHistogramImage() {
     PlotHistogram(g_histogram, m_pHistImage.get());
 }
 
-void CViewerCore::DrawHistogram() {
-    m_surface.DrawHistogram(m_pHistShown, 0, m_nHeight + kToolbarBand + 10);
+void CViewerCore::DrawHistogram(std::uint64_t generation) {
+    m_surface.DrawHistogram(m_pHistShown, 0, m_nHeight + kToolbarBand + 10, generation);
 }
 
 void CViewerCore::EndHistogramDisplay() {

@@ -24,6 +24,14 @@
 using ProcessorFactory = std::function<std::unique_ptr<CFrameProcessor>(bool bColor)>;
 using MillisecondClock = std::function<std::int64_t()>;
 
+// Where acquisition stands, as m_bRunning, m_bGrabbed and m_bThreadActive encode it.
+enum class AcquisitionState {
+    Idle,     // never started, or stopped with nothing left on screen
+    Running,  // the worker passes frame after frame
+    Paused,   // Start pressed again: the worker has ended, its last frame stays shown
+    Grabbed,  // Grab: as Paused, and the frame can be saved
+};
+
 // The viewer window's logic without its widgets: acquisition state, layout, the commands
 // and their stop protocol, and what the acquisition thread does each pass. Every member
 // function runs on the user-interface thread except those the worker calls (marked).
@@ -74,8 +82,8 @@ class CViewerCore {
     void SetTimingPath(std::string path) { m_strTimingPath = std::move(path); }
     void SetClock(MillisecondClock clock) { m_clock = std::move(clock); }
 
+    AcquisitionState State() const;
     int IsRunning() const { return m_bRunning.load(); }
-    bool IsThreadActive() const { return m_bThreadActive.load(); }
     int IsGrabbed() const { return m_bGrabbed.load(); }
     int IsStarted() const { return m_bStarted; }
     int IsRemap() const { return m_bRemap.load(); }
@@ -85,13 +93,8 @@ class CViewerCore {
     bool IsHistogramShown() const;
     int Width() const { return m_nWidth; }
     int Height() const { return m_nHeight; }
-    int ConfiguredMedian() const { return m_nCfgMedian; }
-    const ViewerRect& ImageRect() const { return m_rcImage; }
-    int FrameTop() const { return m_yImage.load(); }
-    bool HasFrameShown() const { return m_pFrameShown.load() != nullptr; }
     // Passes completed by the worker since the last Start.
     int FramesDone() const { return m_nFramesDone.load(); }
-    bool IsStopRequested() const { return m_bStop.load(); }
     int ConfiguredOffset() const { return m_nCfgOffset; }
     int ConfiguredGain() const { return m_nCfgGain; }
     bool IsAutoLevelsPending() const { return m_bLevelsRequested.load(); }
@@ -100,13 +103,13 @@ class CViewerCore {
     const CStageTimes& StageTimes() const { return m_stageTimes; }
 
   private:
-    friend void AcquisitionThread(CViewerCore* pDlg);
+    friend void AcquisitionThread(CViewerCore* pCore);
+    friend class CViewerCoreTestPeer;
 
     void RebuildProcessor();
     void DeleteProcessor();
     void WaitForAcquisition();  // the wait-only stop
     void ConfigureProcessor(CFrameProcessor& processor) const;
-    void LoadToolbarPicture(unsigned bitmapId);
     void ApplyLevels(const LevelsChoice& choice);
     void ReportAcquisitionEnd();
 
@@ -116,14 +119,16 @@ class CViewerCore {
     bool ServeAutoLevels(CFrameProcessor& processor);
     void AttachSensorSnapshot(const CFrameProcessor& processor);
 
-    // Frame display: SetupFrameDisplay and DrawFrame also run on the worker.
+    // Frame display: SetupFrameDisplay and DrawFrame also run on the worker; the background
+    // is a toolkit picture and is loaded on the user-interface thread only.
+    void LoadBackground();
     void SetupFrameDisplay();
     void DrawFrame();
     void EndFrameDisplay();
     // Histogram view: the first three run on the worker only.
     void SetupHistogramDisplay();
     void BuildHistogramImage();
-    void DrawHistogram();
+    void DrawHistogram(std::uint64_t generation);
     void EndHistogramDisplay();
 
     CFrameSurface& m_surface;
@@ -135,6 +140,9 @@ class CViewerCore {
 
     // Shared with the worker.
     std::atomic<int> m_bRunning{0};
+    // Not "a thread exists": true from Start until the run's frame display is ended, so it
+    // stays true through a pause or a Grab (thread joined, last frame still shown) and is
+    // cleared by a stop that ends the display or by the worker when the camera fails.
     std::atomic<bool> m_bThreadActive{false};
     std::atomic<bool> m_bStop{false};
     std::atomic<int> m_bGrabbed{0};
@@ -175,7 +183,6 @@ class CViewerCore {
     std::unique_ptr<std::uint8_t[]> m_pFrameRgb;
     std::unique_ptr<std::uint8_t[]> m_pTurnBuffer;
     std::unique_ptr<std::uint8_t[]> m_pHistImage;
-    bool m_bLoadBackground = true;
     ViewerRect m_rcImage;
     ViewerRect m_rcClient;
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/device/ScriptedDevice.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 CMemoryFrameSource::CMemoryFrameSource(std::vector<FrameBytes> frames, bool loop)
     : m_frames(std::move(frames)), m_bLoop(loop) {}

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "platform/device/DeviceTimeout.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
 #include "platform/device/DeviceTimeout.h"
-#include "processing/LogPolarFrame.h"
-#include "processing/RemapTable.h"
+#include "sensor/LogPolarFrame.h"
+#include "sensor/RemapTable.h"
 
 namespace {
 

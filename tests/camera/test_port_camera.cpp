@@ -6,7 +6,7 @@
 #include "camera/PortCamera.h"
 #include "platform/device/FileDevice.h"
 #include "platform/device/MemoryDevice.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

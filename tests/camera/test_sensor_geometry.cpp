@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "camera/SensorGeometry.h"
-#include "processing/FoveaTable.h"
 #include "processing/FrameProcessor.h"
-#include "processing/RemapTable.h"
+#include "sensor/FoveaTable.h"
+#include "sensor/RemapTable.h"
 
 namespace {
 

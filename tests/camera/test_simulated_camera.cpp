@@ -7,8 +7,8 @@
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
 #include "camera/SimulatedCamera.h"
-#include "processing/LogPolarFrame.h"
 #include "processing/MonoProcessor.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

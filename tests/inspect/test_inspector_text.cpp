@@ -3,7 +3,7 @@
 #include <string>
 
 #include "inspect/InspectorText.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

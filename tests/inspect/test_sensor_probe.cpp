@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "inspect/SensorProbe.h"
-#include "processing/FoveaTable.h"
+#include "sensor/FoveaTable.h"
 #include "processing/FrameProcessor.h"
-#include "processing/LogPolarFrame.h"
-#include "processing/RemapTable.h"
+#include "sensor/LogPolarFrame.h"
+#include "sensor/RemapTable.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "levels/AutoLevels.h"
 #include "processing/FrameProcessor.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "levels/DarkSummary.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "camera/PortCamera.h"
 #include "platform/device/MemoryDevice.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 // A scratch directory removed with everything in it when the test ends.
 class CScratchDirectory {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "AllocationCounter.h"
+#include "ProcessingTestSupport.h"
 #include "camera/PortCamera.h"
 #include "platform/device/MemoryDevice.h"
 #include "processing/ChannelMap.h"
@@ -65,13 +66,10 @@ std::int32_t ReadLe32(const Bytes& file, std::size_t at) {
 class ColorProcessorTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '_');  // parameterised names
-        m_strDirectory = ::testing::TempDir();
-        m_strCalibration = m_strDirectory + "color_" + name + ".data";
-        m_strBitmap = m_strDirectory + "color_" + name + ".bmp";
-        std::remove(m_strCalibration.c_str());
-        std::remove(m_strBitmap.c_str());
+        // A folder of the test's own: suites of other builds may run the same test at once.
+        m_strDirectory = m_scratch.File("");
+        m_strCalibration = m_scratch.File("calimage.data");
+        m_strBitmap = m_scratch.File("picture.bmp");
         m_pResolver = std::make_shared<CMemoryDeviceResolver>();
         m_pPreviousResolver = SetDeviceResolver(m_pResolver);
     }
@@ -80,8 +78,6 @@ class ColorProcessorTest : public ::testing::Test {
         m_processor.reset();
         m_pCamera.reset();
         SetDeviceResolver(m_pPreviousResolver);
-        std::remove(m_strCalibration.c_str());
-        std::remove(m_strBitmap.c_str());
     }
 
     // A configured processor reading the given frames from a fresh in-memory camera.
@@ -97,7 +93,8 @@ class ColorProcessorTest : public ::testing::Test {
         return *m_processor;
     }
 
-    std::string m_strDirectory;
+    CScratchDirectory m_scratch;
+    std::string m_strDirectory;  // ends with a separator
     std::string m_strCalibration;
     std::string m_strBitmap;
     std::shared_ptr<CMemoryDeviceResolver> m_pResolver;
@@ -221,6 +218,10 @@ struct SaveCase {
     int fileWidth;  // 0: nothing written
     int fileHeight;
 };
+
+void PrintTo(const SaveCase& c, std::ostream* os) {
+    *os << "size " << c.size << " saved as " << c.columns << "x" << c.rows;
+}
 
 class ColorSaveBitmap : public ColorProcessorTest,
                         public ::testing::WithParamInterface<SaveCase> {};

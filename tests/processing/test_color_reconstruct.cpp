@@ -93,6 +93,10 @@ struct EstimateCase {
     bool listedOrder;  // third colour sums 0.242, 0.343, 0.171 in that order
 };
 
+void PrintTo(const EstimateCase& c, std::ostream* os) {
+    *os << "sector " << c.sector << " ring " << c.ring;
+}
+
 class ColorRingEstimate : public ::testing::TestWithParam<EstimateCase> {};
 class ColorThirdEstimate : public ::testing::TestWithParam<EstimateCase> {};
 
@@ -165,6 +169,10 @@ struct StretchCase {
     int foveaSample;
     int expected;
 };
+
+void PrintTo(const StretchCase& c, std::ostream* os) {
+    *os << "periphery " << c.peripheryLow << ".." << c.peripheryHigh << " fovea " << c.foveaSample;
+}
 
 class ColorStretch : public ::testing::TestWithParam<StretchCase> {};
 

@@ -23,6 +23,10 @@ struct GainReference {
     int firstSaturated;
 };
 
+void PrintTo(const GainReference& c, std::ostream* os) {
+    *os << "gain " << c.gain;
+}
+
 class GainTableReference : public ::testing::TestWithParam<GainReference> {};
 
 // Catches rounding instead of truncation, a wrong exponent step or a missing saturation.
@@ -67,6 +71,10 @@ TEST(GainTableLimits, HugeGainSaturatesAllButZero) {
 struct CorrectCase {
     int raw, calibration, offset, expectedIndex;
 };
+
+void PrintTo(const CorrectCase& c, std::ostream* os) {
+    *os << "raw " << c.raw << " dark " << c.calibration << " offset " << c.offset;
+}
 
 class CorrectClamp : public ::testing::TestWithParam<CorrectCase> {};
 

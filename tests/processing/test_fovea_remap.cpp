@@ -2,9 +2,9 @@
 
 #include <random>
 
-#include "processing/FoveaTable.h"
 #include "processing/MonoProcessor.h"
-#include "processing/RemapTable.h"
+#include "sensor/FoveaTable.h"
+#include "sensor/RemapTable.h"
 
 namespace {
 
@@ -117,6 +117,35 @@ TEST(RemapWalk, Zoomed512ShowsRingTwoSectorsZeroAndThree) {
     processor.RemapGrey(frame.data(), out.data());
     EXPECT_EQ(out[256 * 512 + 257], 21);
     EXPECT_EQ(out[255 * 512 + 256], 45);
+}
+
+// Catches a fill that gathers the wrong sectors, in the wrong order, or leaves stale samples
+// behind: every raw fovea sample holds its own sector number, so after the fill ring r must
+// list the sectors of its six groups of r around the spokes, ascending, then 128. The
+// lists are written out by hand from the layout, not taken from the table.
+TEST(FoveaFill, RingsListTheirSpokeSectorsAscendingThen128) {
+    std::vector<std::uint8_t> frame(kFrameBytes, 7);
+    for (int s = 0; s < kSectors; ++s) {
+        for (int r = 0; r < kFoveaRings; ++r) {
+            frame[FrameIndex(s, r)] = std::uint8_t(s);
+        }
+    }
+    CFrameProcessor::FillFovea(frame.data());
+    const auto ring = [&](int r, int count) {
+        std::vector<int> samples;
+        for (int s = 0; s < count; ++s) {
+            samples.push_back(frame[FrameIndex(s, r)]);
+        }
+        return samples;
+    };
+    EXPECT_EQ(ring(0, 3), (std::vector<int>{128, 128, 128}));
+    EXPECT_EQ(ring(1, 7), (std::vector<int>{0, 42, 84, 126, 168, 210, 128}));
+    EXPECT_EQ(ring(2, 13),
+              (std::vector<int>{0, 1, 42, 43, 84, 85, 126, 127, 168, 169, 210, 211, 128}));
+    EXPECT_EQ(ring(3, 19), (std::vector<int>{0, 1, 41, 42, 43, 83, 84, 85, 125, 126, 127, 167, 168,
+                                             169, 209, 210, 211, 251, 128}));
+    EXPECT_EQ(frame[FrameIndex(251, 41)], 128);
+    EXPECT_EQ(frame[FrameIndex(100, kFoveaRings)], 7);  // the periphery is not touched
 }
 
 class OddPixelCount : public ::testing::TestWithParam<std::pair<int, int>> {};

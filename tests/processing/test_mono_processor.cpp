@@ -92,6 +92,10 @@ struct SaveCase {
     std::size_t fileBytes;  // 0: nothing written
 };
 
+void PrintTo(const SaveCase& c, std::ostream* os) {
+    *os << "size " << c.size << " saved as " << c.columns << "x" << c.rows;
+}
+
 class MonoSaveBitmap : public MonoProcessorTest, public ::testing::WithParamInterface<SaveCase> {};
 
 // Catches saving the wrong picture for the size asked, or writing for a size that fits none.
@@ -126,6 +130,22 @@ INSTANTIATE_TEST_SUITE_P(Sizes, MonoSaveBitmap,
                                            SaveCase{512, 512, 512, 786490},
                                            SaveCase{256, 512, 512, 0}, SaveCase{256, 100, 100, 0},
                                            SaveCase{256, 0, 0, 0}, SaveCase{256, -256, -256, 0}));
+
+// Catches the reconfiguration that may overlap acquisition allocating buffers (before the
+// first Configure) or changing the size (after it), or not passing the settings on.
+TEST_F(MonoProcessorTest, ConfigureKeepingSizeNeverAllocates) {
+    CMonoProcessor processor;
+    processor.ConfigureKeepingSize(0, 80, 320, 320, 3);
+    EXPECT_FALSE(processor.IsConfigured());
+    Configure(processor, 512, 1);
+    const std::uint8_t* pRaw = processor.RawFrame();
+    processor.ConfigureKeepingSize(1, 40, 320, 320, 10);
+    EXPECT_EQ(processor.RawFrame(), pRaw);
+    EXPECT_EQ(processor.Width(), 512);
+    EXPECT_EQ(processor.Median(), 1);
+    EXPECT_EQ(processor.Offset(), 40);
+    EXPECT_EQ(processor.Gain(), 10.0f);
+}
 
 // Catches a same-size Configure that reallocates, drops the picture or reloads the file.
 TEST_F(MonoProcessorTest, SameSizeConfigureKeepsBuffersAndCalibration) {

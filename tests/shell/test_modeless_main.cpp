@@ -12,8 +12,8 @@
 #include "platform/ui/CmdUI.h"
 #include "platform/ui/Resources.h"
 #include "platform/ui/WinApp.h"
-#include "shell/ModelessMain.h"
 #include "resources/Resource.h"
+#include "shell/ModelessMain.h"
 #include "shell/ShellResources.h"
 #include "tests/platform/ui/WidgetTest.h"
 
@@ -160,6 +160,10 @@ struct SelectCase {
     unsigned nPending;
 };
 
+void PrintTo(const SelectCase& c, std::ostream* os) {
+    *os << "item 0x" << std::hex << c.nItemID << " flags 0x" << c.nFlags << std::dec;
+}
+
 class MenuSelect : public MainWindow, public ::testing::WithParamInterface<SelectCase> {};
 
 // Catches wrong pending prompt ids: separators and pop-ups must give 0, system commands
@@ -270,19 +274,30 @@ TEST_F(MainWindow, F5RunsStart) {
     EXPECT_EQ(m_nStarts, 1);
 }
 
-class ClosingKeys : public MainWindow, public ::testing::WithParamInterface<Qt::Key> {};
+struct ClosingKey {
+    Qt::Key key;
+    const char* name;
+};
+
+void PrintTo(const ClosingKey& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ClosingKeys : public MainWindow, public ::testing::WithParamInterface<ClosingKey> {};
 
 // Catches Enter or Escape leaving the main window open, the object not deleting itself,
 // or the application still holding the destroyed window.
 TEST_P(ClosingKeys, CloseMainWindow) {
-    QTest::keyClick(m_pWindow, GetParam());
+    QTest::keyClick(m_pWindow, GetParam().key);
     ProcessEvents();
     EXPECT_TRUE(m_pWindow.isNull());
     EXPECT_EQ(m_app.m_pMainWnd, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, ClosingKeys,
-                         ::testing::Values(Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape));
+                         ::testing::Values(ClosingKey{Qt::Key_Return, "Return"},
+                                           ClosingKey{Qt::Key_Enter, "Enter"},
+                                           ClosingKey{Qt::Key_Escape, "Escape"}));
 
 // Catches Exit not closing the main window through the application object.
 TEST_F(MainWindow, ExitClosesTheWindow) {

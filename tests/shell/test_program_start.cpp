@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -8,6 +10,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cstring>
+#include <functional>
 
 namespace {
 
@@ -39,17 +43,38 @@ class ProgramStart : public ::testing::Test {
         copy.start(QStringLiteral(PANDRY_EXE), {});
         ASSERT_TRUE(copy.waitForStarted(5000));
     }
-    // True once a copy listens on the socket.
-    bool WaitForSocket(int nTimeoutMs = 10000) const {
+    // True once pred holds; false when it still does not after nTimeoutMs.
+    static bool WaitUntil(const std::function<bool()>& pred, int nTimeoutMs = 10000) {
         QElapsedTimer clock;
         clock.start();
-        while (clock.elapsed() < nTimeoutMs) {
-            if (QFileInfo(m_strSocket).exists()) {
-                return true;
+        while (!pred()) {
+            if (clock.elapsed() > nTimeoutMs) {
+                return false;
             }
             QThread::msleep(20);
         }
-        return false;
+        return true;
+    }
+    // True once a copy listens on the socket.
+    bool WaitForSocket() const {
+        return WaitUntil([this] { return QFileInfo(m_strSocket).exists(); });
+    }
+    // A socket file left by a dead copy exists but refuses; only a live copy accepts.
+    bool AcceptsConnections() const {
+        const QByteArray path = m_strSocket.toLocal8Bit();
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        if (std::size_t(path.size()) >= sizeof(address.sun_path)) {
+            return false;
+        }
+        std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        const bool bAccepted =
+            fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+        if (fd >= 0) {
+            close(fd);
+        }
+        return bAccepted;
     }
 
     QTemporaryDir m_runtime;
@@ -78,8 +103,9 @@ TEST_F(ProgramStart, CrashedCopyDoesNotBlockStartUp) {
     m_first.kill();  // no clean-up: the socket file stays behind
     ASSERT_TRUE(m_first.waitForFinished(5000));
     ASSERT_TRUE(QFileInfo(m_strSocket).exists());
+    ASSERT_FALSE(AcceptsConnections());
     Start(m_second);
-    EXPECT_FALSE(m_second.waitForFinished(2500));
+    EXPECT_TRUE(WaitUntil([&] { return AcceptsConnections(); }));
     EXPECT_EQ(m_second.state(), QProcess::Running);
 }
 

@@ -97,6 +97,10 @@ struct ParseCase {
     int nExpected;  // in the field the text parses into
 };
 
+void PrintTo(const ParseCase& c, std::ostream* os) {
+    *os << "field " << c.nID << " " << ::testing::PrintToString(c.pszText);
+}
+
 class Parsing : public SettingsDialog, public ::testing::WithParamInterface<ParseCase> {};
 
 // Catches parsing that is not the runtime scan: the port must start with "0x" in lower
@@ -130,6 +134,10 @@ struct LimitCase {
     const char* pszKept;
 };
 
+void PrintTo(const LimitCase& c, std::ostream* os) {
+    *os << "field " << c.nID << " " << ::testing::PrintToString(c.pszTyped);
+}
+
 class InputLimits : public SettingsDialog, public ::testing::WithParamInterface<LimitCase> {};
 
 // Catches edits that accept more characters than their limits (5, 3, 5).
@@ -155,6 +163,10 @@ struct ThresholdCase {
     const char* pszText;
     bool bPasses;
 };
+
+void PrintTo(const ThresholdCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(c.pszText);
+}
 
 class Threshold : public SettingsDialog, public ::testing::WithParamInterface<ThresholdCase> {};
 

@@ -5,7 +5,7 @@
 
 #include "processing/ChannelMap.h"
 #include "processing/FrameProcessor.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 #include "statistics/LevelStatistics.h"
 
 namespace {

@@ -16,6 +16,7 @@
 #include "platform/device/MemoryDevice.h"
 #include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
+#include "tests/platform/device/ScopedDeviceResolver.h"
 
 namespace {
 
@@ -136,7 +137,7 @@ TEST_P(ConvertMatchesSave, OutputEqualsTheProcessorsSave) {
 
     auto resolver = std::make_shared<CMemoryDeviceResolver>();
     resolver->SetDevice(1, {frames, false, {}});
-    auto previous = SetDeviceResolver(resolver);
+    const CScopedDeviceResolver installed(resolver);
     CPortCamera camera;
     camera.Open(1);
     std::unique_ptr<CFrameProcessor> processor;
@@ -157,7 +158,6 @@ TEST_P(ConvertMatchesSave, OutputEqualsTheProcessorsSave) {
     ASSERT_EQ(processor->SaveBitmap(c.remapped ? c.size : 252, c.remapped ? c.size : 152,
                                     Path("expected.bmp").c_str()),
               1);
-    SetDeviceResolver(previous);
     EXPECT_EQ(ReadAll(Path("out.bmp")), ReadAll(Path("expected.bmp")));
 }
 
@@ -167,6 +167,31 @@ INSTANTIATE_TEST_SUITE_P(All, ConvertMatchesSave,
                                            ConvertCase{false, 256, false},
                                            ConvertCase{true, 512, true},
                                            ConvertCase{true, 256, false}));
+
+// Catches a conversion that is wrong in the same way as the processor it is compared with
+// above: the levels here are worked out by hand. Raw 20 plus offset 80 is index 100 of the
+// gain-3 table, (e^(100/255) - 1) * 3 * 255 / (e - 1) = 213.8, truncated to 213; as grey
+// luma that shows as (76309 * (213 - 16)) >> 16 = 229. Outside the disc no sample ever
+// lands, the luma stays at its neutral 128 and shows as 130. Pixels start after a 58-byte
+// header, rows bottom-up.
+TEST_F(CliTest, FlatFrameConvertsToTheLevelWorkedOutByHand) {
+    WriteAll(Path("in.raw"), UniformFrame(20));
+    ASSERT_EQ(Run("convert --calibration none in.raw out.bmp"), 0) << m_strError;
+    const Bytes bmp = ReadAll(Path("out.bmp"));
+    ASSERT_EQ(bmp.size(), 58u + 256 * 256 * 3);
+    EXPECT_EQ(bmp[0], 'B');
+    EXPECT_EQ(bmp[18], 0);  // width 256, little-endian
+    EXPECT_EQ(bmp[19], 1);
+    EXPECT_EQ(bmp[28], 24);
+    const auto pixel = [&](int x, int yFromTop) {
+        const std::size_t at = 58 + (std::size_t(255 - yFromTop) * 256 + std::size_t(x)) * 3;
+        return Bytes(bmp.begin() + long(at), bmp.begin() + long(at) + 3);
+    };
+    EXPECT_EQ(pixel(128, 20), (Bytes{229, 229, 229}));   // periphery, above the centre
+    EXPECT_EQ(pixel(236, 128), (Bytes{229, 229, 229}));  // periphery, right of the centre
+    EXPECT_EQ(pixel(0, 0), (Bytes{130, 130, 130}));
+    EXPECT_EQ(pixel(255, 255), (Bytes{130, 130, 130}));
+}
 
 // Catches the default calibration file of the current directory being ignored, or
 // 'none' still reading it.
@@ -188,7 +213,7 @@ TEST_F(CliTest, ConvertUsesCalimageDataUnlessToldNone) {
 TEST_F(CliTest, RecordWritesTheCamerasFramesAndTheyReplay) {
     ASSERT_EQ(Run("record --camera sim,fps=0 --frames 4 run.raw"), 0) << m_strError;
     std::string error;
-    auto previous = CurrentDeviceResolver();
+    const CScopedDeviceResolver restored(CurrentDeviceResolver());
     ASSERT_TRUE(SelectCameraSource("sim,fps=0", &error));
     CPortCamera camera;
     ASSERT_EQ(camera.Open(1), 1);
@@ -196,7 +221,6 @@ TEST_F(CliTest, RecordWritesTheCamerasFramesAndTheyReplay) {
     for (FrameBytes& frame : frames) {
         ASSERT_EQ(camera.ReadFrame(frame.data()), 1);
     }
-    SetDeviceResolver(previous);
     EXPECT_EQ(ReadAll(Path("run.raw")), Concatenate(frames));
     ASSERT_EQ(Run("record --camera replay:run.raw,fps=0 --frames 4 again.raw"), 0) << m_strError;
     EXPECT_EQ(ReadAll(Path("again.raw")), ReadAll(Path("run.raw")));

@@ -12,7 +12,7 @@
 #include "TempDirectory.h"
 #include "inspect/SensorProbe.h"
 #include "processing/FrameProcessor.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

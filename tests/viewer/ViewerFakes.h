@@ -81,10 +81,6 @@ class CRecordingSurface : public CFrameSurface {
         background = {0, top, width, top + height};
         ++backgroundLoads;
     }
-    void BeginFrames(const BitmapHeader& header) override {
-        std::lock_guard lock(m_mutex);
-        frameHeader = header;
-    }
     void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                    const ViewerRect& destination) override {
         std::lock_guard lock(m_mutex);
@@ -98,13 +94,20 @@ class CRecordingSurface : public CFrameSurface {
         std::lock_guard lock(m_mutex);
         bFrameShown = false;
     }
-    void BeginHistogram() override {
-        if (beginHistogramHook) {
-            beginHistogramHook();
-        }
-    }
-    void DrawHistogram(const std::uint8_t* pPixels, int x, int y) override {
+    std::uint64_t HistogramGeneration() const override {
         std::lock_guard lock(m_mutex);
+        return histogramGeneration;
+    }
+    void DrawHistogram(const std::uint8_t* pPixels, int x, int y,
+                       std::uint64_t generation) override {
+        if (drawHistogramHook) {
+            drawHistogramHook();
+        }
+        std::lock_guard lock(m_mutex);
+        if (generation != histogramGeneration) {
+            ++histogramsDropped;
+            return;
+        }
         histogram.assign(pPixels, pPixels + 76800);
         histogramAt = {x, y, x + 256, y + 100};
         ++histogramsDrawn;
@@ -112,6 +115,7 @@ class CRecordingSurface : public CFrameSurface {
     void EndHistogram() override {
         std::lock_guard lock(m_mutex);
         histogram.clear();
+        ++histogramGeneration;
     }
 
     template <typename F>
@@ -120,7 +124,7 @@ class CRecordingSurface : public CFrameSurface {
         return f(*this);
     }
 
-    std::function<void()> beginHistogramHook;  // runs on the worker; set before Start
+    std::function<void()> drawHistogramHook;  // runs on the worker; set before Start
     ViewerRect background;
     int backgroundLoads = 0;
     BitmapHeader frameHeader;
@@ -131,6 +135,8 @@ class CRecordingSurface : public CFrameSurface {
     std::vector<std::uint8_t> histogram;
     ViewerRect histogramAt;
     int histogramsDrawn = 0;
+    int histogramsDropped = 0;
+    std::uint64_t histogramGeneration = 0;
 
   private:
     mutable std::mutex m_mutex;  // guards every field above

@@ -1,16 +1,22 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <fstream>
+#include <thread>
 
 #include "camera/PortCamera.h"
 #include "platform/device/MemoryDevice.h"
 #include "resources/Resource.h"
+#include "tests/platform/device/ScopedDeviceResolver.h"
+#include "tests/viewer/ViewerCoreTestPeer.h"
 #include "tests/viewer/ViewerFakes.h"
 #include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/SharedState.h"
 
 namespace {
+
+using ::testing::MatchesRegex;
 
 class AcquisitionThreadTest : public ::testing::Test {
   protected:
@@ -22,8 +28,13 @@ class AcquisitionThreadTest : public ::testing::Test {
 TEST_F(AcquisitionThreadTest, StopBeforeFirstPassReportsNoFrames) {
     FakeViewer v(folder.Path());
     CViewerCore& core = v.core;
-    v.surface.beginHistogramHook = [&core] { WaitUntil([&] { return core.IsStopRequested(); }); };
-    v.core.SetClock([] { return std::int64_t{5000}; });
+    // The worker reads the clock once before its first pass: hold it there until the stop.
+    v.core.SetClock([&core, ui = std::this_thread::get_id()] {
+        if (std::this_thread::get_id() != ui) {
+            WaitUntil([&] { return CViewerCoreTestPeer::IsStopRequested(core); });
+        }
+        return std::int64_t{5000};
+    });
     v.core.OnStart();
     v.core.OnStart();
     EXPECT_EQ(ReadWhole(TimeFile()), "Time = 0    Frames = 0");
@@ -35,13 +46,13 @@ TEST_F(AcquisitionThreadTest, PassInProgressFinishesAndIsCounted) {
     FakeViewer v(folder.Path());
     CViewerCore& core = v.core;
     v.Processor().acquireHook = [&core](int, CFakeProcessor&) {
-        WaitUntil([&] { return core.IsStopRequested(); });
+        WaitUntil([&] { return CViewerCoreTestPeer::IsStopRequested(core); });
         return 1;
     };
     v.core.OnStart();
     ASSERT_TRUE(WaitUntil([&] { return v.Processor().AcquireCount() == 1; }));
     v.core.OnStart();
-    EXPECT_EQ(ReadWhole(TimeFile()).substr(ReadWhole(TimeFile()).find("    ")), "    Frames = 1");
+    EXPECT_THAT(ReadWhole(TimeFile()), MatchesRegex("Time = [0-9]+    Frames = 1"));
     EXPECT_EQ(v.surface.Read([](auto& s) { return s.framesDrawn; }), 1);
     const auto calls = v.Processor().Calls();
     EXPECT_EQ(calls.back(), "RemappedToRgb");
@@ -55,7 +66,7 @@ TEST_F(AcquisitionThreadTest, ReportTextAtTwentyFiveFramesASecond) {
     v.core.SetClock([&clockCalls] { return ++clockCalls <= 2 ? 1000 : 3000; });
     v.Processor().acquireHook = [&core](int call, CFakeProcessor&) {
         if (call == 50) {
-            WaitUntil([&] { return core.IsStopRequested(); });
+            WaitUntil([&] { return CViewerCoreTestPeer::IsStopRequested(core); });
         }
         return 1;
     };
@@ -72,9 +83,9 @@ TEST_F(AcquisitionThreadTest, FailingCameraEndsIdleAndKeepsTheEarlierReport) {
     v.Processor().acquireHook = [](int call, CFakeProcessor&) { return call < 3 ? 1 : 0; };
     v.core.OnStart();
     ASSERT_TRUE(WaitUntil([&] { return v.core.IsRunning() == 0; }));
-    EXPECT_FALSE(v.core.IsThreadActive());
+    EXPECT_FALSE(CViewerCoreTestPeer::IsThreadActive(v.core));
     EXPECT_EQ(v.core.IsGrabbed(), 0);
-    EXPECT_FALSE(v.core.HasFrameShown());
+    EXPECT_FALSE(CViewerCoreTestPeer::HasFrameShown(v.core));
     EXPECT_FALSE(v.surface.Read([](auto& s) { return s.bFrameShown; }));
     v.core.RefreshFrameRate();
     EXPECT_EQ(v.window.statusPane1, "Camera lost after 2 frames");
@@ -87,7 +98,7 @@ TEST_F(AcquisitionThreadTest, FailingCameraEndsIdleAndKeepsTheEarlierReport) {
 TEST_F(AcquisitionThreadTest, CalibrationServedAtTheNextPassBeforeAcquire) {
     auto resolver = std::make_shared<CMemoryDeviceResolver>();
     resolver->SetDevice(1, {{UniformFrame(200)}, true, {}});
-    auto previous = SetDeviceResolver(resolver);
+    const CScopedDeviceResolver installed(resolver);
     {
         auto pCamera = std::make_unique<CPortCamera>();
         CRecordingSurface surface;
@@ -124,7 +135,6 @@ TEST_F(AcquisitionThreadTest, CalibrationServedAtTheNextPassBeforeAcquire) {
         EXPECT_EQ(g_bCalibrate.load(), 0);
         EXPECT_EQ(ReadWhole(calibration).size(), 38304u * 4);
     }
-    SetDeviceResolver(previous);
 }
 
 // Catches a histogram switch that waits for a restart, or a plot drawn in the wrong place.
@@ -150,6 +160,30 @@ TEST_F(AcquisitionThreadTest, HistogramFollowsTheFlagPassByPass) {
     ASSERT_TRUE(WaitUntil([&] { return v.core.FramesDone() > 2; }));
     v.core.OnStart();
     EXPECT_EQ(v.surface.Read([](auto& s) { return s.histogramsDrawn; }), drawn);
+}
+
+// Catches a hide that lands while the worker is making a plot being undone by that plot.
+TEST_F(AcquisitionThreadTest, HideWinsOverAPlotUnderWay) {
+    FakeViewer v(folder.Path());
+    CViewerCore& core = v.core;
+    std::atomic<bool> bInside{false};
+    std::atomic<bool> bHidden{false};
+    v.surface.drawHistogramHook = [&] {
+        if (!core.IsHistogramShown()) {
+            return;
+        }
+        bInside = true;
+        WaitUntil([&] { return bHidden.load(); });
+    };
+    v.core.OnHistogram();
+    v.core.OnStart();
+    ASSERT_TRUE(WaitUntil([&] { return bInside.load(); }));
+    v.core.OnHistogram();  // hidden while the worker waits inside its first plot
+    bHidden = true;
+    ASSERT_TRUE(
+        WaitUntil([&] { return v.surface.Read([](auto& s) { return s.histogramsDropped; }) > 0; }));
+    v.core.OnStart();
+    EXPECT_TRUE(v.surface.Read([](auto& s) { return s.histogram.empty(); }));
 }
 
 // Catches a rate display that stays silent while running, or that keeps a stale count once

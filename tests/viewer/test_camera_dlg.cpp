@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -15,6 +16,8 @@
 #include "viewer/ViewerLayout.h"
 
 namespace {
+
+using ::testing::MatchesRegex;
 
 bool ProcessUntil(const std::function<bool()>& pred, int timeoutMs = 10000) {
     QElapsedTimer timer;
@@ -107,7 +110,8 @@ TEST_F(CameraDlgTest, ClientAreaMatchesTheLayout) {
     EXPECT_EQ(View().geometry(), m_pDlg->GetClientRect());
 }
 
-// Catches a Start that never reaches the screen, or a pane that stays empty while running.
+// Catches a Start that never reaches the screen, a pane that stays empty while running, a
+// toolbar flag that does not follow the state, or a report that miscounts the frames.
 TEST_F(CameraDlgTest, StartShowsLiveFramesAndTheRate) {
     ASSERT_TRUE(ProcessUntil([&] { return View().PaintCount() > 0; }));
     const QImage before = View().grab().toImage();
@@ -115,10 +119,14 @@ TEST_F(CameraDlgTest, StartShowsLiveFramesAndTheRate) {
     ASSERT_TRUE(ProcessUntil([&] { return m_pCore->FramesDone() >= 3; }));
     ASSERT_TRUE(ProcessUntil([&] { return View().grab().toImage() != before; }));
     ASSERT_TRUE(ProcessUntil([&] { return m_pDlg->m_statusBar.GetPaneText(1).contains("fps"); }));
-    EXPECT_TRUE(m_pDlg->m_toolBar.GetButton(ID_FILE_START)->isChecked() ||
-                !m_pDlg->m_toolBar.GetButton(ID_FILE_START)->isCheckable());
+    m_pDlg->OnIdleUpdateCmdUI();
+    EXPECT_TRUE(m_pDlg->m_toolBar.GetButton(ID_FILE_START)->isChecked());
     m_pDlg->SendCommand(ID_FILE_START);
-    EXPECT_NE(ReadWhole(folder.File("time.inf")).find("Frames = "), std::string::npos);
+    m_pDlg->OnIdleUpdateCmdUI();
+    EXPECT_FALSE(m_pDlg->m_toolBar.GetButton(ID_FILE_START)->isChecked());
+    // The worker has been joined: the count it reported is the last one it published.
+    EXPECT_THAT(ReadWhole(folder.File("time.inf")),
+                MatchesRegex("Time = [0-9]+    Frames = " + std::to_string(m_pCore->FramesDone())));
 }
 
 // Catches update handlers that do not follow the state (Save and Calibrate in Idle).

@@ -44,6 +44,20 @@ TEST(FrameHandover, ClearDropsShownAndPending) {
     EXPECT_FALSE(handover.Current().bValid);
 }
 
+// Catches a picture begun before a clear arriving after it: a stale histogram would show
+// again when it is next switched on.
+TEST(FrameHandover, ClearWinsOverAPublicationUnderWay) {
+    CFrameHandover handover;
+    const std::uint64_t before = handover.Generation();
+    handover.Clear();
+    handover.Publish(BottomUp(2, 2, 9).data(), 2, 2, {}, before);
+    handover.TakeNewest();
+    EXPECT_FALSE(handover.Current().bValid);
+    handover.Publish(BottomUp(2, 2, 9).data(), 2, 2, {}, handover.Generation());
+    handover.TakeNewest();
+    EXPECT_TRUE(handover.Current().bValid);
+}
+
 // Catches a flood of wake-ups: one is asked for until the consumer acknowledges it.
 TEST(FrameHandover, WakeUpsAreCoalesced) {
     CFrameHandover handover;

@@ -34,6 +34,10 @@ struct RowCase {
     int row;  // -1: no dot
 };
 
+void PrintTo(const RowCase& c, std::ostream* os) {
+    *os << c.count << " samples";
+}
+
 class HistogramRowTest : public ::testing::TestWithParam<RowCase> {};
 
 // Catches an off-by-one at the plot's ends (rows 0 and 100 are never drawn).

@@ -16,7 +16,7 @@
 #include "camera/CameraSource.h"
 #include "inspect/InspectorText.h"
 #include "processing/FrameProcessor.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 #include "resources/Resource.h"
 #include "shell/ShellResources.h"
 #include "tests/viewer/ViewerTestSupport.h"

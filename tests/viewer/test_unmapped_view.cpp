@@ -29,6 +29,10 @@ struct Corner {
     int ring;
 };
 
+void PrintTo(const Corner& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class UnmappedCornerTest : public ::testing::TestWithParam<Corner> {};
 
 // Catches a turn in the wrong direction or a mirrored axis.

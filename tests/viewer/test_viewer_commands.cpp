@@ -4,6 +4,7 @@
 #include <string>
 
 #include "resources/Resource.h"
+#include "tests/viewer/ViewerCoreTestPeer.h"
 #include "tests/viewer/ViewerFakes.h"
 #include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/CommandTable.h"
@@ -44,6 +45,21 @@ const char* Name(State s) {
     return "";
 }
 
+AcquisitionState Named(State s) {
+    switch (s) {
+        case State::Idle:
+            return AcquisitionState::Idle;
+        case State::Running:
+            return AcquisitionState::Running;
+        case State::Paused:
+            return AcquisitionState::Paused;
+        case State::Grabbed:
+        case State::GrabbedWithoutThread:
+            break;
+    }
+    return AcquisitionState::Grabbed;
+}
+
 void Enter(FakeViewer& v, State state) {
     switch (state) {
         case State::Idle:
@@ -75,17 +91,23 @@ struct RulesCase {
     RuleTable rules;
 };
 
+void PrintTo(const RulesCase& c, std::ostream* os) {
+    *os << Name(c.state);
+}
+
 class CommandRulesTest : public ::testing::TestWithParam<RulesCase> {};
 
 // Catches a command enabled or checked in a state where its rule says otherwise, and a
-// state whose three flags do not match the state table.
+// state whose three flags do not match the state table or the state they are named.
 TEST_P(CommandRulesTest, EveryCommandInState) {
     TempFolder folder;
     FakeViewer v(folder.Path());
     Enter(v, GetParam().state);
     EXPECT_EQ(v.core.IsRunning() == 1, GetParam().bRunning) << Name(GetParam().state);
-    EXPECT_EQ(v.core.IsThreadActive(), GetParam().bThreadActive) << Name(GetParam().state);
+    EXPECT_EQ(CViewerCoreTestPeer::IsThreadActive(v.core), GetParam().bThreadActive)
+        << Name(GetParam().state);
     EXPECT_EQ(v.core.IsGrabbed() == 1, GetParam().bGrabbed) << Name(GetParam().state);
+    EXPECT_EQ(v.core.State(), Named(GetParam().state)) << Name(GetParam().state);
     const RuleTable actual = Rules(v.core);
     for (const auto& [id, rule] : GetParam().rules) {
         EXPECT_EQ(actual.at(id).enabled, rule.enabled) << Name(GetParam().state) << " id " << id;
@@ -116,8 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
         RulesCase{State::Paused, false, true, false, Table(kOff, kOn, kOn, kOff, kOn)},
         RulesCase{State::Grabbed, false, true, true, Table(kOn, kOnChecked, kOn, kOff, kOn)},
         RulesCase{State::GrabbedWithoutThread, false, false, true,
-                  Table(kOn, kOnChecked, kOn, kOff, kOn)}),
-    [](const auto& info) { return std::string(Name(info.param.state)); });
+                  Table(kOn, kOnChecked, kOn, kOff, kOn)}));
 
 class ViewerCommandsTest : public ::testing::Test {
   protected:
@@ -146,7 +167,7 @@ TEST_F(ViewerCommandsTest, StartPausesAndResumes) {
     ASSERT_TRUE(WaitUntil([&] { return v.core.FramesDone() > 0; }));
     v.core.OnStart();
     EXPECT_EQ(v.window.toolbarPicture, IDB_TOOLBAR_IDLE);
-    EXPECT_TRUE(v.core.HasFrameShown());
+    EXPECT_TRUE(CViewerCoreTestPeer::HasFrameShown(v.core));
     EXPECT_TRUE(v.surface.Read([](auto& s) { return s.bFrameShown; }));
     EXPECT_EQ(v.surface.Read([](auto& s) { return s.frameRect; }), (ViewerRect{0, 33, 256, 289}));
     v.core.OnStart();
@@ -162,7 +183,7 @@ TEST_F(ViewerCommandsTest, GrabTwiceWhilePausedOnlyTogglesTheMark) {
     v.core.OnGrab();
     EXPECT_EQ(v.core.IsGrabbed(), 0);
     EXPECT_EQ(v.core.IsRunning(), 0);
-    EXPECT_TRUE(v.core.IsThreadActive());
+    EXPECT_TRUE(CViewerCoreTestPeer::IsThreadActive(v.core));
 }
 
 // Catches Save passing the bare name or the wrong size, or keeping the grab afterwards.
@@ -215,7 +236,7 @@ TEST_F(ViewerCommandsTest, RemapRestartsOnlyWhenRunning) {
     v.core.OnRemap();
     EXPECT_EQ(v.core.IsRemap(), 0);
     EXPECT_EQ(v.core.IsRunning(), 0);
-    EXPECT_TRUE(v.core.IsThreadActive());
+    EXPECT_TRUE(CViewerCoreTestPeer::IsThreadActive(v.core));
     EXPECT_EQ(v.surface.Read([](auto& s) { return s.frameHeader.biWidth; }), 256);
     v.core.OnStart();
     v.core.OnRemap();
@@ -268,7 +289,7 @@ TEST_F(ViewerCommandsTest, SettingsAcceptedWhileGrabbed) {
     v.window.settings.nOffset = 60;
     v.core.OnSettings();
     EXPECT_EQ(v.core.IsGrabbed(), 1);
-    EXPECT_FALSE(v.core.IsThreadActive());
+    EXPECT_FALSE(CViewerCoreTestPeer::IsThreadActive(v.core));
     EXPECT_TRUE(ExecuteViewerCommand(v.core, ID_FILE_SAVE));  // the new processor's picture
     EXPECT_TRUE(v.Processor().IsColor());
     EXPECT_EQ(v.Processor().Gain(), 5.0f);
@@ -291,11 +312,11 @@ TEST_F(ViewerCommandsTest, MedianAfterZoom) {
     EXPECT_EQ(v.Processor().Median(), 1);
     v.core.OnZoom();
     EXPECT_EQ(v.core.IsMedian(), 0);
-    EXPECT_EQ(v.core.ConfiguredMedian(), 1);
+    EXPECT_EQ(CViewerCoreTestPeer::ConfiguredMedian(v.core), 1);
     EXPECT_EQ(v.Processor().Median(), 1);
     v.core.OnMedian();
     EXPECT_EQ(v.core.IsMedian(), 1);
-    EXPECT_EQ(v.core.ConfiguredMedian(), 1);
+    EXPECT_EQ(CViewerCoreTestPeer::ConfiguredMedian(v.core), 1);
     v.core.OnStart();
 }
 

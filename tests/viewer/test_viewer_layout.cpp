@@ -11,6 +11,10 @@ struct LayoutCase {
     WindowLayout expected;
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+    *os << c.size << (c.bHistogramHidden ? "" : " with histogram") << " font " << c.fontHeight;
+}
+
 class ViewerLayoutTest : public ::testing::TestWithParam<LayoutCase> {};
 
 // Catches a wrong window size, centring, histogram shift or status bar top for each size/font.

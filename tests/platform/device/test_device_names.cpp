@@ -25,6 +25,10 @@ struct NameCase {
     int device;  // 0: the name must not resolve at all
 };
 
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(c.name);
+}
+
 class DeviceNameCases : public DeviceNames, public ::testing::WithParamInterface<NameCase> {};
 
 // Catches a parser that accepts near-miss names (and opens device 1 for them) or

@@ -1,5 +1,7 @@
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -13,7 +15,7 @@
 #include "platform/device/DeviceTimeout.h"
 #include "platform/device/FileDevice.h"
 #include "platform/device/MemoryDevice.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 
@@ -63,14 +65,30 @@ TEST_F(FileDeviceTest, FullReadFailsWhenTheFileEndsInsideTheBlock) {
 }
 
 // Catches a file that cannot be opened for writing being accepted (the device is opened
-// for reading and writing).
+// for reading and writing). Root may write anything, so as root the open is tried by a
+// child that has dropped to an unprivileged user.
 TEST_F(FileDeviceTest, ReadOnlyFileDoesNotOpen) {
     WriteDevice(2, {1, 2});
-    chmod(m_dir.File("lptsimple2").c_str(), 0444);
-    if (access(m_dir.File("lptsimple2").c_str(), W_OK) == 0) {
-        GTEST_SKIP() << "running with permission to write anything";
+    ASSERT_EQ(chmod(m_dir.File("lptsimple2").c_str(), 0444), 0);
+    if (geteuid() != 0) {
+        EXPECT_EQ(CreateDevice("\\\\.\\LPTSIMPLE2"), kInvalidDeviceHandle);
+        return;
     }
-    EXPECT_EQ(CreateDevice("\\\\.\\LPTSIMPLE2"), kInvalidDeviceHandle);
+    ASSERT_EQ(chmod(m_dir.Path().c_str(), 0755), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+            _exit(2);
+        }
+        _exit(CreateDevice("\\\\.\\LPTSIMPLE2") == kInvalidDeviceHandle ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 2) << "could not drop privileges";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "a read-only file opened as a device";
 }
 
 // Catches a read of a device that never answers blocking for ever.

@@ -4,7 +4,7 @@
 #include "platform/device/DeviceFile.h"
 #include "platform/device/DeviceTimeout.h"
 #include "platform/device/MemoryDevice.h"
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 namespace {
 

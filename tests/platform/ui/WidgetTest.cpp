@@ -1,6 +1,9 @@
 #include "tests/platform/ui/WidgetTest.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
@@ -18,6 +21,15 @@ void PollForModal(std::shared_ptr<std::function<void(QWidget*)>> pfn, QWidget* p
         return;
     }
     if (pClock->elapsed() > nTimeoutMs) {
+        ADD_FAILURE() << "no modal window opened within " << nTimeoutMs << " ms";
+        // A dialog that is up but not modal would keep its DoModal waiting until the test
+        // run is killed: end every one that opened meanwhile so the test reports instead.
+        for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+            auto* pDialog = qobject_cast<QDialog*>(pWidget);
+            if (pDialog != nullptr && pDialog != pBefore && pDialog->isVisible()) {
+                pDialog->reject();
+            }
+        }
         return;
     }
     QTimer::singleShot(10, [=] { PollForModal(pfn, pBefore, pClock, nTimeoutMs); });
@@ -37,6 +49,11 @@ void AnswerNextMessageBox(QString* pCaption, QString* pText, int nButton) {
     WhenModalOpens([=](QWidget* pModal) {
         auto* pBox = qobject_cast<QMessageBox*>(pModal);
         if (pBox == nullptr) {
+            ADD_FAILURE() << "expected a message box, got " << pModal->metaObject()->className()
+                          << " \"" << pModal->windowTitle().toStdString() << '"';
+            if (auto* pDialog = qobject_cast<QDialog*>(pModal)) {
+                pDialog->reject();
+            }
             return;
         }
         if (pCaption != nullptr) {

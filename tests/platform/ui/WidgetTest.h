@@ -7,7 +7,8 @@
 // Helpers for widget tests that run offscreen under one QApplication (WidgetTestMain.cpp).
 
 // Runs pfnWhileOpen once the next modal window (dialog or message box) is showing; it
-// must end that window. Waits at most nTimeoutMs.
+// must end that window. When none opens within nTimeoutMs the test fails there and then,
+// and any dialog that did open is rejected so that its DoModal returns.
 void WhenModalOpens(std::function<void(QWidget*)> pfnWhileOpen, int nTimeoutMs = 5000);
 
 // Closes the next message box with its default button and returns its caption and text

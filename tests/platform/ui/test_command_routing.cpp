@@ -95,6 +95,11 @@ struct UpdateCase {
     int nCheck;
 };
 
+void PrintTo(const UpdateCase& c, std::ostream* os) {
+    *os << "id 0x" << std::hex << c.nID << std::dec
+        << (c.bDisableIfNoHndler ? " disabled without handler" : " kept without handler");
+}
+
 class UpdateRules : public ::testing::TestWithParam<UpdateCase> {};
 
 // Catches a command without any handler staying enabled, a check-only update handler

@@ -10,6 +10,10 @@ struct FieldCase {
     const char* pszExpected;
 };
 
+void PrintTo(const FieldCase& c, std::ostream* os) {
+    *os << "field " << c.nField << " of " << ::testing::PrintToString(c.pszText);
+}
+
 class SubStrings : public ::testing::TestWithParam<FieldCase> {};
 
 // Catches tool tips taken from the wrong field, a missing line feed giving the prompt as

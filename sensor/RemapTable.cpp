@@ -1,4 +1,4 @@
-#include "processing/RemapTable.h"
+#include "sensor/RemapTable.h"
 
 #include <array>
 #include <cmath>

@@ -3,8 +3,8 @@
 #include <set>
 #include <tuple>
 
-#include "processing/FoveaTable.h"
-#include "processing/RemapTable.h"
+#include "sensor/FoveaTable.h"
+#include "sensor/RemapTable.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 // The Cartesian picture's look-up table: for each pixel (x, y) of the 512 x 512 picture,
 // entry y * 512 + x is the frame index (sector * 152 + ring) it shows, or kNoSource

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "processing/LogPolarFrame.h"
+#include "sensor/LogPolarFrame.h"
 
 // For each fovea ring r and sector s, entry s * 42 + r is the raw-frame sector (same ring)
 // whose sample the fovea fill gathers into sector s, or kNoFoveaSector. Ring r gathers its

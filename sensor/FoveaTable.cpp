@@ -1,4 +1,4 @@
-#include "processing/FoveaTable.h"
+#include "sensor/FoveaTable.h"
 
 #include <algorithm>
 #include <array>
