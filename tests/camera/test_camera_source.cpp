@@ -190,8 +190,13 @@ TEST_F(CameraSourceTest, FaultOptionsInjectFaults) {
 TEST_F(CameraSourceTest, StalledSourceTimesOut) {
     SetDeviceReadTimeout(std::chrono::milliseconds(50));
     Select("sim,fps=0,stall-after=1");
+    CPortCamera camera;
+    ASSERT_NE(camera.Open(1), 0);
+    Frame frame(kFrameBytes);
+    ASSERT_NE(camera.ReadFrame(frame.data()), 0);
+    // Only the stalled read is timed: making a simulated frame is slow under the sanitizers.
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(ReadFrames(3).size(), 1u);
+    EXPECT_EQ(camera.ReadFrame(frame.data()), 0);
     auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, std::chrono::milliseconds(45));
     EXPECT_LT(waited, std::chrono::seconds(2));
