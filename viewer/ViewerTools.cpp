@@ -58,7 +58,9 @@ void CViewerCore::ApplyLevels(const LevelsChoice& choice) {
     m_nCfgOffset = choice.offset;
     m_nCfgGain = choice.gain;
     if (CFrameProcessor* pProcessor = g_pProcessor.load()) {
-        ConfigureProcessor(*pProcessor);  // size unchanged: a new gain table swapped in whole
+        // Size unchanged: a new gain table swapped in whole, as Median does while running.
+        pProcessor->ConfigureKeepingSize(m_nCfgMedian, m_nCfgOffset, m_nCfgAux1, m_nCfgAux2,
+                                         m_nCfgGain);
     }
     m_window.ShowLevels(m_nCfgOffset, m_nCfgGain);
     char text[96];
@@ -143,8 +145,8 @@ bool CViewerCore::ServeAutoLevels(CFrameProcessor& processor) {
     if (!choice.bFlat) {
         // Same size, so only the settings and the gain table change, as Median does; the
         // window takes the values over when it reads the news.
-        processor.Configure(processor.Median(), choice.offset, m_nCfgAux1, m_nCfgAux2, choice.gain,
-                            processor.Width(), processor.Height());
+        processor.ConfigureKeepingSize(processor.Median(), choice.offset, m_nCfgAux1, m_nCfgAux2,
+                                       choice.gain);
     }
     std::lock_guard lock(m_newsMutex);
     m_levelsNews = choice;
