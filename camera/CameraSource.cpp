@@ -1,6 +1,7 @@
 #include "camera/CameraSource.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -73,6 +74,7 @@ bool ApplyOption(std::string_view option, CameraSourceChoice* choice, std::strin
         return bad("the source 'none' takes no options");
     }
     if (name == "fps") {
+        choice->framesPerSecondGiven = true;
         return ParseNumber(value, 0.0, kMaxFramesPerSecond, &choice->faults.framesPerSecond) ||
                bad("expected a frame rate from 0 (as fast as possible) to 1000");
     }
@@ -157,11 +159,10 @@ class CCameraSourceResolver : public IDeviceResolver {
                 return MakeSimulatedDevice(m_choice, m_pPicture);
             case CameraSourceKind::kReplay: {
                 std::string ignored;
-                if (CReplaySource::CountFrames(m_choice.path, &ignored) == 0) {
+                if (CReplaySource::CountWholeFrames(m_choice.path, &ignored, &ignored) == 0) {
                     return nullptr;
                 }
-                return std::make_unique<CScriptedDevice>(
-                    std::make_unique<CReplaySource>(m_choice.path, m_choice.loop), m_choice.faults);
+                return OpenReplay();
             }
             case CameraSourceKind::kNone:
                 break;
@@ -170,6 +171,23 @@ class CCameraSourceResolver : public IDeviceResolver {
     }
 
   private:
+    // Without fps=N a recording with a sidecar plays at its recorded times.
+    std::unique_ptr<IDevice> OpenReplay() const {
+        std::vector<std::int64_t> times;
+        DeviceFaults faults = m_choice.faults;
+        RecordingMetadata metadata;
+        std::string ignored;
+        if (!m_choice.framesPerSecondGiven && ReplayMetadataOf(m_choice, &metadata, &ignored)) {
+            for (const RecordedFrame& frame : metadata.frames) {
+                times.push_back(frame.timeMs);
+            }
+            faults.framesPerSecond = 0;
+        }
+        return std::make_unique<CScriptedDevice>(
+            std::make_unique<CReplaySource>(m_choice.path, m_choice.loop, std::move(times)),
+            faults);
+    }
+
     CameraSourceChoice m_choice;
     std::shared_ptr<const CPicture> m_pPicture;
     CFileDeviceResolver m_files;
@@ -234,11 +252,37 @@ std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceChoice& ch
             return nullptr;
         }
     }
-    if (choice.kind == CameraSourceKind::kReplay &&
-        CReplaySource::CountFrames(choice.path, error) == 0) {
-        return nullptr;
+    if (choice.kind == CameraSourceKind::kReplay) {
+        std::string warning;
+        if (CReplaySource::CountWholeFrames(choice.path, error, &warning) == 0) {
+            return nullptr;
+        }
+        RecordingMetadata ignored;
+        if (warning.empty()) {
+            ReplayMetadataOf(choice, &ignored, &warning);
+        }
+        if (!warning.empty()) {
+            std::fprintf(stderr, "warning: %s\n", warning.c_str());
+        }
     }
     return std::make_shared<CCameraSourceResolver>(choice, std::move(picture));
+}
+
+bool ReplayMetadataOf(const CameraSourceChoice& choice, RecordingMetadata* metadata,
+                      std::string* warning) {
+    warning->clear();
+    if (choice.kind != CameraSourceKind::kReplay) {
+        return false;
+    }
+    std::error_code ignored;
+    if (!std::filesystem::exists(SidecarPathFor(choice.path), ignored)) {
+        return false;
+    }
+    if (!ReadSidecarOf(choice.path, metadata, warning)) {
+        *warning += "; replaying without it";
+        return false;
+    }
+    return true;
 }
 
 bool SelectCameraSource(const std::string& text, std::string* error) {

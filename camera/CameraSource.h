@@ -8,6 +8,7 @@
 #include "camera/SimulatedCamera.h"
 #include "platform/device/DeviceFaults.h"
 #include "platform/device/DeviceFile.h"
+#include "sidecar/RecordingMetadata.h"
 
 // What stands behind the camera devices: the driver's device files, or a stand-in.
 // A source is written NAME[:PATH][,OPTION[=VALUE]]..., for example
@@ -20,8 +21,9 @@ struct CameraSourceChoice {
     std::string path;  // image and replay
     DeviceFaults faults;
     SimulationOptions simulation;
-    bool drift = false;  // image
-    bool loop = true;    // replay
+    bool drift = false;                 // image
+    bool loop = true;                   // replay
+    bool framesPerSecondGiven = false;  // fps=N was written (else a replay keeps its own pace)
 };
 
 inline constexpr double kDefaultFramesPerSecond = 25;
@@ -35,6 +37,11 @@ bool ParseCameraSource(const std::string& text, CameraSourceChoice* choice, std:
 // null with *error set otherwise.
 std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceChoice& choice,
                                                     std::string* error);
+
+// What a replay source's recording says about itself (its sidecar); false when it has none
+// or it cannot be read (then *warning says why, unless the sidecar is simply absent).
+bool ReplayMetadataOf(const CameraSourceChoice& choice, RecordingMetadata* metadata,
+                      std::string* warning);
 
 // Parses, checks and installs a source for every later device open.
 bool SelectCameraSource(const std::string& text, std::string* error);

@@ -6,14 +6,20 @@
 
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "sensor/LogPolarFrame.h"
 
-CReplaySource::CReplaySource(const std::string& path, bool loop) : m_bLoop(loop) {
+CReplaySource::CReplaySource(const std::string& path, bool loop,
+                             std::vector<std::int64_t> frameTimesMs)
+    : m_bLoop(loop), m_frameTimesMs(std::move(frameTimesMs)) {
     m_nFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info {};
     if (m_nFd >= 0 && ::fstat(m_nFd, &info) == 0) {
         m_nFrames = std::uint64_t(info.st_size) / kFrameBytes;
+    }
+    if (m_frameTimesMs.size() < m_nFrames) {
+        m_frameTimesMs.clear();  // times for only some frames: pace none of them by time
     }
 }
 
@@ -30,6 +36,7 @@ bool CReplaySource::NextFrame(std::uint8_t* pFrame) {
         }
         m_nNext = 0;
     }
+    WaitForRecordedTime();
     off_t position = off_t(m_nNext * kFrameBytes);
     std::size_t done = 0;
     while (done < kFrameBytes) {
@@ -46,7 +53,23 @@ bool CReplaySource::NextFrame(std::uint8_t* pFrame) {
     return true;
 }
 
-std::uint64_t CReplaySource::CountFrames(const std::string& path, std::string* error) {
+void CReplaySource::WaitForRecordedTime() {
+    if (m_frameTimesMs.empty()) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    const std::chrono::milliseconds recorded{m_frameTimesMs[m_nNext]};
+    if (m_nNext == 0) {
+        m_passStart = now - recorded;  // each pass starts at once
+        return;
+    }
+    std::this_thread::sleep_until(m_passStart + recorded);
+}
+
+namespace {
+
+// The size of a replayable file; 0 with *error for one that cannot be read or is empty.
+std::uint64_t RecordingSize(const std::string& path, std::string* error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         *error = "cannot read " + path + ": " + std::strerror(errno);
@@ -59,9 +82,37 @@ std::uint64_t CReplaySource::CountFrames(const std::string& path, std::string* e
         *error = path + " is not a regular file";
         return 0;
     }
-    std::uint64_t size = std::uint64_t(info.st_size);
-    if (size == 0) {
+    if (info.st_size == 0) {
         *error = path + " is empty";
+    }
+    return std::uint64_t(info.st_size);
+}
+
+}  // namespace
+
+std::uint64_t CReplaySource::CountWholeFrames(const std::string& path, std::string* error,
+                                              std::string* warning) {
+    warning->clear();
+    const std::uint64_t size = RecordingSize(path, error);
+    if (size == 0) {
+        return 0;
+    }
+    if (size < kFrameBytes) {
+        *error = path + " holds " + std::to_string(size) + " bytes, less than one " +
+                 std::to_string(kFrameBytes) + "-byte frame";
+        return 0;
+    }
+    if (size % kFrameBytes != 0) {
+        *warning = path + " ends in a cut-off frame (" + std::to_string(size % kFrameBytes) +
+                   " bytes); only its " + std::to_string(size / kFrameBytes) +
+                   " whole frames are used";
+    }
+    return size / kFrameBytes;
+}
+
+std::uint64_t CReplaySource::CountFrames(const std::string& path, std::string* error) {
+    const std::uint64_t size = RecordingSize(path, error);
+    if (size == 0) {
         return 0;
     }
     if (size % kFrameBytes != 0) {

@@ -1,15 +1,18 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/device/FrameSource.h"
 
 // The frames of a recorded file (whole frames back to back, no header), in order, once
-// or round and round.
+// or round and round. Given the frames' recorded times (ms since the first), it hands each
+// out at its time, so the recording plays at the rate it was recorded.
 class CReplaySource : public IFrameSource {
   public:
-    CReplaySource(const std::string& path, bool loop);
+    CReplaySource(const std::string& path, bool loop, std::vector<std::int64_t> frameTimesMs = {});
     ~CReplaySource() override;
     CReplaySource(const CReplaySource&) = delete;
     CReplaySource& operator=(const CReplaySource&) = delete;
@@ -19,10 +22,18 @@ class CReplaySource : public IFrameSource {
     // The file's frame count; 0 with a reason in *error when it cannot be replayed
     // (unreadable, empty, or not a whole number of frames).
     static std::uint64_t CountFrames(const std::string& path, std::string* error);
+    // The whole frames of a file that may end in a cut-off frame; then *warning says so.
+    // 0 with *error when it holds no whole frame or cannot be read.
+    static std::uint64_t CountWholeFrames(const std::string& path, std::string* error,
+                                          std::string* warning);
 
   private:
+    void WaitForRecordedTime();
+
     int m_nFd = -1;
     bool m_bLoop;
     std::uint64_t m_nFrames = 0;
     std::uint64_t m_nNext = 0;
+    std::vector<std::int64_t> m_frameTimesMs;
+    std::chrono::steady_clock::time_point m_passStart{};
 };

@@ -9,8 +9,13 @@ std::string CliArguments::Get(const std::string& name, const std::string& fallba
 }
 
 bool ParseCliArguments(int argc, char** argv, int first, const std::set<std::string>& known,
-                       CliArguments* arguments, std::string* error,
-                       const std::set<std::string>& flags) {
+                       CliArguments* arguments, std::string* error) {
+    return ParseCliArguments(argc, argv, first, known, {}, arguments, error);
+}
+
+bool ParseCliArguments(int argc, char** argv, int first, const std::set<std::string>& known,
+                       const std::set<std::string>& flags, CliArguments* arguments,
+                       std::string* error) {
     for (int i = first; i < argc; ++i) {
         std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
@@ -34,7 +39,7 @@ bool ParseCliArguments(int argc, char** argv, int first, const std::set<std::str
                 *error = "option '--" + name + "' takes no value";
                 return false;
             }
-            arguments->options[name] = "";
+            arguments->options[name] = "1";
             continue;
         }
         if (known.count(name) == 0) {

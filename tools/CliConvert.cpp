@@ -1,41 +1,109 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <fstream>
 #include <iterator>
 #include <memory>
-#include <set>
 #include <string>
 
+#include "camera/CameraSource.h"
+#include "camera/PortCamera.h"
+#include "camera/ReplaySource.h"
+#include "export/PictureWriter.h"
 #include "levels/AutoLevels.h"
+#include "processing/ColorProcessor.h"
+#include "processing/MonoProcessor.h"
 #include "tools/CliArguments.h"
 #include "tools/CliCommands.h"
 #include "tools/CliProcessing.h"
+#include "tools/CliSettings.h"
 
 const char* const kConvertUsage =
     "pandry-cli convert [--sensor mono|color] [--size 256|512] [--view remapped|unmapped]\n"
-    "                   [--offset N] [--gain N] [--auto-levels] [--calibration FILE|none]\n"
-    "                   INPUT.raw OUTPUT.bmp\n"
+    "                   [--offset N] [--gain N] [--calibration FILE|none] INPUT.raw OUTPUT.bmp\n"
     "  Processes every frame of INPUT.raw (whole 38304-byte frames back to back) as the\n"
-    "  viewer does and saves the last one as the viewer's Save would. Defaults: mono, 256,\n"
+    "  viewer does and saves the last one as the viewer's Save would, or as PNG, TIFF,\n"
+    "  PGM or PPM when OUTPUT ends in .png, .tif, .tiff, .pgm or .ppm. Defaults: mono, 256,\n"
     "  remapped, offset 80, gain 3, calibration from calimage.data of the current directory\n"
     "  (none: no dark level subtracted). --auto-levels chooses offset and gain from the last\n"
     "  frame as the viewer's Auto Levels does, prints them on stderr (offset=N gain=N) and\n"
     "  converts with them.\n";
 
+namespace {
+
+constexpr int kPort = 0x378;
+constexpr int kAux = 320;
+
+// The output's format: our BMP for ".bmp" or no extension (as before), else a writer.
+bool ChooseWriter(const std::string& output, std::unique_ptr<IPictureWriter>* writer,
+                  std::string* error) {
+    const std::string extension = LowerExtension(output);
+    if (extension.empty() || extension == "bmp") {
+        return true;
+    }
+    *writer = PictureWriterFor(output);
+    if (!*writer) {
+        *error = "cannot tell the picture format of " + output +
+                 ": use .bmp, .png, .tif, .tiff, .pgm or .ppm";
+        return false;
+    }
+    return true;
+}
+
+// Processes every frame as the viewer does and writes the last one's picture.
+int WriteLastPicture(const std::string& input, std::uint64_t frames, const RenderSettings& settings,
+                     IPictureWriter& writer, const std::string& output) {
+    std::ifstream in(input, std::ios::binary);
+    std::vector<std::uint8_t> raw(kFrameBytes);
+    CFrameRenderer renderer(settings);
+    Picture picture;
+    for (std::uint64_t k = 0; k < frames; ++k) {
+        if (!in.read(reinterpret_cast<char*>(raw.data()), std::streamsize(raw.size())) ||
+            !renderer.Render(raw.data(), &picture)) {
+            return CliFail("cannot read frame " + std::to_string(k + 1) + " of " + input);
+        }
+    }
+    PictureText text;
+    text.settings = settings.Describe();
+    text.frame = frames - 1;
+    std::string error;
+    return writer.Write(picture, text, output, &error) ? 0 : CliFail(error);
+}
+
+// Offset and gain from the last frame, as the viewer's Auto Levels chooses them; printed on
+// stderr so that a later convert can repeat them. A flat frame keeps what was given.
+bool ChooseAutoLevels(const std::string& input, RenderSettings* settings, std::string* error) {
+    std::unique_ptr<CFrameProcessor> processor = ProcessRecording(*settings, input, error);
+    if (!processor) {
+        return false;
+    }
+    const LevelsChoice choice = ChooseLevels(processor->RawFrame(), processor->CalibrationImage());
+    if (choice.bFlat) {
+        std::fputs("pandry-cli: the last frame is flat; offset and gain left as given\n", stderr);
+    } else {
+        settings->offset = choice.offset;
+        settings->gain = choice.gain;
+    }
+    std::fprintf(stderr, "offset=%d gain=%d\n", settings->offset, settings->gain);
+    return true;
+}
+
+}  // namespace
+
 int RunConvert(int argc, char** argv) {
     CliArguments arguments;
     std::string error;
-    const std::set<std::string> known(std::begin(kConvertOptionNames),
-                                      std::end(kConvertOptionNames));
-    if (!ParseCliArguments(argc, argv, 2, known, &arguments, &error, {"auto-levels"})) {
+    if (!ParseCliArguments(argc, argv, 2,
+                           {std::begin(kSettingsOptionNames), std::end(kSettingsOptionNames)},
+                           {"auto-levels"}, &arguments, &error)) {
         return CliFail(error, kUsageError);
     }
     if (arguments.help) {
         std::fputs(kConvertUsage, stdout);
         return 0;
     }
-    ConvertSettings settings;
-    if (!ReadConvertSettings(arguments, &settings, &error)) {
+    RenderSettings settings;
+    if (!ReadRenderSettings(arguments, &settings, &error)) {
         return CliFail(error, kUsageError);
     }
     if (arguments.positionals.size() != 2) {
@@ -44,35 +112,64 @@ int RunConvert(int argc, char** argv) {
     }
     const std::string& input = arguments.positionals[0];
     const std::string& output = arguments.positionals[1];
+    std::uint64_t frames = CReplaySource::CountFrames(input, &error);
+    if (frames == 0) {
+        return CliFail(error);
+    }
     struct stat info {};
     if (stat(output.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         return CliFail("cannot write " + output + ": it is a directory");
     }
-    std::unique_ptr<CFrameProcessor> processor = ProcessRecording(settings, input, &error);
-    if (!processor) {
+    std::unique_ptr<IPictureWriter> writer;
+    if (!ChooseWriter(output, &writer, &error)) {
+        return CliFail(error, kUsageError);
+    }
+    if (arguments.Has("auto-levels") && !ChooseAutoLevels(input, &settings, &error)) {
         return CliFail(error);
     }
-    if (arguments.Has("auto-levels")) {
-        const LevelsChoice choice =
-            ChooseLevels(processor->RawFrame(), processor->CalibrationImage());
-        if (choice.bFlat) {
-            std::fputs("pandry-cli: the last frame is flat; offset and gain left as given\n",
-                       stderr);
+    if (writer) {
+        return WriteLastPicture(input, frames, settings, *writer, output);
+    }
+
+    CameraSourceChoice choice;
+    choice.kind = CameraSourceKind::kReplay;
+    choice.path = input;
+    choice.loop = false;
+    choice.faults.framesPerSecond = 0;
+    std::shared_ptr<IDeviceResolver> resolver = MakeCameraResolver(choice, &error);
+    if (!resolver) {
+        return CliFail(error);
+    }
+    std::shared_ptr<IDeviceResolver> previous = SetDeviceResolver(resolver);
+    int result = 0;
+    {
+        CPortCamera camera;
+        camera.Open(kPort);
+        std::unique_ptr<CFrameProcessor> processor;
+        if (settings.color) {
+            processor = std::make_unique<CColorProcessor>();
         } else {
-            settings.offset = choice.offset;
-            settings.gain = choice.gain;
-            // Processed again, exactly as a plain convert with these values would.
-            processor = ProcessRecording(settings, input, &error);
-            if (!processor) {
-                return CliFail(error);
+            processor = std::make_unique<CMonoProcessor>();
+        }
+        processor->SetCalibrationPath(settings.calibration);
+        processor->Configure(0, settings.offset, kAux, kAux, settings.gain, settings.size,
+                             settings.size);
+        processor->SetCamera(&camera);
+        for (std::uint64_t k = 0; k < frames && result == 0; ++k) {
+            if (!processor->Acquire()) {
+                result = CliFail("cannot read frame " + std::to_string(k + 1) + " of " + input);
+            } else if (settings.remapped) {
+                processor->Remap();
             }
         }
-        std::fprintf(stderr, "offset=%d gain=%d\n", settings.offset, settings.gain);
+        if (result == 0) {
+            int columns = settings.remapped ? settings.size : kSectors;
+            int rows = settings.remapped ? settings.size : kRings;
+            if (!processor->SaveBitmap(columns, rows, output.c_str())) {
+                result = CliFail("cannot write " + output);
+            }
+        }
     }
-    const int columns = settings.remapped ? settings.size : kSectors;
-    const int rows = settings.remapped ? settings.size : kRings;
-    if (!processor->SaveBitmap(columns, rows, output.c_str())) {
-        return CliFail("cannot write " + output);
-    }
-    return 0;
+    SetDeviceResolver(previous);
+    return result;
 }

@@ -9,6 +9,7 @@
 #include "tools/CliArguments.h"
 #include "tools/CliCommands.h"
 #include "tools/CliProcessing.h"
+#include "tools/CliSettings.h"
 
 const char* const kInspectUsage =
     "pandry-cli inspect [--size 256|512] [--view remapped|unmapped] X Y\n"
@@ -22,7 +23,7 @@ const char* const kInspectUsage =
 namespace {
 
 // Blue, green and red of pixel (x, y) of the picture the processor would show.
-std::vector<int> ShownPixel(CFrameProcessor& processor, const ConvertSettings& settings,
+std::vector<int> ShownPixel(CFrameProcessor& processor, const RenderSettings& settings,
                             const SensorPoint& point, int x, int y) {
     std::size_t row = 0;
     std::size_t column = 0;
@@ -51,7 +52,7 @@ std::vector<int> ShownPixel(CFrameProcessor& processor, const ConvertSettings& s
 int RunInspect(int argc, char** argv) {
     CliArguments arguments;
     std::string error;
-    std::set<std::string> known(std::begin(kConvertOptionNames), std::end(kConvertOptionNames));
+    std::set<std::string> known(std::begin(kSettingsOptionNames), std::end(kSettingsOptionNames));
     known.insert("frame");
     if (!ParseCliArguments(argc, argv, 2, known, &arguments, &error)) {
         return CliFail(error, kUsageError);
@@ -60,8 +61,8 @@ int RunInspect(int argc, char** argv) {
         std::fputs(kInspectUsage, stdout);
         return 0;
     }
-    ConvertSettings settings;
-    if (!ReadConvertSettings(arguments, &settings, &error)) {
+    RenderSettings settings;
+    if (!ReadRenderSettings(arguments, &settings, &error)) {
         return CliFail(error, kUsageError);
     }
     if (arguments.positionals.size() != 2) {

@@ -11,9 +11,10 @@ namespace {
 void PrintHelp() {
     std::printf(
         "pandry-cli: recorded frames and the camera without a screen.\n\n"
-        "Usage:\n%s\n%s\n%s\n%s\n"
+        "Usage:\n%s\n%s\n%s\n%s\n%s\n"
         "pandry-cli sources\n  Lists the camera sources.\n\n%s",
-        kConvertUsage, kRecordUsage, kCalibrateUsage, kInspectUsage, CameraSourceHelp().c_str());
+        kConvertUsage, kExportUsage, kRecordUsage, kCalibrateUsage, kInspectUsage,
+        CameraSourceHelp().c_str());
 }
 
 }  // namespace
@@ -30,6 +31,9 @@ int main(int argc, char** argv) {
     }
     if (command == "convert") {
         return RunConvert(argc, argv);
+    }
+    if (command == "export") {
+        return RunExport(argc, argv);
     }
     if (command == "record") {
         return RunRecord(argc, argv);

@@ -53,6 +53,7 @@ void AcquisitionThread(CViewerCore* pCore) {
         times.Record(FrameStage::kRead, read);
         times.Record(FrameStage::kCorrect, acquired - acquireStart - read);
         pCore->m_bHeldFrame = true;
+        pCore->m_recorder.Push(pProcessor->RawFrame());
         if (pCore->ServeAutoLevels(*pProcessor)) {
             pCore->m_nFramesDone = frames;
             continue;  // corrected with the old levels: the next frame shows the new ones

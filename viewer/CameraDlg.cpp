@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QCursor>
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QToolTip>
@@ -33,7 +35,7 @@ const QString kCameraOption = QStringLiteral("camera");
 CCameraDlg::CCameraDlg() : m_settings(nullptr) {
     MapViewerCommands<ID_FILE_SAVE, ID_FILE_GRAB, ID_FILE_START, ID_FILE_CALIBRATE, ID_VIEW_ZOOM,
                       ID_VIEW_HISTOGRAM, ID_SETTINGS_DIALOG, ID_OPTIONS_REMAP, ID_OPTIONS_MEDIAN,
-                      ID_TOOLS_AUTO_LEVELS>();
+                      ID_TOOLS_AUTO_LEVELS, ID_TOOLS_RECORD>();
     ON_COMMAND(ID_TOOLS_STATISTICS, &CCameraDlg::OnToolsStatistics);
     ON_UPDATE_COMMAND_UI(ID_TOOLS_STATISTICS, &CCameraDlg::OnUpdateToolsStatistics);
     m_rateTimer.setInterval(kRateIntervalMs);
@@ -108,9 +110,19 @@ bool CCameraDlg::Create() {
         std::fprintf(stderr, "pandry: camera source \"%s\": %s\n", source.c_str(), error.c_str());
         std::exit(2);
     }
+    RecordingMetadata recorded;
+    std::string noMetadata;
+    const bool hasRecorded = ReplayMetadataOf(choice, &recorded, &noMetadata);
+    if (hasRecorded) {
+        // The recording's sensor and settings are offered as the start values.
+        m_settings.m_bColor = recorded.IsColor() ? 1 : 0;
+        m_settings.m_nGain = recorded.gain;
+        m_settings.m_nOffset = recorded.offset;
+    }
     StartupChoice startup;
-    if (pApp != nullptr &&
-        !ReadStartupOptions(pApp->CommandLine(), ImpliedColor(choice), &startup, &error)) {
+    const std::optional<bool> implied =
+        hasRecorded ? std::optional<bool>(recorded.IsColor()) : ImpliedColor(choice);
+    if (pApp != nullptr && !ReadStartupOptions(pApp->CommandLine(), implied, &startup, &error)) {
         std::fprintf(stderr, "pandry: %s\n", error.c_str());
         std::exit(2);
     }
@@ -121,7 +133,22 @@ bool CCameraDlg::Create() {
         std::fputs("pandry: no camera device found; showing the simulated camera\n", stderr);
     }
     SetStartup(startup.startup, startup.bStart, std::move(name));
-    return CreateWithCurrentSource();
+    const bool created = CreateWithCurrentSource();
+    if (m_pCore) {
+        m_pCore->SetSourceDescription(source);
+        if (hasRecorded) {
+            m_pCore->UseRecordedSettings(recorded);
+            // What the command line says still wins over the recording.
+            ViewerStartup levels;
+            levels.offset = startup.startup.offset;
+            levels.gain = startup.startup.gain;
+            levels.bColor = startup.startup.bColor;
+            levels.bAutoLevels = startup.startup.bAutoLevels;
+            m_pCore->ApplyStartup(levels);
+            m_settings.m_bColor = m_pCore->IsColorProcessor();
+        }
+    }
+    return created;
 }
 
 bool CCameraDlg::CreateWithCurrentSource() {
@@ -233,11 +260,23 @@ bool CCameraDlg::RunSettingsDialog(SettingsValues* pValues) {
 
 bool CCameraDlg::RunSaveDialog(std::string* pPath) {
     CMyFileDlg dlg(false, "bmp", "*.bmp", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
-                   "Bitmap Files (*.bmp)||", nullptr);
+                   "Bitmap Files (*.bmp)|*.bmp|PNG Files (*.png)|*.png||", nullptr);
     if (dlg.DoModal() != IDOK) {
         return false;
     }
     *pPath = dlg.GetPathName().toStdString();
+    return true;
+}
+
+bool CCameraDlg::RunRecordDialog(std::string* pPath) {
+    const QString path = QFileDialog::getSaveFileName(
+        AfxGetMainWindow(), QStringLiteral("Record"),
+        QDir::current().filePath(QStringLiteral("run.raw")), QStringLiteral("Recordings (*.raw)"),
+        nullptr, QFileDialog::DontUseNativeDialog);
+    if (path.isEmpty()) {
+        return false;
+    }
+    *pPath = path.toStdString();
     return true;
 }
 

@@ -36,6 +36,10 @@ constexpr std::array kCommands = {
                   &CViewerCore::OnMedian},
     // Auto Levels: served at once from a held frame, otherwise at the next frame read.
     ViewerCommand{ID_TOOLS_AUTO_LEVELS, Always, nullptr, &CViewerCore::OnAutoLevels},
+    // Record: starts while frames arrive; stops whenever it runs.
+    ViewerCommand{ID_TOOLS_RECORD,
+                  [](const CViewerCore& c) { return c.IsRunning() == 1 || c.IsRecording(); },
+                  [](const CViewerCore& c) { return c.IsRecording(); }, &CViewerCore::OnRecord},
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The viewer commands. Their enable and check rules are in CommandTable.cpp.
 #include <string>
 
+#include "export/PictureWriter.h"
 #include "resources/Resource.h"
 #include "viewer/AcquisitionThread.h"
 #include "viewer/SharedState.h"
@@ -59,7 +60,11 @@ void CViewerCore::OnSave() {
         const bool bRemap = m_bRemap == 1;
         const int columns = bRemap ? m_nWidth : kUnmappedWidth;
         const int rows = bRemap ? m_nHeight : kUnmappedHeight;
-        if (pProcessor == nullptr || pProcessor->SaveBitmap(columns, rows, path.c_str()) == 0) {
+        const bool bSaved =
+            LowerExtension(path) == "png"
+                ? SavePng(path)
+                : pProcessor != nullptr && pProcessor->SaveBitmap(columns, rows, path.c_str()) != 0;
+        if (!bSaved) {
             m_window.ShowMessage("The picture could not be saved to \"" + path + "\".", "Korvel");
         }
     }

@@ -51,6 +51,12 @@ void CViewerCore::OnPaint() {
 void CViewerCore::OnDestroy() {
     m_bDestroyed = true;
     m_surface.LoadBackground(0, 0, 0);
+    if (m_recorder.IsRecording()) {
+        std::string error;
+        if (!m_recorder.Stop(&error)) {
+            std::fprintf(stderr, "pandry: %s\n", error.c_str());
+        }
+    }
     // A thread that ended on its own still has to be joined, and an idle window still owns
     // its processor: both are released whatever the state.
     StopAcquisition();
@@ -197,6 +203,11 @@ void CViewerCore::EndHistogramDisplay() {
 }
 
 void CViewerCore::RefreshFrameRate() {
+    // A recording ends with acquisition, with the camera, or when its disk failed.
+    if (m_recorder.IsRecording() && (m_recorder.HasFailed() || !m_bRunning || !m_bThreadActive)) {
+        EndRecording();
+        m_bRunEnded = false;  // what was recorded says more than the run's last rate
+    }
     ReportAcquisitionEnd();
     if (!m_bRunning || !m_bThreadActive) {
         return;
@@ -208,9 +219,13 @@ void CViewerCore::RefreshFrameRate() {
         return;
     }
     const long long rate = (frames - m_nRateSinceFrames) * 1000LL / elapsed;
-    char text[48];
-    std::snprintf(text, sizeof(text), "%lld fps, %d", rate, frames);
-    m_window.SetStatusText(1, text);
+    if (m_recorder.IsRecording()) {
+        ShowRecordingStatus();
+    } else {
+        char text[48];
+        std::snprintf(text, sizeof(text), "%lld fps, %d", rate, frames);
+        m_window.SetStatusText(1, text);
+    }
     m_nLastRate = rate;
     m_nRateSinceMs = now;
     m_nRateSinceFrames = frames;

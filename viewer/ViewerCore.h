@@ -13,6 +13,7 @@
 #include "levels/AutoLevels.h"
 #include "levels/DarkSummary.h"
 #include "processing/FrameProcessor.h"
+#include "recording/Recorder.h"
 #include "statistics/StageTimes.h"
 #include "viewer/FrameSurface.h"
 #include "viewer/SensorSnapshot.h"
@@ -70,6 +71,7 @@ class CViewerCore {
     // Called by a UI timer: takes what the worker has chosen, measured or met (levels,
     // calibration, a lost camera, the end of a run) and shows it.
     void PollWorker();
+    void OnRecord();
 
     void LayoutWindow();
     void LayoutImageArea();
@@ -77,6 +79,11 @@ class CViewerCore {
 
     // Status pane 1: live rate and count while acquisition runs; called by a UI timer.
     void RefreshFrameRate();
+
+    // What a recording's sidecar names as its source (the camera source's text).
+    void SetSourceDescription(std::string source) { m_strSource = std::move(source); }
+    // Start values from a recording's sidecar (sensor and settings), before the window opens.
+    void UseRecordedSettings(const RecordingMetadata& metadata);
 
     // Where the timing report goes ("time.inf" in the current folder unless told).
     void SetTimingPath(std::string path) { m_strTimingPath = std::move(path); }
@@ -88,6 +95,8 @@ class CViewerCore {
     int IsStarted() const { return m_bStarted; }
     int IsRemap() const { return m_bRemap.load(); }
     int IsMedian() const { return m_bMedian; }
+    bool IsRecording() const { return m_recorder.IsRecording(); }
+    const CRecorder& Recorder() const { return m_recorder; }
     int IsZoomed() const { return m_bZoomed; }
     int IsColorProcessor() const { return m_bColorProcessor; }
     bool IsHistogramShown() const;
@@ -118,6 +127,9 @@ class CViewerCore {
     void ServeCalibration(CFrameProcessor& processor);
     bool ServeAutoLevels(CFrameProcessor& processor);
     void AttachSensorSnapshot(const CFrameProcessor& processor);
+    void EndRecording();
+    void ShowRecordingStatus();
+    bool SavePng(const std::string& path);
 
     // Frame display: SetupFrameDisplay and DrawFrame also run on the worker; the background
     // is a toolkit picture and is loaded on the user-interface thread only.
@@ -164,6 +176,8 @@ class CViewerCore {
     CStageTimes m_stageTimes;
     SensorFrame m_snapshot;  // worker only, while a worker exists
     std::thread m_hThread;
+    CRecorder m_recorder;  // the worker pushes frames; the rest is the UI thread's
+    std::string m_strSource;
 
     int m_bStarted = 0;
     int m_bMedian = 0;

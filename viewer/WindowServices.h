@@ -25,6 +25,11 @@ class CWindowServices {
     virtual bool RunSettingsDialog(SettingsValues* pValues) = 0;
     // True when the operator chose a file; pPath then holds its full path.
     virtual bool RunSaveDialog(std::string* pPath) = 0;
+    // True when the operator chose a file to record to; pPath then holds its full path.
+    virtual bool RunRecordDialog(std::string* pPath) {
+        (void)pPath;
+        return false;
+    }
     virtual void LoadToolbarPicture(unsigned bitmapId) = 0;
     virtual void SetStatusText(int pane, const std::string& text) = 0;
     // Levels chosen by Auto Levels: the Settings dialog opens with them from now on.

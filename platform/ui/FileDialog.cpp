@@ -58,6 +58,17 @@ int CFileDialog::DoModal() {
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
     }
+    if (filters.size() > 1) {
+        // A name typed without an extension takes the one of the filter chosen.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog](const QString& filter) {
+                             const qsizetype star = filter.indexOf(QLatin1String("*."));
+                             const qsizetype end = filter.indexOf(QLatin1Char(')'), star);
+                             if (star >= 0 && end > star) {
+                                 dialog.setDefaultSuffix(filter.mid(star + 2, end - star - 2));
+                             }
+                         });
+    }
     if (!m_strInitialName.isEmpty()) {
         dialog.selectFile(m_strInitialName);
     }

@@ -156,10 +156,14 @@ TEST_F(CameraSourceTest, ReplayRoundTripsARecordingByteForByte) {
     EXPECT_EQ(ReadFrames(7).size(), 3u);
 }
 
-// Catches a recording of part frames being replayed with stale bytes.
-TEST_F(CameraSourceTest, ReplayRefusesPartialFrames) {
+// Catches a recording of part frames being replayed with stale bytes: only its whole
+// frames play (a recording with less than one is refused).
+TEST_F(CameraSourceTest, ReplayPlaysOnlyWholeFrames) {
     std::string path = m_dir.File("cut.raw");
     WriteFile(path, {Frame(kFrameBytes + 7, 1)});
+    Select("replay:" + path + ",loop=0,fps=0");
+    EXPECT_EQ(ReadFrames(10).size(), 1u);
+    WriteFile(path, {Frame(kFrameBytes - 7, 1)});
     std::string error;
     EXPECT_FALSE(SelectCameraSource("replay:" + path, &error));
     EXPECT_NE(error.find("cut.raw"), std::string::npos);

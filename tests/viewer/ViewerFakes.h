@@ -166,6 +166,10 @@ class CFakeWindow : public CWindowServices {
         *pPath = savePath;
         return bSaveConfirmed;
     }
+    bool RunRecordDialog(std::string* pPath) override {
+        *pPath = recordPath;
+        return !recordPath.empty();
+    }
     void LoadToolbarPicture(unsigned bitmapId) override { toolbarPicture = bitmapId; }
     void SetStatusText(int pane, const std::string& text) override {
         if (pane == 1) {
@@ -186,6 +190,7 @@ class CFakeWindow : public CWindowServices {
     std::string savePath = "/tmp/picture.bmp";
     bool bSaveConfirmed = true;
     int saveDialogs = 0;
+    std::string recordPath;  // empty: the record dialog is cancelled
     unsigned toolbarPicture = 0;
     std::string statusPane1;
     std::string statusPane0;

@@ -1,0 +1,121 @@
+// Getting data out: export per frame (processing + encoding) and the cost recording adds
+// to the viewer's per-frame path.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "camera/FrameFeed.h"
+#include "export/FrameRenderer.h"
+#include "export/PictureWriter.h"
+#include "export/Y4mEncoder.h"
+#include "processing/MonoProcessor.h"
+#include "recording/Recorder.h"
+#include "sensor/LogPolarFrame.h"
+
+namespace {
+
+std::vector<std::uint8_t> PatternFrame() {
+    std::vector<std::uint8_t> frame(kFrameBytes);
+    for (std::size_t i = 0; i < frame.size(); ++i) {
+        frame[i] = std::uint8_t(i * 7 + 3);
+    }
+    return frame;
+}
+
+RenderSettings Mono256() {
+    RenderSettings settings;
+    settings.calibration.clear();
+    return settings;
+}
+
+// What Python's Processor.process runs per frame: the viewer's path plus the turn to
+// top-row-first RGB.
+void BM_RenderFrame(benchmark::State& state) {
+    RenderSettings settings = Mono256();
+    settings.color = state.range(0) != 0;
+    CFrameRenderer renderer(settings);
+    Picture picture;
+    const auto frame = PatternFrame();
+    for (auto _ : state) {
+        renderer.Render(frame.data(), &picture);
+        benchmark::DoNotOptimize(picture.rgb.data());
+    }
+}
+BENCHMARK(BM_RenderFrame)->Arg(0)->Arg(1)->ArgNames({"color"})->Unit(benchmark::kMicrosecond);
+
+// One frame of a Y4M export: process and lay out the planes (the stream write is a copy).
+void BM_ExportY4m(benchmark::State& state) {
+    RenderSettings settings = Mono256();
+    settings.color = state.range(0) != 0;
+    CFrameRenderer renderer(settings);
+    CY4mEncoder encoder;
+    Picture picture;
+    const auto frame = PatternFrame();
+    for (auto _ : state) {
+        renderer.Render(frame.data(), &picture);
+        benchmark::DoNotOptimize(encoder.Frame(picture).data());
+    }
+}
+BENCHMARK(BM_ExportY4m)->Arg(0)->Arg(1)->ArgNames({"color"})->Unit(benchmark::kMicrosecond);
+
+// One frame of a PNG sequence: process, encode and write the file (flushed once per
+// sequence, so not here).
+void BM_ExportPng(benchmark::State& state) {
+    RenderSettings settings = Mono256();
+    settings.color = state.range(0) != 0;
+    CFrameRenderer renderer(settings);
+    auto writer = MakePngWriter();
+    writer->SetFlushEachFile(false);
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "pandry-bench-export.png").string();
+    Picture picture;
+    const auto frame = PatternFrame();
+    std::string error;
+    for (auto _ : state) {
+        renderer.Render(frame.data(), &picture);
+        writer->Write(picture, PictureText{}, path, &error);
+    }
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_ExportPng)->Arg(0)->Arg(1)->ArgNames({"color"})->Unit(benchmark::kMicrosecond);
+
+// The viewer's per-frame work (acquire, remap, convert) with and without a recording
+// taking every frame: the difference is what recording costs the acquisition thread.
+void BM_ViewerFrame(benchmark::State& state) {
+    const bool recording = state.range(0) != 0;
+    CFrameFeed feed;
+    CMonoProcessor processor;
+    processor.SetCalibrationPath("");
+    processor.Configure(0, 80, 320, 320, 3, kNormalSize, kNormalSize);
+    processor.SetCamera(&feed.Camera());
+    std::vector<std::uint8_t> rgb(std::size_t(kNormalPixelCount) * 3);
+    const auto frame = PatternFrame();
+    CRecorder recorder;
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "pandry-bench-record.raw").string();
+    std::string error;
+    if (recording && !recorder.Start(path, RecordingMetadata{}, &error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    for (auto _ : state) {
+        feed.Next(frame.data());
+        processor.Acquire();
+        recorder.Push(processor.RawFrame());
+        processor.Remap();
+        processor.RemappedToRgb(rgb.data());
+    }
+    if (recording) {
+        state.counters["dropped"] = double(recorder.FramesDropped());
+        recorder.Stop(&error);
+        std::filesystem::remove(path);
+        std::filesystem::remove(path + ".json");
+    }
+}
+BENCHMARK(BM_ViewerFrame)->Arg(0)->Arg(1)->ArgNames({"recording"})->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+// Where a stream of bytes goes: a file replaced whole at the end, standard output, or a
+// program's input. Nothing is left at the destination unless Finish succeeds.
+class IByteSink {
+  public:
+    virtual ~IByteSink() = default;
+    virtual bool Write(const void* pData, std::size_t size) = 0;
+    // Completes the output; false with *error naming it and the reason.
+    virtual bool Finish(std::string* error) = 0;
+};
+
+std::unique_ptr<IByteSink> MakeFileSink(const std::string& path, std::string* error);
+std::unique_ptr<IByteSink> MakeStandardOutputSink();
+// Starts ffmpeg encoding a YUV4MPEG2 stream into path (its extension picks the container);
+// null with *error when it cannot start, naming the package when it is not installed.
+std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path, std::string* error);

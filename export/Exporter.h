@@ -1,0 +1,34 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <string>
+
+#include "export/FrameRenderer.h"
+
+// What to export: a range of a recording's frames, processed with the given settings, to
+// OUTPUT, whose extension picks the format: a picture sequence (.png, .tif, .tiff, .bmp, .pgm,
+// .ppm, named by a pattern with one frame number), a YUV4MPEG2 stream (.y4m, or "-" for
+// standard output) or a video (.mp4, .mkv, through ffmpeg).
+struct ExportRequest {
+    std::string input;
+    std::string output;
+    RenderSettings render;
+    std::uint64_t first = 0;  // frame numbers count from 0, both ends included
+    std::uint64_t last = std::numeric_limits<std::uint64_t>::max();
+};
+
+// Called after each frame with the frames done and the frames to do.
+using ExportProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
+// Streams the frames through the processor into the output; nothing the export created is
+// left behind when it fails or is interrupted (the flag is polled between frames).
+// False with *error (one line naming the file) otherwise; *warning tells of a cut-off
+// recording or an unreadable sidecar.
+bool RunExport(const ExportRequest& request, const ExportProgress& progress,
+               const std::atomic<bool>& interrupted, std::string* warning, std::string* error);
+
+// False with *error when OUTPUT's extension names no format export writes.
+bool CheckExportOutput(const std::string& output, std::string* error);

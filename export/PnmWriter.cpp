@@ -1,0 +1,35 @@
+#include <string>
+
+#include "export/PictureWriter.h"
+
+namespace {
+
+// Binary PGM (grey pictures only) or PPM, chosen by the extension; the header carries the
+// frame's text as a comment.
+class CPnmWriter : public IPictureWriter {
+  public:
+    bool Write(const Picture& picture, const PictureText& text, const std::string& path,
+               std::string* error) override {
+        const bool grey = LowerExtension(path) == "pgm";
+        if (grey && !picture.grey) {
+            *error = "cannot write " + path + ": a colour picture does not fit PGM (use .ppm)";
+            return false;
+        }
+        std::string bytes = std::string(grey ? "P5" : "P6") + "\n# " + text.Describe() + "\n" +
+                            std::to_string(picture.width) + " " + std::to_string(picture.height) +
+                            "\n255\n";
+        if (grey) {
+            const std::vector<std::uint8_t> plane = picture.GreyPlane();
+            bytes.append(plane.begin(), plane.end());
+        } else {
+            bytes.append(picture.rgb.begin(), picture.rgb.end());
+        }
+        return WriteWholeFile(path, bytes.data(), bytes.size(), m_bFlushEachFile, error);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<IPictureWriter> MakePnmWriter() {
+    return std::make_unique<CPnmWriter>();
+}

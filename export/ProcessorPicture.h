@@ -1,0 +1,10 @@
+#pragma once
+
+#include "export/Picture.h"
+#include "processing/FrameProcessor.h"
+
+// The picture a processor holds for its last frame, as the viewer shows it: remapped
+// (after Remap) or unmapped. grey: the sensor is black-and-white. With pRgbOut the top-row-first
+// RGB goes there (width x height x 3 bytes) instead of into picture->rgb.
+void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, Picture* picture,
+                          std::uint8_t* pRgbOut = nullptr);

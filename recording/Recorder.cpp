@@ -1,0 +1,185 @@
+#include "recording/Recorder.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "processing/AtomicFile.h"
+#include "sensor/LogPolarFrame.h"
+
+CRecorder::CRecorder(std::size_t ringFrames)
+    : m_ring(ringFrames),
+      m_write([](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }) {}
+
+CRecorder::~CRecorder() {
+    if (m_bRecording) {
+        std::string ignored;
+        Stop(&ignored);
+    }
+}
+
+bool CRecorder::Start(const std::string& path, RecordingMetadata header, std::string* error) {
+    if (m_bRecording) {
+        *error = "already recording to " + m_strPath;
+        return false;
+    }
+    m_nFd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (m_nFd < 0) {
+        *error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    m_strPath = path;
+    m_metadata = std::move(header);
+    m_metadata.frames.clear();
+    m_metadata.droppedFrames = 0;
+    m_metadata.failedReads = 0;
+    m_metadata.startTime = IsoTimeNow();
+    m_start = std::chrono::steady_clock::now();
+    m_nFramesWritten = 0;
+    m_nDropped = 0;
+    m_nNextIndex = 0;
+    m_bDropPending = false;
+    m_bFailed = false;
+    m_bStopWriter = false;
+    {
+        std::lock_guard lock(m_errorMutex);
+        m_strError.clear();
+    }
+    m_bRecording = true;
+    m_writer = std::thread(&CRecorder::WriterLoop, this);
+    m_bAccepting = true;
+    return true;
+}
+
+void CRecorder::Push(const std::uint8_t* pFrame) {
+    m_nPushing.fetch_add(1);
+    if (m_bAccepting.load() && pFrame != nullptr) {
+        RecordedFrame info;
+        info.index = m_nNextIndex++;
+        info.timeMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - m_start)
+                          .count();
+        info.afterDrop = m_bDropPending;
+        if (m_ring.TryPush(pFrame, info)) {
+            m_bDropPending = false;
+        } else {
+            m_nDropped.fetch_add(1);
+            m_bDropPending = true;
+        }
+    }
+    m_nPushing.fetch_sub(1);
+}
+
+void CRecorder::WriterLoop() {
+    for (;;) {
+        RecordedFrame info;
+        const std::uint8_t* pFrame = m_ring.Front(&info);
+        if (pFrame == nullptr) {
+            if (m_bStopWriter.load()) {
+                return;
+            }
+            m_ring.WaitForFrames();
+            continue;
+        }
+        if (!m_bFailed && WriteFrame(pFrame)) {
+            m_metadata.frames.push_back(info);
+            m_nFramesWritten.fetch_add(1);
+        }
+        // After a failure the ring is still drained, so the producer never sees it full.
+        m_ring.PopFront();
+    }
+}
+
+bool CRecorder::WriteFrame(const std::uint8_t* pFrame) {
+    std::size_t done = 0;
+    while (done < kFrameBytes) {
+        const ssize_t count = m_write(m_nFd, pFrame + done, kFrameBytes - done);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            Fail(count < 0 ? std::strerror(errno) : "the disk took no more bytes");
+            return false;
+        }
+        done += std::size_t(count);
+    }
+    return true;
+}
+
+void CRecorder::Fail(const std::string& reason) {
+    {
+        std::lock_guard lock(m_errorMutex);
+        if (m_strError.empty()) {
+            m_strError = "cannot write " + m_strPath + ": " + reason;
+        }
+    }
+    m_bAccepting = false;
+    m_bFailed = true;
+}
+
+bool CRecorder::Stop(std::string* error) {
+    if (!m_bRecording) {
+        *error = "not recording";
+        return false;
+    }
+    m_bAccepting = false;
+    while (m_nPushing.load() != 0) {
+        std::this_thread::yield();  // a Push in progress finishes within a frame copy
+    }
+    m_bStopWriter = true;
+    m_ring.Wake();
+    m_writer.join();
+    std::string closeError;
+    const bool closed = CloseRecording(&closeError);
+    m_bRecording = false;
+    std::lock_guard lock(m_errorMutex);
+    if (!m_strError.empty()) {
+        *error = m_strError + (closed ? "; the frames before were kept" : "; " + closeError);
+        return false;
+    }
+    if (!closed) {
+        *error = closeError;
+        return false;
+    }
+    return true;
+}
+
+// Cuts the file back to the frames listed (a failed write may have left part of one) and
+// writes the sidecar. On a full disk the sidecar may not fit: frames are then given back
+// from the end until it does.
+bool CRecorder::CloseRecording(std::string* error) {
+    m_metadata.droppedFrames = m_nDropped.load();
+    const std::string sidecar = SidecarPathFor(m_strPath);
+    bool written = false;
+    for (;;) {
+        if (::ftruncate(m_nFd, off_t(m_metadata.frames.size() * kFrameBytes)) != 0) {
+            *error = "cannot cut " + m_strPath + " back to whole frames: " + std::strerror(errno);
+            break;
+        }
+        const std::string text = SidecarText(m_metadata);
+        CAtomicFile file(sidecar.c_str());
+        if (file.Write(text.data(), text.size()) && file.Commit()) {
+            written = true;
+            break;
+        }
+        if (m_metadata.frames.empty()) {
+            *error = "cannot write " + sidecar;
+            break;
+        }
+        const std::size_t giveBack = text.size() / kFrameBytes + 1;
+        const std::size_t keep =
+            m_metadata.frames.size() > giveBack ? m_metadata.frames.size() - giveBack : 0;
+        m_metadata.frames.resize(keep);
+    }
+    m_nFramesWritten = m_metadata.frames.size();
+    const bool synced = ::fsync(m_nFd) == 0;
+    const bool closed = ::close(m_nFd) == 0;
+    m_nFd = -1;
+    if (written && (!synced || !closed)) {
+        *error = "cannot write " + m_strPath + ": " + std::strerror(errno);
+        return false;
+    }
+    return written;
+}

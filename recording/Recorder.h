@@ -1,0 +1,81 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "recording/FrameRing.h"
+#include "sensor/LogPolarFrame.h"
+#include "sidecar/RecordingMetadata.h"
+
+// Records raw frames while acquisition runs: the acquisition thread hands each frame to
+// Push, which copies it into a ring and returns at once; a writer thread appends the frames
+// to the recording file. A full ring drops the frame and counts it. A failed write ends the
+// recording: the file is cut back to whole frames and the sidecar closed, so what was written
+// stays a valid recording.
+//
+// Threads: Push runs on the acquisition thread; everything else on the controlling thread.
+class CRecorder {
+  public:
+    // Writes up to size bytes at once, as ::write does (the default); tests slow it or fail it.
+    using WriteFunction = std::function<ssize_t(int fd, const void* data, std::size_t size)>;
+
+    explicit CRecorder(std::size_t ringFrames = 64);
+    ~CRecorder();
+    CRecorder(const CRecorder&) = delete;
+    CRecorder& operator=(const CRecorder&) = delete;
+
+    void SetWriteFunction(WriteFunction write) { m_write = std::move(write); }
+
+    // Creates (or replaces) the recording file and starts the writer; false with *error
+    // naming the file otherwise. header holds everything but the frames.
+    bool Start(const std::string& path, RecordingMetadata header, std::string* error);
+    // Acquisition thread: queues one raw frame; never waits.
+    void Push(const std::uint8_t* pFrame);
+    // Ends the recording: writes what is queued, closes the file and writes the sidecar.
+    // False with *error naming the file when the recording failed at any point.
+    bool Stop(std::string* error);
+
+    bool IsRecording() const { return m_bRecording.load(); }
+    // The writer met an error; the recording has ended and waits for Stop.
+    bool HasFailed() const { return m_bFailed.load(); }
+    std::uint64_t FramesWritten() const { return m_nFramesWritten.load(); }
+    std::uint64_t BytesWritten() const { return m_nFramesWritten.load() * kFrameBytes; }
+    std::uint64_t FramesDropped() const { return m_nDropped.load(); }
+
+  private:
+    void WriterLoop();
+    bool WriteFrame(const std::uint8_t* pFrame);
+    void Fail(const std::string& reason);
+    bool CloseRecording(std::string* error);
+
+    CFrameRing m_ring;
+    WriteFunction m_write;
+    std::string m_strPath;
+    int m_nFd = -1;
+    std::thread m_writer;
+    std::chrono::steady_clock::time_point m_start;
+    // The header and the frames written; touched by the writer while it runs, by the
+    // controlling thread before Start and after the writer has been joined.
+    RecordingMetadata m_metadata;
+
+    std::atomic<bool> m_bRecording{false};
+    std::atomic<bool> m_bAccepting{false};
+    std::atomic<int> m_nPushing{0};
+    std::atomic<bool> m_bStopWriter{false};
+    std::atomic<bool> m_bFailed{false};
+    std::atomic<std::uint64_t> m_nFramesWritten{0};
+    std::atomic<std::uint64_t> m_nDropped{0};
+    // Acquisition thread only.
+    std::uint64_t m_nNextIndex = 0;
+    bool m_bDropPending = false;
+    mutable std::mutex m_errorMutex;  // guards m_strError
+    std::string m_strError;
+};

@@ -1,0 +1,139 @@
+#include "sidecar/RecordingMetadata.h"
+
+#include <chrono>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+
+#include "sensor/LogPolarFrame.h"
+
+using nlohmann::json;
+
+std::string SidecarPathFor(const std::string& recordingPath) {
+    return recordingPath + ".json";
+}
+
+std::string SidecarText(const RecordingMetadata& m) {
+    json frames = json::array();
+    for (const RecordedFrame& f : m.frames) {
+        frames.push_back({{"index", f.index},
+                          {"time_ms", f.timeMs},
+                          {"after_failed_read", f.afterFailedRead},
+                          {"after_drop", f.afterDrop}});
+    }
+    json calibration = nullptr;
+    if (!m.calibrationPath.empty()) {
+        calibration = {{"path", m.calibrationPath}, {"sha256", m.calibrationSha256}};
+        if (!m.calibrationCopy.empty()) {
+            calibration["copy"] = m.calibrationCopy;
+        }
+    }
+    json document = {
+        {"format_version", m.formatVersion},
+        {"sensor", m.sensor},
+        {"configuration",
+         {{"median", m.median},
+          {"offset", m.offset},
+          {"aux1", m.aux1},
+          {"aux2", m.aux2},
+          {"gain", m.gain},
+          {"width", m.width},
+          {"height", m.height}}},
+        {"source", m.source},
+        {"calibration", calibration},
+        {"start_time", m.startTime},
+        {"frame_bytes", kFrameBytes},
+        {"frame_count", m.frames.size()},
+        {"dropped_frames", m.droppedFrames},
+        {"failed_reads", m.failedReads},
+        {"frames", frames},
+    };
+    return document.dump(1) + "\n";
+}
+
+bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::string* error) {
+    json document = json::parse(text, nullptr, /*allow_exceptions=*/false);
+    if (document.is_discarded() || !document.is_object()) {
+        *error = "not valid JSON";
+        return false;
+    }
+    // Every lookup below may meet a wrong type in a damaged file: report, never throw.
+    try {
+        RecordingMetadata m;
+        m.formatVersion = document.at("format_version").get<int>();
+        if (m.formatVersion < 1 || m.formatVersion > RecordingMetadata::kFormatVersion) {
+            *error = "format version " + std::to_string(m.formatVersion) + " is not supported";
+            return false;
+        }
+        m.sensor = document.at("sensor").get<std::string>();
+        if (m.sensor != "mono" && m.sensor != "color") {
+            *error = "unknown sensor '" + m.sensor + "'";
+            return false;
+        }
+        const json& c = document.at("configuration");
+        m.median = c.at("median").get<int>();
+        m.offset = c.at("offset").get<int>();
+        m.aux1 = c.at("aux1").get<int>();
+        m.aux2 = c.at("aux2").get<int>();
+        m.gain = c.at("gain").get<int>();
+        m.width = c.at("width").get<int>();
+        m.height = c.at("height").get<int>();
+        m.source = document.value("source", "");
+        const json& calibration = document.value("calibration", json());
+        if (calibration.is_object()) {
+            m.calibrationPath = calibration.at("path").get<std::string>();
+            m.calibrationSha256 = calibration.value("sha256", "");
+            m.calibrationCopy = calibration.value("copy", "");
+        }
+        m.startTime = document.value("start_time", "");
+        m.droppedFrames = document.value("dropped_frames", std::uint64_t{0});
+        m.failedReads = document.value("failed_reads", std::uint64_t{0});
+        for (const json& f : document.at("frames")) {
+            RecordedFrame frame;
+            frame.index = f.at("index").get<std::uint64_t>();
+            frame.timeMs = f.at("time_ms").get<std::int64_t>();
+            frame.afterFailedRead = f.value("after_failed_read", false);
+            frame.afterDrop = f.value("after_drop", false);
+            m.frames.push_back(frame);
+        }
+        if (document.at("frame_count").get<std::uint64_t>() != m.frames.size()) {
+            *error = "frame_count does not match the frames listed";
+            return false;
+        }
+        *metadata = std::move(m);
+        return true;
+    } catch (const json::exception& e) {
+        *error = std::string("damaged: ") + e.what();
+        return false;
+    }
+}
+
+bool ReadSidecarOf(const std::string& recordingPath, RecordingMetadata* metadata,
+                   std::string* error) {
+    const std::string path = SidecarPathFor(recordingPath);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *error = "cannot read " + path;
+        return false;
+    }
+    std::string text(std::istreambuf_iterator<char>(in), {});
+    if (!ParseSidecar(text, metadata, error)) {
+        *error = path + ": " + *error;
+        return false;
+    }
+    return true;
+}
+
+std::string IsoTimeNow() {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t seconds = system_clock::to_time_t(now);
+    const auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, int(millis));
+    return text;
+}

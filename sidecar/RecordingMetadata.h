@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One recorded frame as the sidecar describes it.
+struct RecordedFrame {
+    std::uint64_t index = 0;       // the camera's frame number since recording started
+    std::int64_t timeMs = 0;       // since the start of the recording
+    bool afterFailedRead = false;  // a read failed between this frame and the one before
+    bool afterDrop = false;        // frames were dropped (not written) just before this one
+};
+
+// Everything a recording's sidecar holds: what recorded it, with which settings and
+// calibration, when, and each frame's timing.
+struct RecordingMetadata {
+    static constexpr int kFormatVersion = 1;
+
+    int formatVersion = kFormatVersion;
+    std::string sensor = "mono";  // "mono" or "color"
+    // The seven configuration values, in the order the processor takes them.
+    int median = 0;
+    int offset = 80;
+    int aux1 = 320;
+    int aux2 = 320;
+    int gain = 3;
+    int width = 256;
+    int height = 256;
+    std::string source;
+    std::string calibrationPath;    // empty: no calibration in force
+    std::string calibrationSha256;  // of the calibration file's bytes, lower-case hex
+    std::string calibrationCopy;    // a copy stored beside the recording, if any
+    std::string startTime;          // ISO 8601, UTC
+    std::uint64_t droppedFrames = 0;
+    std::uint64_t failedReads = 0;
+    std::vector<RecordedFrame> frames;
+
+    bool IsColor() const { return sensor == "color"; }
+};
+
+// "run.raw" -> "run.raw.json".
+std::string SidecarPathFor(const std::string& recordingPath);
+
+// The sidecar's text (JSON, indented).
+std::string SidecarText(const RecordingMetadata& metadata);
+// False with a one-line reason in *error for text that is not a sidecar we can read.
+bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::string* error);
+// Reads and parses the sidecar of a recording; false with *error (naming the file) when it
+// is missing, unreadable or damaged.
+bool ReadSidecarOf(const std::string& recordingPath, RecordingMetadata* metadata,
+                   std::string* error);
+
+// The current time as ISO 8601 UTC with milliseconds ("2026-12-08T11:44:10.123Z").
+std::string IsoTimeNow();

@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CliRunner.h"
+#include "sidecar/RecordingMetadata.h"
+
+namespace {
+
+class ExportCommand : public CliFixture {
+  protected:
+    void SetUp() override {
+        m_frames = {PatternFrame(1, 2), PatternFrame(9, 5), PatternFrame(77, 1),
+                    PatternFrame(5, 9)};
+        WriteFrames("in.raw", m_frames);
+    }
+    void WriteSidecar(const std::vector<std::int64_t>& times) {
+        RecordingMetadata metadata;
+        for (std::size_t k = 0; k < times.size(); ++k) {
+            metadata.frames.push_back({k, times[k], false, false});
+        }
+        std::ofstream(Path("in.raw.json")) << SidecarText(metadata);
+    }
+
+    std::vector<FrameBytes> m_frames;
+};
+
+// Catches a wrong YUV4MPEG2 header (size, rate, colour space) or frames of the wrong size,
+// which players reject or show skewed; the luma of a mono stream is the viewer's picture.
+TEST_F(ExportCommand, Y4mStreamHasItsHeaderAndWholeFrames) {
+    WriteSidecar({0, 100, 200, 300});  // 10 frames a second
+    ASSERT_EQ(Run("export --calibration none in.raw mono.y4m"), 0) << m_strError;
+    ASSERT_EQ(Run("export --calibration none --sensor color in.raw color.y4m"), 0) << m_strError;
+    const std::string monoHeader = "YUV4MPEG2 W256 H256 F10000:1000 Ip A1:1 Cmono\n";
+    const std::string colorHeader =
+        "YUV4MPEG2 W256 H256 F10000:1000 Ip A1:1 C444 XCOLORRANGE=FULL\n";
+    const std::vector<std::uint8_t> mono = ReadBytes(Path("mono.y4m"));
+    const std::vector<std::uint8_t> color = ReadBytes(Path("color.y4m"));
+    ASSERT_EQ(mono.size(), monoHeader.size() + 4 * (6 + 256 * 256));
+    ASSERT_EQ(color.size(), colorHeader.size() + 4 * (6 + 3 * 256 * 256));
+    EXPECT_EQ(std::string(mono.begin(), mono.begin() + monoHeader.size()), monoHeader);
+    EXPECT_EQ(std::string(color.begin(), color.begin() + colorHeader.size()), colorHeader);
+    for (int k = 0; k < 4; ++k) {
+        const std::size_t at = monoHeader.size() + std::size_t(k) * (6 + 256 * 256);
+        EXPECT_EQ(std::string(mono.begin() + at, mono.begin() + at + 6), "FRAME\n");
+    }
+    // Frame 2's luma against convert of frame 2 alone.
+    WriteFrames("two.raw", {m_frames[2]});
+    ASSERT_EQ(Run("convert --calibration none two.raw two.bmp"), 0);
+    const Decoded two = DecodeBmp(Path("two.bmp"));
+    const std::size_t at = monoHeader.size() + 2 * (6 + 256 * 256) + 6;
+    for (std::size_t i = 0; i < 256 * 256; i += 97) {
+        ASSERT_EQ(mono[at + i], two.rgb[i * 3]) << "pixel " << i;
+    }
+}
+
+// Catches PNG and TIFF files that lose which frame they hold, when, and with what settings.
+TEST_F(ExportCommand, PicturesCarryFrameTimeAndSettings) {
+    WriteSidecar({0, 40, 85, 120});
+    ASSERT_EQ(Run("export --calibration none --gain 4 --frames 2-2 in.raw f%d.png"), 0)
+        << m_strError;
+    ASSERT_EQ(Run("export --calibration none --gain 4 --frames 2 in.raw f%d.tif"), 0);
+    const Decoded png = DecodePng(Path("f2.png"));
+    EXPECT_EQ(png.text.at("Frame"), "2");
+    EXPECT_EQ(png.text.at("Time ms"), "85");
+    EXPECT_NE(png.text.at("Description").find("gain=4"), std::string::npos);
+    const Decoded tiff = DecodeTiff(Path("f2.tif"));
+    EXPECT_NE(tiff.text.at("Description").find("frame=2 time_ms=85"), std::string::npos);
+    EXPECT_NE(tiff.text.at("Description").find("sensor=mono"), std::string::npos);
+}
+
+// Catches a frame range that is off by one or ignored.
+TEST_F(ExportCommand, FrameRangeSelectsFramesCountedFromZero) {
+    ASSERT_EQ(Run("export --calibration none --frames 1-2 in.raw 'p-%03d.pgm'"), 0) << m_strError;
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"in.raw", "p-001.pgm", "p-002.pgm"}));
+}
+
+// Catches a failure part-way that leaves the pictures written before it behind.
+TEST_F(ExportCommand, FailurePartWayLeavesNothingBehind) {
+    std::filesystem::create_directory(Path("s-2.png"));  // frame 2 cannot be written
+    EXPECT_NE(Run("export --calibration none in.raw s-%d.png"), 0);
+    EXPECT_NE(m_strError.find("s-2.png"), std::string::npos) << m_strError;
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"in.raw", "s-2.png"}));
+}
+
+// Catches a recording cut off mid-frame being refused, or its torn frame being exported.
+TEST_F(ExportCommand, CutOffRecordingExportsItsWholeFramesWithAWarning) {
+    WriteFrames("cut.raw", m_frames, 1000);
+    ASSERT_EQ(Run("export --calibration none cut.raw c%d.pgm"), 0) << m_strError;
+    EXPECT_NE(m_strError.find("cut-off"), std::string::npos) << m_strError;
+    EXPECT_TRUE(Exists("c3.pgm"));
+    EXPECT_FALSE(Exists("c4.pgm"));
+}
+
+// Catches a damaged sidecar stopping the export (the frames are still good).
+TEST_F(ExportCommand, DamagedSidecarOnlyWarns) {
+    std::ofstream(Path("in.raw.json")) << "{\"format_version\": 1, \"frames\": [";
+    ASSERT_EQ(Run("export --calibration none --frames 0 in.raw d%d.png"), 0) << m_strError;
+    EXPECT_NE(m_strError.find("in.raw.json"), std::string::npos) << m_strError;
+    EXPECT_TRUE(Exists("d0.png"));
+}
+
+// Catches a video request that fails silently or vaguely without ffmpeg, or leaves a file.
+TEST_F(ExportCommand, VideoWithoutFfmpegNamesThePackage) {
+    if (std::system("command -v ffmpeg >/dev/null 2>&1") == 0) {
+        ASSERT_EQ(Run("export --calibration none in.raw v.mkv"), 0) << m_strError;
+        EXPECT_GT(ReadBytes(Path("v.mkv")).size(), 100u);
+        return;
+    }
+    EXPECT_NE(Run("export --calibration none in.raw v.mp4"), 0);
+    EXPECT_NE(m_strError.find("package 'ffmpeg'"), std::string::npos) << m_strError;
+    EXPECT_FALSE(Exists("v.mp4"));
+}
+
+struct BadExport {
+    const char* name;
+    const char* arguments;
+    const char* mentions;
+};
+
+class BadExportArguments : public CliFixture, public ::testing::WithParamInterface<BadExport> {
+  protected:
+    void SetUp() override { WriteFrames("in.raw", {UniformFrame(5), UniformFrame(6)}); }
+};
+
+// Catches bad arguments that are accepted, reported vaguely, or leave a file behind.
+TEST_P(BadExportArguments, FailWithOneLineAndLeaveNothing) {
+    EXPECT_NE(Run(GetParam().arguments), 0);
+    EXPECT_NE(m_strError.find(GetParam().mentions), std::string::npos) << m_strError;
+    EXPECT_EQ(m_strError.find('\n'), m_strError.size() - 1) << m_strError;
+    EXPECT_EQ(Listing(), std::vector<std::string>{"in.raw"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, BadExportArguments,
+    ::testing::Values(
+        BadExport{"unknown_extension", "export in.raw out-%d.jpg", "out-%d.jpg"},
+        BadExport{"no_frame_number", "export in.raw out.png", "frame number"},
+        BadExport{"two_frame_numbers", "export in.raw out-%d-%d.png", "more than one"},
+        BadExport{"string_conversion", "export in.raw out-%s.png", "not a frame number"},
+        BadExport{"range_backwards", "export --frames 1-0 in.raw o%d.png", "--frames"},
+        BadExport{"range_not_numbers", "export --frames a-b in.raw o%d.png", "--frames"},
+        BadExport{"range_past_the_end", "export --frames 5-9 in.raw o%d.png", "frames 0-1"},
+        BadExport{"missing_input", "export nothere.raw o%d.png", "nothere.raw"},
+        BadExport{"missing_output", "export in.raw", "OUTPUT"},
+        BadExport{"bad_setting", "export --size 300 in.raw o%d.png", "300"},
+        BadExport{"convert_unknown_extension", "convert in.raw out.jpg", "out.jpg"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class RecordCommand : public CliFixture {};
+
+// Catches a recording without a sidecar, or a sidecar that misdescribes its frames,
+// settings, source or calibration.
+TEST_F(RecordCommand, WritesASidecarThatDescribesTheRecording) {
+    std::ofstream(Path("dark.data")) << "abc";  // any bytes; its digest is well known
+    ASSERT_EQ(Run("record --camera sim,fps=0 --frames 5 --gain 6 --calibration dark.data "
+                  "--calibration-copy run.raw"),
+              0)
+        << m_strError;
+    RecordingMetadata metadata;
+    std::string error;
+    ASSERT_TRUE(ReadSidecarOf(Path("run.raw"), &metadata, &error)) << error;
+    EXPECT_EQ(metadata.frames.size(), 5u);
+    EXPECT_EQ(ReadBytes(Path("run.raw")).size(), 5 * kFrameBytes);
+    EXPECT_EQ(metadata.source, "sim,fps=0");
+    EXPECT_EQ(metadata.sensor, "mono");
+    EXPECT_EQ(metadata.gain, 6);
+    EXPECT_EQ(metadata.offset, 80);
+    EXPECT_EQ(metadata.calibrationSha256,
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(ReadBytes(Path(metadata.calibrationCopy)), ReadBytes(Path("dark.data")));
+    EXPECT_EQ(metadata.startTime.size(), 24u);
+    EXPECT_EQ(metadata.startTime.back(), 'Z');
+}
+
+// Catches a colour source recorded as mono when no sensor is given.
+TEST_F(RecordCommand, ColourSourceIsRecordedAsColour) {
+    ASSERT_EQ(Run("record --camera sim-color,fps=0 --frames 1 --calibration none c.raw"), 0)
+        << m_strError;
+    RecordingMetadata metadata;
+    std::string error;
+    ASSERT_TRUE(ReadSidecarOf(Path("c.raw"), &metadata, &error)) << error;
+    EXPECT_EQ(metadata.sensor, "color");
+    EXPECT_TRUE(metadata.calibrationPath.empty());
+}
+
+// Catches a failed recording leaving its sidecar or calibration copy behind.
+TEST_F(RecordCommand, FailedRecordingLeavesNoSidecar) {
+    std::ofstream(Path("dark.data")) << "abc";
+    EXPECT_NE(Run("record --camera sim,fps=0,fail-after=2 --frames 5 --calibration dark.data "
+                  "--calibration-copy run.raw"),
+              0);
+    EXPECT_EQ(Listing(), std::vector<std::string>{"dark.data"});
+}
+
+}  // namespace

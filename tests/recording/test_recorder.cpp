@@ -1,0 +1,181 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TempDirectory.h"
+#include "platform/device/MemoryDevice.h"
+#include "recording/FrameRing.h"
+#include "recording/Recorder.h"
+#include "sensor/LogPolarFrame.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+RecordingMetadata Header() {
+    RecordingMetadata header;
+    header.source = "test";
+    return header;
+}
+
+class RecorderTest : public ::testing::Test {
+  protected:
+    std::string Path() const { return m_dir.File("run.raw"); }
+    RecordingMetadata Sidecar() const {
+        RecordingMetadata metadata;
+        std::string error;
+        EXPECT_TRUE(ReadSidecarOf(Path(), &metadata, &error)) << error;
+        return metadata;
+    }
+
+    CTempDirectory m_dir;
+};
+
+// Catches frames written out of order, torn, or lost on a disk that keeps up, and a
+// sidecar that does not describe them.
+TEST_F(RecorderTest, WritesEveryFrameAndItsSidecar) {
+    CRecorder recorder(8);
+    std::string error;
+    ASSERT_TRUE(recorder.Start(Path(), Header(), &error)) << error;
+    Bytes expected;
+    for (int k = 0; k < 20; ++k) {
+        FrameBytes frame = PatternFrame(std::uint8_t(k), 3);
+        recorder.Push(frame.data());
+        expected.insert(expected.end(), frame.begin(), frame.end());
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_TRUE(recorder.Stop(&error)) << error;
+    EXPECT_EQ(ReadAll(Path()), expected);
+    const RecordingMetadata metadata = Sidecar();
+    ASSERT_EQ(metadata.frames.size(), 20u);
+    EXPECT_EQ(metadata.droppedFrames, 0u);
+    EXPECT_EQ(metadata.source, "test");
+    EXPECT_FALSE(metadata.startTime.empty());
+    for (std::size_t k = 0; k < metadata.frames.size(); ++k) {
+        EXPECT_EQ(metadata.frames[k].index, k);
+        if (k > 0) {
+            EXPECT_GE(metadata.frames[k].timeMs, metadata.frames[k - 1].timeMs);
+        }
+    }
+}
+
+// Catches a slow disk that blocks the acquisition thread, or drops that go uncounted:
+// Push must return at once, and written + dropped must equal pushed, with each frame after
+// a gap marked.
+TEST_F(RecorderTest, SlowDiskDropsAndCountsFrames) {
+    CRecorder recorder(2);
+    recorder.SetWriteFunction([](int fd, const void* data, std::size_t size) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return ::write(fd, data, size);
+    });
+    std::string error;
+    ASSERT_TRUE(recorder.Start(Path(), Header(), &error)) << error;
+    constexpr int kPushed = 40;
+    FrameBytes frame = UniformFrame(9);
+    const auto before = std::chrono::steady_clock::now();
+    for (int k = 0; k < kPushed; ++k) {
+        recorder.Push(frame.data());
+    }
+    const auto pushing = std::chrono::steady_clock::now() - before;
+    // Far less than the 800 ms the writer needs for them, even on a loaded machine.
+    EXPECT_LT(pushing, std::chrono::milliseconds(400));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // the ring drains
+    recorder.Push(frame.data());  // written, and marked as following dropped frames
+    ASSERT_TRUE(recorder.Stop(&error)) << error;
+    const RecordingMetadata metadata = Sidecar();
+    EXPECT_GT(metadata.droppedFrames, 0u);
+    EXPECT_EQ(metadata.frames.size() + metadata.droppedFrames, std::size_t(kPushed + 1));
+    EXPECT_EQ(ReadAll(Path()).size(), metadata.frames.size() * kFrameBytes);
+    bool marked = false;
+    for (std::size_t k = 1; k < metadata.frames.size(); ++k) {
+        const bool gap = metadata.frames[k].index != metadata.frames[k - 1].index + 1;
+        EXPECT_EQ(metadata.frames[k].afterDrop, gap) << "frame " << k;
+        marked = marked || gap;
+    }
+    EXPECT_TRUE(marked);
+}
+
+// Catches a full disk that leaves a torn frame, an unclosed sidecar or a failure reported
+// as success: the recording ends with a reason naming the file, and what was written
+// before stays a valid recording.
+TEST_F(RecorderTest, FullDiskEndsWithWholeFramesAndASidecar) {
+    CRecorder recorder(64);
+    std::atomic<std::size_t> budget{kFrameBytes * 3 + 1000};  // room for 3 frames and a bit
+    recorder.SetWriteFunction([&budget](int fd, const void* data, std::size_t size) -> ssize_t {
+        const std::size_t room = budget.load();
+        if (room == 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+        const std::size_t count = std::min(size, room);
+        budget -= count;
+        return ::write(fd, data, count);
+    });
+    std::string error;
+    ASSERT_TRUE(recorder.Start(Path(), Header(), &error)) << error;
+    FrameBytes frame = PatternFrame(1, 5);
+    for (int k = 0; k < 6; ++k) {
+        recorder.Push(frame.data());
+    }
+    for (int wait = 0; wait < 200 && !recorder.HasFailed(); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(recorder.HasFailed());
+    EXPECT_FALSE(recorder.Stop(&error));
+    EXPECT_NE(error.find(Path()), std::string::npos) << error;
+    EXPECT_NE(error.find("No space left"), std::string::npos) << error;
+    const RecordingMetadata metadata = Sidecar();
+    EXPECT_EQ(metadata.frames.size(), 3u);
+    const Bytes bytes = ReadAll(Path());
+    ASSERT_EQ(bytes.size(), 3 * kFrameBytes);
+    EXPECT_TRUE(std::equal(frame.begin(), frame.end(), bytes.begin() + 2 * kFrameBytes));
+}
+
+// Catches a recording file that cannot be created being reported as started.
+TEST_F(RecorderTest, UncreatableFileIsReportedAtStart) {
+    CRecorder recorder;
+    std::string error;
+    EXPECT_FALSE(recorder.Start(m_dir.File("no/such/dir/run.raw"), Header(), &error));
+    EXPECT_NE(error.find("no/such/dir/run.raw"), std::string::npos);
+    EXPECT_FALSE(recorder.IsRecording());
+}
+
+// Catches a ring that overwrites a frame the consumer has not taken, or hands out frames
+// out of order.
+TEST(FrameRing, RefusesWhenFullAndKeepsOrder) {
+    CFrameRing ring(2);
+    RecordedFrame info;
+    FrameBytes a = UniformFrame(1);
+    FrameBytes b = UniformFrame(2);
+    FrameBytes c = UniformFrame(3);
+    EXPECT_TRUE(ring.TryPush(a.data(), {0, 0, false, false}));
+    EXPECT_TRUE(ring.TryPush(b.data(), {1, 0, false, false}));
+    EXPECT_FALSE(ring.TryPush(c.data(), {2, 0, false, false}));
+    ASSERT_NE(ring.Front(&info), nullptr);
+    EXPECT_EQ(ring.Front(&info)[0], 1);
+    ring.PopFront();
+    EXPECT_TRUE(ring.TryPush(c.data(), {2, 0, false, false}));
+    EXPECT_EQ(ring.Front(&info)[0], 2);
+    EXPECT_EQ(info.index, 1u);
+    ring.PopFront();
+    EXPECT_EQ(ring.Front(&info)[kFrameBytes - 1], 3);
+    ring.PopFront();
+    EXPECT_EQ(ring.Front(&info), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "ViewerFakes.h"
+#include "ViewerTestSupport.h"
+#include "resources/Resource.h"
+#include "sidecar/RecordingMetadata.h"
+#include "viewer/CommandTable.h"
+
+namespace {
+
+class ViewerRecordingTest : public ::testing::Test {
+  protected:
+    std::string Recording() const { return folder.Path() + "/run.raw"; }
+    RecordingMetadata Sidecar() const {
+        RecordingMetadata metadata;
+        std::string error;
+        EXPECT_TRUE(ReadSidecarOf(Recording(), &metadata, &error)) << error;
+        return metadata;
+    }
+    bool Run(unsigned id) { return ExecuteViewerCommand(v.core, id); }
+
+    TempFolder folder;
+    FakeViewer v{folder.Path()};
+};
+
+// Catches Record pressed twice not giving a closed recording whose sidecar counts exactly
+// the frames in the file, or a pane that does not show the recording.
+TEST_F(ViewerRecordingTest, RecordTwiceRecordsTheFramesBetween) {
+    v.window.recordPath = Recording();
+    v.core.OnStart();
+    ASSERT_TRUE(Run(ID_TOOLS_RECORD));
+    EXPECT_TRUE(v.core.IsRecording());
+    EXPECT_TRUE(FindViewerCommand(ID_TOOLS_RECORD)->IsChecked(v.core));
+    ASSERT_TRUE(WaitUntil([&] { return v.core.Recorder().FramesWritten() >= 5; }));
+    v.core.RefreshFrameRate();
+    EXPECT_EQ(v.window.statusPane1.rfind("\u25CF REC ", 0), 0u) << v.window.statusPane1;
+    ASSERT_TRUE(Run(ID_TOOLS_RECORD));
+    EXPECT_FALSE(v.core.IsRecording());
+    v.core.OnStart();
+    const RecordingMetadata metadata = Sidecar();
+    EXPECT_GE(metadata.frames.size(), 5u);
+    EXPECT_EQ(std::filesystem::file_size(Recording()), metadata.frames.size() * kFrameBytes);
+    EXPECT_EQ(metadata.offset, 80);
+    EXPECT_EQ(metadata.sensor, "mono");
+    EXPECT_TRUE(v.window.messages.empty());
+}
+
+// Catches a recording that outlives acquisition: pausing ends it at the next refresh.
+TEST_F(ViewerRecordingTest, StoppingAcquisitionEndsTheRecording) {
+    v.window.recordPath = Recording();
+    v.core.OnStart();
+    ASSERT_TRUE(Run(ID_TOOLS_RECORD));
+    ASSERT_TRUE(WaitUntil([&] { return v.core.Recorder().FramesWritten() >= 1; }));
+    v.core.OnStart();
+    v.core.RefreshFrameRate();
+    EXPECT_FALSE(v.core.IsRecording());
+    EXPECT_EQ(v.window.statusPane1.rfind("Recorded ", 0), 0u) << v.window.statusPane1;
+    EXPECT_EQ(Sidecar().frames.size() * kFrameBytes, std::filesystem::file_size(Recording()));
+}
+
+// Catches Record starting while idle (nothing would arrive), a cancelled dialog starting a
+// recording, or an uncreatable file failing silently.
+TEST_F(ViewerRecordingTest, RecordNeedsFramesAFileAndAWritablePlace) {
+    EXPECT_FALSE(Run(ID_TOOLS_RECORD));
+    v.core.OnStart();
+    EXPECT_TRUE(Run(ID_TOOLS_RECORD));  // cancelled
+    EXPECT_FALSE(v.core.IsRecording());
+    v.window.recordPath = folder.Path() + "/no/such/dir/run.raw";
+    EXPECT_TRUE(Run(ID_TOOLS_RECORD));
+    EXPECT_FALSE(v.core.IsRecording());
+    ASSERT_EQ(v.window.messages.size(), 1u);
+    EXPECT_NE(v.window.messages[0].find("no/such/dir/run.raw"), std::string::npos);
+    v.core.OnStart();
+}
+
+}  // namespace
+
+namespace {
+
+// Catches the PNG filter's choice being saved as BMP bytes (or through the BMP writer): a
+// ".png" name gets a PNG file of the picture's size, and BMP names still go to SaveBitmap.
+TEST(ViewerSaveTest, PngNameSavesAPngOfThePicture) {
+    TempFolder folder;
+    FakeViewer v{folder.Path()};
+    v.core.OnStart();
+    ASSERT_TRUE(WaitUntil([&] { return v.core.FramesDone() > 0; }));
+    v.core.OnGrab();
+    v.window.savePath = folder.File("picture.png");
+    v.core.OnSave();
+    std::ifstream in(v.window.savePath, std::ios::binary);
+    std::vector<unsigned char> bytes(std::istreambuf_iterator<char>(in), {});
+    ASSERT_GE(bytes.size(), 24u);
+    EXPECT_EQ(std::string(bytes.begin() + 1, bytes.begin() + 4), "PNG");
+    EXPECT_EQ(bytes[16 + 2], 1);  // width 256, big-endian
+    EXPECT_EQ(bytes[20 + 2], 1);  // height 256
+    for (const std::string& call : v.Processor().Calls()) {
+        EXPECT_EQ(call.find("SaveBitmap"), std::string::npos);
+    }
+    EXPECT_TRUE(v.window.messages.empty());
+    EXPECT_EQ(v.core.IsGrabbed(), 0);
+}
+
+}  // namespace
