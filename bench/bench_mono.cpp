@@ -15,6 +15,7 @@
 #include "platform/device/MemoryDevice.h"
 #include "processing/CalibrationFile.h"
 #include "processing/MonoProcessor.h"
+#include "processing/VectorLookup.h"
 #include "processing/YuvToRgb.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/RemapTable.h"
@@ -157,6 +158,27 @@ void Correct(benchmark::State& state) {
     }
 }
 BENCHMARK(Correct)->Unit(benchmark::kMicrosecond);
+
+// The correction as the processor runs it: the prepared shift and the look-up, in each
+// form the dispatch may choose (0 plain, 1 AVX2, 2 AVX-512 VBMI).
+void CorrectPrepared(benchmark::State& state) {
+    const auto level = static_cast<VectorLevel>(state.range(0));
+    if (!CanRun(level)) {
+        state.SkipWithError("this processor cannot run the form");
+        return;
+    }
+    GainTable table{};
+    CFrameProcessor::BuildGainTable(table, kGain);
+    const FrameBytes raw = TexturedFrame(1);
+    std::vector<std::int16_t> shift(kFrameBytes);
+    CFrameProcessor::PrepareCorrectionShift(DarkImage().data(), kOffset, shift.data());
+    FrameBytes out(kFrameBytes);
+    for (auto _ : state) {
+        LookUpShiftedBytes(level, table, raw.data(), shift.data(), out.data(), kFrameBytes);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(CorrectPrepared)->ArgName("form")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 void FillFovea(benchmark::State& state) {
     FrameBytes frame = TexturedFrame(1);
@@ -304,6 +326,22 @@ BENCHMARK(OpenCvFrame)->Arg(256)->Arg(512)->Unit(benchmark::kMicrosecond);
 #endif
 
 #ifdef PANDRY_HAVE_OPENCV
+// OpenCV's table look-up alone over one frame, beside the look-up of CorrectPrepared.
+void OpenCvLut(benchmark::State& state) {
+    cv::setNumThreads(0);
+    GainTable table{};
+    CFrameProcessor::BuildGainTable(table, kGain);
+    const cv::Mat lut(1, 256, CV_8U, table.data());
+    FrameBytes raw = TexturedFrame(1);
+    const cv::Mat in(kSectors, kRings, CV_8U, raw.data());
+    cv::Mat out(kSectors, kRings, CV_8U);
+    for (auto _ : state) {
+        cv::LUT(in, lut, out);
+        benchmark::DoNotOptimize(out.data);
+    }
+}
+BENCHMARK(OpenCvLut)->Unit(benchmark::kMicrosecond);
+
 // The composition must show the same picture, or the comparison means nothing.
 bool SamePictures(int size) {
     CBenchCamera ourCamera;
@@ -332,6 +370,9 @@ int main(int argc, char** argv) {
             reporter.PrintRatio("MonoFrame/" + std::to_string(size),
                                 "OpenCvFrame/" + std::to_string(size));
         }
+        reporter.PrintRatio(
+            "CorrectPrepared/form:" + std::to_string(static_cast<int>(SupportedVectorLevel())),
+            "OpenCvLut");
 #else
         (void)reporter;
 #endif

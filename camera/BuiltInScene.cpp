@@ -88,6 +88,34 @@ std::vector<std::uint8_t> PaintBand() {
     return band;
 }
 
+// Copies count bytes in 32-byte pieces (the last one overlapping): the compiler's own
+// expansion of a short copy of unknown length is a string instruction, slow to start.
+void CopyBytes(std::uint8_t* pTo, const std::uint8_t* pFrom, std::size_t count) {
+    constexpr std::size_t kPiece = 32;
+    if (count < kPiece) {
+        std::memcpy(pTo, pFrom, count);
+        return;
+    }
+    for (std::size_t i = 0; i + kPiece < count; i += kPiece) {
+        std::memcpy(pTo + i, pFrom + i, kPiece);
+    }
+    std::memcpy(pTo + count - kPiece, pFrom + count - kPiece, kPiece);
+}
+
+// Columns [from, to) of a canvas row from the band row scrolled left by `scroll`.
+void CopyBand(std::uint8_t* pRow, const std::uint8_t* pBand, std::size_t scroll, std::size_t from,
+              std::size_t to) {
+    const std::size_t wrap = std::size_t(kCanvasSize) - scroll;  // first column taken from 0
+    if (from < wrap) {
+        const std::size_t end = std::min(to, wrap);
+        CopyBytes(pRow + from, pBand + from + scroll, end - from);
+        from = end;
+    }
+    if (from < to) {
+        CopyBytes(pRow + from, pBand + from - wrap, to - from);
+    }
+}
+
 }  // namespace
 
 CBuiltInScene::CBuiltInScene(bool color)
@@ -126,10 +154,9 @@ CBuiltInScene::CBuiltInScene(bool color)
             bandPlane[i] = palette[band[i]];
         }
         // Dark spokes between coloured (or light) ones.
-        for (int a = 0; a < kAngleSteps; ++a) {
-            int segment = a * kStarSegments / kAngleSteps;
+        for (int segment = 0; segment < kStarSegments; ++segment) {
             int paint = segment % 2 ? kBlack : kRed + (segment / 2) % 6;
-            m_starPlanes[std::size_t(plane)][std::size_t(a)] = palette[std::size_t(paint)];
+            m_segmentPaints[std::size_t(plane)][std::size_t(segment)] = palette[std::size_t(paint)];
         }
         m_ballPaint[std::size_t(plane)] = {palette[kWhite], palette[kYellow]};
         m_planes[std::size_t(plane)].resize(kCanvasPixels);
@@ -161,21 +188,23 @@ SceneCanvas CBuiltInScene::Render(std::uint64_t frame) {
     unsigned turn = unsigned(frame * kTurnPerFrame) % kAngleSteps;
     std::size_t scroll = std::size_t(frame * kScrollPerFrame) % kCanvasSize;
     int planes = m_bColor ? 3 : 1;
-    for (int plane = 0; plane < planes; ++plane) {
-        const std::uint8_t* star = m_starPlanes[std::size_t(plane)].data();
-        const std::uint8_t* bandPlane = m_bandPlanes[std::size_t(plane)].data();
-        std::uint8_t* out = m_planes[std::size_t(plane)].data();
-        for (std::size_t y = 0; y < std::size_t(kCanvasSize); ++y) {
-            std::uint8_t* row = out + y * kCanvasSize;
-            const std::uint8_t* band = bandPlane + y * kCanvasSize;
-            std::memcpy(row, band + scroll, kCanvasSize - scroll);
-            std::memcpy(row + kCanvasSize - scroll, band, scroll);
-            const std::uint16_t* angle = &m_angle[y * kCanvasSize];
-            auto [first, last] = m_starSpan[y];
-            for (int x = first; x < last; ++x) {
-                row[x] = star[(angle[x] + turn) & (kAngleSteps - 1)];
-            }
+    for (std::size_t y = 0; y < std::size_t(kCanvasSize); ++y) {
+        auto [first, last] = m_starSpan[y];
+        std::uint8_t* rows[3] = {};
+        for (int plane = 0; plane < planes; ++plane) {
+            std::uint8_t* row = m_planes[std::size_t(plane)].data() + y * kCanvasSize;
+            const std::uint8_t* band = m_bandPlanes[std::size_t(plane)].data() + y * kCanvasSize;
+            // The star covers the band between first and last.
+            CopyBand(row, band, scroll, 0, std::size_t(first));
+            CopyBand(row, band, scroll, std::size_t(last), kCanvasSize);
+            rows[plane] = row + first;
         }
+        if (first < last) {
+            PaintStarRow(&m_angle[y * kCanvasSize + std::size_t(first)], last - first, turn,
+                         m_segmentPaints.data(), rows, planes);
+        }
+    }
+    for (int plane = 0; plane < planes; ++plane) {
         PaintBall(frame, plane);
     }
     SceneCanvas canvas;

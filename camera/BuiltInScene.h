@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "camera/SceneCanvas.h"
+#include "camera/StarPaint.h"
 
 // The scene the simulated camera looks at when no picture is given: a turning star in the
 // middle (finer and finer spokes towards the centre, for the fovea), a scrolling band of
@@ -24,7 +25,7 @@ class CBuiltInScene : public IScene {
     std::vector<std::uint16_t> m_angle;           // per pixel inside the star, 4096 a turn
     std::vector<std::pair<int, int>> m_starSpan;  // per row: the star's columns [first, last)
     std::array<std::vector<std::uint8_t>, 3> m_bandPlanes;  // the surround, wraps horizontally
-    std::array<std::array<std::uint8_t, 4096>, 3> m_starPlanes{};
+    std::array<SegmentPaints, 3> m_segmentPaints{};
     std::array<std::array<std::uint8_t, 2>, 3> m_ballPaint{};
     std::array<std::vector<std::uint8_t>, 3> m_planes;  // the canvas
 };

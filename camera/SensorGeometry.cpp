@@ -14,6 +14,7 @@ namespace {
 constexpr double kFoveaRingPitch = 0.4675;
 constexpr double kRingGrowth = 1.02365;
 constexpr double kOuterRadius = 256.0;
+constexpr std::size_t kMostPixelsPerCell = CSensorGeometry::kMostPixelsPerCell;
 
 bool IsPhysical(int sector, int ring) {
     return ring >= kFoveaRings || (ring > 0 && sector < 6 * ring);
@@ -46,6 +47,20 @@ std::uint32_t RawIndexOf(int sector, int ring) {
     return std::uint32_t(FrameIndex(rawSector, ring));
 }
 
+// Keeps kMostPixelsPerCell pixels, each the middle one of an equal share of the cell's
+// pixels in row order.
+void ThinOut(std::vector<std::uint32_t>& pixels) {
+    const std::size_t count = pixels.size();
+    if (count <= kMostPixelsPerCell) {
+        return;
+    }
+    // In place: pixel k is taken from at or after position k.
+    for (std::size_t k = 0; k < kMostPixelsPerCell; ++k) {
+        pixels[k] = pixels[(2 * k + 1) * count / (2 * kMostPixelsPerCell)];
+    }
+    pixels.resize(kMostPixelsPerCell);
+}
+
 }  // namespace
 
 const CSensorGeometry& CSensorGeometry::Instance() {
@@ -70,7 +85,15 @@ CSensorGeometry::CSensorGeometry() : m_pixelCounts(kFrameBytes, 0) {
             pixelsOf[table[i]].push_back(std::uint32_t(i));
         }
     }
-    std::vector<std::pair<Cell, std::size_t>> cells;  // with their compact index
+    // Cells of one size after another keep the summing loop's length predictable; within
+    // a size, taking them down the canvas keeps its rows in the cache. The sort key packs
+    // the pixel count above the first pixel's canvas offset (below 2^18).
+    struct Placed {
+        std::uint64_t key;
+        Cell cell;
+        std::size_t compact;
+    };
+    std::vector<Placed> cells;
     for (int sector = 0; sector < kSectors; ++sector) {
         for (int ring = 1; ring < kRings; ++ring) {
             if (!IsPhysical(sector, ring)) {
@@ -81,36 +104,64 @@ CSensorGeometry::CSensorGeometry() : m_pixelCounts(kFrameBytes, 0) {
             if (pixelsOf[compact].empty()) {
                 pixelsOf[compact].push_back(CellCentre(sector, ring));
             }
+            ThinOut(pixelsOf[compact]);
             Cell cell{RawIndexOf(sector, ring), std::uint16_t(pixelsOf[compact].size()),
                       std::uint8_t(MosaicColor(sector, ring))};
             m_pixelCounts[cell.rawIndex] = cell.count;
-            cells.emplace_back(cell, compact);
+            const std::uint64_t key = std::uint64_t{cell.count} << 32 | pixelsOf[compact].front();
+            cells.push_back({key, cell, compact});
         }
     }
-    // Cells of one size after another keep the summing loop's length predictable.
-    std::stable_sort(cells.begin(), cells.end(),
-                     [](const auto& a, const auto& b) { return a.first.count < b.first.count; });
-    for (const auto& [cell, compact] : cells) {
+    std::sort(cells.begin(), cells.end(),
+              [](const Placed& a, const Placed& b) { return a.key < b.key; });
+    for (const auto& [key, cell, compact] : cells) {
         m_cells.push_back(cell);
         m_pixels.insert(m_pixels.end(), pixelsOf[compact].begin(), pixelsOf[compact].end());
-        if (m_reciprocals.size() <= cell.count) {
-            m_reciprocals.resize(cell.count + 1u, 0.0f);
-        }
-        m_reciprocals[cell.count] = 1.0f / float(cell.count);
+        m_cellsEnd[cell.count] = m_cells.size();
+    }
+    for (std::size_t count = 1; count <= kMostPixelsPerCell; ++count) {
+        m_cellsEnd[count] = std::max(m_cellsEnd[count], m_cellsEnd[count - 1]);
     }
 }
 
 void CSensorGeometry::Sample(const SceneCanvas& canvas, bool color, std::uint8_t* rawFrame) const {
-    std::fill(rawFrame, rawFrame + kFrameBytes, std::uint8_t{0});
-    const std::uint32_t* pixel = m_pixels.data();
-    const float* reciprocals = m_reciprocals.data();
-    for (const Cell& cell : m_cells) {
-        const std::uint8_t* plane = canvas.plane[color ? cell.color : 0];
-        std::uint32_t sum = 0;
-        for (const std::uint32_t* end = pixel + cell.count; pixel != end; ++pixel) {
-            sum += plane[*pixel];
+    static const std::array<std::uint8_t, 256> kIdentity = [] {
+        std::array<std::uint8_t, 256> levels{};
+        for (int v = 0; v < 256; ++v) {
+            levels[std::size_t(v)] = std::uint8_t(v);
         }
-        rawFrame[cell.rawIndex] = std::uint8_t(float(sum) * reciprocals[cell.count] + 0.5f);
+        return levels;
+    }();
+    Sample(canvas, color, kIdentity, rawFrame);
+}
+
+void CSensorGeometry::Sample(const SceneCanvas& canvas, bool color,
+                             const std::array<std::uint8_t, 256>& levels,
+                             std::uint8_t* rawFrame) const {
+    std::fill(rawFrame, rawFrame + kFrameBytes, levels[0]);
+    const Cell* pCell = m_cells.data();
+    const std::uint32_t* pPixel = m_pixels.data();
+    static_assert(CSensorGeometry::kMostPixelsPerCell == 4, "one call per cell size");
+    SampleCells<1>(canvas, color, levels, pCell, m_cellsEnd[1], pPixel, rawFrame);
+    SampleCells<2>(canvas, color, levels, pCell, m_cellsEnd[2], pPixel, rawFrame);
+    SampleCells<3>(canvas, color, levels, pCell, m_cellsEnd[3], pPixel, rawFrame);
+    SampleCells<4>(canvas, color, levels, pCell, m_cellsEnd[4], pPixel, rawFrame);
+}
+
+// The cells of one size, which the sort put together: the sum unrolls fully.
+template <int kCount>
+void CSensorGeometry::SampleCells(const SceneCanvas& canvas, bool color,
+                                  const std::array<std::uint8_t, 256>& levels, const Cell*& pCell,
+                                  std::size_t end, const std::uint32_t*& pPixel,
+                                  std::uint8_t* rawFrame) const {
+    constexpr float kReciprocal = 1.0f / float(kCount);
+    for (const Cell* pEnd = m_cells.data() + end; pCell != pEnd; ++pCell, pPixel += kCount) {
+        const std::uint8_t* plane = canvas.plane[color ? pCell->color : 0];
+        std::uint32_t sum = 0;
+        for (int k = 0; k < kCount; ++k) {
+            sum += plane[pPixel[k]];
+        }
+        rawFrame[pCell->rawIndex] = levels[std::uint8_t(float(sum) * kReciprocal + 0.5f)];
     }
 }
 

@@ -7,6 +7,9 @@
 
 namespace {
 
+// How far apart two frames' noise may start; the table is this much longer than a frame.
+constexpr std::size_t kNoiseStarts = 8192;
+
 const std::vector<std::uint8_t>& DarkPattern() {
     static const std::vector<std::uint8_t> pattern = [] {
         // A per-sample part and a slight rise along each sector's readout.
@@ -29,6 +32,20 @@ CSimulatedCamera::CSimulatedCamera(std::unique_ptr<IScene> scene, SimulationOpti
     for (int level = 0; level < 256; ++level) {
         m_signal[std::size_t(level)] = std::uint8_t((level * kSignalSpan + 127) / 255);
     }
+    if (m_options.noise > 0) {
+        const std::uint64_t span = 2 * std::uint64_t(m_options.noise) + 1;
+        m_noise.resize(kFrameBytes + kNoiseStarts);
+        for (std::int16_t& value : m_noise) {
+            value = std::int16_t(std::int64_t((NextRandom() * span) >> 32) - m_options.noise);
+        }
+    }
+}
+
+std::uint32_t CSimulatedCamera::NextRandom() {
+    m_nNoiseState ^= m_nNoiseState << 13;
+    m_nNoiseState ^= m_nNoiseState >> 17;
+    m_nNoiseState ^= m_nNoiseState << 5;
+    return m_nNoiseState;
 }
 
 std::uint8_t CSimulatedCamera::DarkLevel(std::size_t index) {
@@ -39,21 +56,22 @@ bool CSimulatedCamera::NextFrame(std::uint8_t* pFrame) {
     if (m_options.dark) {
         std::fill(m_means.begin(), m_means.end(), std::uint8_t{0});
     } else {
-        CSensorGeometry::Instance().Sample(m_pScene->Render(m_nFrame), m_options.color,
+        CSensorGeometry::Instance().Sample(m_pScene->Render(m_nFrame), m_options.color, m_signal,
                                            m_means.data());
     }
     ++m_nFrame;
+    // Plain arithmetic from here, which the compiler runs many samples at a time.
     const std::uint8_t* dark = DarkPattern().data();
-    int noise = m_options.noise;
-    int span = 2 * noise + 1;
-    for (std::size_t i = 0; i < kFrameBytes; ++i) {
-        int value = dark[i] + m_signal[m_means[i]];
-        if (noise > 0) {
-            m_nNoiseState ^= m_nNoiseState << 13;
-            m_nNoiseState ^= m_nNoiseState >> 17;
-            m_nNoiseState ^= m_nNoiseState << 5;
-            value += int((std::uint64_t(m_nNoiseState) * unsigned(span)) >> 32) - noise;
+    const std::uint8_t* signal = m_means.data();
+    if (m_noise.empty()) {
+        for (std::size_t i = 0; i < kFrameBytes; ++i) {
+            pFrame[i] = std::uint8_t(dark[i] + signal[i]);  // at most 11 + 30
         }
+        return true;
+    }
+    const std::int16_t* noise = m_noise.data() + NextRandom() % kNoiseStarts;
+    for (std::size_t i = 0; i < kFrameBytes; ++i) {
+        const int value = dark[i] + signal[i] + noise[i];
         pFrame[i] = std::uint8_t(std::clamp(value, 0, 255));
     }
     return true;

@@ -34,7 +34,11 @@ class CSimulatedCamera : public IFrameSource {
     std::unique_ptr<IScene> m_pScene;
     SimulationOptions m_options;
     std::uint64_t m_nFrame = 0;
-    std::vector<std::uint8_t> m_means;
+    std::uint32_t NextRandom();
+
+    std::vector<std::uint8_t> m_means;  // each sample's signal
     std::array<std::uint8_t, 256> m_signal{};
+    // Noise drawn once, longer than a frame; each frame reads it from a random start.
+    std::vector<std::int16_t> m_noise;
     std::uint32_t m_nNoiseState = 0x12345678u;
 };

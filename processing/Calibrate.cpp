@@ -19,6 +19,7 @@ int CFrameProcessor::Calibrate() {
     }
     std::int32_t* pCalibration = m_pCalibration.get();
     std::fill_n(pCalibration, kFrameBytes, 0);
+    m_bShiftStale = true;  // every way out below leaves a changed calibration
 
     std::array<std::unique_ptr<std::uint8_t[]>, kCalibrationFrames> frames;
     for (auto& pFrame : frames) {

@@ -60,20 +60,24 @@ bool CFrameProcessor::AllocateBaseBuffers(int width, int height) {
     m_nPixelCount = static_cast<std::uint32_t>(width) * static_cast<std::uint32_t>(height);
     m_pRawFrame.reset(new (std::nothrow) std::uint8_t[kFrameBytes]());
     m_pCalibration.reset(new (std::nothrow) std::int32_t[kFrameBytes]());
+    m_pCorrectionShift.reset(new (std::nothrow) std::int16_t[kFrameBytes]);
+    m_bShiftStale = true;
     // The remap walks are derived once from the table; doing it here keeps the first
     // frame free of allocation.
     PrepareRemapRuns();
-    return m_pRawFrame && m_pCalibration;
+    return m_pRawFrame && m_pCalibration && m_pCorrectionShift;
 }
 
 void CFrameProcessor::ReleaseBaseBuffers() {
     m_pRawFrame.reset();
     m_pCalibration.reset();
+    m_pCorrectionShift.reset();
 }
 
 void CFrameProcessor::LoadCalibration() {
     if (m_pCalibration) {
         LoadCalibrationFile(m_strCalibrationPath.c_str(), m_pCalibration.get());
+        m_bShiftStale = true;
     }
 }
 
@@ -84,8 +88,7 @@ bool CFrameProcessor::ReadCorrectedFrame(std::uint8_t* pCorrected) {
     if (!m_pCamera->ReadFrame(m_pRawFrame.get())) {
         return false;
     }
-    const std::shared_ptr<const GainTable> pTable = CurrentGainTable();
-    Correct(*pTable, pCorrected, m_pRawFrame.get(), m_pCalibration.get(), Offset());
+    CorrectRawFrame(pCorrected);
     FillFovea(pCorrected);
     return true;
 }

@@ -62,6 +62,13 @@ class CFrameProcessor {
 
     static void Correct(const GainTable& table, std::uint8_t* pDestination,
                         const std::uint8_t* pRaw, const std::int32_t* pCalibration, int offset);
+    // Correct in two steps giving the same bytes: the shift (offset minus calibration,
+    // clamped to -256..256) is prepared once per offset and calibration, then each frame
+    // is one look-up of sample plus shift, many samples at a time.
+    static void PrepareCorrectionShift(const std::int32_t* pCalibration, int offset,
+                                       std::int16_t* pShift);
+    static void CorrectPrepared(const GainTable& table, std::uint8_t* pDestination,
+                                const std::uint8_t* pRaw, const std::int16_t* pShift);
     static void BuildGainTable(GainTable& table, double gain);
     static void FillFovea(std::uint8_t* pFrame);
     // Gathers the output picture through the remap table; a pixel count other than the
@@ -85,6 +92,9 @@ class CFrameProcessor {
     // The start of Acquire both variants share: reads a frame, corrects it into pCorrected
     // and fills the fovea. False when unconfigured, without a camera, or the read failed.
     bool ReadCorrectedFrame(std::uint8_t* pCorrected);
+    // Acquisition thread: corrects the raw frame into pDestination with the settings in
+    // force, first re-preparing the shift if the offset or the calibration changed.
+    void CorrectRawFrame(std::uint8_t* pDestination);
     void MarkConfigured(bool configured) { m_bConfigured = configured; }
 
     CPortCamera* m_pCamera = nullptr;
@@ -97,6 +107,12 @@ class CFrameProcessor {
     bool m_bConfigured = false;
     std::unique_ptr<std::uint8_t[]> m_pRawFrame;
     std::unique_ptr<std::int32_t[]> m_pCalibration;
+    // Prepared from m_pCalibration and m_nShiftOffset by the thread that corrects frames,
+    // the one that also changes the calibration while acquisition runs; Configure only
+    // stores the offset, so the two threads never share the calibration image.
+    std::unique_ptr<std::int16_t[]> m_pCorrectionShift;
+    int m_nShiftOffset = 0;
+    std::atomic<bool> m_bShiftStale{true};  // the calibration changed since the shift was made
 
   private:
     // The lock is held only to copy or swap the pointer: tables are built and freed

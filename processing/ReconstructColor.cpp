@@ -9,6 +9,7 @@
 #include "processing/ByteVector.h"
 #include "processing/ColorProcessor.h"
 #include "processing/ReconstructColor.h"
+#include "processing/VectorLookup.h"
 
 namespace {
 
@@ -115,8 +116,7 @@ void StretchContrast(Byte* pFrame) {
             stretched[v] = Byte(255 * (v - low) / (high - low));
         }
     }
-    static_assert(kFrameBytes % 8 == 0);
-    MapBytesInPlace(stretched, pFrame, kFrameBytes);
+    LookUpBytes(stretched, pFrame, pFrame, kFrameBytes);
 }
 
 // Sector 0 itself is never read, so rewriting it ring by ring is safe.

@@ -12,6 +12,7 @@ template <int kSize>
 struct RunStorage {
     std::array<RemapRow, kSize> rows;
     std::array<std::uint32_t, std::size_t{kSize} * kSize> runs;
+    std::array<std::uint16_t, std::size_t{kSize} * kSize> sources;
     int rowCount = 0;
 };
 
@@ -39,9 +40,10 @@ void Build(RunStorage<kSize>& storage) {
     const std::uint16_t* pTable = RemapTable();
     constexpr int kStep = kRemapTableSize / kSize;
     std::uint32_t runCount = 0;
+    std::uint32_t sourceCount = 0;
     for (int y = 0; y < kSize; ++y) {
         const std::uint16_t* pRow = pTable + std::size_t(y) * kStep * kRemapTableSize;
-        RemapRow row{0, runCount, 0, 0, 0};
+        RemapRow row{0, runCount, 0, 0, 0, sourceCount, 0};
         std::uint32_t rowEnd = 0;  // one past the row's last disc pixel
         std::uint16_t previous = kNoSource;
         for (int x = 0; x < kSize; ++x) {
@@ -61,6 +63,8 @@ void Build(RunStorage<kSize>& storage) {
             }
             previous = entry;
             rowEnd = pixel + 1;
+            storage.sources[sourceCount++] = entry;
+            ++row.pixels;
         }
         row.wideGreyRuns = LeadingRunsWithRoom(storage, row, rowEnd, kWideGreyPixels, kSize);
         row.wideColorRuns =
@@ -82,7 +86,7 @@ const RunStorage<kSize>& Runs() {
 template <int kSize>
 RemapRunList ListOf() {
     const auto& storage = Runs<kSize>();
-    return {storage.rows.data(), storage.rowCount, storage.runs.data()};
+    return {storage.rows.data(), storage.rowCount, storage.runs.data(), storage.sources.data()};
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ void AcquisitionThread(CViewerCore* pCore) {
     CStageTimes& times = pCore->m_stageTimes;
     const std::int64_t start = pCore->m_clock();
     int frames = 0;
+    bool bLastDrawn = true;
     while (!pCore->m_bStop) {
         ++frames;
         CFrameProcessor* pProcessor = g_pProcessor.load();
@@ -72,8 +73,11 @@ void AcquisitionThread(CViewerCore* pCore) {
             times.Record(FrameStage::kConvert, converted - acquired);
         }
         pCore->m_pFrameShown = pCore->m_pFrameRgb.get();
-        pCore->AttachSensorSnapshot(*pProcessor);
-        pCore->DrawFrame();
+        bLastDrawn = pCore->m_surface.WantsFrame();
+        if (bLastDrawn) {
+            pCore->AttachSensorSnapshot(*pProcessor);
+            pCore->DrawFrame();
+        }
         // Read before the flag: a hide that lands while this plot is made drops it.
         const std::uint64_t histogramGeneration = pCore->m_surface.HistogramGeneration();
         if (g_bHistogramHidden == 0) {
@@ -85,6 +89,13 @@ void AcquisitionThread(CViewerCore* pCore) {
         pCore->m_nFramesDone = frames;
     }
     const std::int64_t end = pCore->m_clock();
+    // The screen may have skipped the last frames; the one left showing is the last made.
+    if (!bLastDrawn) {
+        if (CFrameProcessor* pProcessor = g_pProcessor.load()) {
+            pCore->AttachSensorSnapshot(*pProcessor);  // the inspector reads this frame's values
+        }
+        pCore->DrawFrame();
+    }
     WriteTimingReport(pCore->m_strTimingPath, int(end - start), frames);
     pCore->m_nRunFrames = frames;
     pCore->m_nRunMs = end - start;

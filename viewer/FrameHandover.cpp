@@ -7,12 +7,9 @@
 
 bool CFrameHandover::Publish(const std::uint8_t* pBottomUp, int width, int height,
                              const ViewerRect& destination, std::uint64_t generation) {
-    const std::size_t rowBytes = std::size_t(width) * 3;
-    m_back.pixels.resize(rowBytes * height);
-    for (int row = 0; row < height; ++row) {
-        std::memcpy(m_back.pixels.data() + rowBytes * row,
-                    pBottomUp + rowBytes * (height - 1 - row), rowBytes);
-    }
+    const std::size_t bytes = std::size_t(width) * 3 * std::size_t(height);
+    m_back.pixels.resize(bytes);  // same size frame after frame: no allocation
+    std::memcpy(m_back.pixels.data(), pBottomUp, bytes);
     m_back.width = width;
     m_back.height = height;
     m_back.destination = destination;
@@ -22,6 +19,7 @@ bool CFrameHandover::Publish(const std::uint8_t* pBottomUp, int width, int heigh
         if (generation != m_nGeneration.load()) {
             return false;  // cleared while this picture was being made
         }
+        m_bWanted = false;  // before the swap, so a wish the consumer makes after it stands
         std::swap(m_back, m_pending);
         m_bFresh = true;
     }
@@ -43,6 +41,7 @@ bool CFrameHandover::Clear() {
         m_bFresh = true;
         ++m_nGeneration;
     }
+    m_bWanted = true;  // the first picture after a clear shows at once
     return RequestWake();
 }
 

@@ -19,6 +19,9 @@ class CFrameSurface {
 
     // What the sensor gave for the frame the next DrawFrame shows (same thread).
     virtual void AttachSensor(const SensorFrame&) {}
+    // Whether a frame drawn now would reach the screen; the worker skips drawing frames
+    // that would not (the last frame of a run is always drawn).
+    virtual bool WantsFrame() const { return true; }
     // Shows pPixels (as header describes them) stretched to destination.
     virtual void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                            const ViewerRect& destination) = 0;

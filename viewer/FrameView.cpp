@@ -13,6 +13,8 @@ CFrameView::CFrameView(QWidget* pParent) : QWidget(pParent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     m_repaintTimer.setSingleShot(true);
     connect(&m_repaintTimer, &QTimer::timeout, this, [this] { update(); });
+    m_wantTimer.setSingleShot(true);
+    connect(&m_wantTimer, &QTimer::timeout, this, [this] { m_frames.WantNext(); });
     if (QScreen* pScreen = screen(); pScreen != nullptr && pScreen->refreshRate() >= 1) {
         m_nRepaintIntervalMs = std::max(1, int(1000 / pScreen->refreshRate()));
     }
@@ -99,10 +101,11 @@ void CFrameView::PaintPicture(QPainter& painter, const CFrameHandover::Picture& 
     if (!picture.bValid) {
         return;
     }
+    // Pictures arrive bottom-up; turning them here costs one copy per paint, not per frame.
     const QImage image(picture.pixels.data(), picture.width, picture.height, picture.width * 3,
                        QImage::Format_BGR888);
     const ViewerRect& to = picture.destination;
-    painter.drawImage(QRect(to.left, to.top, to.Width(), to.Height()), image);
+    painter.drawImage(QRect(to.left, to.top, to.Width(), to.Height()), image.mirrored(false, true));
 }
 
 void CFrameView::paintEvent(QPaintEvent*) {
@@ -113,6 +116,8 @@ void CFrameView::paintEvent(QPaintEvent*) {
     }
     m_frames.TakeNewest();
     m_histogram.TakeNewest();
+    // The next frame is copied when the next paint may run, so it is fresh when shown.
+    m_wantTimer.start(m_nRepaintIntervalMs);
     QPainter painter(this);
     {
         std::lock_guard lock(m_backgroundMutex);

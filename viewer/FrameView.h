@@ -20,6 +20,7 @@ class CFrameView : public QWidget, public CFrameSurface {
     explicit CFrameView(QWidget* pParent = nullptr);
 
     void LoadBackground(int width, int height, int top) override;
+    bool WantsFrame() const override { return m_frames.IsWanted(); }
     void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                    const ViewerRect& destination) override;
     void AttachSensor(const SensorFrame& sensor) override;
@@ -52,6 +53,7 @@ class CFrameView : public QWidget, public CFrameSurface {
     std::function<void()> m_paintHook;
     QElapsedTimer m_sinceLastPaint;
     QTimer m_repaintTimer;
+    QTimer m_wantTimer;  // asks for the next frame when the screen can show it
     int m_nRepaintIntervalMs = 16;
     std::atomic<int> m_nPaints{0};
 };

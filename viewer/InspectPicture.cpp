@@ -16,7 +16,9 @@ std::optional<PixelInspection> InspectShownPicture(const CFrameHandover::Picture
     const bool bUnmapped = picture.width == kUnmappedWidth && picture.height == kUnmappedHeight;
     inspection.point = bUnmapped ? ProbeUnmapped(inspection.x, inspection.y)
                                  : ProbeRemapped(picture.width, inspection.x, inspection.y);
-    const std::size_t at = (std::size_t(inspection.y) * picture.width + inspection.x) * 3;
+    // Rows are kept bottom-up, as the worker gave them.
+    const std::size_t row = std::size_t(picture.height - 1 - inspection.y);
+    const std::size_t at = (row * picture.width + inspection.x) * 3;
     for (int channel = 0; channel < 3; ++channel) {
         inspection.shown[channel] = picture.pixels[at + channel];
     }

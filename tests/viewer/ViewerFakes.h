@@ -81,6 +81,7 @@ class CRecordingSurface : public CFrameSurface {
         background = {0, top, width, top + height};
         ++backgroundLoads;
     }
+    bool WantsFrame() const override { return bWantsFrames.load(); }
     void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                    const ViewerRect& destination) override {
         std::lock_guard lock(m_mutex);
@@ -125,6 +126,7 @@ class CRecordingSurface : public CFrameSurface {
     }
 
     std::function<void()> drawHistogramHook;  // runs on the worker; set before Start
+    std::atomic<bool> bWantsFrames{true};     // false: a screen that shows none for now
     ViewerRect background;
     int backgroundLoads = 0;
     BitmapHeader frameHeader;

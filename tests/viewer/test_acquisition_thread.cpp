@@ -58,6 +58,28 @@ TEST_F(AcquisitionThreadTest, PassInProgressFinishesAndIsCounted) {
     EXPECT_EQ(calls.back(), "RemappedToRgb");
 }
 
+// Catches frames copied for a screen that cannot show them, or a run that ends with an
+// older frame on screen than the last one made (Save would then write another picture).
+TEST_F(AcquisitionThreadTest, UnwantedFramesAreSkippedButTheLastIsDrawn) {
+    FakeViewer v(folder.Path());
+    CViewerCore& core = v.core;
+    v.surface.bWantsFrames = false;
+    v.Processor().acquireHook = [&core](int call, CFakeProcessor&) {
+        if (call == 20) {
+            WaitUntil([&] { return CViewerCoreTestPeer::IsStopRequested(core); });
+        }
+        return 1;
+    };
+    v.core.OnStart();
+    ASSERT_TRUE(WaitUntil([&] { return v.Processor().AcquireCount() == 20; }));
+    v.core.OnStart();
+    EXPECT_EQ(v.surface.Read([](auto& s) { return s.framesDrawn; }), 1);
+    const auto lastFrame = v.surface.Read([](auto& s) { return s.frame; });
+    ASSERT_FALSE(lastFrame.empty());
+    EXPECT_EQ(lastFrame.front(), 20);
+    EXPECT_EQ(lastFrame.back(), 20);
+}
+
 // Catches a report with the wrong wording, a line end, or time not taken in milliseconds.
 TEST_F(AcquisitionThreadTest, ReportTextAtTwentyFiveFramesASecond) {
     FakeViewer v(folder.Path());

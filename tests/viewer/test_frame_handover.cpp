@@ -17,8 +17,9 @@ std::vector<std::uint8_t> BottomUp(int width, int height, std::uint8_t base) {
     return picture;
 }
 
-// Catches rows left bottom-up, or a take that returns something other than the newest.
-TEST(FrameHandover, ConsumerGetsTheNewestPictureTopDown) {
+// Catches rows reordered on the way (the painter turns them), or a take that returns
+// something other than the newest.
+TEST(FrameHandover, ConsumerGetsTheNewestPictureAsGiven) {
     CFrameHandover handover;
     EXPECT_FALSE(handover.TakeNewest());
     handover.Publish(BottomUp(4, 3, 10).data(), 4, 3, {0, 33, 4, 36});
@@ -26,8 +27,8 @@ TEST(FrameHandover, ConsumerGetsTheNewestPictureTopDown) {
     ASSERT_TRUE(handover.TakeNewest());
     const auto& picture = handover.Current();
     EXPECT_TRUE(picture.bValid);
-    EXPECT_EQ(picture.pixels.front(), 22);  // the top row is the last one of the buffer
-    EXPECT_EQ(picture.pixels.back(), 20);
+    EXPECT_EQ(picture.pixels.front(), 20);  // still bottom-up
+    EXPECT_EQ(picture.pixels.back(), 22);
     EXPECT_EQ(picture.destination, (ViewerRect{0, 33, 4, 36}));
     EXPECT_FALSE(handover.TakeNewest());
     EXPECT_TRUE(handover.Current().bValid);  // the picture stays until something replaces it
@@ -66,6 +67,23 @@ TEST(FrameHandover, WakeUpsAreCoalesced) {
     EXPECT_FALSE(handover.Publish(picture.data(), 2, 2, {}));
     handover.AcknowledgeWake();
     EXPECT_TRUE(handover.Publish(picture.data(), 2, 2, {}));
+}
+
+// Catches a producer that copies pictures the consumer is not ready for, or a consumer
+// that can never get another one (after a paint, or after a clear for the next run).
+TEST(FrameHandover, PicturesAreWantedOnlyWhenTheConsumerIsReady) {
+    CFrameHandover handover;
+    const auto picture = BottomUp(2, 2, 1);
+    EXPECT_TRUE(handover.IsWanted());
+    handover.Publish(picture.data(), 2, 2, {});
+    EXPECT_FALSE(handover.IsWanted());
+    handover.TakeNewest();
+    EXPECT_FALSE(handover.IsWanted());
+    handover.WantNext();
+    EXPECT_TRUE(handover.IsWanted());
+    handover.Publish(picture.data(), 2, 2, {});
+    handover.Clear();
+    EXPECT_TRUE(handover.IsWanted());
 }
 
 // Catches torn pictures: every picture the consumer sees was written whole by the producer.

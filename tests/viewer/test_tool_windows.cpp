@@ -16,8 +16,8 @@
 #include "camera/CameraSource.h"
 #include "inspect/InspectorText.h"
 #include "processing/FrameProcessor.h"
-#include "sensor/LogPolarFrame.h"
 #include "resources/Resource.h"
+#include "sensor/LogPolarFrame.h"
 #include "shell/ShellResources.h"
 #include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/CameraDlg.h"
@@ -129,7 +129,7 @@ TEST_P(InspectorViewTest, ValuesOfTheFrameOnScreen) {
             continue;
         }
         const int raw = 3 + int(point.rawIndex % 40);
-        const std::size_t at = (std::size_t(py) * shown.width + px) * 3;
+        const std::size_t at = (std::size_t(shown.height - 1 - py) * shown.width + px) * 3;
         const std::string expected = " \u00b7 raw " + std::to_string(raw) + " dark 0 \u2192 " +
                                      std::to_string(table[raw + 10]) + " \u00b7 shown " +
                                      std::to_string(shown.pixels[at]);
