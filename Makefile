@@ -17,8 +17,9 @@ $(BUILD)/build.ninja:
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Starts at once, with offset and gain chosen from the first frame: a good picture at once.
 run: build
-	$(BUILD)/app/pandry $(if $(CAMERA),--camera $(CAMERA))
+	$(BUILD)/app/pandry --auto-levels --start $(if $(CAMERA),--camera $(CAMERA))
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

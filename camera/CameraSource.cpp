@@ -299,6 +299,51 @@ bool SelectCameraSource(const std::string& text, std::string* error) {
     return true;
 }
 
+std::optional<bool> ImpliedColor(const CameraSourceChoice& choice) {
+    switch (choice.kind) {
+        case CameraSourceKind::kSim:
+        case CameraSourceKind::kSimColor:
+        case CameraSourceKind::kImage:
+            return choice.simulation.color;
+        case CameraSourceKind::kAuto:
+        case CameraSourceKind::kReplay:
+        case CameraSourceKind::kNone:
+            break;
+    }
+    return std::nullopt;
+}
+
+std::string DescribeCameraSource(const CameraSourceChoice& choice, int deviceIndex,
+                                 bool* pFellBack) {
+    if (pFellBack != nullptr) {
+        *pFellBack = false;
+    }
+    const std::string file = std::filesystem::path(choice.path).filename().string();
+    switch (choice.kind) {
+        case CameraSourceKind::kAuto: {
+            const std::string path = CFileDeviceResolver().DevicePath(deviceIndex);
+            std::error_code ignored;
+            if (std::filesystem::exists(path, ignored)) {
+                return "Camera " + path;
+            }
+            if (pFellBack != nullptr) {
+                *pFellBack = true;
+            }
+            return "Simulated camera";
+        }
+        case CameraSourceKind::kSim:
+        case CameraSourceKind::kSimColor:
+            return "Simulated camera";
+        case CameraSourceKind::kImage:
+            return "Simulated camera on " + file;
+        case CameraSourceKind::kReplay:
+            return "Replay " + file;
+        case CameraSourceKind::kNone:
+            break;
+    }
+    return "No camera";
+}
+
 std::string CameraSourceFromEnvironment() {
     const char* source = std::getenv("PANDRY_CAMERA");
     return source && *source ? source : kDefaultCameraSource;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,16 @@ bool ReplayMetadataOf(const CameraSourceChoice& choice, RecordingMetadata* metad
 
 // Parses, checks and installs a source for every later device open.
 bool SelectCameraSource(const std::string& text, std::string* error);
+
+// The sensor a source implies: colour for sim-color and image:...,color, black-and-white
+// for sim and a plain image; nothing for a device or a recording (frames do not say).
+std::optional<bool> ImpliedColor(const CameraSourceChoice& choice);
+
+// The source as the operator knows it: "Simulated camera", "Replay run.raw",
+// "Camera /dev/lptsimple1", "No camera". For auto it names what device number
+// deviceIndex opens now; *pFellBack (when given) says whether that is the simulation.
+std::string DescribeCameraSource(const CameraSourceChoice& choice, int deviceIndex,
+                                 bool* pFellBack = nullptr);
 
 // The source named by the environment variable PANDRY_CAMERA, or "auto" when unset.
 std::string CameraSourceFromEnvironment();

@@ -1,5 +1,6 @@
 #include "camera/PortCamera.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "platform/device/DeviceTimeout.h"
@@ -53,11 +54,17 @@ int CPortCamera::Open(int port) {
 
 int CPortCamera::ReadFrame(std::uint8_t* pFrame) {
     std::lock_guard lock(m_ioMutex);
+    const auto start = std::chrono::steady_clock::now();
     // A short delivery is completed or failed, never passed on with stale bytes.
-    return ReadDeviceFully(m_hDevice, pFrame, kFrameBytes,
-                           ReadLimit::Within(DeviceReadTimeout(), &m_cancel))
-               ? 1
-               : 0;
+    const int result = ReadDeviceFully(m_hDevice, pFrame, kFrameBytes,
+                                       ReadLimit::Within(DeviceReadTimeout(), &m_cancel))
+                           ? 1
+                           : 0;
+    m_nLastReadNs.store(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count(),
+                        std::memory_order_relaxed);
+    return result;
 }
 
 void CPortCamera::CancelReads() {

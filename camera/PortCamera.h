@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -25,6 +26,10 @@ class CPortCamera {
     int Open(int port);
     // Non-zero when a whole frame of kFrameBytes was delivered into pFrame.
     int ReadFrame(std::uint8_t* pFrame);
+    // How long the last ReadFrame took, waiting for the device included; any thread.
+    std::int64_t LastReadNanoseconds() const {
+        return m_nLastReadNs.load(std::memory_order_relaxed);
+    }
 
     // Any thread: the read in progress, and every later one until ResumeReads, fails at once.
     void CancelReads();
@@ -42,4 +47,5 @@ class CPortCamera {
     CReadCancel m_cancel;
     mutable std::mutex m_errorMutex;  // guards m_strOpenError
     std::string m_strOpenError;
+    std::atomic<std::int64_t> m_nLastReadNs{0};
 };

@@ -17,7 +17,7 @@ struct CliArguments {
 };
 
 // False, with a one-line reason in *error, for an option the command does not know or a
-// missing value.
+// missing value. Options named in flags take no value (Has tells whether they were given).
 bool ParseCliArguments(int argc, char** argv, int first, const std::set<std::string>& known,
                        CliArguments* arguments, std::string* error);
 // The same, with flags: options that take no value ("--name" alone stores "1").

@@ -3,6 +3,7 @@
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
 #include "platform/files/OutputTarget.h"
+#include "levels/DarkSummary.h"
 #include "processing/MonoProcessor.h"
 #include "tools/CliArguments.h"
 #include "tools/CliCommands.h"
@@ -16,6 +17,7 @@ const char* const kCalibrateUsage =
 namespace {
 
 constexpr int kPort = 0x378;
+constexpr int kCalibrationFrames = 10;
 
 }  // namespace
 
@@ -59,5 +61,7 @@ int RunCalibrate(int argc, char** argv) {
     if (!processor.CalibrationStoreError().empty()) {
         return CliFail(processor.CalibrationStoreError());
     }
+    const DarkSummary summary = SummarizeDark(processor.CalibrationImage());
+    std::fprintf(stderr, "%s\n", DescribeCalibration(summary, kCalibrationFrames).c_str());
     return 0;
 }

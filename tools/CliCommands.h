@@ -5,8 +5,10 @@ int RunConvert(int argc, char** argv);
 int RunRecord(int argc, char** argv);
 int RunCalibrate(int argc, char** argv);
 int RunExport(int argc, char** argv);
+int RunInspect(int argc, char** argv);
 
 extern const char* const kConvertUsage;
 extern const char* const kRecordUsage;
 extern const char* const kCalibrateUsage;
 extern const char* const kExportUsage;
+extern const char* const kInspectUsage;

@@ -14,10 +14,12 @@
 #include "export/PictureWriter.h"
 #include "platform/files/OutputTarget.h"
 #include "processing/AtomicFile.h"
+#include "levels/AutoLevels.h"
 #include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
 #include "tools/CliArguments.h"
 #include "tools/CliCommands.h"
+#include "tools/CliProcessing.h"
 #include "tools/CliSettings.h"
 
 const char* const kConvertUsage =
@@ -27,7 +29,9 @@ const char* const kConvertUsage =
     "  viewer does and saves the last one as the viewer's Save would, or as PNG, TIFF,\n"
     "  PGM or PPM when OUTPUT ends in .png, .tif, .tiff, .pgm or .ppm. Defaults: mono, 256,\n"
     "  remapped, offset 80, gain 3, calibration from calimage.data of the current directory\n"
-    "  (none: no dark level subtracted).\n";
+    "  (none: no dark level subtracted). --auto-levels chooses offset and gain from the last\n"
+    "  frame as the viewer's Auto Levels does, prints them on stderr (offset=N gain=N) and\n"
+    "  converts with them.\n";
 
 namespace {
 
@@ -70,6 +74,24 @@ int WriteLastPicture(const std::string& input, std::uint64_t frames, const Rende
     return writer.Write(picture, text, output, &error) ? 0 : CliFail(error);
 }
 
+// Offset and gain from the last frame, as the viewer's Auto Levels chooses them; printed on
+// stderr so that a later convert can repeat them. A flat frame keeps what was given.
+bool ChooseAutoLevels(const std::string& input, RenderSettings* settings, std::string* error) {
+    std::unique_ptr<CFrameProcessor> processor = ProcessRecording(*settings, input, error);
+    if (!processor) {
+        return false;
+    }
+    const LevelsChoice choice = ChooseLevels(processor->RawFrame(), processor->CalibrationImage());
+    if (choice.bFlat) {
+        std::fputs("pandry-cli: the last frame is flat; offset and gain left as given\n", stderr);
+    } else {
+        settings->offset = choice.offset;
+        settings->gain = choice.gain;
+    }
+    std::fprintf(stderr, "offset=%d gain=%d\n", settings->offset, settings->gain);
+    return true;
+}
+
 }  // namespace
 
 int RunConvert(int argc, char** argv) {
@@ -77,7 +99,7 @@ int RunConvert(int argc, char** argv) {
     std::string error;
     if (!ParseCliArguments(argc, argv, 2,
                            {std::begin(kSettingsOptionNames), std::end(kSettingsOptionNames)},
-                           &arguments, &error)) {
+                           {"auto-levels"}, &arguments, &error)) {
         return CliFail(error, kUsageError);
     }
     if (arguments.help) {
@@ -106,6 +128,9 @@ int RunConvert(int argc, char** argv) {
     std::unique_ptr<IPictureWriter> writer;
     if (!ChooseWriter(output, &writer, &error)) {
         return CliFail(error, kUsageError);
+    }
+    if (arguments.Has("auto-levels") && !ChooseAutoLevels(input, &settings, &error)) {
+        return CliFail(error);
     }
     if (writer) {
         return WriteLastPicture(input, frames, settings, *writer, output);

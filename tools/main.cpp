@@ -11,13 +11,14 @@ namespace {
 void PrintHelp() {
     std::printf(
         "pandry-cli: recorded frames and the camera without a screen.\n\n"
-        "Usage:\n%s\n%s\n%s\n%s\n"
+        "Usage:\n%s\n%s\n%s\n%s\n%s\n"
         "pandry-cli sources\n  Lists the camera sources.\n"
         "pandry-cli help COMMAND, pandry-cli COMMAND --help\n  Explains one command.\n"
         "pandry-cli --version\n\n"
         "'--' ends the options: later arguments are file names even when they begin with '-'.\n\n"
         "%s",
-        kConvertUsage, kExportUsage, kRecordUsage, kCalibrateUsage, CameraSourceHelp().c_str());
+        kConvertUsage, kExportUsage, kRecordUsage, kCalibrateUsage, kInspectUsage,
+        CameraSourceHelp().c_str());
 }
 
 // The usage of one command; null for a name that is none.
@@ -33,6 +34,9 @@ const char* UsageOf(const std::string& command) {
     }
     if (command == "calibrate") {
         return kCalibrateUsage;
+    }
+    if (command == "inspect") {
+        return kInspectUsage;
     }
     return nullptr;
 }
@@ -77,6 +81,9 @@ int main(int argc, char** argv) {
     }
     if (command == "calibrate") {
         return RunCalibrate(argc, argv);
+    }
+    if (command == "inspect") {
+        return RunInspect(argc, argv);
     }
     if (command == "sources") {
         if (argc > 2) {

@@ -1,10 +1,13 @@
 #include "viewer/CameraDlg.h"
 
 #include <QCommandLineParser>
+#include <QCursor>
+#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QToolTip>
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,12 +18,15 @@
 #include "shell/MyFileDlg.h"
 #include "viewer/CommandTable.h"
 #include "viewer/ProcessorFactory.h"
+#include "viewer/StartupOptions.h"
 
 namespace {
 
 const unsigned kIndicators[] = {0, 0};
 const unsigned kButtons[] = {ID_FILE_SAVE, 0, ID_FILE_CALIBRATE, 0, ID_FILE_GRAB, 0, ID_FILE_START};
 constexpr int kRateIntervalMs = 500;
+constexpr int kPollIntervalMs = 100;
+constexpr int kDefaultPort = 0x378;
 
 const QString kCameraOption = QStringLiteral("camera");
 
@@ -29,11 +35,22 @@ const QString kCameraOption = QStringLiteral("camera");
 CCameraDlg::CCameraDlg() : m_settings(nullptr) {
     MapViewerCommands<ID_FILE_SAVE, ID_FILE_GRAB, ID_FILE_START, ID_FILE_CALIBRATE, ID_VIEW_ZOOM,
                       ID_VIEW_HISTOGRAM, ID_SETTINGS_DIALOG, ID_OPTIONS_REMAP, ID_OPTIONS_MEDIAN,
-                      ID_TOOLS_RECORD>();
+                      ID_TOOLS_AUTO_LEVELS, ID_TOOLS_RECORD>();
+    ON_COMMAND(ID_TOOLS_STATISTICS, &CCameraDlg::OnToolsStatistics);
+    ON_UPDATE_COMMAND_UI(ID_TOOLS_STATISTICS, &CCameraDlg::OnUpdateToolsStatistics);
     m_rateTimer.setInterval(kRateIntervalMs);
     QObject::connect(&m_rateTimer, &QTimer::timeout, [this] {
         if (m_pCore) {
             m_pCore->RefreshFrameRate();
+        }
+    });
+    m_pollTimer.setInterval(kPollIntervalMs);
+    QObject::connect(&m_pollTimer, &QTimer::timeout, [this] {
+        if (m_pCore) {
+            m_pCore->PollWorker();
+        }
+        if (m_pInspector) {
+            m_pInspector->Refresh();
         }
     });
 }
@@ -72,6 +89,13 @@ void CCameraDlg::AddCommandLineOptions(QCommandLineParser& parser) {
                        "image:PATH, replay:PATH or none, each with options such as sim,fps=0; "
                        "pandry-cli sources lists them all."),
         QStringLiteral("SOURCE")));
+    AddStartupOptions(parser);
+}
+
+void CCameraDlg::SetStartup(const ViewerStartup& startup, bool bStart, std::string sourceName) {
+    m_startup = startup;
+    m_bStartAtOnce = bStart;
+    m_strSourceName = std::move(sourceName);
 }
 
 bool CCameraDlg::Create() {
@@ -81,25 +105,47 @@ bool CCameraDlg::Create() {
         source = pApp->CommandLine().value(kCameraOption).toStdString();
     }
     std::string error;
-    if (!SelectCameraSource(source, &error)) {
+    CameraSourceChoice choice;
+    if (!ParseCameraSource(source, &choice, &error) || !SelectCameraSource(source, &error)) {
         std::fprintf(stderr, "pandry: camera source \"%s\": %s\n", source.c_str(), error.c_str());
         std::exit(2);
     }
-    CameraSourceChoice choice;
     RecordingMetadata recorded;
-    const bool hasRecorded =
-        ParseCameraSource(source, &choice, &error) && ReplayMetadataOf(choice, &recorded, &error);
+    std::string noMetadata;
+    const bool hasRecorded = ReplayMetadataOf(choice, &recorded, &noMetadata);
     if (hasRecorded) {
         // The recording's sensor and settings are offered as the start values.
         m_settings.m_bColor = recorded.IsColor() ? 1 : 0;
         m_settings.m_nGain = recorded.gain;
         m_settings.m_nOffset = recorded.offset;
     }
+    StartupChoice startup;
+    const std::optional<bool> implied =
+        hasRecorded ? std::optional<bool>(recorded.IsColor()) : ImpliedColor(choice);
+    if (pApp != nullptr && !ReadStartupOptions(pApp->CommandLine(), implied, &startup, &error)) {
+        std::fprintf(stderr, "pandry: %s\n", error.c_str());
+        std::exit(2);
+    }
+    bool bFellBack = false;
+    std::string name =
+        DescribeCameraSource(choice, CPortCamera::DeviceIndexForPort(kDefaultPort), &bFellBack);
+    if (bFellBack) {
+        std::fputs("pandry: no camera device found; showing the simulated camera\n", stderr);
+    }
+    SetStartup(startup.startup, startup.bStart, std::move(name));
     const bool created = CreateWithCurrentSource();
     if (m_pCore) {
         m_pCore->SetSourceDescription(source);
         if (hasRecorded) {
             m_pCore->UseRecordedSettings(recorded);
+            // What the command line says still wins over the recording.
+            ViewerStartup levels;
+            levels.offset = startup.startup.offset;
+            levels.gain = startup.startup.gain;
+            levels.bColor = startup.startup.bColor;
+            levels.bAutoLevels = startup.startup.bAutoLevels;
+            m_pCore->ApplyStartup(levels);
+            m_settings.m_bColor = m_pCore->IsColorProcessor();
         }
     }
     return created;
@@ -110,6 +156,8 @@ bool CCameraDlg::CreateWithCurrentSource() {
     CWindowServices& services = *this;
     m_pCore = std::make_unique<CViewerCore>(*m_pView, services, MakeFrameProcessor,
                                             std::make_unique<CPortCamera>());
+    m_pCore->ApplyStartup(m_startup);
+    m_settings.m_bColor = m_pCore->IsColorProcessor();
     return CModelessMain::Create(IDD_CAMERA, kIndicators, 2, kButtons, 7, IDR_MAINFRAME);
 }
 
@@ -121,12 +169,37 @@ bool CCameraDlg::OnInitDialog() {
     m_pView->show();
     m_pCore->OnInitDialog();
     FitViewToClient();
+    if (!m_strSourceName.empty()) {
+        m_pCore->SetSourceName(m_strSourceName);
+    }
+    m_pInspector = new CPixelInspector(
+        GetClientWidget(), m_pView.data(),
+        [this](const std::string& text) {
+            SetStatusText(0, text);
+            // The pane is narrow; the whole line also follows the mouse.
+            QToolTip::showText(QCursor::pos() + QPoint(14, 18), QString::fromStdString(text),
+                               m_pView.data());
+        },
+        [this](const std::string&) {
+            QToolTip::hideText();
+            ShowPrompt(AFX_IDS_IDLEMESSAGE);
+        });
+    m_pStatistics = new CStatisticsWindow(GetSafeHwnd(), m_pView.data(), m_pCore.get());
     m_rateTimer.start();
+    m_pollTimer.start();
+    if (m_bStartAtOnce) {
+        QTimer::singleShot(0, GetSafeHwnd(),
+                           [this] { ExecuteViewerCommand(*m_pCore, ID_FILE_START); });
+    }
     return true;
 }
 
 void CCameraDlg::OnDestroy() {
     m_rateTimer.stop();
+    m_pollTimer.stop();
+    if (m_pStatistics) {
+        delete m_pStatistics.data();
+    }
     CModelessMain::OnDestroy();
     if (m_pCore) {
         m_pCore->OnDestroy();
@@ -213,6 +286,28 @@ void CCameraDlg::LoadToolbarPicture(unsigned bitmapId) {
 
 void CCameraDlg::SetStatusText(int pane, const std::string& text) {
     m_statusBar.SetPaneText(pane, QString::fromStdString(text));
+}
+
+void CCameraDlg::ShowLevels(int offset, int gain) {
+    m_settings.m_strOffset = QString::number(offset);
+    m_settings.m_nOffset = offset;
+    m_settings.m_strGain = QString::number(gain);
+    m_settings.m_nGain = gain;
+}
+
+void CCameraDlg::OnToolsStatistics() {
+    if (!m_pStatistics) {
+        return;
+    }
+    if (m_pStatistics->isVisible()) {
+        m_pStatistics->hide();
+    } else {
+        m_pStatistics->ShowBesideMain();
+    }
+}
+
+void CCameraDlg::OnUpdateToolsStatistics(CCmdUI* pCmdUI) {
+    pCmdUI->SetCheck(m_pStatistics && m_pStatistics->isVisible() ? 1 : 0);
 }
 
 void CCameraDlg::FitViewToClient() {

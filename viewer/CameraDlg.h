@@ -7,6 +7,8 @@
 #include "shell/ModelessMain.h"
 #include "shell/SettingsDlg.h"
 #include "viewer/FrameView.h"
+#include "viewer/PixelInspector.h"
+#include "viewer/StatisticsWindow.h"
 #include "viewer/ViewerCore.h"
 #include "viewer/WindowServices.h"
 
@@ -21,7 +23,8 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     CCameraDlg();
     ~CCameraDlg() override;
 
-    // --camera SOURCE; read by Create.
+    // --camera SOURCE and the initial values (--offset, --gain, --sensor, --zoom,
+    // --histogram, --view, --auto-levels, --start); read by Create.
     static void AddCommandLineOptions(QCommandLineParser& parser);
 
     // Installs the camera source the command line (or PANDRY_CAMERA) names, builds the
@@ -36,6 +39,11 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
 
     CViewerCore* Core() const { return m_pCore.get(); }
     CFrameView* View() const { return m_pView.data(); }
+    CStatisticsWindow* Statistics() const { return m_pStatistics.data(); }
+    CPixelInspector* Inspector() const { return m_pInspector.data(); }
+    const CSettingsDlg& Settings() const { return m_settings; }
+    // The values Create applies before the window opens (a test may set them itself).
+    void SetStartup(const ViewerStartup& startup, bool bStart, std::string sourceName);
 
   private:
     template <unsigned ID>
@@ -59,10 +67,20 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     void LoadToolbarPicture(unsigned bitmapId) override;
     void SetStatusText(int pane, const std::string& text) override;
 
+    void ShowLevels(int offset, int gain) override;
+
     void FitViewToClient();
+    void OnToolsStatistics();
+    void OnUpdateToolsStatistics(CCmdUI* pCmdUI);
 
     CSettingsDlg m_settings;
     QPointer<CFrameView> m_pView;  // owned by the client area once the window exists
     std::unique_ptr<CViewerCore> m_pCore;
     QTimer m_rateTimer;
+    QTimer m_pollTimer;
+    QPointer<CPixelInspector> m_pInspector;
+    QPointer<CStatisticsWindow> m_pStatistics;
+    ViewerStartup m_startup;
+    bool m_bStartAtOnce = false;
+    std::string m_strSourceName;
 };

@@ -34,6 +34,8 @@ constexpr std::array kCommands = {
                   &CViewerCore::OnRemap},
     ViewerCommand{ID_OPTIONS_MEDIAN, Always, [](const CViewerCore& c) { return c.IsMedian() == 1; },
                   &CViewerCore::OnMedian},
+    // Auto Levels: served at once from a held frame, otherwise at the next frame read.
+    ViewerCommand{ID_TOOLS_AUTO_LEVELS, Always, nullptr, &CViewerCore::OnAutoLevels},
     // Record: starts while frames arrive; stops whenever it runs.
     ViewerCommand{ID_TOOLS_RECORD,
                   [](const CViewerCore& c) { return c.IsRunning() == 1 || c.IsRecording(); },

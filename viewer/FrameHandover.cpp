@@ -3,6 +3,8 @@
 #include <cstring>
 #include <utility>
 
+#include "sensor/LogPolarFrame.h"
+
 bool CFrameHandover::Publish(const std::uint8_t* pBottomUp, int width, int height,
                              const ViewerRect& destination, std::uint64_t generation) {
     const std::size_t bytes = std::size_t(width) * 3 * std::size_t(height);
@@ -22,6 +24,14 @@ bool CFrameHandover::Publish(const std::uint8_t* pBottomUp, int width, int heigh
         m_bFresh = true;
     }
     return RequestWake();
+}
+
+void CFrameHandover::StageSensor(const SensorFrame& sensor) {
+    m_back.sensor.raw.assign(sensor.pRaw, sensor.pRaw + kFrameBytes);
+    m_back.sensor.pDark = sensor.pDark;
+    m_back.sensor.offset = sensor.offset;
+    m_back.sensor.table = sensor.table;
+    m_back.sensor.bColor = sensor.bColor;
 }
 
 bool CFrameHandover::Clear() {

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "viewer/SensorSnapshot.h"
 #include "viewer/ViewerTypes.h"
 
 // Passes finished pictures from the acquisition thread to the painting thread without
@@ -22,8 +23,11 @@ class CFrameHandover {
         int height = 0;
         ViewerRect destination;
         bool bValid = false;
+        SensorSnapshot sensor;  // the frame behind the picture, when the producer staged one
     };
 
+    // Producer: copies what the sensor gave for the next picture published.
+    void StageSensor(const SensorFrame& sensor);
     // Producer: whether the consumer is ready for a new picture.
     bool IsWanted() const { return m_bWanted.load(); }
     // Producer: copies a bottom-up picture in, as it is (one copy; the painter turns it).

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "viewer/SensorSnapshot.h"
 #include "viewer/ViewerTypes.h"
 
 // Where the viewer's pictures end up. The frame and histogram calls may come from the
@@ -16,6 +17,8 @@ class CFrameSurface {
     // frame is shown; width 0 releases it.
     virtual void LoadBackground(int width, int height, int top) = 0;
 
+    // What the sensor gave for the frame the next DrawFrame shows (same thread).
+    virtual void AttachSensor(const SensorFrame&) {}
     // Whether a frame drawn now would reach the screen; the worker skips drawing frames
     // that would not (the last frame of a run is always drawn).
     virtual bool WantsFrame() const { return true; }

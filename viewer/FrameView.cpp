@@ -51,6 +51,10 @@ void CFrameView::DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& head
     }
 }
 
+void CFrameView::AttachSensor(const SensorFrame& sensor) {
+    m_frames.StageSensor(sensor);
+}
+
 void CFrameView::EndFrames() {
     if (m_frames.Clear()) {
         Wake(m_frames);

@@ -23,6 +23,7 @@ class CFrameView : public QWidget, public CFrameSurface {
     bool WantsFrame() const override { return m_frames.IsWanted(); }
     void DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                    const ViewerRect& destination) override;
+    void AttachSensor(const SensorFrame& sensor) override;
     void EndFrames() override;
     std::uint64_t HistogramGeneration() const override { return m_histogram.Generation(); }
     void DrawHistogram(const std::uint8_t* pPixels, int x, int y,
@@ -31,6 +32,8 @@ class CFrameView : public QWidget, public CFrameSurface {
 
     // Runs at the start of every paint (the window's own paint step).
     void SetPaintHook(std::function<void()> hook) { m_paintHook = std::move(hook); }
+    // The frame on screen: its picture, where it is drawn, and what the sensor gave for it.
+    const CFrameHandover::Picture& ShownFrame() const { return m_frames.Current(); }
     int PaintCount() const { return m_nPaints.load(); }
     bool HasBackground() const;
 

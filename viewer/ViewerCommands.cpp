@@ -1,4 +1,4 @@
-// The nine viewer commands. Their enable and check rules are in CommandTable.cpp.
+// The viewer commands. Their enable and check rules are in CommandTable.cpp.
 #include <string>
 
 #include "export/PictureWriter.h"
@@ -29,6 +29,10 @@ void CViewerCore::OnStart() {
     m_nFramesDone = 0;
     m_nRateSinceFrames = 0;
     m_nRateSinceMs = m_clock();
+    m_bRunEnded = false;  // a summary or a lost camera from the last run is news no more
+    m_bAcquisitionFailed = false;
+    m_stageTimes.Clear();
+    m_nLastRate = -1;
     m_window.SetStatusText(1, "");
     FinishProbe();  // the worker reads only a device that has been opened
     m_hThread = std::thread(AcquisitionThread, this);

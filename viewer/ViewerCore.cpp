@@ -185,6 +185,7 @@ void CViewerCore::ConfigureProcessor(CFrameProcessor& processor) const {
 }
 
 void CViewerCore::DeleteProcessor() {
+    m_bHeldFrame = false;
     g_pProcessor = nullptr;
     m_pProcessor.reset();
 }
@@ -256,13 +257,10 @@ void CViewerCore::RefreshFrameRate() {
     // A recording ends with acquisition, with the camera, or when its disk failed.
     if (m_recorder.IsRecording() && (m_recorder.HasFailed() || !m_bRunning || !m_bThreadActive)) {
         EndRecording();
+        m_bRunEnded = false;  // what was recorded says more than the run's last rate
     }
+
     const std::int64_t now = m_clock();
-    if (m_bAcquisitionFailed.exchange(false)) {
-        const std::string reason = m_pCamera ? m_pCamera->OpenError() : std::string();
-        m_window.SetStatusText(1, reason.empty() ? "No camera" : reason);
-        return;
-    }
     std::string notice;
     {
         std::lock_guard lock(m_noticeMutex);
@@ -273,7 +271,11 @@ void CViewerCore::RefreshFrameRate() {
         m_nNoticeUntilMs = now + kNoticeMs;
         return;
     }
-    if (!m_bRunning || !m_bThreadActive || now < m_nNoticeUntilMs) {
+    if (now < m_nNoticeUntilMs) {
+        return;  // a notice is read before the end of a run or the rate replaces it
+    }
+    ReportAcquisitionEnd();
+    if (!m_bRunning || !m_bThreadActive) {
         return;
     }
     const int frames = m_nFramesDone;
@@ -289,6 +291,7 @@ void CViewerCore::RefreshFrameRate() {
         std::snprintf(text, sizeof(text), "%lld fps, %d", rate, frames);
         m_window.SetStatusText(1, text);
     }
+    m_nLastRate = rate;
     m_nRateSinceMs = now;
     m_nRateSinceFrames = frames;
 }

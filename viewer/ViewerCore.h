@@ -5,13 +5,19 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "camera/PortCamera.h"
+#include "levels/AutoLevels.h"
+#include "levels/DarkSummary.h"
 #include "processing/FrameProcessor.h"
 #include "recording/Recorder.h"
+#include "statistics/StageTimes.h"
 #include "viewer/FrameSurface.h"
+#include "viewer/SensorSnapshot.h"
+#include "viewer/ViewerStartup.h"
 #include "viewer/ViewerTypes.h"
 #include "viewer/WindowServices.h"
 
@@ -56,6 +62,15 @@ class CViewerCore {
     void OnSettings();
     void OnRemap();
     void OnMedian();
+    void OnAutoLevels();
+
+    // Before the window is created: the command line's initial values.
+    void ApplyStartup(const ViewerStartup& startup);
+    // How the operator knows the camera source; status pane 1 names it until the first Start.
+    void SetSourceName(std::string name);
+    // Called by a UI timer: takes what the worker has chosen, measured or met (levels,
+    // calibration, a lost camera, the end of a run) and shows it.
+    void PollWorker();
     void OnRecord();
 
     void LayoutWindow();
@@ -93,6 +108,12 @@ class CViewerCore {
     int Height() const { return m_nHeight; }
     // Passes completed by the worker since the last Start.
     int FramesDone() const { return m_nFramesDone.load(); }
+    int ConfiguredOffset() const { return m_nCfgOffset; }
+    int ConfiguredGain() const { return m_nCfgGain; }
+    bool IsAutoLevelsPending() const { return m_bLevelsRequested.load(); }
+    // Reads that failed since the window opened (each one ends a run).
+    int FailedReads() const { return m_nFailedReads.load(); }
+    const CStageTimes& StageTimes() const { return m_stageTimes; }
 
   private:
     friend void AcquisitionThread(CViewerCore* pCore);
@@ -108,6 +129,14 @@ class CViewerCore {
     void FinishProbe();
     void NoteCalibrationLoad();
     void ConfigureProcessor(CFrameProcessor& processor) const;
+    void ApplyLevels(const LevelsChoice& choice);
+    void ReportAcquisitionEnd();
+
+    // Worker only.
+    void StartSensorSnapshots(const CFrameProcessor& processor);
+    void ServeCalibration(CFrameProcessor& processor);
+    bool ServeAutoLevels(CFrameProcessor& processor);
+    void AttachSensorSnapshot(const CFrameProcessor& processor);
     void EndRecording();
     void ShowRecordingStatus();
     bool SavePng(const std::string& path);
@@ -145,6 +174,17 @@ class CViewerCore {
     std::atomic<int> m_yImage{0};
     std::atomic<int> m_nFramesDone{0};
     std::atomic<bool> m_bAcquisitionFailed{false};
+    std::atomic<bool> m_bRunEnded{false};
+    std::atomic<int> m_nRunFrames{0};
+    std::atomic<std::int64_t> m_nRunMs{0};
+    std::atomic<int> m_nFailedReads{0};
+    std::atomic<bool> m_bLevelsRequested{false};
+    std::atomic<bool> m_bHeldFrame{false};  // the processor holds an acquired frame
+    std::mutex m_newsMutex;                 // guards m_levelsNews and m_calibrationNews
+    std::optional<LevelsChoice> m_levelsNews;
+    std::optional<std::optional<DarkSummary>> m_calibrationNews;  // inner empty: failed
+    CStageTimes m_stageTimes;
+    SensorFrame m_snapshot;  // worker only, while a worker exists
     std::thread m_hThread;
     CRecorder m_recorder;  // the worker pushes frames; the rest is the UI thread's
     std::string m_strSource;
@@ -186,7 +226,9 @@ class CViewerCore {
     int m_cyScreen = 0;
 
     std::string m_strTimingPath = "time.inf";
+    std::string m_strSourceName;
     MillisecondClock m_clock;
     std::int64_t m_nRateSinceMs = 0;
     int m_nRateSinceFrames = 0;
+    long long m_nLastRate = -1;  // the last live rate shown in this run
 };

@@ -32,4 +32,6 @@ class CWindowServices {
     }
     virtual void LoadToolbarPicture(unsigned bitmapId) = 0;
     virtual void SetStatusText(int pane, const std::string& text) = 0;
+    // Levels chosen by Auto Levels: the Settings dialog opens with them from now on.
+    virtual void ShowLevels(int /*offset*/, int /*gain*/) {}
 };

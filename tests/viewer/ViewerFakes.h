@@ -176,8 +176,11 @@ class CFakeWindow : public CWindowServices {
     void SetStatusText(int pane, const std::string& text) override {
         if (pane == 1) {
             statusPane1 = text;
+        } else {
+            statusPane0 = text;
         }
     }
+    void ShowLevels(int offset, int gain) override { levelsShown = {offset, gain}; }
 
     int fontHeight = 16;
     ViewerRect window;
@@ -192,6 +195,8 @@ class CFakeWindow : public CWindowServices {
     std::string recordPath;  // empty: the record dialog is cancelled
     unsigned toolbarPicture = 0;
     std::string statusPane1;
+    std::string statusPane0;
+    std::pair<int, int> levelsShown{80, 3};
 };
 
 // A core wired to fakes; the processors it makes are kept so tests can inspect them.

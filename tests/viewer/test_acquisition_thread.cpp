@@ -110,7 +110,7 @@ TEST_F(AcquisitionThreadTest, FailingCameraEndsIdleAndKeepsTheEarlierReport) {
     EXPECT_FALSE(CViewerCoreTestPeer::HasFrameShown(v.core));
     EXPECT_FALSE(v.surface.Read([](auto& s) { return s.bFrameShown; }));
     v.core.RefreshFrameRate();
-    EXPECT_EQ(v.window.statusPane1, "No camera");
+    EXPECT_EQ(v.window.statusPane1, "Camera lost after 2 frames");
     v.core.StopAcquisition();  // joins the ended thread
     EXPECT_EQ(ReadWhole(TimeFile()), "Time = 1    Frames = 2");
     EXPECT_EQ(v.window.toolbarPicture, IDB_TOOLBAR_RUNNING);  // the thread leaves it
@@ -208,7 +208,8 @@ TEST_F(AcquisitionThreadTest, HideWinsOverAPlotUnderWay) {
     EXPECT_TRUE(v.surface.Read([](auto& s) { return s.histogram.empty(); }));
 }
 
-// Catches a rate display that stays silent while running, or changes once paused.
+// Catches a rate display that stays silent while running, or that keeps a stale count once
+// paused instead of the last rate with the final count of the timing report.
 TEST_F(AcquisitionThreadTest, StatusPaneShowsRateAndCount) {
     FakeViewer v(folder.Path());
     std::atomic<std::int64_t> now{0};
@@ -223,7 +224,11 @@ TEST_F(AcquisitionThreadTest, StatusPaneShowsRateAndCount) {
     v.core.OnStart();
     now = 2000;
     v.core.RefreshFrameRate();
-    EXPECT_EQ(v.window.statusPane1, text);
+    int ms = 0;
+    int frames = 0;
+    ASSERT_EQ(std::sscanf(ReadWhole(TimeFile()).c_str(), "Time = %d    Frames = %d", &ms, &frames),
+              2);
+    EXPECT_EQ(v.window.statusPane1, text.substr(0, text.find(", ") + 2) + std::to_string(frames));
 }
 
 }  // namespace

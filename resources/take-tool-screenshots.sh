@@ -1,0 +1,55 @@
+#!/bin/sh
+# Takes the README's pictures of the pixel inspector and the Statistics window at both
+# sizes, black-and-white and colour, under a virtual screen with a window manager.
+# Usage: resources/take-tool-screenshots.sh [BUILD-DIR] [OUTPUT-DIR]   (defaults: build, docs)
+set -eu
+build=$(cd "${1:-build}" && pwd)
+out=$(mkdir -p "${2:-docs}" && cd "${2:-docs}" && pwd)
+
+if [ -z "${PANDRY_IN_XVFB:-}" ]; then
+    PANDRY_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$build" "$out"
+fi
+
+work=$(mktemp -d)
+app=
+trap 'kill $wm $app 2>/dev/null || true; rm -rf "$work"' EXIT
+chmod 700 "$work"
+openbox >/dev/null 2>&1 &
+wm=$!
+sleep 1
+cd "$work"
+
+# $1 picture name, $2 "inspector" or "statistics", the rest: pandry's options.
+shoot() {
+    name=$1
+    what=$2
+    shift 2
+    XDG_RUNTIME_DIR=$work "$build/app/pandry" --auto-levels --start "$@" >/dev/null 2>&1 &
+    app=$!
+    main=$(xdotool search --sync --onlyvisible --name '^Pandry$' | head -1)
+    xdotool windowactivate --sync "$main"
+    sleep 2
+    eval "$(xdotool getwindowgeometry --shell "$main")"
+    if [ "$what" = statistics ]; then
+        xdotool key ctrl+t
+        sleep 1
+        xdotool windowactivate --sync "$main"
+    fi
+    # Over the picture, a little off its centre, in small steps as a hand moves.
+    for step in 1 2 3 4 5 6 7 8; do
+        xdotool mousemove $((X + WIDTH * 5 / 8 - 16 + 2 * step)) $((Y + HEIGHT * 5 / 8 - 16 + 2 * step))
+        sleep 0.2
+    done
+    sleep 1.5
+    import -window root "$work/screen.png"
+    # The windows and nothing else: the bounding box of what is not the black root.
+    convert "$work/screen.png" -trim +repage -bordercolor black -border 6 "$out/$name"
+    kill "$app"
+    wait "$app" 2>/dev/null || true
+    app=
+}
+
+shoot tools-inspector-256-mono.png inspector --camera sim
+shoot tools-inspector-512-color.png inspector --camera sim-color --zoom
+shoot tools-statistics-256-color.png statistics --camera sim-color
+shoot tools-statistics-512-mono.png statistics --camera sim --zoom

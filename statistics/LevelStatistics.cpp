@@ -1,0 +1,87 @@
+#include "statistics/LevelStatistics.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "processing/ChannelMap.h"
+#include "sensor/LogPolarFrame.h"
+
+namespace {
+
+// Row of LevelCounts for a channel code (blue, green, red), or -1 for an uncounted one.
+int ColorRow(ChannelCode code) {
+    switch (code) {
+        case kBlueChannel:
+            return 0;
+        case kGreenChannel:
+            return 1;
+        case kRedChannel:
+            return 2;
+        case kUncountedChannel:
+            break;
+    }
+    return -1;
+}
+
+}  // namespace
+
+LevelCounts CountLevels(const std::uint8_t* pRaw, const std::int32_t* pDark, int offset,
+                        const GainTable& table, bool bColor, CountedSamples which) {
+    LevelCounts levels;
+    levels.channels = bColor ? 3 : 1;
+    for (int sector = 0; sector < kSectors; ++sector) {
+        for (int ring = 0; ring < kRings; ++ring) {
+            const std::size_t i = FrameIndex(sector, ring);
+            int level = pRaw[i];
+            if (which == CountedSamples::kCorrected) {
+                const int dark = pDark != nullptr ? pDark[i] : 0;
+                level = table[std::clamp(level - dark + offset, 0, 255)];
+            }
+            const int row = bColor ? ColorRow(ChannelCodeOf(sector, ring)) : 0;
+            if (row >= 0) {
+                ++levels.counts[row][level];
+            }
+        }
+    }
+    return levels;
+}
+
+ChannelStatistics SummarizeLevels(const std::array<std::uint32_t, 256>& counts) {
+    ChannelStatistics stats;
+    double sum = 0;
+    double squares = 0;
+    bool first = true;
+    for (int level = 0; level < 256; ++level) {
+        const std::uint32_t n = counts[level];
+        if (n == 0) {
+            continue;
+        }
+        if (first) {
+            stats.minimum = level;
+            first = false;
+        }
+        stats.maximum = level;
+        stats.samples += n;
+        sum += double(n) * level;
+        squares += double(n) * level * level;
+    }
+    if (stats.samples == 0) {
+        return stats;
+    }
+    const double total = double(stats.samples);
+    stats.mean = sum / total;
+    stats.spread = std::sqrt(std::max(0.0, squares / total - stats.mean * stats.mean));
+    stats.clippedLow = counts[0] / total;
+    stats.clippedHigh = counts[255] / total;
+    return stats;
+}
+
+double BarHeight(std::uint32_t count, std::uint32_t maxCount, bool bLogarithmic) {
+    if (count == 0 || maxCount == 0) {
+        return 0;
+    }
+    if (bLogarithmic) {
+        return std::log1p(double(count)) / std::log1p(double(maxCount));
+    }
+    return double(count) / double(maxCount);
+}

@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QTest>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "camera/CameraSource.h"
+#include "inspect/InspectorText.h"
+#include "processing/FrameProcessor.h"
+#include "resources/Resource.h"
+#include "sensor/LogPolarFrame.h"
+#include "shell/ShellResources.h"
+#include "tests/viewer/ViewerTestSupport.h"
+#include "viewer/CameraDlg.h"
+#include "viewer/CommandTable.h"
+#include "viewer/FrameView.h"
+#include "viewer/StartupOptions.h"
+
+namespace {
+
+bool ProcessUntil(const std::function<bool()>& pred, int timeoutMs = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!pred()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// One frame whose every sample tells its index: raw = 3 + index mod 40.
+std::vector<std::uint8_t> PatternFrame() {
+    std::vector<std::uint8_t> frame(kFrameBytes);
+    for (std::size_t i = 0; i < frame.size(); ++i) {
+        frame[i] = std::uint8_t(3 + i % 40);
+    }
+    return frame;
+}
+
+// A window on a replayed recording of one pattern frame, in a folder of its own (so no
+// dark image is found: dark levels are 0).
+class ToolWindowsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_previousDir = std::filesystem::current_path();
+        std::filesystem::current_path(folder.Path());
+        const std::vector<std::uint8_t> frame = PatternFrame();
+        std::ofstream(folder.File("run.raw"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(frame.data()), std::streamsize(frame.size()));
+        std::string error;
+        ASSERT_TRUE(SelectCameraSource("replay:" + folder.File("run.raw") + ",fps=200", &error))
+            << error;
+    }
+    void Open(const ViewerStartup& startup = {}) {
+        m_pDlg = new CCameraDlg;
+        m_pDlg->SetStartup(startup, false, "Replay run.raw");
+        ASSERT_TRUE(m_pDlg->CreateWithCurrentSource());
+        m_pDlg->Core()->SetTimingPath(folder.File("time.inf"));
+    }
+    // Starts, waits for a painted frame and grabs it: that frame stays on screen.
+    void ShowGrabbedFrame() {
+        ExecuteViewerCommand(*m_pDlg->Core(), ID_FILE_START);
+        ASSERT_TRUE(ProcessUntil([&] {
+            return m_pDlg->View()->ShownFrame().bValid &&
+                   m_pDlg->View()->ShownFrame().sensor.IsValid();
+        }));
+        ExecuteViewerCommand(*m_pDlg->Core(), ID_FILE_GRAB);
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        if (m_pDlg) {
+            m_pDlg->DestroyWindow();
+        }
+        QApplication::processEvents();
+        std::filesystem::current_path(m_previousDir);
+    }
+    QString Pane0() const { return m_pDlg->m_statusBar.GetPaneText(0); }
+
+    TempFolder folder;
+    std::filesystem::path m_previousDir;
+    CCameraDlg* m_pDlg = nullptr;
+};
+
+struct ViewCase {
+    const char* name;
+    bool zoom;
+    bool unmapped;
+};
+
+class InspectorViewTest : public ToolWindowsTest, public ::testing::WithParamInterface<ViewCase> {};
+
+// Catches an inspector that names another sample than the one drawn under the mouse (in
+// either view and size), reads values of another frame than the one on screen, or keeps its
+// text once the mouse leaves the picture.
+TEST_P(InspectorViewTest, ValuesOfTheFrameOnScreen) {
+    ViewerStartup startup;
+    startup.bZoom = GetParam().zoom;
+    startup.bUnmapped = GetParam().unmapped;
+    startup.gain = 5;
+    startup.offset = 10;
+    Open(startup);
+    ShowGrabbedFrame();
+    const CFrameHandover::Picture& shown = m_pDlg->View()->ShownFrame();
+    const ViewerRect& to = shown.destination;
+    GainTable table{};
+    CFrameProcessor::BuildGainTable(table, 5);
+    int checked = 0;
+    for (int step = 1; step < 12; ++step) {
+        const int x = to.left + to.Width() * step / 12;
+        const int y = to.top + to.Height() * (12 - step) / 13;
+        const std::string text = m_pDlg->Inspector()->TextAt(x, y);
+        ASSERT_FALSE(text.empty()) << x << "," << y;
+        const int px = (x - to.left) * shown.width / to.Width();
+        const int py = (y - to.top) * shown.height / to.Height();
+        const SensorPoint point =
+            GetParam().unmapped ? ProbeUnmapped(px, py) : ProbeRemapped(shown.width, px, py);
+        if (!point.bInside || !point.bHasRawSample) {
+            continue;
+        }
+        const int raw = 3 + int(point.rawIndex % 40);
+        const std::size_t at = (std::size_t(shown.height - 1 - py) * shown.width + px) * 3;
+        const std::string expected = " \u00b7 raw " + std::to_string(raw) + " dark 0 \u2192 " +
+                                     std::to_string(table[raw + 10]) + " \u00b7 shown " +
+                                     std::to_string(shown.pixels[at]);
+        EXPECT_NE(text.find(expected), std::string::npos) << text << " | " << expected;
+        EXPECT_NE(text.find("ring " + std::to_string(point.ring) + " sector " +
+                            std::to_string(point.sector)),
+                  std::string::npos)
+            << text;
+        ++checked;
+    }
+    EXPECT_GT(checked, 5);
+
+    // The mouse itself: moving over the picture shows the text, leaving it brings Ready.
+    QWidget* pView = m_pDlg->View();
+    const QPoint inside(to.left + to.Width() / 3, to.top + to.Height() / 2);
+    QMouseEvent move(QEvent::MouseMove, QPointF(inside), pView->mapToGlobal(QPointF(inside)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(pView->parentWidget(), &move);
+    EXPECT_EQ(Pane0().toStdString(), m_pDlg->Inspector()->TextAt(inside.x(), inside.y()));
+    const QPoint outside(to.left - 1 > 0 ? to.left - 1 : 0, 2);
+    QMouseEvent away(QEvent::MouseMove, QPointF(outside), pView->mapToGlobal(QPointF(outside)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(pView->parentWidget(), &away);
+    EXPECT_EQ(Pane0(), QStringLiteral("Ready"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, InspectorViewTest,
+                         ::testing::Values(ViewCase{"Remapped256", false, false},
+                                           ViewCase{"Remapped512", true, false},
+                                           ViewCase{"Unmapped256", false, true},
+                                           ViewCase{"Unmapped512", true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Catches a statistics window that shows figures of nothing, loses a channel, or sits over
+// the picture.
+TEST_F(ToolWindowsTest, StatisticsOfTheFrameOnScreen) {
+    Open();
+    ShowGrabbedFrame();
+    ASSERT_TRUE(m_pDlg->OnCmdMsg(ID_TOOLS_STATISTICS, CmdCode::Command, nullptr));
+    CStatisticsWindow* pWindow = m_pDlg->Statistics();
+    ASSERT_NE(pWindow, nullptr);
+    ASSERT_TRUE(ProcessUntil([&] { return pWindow->isVisible(); }));
+    pWindow->Refresh();
+    const QString figures = pWindow->FiguresText();
+    // The pattern frame holds raw levels 3..42, none clipped.
+    EXPECT_TRUE(figures.contains(QStringLiteral("<td align=right>3</td>")))
+        << figures.toStdString();
+    EXPECT_TRUE(figures.contains(QStringLiteral("<td align=right>42</td>")))
+        << figures.toStdString();
+    EXPECT_TRUE(figures.contains(QStringLiteral("failed reads 0"))) << figures.toStdString();
+    EXPECT_TRUE(figures.contains(QStringLiteral("remap"))) << figures.toStdString();
+    const QRect main = m_pDlg->GetSafeHwnd()->frameGeometry();
+    EXPECT_FALSE(pWindow->frameGeometry().intersects(main));
+    pWindow->hide();
+}
+
+struct PlaceCase {
+    const char* name;
+    QRect main;
+    QRect screen;
+};
+
+class StatisticsPlaceTest : public ::testing::TestWithParam<PlaceCase> {};
+
+// Catches a tool window placed over the main window (and so over the picture), or off a
+// screen that has room for it.
+TEST_P(StatisticsPlaceTest, BesideNeverOver) {
+    const QSize size(360, 420);
+    const QPoint at = CStatisticsWindow::PlaceBeside(GetParam().main, size, GetParam().screen);
+    const QRect placed(at, size);
+    EXPECT_FALSE(placed.intersects(GetParam().main));
+    EXPECT_TRUE(GetParam().screen.contains(placed));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Screens, StatisticsPlaceTest,
+    ::testing::Values(PlaceCase{"RoomOnTheRight", {400, 300, 264, 351}, {0, 0, 1280, 1024}},
+                      PlaceCase{"RoomOnTheLeftOnly", {900, 300, 264, 351}, {0, 0, 1280, 1024}},
+                      PlaceCase{"RoomBelowOnly", {300, 20, 520, 607}, {0, 0, 1024, 1100}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct OptionsCase {
+    const char* name;
+    std::vector<const char*> arguments;
+    std::optional<bool> implied;
+    bool ok;
+    std::optional<bool> color;
+    std::optional<int> gain;
+};
+
+class StartupOptionsTest : public ::testing::TestWithParam<OptionsCase> {};
+
+// Catches an option read wrongly or accepted out of range, a source's sensor that overrides
+// --sensor (or is ignored without it), and a combination that cannot be shown.
+TEST_P(StartupOptionsTest, ReadsOrRefuses) {
+    QCommandLineParser parser;
+    AddStartupOptions(parser);
+    QStringList arguments{QStringLiteral("pandry")};
+    for (const char* argument : GetParam().arguments) {
+        arguments << QString::fromUtf8(argument);
+    }
+    ASSERT_TRUE(parser.parse(arguments)) << parser.errorText().toStdString();
+    StartupChoice choice;
+    std::string error;
+    EXPECT_EQ(ReadStartupOptions(parser, GetParam().implied, &choice, &error), GetParam().ok)
+        << error;
+    if (GetParam().ok) {
+        EXPECT_EQ(choice.startup.bColor, GetParam().color);
+        EXPECT_EQ(choice.startup.gain, GetParam().gain);
+    } else {
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, StartupOptionsTest,
+    ::testing::Values(
+        OptionsCase{"NoneKeepsDefaults", {}, std::nullopt, true, std::nullopt, std::nullopt},
+        OptionsCase{"SourceImpliesColour", {}, true, true, true, std::nullopt},
+        OptionsCase{"SensorOverridesSource", {"--sensor", "mono"}, true, true, false, std::nullopt},
+        OptionsCase{"Gain", {"--gain", "10"}, std::nullopt, true, std::nullopt, 10},
+        OptionsCase{
+            "GainTooLarge", {"--gain", "1000"}, std::nullopt, false, std::nullopt, std::nullopt},
+        OptionsCase{
+            "GainNotANumber", {"--gain", "ten"}, std::nullopt, false, std::nullopt, std::nullopt},
+        OptionsCase{
+            "UnknownSensor", {"--sensor", "rgb"}, std::nullopt, false, std::nullopt, std::nullopt},
+        OptionsCase{"ZoomWithHistogram",
+                    {"--zoom", "--histogram"},
+                    std::nullopt,
+                    false,
+                    std::nullopt,
+                    std::nullopt},
+        OptionsCase{
+            "UnknownView", {"--view", "polar"}, std::nullopt, false, std::nullopt, std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    InstallShellResources();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

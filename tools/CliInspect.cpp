@@ -1,0 +1,113 @@
+#include <cstdio>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "inspect/SensorProbe.h"
+#include "tools/CliArguments.h"
+#include "tools/CliCommands.h"
+#include "tools/CliProcessing.h"
+#include "tools/CliSettings.h"
+
+const char* const kInspectUsage =
+    "pandry-cli inspect [--size 256|512] [--view remapped|unmapped] X Y\n"
+    "                   [--frame INPUT.raw [--sensor mono|color] [--offset N] [--gain N]\n"
+    "                    [--calibration FILE|none]]\n"
+    "  Prints which sensor sample pixel (X, Y) of the picture shows (Y counted downwards,\n"
+    "  as on screen): x=X y=Y sector=S ring=R index=I, or x=X y=Y outside. With --frame,\n"
+    "  adds raw=A dark=B corrected=C shown=B,G,R for the last frame of INPUT.raw after the\n"
+    "  same processing as convert.\n";
+
+namespace {
+
+// Blue, green and red of pixel (x, y) of the picture the processor would show.
+std::vector<int> ShownPixel(CFrameProcessor& processor, const RenderSettings& settings,
+                            const SensorPoint& point, int x, int y) {
+    std::size_t row = 0;
+    std::size_t column = 0;
+    std::size_t width = 0;
+    std::vector<std::uint8_t> picture;
+    if (settings.remapped) {
+        picture.resize(std::size_t(settings.size) * settings.size * 3);
+        processor.RemappedToRgb(picture.data());
+        width = std::size_t(settings.size);
+        row = std::size_t(settings.size - 1 - y);  // bottom-up rows
+        column = std::size_t(x);
+    } else {
+        // The unmapped picture before it is turned: one row per sector, bottom-up.
+        picture.resize(kColorFrameBytes);
+        processor.RawToRgb(picture.data());
+        width = kRings;
+        row = std::size_t(kSectors - 1 - point.sector);
+        column = std::size_t(point.ring);
+    }
+    const std::uint8_t* pPixel = picture.data() + (row * width + column) * 3;
+    return {pPixel[0], pPixel[1], pPixel[2]};
+}
+
+}  // namespace
+
+int RunInspect(int argc, char** argv) {
+    CliArguments arguments;
+    std::string error;
+    std::set<std::string> known(std::begin(kSettingsOptionNames), std::end(kSettingsOptionNames));
+    known.insert("frame");
+    if (!ParseCliArguments(argc, argv, 2, known, &arguments, &error)) {
+        return CliFail(error, kUsageError);
+    }
+    if (arguments.help) {
+        std::fputs(kInspectUsage, stdout);
+        return 0;
+    }
+    RenderSettings settings;
+    if (!ReadRenderSettings(arguments, &settings, &error)) {
+        return CliFail(error, kUsageError);
+    }
+    if (arguments.positionals.size() != 2) {
+        return CliFail("inspect needs the pixel's X and Y (see pandry-cli inspect --help)",
+                       kUsageError);
+    }
+    const int width = settings.remapped ? settings.size : kSectors;
+    const int height = settings.remapped ? settings.size : kRings;
+    long x = 0;
+    long y = 0;
+    if (!ParseCliInteger(arguments.positionals[0], 0, width - 1, &x) ||
+        !ParseCliInteger(arguments.positionals[1], 0, height - 1, &y)) {
+        return CliFail("X and Y must be whole numbers within the " + std::to_string(width) + " x " +
+                           std::to_string(height) + " picture",
+                       kUsageError);
+    }
+    const SensorPoint point = settings.remapped ? ProbeRemapped(settings.size, int(x), int(y))
+                                                : ProbeUnmapped(int(x), int(y));
+    std::string line = "x=" + std::to_string(x) + " y=" + std::to_string(y);
+    if (!point.bInside) {
+        std::printf("%s outside\n", line.c_str());
+        return 0;
+    }
+    line += " sector=" + std::to_string(point.sector) + " ring=" + std::to_string(point.ring) +
+            " index=" + std::to_string(point.index);
+    if (arguments.Has("frame")) {
+        std::unique_ptr<CFrameProcessor> processor =
+            ProcessRecording(settings, arguments.Get("frame", ""), &error);
+        if (!processor) {
+            return CliFail(error);
+        }
+        const SampleReading reading =
+            ReadSample(point, processor->RawFrame(), processor->CalibrationImage(),
+                       processor->Offset(), *processor->CurrentGainTable());
+        const std::vector<int> shown = ShownPixel(*processor, settings, point, int(x), int(y));
+        if (point.bHasRawSample) {
+            line += " raw=" + std::to_string(reading.raw) +
+                    " dark=" + std::to_string(reading.dark) +
+                    " corrected=" + std::to_string(reading.corrected);
+        } else {
+            line += " raw=none";  // a fovea position no physical pixel is gathered into
+        }
+        line += " shown=" + std::to_string(shown[0]) + "," + std::to_string(shown[1]) + "," +
+                std::to_string(shown[2]);
+    }
+    std::printf("%s\n", line.c_str());
+    return 0;
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <optional>
+
+#include "inspect/InspectorText.h"
+#include "viewer/FrameHandover.h"
+
+// What the picture on screen shows at client point (x, y) and what the sensor saw there;
+// nothing when the point is off the picture or no frame is shown.
+std::optional<PixelInspection> InspectShownPicture(const CFrameHandover::Picture& picture, int x,
+                                                   int y);
