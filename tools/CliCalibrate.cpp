@@ -2,8 +2,8 @@
 
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
-#include "platform/files/OutputTarget.h"
 #include "levels/DarkSummary.h"
+#include "platform/files/OutputTarget.h"
 #include "processing/MonoProcessor.h"
 #include "tools/CliArguments.h"
 #include "tools/CliCommands.h"

@@ -2,9 +2,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -12,9 +12,9 @@
 #include "camera/PortCamera.h"
 #include "camera/ReplaySource.h"
 #include "export/PictureWriter.h"
+#include "levels/AutoLevels.h"
 #include "platform/files/OutputTarget.h"
 #include "processing/AtomicFile.h"
-#include "levels/AutoLevels.h"
 #include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
 #include "tools/CliArguments.h"

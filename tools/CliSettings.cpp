@@ -50,7 +50,8 @@ bool ReadRenderSettings(const CliArguments& arguments, RenderSettings* settings,
         if (LoadCalibrationFile(calibration.c_str(), darkLevels.data(), error) !=
             CalibrationLoad::kLoaded) {
             if (error->empty()) {
-                *error = "cannot read calibration file " + calibration + ": No such file or directory";
+                *error =
+                    "cannot read calibration file " + calibration + ": No such file or directory";
             }
             return false;
         }

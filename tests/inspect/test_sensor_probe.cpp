@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "inspect/SensorProbe.h"
-#include "sensor/FoveaTable.h"
 #include "processing/FrameProcessor.h"
+#include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
 #include "sensor/RemapTable.h"
 

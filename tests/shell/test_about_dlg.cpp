@@ -5,8 +5,8 @@
 #include <QPushButton>
 
 #include "platform/ui/Dialog.h"
-#include "shell/AboutDlg.h"
 #include "resources/Resource.h"
+#include "shell/AboutDlg.h"
 #include "tests/platform/ui/WidgetTest.h"
 
 namespace {
