@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "platform/ui/CmdUI.h"
+#include "platform/ui/CompactMenuBarStyle.h"
 #include "platform/ui/DataExchange.h"
 #include "platform/ui/DialogUnits.h"
 #include "platform/ui/DialogWindow.h"
@@ -352,6 +353,9 @@ void CDialog::CreateMenu(unsigned nMenuID) {
     }
     m_pMenuBar = new QMenuBar(m_pWnd);
     m_pMenuBar->setNativeMenuBar(false);
+    auto* pMenuBarStyle = new CCompactMenuBarStyle;
+    pMenuBarStyle->setParent(m_pMenuBar);
+    m_pMenuBar->setStyle(pMenuBarStyle);
     int nIndex = 0;
     for (const MenuItemTemplate& popup : pMenu->popups) {
         QMenu* pPopup = m_pMenuBar->addMenu(QString::fromLatin1(popup.pszText));

@@ -127,6 +127,16 @@ TEST_F(MainWindow, MenuHoldsEveryItemWithItsId) {
     EXPECT_EQ(i, expected.size());
 }
 
+// Catches the last pop-up titles (Tools, Help) hiding behind the menu bar's overflow button
+// in the 256-pixel window.
+TEST_F(MainWindow, EveryMenuTitleFitsTheNarrowWindow) {
+    QMenuBar* pBar = m_pMain->GetMenu();
+    pBar->resize(256, pBar->sizeHint().height());
+    const QList<QAction*> titles = pBar->actions();
+    ASSERT_FALSE(titles.isEmpty());
+    EXPECT_LE(pBar->actionGeometry(titles.back()).right(), 255);
+}
+
 // Catches prompts not following the highlight, the line feed being dropped from the stored
 // text, a pop-up title wiping the prompt, and "Ready" not coming back when the menu closes.
 TEST_F(MainWindow, MenuHighlightPromptsAndClosingRestoresReady) {
