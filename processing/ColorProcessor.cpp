@@ -72,6 +72,8 @@ int CColorProcessor::Acquire() {
     if (!ReadCorrectedFrame(m_pProcessedFrame.get())) {
         return 0;
     }
+    // Reconstruction reads the fovea's outer ring, so the fill cannot be folded away here.
+    FillFovea(m_pProcessedFrame.get());
     ReconstructColor(m_pProcessedFrame.get(), m_pColorFrame.get());
     return 1;
 }
