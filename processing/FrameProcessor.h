@@ -85,6 +85,9 @@ class CFrameProcessor {
                    VectorLevel level = SupportedVectorLevel()) const;
     void RemapRgb(const std::uint8_t* pColorFrame, std::uint8_t* pDestination,
                   VectorLevel level = SupportedVectorLevel()) const;
+    // The picture RemapRgb gives over a black background, rows bottom-up, into a buffer of
+    // any content. False, writing nothing, where the processor cannot run it.
+    bool RemapRgbBottomUp(const std::uint8_t* pColorFrame, std::uint8_t* pDestination) const;
     // The picture RemapGrey gives from the same frame after FillFovea, from the frame as
     // corrected, the fill folded into the remap. False, writing nothing, where the
     // processor cannot run it. Pixels showing an empty fovea cell are not written: the

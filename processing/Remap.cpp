@@ -136,6 +136,16 @@ bool CFrameProcessor::RemapGreyFoldingFovea(const std::uint8_t* pUnfilled,
     return true;
 }
 
+bool CFrameProcessor::RemapRgbBottomUp(const std::uint8_t* pColorFrame,
+                                       std::uint8_t* pDestination) const {
+    const RemapChunkList chunks = RemapChunksFor(m_nPixelCount, false);
+    if (!CanRemapByChunks(chunks)) {
+        return false;
+    }
+    RemapRgbByChunks(chunks, pColorFrame, pDestination, RowOrder::kBottomUp);
+    return true;
+}
+
 void CFrameProcessor::RemapRgb(const std::uint8_t* pColorFrame, std::uint8_t* pDestination,
                                VectorLevel level) const {
     const RemapChunkList chunks = RemapChunksFor(m_nPixelCount, false);

@@ -23,9 +23,47 @@ struct ChunkStorage {
     std::array<RemapChunk, kChunks> chunks;
     alignas(64) std::array<std::uint8_t, std::size_t{kChunks} * kChunkPixels> runIndex;
     std::array<std::uint16_t, std::size_t{kSize} * kSize> runSources;
+    std::array<BlankSpan, kChunks> blankSpans;
     int chunkCount = 0;
     int runCount = 0;
+    int blankCount = 0;
 };
+
+// Adds the chunk at firstPixel to the last span if both lie in one row; spans of whole rows
+// are then joined. Either way a span stays one block when its rows are reversed.
+template <int kSize>
+void AddBlankChunk(ChunkStorage<kSize>& storage, std::uint32_t firstPixel) {
+    if (storage.blankCount > 0) {
+        BlankSpan& last = storage.blankSpans[std::size_t(storage.blankCount - 1)];
+        if (last.firstPixel + last.pixels == firstPixel &&
+            last.firstPixel / kSize == firstPixel / kSize) {
+            last.pixels += kChunkPixels;
+            return;
+        }
+    }
+    storage.blankSpans[std::size_t(storage.blankCount++)] = {firstPixel, kChunkPixels};
+}
+
+template <int kSize>
+void JoinWholeRows(ChunkStorage<kSize>& storage) {
+    const auto wholeRows = [](const BlankSpan& span) {
+        return span.firstPixel % kSize == 0 && span.pixels % kSize == 0;
+    };
+    int joined = 0;
+    for (int b = 0; b < storage.blankCount; ++b) {
+        const BlankSpan& span = storage.blankSpans[std::size_t(b)];
+        if (joined > 0) {
+            BlankSpan& last = storage.blankSpans[std::size_t(joined - 1)];
+            if (wholeRows(last) && wholeRows(span) &&
+                last.firstPixel + last.pixels == span.firstPixel) {
+                last.pixels += span.pixels;
+                continue;
+            }
+        }
+        storage.blankSpans[std::size_t(joined++)] = span;
+    }
+    storage.blankCount = joined;
+}
 
 constexpr int kNoSample = -1;
 
@@ -73,6 +111,8 @@ void Build(ChunkStorage<kSize>& storage, bool foldFovea) {
             if (chunk.written != 0) {
                 storage.chunks[std::size_t(storage.chunkCount++)] = chunk;
                 storage.runCount += runs;
+            } else {
+                AddBlankChunk(storage, firstPixel);
             }
         }
     }
@@ -81,10 +121,11 @@ void Build(ChunkStorage<kSize>& storage, bool foldFovea) {
 template <int kSize, bool kFold>
 RemapChunkList ListOf() {
     static ChunkStorage<kSize> storage;
-    static const bool built = (Build(storage, kFold), true);
+    static const bool built = (Build(storage, kFold), JoinWholeRows(storage), true);
     (void)built;
-    return {storage.chunks.data(), storage.runIndex.data(), storage.chunkCount,
-            storage.runSources.data(), storage.runCount};
+    return {storage.chunks.data(),     storage.runIndex.data(), storage.chunkCount,
+            storage.runSources.data(), storage.runCount,        kSize,
+            storage.blankSpans.data(), storage.blankCount};
 }
 
 #ifdef PANDRY_X86_VECTORS
@@ -147,7 +188,9 @@ constexpr PackIndices kPack = MakePackIndices();
 // words from the first pixel's run.
 PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
                                             const std::uint8_t* pColorFrame,
-                                            std::uint8_t* pDestination) {
+                                            std::uint8_t* pDestination, RowOrder order) {
+    const std::uint32_t size = std::uint32_t(list.size);
+    constexpr __mmask64 kQuarterBytes = (__mmask64{1} << 48) - 1;
     constexpr int kQuarter = kChunkPixels / 4;
     // Bit 3k of a byte mask for each pixel k; times 7 it covers the pixel's three bytes.
     constexpr std::uint64_t kPixelBytes = 0x249249249249ULL;
@@ -167,7 +210,11 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
             const RemapChunk& chunk = list.pChunks[c];
             const std::uint8_t* pIndex = list.pRunIndex + std::size_t(c) * kChunkPixels;
             const std::uint32_t* pRuns = values + (chunk.firstRun - span.first);
-            std::uint8_t* pOut = pDestination + std::size_t(chunk.firstPixel) * 3;
+            std::uint32_t pixel = chunk.firstPixel;
+            if (order == RowOrder::kBottomUp) {
+                pixel = (size - 1 - pixel / size) * size + pixel % size;
+            }
+            std::uint8_t* pOut = pDestination + std::size_t(pixel) * 3;
             for (int q = 0; q < 4; ++q, pIndex += kQuarter, pOut += kQuarter * 3) {
                 const int first = pIndex[0];
                 const __m512i words = _mm512_sub_epi32(
@@ -176,9 +223,16 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
                     _mm512_set1_epi32(first));
                 const __m512i pixels = _mm512_maskz_permutexvar_epi32(
                     kAllWords, words, _mm512_loadu_si512(pRuns + first));
-                const std::uint64_t written = (chunk.written >> (q * kQuarter)) & 0xFFFF;
-                _mm512_mask_storeu_epi8(pOut, _pdep_u64(written, kPixelBytes) * 7,
-                                        _mm512_maskz_permutexvar_epi8(kAllBytes, pack, pixels));
+                const std::uint64_t written =
+                    _pdep_u64((chunk.written >> (q * kQuarter)) & 0xFFFF, kPixelBytes) * 7;
+                if (order == RowOrder::kTopDown) {
+                    _mm512_mask_storeu_epi8(pOut, written,
+                                            _mm512_maskz_permutexvar_epi8(kAllBytes, pack, pixels));
+                } else {
+                    // A display buffer holds anything: the border is written black.
+                    _mm512_mask_storeu_epi8(pOut, kQuarterBytes,
+                                            _mm512_maskz_permutexvar_epi8(written, pack, pixels));
+                }
             }
         }
     }
@@ -215,9 +269,19 @@ void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
 }
 
 void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFrame,
-                      std::uint8_t* pDestination) {
-    if (RemapByChunksAvailable()) {
-        RemapColorBatches(list, pColorFrame, pDestination);
+                      std::uint8_t* pDestination, RowOrder order) {
+    if (!RemapByChunksAvailable()) {
+        return;
+    }
+    RemapColorBatches(list, pColorFrame, pDestination, order);
+    if (order == RowOrder::kBottomUp) {
+        const std::uint32_t size = std::uint32_t(list.size);
+        for (int b = 0; b < list.blankCount; ++b) {
+            const BlankSpan& span = list.pBlankSpans[b];
+            const std::uint32_t lastRow = (span.firstPixel + span.pixels - 1) / size;
+            const std::uint32_t flipped = (size - 1 - lastRow) * size + span.firstPixel % size;
+            std::memset(pDestination + std::size_t(flipped) * 3, 0, std::size_t(span.pixels) * 3);
+        }
     }
 }
 
@@ -229,6 +293,6 @@ bool RemapByChunksAvailable() {
 
 void RemapGreyByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*) {}
 
-void RemapRgbByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*) {}
+void RemapRgbByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*, RowOrder) {}
 
 #endif

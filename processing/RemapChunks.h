@@ -22,6 +22,12 @@ struct RemapChunk {
     std::uint64_t written;     // bit j set: pixel j is written
 };
 
+// Pixels no chunk writes: within one row, or whole rows.
+struct BlankSpan {
+    std::uint32_t firstPixel;
+    std::uint32_t pixels;
+};
+
 struct RemapChunkList {
     const RemapChunk* pChunks = nullptr;
     // Per chunk, 64 run numbers counted from its firstRun; they never decrease along a
@@ -30,6 +36,10 @@ struct RemapChunkList {
     int chunkCount = 0;
     const std::uint16_t* pRunSources = nullptr;  // frame index of each run's sample
     int runCount = 0;
+    int size = 0;  // the picture's side
+    // Chunks with no pixel to write, joined into spans.
+    const BlankSpan* pBlankSpans = nullptr;
+    int blankCount = 0;
 };
 
 // The chunks for a 256 x 256 or 512 x 512 picture (by pixel count), plain or with the fovea
@@ -38,8 +48,11 @@ RemapChunkList RemapChunksFor(std::uint32_t pixelCount, bool foldFovea);
 
 // Whether this processor runs the permutes (AVX-512 VBMI).
 bool RemapByChunksAvailable();
-// Grey and three bytes per pixel; nothing where the processor cannot run them.
+// Grey and three bytes per pixel; nothing where the processor cannot run them. Rows go
+// top-down, or bottom-up (picture row 0 last) into a display buffer, whose every byte is
+// then written: pixels without a sample black.
+enum class RowOrder { kTopDown, kBottomUp };
 void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
                        std::uint8_t* pDestination);
 void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFrame,
-                      std::uint8_t* pDestination);
+                      std::uint8_t* pDestination, RowOrder order = RowOrder::kTopDown);

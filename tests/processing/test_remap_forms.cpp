@@ -2,11 +2,13 @@
 // folded in against the frame filled first.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <tuple>
 
 #include "ProcessingTestSupport.h"
+#include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
 #include "processing/RemapChunks.h"
 #include "processing/VectorLookup.h"
@@ -174,13 +176,17 @@ class FoldedMonoView : public ::testing::TestWithParam<int> {
     }
 };
 
+FrameBytes RandomFrame(unsigned seed) {
+    const auto bytes = RandomBytes(kFrameBytes, seed);
+    return FrameBytes(bytes.begin(), bytes.end());
+}
+
 // Each random frame twice: two processors taking turns on one camera see the same frames.
 std::vector<FrameBytes> RandomFramesTwice() {
     std::vector<FrameBytes> frames;
     for (unsigned seed = 1; seed <= 3; ++seed) {
-        const auto bytes = RandomBytes(kFrameBytes, seed);
-        frames.emplace_back(bytes.begin(), bytes.end());
-        frames.emplace_back(bytes.begin(), bytes.end());
+        frames.push_back(RandomFrame(seed));
+        frames.push_back(RandomFrame(seed));
     }
     return frames;
 }
@@ -225,5 +231,48 @@ TEST_P(FoldedMonoView, ShowsAndSavesWhatFillingFirstShows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, FoldedMonoView, ::testing::Values(256, 512));
+
+class ColorRemappedView : public ::testing::TestWithParam<int> {};
+
+std::vector<std::uint8_t> RowsReversed(const std::uint8_t* pImage, int size) {
+    const std::size_t rowBytes = std::size_t(size) * 3;
+    std::vector<std::uint8_t> rows(rowBytes * size);
+    for (int y = 0; y < size; ++y) {
+        std::copy_n(pImage + std::size_t(size - 1 - y) * rowBytes, rowBytes,
+                    rows.begin() + std::ptrdiff_t(y * rowBytes));
+    }
+    return rows;
+}
+
+// Catches the remapped view written straight into the display buffer differing from the
+// remapped image (a border left as the buffer held it, rows in the wrong order), and a
+// remapped image that shows a later frame than the Remap that asked for it.
+TEST_P(ColorRemappedView, DisplayBufferAndImageShowTheFrameRemapped) {
+    const int size = GetParam();
+    CTestCamera camera({RandomFrame(8), RandomFrame(9)});
+    ASSERT_TRUE(camera.IsOpen());
+    CColorProcessor p;
+    p.SetCalibrationPath("");
+    p.Configure(0, 30, 320, 320, 2, size, size);
+    p.SetCamera(camera.Camera());
+    const std::size_t pictureBytes = std::size_t(size) * size * 3;
+    for (int frame = 0; frame < 2; ++frame) {
+        ASSERT_EQ(p.Acquire(), 1);
+        p.Remap();
+        std::vector<std::uint8_t> shown(pictureBytes, 0x5A);
+        p.RemappedToRgb(shown.data());
+        const std::vector<std::uint8_t> colorFrame(p.ColorFrame(),
+                                                   p.ColorFrame() + kColorFrameBytes);
+        ASSERT_EQ(p.Acquire(), 1);  // the next frame, not remapped
+        std::vector<std::uint8_t> expected(pictureBytes, 0);
+        PlainRemap(size, colorFrame.data(), expected.data(), 3);
+        ASSERT_EQ(RowsReversed(expected.data(), size), shown) << "frame " << frame;
+        ASSERT_EQ(std::vector<std::uint8_t>(p.RemappedImage(), p.RemappedImage() + pictureBytes),
+                  expected)
+            << "frame " << frame;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ColorRemappedView, ::testing::Values(256, 512));
 
 }  // namespace
