@@ -75,7 +75,7 @@ void CColorProcessor::Histogram(HistogramCounts& counts) {
     // one counter; their row 3 absorbs the uncounted positions without a branch.
     std::int32_t tallies[2][kUncountedChannel + 1][256] = {};
     const std::uint8_t* pRaw = m_pRawFrame.get();
-    const std::int32_t* pCodes = m_pChannelMap.get();
+    const std::uint8_t* pCodes = m_pChannelBytes.get();
     for (std::size_t i = 0; i < kFrameBytes; i += 2) {
         ++tallies[0][pCodes[i]][pRaw[i]];
         ++tallies[1][pCodes[i + 1]][pRaw[i + 1]];
@@ -159,12 +159,14 @@ int CColorProcessor::SaveBitmap(int columns, int rows, const char* path) {
 // Runs only while the buffers are new, before any frame is counted with the map.
 void CColorProcessor::BuildChannelMap() {
     std::int32_t* pCodes = m_pChannelMap.get();
-    if (pCodes == nullptr) {
+    std::uint8_t* pBytes = m_pChannelBytes.get();
+    if (pCodes == nullptr || pBytes == nullptr) {
         return;
     }
     for (int s = 0; s < kSectors; ++s) {
         for (int r = 0; r < kRings; ++r) {
             pCodes[FrameIndex(s, r)] = ChannelCodeOf(s, r);
+            pBytes[FrameIndex(s, r)] = static_cast<std::uint8_t>(pCodes[FrameIndex(s, r)]);
         }
     }
 }
@@ -178,8 +180,9 @@ bool CColorProcessor::AllocateBlocks(int width, int height) {
     m_pPendingRemap = nullptr;
     m_pRemapped = AllocateZeroed<std::uint8_t>(std::size_t(width) * std::size_t(height) * 3);
     m_pChannelMap = AllocateZeroed<std::int32_t>(kFrameBytes);
+    m_pChannelBytes = AllocateZeroed<std::uint8_t>(kFrameBytes);
     return m_pProcessedFrame && m_pColorFrames[0] && m_pColorFrames[1] && m_pRemapped &&
-           m_pChannelMap;
+           m_pChannelMap && m_pChannelBytes;
 }
 
 void CColorProcessor::ReleaseBlocks() {
@@ -190,4 +193,5 @@ void CColorProcessor::ReleaseBlocks() {
     m_pPendingRemap = nullptr;
     m_pRemapped.reset();
     m_pChannelMap.reset();
+    m_pChannelBytes.reset();
 }
