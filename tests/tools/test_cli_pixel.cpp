@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "TempDirectory.h"
-#include "inspect/SensorProbe.h"
+#include "pixelprobe/SensorProbe.h"
 #include "processing/FrameProcessor.h"
 #include "sensor/LogPolarFrame.h"
 

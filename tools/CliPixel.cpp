@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/SensorProbe.h"
+#include "pixelprobe/SensorProbe.h"
 #include "tools/CliArguments.h"
 #include "tools/CliCommands.h"
 #include "tools/CliProcessing.h"
