@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadConvert{"convert empty.raw out.bmp", "empty.raw"},
         BadConvert{"convert cut.raw out.bmp", "cut.raw"},
         BadConvert{"convert good.raw", "OUTPUT.bmp"},
-        BadConvert{"convert good.raw out.bmp extra", "OUTPUT.bmp"},
+        BadConvert{"convert good.raw out.bmp extra", "extra"},
         BadConvert{"convert --bogus 1 good.raw out.bmp", "--bogus"},
         BadConvert{"convert --size 300 good.raw out.bmp", "300"},
         BadConvert{"convert --sensor grey good.raw out.bmp", "grey"},
@@ -377,11 +377,74 @@ TEST_P(Information, IsAnsweredOnStandardOutput) {
 INSTANTIATE_TEST_SUITE_P(
     Requests, Information,
     ::testing::Values(InformationCase{"Version", "--version", "pandry-cli 2."},
-                      InformationCase{"HelpConvert", "help convert", "pandry-cli convert"},
-                      InformationCase{"HelpRecord", "help record", "pandry-cli record"},
-                      InformationCase{"CalibrateHelp", "calibrate --help", "pandry-cli calibrate"},
+                      InformationCase{"HelpConvert", "help convert", "Usage: pandry-cli convert"},
+                      InformationCase{"HelpRecord", "help record", "Usage: pandry-cli record"},
+                      InformationCase{"HelpInspect", "help inspect", "Usage: pandry-cli inspect"},
+                      InformationCase{"CalibrateHelp", "calibrate --help",
+                                      "Usage: pandry-cli calibrate"},
+                      InformationCase{"ExportShortHelp", "export -h", "Usage: pandry-cli export"},
+                      InformationCase{"HelpAlone", "help", "Usage: pandry-cli [OPTIONS]"},
                       InformationCase{"HelpSources", "help sources", "Camera sources"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Catches usage errors that exit otherwise than with 2 and one "pandry-cli: " line naming
+// the culprit: help asked about nothing, a help topic followed by more words, a bare tool.
+TEST_F(CliTest, UsageErrorsExitWithTwo) {
+    EXPECT_EQ(Run("help frobnicate"), 2);
+    EXPECT_EQ(m_strError, "pandry-cli: no help on 'frobnicate' (see pandry-cli --help)\n");
+    EXPECT_EQ(Run("help convert record"), 2);
+    EXPECT_EQ(m_strError.rfind("pandry-cli: ", 0), 0u) << m_strError;
+    EXPECT_NE(m_strError.find("record"), std::string::npos) << m_strError;
+    EXPECT_EQ(Run(""), 2);
+    EXPECT_NE(m_strOutput.find("convert"), std::string::npos) << m_strOutput;
+    EXPECT_EQ(Run("record --camera sim,fps=0 run.raw"), 2);
+    EXPECT_NE(m_strError.find("--frames"), std::string::npos) << m_strError;
+}
+
+struct NumberCase {
+    const char* name;
+    const char* offset;
+};
+
+class RefusedNumber : public CliTest, public ::testing::WithParamInterface<NumberCase> {};
+
+// Catches a number that is not plainly decimal being taken (the option library alone
+// accepts leading blanks and hexadecimal).
+TEST_P(RefusedNumber, IsAUsageError) {
+    WriteAll(Path("in.raw"), UniformFrame(100));
+    EXPECT_EQ(Run(std::string("convert --offset '") + GetParam().offset + "' in.raw out.bmp"), 2);
+    EXPECT_NE(m_strError.find("--offset"), std::string::npos) << m_strError;
+    EXPECT_FALSE(Exists("out.bmp"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Offsets, RefusedNumber,
+                         ::testing::Values(NumberCase{"Empty", ""}, NumberCase{"Blank", " 5"},
+                                           NumberCase{"Trailing", "5 "}, NumberCase{"Hex", "0x10"},
+                                           NumberCase{"Plus", "+5"}, NumberCase{"Point", "5.0"},
+                                           NumberCase{"TooLarge", "1000"},
+                                           NumberCase{"Huge", "99999999999999999999"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Catches numbers read otherwise than as plain decimals (the library reads "010" as octal
+// 8), and a repeated option not taken at its last value as before.
+TEST_F(CliTest, NumbersAreDecimalAndTheLastValueCounts) {
+    WriteAll(Path("in.raw"), UniformFrame(100));
+    ASSERT_EQ(Run("convert --calibration none --offset 10 in.raw ten.bmp"), 0) << m_strError;
+    ASSERT_EQ(Run("convert --calibration none --offset=010 in.raw zero-ten.bmp"), 0) << m_strError;
+    ASSERT_EQ(Run("convert --calibration none --offset 99 --offset 10 in.raw twice.bmp"), 0)
+        << m_strError;
+    ASSERT_EQ(Run("convert --calibration none --offset 8 in.raw eight.bmp"), 0) << m_strError;
+    EXPECT_EQ(ReadAll(Path("zero-ten.bmp")), ReadAll(Path("ten.bmp")));
+    EXPECT_EQ(ReadAll(Path("twice.bmp")), ReadAll(Path("ten.bmp")));
+    EXPECT_NE(ReadAll(Path("eight.bmp")), ReadAll(Path("ten.bmp")));
+}
+
+// Catches a file named like a command ("record") taken as that command instead of a file.
+TEST_F(CliTest, FileNamedLikeACommandIsAFile) {
+    WriteAll(Path("record"), UniformFrame(100));
+    ASSERT_EQ(Run("convert --calibration none record export"), 0) << m_strError;
+    EXPECT_TRUE(Exists("export"));
+}
 
 // Catches "--" not ending the options: a file whose name begins with a dash is unreachable.
 TEST_F(CliTest, DoubleDashEndsTheOptions) {
