@@ -8,14 +8,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "TempDirectory.h"
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
 #include "camera/SimulatedCamera.h"
@@ -23,20 +20,11 @@
 #include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
 #include "tests/platform/device/ScopedDeviceResolver.h"
+#include "tests/tools/CliRunner.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
 
 Bytes Concatenate(const std::vector<FrameBytes>& frames) {
     Bytes all;
@@ -46,26 +34,7 @@ Bytes Concatenate(const std::vector<FrameBytes>& frames) {
     return all;
 }
 
-class CliTest : public ::testing::Test {
-  protected:
-    // Runs the tool in the scratch directory; returns its exit code, stderr in m_strError.
-    int Run(const std::string& arguments) {
-        std::string command = "cd '" + m_dir.Path().string() + "' && env -u PANDRY_CAMERA " +
-                              PANDRY_CLI_PATH + " " + arguments + " >out.txt 2>err.txt";
-        int status = std::system(command.c_str());
-        Bytes error = ReadAll(m_dir.File("err.txt"));
-        m_strError.assign(error.begin(), error.end());
-        Bytes output = ReadAll(m_dir.File("out.txt"));
-        m_strOutput.assign(output.begin(), output.end());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    bool Exists(const std::string& name) const { return std::filesystem::exists(m_dir.File(name)); }
-    std::string Path(const std::string& name) const { return m_dir.File(name); }
-
-    CTempDirectory m_dir;
-    std::string m_strError;
-    std::string m_strOutput;
-};
+class CliTest : public CliFixture {};
 
 struct BadConvert {
     const char* arguments;
@@ -320,9 +289,7 @@ TEST_F(CliTest, FailedRecordingLeavesNothing) {
 
 // Catches the environment variable not selecting the source.
 TEST_F(CliTest, EnvironmentSelectsTheCamera) {
-    std::string command = "cd '" + m_dir.Path().string() + "' && PANDRY_CAMERA=none " +
-                          PANDRY_CLI_PATH + " record --frames 1 run.raw 2>/dev/null";
-    EXPECT_NE(std::system(command.c_str()), 0);
+    EXPECT_NE(Run("record --frames 1 run.raw", "PANDRY_CAMERA=none"), 0);
     EXPECT_FALSE(Exists("run.raw"));
 }
 
