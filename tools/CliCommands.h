@@ -1,7 +1,10 @@
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <functional>
+
+namespace CLI {
+class App;
+}
 
 // Each command adds itself to the tool's command line and returns what runs it once the
 // line is parsed; that gives the exit code.

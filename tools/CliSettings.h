@@ -1,9 +1,12 @@
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <string>
 
 #include "export/FrameRenderer.h"
+
+namespace CLI {
+class App;
+}
 
 // The processing options convert, export, inspect and record share, as given:
 // --sensor, --size, --view, --offset, --gain, --calibration.
