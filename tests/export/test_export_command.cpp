@@ -121,6 +121,11 @@ struct BadExport {
     const char* mentions;
 };
 
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const BadExport& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class BadExportArguments : public CliFixture, public ::testing::WithParamInterface<BadExport> {
   protected:
     void SetUp() override { WriteFrames("in.raw", {UniformFrame(5), UniformFrame(6)}); }

@@ -14,6 +14,11 @@ struct Settings {
     bool color;
 };
 
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const Settings& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ExportFormats : public CliFixture, public ::testing::WithParamInterface<Settings> {
   protected:
     void SetUp() override {

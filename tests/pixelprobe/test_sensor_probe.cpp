@@ -21,6 +21,11 @@ struct PixelCase {
     int ring;
 };
 
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const PixelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class RemappedProbeTest : public ::testing::TestWithParam<PixelCase> {};
 
 // Catches a probe that reads the wrong table entry (odd rows of the small picture, rows

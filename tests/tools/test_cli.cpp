@@ -373,6 +373,11 @@ struct NumberCase {
     const char* offset;
 };
 
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const NumberCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class RefusedNumber : public CliTest, public ::testing::WithParamInterface<NumberCase> {};
 
 // Catches a number that is not plainly decimal being taken (the option library alone
