@@ -401,7 +401,7 @@ void CDialog::CreateMenu(unsigned nMenuID) {
         if (accel.nTableID != nMenuID) {
             continue;
         }
-        auto* pShortcut = new QShortcut(QKeySequence(accel.nKey), m_pWnd);
+        auto* pShortcut = new QShortcut(QKeySequence(accel.key), m_pWnd);
         QObject::connect(pShortcut, &QShortcut::activated, m_pWnd, [this, nID = accel.nCommandID] {
             // A key reaches its command only while the command is enabled.
             CEnabledCmdUI state(nID);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QKeyCombination>
 #include <QPixmap>
 #include <QString>
 #include <span>
@@ -54,7 +55,7 @@ struct MenuTemplate {
 
 struct AcceleratorTemplate {
     unsigned nTableID;
-    int nKey;  // toolkit key code
+    QKeyCombination key;  // modifiers and key
     unsigned nCommandID;
 };
 
