@@ -44,7 +44,7 @@ shoot() {
     VIEWER_PID=
 }
 
-shoot tools-inspector-256-mono.png inspector --camera sim
-shoot tools-inspector-512-color.png inspector --camera sim-color --zoom
+shoot tools-pixel-probe-256-mono.png inspector --camera sim
+shoot tools-pixel-probe-512-color.png inspector --camera sim-color --zoom
 shoot tools-statistics-256-color.png statistics --camera sim-color
 shoot tools-statistics-512-mono.png statistics --camera sim --zoom

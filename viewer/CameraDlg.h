@@ -7,7 +7,7 @@
 #include "shell/ModelessMain.h"
 #include "shell/SettingsDlg.h"
 #include "viewer/FrameView.h"
-#include "viewer/PixelInspector.h"
+#include "viewer/PixelProbe.h"
 #include "viewer/StatisticsWindow.h"
 #include "viewer/ViewerCore.h"
 #include "viewer/WindowServices.h"

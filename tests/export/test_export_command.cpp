@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "CliRunner.h"
+#include "PictureDecoders.h"
+#include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
+#include "tests/tools/CliRunner.h"
 
 namespace {
 

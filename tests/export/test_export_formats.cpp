@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "CliRunner.h"
+#include "PictureDecoders.h"
+#include "tests/tools/CliRunner.h"
 
 namespace {
 

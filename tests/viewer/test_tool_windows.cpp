@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "camera/CameraSource.h"
-#include "inspect/InspectorText.h"
+#include "pixelprobe/PixelValuesText.h"
 #include "processing/FrameProcessor.h"
 #include "resources/Resource.h"
 #include "sensor/LogPolarFrame.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/SensorProbe.h"
+#include "pixelprobe/SensorProbe.h"
 #include "processing/FrameProcessor.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
