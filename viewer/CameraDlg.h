@@ -55,7 +55,7 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
 
     void PlaceWindow(int x, int y, int cx, int cy) override;
     void PlaceStatusBar(int x, int y, int cx, int cy) override;
-    int FontHeight() override;
+    int StatusBarTextHeight() override;
     int ScreenWidth() override;
     int ScreenHeight() override;
     ViewerRect ClientRect() override;
