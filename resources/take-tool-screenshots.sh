@@ -6,26 +6,21 @@ set -eu
 build=$(cd "${1:-build}" && pwd)
 out=$(mkdir -p "${2:-docs}" && cd "${2:-docs}" && pwd)
 
-if [ -z "${PANDRY_IN_XVFB:-}" ]; then
-    PANDRY_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$build" "$out"
-fi
-
-work=$(mktemp -d)
-app=
-trap 'kill $wm $app 2>/dev/null || true; rm -rf "$work"' EXIT
-chmod 700 "$work"
+SCRATCH_NAME=pandry-tool-screenshots
+FIRST_DISPLAY=160
+SCREEN_SIZE=1280x800
+. "$(dirname "$(realpath "$0")")/../scripts/virtual-display.sh"
+# A window manager places the Statistics window beside the main one, as on a desktop.
 openbox >/dev/null 2>&1 &
-wm=$!
 sleep 1
-cd "$work"
 
 # $1 picture name, $2 "inspector" or "statistics", the rest: pandry's options.
 shoot() {
     name=$1
     what=$2
     shift 2
-    XDG_RUNTIME_DIR=$work "$build/app/pandry" --auto-levels --start "$@" >/dev/null 2>&1 &
-    app=$!
+    "$build/app/pandry" --auto-levels --start "$@" >/dev/null 2>&1 &
+    VIEWER_PID=$!
     main=$(xdotool search --sync --onlyvisible --name '^Pandry$' | head -1)
     xdotool windowactivate --sync "$main"
     sleep 2
@@ -41,15 +36,15 @@ shoot() {
         sleep 0.2
     done
     sleep 1.5
-    import -window root "$work/screen.png"
+    import -window root "$WORK/screen.png"
     # The windows and nothing else: the bounding box of what is not the black root.
-    convert "$work/screen.png" -trim +repage -bordercolor black -border 6 "$out/$name"
-    kill "$app"
-    wait "$app" 2>/dev/null || true
-    app=
+    convert "$WORK/screen.png" -trim +repage -bordercolor black -border 6 "$out/$name"
+    kill "$VIEWER_PID"
+    wait "$VIEWER_PID" 2>/dev/null || true
+    VIEWER_PID=
 }
 
-shoot tools-inspector-256-mono.png inspector --camera sim
-shoot tools-inspector-512-color.png inspector --camera sim-color --zoom
+shoot tools-pixel-probe-256-mono.png inspector --camera sim
+shoot tools-pixel-probe-512-color.png inspector --camera sim-color --zoom
 shoot tools-statistics-256-color.png statistics --camera sim-color
 shoot tools-statistics-512-mono.png statistics --camera sim --zoom

@@ -119,9 +119,9 @@ QString CFrameStatusBar::GetPaneText(int nIndex) const {
 }
 
 int CFrameStatusBar::GetHeight() const {
-    // One line of text in a sunken pane, never lower than the classic 20 pixels.
-    const int cyText = m_pWnd ? m_pWnd->fontMetrics().height() : 0;
-    return std::max(20, cyText + 7);
+    // What one line of text in the sunken panes needs, never lower than the classic 20 pixels.
+    const int cyPanes = m_pWnd ? m_pWnd->layout()->minimumSize().height() : 0;
+    return std::max(20, cyPanes);
 }
 
 void CFrameStatusBar::OnIdleUpdateCmdUI(CCmdTarget* pTarget, bool bDisableIfNoHndler) {

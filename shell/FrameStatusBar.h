@@ -39,7 +39,7 @@ class CFrameStatusBar : public CControlBar {
     QString GetPaneText(int nIndex) const;
     void EnablePane(int nIndex, bool bOn);
 
-    // Places the bar in client coordinates of the main window.
+    // The height one line of pane text needs, never lower than the classic 20 pixels.
     int GetHeight() const;
     QWidget* GetSafeHwnd() const { return m_pWnd; }
     unsigned GetDlgCtrlID() const { return m_nID; }

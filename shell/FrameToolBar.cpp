@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QIcon>
+#include <QPalette>
 #include <QPixmap>
 #include <QToolBar>
 
@@ -13,24 +15,42 @@ namespace {
 
 constexpr int kPictureSize = 16;
 
-// Brings back the idle prompt when the pointer leaves the bar (fly-by prompts).
-class CLeaveWatcher : public QObject {
+// Brings back the idle prompt when the pointer leaves the bar (fly-by prompts), and fits
+// the pictures to a new palette.
+class CBarWatcher : public QObject {
   public:
-    CLeaveWatcher(QObject* pParent, IToolBarOwner* pOwner, const CFrameToolBar* pBar)
+    CBarWatcher(QObject* pParent, IToolBarOwner* pOwner, CFrameToolBar* pBar)
         : QObject(pParent), m_pOwner(pOwner), m_pBar(pBar) {}
 
   protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override {
         if (pEvent->type() == QEvent::Leave && (m_pBar->GetBarStyle() & CBRS_FLYBY)) {
             m_pOwner->ShowToolBarPrompt(0);
+        } else if (pEvent->type() == QEvent::PaletteChange) {
+            m_pBar->ApplyPictures();
         }
         return QObject::eventFilter(pWatched, pEvent);
     }
 
   private:
     IToolBarOwner* m_pOwner;
-    const CFrameToolBar* m_pBar;
+    CFrameToolBar* m_pBar;
 };
+
+// Picture nIndex of a strip drawn at the given scale, or a null pixmap.
+QPixmap CutPicture(const QPixmap& strip, int nIndex, int scale) {
+    const int cx = kPictureSize * scale;
+    if (strip.isNull() || (nIndex + 1) * cx > strip.width()) {
+        return QPixmap();
+    }
+    QPixmap picture = strip.copy(nIndex * cx, 0, cx, cx);
+    picture.setDevicePixelRatio(scale);
+    return picture;
+}
+
+bool IsDark(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() < 128;
+}
 
 }  // namespace
 
@@ -52,7 +72,7 @@ bool CFrameToolBar::Create(IToolBarOwner* pOwner, unsigned nID) {
     m_pWnd->setFloatable(false);
     m_pWnd->setIconSize(QSize(kPictureSize, kPictureSize));
     m_pWnd->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    m_pWnd->installEventFilter(new CLeaveWatcher(m_pWnd, pOwner, this));
+    m_pWnd->installEventFilter(new CBarWatcher(m_pWnd, pOwner, this));
     m_pWnd->resize(pOwner->ToolBarParent()->width(), GetHeight());
     m_pWnd->show();
     return true;
@@ -63,10 +83,10 @@ bool CFrameToolBar::LoadBitmap(unsigned nIDBitmap) {
     if (strip.isNull()) {
         return false;
     }
-    m_pictures.clear();
-    for (int x = 0; x + kPictureSize <= strip.width(); x += kPictureSize) {
-        m_pictures.push_back(strip.copy(x, 0, kPictureSize, kPictureSize));
-    }
+    m_strip = strip;
+    m_strip2x = LoadBitmapResource(nIDBitmap, QStringLiteral("-2x"));
+    m_darkStrip = LoadBitmapResource(nIDBitmap, QStringLiteral("-dark"));
+    m_darkStrip2x = LoadBitmapResource(nIDBitmap, QStringLiteral("-dark-2x"));
     ApplyPictures();
     return true;
 }
@@ -133,12 +153,22 @@ void CFrameToolBar::OnIdleUpdateCmdUI(CCmdTarget* pTarget, bool bDisableIfNoHndl
 }
 
 void CFrameToolBar::ApplyPictures() {
-    size_t nPicture = 0;
+    const bool bDark = m_pWnd && IsDark(m_pWnd->palette()) && !m_darkStrip.isNull();
+    const QPixmap& strip = bDark ? m_darkStrip : m_strip;
+    const QPixmap& strip2x = bDark ? m_darkStrip2x : m_strip2x;
+    int nPicture = 0;
     for (const auto& [nID, pButton] : m_buttons) {
         if (nID == 0) {
             continue;
         }
-        pButton->setIcon(nPicture < m_pictures.size() ? QIcon(m_pictures[nPicture]) : QIcon());
+        QIcon icon;
+        for (const QPixmap& picture :
+             {CutPicture(strip, nPicture, 1), CutPicture(strip2x, nPicture, 2)}) {
+            if (!picture.isNull()) {
+                icon.addPixmap(picture);
+            }
+        }
+        pButton->setIcon(icon);
         ++nPicture;
     }
 }

@@ -17,7 +17,9 @@ inline constexpr unsigned CBRS_TOOLTIPS = 0x0010;
 inline constexpr unsigned CBRS_FLYBY = 0x0020;
 
 // The toolbar along the top of the main window: buttons from a list of command ids
-// (0 = separator) with 16 x 16 pictures cut from one picture strip.
+// (0 = separator) with 16 x 16 pictures cut from one picture strip. Where the strip has them,
+// its forms drawn at twice the scale and with a halo for dark palettes are used too: the
+// former on screens of twice the density, the latter while the bar's palette is dark.
 class CFrameToolBar : public CControlBar {
   public:
     CFrameToolBar() = default;
@@ -30,6 +32,8 @@ class CFrameToolBar : public CControlBar {
     // Replaces the pictures by those of strip nIDBitmap, in order over the buttons that are
     // not separators. False when the strip does not exist.
     bool LoadBitmap(unsigned nIDBitmap);
+    // Picks the pictures' form again after the bar's palette changed.
+    void ApplyPictures();
     bool SetButtons(const unsigned* pIDs, int nCount);
 
     unsigned GetBarStyle() const { return m_dwStyle; }
@@ -51,12 +55,14 @@ class CFrameToolBar : public CControlBar {
     QWidget* BarWidget() const override { return m_pWnd; }
 
   private:
-    void ApplyPictures();
-
     QPointer<QToolBar> m_pWnd;
     IToolBarOwner* m_pOwner = nullptr;
     unsigned m_nID = 0;
     unsigned m_dwStyle = 0;
     std::vector<std::pair<unsigned, QAction*>> m_buttons;
-    std::vector<QPixmap> m_pictures;
+    // The strip as drawn, at twice the scale, and both with the dark palette's halo.
+    QPixmap m_strip;
+    QPixmap m_strip2x;
+    QPixmap m_darkStrip;
+    QPixmap m_darkStrip2x;
 };

@@ -5,7 +5,6 @@
 #include <QMenu>
 #include <QToolBar>
 #include <QWidget>
-#include <cmath>
 
 #include "platform/ui/CmdUI.h"
 #include "platform/ui/FrameworkIds.h"
@@ -101,16 +100,6 @@ QString CModelessMain::GetToolTipText(unsigned nID) const {
         return ExtractSubString(str, 1).left(kToolTipChars);
     }
     return QString();
-}
-
-int CModelessMain::GetFontHeight() const {
-    const QWidget* pWnd = GetSafeHwnd();
-    const QFont font = pWnd != nullptr ? pWnd->font() : QFont();
-    if (font.pixelSize() > 0) {
-        return font.pixelSize();
-    }
-    const int nDpi = pWnd != nullptr ? pWnd->logicalDpiY() : 96;
-    return static_cast<int>(std::lround(font.pointSizeF() * nDpi / 72.0));
 }
 
 void CModelessMain::OnInitMenuPopup(QMenu* pPopupMenu, int, bool bSysMenu) {

@@ -31,8 +31,6 @@
 // Geometry (see CDialog): outer sizes map onto the toolkit window as client = outer minus
 // 8 x 44 pixels, the client area being the part below the menu bar; GetClientWidget() is the
 // parent for anything placed at client coordinates (the bars are children of it too).
-// GetFontHeight() is the height of the window's font in pixels (about 13 for the usual
-// desktop font, 20 or more for large fonts).
 
 #include <QIcon>
 
@@ -60,7 +58,6 @@ class CModelessMain : public CModelessDialog, public IToolBarOwner {
     // The tool tip of command nID: the second line-feed field of its string, at most 79
     // characters.
     QString GetToolTipText(unsigned nID) const;
-    int GetFontHeight() const;
 
     void OnInitMenuPopup(QMenu* pPopupMenu, int nIndex, bool bSysMenu) override;
     void OnMenuSelect(unsigned nItemID, unsigned nFlags) override;

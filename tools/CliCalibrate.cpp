@@ -5,40 +5,26 @@
 #include "levels/DarkSummary.h"
 #include "platform/files/OutputTarget.h"
 #include "processing/MonoProcessor.h"
-#include "tools/CliArguments.h"
 #include "tools/CliCommands.h"
-
-const char* const kCalibrateUsage =
-    "pandry-cli calibrate [--camera SOURCE] [--output FILE]\n"
-    "  Averages ten frames into a dark image, as the viewer's Calibrate does, and stores it\n"
-    "  in FILE (default calimage.data of the current directory). Cover the lens first; for\n"
-    "  the simulated camera use --camera sim,dark.\n";
+#include "tools/CliOptions.h"
 
 namespace {
 
 constexpr int kPort = 0x378;
 constexpr int kCalibrationFrames = 10;
 
-}  // namespace
+struct CalibrateOptions {
+    std::string camera = CameraSourceFromEnvironment();
+    std::string output = "calimage.data";
+};
 
-int RunCalibrate(int argc, char** argv) {
-    CliArguments arguments;
+int RunCalibrate(const CalibrateOptions& options) {
     std::string error;
-    if (!ParseCliArguments(argc, argv, 2, {"camera", "output"}, &arguments, &error)) {
-        return CliFail(error, kUsageError);
-    }
-    if (arguments.help) {
-        std::fputs(kCalibrateUsage, stdout);
-        return 0;
-    }
-    if (!arguments.positionals.empty()) {
-        return CliFail("calibrate takes no file argument (use --output FILE)", kUsageError);
-    }
-    std::string source = arguments.Get("camera", CameraSourceFromEnvironment());
+    const std::string& source = options.camera;
     if (!SelectCameraSource(source, &error)) {
         return CliFail(error, kUsageError);
     }
-    std::string output = arguments.Get("output", "calimage.data");
+    const std::string& output = options.output;
     OutputTarget target;
     if (!ResolveOutputTarget(output, &target, &error)) {
         return CliFail(error);
@@ -64,4 +50,19 @@ int RunCalibrate(int argc, char** argv) {
     const DarkSummary summary = SummarizeDark(processor.CalibrationImage());
     std::fprintf(stderr, "%s\n", DescribeCalibration(summary, kCalibrationFrames).c_str());
     return 0;
+}
+
+}  // namespace
+
+CliCommand AddCalibrateCommand(CLI::App& tool) {
+    auto options = std::make_shared<CalibrateOptions>();
+    CLI::App* command = tool.add_subcommand("calibrate", "Make a dark image from the camera");
+    command->add_option("--camera", options->camera, "Camera source (default PANDRY_CAMERA)")
+        ->option_text("SOURCE");
+    command->add_option("--output", options->output, "The dark image (default calimage.data)")
+        ->option_text("FILE");
+    command->footer(
+        "Averages ten frames into a dark image, as the viewer's Calibrate does, and stores it\n"
+        "in FILE. Cover the lens first; for the simulated camera use --camera sim,dark.");
+    return [options] { return RunCalibrate(*options); };
 }

@@ -1,14 +1,17 @@
 #pragma once
 
-// The tool's commands; each takes the whole command line and returns the exit code.
-int RunConvert(int argc, char** argv);
-int RunRecord(int argc, char** argv);
-int RunCalibrate(int argc, char** argv);
-int RunExport(int argc, char** argv);
-int RunInspect(int argc, char** argv);
+#include <functional>
 
-extern const char* const kConvertUsage;
-extern const char* const kRecordUsage;
-extern const char* const kCalibrateUsage;
-extern const char* const kExportUsage;
-extern const char* const kInspectUsage;
+namespace CLI {
+class App;
+}
+
+// Each command adds itself to the tool's command line and returns what runs it once the
+// line is parsed; that gives the exit code.
+using CliCommand = std::function<int()>;
+
+CliCommand AddConvertCommand(CLI::App& tool);
+CliCommand AddExportCommand(CLI::App& tool);
+CliCommand AddRecordCommand(CLI::App& tool);
+CliCommand AddCalibrateCommand(CLI::App& tool);
+CliCommand AddInspectCommand(CLI::App& tool);

@@ -17,26 +17,22 @@
 #include "processing/AtomicFile.h"
 #include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
-#include "tools/CliArguments.h"
 #include "tools/CliCommands.h"
+#include "tools/CliOptions.h"
 #include "tools/CliProcessing.h"
 #include "tools/CliSettings.h"
-
-const char* const kConvertUsage =
-    "pandry-cli convert [--sensor mono|color] [--size 256|512] [--view remapped|unmapped]\n"
-    "                   [--offset N] [--gain N] [--calibration FILE|none] INPUT.raw OUTPUT.bmp\n"
-    "  Processes every frame of INPUT.raw (whole 38304-byte frames back to back) as the\n"
-    "  viewer does and saves the last one as the viewer's Save would, or as PNG, TIFF,\n"
-    "  PGM or PPM when OUTPUT ends in .png, .tif, .tiff, .pgm or .ppm. Defaults: mono, 256,\n"
-    "  remapped, offset 80, gain 3, calibration from calimage.data of the current directory\n"
-    "  (none: no dark level subtracted). --auto-levels chooses offset and gain from the last\n"
-    "  frame as the viewer's Auto Levels does, prints them on stderr (offset=N gain=N) and\n"
-    "  converts with them.\n";
 
 namespace {
 
 constexpr int kPort = 0x378;
 constexpr int kAux = 320;
+
+struct ConvertOptions {
+    RenderOptions render;
+    bool bAutoLevels = false;
+    std::string input;
+    std::string output;
+};
 
 // The output's format: our BMP for ".bmp" or no extension (as before), else a writer.
 bool ChooseWriter(const std::string& output, std::unique_ptr<IPictureWriter>* writer,
@@ -92,30 +88,14 @@ bool ChooseAutoLevels(const std::string& input, RenderSettings* settings, std::s
     return true;
 }
 
-}  // namespace
-
-int RunConvert(int argc, char** argv) {
-    CliArguments arguments;
+int RunConvert(const ConvertOptions& options) {
     std::string error;
-    if (!ParseCliArguments(argc, argv, 2,
-                           {std::begin(kSettingsOptionNames), std::end(kSettingsOptionNames)},
-                           {"auto-levels"}, &arguments, &error)) {
-        return CliFail(error, kUsageError);
-    }
-    if (arguments.help) {
-        std::fputs(kConvertUsage, stdout);
-        return 0;
-    }
     RenderSettings settings;
-    if (!ReadRenderSettings(arguments, &settings, &error)) {
+    if (!ReadRenderSettings(options.render, &settings, &error)) {
         return CliFail(error, kUsageError);
     }
-    if (arguments.positionals.size() != 2) {
-        return CliFail("convert needs INPUT.raw and OUTPUT.bmp (see pandry-cli convert --help)",
-                       kUsageError);
-    }
-    const std::string& input = arguments.positionals[0];
-    const std::string& output = arguments.positionals[1];
+    const std::string& input = options.input;
+    const std::string& output = options.output;
     std::uint64_t frames = CReplaySource::CountFrames(input, &error);
     if (frames == 0) {
         return CliFail(error);
@@ -129,7 +109,7 @@ int RunConvert(int argc, char** argv) {
     if (!ChooseWriter(output, &writer, &error)) {
         return CliFail(error, kUsageError);
     }
-    if (arguments.Has("auto-levels") && !ChooseAutoLevels(input, &settings, &error)) {
+    if (options.bAutoLevels && !ChooseAutoLevels(input, &settings, &error)) {
         return CliFail(error);
     }
     if (writer) {
@@ -181,4 +161,26 @@ int RunConvert(int argc, char** argv) {
     }
     SetDeviceResolver(previous);
     return result;
+}
+
+}  // namespace
+
+CliCommand AddConvertCommand(CLI::App& tool) {
+    auto options = std::make_shared<ConvertOptions>();
+    CLI::App* command =
+        tool.add_subcommand("convert", "Save the last frame of a recording as a picture");
+    AddRenderOptions(*command, &options->render);
+    command
+        ->add_flag("--auto-levels", options->bAutoLevels,
+                   "Offset and gain as Auto Levels chooses them")
+        ->disable_flag_override();
+    command->add_option("INPUT.raw", options->input, "Recorded frames")->required();
+    command->add_option("OUTPUT.bmp", options->output, "The picture")->required();
+    command->footer(
+        "Processes every frame of INPUT.raw (whole 38304-byte frames back to back) as the\n"
+        "viewer does and saves the last one as the viewer's Save would, or as PNG, TIFF, PGM or\n"
+        "PPM when OUTPUT ends in .png, .tif, .tiff, .pgm or .ppm. --auto-levels chooses offset\n"
+        "and gain from the last frame as the viewer's Auto Levels does, prints them on stderr\n"
+        "(offset=N gain=N) and converts with them.");
+    return [options] { return RunConvert(*options); };
 }

@@ -6,22 +6,18 @@
 #include <limits>
 
 #include "export/Exporter.h"
-#include "tools/CliArguments.h"
 #include "tools/CliCommands.h"
+#include "tools/CliOptions.h"
 #include "tools/CliSettings.h"
-
-const char* const kExportUsage =
-    "pandry-cli export [convert's options] [--frames A-B] INPUT.raw OUTPUT\n"
-    "  Processes frames A to B (counted from 0; default all) as the viewer does and writes\n"
-    "  them in the format OUTPUT's extension names: a picture per frame for .png, .tif,\n"
-    "  .tiff, .bmp, .pgm, .ppm (OUTPUT then holds one frame number: out/frame-%05d.png);\n"
-    "  one YUV4MPEG2 stream for .y4m, or - for standard output; a video for .mp4 or .mkv\n"
-    "  (needs ffmpeg). PNG and TIFF carry the settings and the frame's number and time.\n"
-    "  Nothing is left behind on failure or Ctrl-C.\n";
 
 namespace {
 
 std::atomic<bool> g_bInterrupted{false};
+
+struct ExportOptions {
+    RenderOptions render;
+    ExportRequest request;  // the frames and files land here directly
+};
 
 void OnInterrupt(int) {
     g_bInterrupted = true;
@@ -66,35 +62,12 @@ void ShowProgress(std::uint64_t done, std::uint64_t total) {
     }
 }
 
-}  // namespace
-
-int RunExport(int argc, char** argv) {
-    CliArguments arguments;
+int RunExportCommand(const ExportOptions& options) {
     std::string error;
-    std::set<std::string> known = {"frames"};
-    known.insert(std::begin(kSettingsOptionNames), std::end(kSettingsOptionNames));
-    if (!ParseCliArguments(argc, argv, 2, known, &arguments, &error)) {
+    ExportRequest request = options.request;
+    if (!ReadRenderSettings(options.render, &request.render, &error)) {
         return CliFail(error, kUsageError);
     }
-    if (arguments.help) {
-        std::fputs(kExportUsage, stdout);
-        return 0;
-    }
-    ExportRequest request;
-    if (!ReadRenderSettings(arguments, &request.render, &error)) {
-        return CliFail(error, kUsageError);
-    }
-    if (arguments.Has("frames") &&
-        !ParseFrameRange(arguments.Get("frames", ""), &request.first, &request.last)) {
-        return CliFail("--frames must be A-B, A- or A (frame numbers from 0, A not above B)",
-                       kUsageError);
-    }
-    if (arguments.positionals.size() != 2) {
-        return CliFail("export needs INPUT.raw and OUTPUT (see pandry-cli export --help)",
-                       kUsageError);
-    }
-    request.input = arguments.positionals[0];
-    request.output = arguments.positionals[1];
     if (!CheckExportOutput(request.output, &error)) {
         return CliFail(error, kUsageError);
     }
@@ -119,4 +92,34 @@ int RunExport(int argc, char** argv) {
         return CliFail(error);
     }
     return 0;
+}
+
+}  // namespace
+
+CliCommand AddExportCommand(CLI::App& tool) {
+    auto options = std::make_shared<ExportOptions>();
+    CLI::App* command = tool.add_subcommand(
+        "export", "Write frames of a recording as pictures, a stream or a video");
+    AddRenderOptions(*command, &options->render);
+    command
+        ->add_option_function<std::string>(
+            "--frames",
+            [options](const std::string& text) {
+                if (!ParseFrameRange(text, &options->request.first, &options->request.last)) {
+                    throw CLI::ValidationError(
+                        "--frames", "must be A-B, A- or A (frame numbers from 0, A not above B)");
+                }
+            },
+            "Frames A to B, counted from 0 (default all)")
+        ->option_text("A-B|A-|A");
+    command->add_option("INPUT.raw", options->request.input, "Recorded frames")->required();
+    command->add_option("OUTPUT", options->request.output, "Where the frames go")->required();
+    command->footer(
+        "Processes the frames as the viewer does and writes them in the format OUTPUT's\n"
+        "extension names: a picture per frame for .png, .tif, .tiff, .bmp, .pgm, .ppm (OUTPUT\n"
+        "then holds one frame number: out/frame-%05d.png); one YUV4MPEG2 stream for .y4m, or -\n"
+        "for standard output; a video for .mp4 or .mkv (needs ffmpeg). PNG and TIFF carry the\n"
+        "settings and the frame's number and time. Nothing is left behind on failure or\n"
+        "Ctrl-C.");
+    return [options] { return RunExportCommand(*options); };
 }

@@ -15,20 +15,9 @@
 #include "recording/FileDigest.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
-#include "tools/CliArguments.h"
 #include "tools/CliCommands.h"
+#include "tools/CliOptions.h"
 #include "tools/CliSettings.h"
-
-const char* const kRecordUsage =
-    "pandry-cli record [--camera SOURCE] --frames N [--sensor mono|color] [--size 256|512]\n"
-    "                  [--offset N] [--gain N] [--calibration FILE|none] [--calibration-copy]\n"
-    "                  OUT.raw\n"
-    "  Reads N frames from the camera and writes them back to back to OUT.raw, which\n"
-    "  replays with --camera replay:OUT.raw, and describes them in OUT.raw.json: sensor,\n"
-    "  settings, source, calibration (path and SHA-256), start time and each frame's time.\n"
-    "  --calibration-copy also stores the calibration beside it as OUT.raw.calimage.data.\n"
-    "  Nothing is left behind when a read fails; Ctrl-C keeps the whole frames recorded so\n"
-    "  far.\n";
 
 namespace {
 
@@ -37,6 +26,14 @@ constexpr long kMaxFrames = 1000000;
 constexpr int kInterruptedExit = 130;  // as a shell reports a command ended by Ctrl-C
 
 volatile std::sig_atomic_t g_bInterrupted = 0;
+
+struct RecordOptions {
+    std::string camera = CameraSourceFromEnvironment();
+    long frames = 0;
+    RenderOptions render;
+    bool bCalibrationCopy = false;
+    std::string output;
+};
 
 void OnInterrupt(int) {
     g_bInterrupted = 1;
@@ -61,13 +58,16 @@ bool WriteText(const std::string& path, const std::string& text, CAtomicFile& fi
 }
 
 // The header of the sidecar: everything known before the first frame.
-bool DescribeRecording(const CliArguments& arguments, const std::string& source,
-                       const std::string& output, RecordingMetadata* metadata, std::string* error) {
+bool DescribeRecording(const RecordOptions& options, const std::string& source,
+                       RecordingMetadata* metadata, std::string* error) {
     CameraSourceChoice choice;
     ParseCameraSource(source, &choice, error);
+    RenderOptions render = options.render;
+    if (render.sensor.empty()) {
+        render.sensor = choice.simulation.color ? "color" : "mono";
+    }
     RenderSettings settings;
-    settings.color = choice.simulation.color;
-    if (!ReadRenderSettings(arguments, &settings, error)) {
+    if (!ReadRenderSettings(render, &settings, error)) {
         return false;
     }
     metadata->sensor = settings.color ? "color" : "mono";
@@ -82,45 +82,27 @@ bool DescribeRecording(const CliArguments& arguments, const std::string& source,
         if (metadata->calibrationSha256.empty()) {
             return false;
         }
-        if (arguments.Has("calibration-copy")) {
+        if (options.bCalibrationCopy) {
             metadata->calibrationCopy =
-                std::filesystem::path(output).filename().string() + ".calimage.data";
+                std::filesystem::path(options.output).filename().string() + ".calimage.data";
         }
-    } else if (arguments.Has("calibration-copy")) {
+    } else if (options.bCalibrationCopy) {
         *error = "--calibration-copy: no calibration file is in force";
         return false;
     }
     return true;
 }
 
-}  // namespace
-
-int RunRecord(int argc, char** argv) {
-    CliArguments arguments;
+int RunRecord(const RecordOptions& options) {
     std::string error;
-    std::set<std::string> known = {"camera", "frames"};
-    known.insert(std::begin(kSettingsOptionNames), std::end(kSettingsOptionNames));
-    if (!ParseCliArguments(argc, argv, 2, known, {"calibration-copy"}, &arguments, &error)) {
-        return CliFail(error, kUsageError);
-    }
-    if (arguments.help) {
-        std::fputs(kRecordUsage, stdout);
-        return 0;
-    }
-    long frames = 0;
-    if (!ParseCliInteger(arguments.Get("frames", ""), 1, kMaxFrames, &frames)) {
-        return CliFail("record needs --frames N, a frame count from 1 to 1000000", kUsageError);
-    }
-    if (arguments.positionals.size() != 1) {
-        return CliFail("record needs one output file (see pandry-cli record --help)", kUsageError);
-    }
-    std::string source = arguments.Get("camera", CameraSourceFromEnvironment());
+    const long frames = options.frames;
+    const std::string& source = options.camera;
     if (!SelectCameraSource(source, &error)) {
         return CliFail(error, kUsageError);
     }
-    const std::string& output = arguments.positionals[0];
+    const std::string& output = options.output;
     RecordingMetadata metadata;
-    if (!DescribeRecording(arguments, source, output, &metadata, &error)) {
+    if (!DescribeRecording(options, source, &metadata, &error)) {
         return CliFail(error, kUsageError);
     }
     CatchInterrupt();
@@ -218,4 +200,29 @@ int RunRecord(int argc, char** argv) {
                        kInterruptedExit);
     }
     return 0;
+}
+
+}  // namespace
+
+CliCommand AddRecordCommand(CLI::App& tool) {
+    auto options = std::make_shared<RecordOptions>();
+    CLI::App* command = tool.add_subcommand("record", "Record frames from the camera");
+    command->add_option("--camera", options->camera, "Camera source (default PANDRY_CAMERA)")
+        ->option_text("SOURCE");
+    command->add_option("--frames", options->frames, "Frames to record, 1 to 1000000")
+        ->transform(WholeNumber(1, kMaxFrames))
+        ->option_text("N")
+        ->required();
+    AddRenderOptions(*command, &options->render);
+    command
+        ->add_flag("--calibration-copy", options->bCalibrationCopy,
+                   "Store the calibration as OUT.raw.calimage.data")
+        ->disable_flag_override();
+    command->add_option("OUT.raw", options->output, "The recording")->required();
+    command->footer(
+        "Reads N frames from the camera and writes them back to back to OUT.raw, which replays\n"
+        "with --camera replay:OUT.raw, and describes them in OUT.raw.json: sensor, settings,\n"
+        "source, calibration (path and SHA-256), start time and each frame's time. Nothing is\n"
+        "left behind when a read fails; Ctrl-C keeps the whole frames recorded so far.");
+    return [options] { return RunRecord(*options); };
 }

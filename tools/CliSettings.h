@@ -3,14 +3,23 @@
 #include <string>
 
 #include "export/FrameRenderer.h"
-#include "tools/CliArguments.h"
 
-// The processing options convert, export and record share:
+namespace CLI {
+class App;
+}
+
+// The processing options convert, export, inspect and record share, as given:
 // --sensor, --size, --view, --offset, --gain, --calibration.
-inline constexpr const char* kSettingsOptionNames[] = {"sensor", "size", "view",
-                                                       "offset", "gain", "calibration"};
+struct RenderOptions {
+    RenderSettings settings;  // size, offset and gain land here directly
+    std::string sensor;       // empty: the command's default
+    std::string view = "remapped";
+    std::string calibration;
+    bool bCalibrationGiven = false;
+};
 
-// False with a one-line reason in *error for a value out of range or a calibration file
-// that cannot be read.
-bool ReadRenderSettings(const CliArguments& arguments, RenderSettings* settings,
-                        std::string* error);
+void AddRenderOptions(CLI::App& command, RenderOptions* options);
+
+// The settings the options name. False with a one-line reason when the calibration file
+// cannot be read.
+bool ReadRenderSettings(const RenderOptions& options, RenderSettings* settings, std::string* error);

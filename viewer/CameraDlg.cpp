@@ -215,8 +215,8 @@ void CCameraDlg::PlaceStatusBar(int x, int y, int cx, int cy) {
     m_statusBar.SetWindowPos(x, y, cx, cy);
 }
 
-int CCameraDlg::FontHeight() {
-    return GetFontHeight();
+int CCameraDlg::StatusBarTextHeight() {
+    return m_statusBar.GetHeight();
 }
 
 int CCameraDlg::ScreenWidth() {

@@ -7,7 +7,7 @@
 #include "shell/ModelessMain.h"
 #include "shell/SettingsDlg.h"
 #include "viewer/FrameView.h"
-#include "viewer/PixelInspector.h"
+#include "viewer/PixelProbe.h"
 #include "viewer/StatisticsWindow.h"
 #include "viewer/ViewerCore.h"
 #include "viewer/WindowServices.h"
@@ -55,7 +55,7 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
 
     void PlaceWindow(int x, int y, int cx, int cy) override;
     void PlaceStatusBar(int x, int y, int cx, int cy) override;
-    int FontHeight() override;
+    int StatusBarTextHeight() override;
     int ScreenWidth() override;
     int ScreenHeight() override;
     ViewerRect ClientRect() override;

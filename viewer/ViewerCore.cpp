@@ -95,13 +95,14 @@ bool CViewerCore::IsHistogramShown() const {
 }
 
 void CViewerCore::LayoutWindow() {
-    m_cxStatusBar = kStatusBarWidth;
-    m_cyStatusBar = kStatusBarHeight;
     m_cyToolbar = kToolbarBand;
     m_cxScreen = m_window.ScreenWidth();
     m_cyScreen = m_window.ScreenHeight();
-    const WindowLayout layout = ComputeWindowLayout(m_nWidth, m_nHeight, m_window.FontHeight(),
-                                                    m_cxScreen, m_cyScreen, !IsHistogramShown());
+    const WindowLayout layout =
+        ComputeWindowLayout(m_nWidth, m_nHeight, m_window.StatusBarTextHeight(), m_cxScreen,
+                            m_cyScreen, !IsHistogramShown());
+    m_cxStatusBar = layout.statusBar.Width();
+    m_cyStatusBar = layout.statusBar.Height();
     m_cxWindow = layout.cxWindow;
     m_cyWindow = layout.cyWindow;
     m_xWindow = layout.xWindow;

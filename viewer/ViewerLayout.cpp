@@ -1,13 +1,13 @@
 #include "viewer/ViewerLayout.h"
 
-WindowLayout ComputeWindowLayout(int width, int height, int fontHeight, int cxScreen, int cyScreen,
-                                 bool bHistogramHidden) {
+#include <algorithm>
+
+WindowLayout ComputeWindowLayout(int width, int height, int cyStatusBarText, int cxScreen,
+                                 int cyScreen, bool bHistogramHidden) {
+    const int cyStatusBar = std::max(kStatusBarHeight, cyStatusBarText);
     WindowLayout layout;
     layout.cxWindow = width + 8;
-    layout.cyWindow = height + 95;
-    if (fontHeight >= kLargeFontHeight) {
-        layout.cyWindow += kLargeFontExtra;
-    }
+    layout.cyWindow = height + 95 + cyStatusBar - kStatusBarHeight;
     layout.xWindow = cxScreen / 2 - layout.cxWindow / 2;
     layout.yWindow = cyScreen / 2 - layout.cyWindow / 2;
 
@@ -17,7 +17,7 @@ WindowLayout ComputeWindowLayout(int width, int height, int fontHeight, int cxSc
         layout.xWindow -= 100;
         layout.cyWindow += kHistogramHeight;
     }
-    layout.statusBar = {0, statusTop, kStatusBarWidth, statusTop + kStatusBarHeight};
+    layout.statusBar = {0, statusTop, kStatusBarWidth, statusTop + cyStatusBar};
     return layout;
 }
 

@@ -12,8 +12,8 @@ class CWindowServices {
     // Outer window geometry, in the sizes of a framed dialog window (see README).
     virtual void PlaceWindow(int x, int y, int cx, int cy) = 0;
     virtual void PlaceStatusBar(int x, int y, int cx, int cy) = 0;
-    // Height of the window's font in pixels; 20 or more counts as a large font.
-    virtual int FontHeight() = 0;
+    // Height the status bar needs for one line of its text.
+    virtual int StatusBarTextHeight() = 0;
     virtual int ScreenWidth() = 0;
     virtual int ScreenHeight() = 0;
 

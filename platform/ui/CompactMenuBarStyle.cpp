@@ -29,3 +29,11 @@ int CCompactMenuBarStyle::pixelMetric(PixelMetric metric, const QStyleOption* pO
     }
     return QProxyStyle::pixelMetric(metric, pOption, pWidget);
 }
+
+int CCompactMenuBarStyle::styleHint(StyleHint hint, const QStyleOption* pOption,
+                                    const QWidget* pWidget, QStyleHintReturn* pReturnData) const {
+    if (hint == SH_DrawMenuBarSeparator) {
+        return 1;
+    }
+    return QProxyStyle::styleHint(hint, pOption, pWidget, pReturnData);
+}

@@ -20,6 +20,7 @@
 #include "platform/ui/DialogWindow.h"
 #include "platform/ui/FrameworkIds.h"
 #include "platform/ui/GroupBox.h"
+#include "platform/ui/MenuBarRows.h"
 #include "platform/ui/Resources.h"
 #include "platform/ui/WinApp.h"
 
@@ -231,7 +232,7 @@ void CDialog::SetWindowPos(int x, int y, int cx, int cy) {
 }
 
 void CDialog::SetClientSize(const QSize& size) {
-    const int cyMenu = m_pMenuBar != nullptr ? m_pMenuBar->sizeHint().height() : 0;
+    const int cyMenu = m_pMenuBar != nullptr ? FitMenuBarRows(m_pMenuBar, size.width()) : 0;
     m_pWnd->setFixedSize(size.width(), cyMenu + size.height());
     if (m_pMenuBar != nullptr) {
         m_pMenuBar->setGeometry(0, 0, size.width(), cyMenu);
@@ -400,7 +401,7 @@ void CDialog::CreateMenu(unsigned nMenuID) {
         if (accel.nTableID != nMenuID) {
             continue;
         }
-        auto* pShortcut = new QShortcut(QKeySequence(accel.nKey), m_pWnd);
+        auto* pShortcut = new QShortcut(QKeySequence(accel.key), m_pWnd);
         QObject::connect(pShortcut, &QShortcut::activated, m_pWnd, [this, nID = accel.nCommandID] {
             // A key reaches its command only while the command is enabled.
             CEnabledCmdUI state(nID);

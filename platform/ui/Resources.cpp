@@ -49,8 +49,8 @@ std::span<const AcceleratorTemplate> Accelerators() {
     return g_resources.accelerators;
 }
 
-QPixmap LoadBitmapResource(unsigned nID) {
-    return QPixmap(QStringLiteral(":/res/bitmap%1.png").arg(nID));
+QPixmap LoadBitmapResource(unsigned nID, const QString& form) {
+    return QPixmap(QStringLiteral(":/res/bitmap%1%2.png").arg(nID).arg(form));
 }
 
 QIcon LoadIconResource(unsigned nID) {

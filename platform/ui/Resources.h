@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QKeyCombination>
 #include <QPixmap>
 #include <QString>
 #include <span>
@@ -54,7 +55,7 @@ struct MenuTemplate {
 
 struct AcceleratorTemplate {
     unsigned nTableID;
-    int nKey;  // toolkit key code
+    QKeyCombination key;  // modifiers and key
     unsigned nCommandID;
 };
 
@@ -77,7 +78,8 @@ const DialogTemplate* FindDialogTemplate(unsigned nID);
 const MenuTemplate* FindMenuTemplate(unsigned nID);
 std::span<const AcceleratorTemplate> Accelerators();
 
-// Bitmap resource nID; a null pixmap when there is none.
-QPixmap LoadBitmapResource(unsigned nID);
+// Bitmap resource nID; a null pixmap when there is none. A form names a variant of the same
+// picture ("-2x" drawn at twice the scale, "-dark" for dark palettes, "-dark-2x").
+QPixmap LoadBitmapResource(unsigned nID, const QString& form = QString());
 // Icon group nID with all its images; a null icon when there is none.
 QIcon LoadIconResource(unsigned nID);

@@ -37,7 +37,8 @@ bool Save(const QImage& image, const QString& folder, const QString& name) {
     return true;
 }
 
-// --- toolbar pictures, 16 x 16 each, drawn pixel by pixel ------------------------------
+// --- toolbar pictures, 16 x 16 each, drawn pixel by pixel (in a grid of 16)
+// ------------------------------
 
 void DrawDisk(QPainter& p) {
     p.fillRect(1, 1, 14, 14, kNavy);
@@ -117,18 +118,79 @@ void DrawHand(QPainter& p) {
     p.fillRect(5, 14, 6, 1, outline);
 }
 
-QImage ToolbarStrip(bool bRunning) {
+constexpr int kPicture = 16;  // a toolbar picture's side at scale 1
+constexpr int kPictures = 4;
+
+// The strip at scale 1 or 2: the same drawing in a finer grid, so that a screen at twice the
+// density shows crisp edges rather than doubled or blurred pixels.
+QImage ToolbarStrip(bool bRunning, int scale) {
     // Transparent ground: the bar shows through, as the button face does.
-    QImage strip = NewImage(64, 16, Qt::transparent);
+    QImage strip = NewImage(kPictures * kPicture * scale, kPicture * scale, Qt::transparent);
     QPainter p(&strip);
+    p.scale(scale, scale);
     void (*draw[])(QPainter&) = {DrawDisk, DrawTools, DrawCamera, bRunning ? DrawHand : DrawFlag};
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < kPictures; ++i) {
         p.save();
-        p.translate(16 * i, 0);
+        p.translate(kPicture * i, 0);
         draw[i](p);
         p.restore();
     }
     return strip;
+}
+
+// The form for dark bars: each picture ringed by a light halo (scale pixels wide), so that its
+// black and navy edges stand out from a dark button face. The halo stays inside its picture's
+// cell; where the picture reaches the cell's edge, its dark edge pixels take the halo's colour.
+QImage WithHalo(const QImage& strip, int scale) {
+    const QColor halo(224, 224, 224);
+    const int cell = kPicture * scale;
+    QImage ringed = NewImage(strip.width(), strip.height(), Qt::transparent);
+    for (int y = 0; y < strip.height(); ++y) {
+        for (int x = 0; x < strip.width(); ++x) {
+            const int cellLeft = x / cell * cell;
+            bool bNearPicture = false;
+            for (int dy = -scale; dy <= scale && !bNearPicture; ++dy) {
+                for (int dx = -scale; dx <= scale && !bNearPicture; ++dx) {
+                    const int nx = x + dx;
+                    const int ny = y + dy;
+                    bNearPicture = nx >= cellLeft && nx < cellLeft + cell && ny >= 0 &&
+                                   ny < strip.height() && qAlpha(strip.pixel(nx, ny)) >= 128;
+                }
+            }
+            if (bNearPicture) {
+                ringed.setPixelColor(x, y, halo);
+            }
+        }
+    }
+    {
+        QPainter p(&ringed);
+        p.drawImage(0, 0, strip);
+    }
+    for (int y = 0; y < ringed.height(); ++y) {
+        for (int x = 0; x < ringed.width(); ++x) {
+            const bool bCellEdge = y < scale || y >= ringed.height() - scale || x % cell < scale ||
+                                   x % cell >= cell - scale;
+            const QColor colour = ringed.pixelColor(x, y);
+            if (bCellEdge && colour.alpha() >= 128 && colour.lightness() < 128) {
+                ringed.setPixelColor(x, y, halo);
+            }
+        }
+    }
+    return ringed;
+}
+
+// Strip nID in its four forms: as drawn, twice as fine, and both with the halo for dark bars.
+bool SaveToolbarStrip(const QString& folder, unsigned nID, bool bRunning) {
+    const QString name = QStringLiteral("bitmap%1").arg(nID);
+    bool bOk = true;
+    for (int scale : {1, 2}) {
+        const QImage strip = ToolbarStrip(bRunning, scale);
+        const QString suffix = scale == 1 ? QString() : QStringLiteral("-2x");
+        bOk = bOk && Save(strip, folder, name + suffix + QStringLiteral(".png")) &&
+              Save(WithHalo(strip, scale), folder,
+                   name + QStringLiteral("-dark") + suffix + QStringLiteral(".png"));
+    }
+    return bOk;
 }
 
 // --- the eye icon -----------------------------------------------------------------------
@@ -243,9 +305,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    bool bOk = Save(ToolbarStrip(false), folder, QStringLiteral("bitmap102.png")) &&
-               Save(ToolbarStrip(true), folder, QStringLiteral("bitmap115.png")) &&
-               Save(ToolbarStrip(false), folder, QStringLiteral("bitmap116.png")) &&
+    bool bOk = SaveToolbarStrip(folder, 102, false) && SaveToolbarStrip(folder, 115, true) &&
+               SaveToolbarStrip(folder, 116, false) &&
                Save(Picture(), folder, QStringLiteral("bitmap117.png")) &&
                Save(Background(), folder, QStringLiteral("bitmap128.png")) &&
                Save(NewImage(32, 32, Qt::transparent), folder, QStringLiteral("icon108-32.png"));

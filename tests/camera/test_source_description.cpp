@@ -14,6 +14,11 @@ struct SourceCase {
     std::optional<bool> impliedColor;
 };
 
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const SourceCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class SourceDescriptionTest : public ::testing::TestWithParam<SourceCase> {};
 
 // Catches a status pane that names the wrong source (a simulation shown as a camera, a

@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "CliRunner.h"
+#include "PictureDecoders.h"
+#include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
+#include "tests/tools/CliRunner.h"
 
 namespace {
 
@@ -118,6 +120,11 @@ struct BadExport {
     const char* arguments;
     const char* mentions;
 };
+
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const BadExport& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BadExportArguments : public CliFixture, public ::testing::WithParamInterface<BadExport> {
   protected:

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "CliRunner.h"
+#include "PictureDecoders.h"
+#include "tests/tools/CliRunner.h"
 
 namespace {
 
@@ -12,6 +13,11 @@ struct Settings {
     const char* options;
     bool color;
 };
+
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const Settings& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ExportFormats : public CliFixture, public ::testing::WithParamInterface<Settings> {
   protected:

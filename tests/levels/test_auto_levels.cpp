@@ -42,6 +42,11 @@ struct RangeCase {
     int dark;
 };
 
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const RangeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class AutoLevelsRangeTest : public ::testing::TestWithParam<RangeCase> {};
 
 // Catches an offset that does not bring the dark end to black, a gain that leaves the bright

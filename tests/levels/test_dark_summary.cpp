@@ -36,6 +36,11 @@ struct LitCase {
     bool lit;
 };
 
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const LitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class LitFrameTest : public ::testing::TestWithParam<LitCase> {};
 
 // Catches a lit calibration passed off as dark (a bright mean, or a wide spread from a scene)

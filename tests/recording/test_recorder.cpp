@@ -47,13 +47,15 @@ class RecorderTest : public ::testing::Test {
 };
 
 // Catches frames written out of order, torn, or lost on a disk that keeps up, and a
-// sidecar that does not describe them.
+// sidecar that does not describe them. The ring holds every frame, so no drop can come
+// from a writer thread scheduled late on a busy machine.
 TEST_F(RecorderTest, WritesEveryFrameAndItsSidecar) {
-    CRecorder recorder(8);
+    constexpr int kFrames = 20;
+    CRecorder recorder(kFrames);
     std::string error;
     ASSERT_TRUE(recorder.Start(Path(), Header(), &error)) << error;
     Bytes expected;
-    for (int k = 0; k < 20; ++k) {
+    for (int k = 0; k < kFrames; ++k) {
         FrameBytes frame = PatternFrame(std::uint8_t(k), 3);
         recorder.Push(frame.data());
         expected.insert(expected.end(), frame.begin(), frame.end());
@@ -62,7 +64,7 @@ TEST_F(RecorderTest, WritesEveryFrameAndItsSidecar) {
     ASSERT_TRUE(recorder.Stop(&error)) << error;
     EXPECT_EQ(ReadAll(Path()), expected);
     const RecordingMetadata metadata = Sidecar();
-    ASSERT_EQ(metadata.frames.size(), 20u);
+    ASSERT_EQ(metadata.frames.size(), std::size_t(kFrames));
     EXPECT_EQ(metadata.droppedFrames, 0u);
     EXPECT_EQ(metadata.source, "test");
     EXPECT_FALSE(metadata.startTime.empty());
@@ -94,7 +96,12 @@ TEST_F(RecorderTest, SlowDiskDropsAndCountsFrames) {
     const auto pushing = std::chrono::steady_clock::now() - before;
     // Far less than the 800 ms the writer needs for them, even on a loaded machine.
     EXPECT_LT(pushing, std::chrono::milliseconds(400));
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // the ring drains
+    // The ring drains: every frame it accepted is written (waited for, not guessed).
+    for (int wait = 0; wait < 1000 &&
+                       recorder.FramesWritten() + recorder.FramesDropped() < std::uint64_t(kPushed);
+         ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     recorder.Push(frame.data());  // written, and marked as following dropped frames
     ASSERT_TRUE(recorder.Stop(&error)) << error;
     const RecordingMetadata metadata = Sidecar();

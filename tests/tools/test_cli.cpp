@@ -8,14 +8,11 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "TempDirectory.h"
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
 #include "camera/SimulatedCamera.h"
@@ -23,20 +20,11 @@
 #include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
 #include "tests/platform/device/ScopedDeviceResolver.h"
+#include "tests/tools/CliRunner.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
 
 Bytes Concatenate(const std::vector<FrameBytes>& frames) {
     Bytes all;
@@ -46,26 +34,7 @@ Bytes Concatenate(const std::vector<FrameBytes>& frames) {
     return all;
 }
 
-class CliTest : public ::testing::Test {
-  protected:
-    // Runs the tool in the scratch directory; returns its exit code, stderr in m_strError.
-    int Run(const std::string& arguments) {
-        std::string command = "cd '" + m_dir.Path().string() + "' && env -u PANDRY_CAMERA " +
-                              PANDRY_CLI_PATH + " " + arguments + " >out.txt 2>err.txt";
-        int status = std::system(command.c_str());
-        Bytes error = ReadAll(m_dir.File("err.txt"));
-        m_strError.assign(error.begin(), error.end());
-        Bytes output = ReadAll(m_dir.File("out.txt"));
-        m_strOutput.assign(output.begin(), output.end());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    bool Exists(const std::string& name) const { return std::filesystem::exists(m_dir.File(name)); }
-    std::string Path(const std::string& name) const { return m_dir.File(name); }
-
-    CTempDirectory m_dir;
-    std::string m_strError;
-    std::string m_strOutput;
-};
+class CliTest : public CliFixture {};
 
 struct BadConvert {
     const char* arguments;
@@ -109,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadConvert{"convert empty.raw out.bmp", "empty.raw"},
         BadConvert{"convert cut.raw out.bmp", "cut.raw"},
         BadConvert{"convert good.raw", "OUTPUT.bmp"},
-        BadConvert{"convert good.raw out.bmp extra", "OUTPUT.bmp"},
+        BadConvert{"convert good.raw out.bmp extra", "extra"},
         BadConvert{"convert --bogus 1 good.raw out.bmp", "--bogus"},
         BadConvert{"convert --size 300 good.raw out.bmp", "300"},
         BadConvert{"convert --sensor grey good.raw out.bmp", "grey"},
@@ -320,9 +289,7 @@ TEST_F(CliTest, FailedRecordingLeavesNothing) {
 
 // Catches the environment variable not selecting the source.
 TEST_F(CliTest, EnvironmentSelectsTheCamera) {
-    std::string command = "cd '" + m_dir.Path().string() + "' && PANDRY_CAMERA=none " +
-                          PANDRY_CLI_PATH + " record --frames 1 run.raw 2>/dev/null";
-    EXPECT_NE(std::system(command.c_str()), 0);
+    EXPECT_NE(Run("record --frames 1 run.raw", "PANDRY_CAMERA=none"), 0);
     EXPECT_FALSE(Exists("run.raw"));
 }
 
@@ -377,11 +344,79 @@ TEST_P(Information, IsAnsweredOnStandardOutput) {
 INSTANTIATE_TEST_SUITE_P(
     Requests, Information,
     ::testing::Values(InformationCase{"Version", "--version", "pandry-cli 2."},
-                      InformationCase{"HelpConvert", "help convert", "pandry-cli convert"},
-                      InformationCase{"HelpRecord", "help record", "pandry-cli record"},
-                      InformationCase{"CalibrateHelp", "calibrate --help", "pandry-cli calibrate"},
+                      InformationCase{"HelpConvert", "help convert", "Usage: pandry-cli convert"},
+                      InformationCase{"HelpRecord", "help record", "Usage: pandry-cli record"},
+                      InformationCase{"HelpInspect", "help inspect", "Usage: pandry-cli inspect"},
+                      InformationCase{"CalibrateHelp", "calibrate --help",
+                                      "Usage: pandry-cli calibrate"},
+                      InformationCase{"ExportShortHelp", "export -h", "Usage: pandry-cli export"},
+                      InformationCase{"HelpAlone", "help", "Usage: pandry-cli [OPTIONS]"},
                       InformationCase{"HelpSources", "help sources", "Camera sources"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Catches usage errors that exit otherwise than with 2 and one "pandry-cli: " line naming
+// the culprit: help asked about nothing, a help topic followed by more words, a bare tool.
+TEST_F(CliTest, UsageErrorsExitWithTwo) {
+    EXPECT_EQ(Run("help frobnicate"), 2);
+    EXPECT_EQ(m_strError, "pandry-cli: no help on 'frobnicate' (see pandry-cli --help)\n");
+    EXPECT_EQ(Run("help convert record"), 2);
+    EXPECT_EQ(m_strError.rfind("pandry-cli: ", 0), 0u) << m_strError;
+    EXPECT_NE(m_strError.find("record"), std::string::npos) << m_strError;
+    EXPECT_EQ(Run(""), 2);
+    EXPECT_NE(m_strOutput.find("convert"), std::string::npos) << m_strOutput;
+    EXPECT_EQ(Run("record --camera sim,fps=0 run.raw"), 2);
+    EXPECT_NE(m_strError.find("--frames"), std::string::npos) << m_strError;
+}
+
+struct NumberCase {
+    const char* name;
+    const char* offset;
+};
+
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const NumberCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class RefusedNumber : public CliTest, public ::testing::WithParamInterface<NumberCase> {};
+
+// Catches a number that is not plainly decimal being taken (the option library alone
+// accepts leading blanks and hexadecimal).
+TEST_P(RefusedNumber, IsAUsageError) {
+    WriteAll(Path("in.raw"), UniformFrame(100));
+    EXPECT_EQ(Run(std::string("convert --offset '") + GetParam().offset + "' in.raw out.bmp"), 2);
+    EXPECT_NE(m_strError.find("--offset"), std::string::npos) << m_strError;
+    EXPECT_FALSE(Exists("out.bmp"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Offsets, RefusedNumber,
+                         ::testing::Values(NumberCase{"Empty", ""}, NumberCase{"Blank", " 5"},
+                                           NumberCase{"Trailing", "5 "}, NumberCase{"Hex", "0x10"},
+                                           NumberCase{"Plus", "+5"}, NumberCase{"Point", "5.0"},
+                                           NumberCase{"TooLarge", "1000"},
+                                           NumberCase{"Huge", "99999999999999999999"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Catches numbers read otherwise than as plain decimals (the library reads "010" as octal
+// 8), and a repeated option not taken at its last value as before.
+TEST_F(CliTest, NumbersAreDecimalAndTheLastValueCounts) {
+    WriteAll(Path("in.raw"), UniformFrame(100));
+    ASSERT_EQ(Run("convert --calibration none --offset 10 in.raw ten.bmp"), 0) << m_strError;
+    ASSERT_EQ(Run("convert --calibration none --offset=010 in.raw zero-ten.bmp"), 0) << m_strError;
+    ASSERT_EQ(Run("convert --calibration none --offset 99 --offset 10 in.raw twice.bmp"), 0)
+        << m_strError;
+    ASSERT_EQ(Run("convert --calibration none --offset 8 in.raw eight.bmp"), 0) << m_strError;
+    EXPECT_EQ(ReadAll(Path("zero-ten.bmp")), ReadAll(Path("ten.bmp")));
+    EXPECT_EQ(ReadAll(Path("twice.bmp")), ReadAll(Path("ten.bmp")));
+    EXPECT_NE(ReadAll(Path("eight.bmp")), ReadAll(Path("ten.bmp")));
+}
+
+// Catches a file named like a command ("record") taken as that command instead of a file.
+TEST_F(CliTest, FileNamedLikeACommandIsAFile) {
+    WriteAll(Path("record"), UniformFrame(100));
+    ASSERT_EQ(Run("convert --calibration none record export"), 0) << m_strError;
+    EXPECT_TRUE(Exists("export"));
+}
 
 // Catches "--" not ending the options: a file whose name begins with a dash is unreachable.
 TEST_F(CliTest, DoubleDashEndsTheOptions) {

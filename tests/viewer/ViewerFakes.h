@@ -151,7 +151,7 @@ class CFakeWindow : public CWindowServices {
     void PlaceStatusBar(int x, int y, int cx, int cy) override {
         statusBar = {x, y, x + cx, y + cy};
     }
-    int FontHeight() override { return fontHeight; }
+    int StatusBarTextHeight() override { return statusBarTextHeight; }
     int ScreenWidth() override { return 1280; }
     int ScreenHeight() override { return 1024; }
     ViewerRect ClientRect() override { return {0, 0, window.Width() - 8, window.Height() - 44}; }
@@ -182,7 +182,7 @@ class CFakeWindow : public CWindowServices {
     }
     void ShowLevels(int offset, int gain) override { levelsShown = {offset, gain}; }
 
-    int fontHeight = 16;
+    int statusBarTextHeight = 19;
     ViewerRect window;
     ViewerRect statusBar;
     std::vector<ViewerRect> invalidated;

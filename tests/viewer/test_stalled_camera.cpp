@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "camera/PortCamera.h"
 #include "platform/device/FileDevice.h"
@@ -60,6 +61,27 @@ std::shared_ptr<IDeviceResolver> StallingCamera() {
     return resolver;
 }
 
+class StalledCamera : public ::testing::Test {
+  protected:
+    // The viewer on a camera that stops answering after kFramesBeforeStall frames.
+    CameraViewer& Viewer() {
+        if (!m_pViewer) {
+            m_pViewer = std::make_unique<CameraViewer>(StallingCamera(), m_folder);
+        }
+        return *m_pViewer;
+    }
+    // Starts, and returns once the worker has been waiting in the stalled read a while.
+    void StartThenStall() {
+        CViewerCore& core = Viewer().Core();
+        core.OnStart();
+        ASSERT_TRUE(WaitUntil([&] { return core.FramesDone() == kFramesBeforeStall; }));
+        std::this_thread::sleep_for(milliseconds(50));  // well inside the stalled read
+    }
+
+    TempFolder m_folder;
+    std::unique_ptr<CameraViewer> m_pViewer;
+};
+
 struct StopCommand {
     const char* name;
     void (*run)(CViewerCore&);
@@ -69,24 +91,18 @@ void PrintTo(const StopCommand& c, std::ostream* os) {
     *os << c.name;
 }
 
-class StopDuringStall : public ::testing::TestWithParam<StopCommand> {
-  protected:
-    TempFolder m_folder;
-};
+class StopDuringStall : public StalledCamera, public ::testing::WithParamInterface<StopCommand> {};
 
 // Catches a command that waits for the worker while it sits in a read of a silent camera
 // (the window froze for seconds), and a cancelled read taken for a camera failure.
 TEST_P(StopDuringStall, AnswersAtOnce) {
-    CameraViewer viewer(StallingCamera(), m_folder);
-    CViewerCore& core = viewer.Core();
-    core.OnStart();
-    ASSERT_TRUE(WaitUntil([&] { return core.FramesDone() == kFramesBeforeStall; }));
-    std::this_thread::sleep_for(milliseconds(50));  // well inside the stalled read
+    ASSERT_NO_FATAL_FAILURE(StartThenStall());
+    CViewerCore& core = Viewer().Core();
     const auto start = Clock::now();
     GetParam().run(core);
     EXPECT_LT(Clock::now() - start, kAnswerWithin);
     core.RefreshFrameRate();
-    EXPECT_NE(viewer.Window().statusPane1, "No camera");
+    EXPECT_NE(Viewer().Window().statusPane1, "No camera");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -99,19 +115,11 @@ INSTANTIATE_TEST_SUITE_P(
                       StopCommand{"Exit", [](CViewerCore& c) { c.OnDestroy(); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
-class StalledCamera : public ::testing::Test {
-  protected:
-    TempFolder m_folder;
-};
-
 // Catches a stop that cancels a read ending as a failure: it must leave the viewer Paused
 // with the frames done in the timing report.
 TEST_F(StalledCamera, StopEndsPausedWithTheFramesDone) {
-    CameraViewer viewer(StallingCamera(), m_folder);
-    CViewerCore& core = viewer.Core();
-    core.OnStart();
-    ASSERT_TRUE(WaitUntil([&] { return core.FramesDone() == kFramesBeforeStall; }));
-    std::this_thread::sleep_for(milliseconds(50));
+    ASSERT_NO_FATAL_FAILURE(StartThenStall());
+    CViewerCore& core = Viewer().Core();
     core.OnStart();
     EXPECT_EQ(core.IsStarted(), 1);
     EXPECT_EQ(core.IsRunning(), 0);
@@ -138,22 +146,21 @@ TEST_F(StalledCamera, BusyCameraIsNamedInTheStatusBar) {
 // Catches a dark-image file of the wrong length applied silently as a partial dark image.
 TEST_F(StalledCamera, WrongCalibrationFileIsToldInTheStatusBar) {
     { std::ofstream(m_folder.File("calimage.data")) << "abc"; }
-    CameraViewer viewer(StallingCamera(), m_folder);
-    viewer.Core().RefreshFrameRate();
-    EXPECT_NE(viewer.Window().statusPane1.find("calimage.data holds 3 bytes"), std::string::npos)
-        << viewer.Window().statusPane1;
+    Viewer().Core().RefreshFrameRate();
+    EXPECT_NE(Viewer().Window().statusPane1.find("calimage.data holds 3 bytes"), std::string::npos)
+        << Viewer().Window().statusPane1;
 }
 
 // Catches a timing report that cannot be written going unnoticed.
 TEST_F(StalledCamera, UnwritableTimingReportIsToldInTheStatusBar) {
     std::filesystem::create_directory(m_folder.File("time.inf"));
-    CameraViewer viewer(StallingCamera(), m_folder);
-    viewer.Core().OnStart();
-    ASSERT_TRUE(WaitUntil([&] { return viewer.Core().FramesDone() >= 1; }));
-    viewer.Core().OnStart();
-    viewer.Core().RefreshFrameRate();
-    EXPECT_NE(viewer.Window().statusPane1.find("it is a directory"), std::string::npos)
-        << viewer.Window().statusPane1;
+    CViewerCore& core = Viewer().Core();
+    core.OnStart();
+    ASSERT_TRUE(WaitUntil([&] { return core.FramesDone() >= 1; }));
+    core.OnStart();
+    core.RefreshFrameRate();
+    EXPECT_NE(Viewer().Window().statusPane1.find("it is a directory"), std::string::npos)
+        << Viewer().Window().statusPane1;
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "camera/CameraSource.h"
-#include "inspect/InspectorText.h"
+#include "pixelprobe/PixelValuesText.h"
 #include "processing/FrameProcessor.h"
 #include "resources/Resource.h"
 #include "sensor/LogPolarFrame.h"
@@ -97,6 +97,11 @@ struct ViewCase {
     bool zoom;
     bool unmapped;
 };
+
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const ViewCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class InspectorViewTest : public ToolWindowsTest, public ::testing::WithParamInterface<ViewCase> {};
 
@@ -192,6 +197,11 @@ struct PlaceCase {
     QRect screen;
 };
 
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const PlaceCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class StatisticsPlaceTest : public ::testing::TestWithParam<PlaceCase> {};
 
 // Catches a tool window placed over the main window (and so over the picture), or off a
@@ -219,6 +229,11 @@ struct OptionsCase {
     std::optional<bool> color;
     std::optional<int> gain;
 };
+
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const OptionsCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class StartupOptionsTest : public ::testing::TestWithParam<OptionsCase> {};
 

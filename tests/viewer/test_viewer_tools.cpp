@@ -36,6 +36,11 @@ struct StartupCase {
     bool histogram;
 };
 
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const StartupCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class StartupValuesTest : public ::testing::TestWithParam<StartupCase> {};
 
 // Catches a start-up value that does not reach the state the operator's own command would

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "TempDirectory.h"
@@ -75,6 +76,24 @@ class ReadLimitTest : public ::testing::Test {
     Clock::duration SinceCancel() const {
         return Clock::now() - Clock::time_point(Clock::duration(m_cancelledAt.load()));
     }
+    // One whole frame from handle within `limit`, cancellable through m_cancel.
+    bool ReadFrame(DeviceHandle handle, milliseconds limit) {
+        return ReadDeviceFully(handle, m_frame.data(), kFrameBytes,
+                               ReadLimit::Within(limit, &m_cancel));
+    }
+    // A read waiting on handle, cancelled after 50 ms, must end at once (100 ms aimed, slack
+    // for a loaded machine), long before its 5 s deadline.
+    void ExpectCancelEndsTheRead(DeviceHandle handle) {
+        CancelAfter(milliseconds(50));
+        const auto start = Clock::now();
+        EXPECT_FALSE(ReadFrame(handle, milliseconds(5000)));
+        EXPECT_LT(SinceCancel(), milliseconds(300));
+        EXPECT_LT(Clock::now() - start, milliseconds(1000));
+    }
+    // The in-process stand-in for the device, with the faults given.
+    static std::unique_ptr<CScriptedDevice> ScriptedDevice(const DeviceFaults& faults) {
+        return std::make_unique<CScriptedDevice>(std::make_unique<CZeroSource>(), faults);
+    }
 
     CTempDirectory m_dir;
     CReadCancel m_cancel;
@@ -104,13 +123,7 @@ TEST_F(ReadLimitTest, TricklingDeviceFailsAtTheFrameDeadline) {
 TEST_F(ReadLimitTest, CancelEndsAStalledFileReadAtOnce) {
     auto device = OpenFifoDevice();
     ASSERT_TRUE(device);
-    CancelAfter(milliseconds(50));
-    const auto start = Clock::now();
-    DeviceHandle handle = device.get();
-    EXPECT_FALSE(ReadDeviceFully(handle, m_frame.data(), kFrameBytes,
-                                 ReadLimit::Within(milliseconds(5000), &m_cancel)));
-    EXPECT_LT(SinceCancel(), milliseconds(300));  // 100 ms aimed, slack for a loaded machine
-    EXPECT_LT(Clock::now() - start, milliseconds(1000));
+    ExpectCancelEndsTheRead(device.get());
 }
 
 class StalledScriptedDevice : public ReadLimitTest,
@@ -118,15 +131,9 @@ class StalledScriptedDevice : public ReadLimitTest,
 
 // Catches in-process stand-ins that sleep through a cancel (a stall, or a slow pace).
 TEST_P(StalledScriptedDevice, CancelEndsTheReadAtOnce) {
-    CScriptedDevice device(std::make_unique<CZeroSource>(), GetParam());
-    ASSERT_TRUE(ReadDeviceFully(&device, m_frame.data(), kFrameBytes,
-                                ReadLimit::Within(milliseconds(1000), &m_cancel)));
-    CancelAfter(milliseconds(50));
-    const auto start = Clock::now();
-    EXPECT_FALSE(ReadDeviceFully(&device, m_frame.data(), kFrameBytes,
-                                 ReadLimit::Within(milliseconds(5000), &m_cancel)));
-    EXPECT_LT(SinceCancel(), milliseconds(300));  // 100 ms aimed, slack for a loaded machine
-    EXPECT_LT(Clock::now() - start, milliseconds(1000));
+    auto device = ScriptedDevice(GetParam());
+    ASSERT_TRUE(ReadFrame(device.get(), milliseconds(1000)));
+    ExpectCancelEndsTheRead(device.get());
 }
 
 DeviceFaults Stalling() {
@@ -147,13 +154,11 @@ INSTANTIATE_TEST_SUITE_P(Faults, StalledScriptedDevice, ::testing::Values(Stalli
 
 // Catches a cancel that lingers: after Reset the same device reads normally again.
 TEST_F(ReadLimitTest, ResetLetsReadsWaitAgain) {
-    CScriptedDevice device(std::make_unique<CZeroSource>(), DeviceFaults{});
+    auto device = ScriptedDevice(DeviceFaults{});
     m_cancel.Cancel();
-    EXPECT_FALSE(ReadDeviceFully(&device, m_frame.data(), kFrameBytes,
-                                 ReadLimit::Within(milliseconds(1000), &m_cancel)));
+    EXPECT_FALSE(ReadFrame(device.get(), milliseconds(1000)));
     m_cancel.Reset();
-    EXPECT_TRUE(ReadDeviceFully(&device, m_frame.data(), kFrameBytes,
-                                ReadLimit::Within(milliseconds(1000), &m_cancel)));
+    EXPECT_TRUE(ReadFrame(device.get(), milliseconds(1000)));
 }
 
 // Catches a device opened twice: two readers would each get every other frame.

@@ -5,25 +5,40 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
-#include "PictureDecoders.h"
-#include "TempDirectory.h"
 #include "platform/device/MemoryDevice.h"
-#include "sensor/LogPolarFrame.h"
+#include "tests/platform/device/TempDirectory.h"
 
-// Runs pandry-cli in a scratch directory.
+inline std::vector<std::uint8_t> ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteAll(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// Runs pandry-cli in a scratch directory of its own and keeps what it printed.
 class CliFixture : public ::testing::Test {
   protected:
-    int Run(const std::string& arguments) {
-        const std::string command = "cd '" + m_dir.Path().string() + "' && env -u PANDRY_CAMERA " +
-                                    PANDRY_CLI_PATH + " " + arguments + " >out.txt 2>err.txt";
+    // The arguments as a shell reads them; the environment as env(1) takes it (by default
+    // without PANDRY_CAMERA, so the caller's setting cannot choose the camera). Returns the
+    // exit code, or -1 when the tool did not exit.
+    int Run(const std::string& arguments, const std::string& environment = "-u PANDRY_CAMERA") {
+        const std::string command = "cd '" + m_dir.Path().string() + "' && env " + environment +
+                                    " " + PANDRY_CLI_PATH + " " + arguments + " >out.txt 2>err.txt";
         const int status = std::system(command.c_str());
-        const std::vector<std::uint8_t> error = ReadBytes(m_dir.File("err.txt"));
+        const std::vector<std::uint8_t> output = ReadAll(m_dir.File("out.txt"));
+        m_strOutput.assign(output.begin(), output.end());
+        const std::vector<std::uint8_t> error = ReadAll(m_dir.File("err.txt"));
         m_strError.assign(error.begin(), error.end());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -51,5 +66,6 @@ class CliFixture : public ::testing::Test {
     }
 
     CTempDirectory m_dir;
+    std::string m_strOutput;
     std::string m_strError;
 };

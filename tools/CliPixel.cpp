@@ -1,26 +1,23 @@
 #include <cstdio>
-#include <iterator>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "inspect/SensorProbe.h"
-#include "tools/CliArguments.h"
+#include "pixelprobe/SensorProbe.h"
 #include "tools/CliCommands.h"
+#include "tools/CliOptions.h"
 #include "tools/CliProcessing.h"
 #include "tools/CliSettings.h"
 
-const char* const kInspectUsage =
-    "pandry-cli inspect [--size 256|512] [--view remapped|unmapped] X Y\n"
-    "                   [--frame INPUT.raw [--sensor mono|color] [--offset N] [--gain N]\n"
-    "                    [--calibration FILE|none]]\n"
-    "  Prints which sensor sample pixel (X, Y) of the picture shows (Y counted downwards,\n"
-    "  as on screen): x=X y=Y sector=S ring=R index=I, or x=X y=Y outside. With --frame,\n"
-    "  adds raw=A dark=B corrected=C shown=B,G,R for the last frame of INPUT.raw after the\n"
-    "  same processing as convert.\n";
-
 namespace {
+
+struct PixelOptions {
+    RenderOptions render;
+    std::string frame;  // a recording whose last frame's values are wanted
+    bool bFrameGiven = false;
+    std::string x;
+    std::string y;
+};
 
 // Blue, green and red of pixel (x, y) of the picture the processor would show.
 std::vector<int> ShownPixel(CFrameProcessor& processor, const RenderSettings& settings,
@@ -47,34 +44,18 @@ std::vector<int> ShownPixel(CFrameProcessor& processor, const RenderSettings& se
     return {pPixel[0], pPixel[1], pPixel[2]};
 }
 
-}  // namespace
-
-int RunInspect(int argc, char** argv) {
-    CliArguments arguments;
+int RunInspect(const PixelOptions& options) {
     std::string error;
-    std::set<std::string> known(std::begin(kSettingsOptionNames), std::end(kSettingsOptionNames));
-    known.insert("frame");
-    if (!ParseCliArguments(argc, argv, 2, known, &arguments, &error)) {
-        return CliFail(error, kUsageError);
-    }
-    if (arguments.help) {
-        std::fputs(kInspectUsage, stdout);
-        return 0;
-    }
     RenderSettings settings;
-    if (!ReadRenderSettings(arguments, &settings, &error)) {
+    if (!ReadRenderSettings(options.render, &settings, &error)) {
         return CliFail(error, kUsageError);
-    }
-    if (arguments.positionals.size() != 2) {
-        return CliFail("inspect needs the pixel's X and Y (see pandry-cli inspect --help)",
-                       kUsageError);
     }
     const int width = settings.remapped ? settings.size : kSectors;
     const int height = settings.remapped ? settings.size : kRings;
     long x = 0;
     long y = 0;
-    if (!ParseCliInteger(arguments.positionals[0], 0, width - 1, &x) ||
-        !ParseCliInteger(arguments.positionals[1], 0, height - 1, &y)) {
+    if (!ParseCliInteger(options.x, 0, width - 1, &x) ||
+        !ParseCliInteger(options.y, 0, height - 1, &y)) {
         return CliFail("X and Y must be whole numbers within the " + std::to_string(width) + " x " +
                            std::to_string(height) + " picture",
                        kUsageError);
@@ -88,9 +69,9 @@ int RunInspect(int argc, char** argv) {
     }
     line += " sector=" + std::to_string(point.sector) + " ring=" + std::to_string(point.ring) +
             " index=" + std::to_string(point.index);
-    if (arguments.Has("frame")) {
+    if (options.bFrameGiven) {
         std::unique_ptr<CFrameProcessor> processor =
-            ProcessRecording(settings, arguments.Get("frame", ""), &error);
+            ProcessRecording(settings, options.frame, &error);
         if (!processor) {
             return CliFail(error);
         }
@@ -110,4 +91,31 @@ int RunInspect(int argc, char** argv) {
     }
     std::printf("%s\n", line.c_str());
     return 0;
+}
+
+}  // namespace
+
+CliCommand AddInspectCommand(CLI::App& tool) {
+    auto options = std::make_shared<PixelOptions>();
+    CLI::App* command =
+        tool.add_subcommand("inspect", "Tell which sensor sample a pixel of the picture shows");
+    AddRenderOptions(*command, &options->render);
+    command
+        ->add_option_function<std::string>(
+            "--frame",
+            [options](const std::string& path) {
+                options->frame = path;
+                options->bFrameGiven = true;
+            },
+            "Add the values of this recording's last frame")
+        ->option_text("INPUT.raw");
+    command->add_option("X", options->x, "Column, from the left")->type_name("INT")->required();
+    command->add_option("Y", options->y, "Row, from the top as on screen")
+        ->type_name("INT")
+        ->required();
+    command->footer(
+        "Prints x=X y=Y sector=S ring=R index=I, or x=X y=Y outside. With --frame, adds\n"
+        "raw=A dark=B corrected=C shown=B,G,R for the last frame of INPUT.raw after the same\n"
+        "processing as convert.");
+    return [options] { return RunInspect(*options); };
 }

@@ -1,4 +1,4 @@
-#include "inspect/SensorProbe.h"
+#include "pixelprobe/SensorProbe.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "inspect/SensorProbe.h"
+#include "pixelprobe/SensorProbe.h"
 
 // One pixel of the picture on screen and what the sensor saw there.
 struct PixelInspection {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/SensorProbe.h"
+#include "pixelprobe/SensorProbe.h"
 #include "processing/FrameProcessor.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
@@ -20,6 +20,11 @@ struct PixelCase {
     int sector;
     int ring;
 };
+
+// Test listings name the case instead of printing its bytes.
+void PrintTo(const PixelCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RemappedProbeTest : public ::testing::TestWithParam<PixelCase> {};
 

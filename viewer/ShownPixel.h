@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "inspect/InspectorText.h"
+#include "pixelprobe/PixelValuesText.h"
 #include "viewer/FrameHandover.h"
 
 // What the picture on screen shows at client point (x, y) and what the sensor saw there;

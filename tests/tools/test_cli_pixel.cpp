@@ -1,33 +1,17 @@
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "TempDirectory.h"
-#include "inspect/SensorProbe.h"
+#include "pixelprobe/SensorProbe.h"
 #include "processing/FrameProcessor.h"
 #include "sensor/LogPolarFrame.h"
+#include "tests/tools/CliRunner.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kBmpPixelsAt = 58;
-
-Bytes ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
 
 // Two frames; the last one has a level pattern over its sectors and rings (about 40 levels
 // above a dark level like the camera's), so each pixel tells which sample it came from.
@@ -39,25 +23,9 @@ Bytes Recording() {
     return frames;
 }
 
-class CliInspectTest : public ::testing::Test {
+class CliInspectTest : public CliFixture {
   protected:
     void SetUp() override { WriteAll(Path("run.raw"), Recording()); }
-
-    int Run(const std::string& arguments) {
-        const std::string command = "cd '" + m_dir.Path().string() + "' && env -u PANDRY_CAMERA " +
-                                    PANDRY_CLI_PATH + " " + arguments + " >out.txt 2>err.txt";
-        const int status = std::system(command.c_str());
-        const Bytes output = ReadAll(Path("out.txt"));
-        m_strOutput.assign(output.begin(), output.end());
-        const Bytes error = ReadAll(Path("err.txt"));
-        m_strError.assign(error.begin(), error.end());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    std::string Path(const std::string& name) const { return m_dir.File(name); }
-
-    CTempDirectory m_dir;
-    std::string m_strOutput;
-    std::string m_strError;
 };
 
 struct InspectCase {
@@ -65,6 +33,10 @@ struct InspectCase {
     const char* arguments;
     const char* line;
 };
+
+void PrintTo(const InspectCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CliInspectPixels : public CliInspectTest,
                          public ::testing::WithParamInterface<InspectCase> {};

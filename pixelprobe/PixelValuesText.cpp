@@ -1,4 +1,4 @@
-#include "inspect/InspectorText.h"
+#include "pixelprobe/PixelValuesText.h"
 
 #include <cstdio>
 

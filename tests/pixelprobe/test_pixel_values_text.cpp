@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "inspect/InspectorText.h"
+#include "pixelprobe/PixelValuesText.h"
 #include "sensor/LogPolarFrame.h"
 
 namespace {
@@ -16,7 +16,7 @@ PixelInspection At(int x, int y, int size = 256) {
 }
 
 // Catches a line that drops a figure or mislabels it (raw shown as dark, ring as sector).
-TEST(InspectorText, PeripheryPixelInMono) {
+TEST(PixelValuesText, PeripheryPixelInMono) {
     PixelInspection in = At(30, 128);
     ASSERT_TRUE(in.point.bInside);
     ASSERT_FALSE(in.point.IsFovea());
@@ -30,7 +30,7 @@ TEST(InspectorText, PeripheryPixelInMono) {
 }
 
 // Catches the off-disc corner described as a sample, and fovea and colour pixels not said so.
-TEST(InspectorText, OutsideFoveaAndColour) {
+TEST(PixelValuesText, OutsideFoveaAndColour) {
     EXPECT_EQ(DescribeInspection(At(0, 0)), "x 0 y 0 \u00b7 outside the sensor");
     PixelInspection fovea = At(129, 128);
     fovea.bHasReading = true;

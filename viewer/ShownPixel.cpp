@@ -1,4 +1,4 @@
-#include "viewer/InspectPicture.h"
+#include "viewer/ShownPixel.h"
 
 #include "viewer/UnmappedView.h"
 

@@ -1,4 +1,4 @@
-#include "viewer/PixelInspector.h"
+#include "viewer/PixelProbe.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "viewer/FrameView.h"
-#include "viewer/InspectPicture.h"
+#include "viewer/ShownPixel.h"
 
 CPixelInspector::CPixelInspector(QWidget* pArea, CFrameView* pView, ShowText show, ShowText restore)
     : QObject(pArea),

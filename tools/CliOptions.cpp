@@ -1,0 +1,34 @@
+#include "tools/CliOptions.h"
+
+#include <charconv>
+#include <cstdio>
+
+bool ParseCliInteger(const std::string& text, long min, long max, long* value) {
+    long parsed = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size() || parsed < min ||
+        parsed > max) {
+        return false;
+    }
+    *value = parsed;
+    return true;
+}
+
+CLI::Validator WholeNumber(long min, long max) {
+    const std::string range = std::to_string(min) + " to " + std::to_string(max);
+    return CLI::Validator(
+        [min, max, range](std::string& text) {
+            long value = 0;
+            if (!ParseCliInteger(text, min, max, &value)) {
+                return "'" + text + "' is not a whole number from " + range;
+            }
+            text = std::to_string(value);
+            return std::string();
+        },
+        "", "whole number from " + range);
+}
+
+int CliFail(const std::string& message, int code) {
+    std::fprintf(stderr, "pandry-cli: %s\n", message.c_str());
+    return code;
+}
