@@ -152,15 +152,29 @@ RunSpan RunsOfBatch(const RemapChunkList& list, int firstChunk, int endChunk) {
                                                    : std::uint32_t(list.runCount)};
 }
 
+// Eight run values to a store: the loads are cheap, the stores are what limits the loop.
+inline void GatherGreyRuns(const std::uint16_t* pFrom, std::uint32_t count,
+                           const std::uint8_t* pSource, std::uint8_t* pValues) {
+    std::uint32_t k = 0;
+    for (; k + 8 <= count; k += 8) {
+        std::uint64_t eight = 0;
+        for (int j = 7; j >= 0; --j) {
+            eight = eight << 8 | pSource[pFrom[k + std::uint32_t(j)]];
+        }
+        std::memcpy(pValues + k, &eight, sizeof eight);
+    }
+    for (; k < count; ++k) {
+        pValues[k] = pSource[pFrom[k]];
+    }
+}
+
 PANDRY_CHUNK_VECTORS void RemapGreyBatches(const RemapChunkList& list, const std::uint8_t* pSource,
                                            std::uint8_t* pDestination) {
     alignas(64) std::uint8_t values[kScratchValues] = {};
     for (int c0 = 0; c0 < list.chunkCount; c0 += kBatchChunks) {
         const int c1 = std::min(c0 + kBatchChunks, list.chunkCount);
         const RunSpan span = RunsOfBatch(list, c0, c1);
-        for (std::uint32_t k = span.first; k < span.end; ++k) {
-            values[k - span.first] = pSource[list.pRunSources[k]];
-        }
+        GatherGreyRuns(list.pRunSources + span.first, span.end - span.first, pSource, values);
         for (int c = c0; c < c1; ++c) {
             const RemapChunk& chunk = list.pChunks[c];
             const __m512i index = _mm512_load_si512(list.pRunIndex + std::size_t(c) * kChunkPixels);
