@@ -120,6 +120,11 @@ QString CFrameStatusBar::GetPaneText(int nIndex) const {
 
 int CFrameStatusBar::GetHeight() const {
     // What one line of text in the sunken panes needs, never lower than the classic 20 pixels.
+    // Each pane is polished first: a style sheet's font reaches it only then, and the window
+    // is laid out before it is first shown.
+    for (const Pane& pane : m_panes) {
+        pane.pPane->ensurePolished();
+    }
     const int cyPanes = m_pWnd ? m_pWnd->layout()->minimumSize().height() : 0;
     return std::max(20, cyPanes);
 }

@@ -21,25 +21,31 @@ struct WindowCase {
     int fontPixels;
     bool bZoomed;
     bool bHistogram;
+    bool bStyleSheet = false;  // the font set by a style sheet, which reaches widgets late
 };
 
 void PrintTo(const WindowCase& c, std::ostream* os) {
     *os << c.fontPixels << " px font at " << (c.bZoomed ? 512 : 256)
-        << (c.bHistogram ? " with histogram" : "");
+        << (c.bHistogram ? " with histogram" : "") << (c.bStyleSheet ? " from a style sheet" : "");
 }
 
 std::string CaseName(const ::testing::TestParamInfo<WindowCase>& info) {
     const WindowCase& c = info.param;
     return "Font" + std::to_string(c.fontPixels) + (c.bZoomed ? "At512" : "At256") +
-           (c.bHistogram ? "WithHistogram" : "");
+           (c.bHistogram ? "WithHistogram" : "") + (c.bStyleSheet ? "FromStyleSheet" : "");
 }
 
 class LargeFontWindow : public ::testing::TestWithParam<WindowCase> {
   protected:
     void SetUp() override {
-        QFont font = QApplication::font();
-        font.setPixelSize(GetParam().fontPixels);
-        QApplication::setFont(font);
+        if (GetParam().bStyleSheet) {
+            qApp->setStyleSheet(
+                QStringLiteral("* { font-size: %1px; }").arg(GetParam().fontPixels));
+        } else {
+            QFont font = QApplication::font();
+            font.setPixelSize(GetParam().fontPixels);
+            QApplication::setFont(font);
+        }
         std::string error;
         ASSERT_TRUE(SelectCameraSource("sim", &error)) << error;
         m_pDlg = new CCameraDlg;
@@ -56,10 +62,13 @@ class LargeFontWindow : public ::testing::TestWithParam<WindowCase> {
         if (m_pDlg) {
             m_pDlg->DestroyWindow();
         }
+        qApp->setStyleSheet(QString());
+        QApplication::setFont(m_originalFont);
         QApplication::processEvents();
     }
 
     CCameraDlg* m_pDlg = nullptr;
+    const QFont m_originalFont = QApplication::font();  // each case starts from the usual font
 };
 
 // Catches titles pushed behind the overflow button ("File View »") or cut off at the bar's
@@ -99,8 +108,8 @@ TEST_P(LargeFontWindow, StatusBarIsReadableAndEndsTheWindow) {
 INSTANTIATE_TEST_SUITE_P(Sizes, LargeFontWindow,
                          ::testing::Values(WindowCase{20, false, false},
                                            WindowCase{26, false, false},
-                                           WindowCase{26, false, true},
-                                           WindowCase{26, true, false}),
+                                           WindowCase{26, false, true}, WindowCase{26, true, false},
+                                           WindowCase{20, false, false, true}),
                          CaseName);
 
 }  // namespace
