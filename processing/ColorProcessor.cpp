@@ -38,14 +38,33 @@ void CColorProcessor::RawToRgb(std::uint8_t* pRgb) {
     if (!IsConfigured()) {
         return;
     }
-    CopyRowsReversed(m_pColorFrame.get(), pRgb, kSectors, kRawRowBytes);
+    CopyRowsReversed(ColorFrame(), pRgb, kSectors, kRawRowBytes);
 }
 
 void CColorProcessor::RemappedToRgb(std::uint8_t* pRgb) {
     if (!IsConfigured()) {
         return;
     }
+    // Straight into the buffer where the processor can; otherwise by the remapped image.
+    if (m_pPendingRemap != nullptr && RemapRgbBottomUp(m_pPendingRemap, pRgb)) {
+        return;
+    }
+    CatchUpRemap();
     CopyRowsReversed(m_pRemapped.get(), pRgb, m_nHeight, std::size_t(m_nWidth) * 3);
+}
+
+const std::uint8_t* CColorProcessor::RemappedImage() {
+    if (IsConfigured()) {
+        CatchUpRemap();
+    }
+    return m_pRemapped.get();
+}
+
+void CColorProcessor::CatchUpRemap() {
+    if (m_pPendingRemap != nullptr) {
+        RemapRgb(m_pPendingRemap, m_pRemapped.get());
+        m_pPendingRemap = nullptr;
+    }
 }
 
 void CColorProcessor::Histogram(HistogramCounts& counts) {
@@ -56,7 +75,7 @@ void CColorProcessor::Histogram(HistogramCounts& counts) {
     // one counter; their row 3 absorbs the uncounted positions without a branch.
     std::int32_t tallies[2][kUncountedChannel + 1][256] = {};
     const std::uint8_t* pRaw = m_pRawFrame.get();
-    const std::int32_t* pCodes = m_pChannelMap.get();
+    const std::uint8_t* pCodes = m_pChannelBytes.get();
     for (std::size_t i = 0; i < kFrameBytes; i += 2) {
         ++tallies[0][pCodes[i]][pRaw[i]];
         ++tallies[1][pCodes[i + 1]][pRaw[i + 1]];
@@ -72,7 +91,12 @@ int CColorProcessor::Acquire() {
     if (!ReadCorrectedFrame(m_pProcessedFrame.get())) {
         return 0;
     }
-    ReconstructColor(m_pProcessedFrame.get(), m_pColorFrame.get());
+    // Reconstruction reads the fovea's outer ring, so the fill cannot be folded away here.
+    FillFovea(m_pProcessedFrame.get());
+    if (m_pPendingRemap == ColorFrame()) {
+        m_nColorFrame ^= 1;
+    }
+    ReconstructColor(m_pProcessedFrame.get(), m_pColorFrames[m_nColorFrame].get());
     return 1;
 }
 
@@ -104,7 +128,7 @@ void CColorProcessor::Remap() {
     if (!IsConfigured()) {
         return;
     }
-    RemapRgb(m_pColorFrame.get(), m_pRemapped.get());
+    m_pPendingRemap = ColorFrame();
 }
 
 int CColorProcessor::SaveBitmap(int columns, int rows, const char* path) {
@@ -135,27 +159,39 @@ int CColorProcessor::SaveBitmap(int columns, int rows, const char* path) {
 // Runs only while the buffers are new, before any frame is counted with the map.
 void CColorProcessor::BuildChannelMap() {
     std::int32_t* pCodes = m_pChannelMap.get();
-    if (pCodes == nullptr) {
+    std::uint8_t* pBytes = m_pChannelBytes.get();
+    if (pCodes == nullptr || pBytes == nullptr) {
         return;
     }
     for (int s = 0; s < kSectors; ++s) {
         for (int r = 0; r < kRings; ++r) {
             pCodes[FrameIndex(s, r)] = ChannelCodeOf(s, r);
+            pBytes[FrameIndex(s, r)] = static_cast<std::uint8_t>(pCodes[FrameIndex(s, r)]);
         }
     }
 }
 
 bool CColorProcessor::AllocateBlocks(int width, int height) {
     m_pProcessedFrame = AllocateZeroed<std::uint8_t>(kFrameBytes);
-    m_pColorFrame = AllocateZeroed<std::uint8_t>(kColorFrameBytes);
+    for (auto& pFrame : m_pColorFrames) {
+        pFrame = AllocateZeroed<std::uint8_t>(kColorFrameBytes);
+    }
+    m_nColorFrame = 0;
+    m_pPendingRemap = nullptr;
     m_pRemapped = AllocateZeroed<std::uint8_t>(std::size_t(width) * std::size_t(height) * 3);
     m_pChannelMap = AllocateZeroed<std::int32_t>(kFrameBytes);
-    return m_pProcessedFrame && m_pColorFrame && m_pRemapped && m_pChannelMap;
+    m_pChannelBytes = AllocateZeroed<std::uint8_t>(kFrameBytes);
+    return m_pProcessedFrame && m_pColorFrames[0] && m_pColorFrames[1] && m_pRemapped &&
+           m_pChannelMap && m_pChannelBytes;
 }
 
 void CColorProcessor::ReleaseBlocks() {
     m_pProcessedFrame.reset();
-    m_pColorFrame.reset();
+    for (auto& pFrame : m_pColorFrames) {
+        pFrame.reset();
+    }
+    m_pPendingRemap = nullptr;
     m_pRemapped.reset();
     m_pChannelMap.reset();
+    m_pChannelBytes.reset();
 }

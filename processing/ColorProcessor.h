@@ -22,22 +22,38 @@ class CColorProcessor : public CFrameProcessor {
     void Remap() override;
     int SaveBitmap(int columns, int rows, const char* path) override;
 
-    // Stretches the processed frame in place and fills all 114912 bytes of the ColorFrame.
-    static void ReconstructColor(std::uint8_t* pFrame, std::uint8_t* pColorFrame);
+    // Stretches the processed frame in place and fills all 114912 bytes of the ColorFrame:
+    // eight rings at a time in AVX-512 doubles where the processor runs them (vectors
+    // true), one at a time otherwise; both forms give the same bytes.
+    static void ReconstructColor(std::uint8_t* pFrame, std::uint8_t* pColorFrame,
+                                 bool vectors = true);
+    static bool ReconstructsInVectors();
     void BuildChannelMap();
 
-    // Read-only views of the blocks; null while the processor is unconfigured.
+    // Read-only views of the blocks; null while the processor is unconfigured. The
+    // remapped image is the one the last Remap asked for.
     const std::uint8_t* ProcessedFrame() const { return m_pProcessedFrame.get(); }
-    const std::uint8_t* ColorFrame() const { return m_pColorFrame.get(); }
-    const std::uint8_t* RemappedImage() const { return m_pRemapped.get(); }
+    const std::uint8_t* ColorFrame() const { return m_pColorFrames[m_nColorFrame].get(); }
+    const std::uint8_t* RemappedImage();
     const std::int32_t* ChannelMap() const { return m_pChannelMap.get(); }
 
   private:
     bool AllocateBlocks(int width, int height);
     void ReleaseBlocks();
+    // Remaps into m_pRemapped what a Remap asked for and only a display buffer got.
+    void CatchUpRemap();
 
     std::unique_ptr<std::uint8_t[]> m_pProcessedFrame;
-    std::unique_ptr<std::uint8_t[]> m_pColorFrame;
+    // Two, so that a frame a Remap still owes its picture to survives the next Acquire:
+    // the remapped view goes straight into the display buffer, and the remapped image is
+    // made only when something reads it.
+    std::unique_ptr<std::uint8_t[]> m_pColorFrames[2];
+    int m_nColorFrame = 0;
     std::unique_ptr<std::uint8_t[]> m_pRemapped;
     std::unique_ptr<std::int32_t[]> m_pChannelMap;
+    // The same codes a byte each, a quarter of the map's reads for every histogram.
+    std::unique_ptr<std::uint8_t[]> m_pChannelBytes;
+    // The colour frame the last Remap asked for while m_pRemapped does not show it yet;
+    // null when it does. The acquisition thread's; the window saves only after it ended.
+    const std::uint8_t* m_pPendingRemap = nullptr;
 };

@@ -6,6 +6,7 @@
 
 #include "camera/PortCamera.h"
 #include "processing/CalibrationFile.h"
+#include "processing/RemapChunks.h"
 #include "processing/RemapRuns.h"
 
 CFrameProcessor::CFrameProcessor() = default;
@@ -65,6 +66,8 @@ bool CFrameProcessor::AllocateBaseBuffers(int width, int height) {
     // The remap walks are derived once from the table; doing it here keeps the first
     // frame free of allocation.
     PrepareRemapRuns();
+    RemapChunksFor(m_nPixelCount, false);
+    RemapChunksFor(m_nPixelCount, true);
     return m_pRawFrame && m_pCalibration && m_pCorrectionShift;
 }
 
@@ -95,7 +98,6 @@ bool CFrameProcessor::ReadCorrectedFrame(std::uint8_t* pCorrected) {
         return false;
     }
     CorrectRawFrame(pCorrected);
-    FillFovea(pCorrected);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "processing/GainTable.h"
+#include "processing/VectorLookup.h"
 #include "sensor/LogPolarFrame.h"
 
 class CPortCamera;
@@ -78,9 +79,20 @@ class CFrameProcessor {
     static void BuildGainTable(GainTable& table, double gain);
     static void FillFovea(std::uint8_t* pFrame);
     // Gathers the output picture through the remap table; a pixel count other than the
-    // two square sizes is refused (nothing is written).
-    void RemapGrey(const std::uint8_t* pSource, std::uint8_t* pDestination) const;
-    void RemapRgb(const std::uint8_t* pColorFrame, std::uint8_t* pDestination) const;
+    // two square sizes is refused (nothing is written). Every level gives the same bytes;
+    // a level the processor cannot run falls back to the plain walk.
+    void RemapGrey(const std::uint8_t* pSource, std::uint8_t* pDestination,
+                   VectorLevel level = SupportedVectorLevel()) const;
+    void RemapRgb(const std::uint8_t* pColorFrame, std::uint8_t* pDestination,
+                  VectorLevel level = SupportedVectorLevel()) const;
+    // The picture RemapRgb gives over a black background, rows bottom-up, into a buffer of
+    // any content. False, writing nothing, where the processor cannot run it.
+    bool RemapRgbBottomUp(const std::uint8_t* pColorFrame, std::uint8_t* pDestination) const;
+    // The picture RemapGrey gives from the same frame after FillFovea, from the frame as
+    // corrected, the fill folded into the remap. False, writing nothing, where the
+    // processor cannot run it. Pixels showing an empty fovea cell are not written: the
+    // grey planes hold the fill's 128 there from the start.
+    bool RemapGreyFoldingFovea(const std::uint8_t* pUnfilled, std::uint8_t* pDestination) const;
     // 1 when the whole file was written and closed, 0 otherwise (no partial file is kept).
     static int WriteBmp(const std::uint8_t* pPixels, int width, int height, const char* path);
 
@@ -95,8 +107,9 @@ class CFrameProcessor {
     void ReleaseBaseBuffers();
     void LoadCalibration();
     void PublishGainTable();
-    // The start of Acquire both variants share: reads a frame, corrects it into pCorrected
-    // and fills the fovea. False when unconfigured, without a camera, or the read failed.
+    // The start of Acquire both variants share: reads a frame and corrects it into
+    // pCorrected, the fovea not yet filled. False when unconfigured, without a camera, or
+    // the read failed (pCorrected is then unchanged).
     bool ReadCorrectedFrame(std::uint8_t* pCorrected);
     // Acquisition thread: corrects the raw frame into pDestination with the settings in
     // force, first re-preparing the shift if the offset or the calibration changed.

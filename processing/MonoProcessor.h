@@ -23,17 +23,24 @@ class CMonoProcessor : public CFrameProcessor {
     void Remap() override;
     int SaveBitmap(int columns, int rows, const char* path) override;
 
-    // Read-only views of the planes (0 luma, 1 and 2 chroma); null while unconfigured.
-    const std::uint8_t* FramePlane(int plane) const { return m_pFramePlane[plane].get(); }
+    // Read-only views of the planes (0 luma, 1 and 2 chroma); null while unconfigured. The
+    // frame's luma is shown as the unmapped view shows it, its fovea filled.
+    const std::uint8_t* FramePlane(int plane);
     const std::uint8_t* OutputPlane(int plane) const { return m_pOutputPlane[plane].get(); }
 
   private:
     static constexpr int kPlanes = 3;
 
+    // The remapped view folds the fovea fill into its remap; the unmapped view and the
+    // saves fill the frame's fovea on first need.
+    void FillFoveaOnce();
     bool AllocatePlanes();
     void ReleasePlanes();
 
     std::unique_ptr<CYuvToRgb> m_pConverter;
     std::array<std::unique_ptr<std::uint8_t[]>, kPlanes> m_pFramePlane;
     std::array<std::unique_ptr<std::uint8_t[]>, kPlanes> m_pOutputPlane;
+    // Whether the frame plane's fovea is filled. The acquisition thread's; the window
+    // saves only after that thread has ended.
+    bool m_bFoveaFilled = true;
 };

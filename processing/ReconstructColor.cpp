@@ -6,6 +6,10 @@
 #include <array>
 #include <cstdint>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 #include "processing/ByteVector.h"
 #include "processing/ColorProcessor.h"
 #include "processing/ReconstructColor.h"
@@ -218,19 +222,157 @@ void FillFoveaCells(const Byte* pFrame, Byte* pColorFrame) {
     }
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#define PANDRY_RECONSTRUCT_VECTORS 1
+
+#define PANDRY_RING_VECTORS __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi")))
+
+bool RingVectorsAvailable() {
+    static const bool available =
+        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("avx512vbmi");
+    return available;
+}
+
+// Where output byte 3k + b of eight pixels (k even: an even ring) takes its value from:
+// own samples are bytes 0..7 of the gathered block, ring estimates 8..15, third 16..23.
+struct PixelOrder {
+    alignas(32) std::uint8_t byte[32];
+};
+constexpr PixelOrder MakePixelOrder(int phase) {
+    PixelOrder order{};
+    for (int k = 0; k < 8; ++k) {
+        const PixelSlots slots = k % 2 == 0 ? kEvenRingSlots[phase] : kOddRingSlots[phase];
+        order.byte[3 * k + slots.own] = static_cast<std::uint8_t>(k);
+        order.byte[3 * k + slots.ring] = static_cast<std::uint8_t>(8 + k);
+        order.byte[3 * k + slots.third] = static_cast<std::uint8_t>(16 + k);
+    }
+    return order;
+}
+constexpr PixelOrder kPixelOrder[3] = {MakePixelOrder(0), MakePixelOrder(1), MakePixelOrder(2)};
+
+// The zero-masking conversions: GCC 12 warns about the plain ones' undefined source.
+constexpr __mmask8 kAllLanes = 0xFF;
+
+PANDRY_RING_VECTORS inline __m256i EightSamples(const Byte* p) {
+    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
+
+PANDRY_RING_VECTORS inline __m512d Times(double weight, __m256i sums) {
+    return _mm512_mul_pd(_mm512_set1_pd(weight), _mm512_maskz_cvtepi32_pd(kAllLanes, sums));
+}
+
+PANDRY_RING_VECTORS inline __m128i TruncatedBytes(__m512d values) {
+    return _mm512_maskz_cvtepi64_epi8(kAllLanes, _mm512_maskz_cvttpd_epi64(kAllLanes, values));
+}
+
+// Even lanes from the first, odd lanes from the second.
+PANDRY_RING_VECTORS inline __m256i OddFrom(__m256i even, __m256i odd) {
+    return _mm256_blend_epi32(even, odd, 0xAA);
+}
+
+// The estimates of rings r0 .. r0 + 7 (r0 even) of one sector, lane by lane the products
+// and sums of the plain form in the same order: the odd lanes read the other neighbours.
+PANDRY_RING_VECTORS void EstimateEightRings(const Neighbourhood& n, int phase, int r0,
+                                            Byte* pSector) {
+    constexpr __mmask8 kOdd = 0xAA;
+    const __m256i previous = EightSamples(n.previous + r0);
+    const __m256i next = EightSamples(n.next + r0);
+    const __m256i secondPrevious = EightSamples(n.secondPrevious + r0);
+    const __m256i secondNext = EightSamples(n.secondNext + r0);
+    const __m256i ringSum = _mm256_add_epi32(
+        _mm256_add_epi32(EightSamples(n.here + r0 - 1), EightSamples(n.here + r0 + 1)),
+        OddFrom(previous, next));
+    const __m256i ringFar = OddFrom(secondNext, secondPrevious);
+    const __m256i pairSum =
+        _mm256_add_epi32(OddFrom(EightSamples(n.previous + r0 - 1), EightSamples(n.next + r0 - 1)),
+                         OddFrom(secondPrevious, secondNext));
+    const __m256i diagonalSample =
+        OddFrom(EightSamples(n.previous + r0 + 1), EightSamples(n.next + r0 + 1));
+    const __m256i sideSample = OddFrom(next, previous);
+
+    const __m512d ring = _mm512_add_pd(Times(kRingNear, ringSum), Times(kRingFar, ringFar));
+    const __m512d pair = Times(kThirdPair, pairSum);
+    const __m512d diagonal = Times(kThirdDiagonal, diagonalSample);
+    const __m512d side = Times(kThirdSide, sideSample);
+    __m512d third = _mm512_add_pd(_mm512_add_pd(pair, diagonal), side);
+    if (phase == 2) {
+        // Phase 2's even rings add the side product before the diagonal one.
+        third = _mm512_mask_blend_pd(__mmask8(~kOdd), third,
+                                     _mm512_add_pd(_mm512_add_pd(pair, side), diagonal));
+    }
+    const __m128i own = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(n.here + r0));
+    const __m256i gathered = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_unpacklo_epi64(own, TruncatedBytes(ring))),
+        TruncatedBytes(third), 1);
+    const __m256i order =
+        _mm256_load_si256(reinterpret_cast<const __m256i*>(kPixelOrder[phase].byte));
+    _mm256_mask_storeu_epi8(pSector + r0 * 3, 0xFFFFFF,
+                            _mm256_maskz_permutexvar_epi8(~__mmask32{0}, order, gathered));
+}
+
+// Rings 42 .. 149 in eight-ring blocks, the last block overlapping the one before (it
+// writes the same bytes again); rings 150 and 151 by the plain form.
+template <int Phase>
+PANDRY_RING_VECTORS void EstimatePeripheryVector(const Byte* pFrame, int s, Byte* pColorFrame) {
+    const Neighbourhood n = NeighbourhoodOf(pFrame, s);
+    Byte* pSector = pColorFrame + FrameIndex(s, 0) * 3;
+    constexpr int kBlock = 8;
+    constexpr int kLastBlock = kRings - 2 - kBlock;
+    for (int r0 = kFoveaRings; r0 < kLastBlock; r0 += kBlock) {
+        EstimateEightRings(n, Phase, r0, pSector);
+    }
+    EstimateEightRings(n, Phase, kLastBlock, pSector);
+    EstimateEvenRing<Phase>(n, kRings - 2, pSector + (kRings - 2) * 3);
+    EstimateOuterRing<Phase>(n, pSector + (kRings - 1) * 3);
+}
+
+#endif
+
+// False, writing nothing, where the processor cannot run the vectors.
+bool EstimateAllInVectors(const Byte* pFrame, Byte* pColorFrame) {
+#ifdef PANDRY_RECONSTRUCT_VECTORS
+    if (!RingVectorsAvailable()) {
+        return false;
+    }
+    for (int s = 0; s < kSectors; s += 3) {
+        EstimatePeripheryVector<0>(pFrame, s, pColorFrame);
+        EstimatePeripheryVector<1>(pFrame, s + 1, pColorFrame);
+        EstimatePeripheryVector<2>(pFrame, s + 2, pColorFrame);
+    }
+    return true;
+#else
+    (void)pFrame;
+    (void)pColorFrame;
+    return false;
+#endif
+}
+
 void CopyPixel(Byte* pColorFrame, int fromRing, int toRing) {
     std::copy_n(pColorFrame + fromRing * 3, 3, pColorFrame + toRing * 3);
 }
 
 }  // namespace
 
-void CColorProcessor::ReconstructColor(std::uint8_t* pFrame, std::uint8_t* pColorFrame) {
+bool CColorProcessor::ReconstructsInVectors() {
+#ifdef PANDRY_RECONSTRUCT_VECTORS
+    return RingVectorsAvailable();
+#else
+    return false;
+#endif
+}
+
+void CColorProcessor::ReconstructColor(std::uint8_t* pFrame, std::uint8_t* pColorFrame,
+                                       bool vectors) {
     StretchContrast(pFrame);
     ReestimateSectorZero(pFrame);
-    for (int s = 0; s < kSectors; s += 3) {
-        EstimatePeriphery<0>(pFrame, s, pColorFrame);
-        EstimatePeriphery<1>(pFrame, s + 1, pColorFrame);
-        EstimatePeriphery<2>(pFrame, s + 2, pColorFrame);
+    if (!vectors || !EstimateAllInVectors(pFrame, pColorFrame)) {
+        for (int s = 0; s < kSectors; s += 3) {
+            EstimatePeriphery<0>(pFrame, s, pColorFrame);
+            EstimatePeriphery<1>(pFrame, s + 1, pColorFrame);
+            EstimatePeriphery<2>(pFrame, s + 2, pColorFrame);
+        }
     }
     CopyPixel(pColorFrame, kRings - 2, kRings - 1);  // sector 0 only
     FillFoveaCells(pFrame, pColorFrame);

@@ -401,3 +401,51 @@ TEST(ColorReconstruct, MatchesTheStepByStepReconstruction) {
         ASSERT_EQ(f.color, expectedColor) << "seed " << seed;
     }
 }
+
+// A frame for comparing the two forms: random, all dark, all bright (the largest sums),
+// alternate sectors dark and bright (every sum at its extremes beside its neighbours), or
+// random over a narrow range (the stretch then has work to do).
+Bytes FormFrame(int kind) {
+    Bytes frame = RandomFrame(70 + unsigned(kind));
+    for (std::size_t i = 0; i < frame.size(); ++i) {
+        const int sector = int(i / kRings);
+        switch (kind) {
+            case 1:
+                frame[i] = 0;
+                break;
+            case 2:
+                frame[i] = 255;
+                break;
+            case 3:
+                frame[i] = sector % 2 == 0 ? 0 : 255;
+                break;
+            case 4:
+                frame[i] = std::uint8_t(100 + frame[i] % 20);
+                break;
+            default:
+                break;
+        }
+    }
+    return frame;
+}
+
+class ColorReconstructForms : public ::testing::TestWithParam<int> {};
+
+// Catches the eight-ring vector form differing from the plain form in any byte: a lane
+// reading the wrong neighbour for its parity, products added in another order, a fused
+// multiply-add, the overlapping last block or the wrap-around sectors.
+TEST_P(ColorReconstructForms, VectorsGiveThePlainBytes) {
+    if (!CColorProcessor::ReconstructsInVectors()) {
+        GTEST_SKIP() << "this processor cannot run the vector form";
+    }
+    Bytes plainFrame = FormFrame(GetParam());
+    Bytes vectorFrame = plainFrame;
+    Bytes plainColor(kColorFrameBytes, 1);
+    Bytes vectorColor(kColorFrameBytes, 2);
+    CColorProcessor::ReconstructColor(plainFrame.data(), plainColor.data(), false);
+    CColorProcessor::ReconstructColor(vectorFrame.data(), vectorColor.data(), true);
+    EXPECT_EQ(vectorFrame, plainFrame);
+    ASSERT_EQ(vectorColor, plainColor);
+}
+
+INSTANTIATE_TEST_SUITE_P(Frames, ColorReconstructForms, ::testing::Range(0, 5));

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The remap of one picture size cut into chunks of 64 consecutive output pixels, for a
+// gather done with byte and word permutes. Each chunk lists its pixels' runs (neighbours
+// showing the same frame sample) from firstRun on; a few chunks at a time are remapped in
+// two passes: one load per run into a scratch row of run values, and one permute per
+// chunk that spreads them over its pixels. Chunks without a pixel to write are left out;
+// pixels outside the sensor disc are masked and never written.
+//
+// The folded form maps the fovea through the fill's table, so a frame whose fovea has not
+// been filled remaps to the picture its filled copy gives. Pixels showing a fovea cell the
+// fill leaves empty are masked like those outside the disc: the grey planes hold 128
+// there, the value the fill gives such a cell, and no remap ever writes anything else.
+inline constexpr int kChunkPixels = 64;
+
+struct RemapChunk {
+    std::uint32_t firstPixel;  // output index of the chunk's pixel 0
+    std::uint32_t firstRun;    // index into the run arrays of the run holding pixel 0
+    std::uint64_t written;     // bit j set: pixel j is written
+};
+
+// Pixels no chunk writes: within one row, or whole rows.
+struct BlankSpan {
+    std::uint32_t firstPixel;
+    std::uint32_t pixels;
+};
+
+struct RemapChunkList {
+    const RemapChunk* pChunks = nullptr;
+    // Per chunk, 64 run numbers counted from its firstRun; they never decrease along a
+    // chunk, so 16 pixels always fall within 16 runs.
+    const std::uint8_t* pRunIndex = nullptr;
+    int chunkCount = 0;
+    const std::uint16_t* pRunSources = nullptr;  // frame index of each run's sample
+    int runCount = 0;
+    int size = 0;  // the picture's side
+    // Chunks with no pixel to write, joined into spans.
+    const BlankSpan* pBlankSpans = nullptr;
+    int blankCount = 0;
+};
+
+// The chunks for a 256 x 256 or 512 x 512 picture (by pixel count), plain or with the fovea
+// folded in; empty for any other size. Built on first use (thread-safe), read-only after.
+RemapChunkList RemapChunksFor(std::uint32_t pixelCount, bool foldFovea);
+
+// Whether this processor runs the permutes (AVX-512 VBMI).
+bool RemapByChunksAvailable();
+// Grey and three bytes per pixel; nothing where the processor cannot run them. Rows go
+// top-down, or bottom-up (picture row 0 last) into a display buffer, whose every byte is
+// then written: pixels without a sample black.
+enum class RowOrder { kTopDown, kBottomUp };
+void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
+                       std::uint8_t* pDestination);
+void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFrame,
+                      std::uint8_t* pDestination, RowOrder order = RowOrder::kTopDown);

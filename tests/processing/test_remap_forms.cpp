@@ -1,0 +1,293 @@
+// Every remap form against the plain table walk, and the remapped view with the fovea fill
+// folded in against the frame filled first.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include "ProcessingTestSupport.h"
+#include "processing/ColorProcessor.h"
+#include "processing/MonoProcessor.h"
+#include "processing/RemapChunks.h"
+#include "processing/VectorLookup.h"
+#include "sensor/FoveaTable.h"
+#include "sensor/RemapTable.h"
+
+namespace {
+
+std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> bytes(count);
+    for (auto& b : bytes) {
+        b = static_cast<std::uint8_t>(random());
+    }
+    return bytes;
+}
+
+// Random, all black, all white, and every sample its own index: runs of equal values
+// merge and split differently in each.
+std::vector<std::uint8_t> TestFrame(int kind, std::size_t bytes) {
+    switch (kind) {
+        case 0:
+            return RandomBytes(bytes, 5);
+        case 1:
+            return std::vector<std::uint8_t>(bytes, 0);
+        case 2:
+            return std::vector<std::uint8_t>(bytes, 255);
+        default: {
+            std::vector<std::uint8_t> frame(bytes);
+            for (std::size_t i = 0; i < bytes; ++i) {
+                frame[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+            }
+            return frame;
+        }
+    }
+}
+constexpr int kFrameKinds = 4;
+
+// The rule itself: output pixel (x, y) shows table entry (x * step, y * step).
+void PlainRemap(int size, const std::uint8_t* pSource, std::uint8_t* pOut, int bytesPerPixel) {
+    const int step = kRemapTableSize / size;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const std::uint16_t e =
+                RemapTable()[std::size_t(y * step) * kRemapTableSize + x * step];
+            if (e == kNoSource) {
+                continue;
+            }
+            for (int b = 0; b < bytesPerPixel; ++b) {
+                pOut[(std::size_t(y) * size + x) * bytesPerPixel + b] =
+                    pSource[std::size_t(e) * bytesPerPixel + b];
+            }
+        }
+    }
+}
+
+struct FormCase {
+    int size;
+    VectorLevel level;
+};
+
+std::string FormLabel(const FormCase& c) {
+    return "size" + std::to_string(c.size) +
+           (c.level == VectorLevel::kAvx512Vbmi ? "_chunks" : "_runs");
+}
+
+void PrintTo(const FormCase& c, std::ostream* os) {
+    *os << FormLabel(c);
+}
+
+std::string FormName(const ::testing::TestParamInfo<FormCase>& info) {
+    return FormLabel(info.param);
+}
+
+class RemapForm : public ::testing::TestWithParam<FormCase> {
+  protected:
+    void SetUp() override {
+        if (Level() == VectorLevel::kAvx512Vbmi && !RemapByChunksAvailable()) {
+            GTEST_SKIP() << "this processor cannot run the form";
+        }
+        m_processor.SetCalibrationPath("");
+        m_processor.Configure(0, 80, 320, 320, 3, Size(), Size());
+    }
+    int Size() const { return GetParam().size; }
+    VectorLevel Level() const { return GetParam().level; }
+    std::size_t Pixels() const { return std::size_t(Size()) * Size(); }
+
+    CMonoProcessor m_processor;
+};
+
+// Catches a form that differs from the rule in any byte, writes a pixel outside the disc
+// (the destination starts random and must keep those bytes), or mixes up byte order.
+TEST_P(RemapForm, GivesTheBytesOfThePlainWalk) {
+    for (int kind = 0; kind < kFrameKinds; ++kind) {
+        const auto grey = TestFrame(kind, kFrameBytes);
+        auto expected = RandomBytes(Pixels(), 40 + kind);
+        auto actual = expected;
+        PlainRemap(Size(), grey.data(), expected.data(), 1);
+        m_processor.RemapGrey(grey.data(), actual.data(), Level());
+        ASSERT_EQ(actual, expected) << "grey, frame kind " << kind;
+
+        const auto color = TestFrame(kind, kColorFrameBytes);
+        expected = RandomBytes(Pixels() * 3, 50 + kind);
+        actual = expected;
+        PlainRemap(Size(), color.data(), expected.data(), 3);
+        m_processor.RemapRgb(color.data(), actual.data(), Level());
+        ASSERT_EQ(actual, expected) << "colour, frame kind " << kind;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, RemapForm,
+                         ::testing::Values(FormCase{256, VectorLevel::kPlain},
+                                           FormCase{256, VectorLevel::kAvx512Vbmi},
+                                           FormCase{512, VectorLevel::kPlain},
+                                           FormCase{512, VectorLevel::kAvx512Vbmi}),
+                         FormName);
+
+// The fold runs only by chunks.
+class FoldedRemap : public RemapForm {};
+
+// Catches a folded table that gathers the wrong fovea sample or writes a cell the fill
+// leaves empty: from the unfilled frame it must give the filled frame's picture, on the
+// grey planes' 128 background.
+TEST_P(FoldedRemap, GivesThePictureOfTheFilledFrame) {
+    for (int kind = 0; kind < kFrameKinds; ++kind) {
+        const auto unfilled = TestFrame(kind, kFrameBytes);
+        auto filled = unfilled;
+        CFrameProcessor::FillFovea(filled.data());
+        std::vector<std::uint8_t> expected(Pixels(), 128);
+        std::vector<std::uint8_t> actual(Pixels(), 128);
+        PlainRemap(Size(), filled.data(), expected.data(), 1);
+        ASSERT_TRUE(m_processor.RemapGreyFoldingFovea(unfilled.data(), actual.data()));
+        ASSERT_EQ(actual, expected) << "frame kind " << kind;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, FoldedRemap,
+                         ::testing::Values(FormCase{256, VectorLevel::kAvx512Vbmi},
+                                           FormCase{512, VectorLevel::kAvx512Vbmi}),
+                         FormName);
+
+// Catches chunks that lose or double a pixel: every disc pixel is written exactly once and
+// no run index reaches past the 16-run window a quarter chunk may use.
+TEST(RemapChunks, CoverTheDiscOnceWithinTheirWindows) {
+    for (const int size : {256, 512}) {
+        for (const bool fold : {false, true}) {
+            const RemapChunkList list = RemapChunksFor(std::uint32_t(size) * size, fold);
+            ASSERT_GT(list.chunkCount, 0);
+            std::vector<int> writes(std::size_t(size) * size, 0);
+            for (int c = 0; c < list.chunkCount; ++c) {
+                const std::uint8_t* pIndex = list.pRunIndex + std::size_t(c) * kChunkPixels;
+                for (int j = 0; j < kChunkPixels; ++j) {
+                    writes[list.pChunks[c].firstPixel + j] += (list.pChunks[c].written >> j) & 1;
+                    if (j % 16 != 0) {
+                        ASSERT_GE(pIndex[j], pIndex[j - 1]);
+                    }
+                    ASSERT_LT(pIndex[j] - pIndex[j / 16 * 16], 16);
+                }
+            }
+            const int step = kRemapTableSize / size;
+            for (int p = 0; p < size * size; ++p) {
+                const std::uint16_t e =
+                    RemapTable()[std::size_t(p / size * step) * kRemapTableSize + p % size * step];
+                const bool emptyCell =
+                    fold && e != kNoSource && e % kRings < kFoveaRings &&
+                    FoveaTable()[FoveaIndex(e / kRings, e % kRings)] == kNoFoveaSector;
+                ASSERT_EQ(writes[p], e == kNoSource || emptyCell ? 0 : 1)
+                    << "size " << size << " pixel " << p;
+            }
+        }
+    }
+}
+
+class FoldedMonoView : public ::testing::TestWithParam<int> {
+  protected:
+    void Configure(CMonoProcessor& processor, CTestCamera& camera) {
+        ASSERT_TRUE(camera.IsOpen());
+        processor.SetCalibrationPath("");
+        processor.Configure(0, 30, 320, 320, 2, GetParam(), GetParam());
+        processor.SetCamera(camera.Camera());
+    }
+};
+
+FrameBytes RandomFrame(unsigned seed) {
+    const auto bytes = RandomBytes(kFrameBytes, seed);
+    return FrameBytes(bytes.begin(), bytes.end());
+}
+
+// Each random frame twice: two processors taking turns on one camera see the same frames.
+std::vector<FrameBytes> RandomFramesTwice() {
+    std::vector<FrameBytes> frames;
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        frames.push_back(RandomFrame(seed));
+        frames.push_back(RandomFrame(seed));
+    }
+    return frames;
+}
+
+// Catches the folded view showing anything but what filling first shows, or a view or save
+// that reads the frame before its fovea is filled: one processor remaps each frame first
+// (the fold), the other shows the unmapped view first (the fill); every picture and both
+// saved files must be the same.
+TEST_P(FoldedMonoView, ShowsAndSavesWhatFillingFirstShows) {
+    const int size = GetParam();
+    CTestCamera camera(RandomFramesTwice());
+    CMonoProcessor folding;
+    CMonoProcessor filling;
+    Configure(folding, camera);
+    Configure(filling, camera);
+    CScratchDirectory directory;
+    const std::size_t pictureBytes = std::size_t(size) * size * 3;
+    for (int frame = 0; frame < 3; ++frame) {
+        ASSERT_EQ(folding.Acquire(), 1);
+        ASSERT_EQ(filling.Acquire(), 1);
+        std::vector<std::uint8_t> foldRemapped(pictureBytes), fillRemapped(pictureBytes);
+        std::vector<std::uint8_t> foldUnmapped(kFrameBytes * 3), fillUnmapped(kFrameBytes * 3);
+        filling.RawToRgb(fillUnmapped.data());
+        filling.Remap();
+        filling.RemappedToRgb(fillRemapped.data());
+        folding.Remap();
+        folding.RemappedToRgb(foldRemapped.data());
+        ASSERT_EQ(foldRemapped, fillRemapped) << "frame " << frame;
+        if (frame == 1) {
+            // A save of the unmapped frame straight after the folded remap.
+            ASSERT_EQ(folding.SaveBitmap(252, 152, directory.File("fold.bmp").c_str()), 1);
+            ASSERT_EQ(filling.SaveBitmap(252, 152, directory.File("fill.bmp").c_str()), 1);
+            EXPECT_EQ(ReadBytes(directory.File("fold.bmp")), ReadBytes(directory.File("fill.bmp")));
+        }
+        folding.RawToRgb(foldUnmapped.data());
+        ASSERT_EQ(foldUnmapped, fillUnmapped) << "frame " << frame;
+        // Remapped again after the fill: the plain remap, the same picture.
+        folding.Remap();
+        folding.RemappedToRgb(foldRemapped.data());
+        ASSERT_EQ(foldRemapped, fillRemapped) << "frame " << frame << " remapped twice";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, FoldedMonoView, ::testing::Values(256, 512));
+
+class ColorRemappedView : public ::testing::TestWithParam<int> {};
+
+std::vector<std::uint8_t> RowsReversed(const std::uint8_t* pImage, int size) {
+    const std::size_t rowBytes = std::size_t(size) * 3;
+    std::vector<std::uint8_t> rows(rowBytes * size);
+    for (int y = 0; y < size; ++y) {
+        std::copy_n(pImage + std::size_t(size - 1 - y) * rowBytes, rowBytes,
+                    rows.begin() + std::ptrdiff_t(y * rowBytes));
+    }
+    return rows;
+}
+
+// Catches the remapped view written straight into the display buffer differing from the
+// remapped image (a border left as the buffer held it, rows in the wrong order), and a
+// remapped image that shows a later frame than the Remap that asked for it.
+TEST_P(ColorRemappedView, DisplayBufferAndImageShowTheFrameRemapped) {
+    const int size = GetParam();
+    CTestCamera camera({RandomFrame(8), RandomFrame(9)});
+    ASSERT_TRUE(camera.IsOpen());
+    CColorProcessor p;
+    p.SetCalibrationPath("");
+    p.Configure(0, 30, 320, 320, 2, size, size);
+    p.SetCamera(camera.Camera());
+    const std::size_t pictureBytes = std::size_t(size) * size * 3;
+    for (int frame = 0; frame < 2; ++frame) {
+        ASSERT_EQ(p.Acquire(), 1);
+        p.Remap();
+        std::vector<std::uint8_t> shown(pictureBytes, 0x5A);
+        p.RemappedToRgb(shown.data());
+        const std::vector<std::uint8_t> colorFrame(p.ColorFrame(),
+                                                   p.ColorFrame() + kColorFrameBytes);
+        ASSERT_EQ(p.Acquire(), 1);  // the next frame, not remapped
+        std::vector<std::uint8_t> expected(pictureBytes, 0);
+        PlainRemap(size, colorFrame.data(), expected.data(), 3);
+        ASSERT_EQ(RowsReversed(expected.data(), size), shown) << "frame " << frame;
+        ASSERT_EQ(std::vector<std::uint8_t>(p.RemappedImage(), p.RemappedImage() + pictureBytes),
+                  expected)
+            << "frame " << frame;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ColorRemappedView, ::testing::Values(256, 512));
+
+}  // namespace
