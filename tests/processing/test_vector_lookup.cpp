@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <numeric>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,6 +12,22 @@
 #include "processing/FrameProcessor.h"
 #include "processing/MonoProcessor.h"
 #include "processing/VectorLookup.h"
+
+// Test listings name the form instead of printing its bytes (found beside the enum).
+static const char* LevelText(VectorLevel level) {
+    switch (level) {
+        case VectorLevel::kAvx512Vbmi:
+            return "Avx512Vbmi";
+        case VectorLevel::kAvx2:
+            return "Avx2";
+        default:
+            return "Plain";
+    }
+}
+
+static void PrintTo(VectorLevel level, std::ostream* os) {
+    *os << LevelText(level);
+}
 
 namespace {
 
@@ -35,14 +52,7 @@ Bytes RandomBytes(std::size_t count, unsigned seed) {
 }
 
 std::string LevelName(const ::testing::TestParamInfo<VectorLevel>& info) {
-    switch (info.param) {
-        case VectorLevel::kAvx512Vbmi:
-            return "Avx512Vbmi";
-        case VectorLevel::kAvx2:
-            return "Avx2";
-        default:
-            return "Plain";
-    }
+    return LevelText(info.param);
 }
 
 // Each form is forced in turn; a form this processor cannot run is skipped, not faked.
@@ -117,6 +127,10 @@ struct CorrectionCase {
     int offset;
     double gain;
 };
+
+void PrintTo(const CorrectionCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PreparedCorrection : public ::testing::TestWithParam<CorrectionCase> {};
 
