@@ -7,6 +7,7 @@
 #include "processing/MonoProcessor.h"
 #include "tools/CliCommands.h"
 #include "tools/CliOptions.h"
+#include "tools/CliSettings.h"
 
 namespace {
 
@@ -57,8 +58,7 @@ int RunCalibrate(const CalibrateOptions& options) {
 CliCommand AddCalibrateCommand(CLI::App& tool) {
     auto options = std::make_shared<CalibrateOptions>();
     CLI::App* command = tool.add_subcommand("calibrate", "Make a dark image from the camera");
-    command->add_option("--camera", options->camera, "Camera source (default PANDRY_CAMERA)")
-        ->option_text("SOURCE");
+    AddCameraOption(*command, &options->camera);
     command->add_option("--output", options->output, "The dark image (default calimage.data)")
         ->option_text("FILE");
     command->footer(

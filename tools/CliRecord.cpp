@@ -207,8 +207,7 @@ int RunRecord(const RecordOptions& options) {
 CliCommand AddRecordCommand(CLI::App& tool) {
     auto options = std::make_shared<RecordOptions>();
     CLI::App* command = tool.add_subcommand("record", "Record frames from the camera");
-    command->add_option("--camera", options->camera, "Camera source (default PANDRY_CAMERA)")
-        ->option_text("SOURCE");
+    AddCameraOption(*command, &options->camera);
     command->add_option("--frames", options->frames, "Frames to record, 1 to 1000000")
         ->transform(WholeNumber(1, kMaxFrames))
         ->option_text("N")

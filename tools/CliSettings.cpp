@@ -35,6 +35,11 @@ void AddRenderOptions(CLI::App& command, RenderOptions* options) {
         ->option_text("FILE|none");
 }
 
+void AddCameraOption(CLI::App& command, std::string* camera) {
+    command.add_option("--camera", *camera, "Camera source (default PANDRY_CAMERA)")
+        ->option_text("SOURCE");
+}
+
 bool ReadRenderSettings(const RenderOptions& options, RenderSettings* settings,
                         std::string* error) {
     *settings = options.settings;

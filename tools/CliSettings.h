@@ -20,6 +20,9 @@ struct RenderOptions {
 
 void AddRenderOptions(CLI::App& command, RenderOptions* options);
 
+// --camera SOURCE, for the commands that read the camera (calibrate, record).
+void AddCameraOption(CLI::App& command, std::string* camera);
+
 // The settings the options name. False with a one-line reason when the calibration file
 // cannot be read.
 bool ReadRenderSettings(const RenderOptions& options, RenderSettings* settings, std::string* error);

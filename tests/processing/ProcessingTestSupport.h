@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,16 @@ class CScratchDirectory {
   private:
     std::filesystem::path m_path;
 };
+
+// count bytes drawn from a seeded generator: the same bytes on every run.
+inline std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> bytes(count);
+    for (auto& b : bytes) {
+        b = static_cast<std::uint8_t>(random());
+    }
+    return bytes;
+}
 
 inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

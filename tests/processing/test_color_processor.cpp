@@ -30,15 +30,6 @@ constexpr int kOffset = 80;
 constexpr int kGain = 3;
 constexpr std::size_t kRowBytes = std::size_t{kRings} * 3;
 
-Bytes RandomBytes(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    Bytes bytes(size);
-    for (auto& b : bytes) {
-        b = std::uint8_t(random());
-    }
-    return bytes;
-}
-
 Bytes ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});

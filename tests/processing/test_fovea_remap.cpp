@@ -2,20 +2,12 @@
 
 #include <random>
 
+#include "ProcessingTestSupport.h"
 #include "processing/MonoProcessor.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/RemapTable.h"
 
 namespace {
-
-std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<std::uint8_t> bytes(count);
-    for (auto& b : bytes) {
-        b = static_cast<std::uint8_t>(random());
-    }
-    return bytes;
-}
 
 // A processor configured for one size, used only for its remap steps.
 class RemapTest : public ::testing::TestWithParam<int> {

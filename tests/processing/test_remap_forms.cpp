@@ -16,15 +16,6 @@
 
 namespace {
 
-std::vector<std::uint8_t> RandomBytes(std::size_t count, unsigned seed) {
-    std::mt19937 random(seed);
-    std::vector<std::uint8_t> bytes(count);
-    for (auto& b : bytes) {
-        b = static_cast<std::uint8_t>(random());
-    }
-    return bytes;
-}
-
 // Random, all black, all white, and every sample its own index: runs of equal values
 // merge and split differently in each.
 std::vector<std::uint8_t> TestFrame(int kind, std::size_t bytes) {

@@ -42,15 +42,6 @@ ByteTable ShuffledTable(unsigned seed) {
     return table;
 }
 
-Bytes RandomBytes(std::size_t count, unsigned seed) {
-    std::mt19937 random(seed);
-    Bytes bytes(count);
-    for (auto& b : bytes) {
-        b = std::uint8_t(random());
-    }
-    return bytes;
-}
-
 std::string LevelName(const ::testing::TestParamInfo<VectorLevel>& info) {
     return LevelText(info.param);
 }

@@ -9,7 +9,7 @@
 
 #include "camera/CameraSource.h"
 #include "resources/Resource.h"
-#include "shell/ShellResources.h"
+#include "tests/platform/ui/WidgetTest.h"
 #include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/CameraDlg.h"
 #include "viewer/FrameView.h"
@@ -18,26 +18,6 @@
 namespace {
 
 using ::testing::MatchesRegex;
-
-bool ProcessUntil(const std::function<bool()>& pred, int timeoutMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!pred()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-int VisibleTopLevels() {
-    int count = 0;
-    for (QWidget* pWidget : QApplication::topLevelWidgets()) {
-        count += pWidget->isVisible() ? 1 : 0;
-    }
-    return count;
-}
 
 QRgb PixelAt(QWidget& widget, int x, int y) {
     return widget.grab().toImage().pixel(x, y);
@@ -50,7 +30,7 @@ TEST(FrameView, ShowsFramesFromTheWorkerAndTheBackgroundOtherwise) {
     view.resize(256, 307);
     view.LoadBackground(256, 256, 31);
     view.show();
-    ASSERT_TRUE(ProcessUntil([&] { return view.PaintCount() > 0; }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return view.PaintCount() > 0; }));
     const QRgb background = PixelAt(view, 128, 160);
 
     std::vector<std::uint8_t> frame(256 * 256 * 3);
@@ -64,13 +44,13 @@ TEST(FrameView, ShowsFramesFromTheWorkerAndTheBackgroundOtherwise) {
     });
     worker.join();
     const int paints = view.PaintCount();
-    ASSERT_TRUE(ProcessUntil([&] { return view.PaintCount() > paints; }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return view.PaintCount() > paints; }));
     EXPECT_EQ(PixelAt(view, 128, 160), qRgb(200, 20, 10));
     EXPECT_EQ(PixelAt(view, 5, 32), PixelAt(view, 5, 31));  // two background rows above the frame
 
     view.EndFrames();
     const int paintsAfterEnd = view.PaintCount();
-    ASSERT_TRUE(ProcessUntil([&] { return view.PaintCount() > paintsAfterEnd; }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return view.PaintCount() > paintsAfterEnd; }));
     EXPECT_EQ(PixelAt(view, 128, 160), background);
 }
 
@@ -90,7 +70,7 @@ class CameraDlgTest : public ::testing::Test {
         }
         QApplication::processEvents();
         // The window deletes itself; nothing it opened may stay on screen.
-        EXPECT_EQ(VisibleTopLevels(), 0);
+        EXPECT_EQ(VisibleTopLevelCount(), 0);
     }
 
     CFrameView& View() { return *m_pDlg->View(); }
@@ -113,12 +93,13 @@ TEST_F(CameraDlgTest, ClientAreaMatchesTheLayout) {
 // Catches a Start that never reaches the screen, a pane that stays empty while running, a
 // toolbar flag that does not follow the state, or a report that miscounts the frames.
 TEST_F(CameraDlgTest, StartShowsLiveFramesAndTheRate) {
-    ASSERT_TRUE(ProcessUntil([&] { return View().PaintCount() > 0; }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().PaintCount() > 0; }));
     const QImage before = View().grab().toImage();
     m_pDlg->SendCommand(ID_FILE_START);
-    ASSERT_TRUE(ProcessUntil([&] { return m_pCore->FramesDone() >= 3; }));
-    ASSERT_TRUE(ProcessUntil([&] { return View().grab().toImage() != before; }));
-    ASSERT_TRUE(ProcessUntil([&] { return m_pDlg->m_statusBar.GetPaneText(1).contains("fps"); }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return m_pCore->FramesDone() >= 3; }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return View().grab().toImage() != before; }));
+    ASSERT_TRUE(
+        ProcessEventsUntil([&] { return m_pDlg->m_statusBar.GetPaneText(1).contains("fps"); }));
     m_pDlg->OnIdleUpdateCmdUI();
     EXPECT_TRUE(m_pDlg->m_toolBar.GetButton(ID_FILE_START)->isChecked());
     m_pDlg->SendCommand(ID_FILE_START);
@@ -145,11 +126,3 @@ TEST_F(CameraDlgTest, CommandsFollowTheRules) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    InstallShellResources();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -11,7 +11,6 @@
 
 #include "camera/CameraSource.h"
 #include "resources/Resource.h"
-#include "shell/ShellResources.h"
 #include "shell/StatusPane.h"
 #include "viewer/CameraDlg.h"
 
@@ -113,11 +112,3 @@ INSTANTIATE_TEST_SUITE_P(Sizes, LargeFontWindow,
                          CaseName);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    InstallShellResources();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

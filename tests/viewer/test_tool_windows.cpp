@@ -4,11 +4,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QTest>
 #include <fstream>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,7 +16,7 @@
 #include "processing/FrameProcessor.h"
 #include "resources/Resource.h"
 #include "sensor/LogPolarFrame.h"
-#include "shell/ShellResources.h"
+#include "tests/platform/ui/WidgetTest.h"
 #include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/CameraDlg.h"
 #include "viewer/CommandTable.h"
@@ -26,18 +24,6 @@
 #include "viewer/StartupOptions.h"
 
 namespace {
-
-bool ProcessUntil(const std::function<bool()>& pred, int timeoutMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!pred()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 // One frame whose every sample tells its index: raw = 3 + index mod 40.
 std::vector<std::uint8_t> PatternFrame() {
@@ -71,7 +57,7 @@ class ToolWindowsTest : public ::testing::Test {
     // Starts, waits for a painted frame and grabs it: that frame stays on screen.
     void ShowGrabbedFrame() {
         ExecuteViewerCommand(*m_pDlg->Core(), ID_FILE_START);
-        ASSERT_TRUE(ProcessUntil([&] {
+        ASSERT_TRUE(ProcessEventsUntil([&] {
             return m_pDlg->View()->ShownFrame().bValid &&
                    m_pDlg->View()->ShownFrame().sensor.IsValid();
         }));
@@ -176,7 +162,7 @@ TEST_F(ToolWindowsTest, StatisticsOfTheFrameOnScreen) {
     ASSERT_TRUE(m_pDlg->OnCmdMsg(ID_TOOLS_STATISTICS, CmdCode::Command, nullptr));
     CStatisticsWindow* pWindow = m_pDlg->Statistics();
     ASSERT_NE(pWindow, nullptr);
-    ASSERT_TRUE(ProcessUntil([&] { return pWindow->isVisible(); }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return pWindow->isVisible(); }));
     pWindow->Refresh();
     const QString figures = pWindow->FiguresText();
     // The pattern frame holds raw levels 3..42, none clipped.
@@ -283,11 +269,3 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    InstallShellResources();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

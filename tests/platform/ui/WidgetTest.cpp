@@ -80,6 +80,18 @@ void ProcessEvents() {
     }
 }
 
+bool ProcessEventsUntil(const std::function<bool()>& pred, int nTimeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!pred()) {
+        if (timer.elapsed() > nTimeoutMs) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
 int VisibleTopLevelCount() {
     ProcessEvents();
     int nCount = 0;

@@ -18,5 +18,8 @@ void AnswerNextMessageBox(QString* pCaption, QString* pText, int nButton = 0);
 // Lets deleteLater() and posted events run.
 void ProcessEvents();
 
+// Runs events until pred holds; false when nTimeoutMs pass first.
+bool ProcessEventsUntil(const std::function<bool()>& pred, int nTimeoutMs = 10000);
+
 // Top-level windows still alive and visible (a leak when a test has closed everything).
 int VisibleTopLevelCount();
