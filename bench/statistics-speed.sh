@@ -10,16 +10,13 @@ PANDRY="$BUILD/app/pandry"
 [ -x "$PANDRY" ] || { echo "no viewer at $PANDRY" >&2; exit 1; }
 SCRATCH_NAME=pandry-statistics-speed
 FIRST_DISPLAY=230
-. "$(dirname "$(realpath "$0")")/../scripts/virtual-display.sh"
-
-rate() { sed -E 's/Time = ([0-9]+) +Frames = ([0-9]+)/\2 \1/' time.inf | awk '{ printf "%d", $1 * 1000 / $2 }'; }
+BENCH_DIR=$(dirname "$(realpath "$0")")
+. "$BENCH_DIR/../scripts/virtual-display.sh"  # moves into a scratch folder
+. "$BENCH_DIR/viewer-session.sh"
 
 # $1: "open" to open the Statistics window and hover the picture while running.
 run() {
-    "$PANDRY" --camera "$CAMERA" >viewer.log 2>&1 &
-    VIEWER_PID=$!
-    WID=$(timeout 20 xdotool search --sync --onlyvisible --name '^Pandry$' | head -1)
-    xdotool windowfocus --sync "$WID"
+    launch "$CAMERA"
     if [ "$1" = open ]; then
         xdotool key ctrl+t
         sleep 0.5
@@ -34,7 +31,7 @@ run() {
     kill "$VIEWER_PID"
     wait "$VIEWER_PID" 2>/dev/null || true
     VIEWER_PID=
-    rate
+    frames_per_second
 }
 
 WITHOUT=$(run closed)

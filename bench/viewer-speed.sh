@@ -11,18 +11,13 @@ PANDRY="$BUILD/app/pandry"
 [ -x "$PANDRY" ] || { echo "no viewer at $PANDRY" >&2; exit 1; }
 SCRATCH_NAME=pandry-speed
 FIRST_DISPLAY=190
-. "$(dirname "$(realpath "$0")")/../scripts/virtual-display.sh"
+BENCH_DIR=$(dirname "$(realpath "$0")")
+. "$BENCH_DIR/../scripts/virtual-display.sh"  # moves into a scratch folder
+. "$BENCH_DIR/viewer-session.sh"
 
 now_ms() { date +%s%3N; }
 rss_kb() { awk '/^VmRSS/ { print $2 }' "/proc/$VIEWER_PID/status"; }
-frames_per_second() { sed -E 's/Time = ([0-9]+) +Frames = ([0-9]+)/\2 \1/' time.inf | awk '{ printf "%d", $1 * 1000 / $2 }'; }
 
-launch() {
-    "$PANDRY" --camera "$1" >viewer.log 2>&1 &
-    VIEWER_PID=$!
-    WID=$(timeout 20 xdotool search --sync --onlyvisible --name '^Pandry$' | head -1)
-    xdotool windowfocus --sync "$WID"
-}
 quit() {
     xdotool windowfocus --sync "$WID"
     xdotool key alt+f
