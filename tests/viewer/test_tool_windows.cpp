@@ -139,7 +139,7 @@ TEST_P(InspectorViewTest, ValuesOfTheFrameOnScreen) {
     QMouseEvent move(QEvent::MouseMove, QPointF(inside), pView->mapToGlobal(QPointF(inside)),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(pView->parentWidget(), &move);
-    EXPECT_EQ(Pane0().toStdString(), m_pDlg->Inspector()->TextAt(inside.x(), inside.y()));
+    EXPECT_EQ(Pane0().toStdString(), m_pDlg->Inspector()->PaneTextAt(inside.x(), inside.y()));
     const QPoint outside(to.left - 1 > 0 ? to.left - 1 : 0, 2);
     QMouseEvent away(QEvent::MouseMove, QPointF(outside), pView->mapToGlobal(QPointF(outside)),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
