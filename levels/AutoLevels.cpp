@@ -82,6 +82,51 @@ GainSpan SpanOf(int gain, const DisplayRange& display) {
     return span;
 }
 
+// The best offset for a gain, and how far the shares then shown black and white miss the
+// aim: the larger miss first, then both together; an end beyond the most allowed counts
+// as a miss larger than any other. Where the gain spans more than is wanted, the spare
+// levels go to one end or both; where it spans less, the shortfall is clipped.
+struct Placement {
+    int gain = kMinAutoGain;
+    int offset = 0;
+    double miss = 0;
+    double totalMiss = 0;
+
+    bool IsBetterThan(const Placement& other) const {
+        return miss < other.miss || (miss == other.miss && totalMiss < other.totalMiss);
+    }
+};
+
+Placement Place(const LevelCounts& counts, int total, int black, int white, int gain,
+                const DisplayRange& display) {
+    const GainSpan span = SpanOf(gain, display);
+    const int spanned = span.white - span.black;
+    std::array<int, kLevels + 1> below{};  // below[k]: samples at levels under k
+    for (int level = 0; level < kLevels; ++level) {
+        below[level + 1] = below[level] + counts[level];
+    }
+    const int slack = std::abs(spanned - (white - black));
+    Placement best;
+    best.miss = 1e9;
+    for (int blackEnd = black - slack; blackEnd <= black + slack; ++blackEnd) {
+        const int whiteEnd = blackEnd + spanned;
+        const double blackShare = double(below[std::clamp(blackEnd + 1, 0, kLevels)]) / total;
+        const double whiteShare = double(total - below[std::clamp(whiteEnd, 0, kLevels)]) / total;
+        Placement placement;
+        placement.gain = gain;
+        placement.offset = span.black - (blackEnd - kLevelBias);
+        const double blackMiss = std::abs(blackShare - kAimedShare);
+        const double whiteMiss = std::abs(whiteShare - kAimedShare);
+        placement.miss = std::max(blackMiss, whiteMiss) +
+                         (blackShare > kMostShare || whiteShare > kMostShare ? 1 : 0);
+        placement.totalMiss = blackMiss + whiteMiss;
+        if (placement.IsBetterThan(best)) {
+            best = placement;
+        }
+    }
+    return best;
+}
+
 }  // namespace
 
 LevelsChoice ChooseLevels(const std::uint8_t* pRaw, const std::int32_t* pDark,
@@ -111,23 +156,27 @@ LevelsChoice ChooseLevels(const std::uint8_t* pRaw, const std::int32_t* pDark,
     const int black = BlackEnd(counts, total);
     const int white = WhiteEnd(counts, total);
     const int wanted = white - black;
-    // The span narrows as the gain grows: the largest gain still spanning what is wanted.
-    int gain = kMinAutoGain;
+    // The span narrows as the gain grows: the largest gain still spanning what is wanted,
+    // or the next one, clipping a little more, when that comes nearer the aimed shares.
+    int wide = kMinAutoGain;
     for (int lo = kMinAutoGain, hi = kMaxAutoGain; lo <= hi;) {
         const int g = (lo + hi) / 2;
         const GainSpan span = SpanOf(g, display);
         if (span.white - span.black >= wanted) {
-            gain = g;
+            wide = g;
             lo = g + 1;
         } else {
             hi = g - 1;
         }
     }
-    const GainSpan span = SpanOf(gain, display);
-    // Too wide a scene for gain 1: the excess clips evenly at both ends.
-    const int excess = std::max(0, wanted - (span.white - span.black));
-    const int blackLevel = black - kLevelBias + excess / 2;
-    choice.gain = gain;
-    choice.offset = std::clamp(span.black - blackLevel, kMinAutoOffset, kMaxAutoOffset);
+    Placement best = Place(counts, total, black, white, wide, display);
+    if (wide < kMaxAutoGain) {
+        const Placement narrow = Place(counts, total, black, white, wide + 1, display);
+        if (narrow.IsBetterThan(best)) {
+            best = narrow;
+        }
+    }
+    choice.gain = best.gain;
+    choice.offset = std::clamp(best.offset, kMinAutoOffset, kMaxAutoOffset);
     return choice;
 }

@@ -4,7 +4,7 @@
 
 // What the screen makes of a corrected level. The black-and-white picture passes it through
 // the video-range stretch, shown = (76309 * (level - 16)) >> 16 clamped to 0..255, so levels
-// up to 16 show black and from 235 white. The colour picture is stretched from the darkest
+// up to 16 show black and from 236 white. The colour picture is stretched from the darkest
 // to the brightest periphery sample instead, so only levels at the ends of the corrected
 // range (0 and 255 once a frame reaches them) show black and white.
 struct DisplayRange {
@@ -12,7 +12,7 @@ struct DisplayRange {
     int white;  // corrected levels at or above it show white
 };
 
-inline constexpr DisplayRange kGreyDisplay{16, 235};
+inline constexpr DisplayRange kGreyDisplay{16, 236};
 inline constexpr DisplayRange kColourDisplay{0, 255};
 
 inline DisplayRange DisplayRangeFor(bool bColor) {
