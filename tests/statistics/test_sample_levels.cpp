@@ -7,6 +7,7 @@
 
 #include "levels/DisplayRange.h"
 #include "processing/ChannelMap.h"
+#include "processing/ColorProcessor.h"
 #include "processing/FrameProcessor.h"
 #include "sensor/FoveaTable.h"
 #include "statistics/LevelSeries.h"
@@ -122,6 +123,34 @@ INSTANTIATE_TEST_SUITE_P(
                       CountCase{"RegionBand", false, LevelValues::kCorrected, {50, 90, 10, 40}},
                       CountCase{"RegionWrapsAndFovea", true, LevelValues::kRaw, {5, 60, 240, 12}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Catches shown colour levels that are not what the colour picture holds: each periphery
+// sample's own channel after the processor's stretch and reconstruction (sector 0, which
+// the reconstruction estimates again, left out).
+TEST(SampleLevels, ShownColourIsTheColourPicturesOwnChannel) {
+    const RandomFrame f = MakeFrame(7);
+    std::vector<std::uint8_t> corrected(kFrameBytes);
+    std::vector<std::uint8_t> colour(kColorFrameBytes);
+    CFrameProcessor::Correct(f.table, corrected.data(), f.raw.data(), f.dark.data(), -40);
+    CFrameProcessor::FillFovea(corrected.data());
+    CColorProcessor::ReconstructColor(corrected.data(), colour.data());
+    LevelCounts expected;
+    expected.channels = 3;
+    for (int s = 1; s < kSectors; ++s) {
+        for (int r = kFoveaRings; r < kRings; ++r) {
+            const ChannelCode code = ChannelCodeOf(s, r);
+            const int row = code == kBlueChannel ? 0 : code == kGreenChannel ? 1 : 2;
+            const int byte = code == kBlueChannel ? 0 : code == kGreenChannel ? 1 : 2;
+            ++expected.counts[row][colour[FrameIndex(s, r) * 3 + byte]];
+        }
+    }
+    const FrameSamples frame{f.raw.data(), f.dark.data(), -40, &f.table, true};
+    const LevelCounts counts =
+        CountSampleLevels(frame, LevelValues::kShown, {kFoveaRings, kRings - 1, 1, kSectors - 1});
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(counts.counts[row], expected.counts[row]) << "row " << row;
+    }
+}
 
 // Catches a CSV that loses a column, a point or precision a reader needs, or a header that
 // does not name what follows.
