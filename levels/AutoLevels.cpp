@@ -83,9 +83,10 @@ GainSpan SpanOf(int gain, const DisplayRange& display) {
 }
 
 // The best offset for a gain, and how far the shares then shown black and white miss the
-// aim: the larger miss first, then both together; an end beyond the most allowed counts
-// as a miss larger than any other. Where the gain spans more than is wanted, the spare
-// levels go to one end or both; where it spans less, the shortfall is clipped.
+// aim: both misses together first (so one end right beats two ends half wrong), then the
+// larger; an end beyond the most allowed counts as a miss larger than any other. Where the gain
+// spans more than is wanted, the spare levels go to one end or both; where it spans less, the
+// shortfall is clipped.
 struct Placement {
     int gain = kMinAutoGain;
     int offset = 0;
@@ -93,7 +94,7 @@ struct Placement {
     double totalMiss = 0;
 
     bool IsBetterThan(const Placement& other) const {
-        return miss < other.miss || (miss == other.miss && totalMiss < other.totalMiss);
+        return totalMiss < other.totalMiss || (totalMiss == other.totalMiss && miss < other.miss);
     }
 };
 
@@ -107,7 +108,7 @@ Placement Place(const LevelCounts& counts, int total, int black, int white, int 
     }
     const int slack = std::abs(spanned - (white - black));
     Placement best;
-    best.miss = 1e9;
+    best.totalMiss = 1e9;
     for (int blackEnd = black - slack; blackEnd <= black + slack; ++blackEnd) {
         const int whiteEnd = blackEnd + spanned;
         const double blackShare = double(below[std::clamp(blackEnd + 1, 0, kLevels)]) / total;
@@ -117,9 +118,9 @@ Placement Place(const LevelCounts& counts, int total, int black, int white, int 
         placement.offset = span.black - (blackEnd - kLevelBias);
         const double blackMiss = std::abs(blackShare - kAimedShare);
         const double whiteMiss = std::abs(whiteShare - kAimedShare);
-        placement.miss = std::max(blackMiss, whiteMiss) +
-                         (blackShare > kMostShare || whiteShare > kMostShare ? 1 : 0);
-        placement.totalMiss = blackMiss + whiteMiss;
+        placement.miss = std::max(blackMiss, whiteMiss);
+        placement.totalMiss =
+            blackMiss + whiteMiss + (blackShare > kMostShare || whiteShare > kMostShare ? 1 : 0);
         if (placement.IsBetterThan(best)) {
             best = placement;
         }

@@ -10,12 +10,13 @@
 // calibration, before offset and gain). It picks the level L at or below which about 0.5 %
 // of the samples lie and the level H at or above which about 0.5 % lie, never taking more
 // than 1 % at either end (a level holding more than that is left out: when the darkest
-// level alone holds 3 %, nothing shows black). Offset and gain then make exactly the
-// samples at or below L show black and those at or above H show white after the display's
-// own stretch (DisplayRange): the gain is the largest whole number, 1..999, whose gain law
-// still spans H - L between the black and the white corrected level, and the offset puts L
-// on the black one. A scene wider than the law spans at gain 1 clips the excess evenly at
-// both ends. A frame whose 0.5th and 99.5th percentiles coincide has no range to spread
+// level alone holds 3 %, nothing need show black). The gain is the largest whole number,
+// 1..999, whose gain law still spans H - L between the corrected levels the display shows
+// black and white (DisplayRange), or the next one when clipping a little more comes nearer
+// the aim; the offset then places the samples so that the shares shown black and white miss
+// 0.5 % by the least in sum, none above 1 %. The law moves in whole steps, coarse at the
+// bottom, so spare levels may leave one end short of 0.5 %; a scene wider than gain 1 spans
+// must clip more. A frame whose 0.5th and 99.5th percentiles coincide has no range to spread
 // (flat) and leaves the levels as they are.
 struct LevelsChoice {
     int offset = 0;

@@ -124,14 +124,14 @@ Crafted Noisy(unsigned seed, double mean, double spread, int darkLevel) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scenes, AutoLevelsSceneTest,
-    ::testing::Values(SceneCase{"CameraLikeSpan", [] { return Ramp(0, 42, 9); }, false},
-                      SceneCase{"NarrowRaised", [] { return Ramp(20, 30, 0); }, false},
-                      SceneCase{"HalfRange", [] { return Ramp(60, 128, 5); }, false},
-                      SceneCase{"FullRange", [] { return Ramp(0, 200, 0); }, false},
-                      SceneCase{"NoisyDim", [] { return Noisy(3, 20, 6, 8); }, false},
-                      SceneCase{"NoisyBright", [] { return Noisy(4, 150, 30, 2); }, false},
-                      SceneCase{"ColourNoisy", [] { return Noisy(5, 60, 15, 4); }, true},
-                      SceneCase{"ColourRamp", [] { return Ramp(10, 90, 0); }, true}),
+    ::testing::Values(SceneCase{"CameraLikeSpan", [] { return Ramp(0, 42, 9); }, false, 0},
+                      SceneCase{"NarrowRaised", [] { return Ramp(20, 30, 0); }, false, 0},
+                      SceneCase{"FineRamp", [] { return Ramp(0, 200, 0); }, false, 1},
+                      SceneCase{"NoisyDim", [] { return Noisy(3, 20, 6, 8); }, false, 2},
+                      SceneCase{"NoisyMid", [] { return Noisy(7, 60, 12, 3); }, false, 2},
+                      SceneCase{"NoisyBright", [] { return Noisy(4, 150, 30, 2); }, false, 1},
+                      SceneCase{"ColourNoisy", [] { return Noisy(5, 60, 15, 4); }, true, 2},
+                      SceneCase{"ColourRamp", [] { return Ramp(10, 90, 0); }, true, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Catches a crowded darkest level (3 % of the samples) shown black whole: nothing may go
