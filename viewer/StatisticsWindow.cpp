@@ -164,6 +164,7 @@ QLayout* CStatisticsWindow::MakeRegionFields() {
     m_pRegionOn->setToolTip(
         QStringLiteral("Measure a ring band and sector range beside the "
                        "whole frame (or Shift+drag on the picture)"));
+    pRow->setSpacing(4);
     pRow->addWidget(m_pRegionOn);
     const int limits[4] = {kRings - 1, kRings - 1, kSectors - 1, kSectors - 1};
     const char* const between[4] = {"rings", "–", "sectors", "–"};
@@ -173,6 +174,9 @@ QLayout* CStatisticsWindow::MakeRegionFields() {
         }
         m_pRegionFields[k] = new QSpinBox(this);
         m_pRegionFields[k]->setRange(0, limits[k]);
+        // Three digits need no more room; the window stays narrow enough to sit beside.
+        m_pRegionFields[k]->setMaximumWidth(
+            m_pRegionFields[k]->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 28);
         pRow->addWidget(m_pRegionFields[k]);
         connect(m_pRegionFields[k], &QSpinBox::valueChanged, this,
                 [this] { TakeRegionFromFields(); });

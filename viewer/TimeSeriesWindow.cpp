@@ -13,6 +13,7 @@
 #include <QSaveFile>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "viewer/FrameView.h"
 #include "viewer/RegionSelection.h"
@@ -87,7 +88,8 @@ void CSeriesPlot::paintEvent(QPaintEvent*) {
         painter.setPen(QColor(225, 225, 225));
         painter.drawLine(QPointF(plot.left(), yOf(level)), QPointF(plot.right(), yOf(level)));
         painter.setPen(Qt::black);
-        const QString label = QString::number(level, 'f', high - low < 20 ? 1 : 0);
+        const double step = (high - low) / 4;
+        const QString label = QString::number(level, 'f', step == std::floor(step) ? 0 : 1);
         painter.drawText(QPointF(plot.left() - 4 - metrics.horizontalAdvance(label),
                                  yOf(level) + metrics.ascent() / 2.0 - 1),
                          label);
