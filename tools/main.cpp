@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     const std::map<std::string, CliCommand> commands = {
         {"convert", AddConvertCommand(tool)}, {"export", AddExportCommand(tool)},
         {"record", AddRecordCommand(tool)},   {"calibrate", AddCalibrateCommand(tool)},
-        {"inspect", AddInspectCommand(tool)},
+        {"inspect", AddInspectCommand(tool)}, {"stats", AddStatsCommand(tool)},
     };
     CLI::App* sources = tool.add_subcommand("sources", "List the camera sources");
     CLI::App* help = tool.add_subcommand("help", "Explain one command");
