@@ -1,11 +1,6 @@
 #include "export/PictureWriter.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 #include "processing/AtomicFile.h"
@@ -38,59 +33,15 @@ std::unique_ptr<IPictureWriter> PictureWriterFor(const std::string& path) {
     return nullptr;
 }
 
-namespace {
-
-// Written aside and renamed, without waiting for the disk.
-bool WriteWithoutFlush(const std::string& path, const void* pData, std::size_t size,
-                       std::string* error) {
-    const std::string temp = path + ".tmp-" + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        *error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    const char* pBytes = static_cast<const char*>(pData);
-    std::size_t left = size;
-    while (left > 0) {
-        const ssize_t written = ::write(fd, pBytes, left);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            break;
-        }
-        pBytes += written;
-        left -= std::size_t(written);
-    }
-    const int writeErrno = left > 0 ? (errno ? errno : ENOSPC) : 0;
-    const bool closed = ::close(fd) == 0;
-    if (left > 0 || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
-        *error = "cannot write " + path + ": " + std::strerror(writeErrno ? writeErrno : errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool WriteWholeFile(const std::string& path, const void* pData, std::size_t size, bool flush,
-                    std::string* error) {
-    if (!flush) {
-        return WriteWithoutFlush(path, pData, size, error);
+bool WriteWholeFile(const std::string& path, const void* pData, std::size_t size,
+                    COutputBatch* pBatch, std::string* error) {
+    if (pBatch != nullptr) {
+        return !pBatch->Add(path, error).empty() && pBatch->Append(path, pData, size, error);
     }
     CAtomicFile file(path.c_str());
-    if (!file.IsOpen()) {
-        *error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
+    if (file.IsOpen() && file.Write(pData, size) && file.Commit()) {
+        return true;
     }
-    if (!file.Write(pData, size)) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    if (!file.Commit()) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    *error = file.Error();
+    return false;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "processing/GainTable.h"
 #include "processing/VectorLookup.h"
@@ -95,6 +96,9 @@ class CFrameProcessor {
     bool RemapGreyFoldingFovea(const std::uint8_t* pUnfilled, std::uint8_t* pDestination) const;
     // 1 when the whole file was written and closed, 0 otherwise (no partial file is kept).
     static int WriteBmp(const std::uint8_t* pPixels, int width, int height, const char* path);
+    // The bytes WriteBmp writes (empty for no picture).
+    static std::vector<std::uint8_t> BmpFileBytes(const std::uint8_t* pPixels, int width,
+                                                  int height);
 
   protected:
     // The part of Configure both variants share: stores the scalar values, decides

@@ -40,14 +40,23 @@ BmpHeader MakeHeader(int width, int height) {
 
 }  // namespace
 
-int CFrameProcessor::WriteBmp(const std::uint8_t* pPixels, int width, int height,
-                              const char* path) {
-    if (pPixels == nullptr || path == nullptr || width <= 0 || height <= 0) {
-        return 0;
+std::vector<std::uint8_t> CFrameProcessor::BmpFileBytes(const std::uint8_t* pPixels, int width,
+                                                        int height) {
+    if (pPixels == nullptr || width <= 0 || height <= 0) {
+        return {};
     }
     const BmpHeader header = MakeHeader(width, height);
+    std::vector<std::uint8_t> bytes(header.begin(), header.end());
+    bytes.insert(bytes.end(), pPixels, pPixels + std::size_t(width) * std::size_t(height) * 3);
+    return bytes;
+}
+
+int CFrameProcessor::WriteBmp(const std::uint8_t* pPixels, int width, int height,
+                              const char* path) {
+    const std::vector<std::uint8_t> bytes = BmpFileBytes(pPixels, width, height);
+    if (bytes.empty() || path == nullptr) {
+        return 0;
+    }
     CAtomicFile file(path);
-    const bool written = file.Write(header.data(), header.size()) &&
-                         file.Write(pPixels, std::size_t(width) * std::size_t(height) * 3);
-    return written && file.Commit() ? 1 : 0;
+    return file.Write(bytes.data(), bytes.size()) && file.Commit() ? 1 : 0;
 }

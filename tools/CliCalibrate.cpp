@@ -4,6 +4,7 @@
 #include "camera/PortCamera.h"
 #include "levels/DarkSummary.h"
 #include "platform/files/OutputTarget.h"
+#include "platform/files/StaleTempFiles.h"
 #include "processing/MonoProcessor.h"
 #include "tools/CliCommands.h"
 #include "tools/CliOptions.h"
@@ -30,6 +31,7 @@ int RunCalibrate(const CalibrateOptions& options) {
     if (!ResolveOutputTarget(output, &target, &error)) {
         return CliFail(error);
     }
+    RemoveStaleTemporaryFilesOf(target.path);  // what a calibration killed outright left
 
     CPortCamera camera;
     if (!camera.Open(kPort)) {

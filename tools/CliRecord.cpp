@@ -11,7 +11,10 @@
 
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
-#include "processing/AtomicFile.h"
+#include "platform/files/BoundedRead.h"
+#include "platform/files/OutputBatch.h"
+#include "platform/files/StaleTempFiles.h"
+#include "processing/CalibrationFile.h"
 #include "recording/FileDigest.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
@@ -48,13 +51,14 @@ void CatchInterrupt() {
     ::sigaction(SIGINT, &action, nullptr);
 }
 
-bool WriteText(const std::string& path, const std::string& text, CAtomicFile& file,
-               std::string* error) {
-    if (!file.IsOpen() || !file.Write(text.data(), text.size())) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+// Copies the calibration in force into the batch's file for path.
+bool CopyCalibration(const std::string& from, const std::string& path, COutputBatch& batch,
+                     std::string* error) {
+    std::string bytes;
+    if (!ReadSmallRegularFile(from, kCalibrationFileBytes, &bytes, error)) {
         return false;
     }
-    return true;
+    return batch.Append(path, bytes.data(), bytes.size(), error);
 }
 
 // The header of the sidecar: everything known before the first frame.
@@ -106,9 +110,22 @@ int RunRecord(const RecordOptions& options) {
         return CliFail(error, kUsageError);
     }
     CatchInterrupt();
-    CAtomicFile file(output.c_str());
-    if (!file.IsOpen()) {
-        return CliFail(file.Error());
+    // Every part is written aside and put in place together at the end, so a failed or
+    // interrupted recording leaves what was there before as it was; the names are all
+    // checked before the first frame.
+    const std::string sidecarPath = SidecarPathFor(output);
+    const std::string copyPath =
+        metadata.calibrationCopy.empty()
+            ? std::string()
+            : (std::filesystem::path(output).parent_path() / metadata.calibrationCopy).string();
+    COutputBatch batch;
+    for (const std::string& path : {output, sidecarPath, copyPath}) {
+        if (!path.empty()) {
+            RemoveStaleTemporaryFilesOf(path);
+            if (batch.Add(path, &error).empty()) {
+                return CliFail(error);
+            }
+        }
     }
     CPortCamera camera;
     if (!camera.Open(kPort)) {
@@ -137,8 +154,8 @@ int RunRecord(const RecordOptions& options) {
                           std::chrono::steady_clock::now() - start)
                           .count();
         metadata.frames.push_back(info);
-        if (!file.Write(frame.data(), frame.size())) {
-            return CliFail(file.Error());
+        if (!batch.Append(output, frame.data(), frame.size(), &error)) {
+            return CliFail(error);
         }
         ++recorded;
         if (terminal) {
@@ -151,48 +168,12 @@ int RunRecord(const RecordOptions& options) {
     if (g_bInterrupted && recorded == 0) {
         return CliFail("interrupted before the first frame; nothing written", kInterruptedExit);
     }
-    // Every part is written aside first; the recording goes into place last, so a reader
-    // never finds it without its sidecar.
-    const std::string sidecarPath = SidecarPathFor(output);
-    CAtomicFile sidecar(sidecarPath.c_str());
-    if (!sidecar.IsOpen()) {
-        return CliFail(sidecar.Error());
-    }
-    if (!WriteText(sidecarPath, SidecarText(metadata), sidecar, &error)) {
+    const std::string text = SidecarText(metadata);
+    if (!batch.Append(sidecarPath, text.data(), text.size(), &error) ||
+        (!copyPath.empty() &&
+         !CopyCalibration(metadata.calibrationPath, copyPath, batch, &error)) ||
+        !batch.Commit(&error)) {
         return CliFail(error);
-    }
-    std::unique_ptr<CAtomicFile> copy;
-    std::string copyPath;
-    if (!metadata.calibrationCopy.empty()) {
-        copyPath =
-            (std::filesystem::path(output).parent_path() / metadata.calibrationCopy).string();
-        copy = std::make_unique<CAtomicFile>(copyPath.c_str());
-        std::FILE* in = std::fopen(metadata.calibrationPath.c_str(), "rb");
-        char buffer[65536];
-        std::size_t count = 0;
-        bool copied = in != nullptr;
-        while (copied && (count = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
-            copied = copy->Write(buffer, count);
-        }
-        if (in != nullptr) {
-            std::fclose(in);
-        }
-        if (!copied || !copy->Commit()) {
-            return CliFail(copy->Error().empty() ? "cannot write " + copyPath : copy->Error());
-        }
-    }
-    if (!sidecar.Commit()) {
-        if (!copyPath.empty()) {
-            ::unlink(copyPath.c_str());
-        }
-        return CliFail(sidecar.Error());
-    }
-    if (!file.Commit()) {
-        ::unlink(sidecarPath.c_str());
-        if (!copyPath.empty()) {
-            ::unlink(copyPath.c_str());
-        }
-        return CliFail(file.Error());
     }
     if (g_bInterrupted) {
         return CliFail("interrupted: " + output + " holds the " + std::to_string(recorded) +
