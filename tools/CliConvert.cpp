@@ -107,10 +107,10 @@ int RunConvert(const ConvertOptions& options) {
     if (options.bAutoLevels && !ChooseAutoLevels(input, &settings, &error)) {
         return CliFail(error);
     }
+    if (!warning.empty()) {
+        std::fprintf(stderr, "pandry-cli: warning: %s\n", warning.c_str());
+    }
     if (writer) {
-        if (!warning.empty()) {
-            std::fprintf(stderr, "pandry-cli: warning: %s\n", warning.c_str());
-        }
         return WriteLastPicture(input, frames, settings, *writer, output);
     }
 
