@@ -23,6 +23,15 @@ CReplaySource::CReplaySource(const std::string& path, bool loop,
     if (m_frameTimesMs.size() < m_nFrames) {
         m_frameTimesMs.clear();  // times for only some frames: pace none of them by time
     }
+    // Times no recording can hold (negative, or beyond a century) would overflow the clock
+    // arithmetic of the pacing: such a sidecar paces nothing either.
+    constexpr std::int64_t kLatestMs = std::int64_t(100) * 365 * 24 * 3600 * 1000;
+    for (const std::int64_t timeMs : m_frameTimesMs) {
+        if (timeMs < 0 || timeMs > kLatestMs) {
+            m_frameTimesMs.clear();
+            break;
+        }
+    }
 }
 
 CReplaySource::~CReplaySource() {
@@ -99,19 +108,6 @@ std::uint64_t CReplaySource::CountWholeFrames(const std::string& path, std::stri
         *warning = path + " ends in a cut-off frame (" + std::to_string(size % kFrameBytes) +
                    " bytes); only its " + std::to_string(size / kFrameBytes) +
                    " whole frames are used";
-    }
-    return size / kFrameBytes;
-}
-
-std::uint64_t CReplaySource::CountFrames(const std::string& path, std::string* error) {
-    const std::uint64_t size = RecordingSize(path, error);
-    if (size == 0) {
-        return 0;
-    }
-    if (size % kFrameBytes != 0) {
-        *error = path + " holds " + std::to_string(size) + " bytes, not a whole number of " +
-                 std::to_string(kFrameBytes) + "-byte frames";
-        return 0;
     }
     return size / kFrameBytes;
 }

@@ -19,9 +19,6 @@ class CReplaySource : public IFrameSource {
 
     bool NextFrame(std::uint8_t* pFrame) override;
 
-    // The file's frame count; 0 with a reason in *error when it cannot be replayed
-    // (unreadable, empty, or not a whole number of frames).
-    static std::uint64_t CountFrames(const std::string& path, std::string* error);
     // The whole frames of a file that may end in a cut-off frame; then *warning says so.
     // 0 with *error when it holds no whole frame or cannot be read.
     static std::uint64_t CountWholeFrames(const std::string& path, std::string* error,

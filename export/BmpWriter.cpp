@@ -8,12 +8,13 @@ class CBmpWriter : public IPictureWriter {
   public:
     bool Write(const Picture& picture, const PictureText&, const std::string& path,
                std::string* error) override {
-        if (!CFrameProcessor::WriteBmp(picture.bgrFlipped.data(), picture.width, picture.height,
-                                       path.c_str())) {
-            *error = "cannot write " + path;
+        const std::vector<std::uint8_t> bytes =
+            CFrameProcessor::BmpFileBytes(picture.bgrFlipped.data(), picture.width, picture.height);
+        if (bytes.empty()) {
+            *error = "cannot write " + path + ": no picture";
             return false;
         }
-        return true;
+        return WriteWholeFile(path, bytes.data(), bytes.size(), m_pBatch, error);
     }
 };
 

@@ -1,11 +1,10 @@
 #include "export/ByteSink.h"
 
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,10 +12,12 @@
 #include <filesystem>
 #include <vector>
 
+#include "export/EncoderChild.h"
+#include "platform/files/OutputTarget.h"
+#include "platform/files/StaleTempFiles.h"
+#include "platform/files/TempFileCleanup.h"
 #include "platform/files/AtomicFile.h"
 #include "platform/files/FileIo.h"
-
-extern char** environ;
 
 namespace {
 
@@ -75,50 +76,61 @@ std::string FindOnPath(const std::string& program) {
     return {};
 }
 
-// Encodes into a temporary file beside the destination (same extension, so the container is
-// the same) and renames it into place only when the encoder finished cleanly.
+// Encodes into a temporary file beside the destination and renames it into place only when
+// the encoder finished cleanly; the temporary file goes whenever it did not.
 class CVideoEncoderSink : public IByteSink {
   public:
-    CVideoEncoderSink(std::string path, pid_t pid, int fd, std::string tempPath)
-        : m_strPath(std::move(path)), m_nPid(pid), m_nFd(fd), m_strTempPath(std::move(tempPath)) {}
+    CVideoEncoderSink(std::string path, OutputTarget target, std::string tempPath,
+                      const std::atomic<bool>* interrupted)
+        : m_strPath(std::move(path)),
+          m_target(std::move(target)),
+          m_strTempPath(std::move(tempPath)),
+          m_pInterrupted(interrupted) {
+        m_nCleanupTicket = RememberTemporaryFile(m_strTempPath);
+    }
     ~CVideoEncoderSink() override {
-        if (m_nPid > 0) {
-            ::close(m_nFd);
-            ::kill(m_nPid, SIGTERM);
-            int status = 0;
-            ::waitpid(m_nPid, &status, 0);
+        m_child.End();
+        if (!m_strTempPath.empty()) {
             ::unlink(m_strTempPath.c_str());
         }
+        ForgetTemporaryFile(m_nCleanupTicket);
     }
+    CEncoderChild& Child() { return m_child; }
 
     bool Write(const void* pData, std::size_t size) override {
-        m_bWriteFailed = m_bWriteFailed || !WriteFully(m_nFd, pData, size);
+        m_bWriteFailed = m_bWriteFailed || !m_child.Write(pData, size, m_pInterrupted);
         return !m_bWriteFailed;
     }
     bool Finish(std::string* error) override {
-        ::close(m_nFd);
-        int status = 0;
-        ::waitpid(m_nPid, &status, 0);
-        m_nPid = 0;
+        const bool encoded = m_child.Finish(m_pInterrupted) && !m_bWriteFailed;
         // A stream cut short may still make a playable file: it is not kept either.
-        if (m_bWriteFailed || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            ::unlink(m_strTempPath.c_str());
-            *error = "ffmpeg could not encode " + m_strPath + " (see its message above)";
+        if (!encoded) {
+            *error = m_child.Problem().empty()
+                         ? "ffmpeg could not encode " + m_strPath + " (see its message above)"
+                         : "ffmpeg could not encode " + m_strPath + ": " + m_child.Problem();
             return false;
         }
-        if (std::rename(m_strTempPath.c_str(), m_strPath.c_str()) != 0) {
+        if (m_target.exists) {
+            // Best effort: only root may give the file back to another owner.
+            [[maybe_unused]] int ignored =
+                ::chown(m_strTempPath.c_str(), m_target.owner, m_target.group);
+            ::chmod(m_strTempPath.c_str(), m_target.mode);
+        }
+        if (std::rename(m_strTempPath.c_str(), m_target.path.c_str()) != 0) {
             *error = "cannot write " + m_strPath + ": " + std::strerror(errno);
-            ::unlink(m_strTempPath.c_str());
             return false;
         }
+        m_strTempPath.clear();
         return true;
     }
 
   private:
     std::string m_strPath;
-    pid_t m_nPid;
-    int m_nFd;
+    OutputTarget m_target;
     std::string m_strTempPath;
+    const std::atomic<bool>* m_pInterrupted;
+    CEncoderChild m_child;
+    int m_nCleanupTicket = -1;
     bool m_bWriteFailed = false;
 };
 
@@ -138,7 +150,9 @@ std::unique_ptr<IByteSink> MakeStandardOutputSink() {
     return std::make_unique<CStandardOutputSink>();
 }
 
-std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path, std::string* error) {
+std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path,
+                                                const std::atomic<bool>* interrupted,
+                                                std::string* error) {
     const std::string ffmpeg = FindOnPath("ffmpeg");
     if (ffmpeg.empty()) {
         *error = "cannot write " + path +
@@ -146,35 +160,23 @@ std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path, std::st
                  "export to .y4m or a picture sequence instead";
         return nullptr;
     }
-    std::filesystem::path destination(path);
-    const std::string tempPath = (destination.parent_path() /
-                                  (destination.stem().string() + ".tmp-" +
-                                   std::to_string(::getpid()) + destination.extension().string()))
-                                     .string();
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        *error = "cannot start ffmpeg: " + std::string(std::strerror(errno));
+    OutputTarget target;
+    if (!ResolveOutputTarget(path, &target, error)) {
         return nullptr;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[0], STDIN_FILENO);
-    std::vector<std::string> arguments = {
-        ffmpeg,         "-hide_banner", "-loglevel", "error",    "-nostdin", "-y",    "-f",
-        "yuv4mpegpipe", "-i",           "pipe:0",    "-pix_fmt", "yuv420p",  tempPath};
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, ffmpeg.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[0]);
-    if (spawned != 0) {
-        ::close(pipeFds[1]);
-        *error = "cannot start " + ffmpeg + ": " + std::strerror(spawned);
+    RemoveStaleTemporaryFilesOf(target.path);
+    static std::atomic<unsigned> serial{0};
+    const std::string tempPath = TemporaryNameBeside(target.path, ++serial);
+    // The temporary name has no extension to tell ffmpeg the container.
+    const std::string container =
+        std::filesystem::path(path).extension() == ".mkv" ? "matroska" : "mp4";
+    const std::vector<std::string> arguments = {
+        ffmpeg,     "-hide_banner", "-loglevel",    "error",   "-nostdin",
+        "-y",       "-f",           "yuv4mpegpipe", "-i",      "pipe:0",
+        "-pix_fmt", "yuv420p",      "-f",           container, tempPath};
+    auto sink = std::make_unique<CVideoEncoderSink>(path, target, tempPath, interrupted);
+    if (!sink->Child().Start(arguments, error)) {
         return nullptr;
     }
-    return std::make_unique<CVideoEncoderSink>(path, pid, pipeFds[1], tempPath);
+    return sink;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -18,4 +19,8 @@ std::unique_ptr<IByteSink> MakeFileSink(const std::string& path, std::string* er
 std::unique_ptr<IByteSink> MakeStandardOutputSink();
 // Starts ffmpeg encoding a YUV4MPEG2 stream into path (its extension picks the container);
 // null with *error when it cannot start, naming the package when it is not installed.
-std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path, std::string* error);
+// Its temporary file is removed whenever the video is not finished; raising *interrupted
+// ends a write or a wait for ffmpeg early.
+std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path,
+                                                const std::atomic<bool>* interrupted,
+                                                std::string* error);

@@ -15,6 +15,8 @@
 #include "export/PictureWriter.h"
 #include "export/Y4mEncoder.h"
 #include "platform/files/FileIo.h"
+#include "platform/files/OutputBatch.h"
+#include "platform/files/StaleTempFiles.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
 
@@ -49,8 +51,9 @@ double RecordedRate(const RecordingMetadata& metadata) {
     if (frames.size() < 2 || frames.back().timeMs <= frames.front().timeMs) {
         return kDefaultFramesPerSecond;
     }
+    // In double: the difference of two extreme times overflows a 64-bit integer.
     return double(frames.size() - 1) * 1000.0 /
-           double(frames.back().timeMs - frames.front().timeMs);
+           (double(frames.back().timeMs) - double(frames.front().timeMs));
 }
 
 // Reads whole frames one at a time.
@@ -71,34 +74,15 @@ class CFrameReader {
     int m_nFd;
 };
 
-// Removes the files of a sequence unless told they are all there.
-class CWrittenFiles {
-  public:
-    ~CWrittenFiles() {
-        for (const std::string& path : m_paths) {
-            ::unlink(path.c_str());
-        }
-    }
-    void Add(const std::string& path) { m_paths.push_back(path); }
-    void Keep() { m_paths.clear(); }
-
-  private:
-    std::vector<std::string> m_paths;
-};
-
-// One flush for the whole sequence: far faster than one per file.
-bool FlushDirectoryOf(const std::string& path, std::string* error) {
-    std::filesystem::path directory = std::filesystem::path(path).parent_path();
-    const std::string name = directory.empty() ? "." : directory.string();
-    const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool flushed = fd >= 0 && ::syncfs(fd) == 0;
-    if (!flushed) {
-        *error = "cannot write the pictures in " + name + ": " + std::strerror(errno);
-    }
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return flushed;
+// The temporary pictures a killed export to the same pattern left.
+void RemoveStaleSequenceFiles(const COutputPattern& pattern) {
+    const std::string sample = pattern.NameFor(0);
+    const std::size_t slash = sample.rfind('/');
+    RemoveStaleTemporaryFiles(
+        slash == std::string::npos ? std::string() : sample.substr(0, slash + 1),
+        [&pattern](const std::string& destination, bool shortened) {
+            return pattern.MayName(destination, shortened);
+        });
 }
 
 }  // namespace
@@ -149,17 +133,20 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
 
     const OutputKind kind = KindOf(request.output);
     COutputPattern pattern;
+    COutputBatch batch;  // the pictures, put in place together at the end
     std::unique_ptr<IPictureWriter> writer;
     std::unique_ptr<IByteSink> sink;
     if (kind == OutputKind::kSequence) {
         COutputPattern::Parse(request.output, &pattern, error);
+        RemoveStaleSequenceFiles(pattern);
         writer = PictureWriterFor(request.output);
-        writer->SetFlushEachFile(false);
+        writer->WriteInto(&batch);
     } else if (kind == OutputKind::kVideo) {
-        sink = MakeVideoEncoderSink(request.output, error);
+        sink = MakeVideoEncoderSink(request.output, &interrupted, error);
     } else if (request.output == "-") {
         sink = MakeStandardOutputSink();
     } else {
+        RemoveStaleTemporaryFilesOf(request.output);
         sink = MakeFileSink(request.output, error);
     }
     if (kind != OutputKind::kSequence && !sink) {
@@ -177,7 +164,6 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
             return false;
         }
     }
-    CWrittenFiles written;
     std::vector<std::uint8_t> raw(kFrameBytes);
     Picture picture;
     PictureText text;
@@ -203,7 +189,6 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
             if (!writer->Write(picture, text, path, error)) {
                 return false;
             }
-            written.Add(path);
         } else {
             const std::vector<std::uint8_t>& bytes = y4m.Frame(picture);
             if (!sink->Write(bytes.data(), bytes.size())) {
@@ -218,9 +203,5 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     if (sink && !sink->Finish(error)) {
         return false;
     }
-    if (writer && !FlushDirectoryOf(pattern.NameFor(last), error)) {
-        return false;
-    }
-    written.Keep();
-    return true;
+    return !writer || batch.Commit(error);
 }

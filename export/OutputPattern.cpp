@@ -56,3 +56,19 @@ std::string COutputPattern::NameFor(std::uint64_t frame) const {
     }
     return m_strBefore + number + m_strAfter;
 }
+
+bool COutputPattern::MayName(const std::string& name, bool shortened) const {
+    if (name.compare(0, m_strBefore.size(), m_strBefore) != 0) {
+        return shortened && m_strBefore.compare(0, name.size(), name) == 0;
+    }
+    std::size_t digits = m_strBefore.size();
+    while (digits < name.size() &&
+           (std::isdigit(static_cast<unsigned char>(name[digits])) || name[digits] == m_cFill)) {
+        ++digits;
+    }
+    if (digits == m_strBefore.size()) {
+        return shortened && digits == name.size();
+    }
+    const std::string after = name.substr(digits);
+    return shortened ? m_strAfter.compare(0, after.size(), after) == 0 : after == m_strAfter;
+}

@@ -12,6 +12,9 @@ class COutputPattern {
     static bool Parse(const std::string& text, COutputPattern* pattern, std::string* error);
 
     std::string NameFor(std::uint64_t frame) const;
+    // Whether NameFor gives name for some frame; with shortened, whether it gives a name that
+    // begins with name.
+    bool MayName(const std::string& name, bool shortened) const;
 
   private:
     std::string m_strBefore;

@@ -1,15 +1,9 @@
 #include "export/PictureWriter.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 #include "platform/files/AtomicFile.h"
-#include "platform/files/FileIo.h"
 
 std::string LowerExtension(const std::string& path) {
     std::string extension = std::filesystem::path(path).extension().string();
@@ -39,34 +33,10 @@ std::unique_ptr<IPictureWriter> PictureWriterFor(const std::string& path) {
     return nullptr;
 }
 
-namespace {
-
-// Written aside and renamed, without waiting for the disk.
-bool WriteWithoutFlush(const std::string& path, const void* pData, std::size_t size,
-                       std::string* error) {
-    const std::string temp = path + ".tmp-" + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        *error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool whole = WriteFully(fd, pData, size);
-    const int writeErrno = whole ? 0 : (errno ? errno : ENOSPC);
-    const bool closed = ::close(fd) == 0;
-    if (!whole || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
-        *error = "cannot write " + path + ": " + std::strerror(writeErrno ? writeErrno : errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool WriteWholeFile(const std::string& path, const void* pData, std::size_t size, bool flush,
-                    std::string* error) {
-    if (!flush) {
-        return WriteWithoutFlush(path, pData, size, error);
+bool WriteWholeFile(const std::string& path, const void* pData, std::size_t size,
+                    COutputBatch* pBatch, std::string* error) {
+    if (pBatch != nullptr) {
+        return !pBatch->Add(path, error).empty() && pBatch->Append(path, pData, size, error);
     }
     const FileResult written = WriteFileAtomically(path, pData, size);
     if (!written) {

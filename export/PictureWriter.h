@@ -4,6 +4,7 @@
 #include <string>
 
 #include "export/Picture.h"
+#include "platform/files/OutputBatch.h"
 
 // Writes one picture as one file of its format. A file is replaced whole or not at all.
 class IPictureWriter {
@@ -13,11 +14,12 @@ class IPictureWriter {
     virtual bool Write(const Picture& picture, const PictureText& text, const std::string& path,
                        std::string* error) = 0;
 
-    // A sequence of many files is flushed to disk once at its end instead of file by file.
-    void SetFlushEachFile(bool flush) { m_bFlushEachFile = flush; }
+    // The files of a sequence join a batch that replaces them all at its end, with one flush
+    // to disk instead of one per file; null (the default) writes each file whole at once.
+    void WriteInto(COutputBatch* pBatch) { m_pBatch = pBatch; }
 
   protected:
-    bool m_bFlushEachFile = true;
+    COutputBatch* m_pBatch = nullptr;
 };
 
 // The writer for a file name's extension (.png, .tif, .tiff, .bmp, .pgm, .ppm, any case);
@@ -33,7 +35,7 @@ std::unique_ptr<IPictureWriter> MakeTiffWriter();
 std::unique_ptr<IPictureWriter> MakeBmpWriter();
 std::unique_ptr<IPictureWriter> MakePnmWriter();
 
-// Replaces path whole with the bytes given (written aside, then renamed into place), flushed
-// to disk first when asked; false with *error otherwise.
-bool WriteWholeFile(const std::string& path, const void* pData, std::size_t size, bool flush,
-                    std::string* error);
+// Replaces path whole with the bytes given (written aside, then renamed into place), at once
+// or, with a batch, when the batch is committed; false with *error otherwise.
+bool WriteWholeFile(const std::string& path, const void* pData, std::size_t size,
+                    COutputBatch* pBatch, std::string* error);

@@ -75,7 +75,7 @@ class CPngWriter : public IPictureWriter {
             *error = "cannot encode " + path + " as PNG";
             return false;
         }
-        return WriteWholeFile(path, m_encoded.data(), m_encoded.size(), m_bFlushEachFile, error);
+        return WriteWholeFile(path, m_encoded.data(), m_encoded.size(), m_pBatch, error);
     }
 
   private:

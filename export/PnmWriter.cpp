@@ -24,7 +24,7 @@ class CPnmWriter : public IPictureWriter {
         } else {
             bytes.append(picture.rgb.begin(), picture.rgb.end());
         }
-        return WriteWholeFile(path, bytes.data(), bytes.size(), m_bFlushEachFile, error);
+        return WriteWholeFile(path, bytes.data(), bytes.size(), m_pBatch, error);
     }
 };
 

@@ -97,7 +97,7 @@ class CTiffWriter : public IPictureWriter {
             *error = "cannot encode " + path + " as TIFF";
             return false;
         }
-        return WriteWholeFile(path, file.bytes.data(), file.bytes.size(), m_bFlushEachFile, error);
+        return WriteWholeFile(path, file.bytes.data(), file.bytes.size(), m_pBatch, error);
     }
 };
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/files/FileResult.h"
 #include "processing/GainTable.h"
@@ -107,6 +108,9 @@ class CFrameProcessor {
     // The whole file written and closed, or why not (no partial file is kept).
     static FileResult WriteBmp(const std::uint8_t* pPixels, int width, int height,
                                const char* path);
+    // The bytes WriteBmp writes (empty for no picture).
+    static std::vector<std::uint8_t> BmpFileBytes(const std::uint8_t* pPixels, int width,
+                                                  int height);
 
   protected:
     // The part of Configure both variants share: stores the scalar values, decides

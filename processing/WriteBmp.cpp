@@ -40,22 +40,30 @@ BmpHeader MakeHeader(int width, int height) {
 
 }  // namespace
 
+std::vector<std::uint8_t> CFrameProcessor::BmpFileBytes(const std::uint8_t* pPixels, int width,
+                                                        int height) {
+    if (pPixels == nullptr || width <= 0 || height <= 0) {
+        return {};
+    }
+    const BmpHeader header = MakeHeader(width, height);
+    std::vector<std::uint8_t> bytes(header.begin(), header.end());
+    bytes.insert(bytes.end(), pPixels, pPixels + std::size_t(width) * std::size_t(height) * 3);
+    return bytes;
+}
+
 FileResult CFrameProcessor::WriteBmp(const std::uint8_t* pPixels, int width, int height,
                                      const char* path) {
     if (path == nullptr) {
         return FileResult::Failure("cannot write a picture without a file name");
     }
-    if (pPixels == nullptr || width <= 0 || height <= 0) {
+    const std::vector<std::uint8_t> bytes = BmpFileBytes(pPixels, width, height);
+    if (bytes.empty()) {
         return FileResult::Failure(std::string("cannot write ") + path + ": there is no picture");
     }
-    const BmpHeader header = MakeHeader(width, height);
     CAtomicFile file;
     FileResult result = file.Open(path);
     if (result) {
-        result = file.Write(header.data(), header.size());
-    }
-    if (result) {
-        result = file.Write(pPixels, std::size_t(width) * std::size_t(height) * 3);
+        result = file.Write(bytes.data(), bytes.size());
     }
     if (result) {
         result = file.Commit();

@@ -3,15 +3,21 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "camera/ReplaySource.h"
 #include "export/FrameRenderer.h"
+#include "platform/files/BoundedRead.h"
+#include "platform/files/InputFile.h"
 #include "processing/CalibrationFile.h"
 #include "sensor/Defaults.h"
 #include "sensor/FoveaTable.h"
@@ -101,6 +107,28 @@ RenderSettings SettingsFrom(const std::string& sensor, int size, int offset, int
     return settings;
 }
 
+// Refuses, as pandry-cli does, a calibration that is missing, no regular file or not a
+// dark image.
+void CheckCalibrationFile(const std::string& path) {
+    std::vector<std::int32_t> dark(kFrameBytes);
+    std::string error;
+    switch (LoadCalibrationFile(path.c_str(), dark.data(), &error)) {
+        case CalibrationLoad::kLoaded:
+            return;
+        case CalibrationLoad::kMissing:
+            throw py::value_error("cannot read calibration file " + path + ": no such file");
+        case CalibrationLoad::kRefused:
+            throw py::value_error("cannot use calibration file " + path + ": " + error);
+    }
+}
+
+// A renderer shared by the threads that call one Processor: the GIL is released while it
+// works, so its own lock keeps two calls from mixing their pictures.
+struct SharedRenderer {
+    std::unique_ptr<CFrameRenderer> renderer;
+    std::mutex lock;
+};
+
 // Two renderers, one per view, built with the same settings and calibration.
 class CPyProcessor {
   public:
@@ -112,31 +140,33 @@ class CPyProcessor {
             settings.calibration.clear();
         } else if (py::isinstance<py::str>(calibration)) {
             settings.calibration = calibration.cast<std::string>();
-            std::ifstream probe(settings.calibration, std::ios::binary);
-            if (!probe) {
-                throw py::value_error("cannot read calibration file " + settings.calibration);
-            }
+            CheckCalibrationFile(settings.calibration);
         } else if (py::isinstance<py::array>(calibration)) {
             stored = std::make_unique<CTemporaryCalibration>(calibration.cast<py::array>());
             settings.calibration = stored->Path();
         } else {
             throw py::value_error("calibration must be None, a file path or a numpy array");
         }
-        m_remapped = std::make_unique<CFrameRenderer>(settings);
+        m_remapped.renderer = std::make_unique<CFrameRenderer>(settings);
         settings.remapped = false;
-        m_unmapped = std::make_unique<CFrameRenderer>(settings);
+        m_unmapped.renderer = std::make_unique<CFrameRenderer>(settings);
         m_strSensor = sensor;
         m_nSize = size;
     }
 
-    ByteArray Process(const py::buffer& frame) { return Render(*m_remapped, frame); }
-    ByteArray ProcessUnmapped(const py::buffer& frame) { return Render(*m_unmapped, frame); }
+    ByteArray Process(const py::buffer& frame) { return Render(m_remapped, frame); }
+    ByteArray ProcessUnmapped(const py::buffer& frame) { return Render(m_unmapped, frame); }
 
     ByteArray Corrected(const py::buffer& frame) {
         py::buffer_info info;
         const std::uint8_t* pRaw = FrameBytesOf(frame, &info);
         ByteArray result({kSectors, kRings});
-        m_remapped->Correct(pRaw, result.mutable_data());
+        std::uint8_t* pOut = result.mutable_data();
+        {
+            py::gil_scoped_release unlocked;  // before the lock: a holder may wait for the GIL
+            std::lock_guard<std::mutex> hold(m_remapped.lock);
+            m_remapped.renderer->Correct(pRaw, pOut);
+        }
         return result;
     }
 
@@ -146,14 +176,16 @@ class CPyProcessor {
     }
 
   private:
-    ByteArray Render(CFrameRenderer& renderer, const py::buffer& frame) {
+    ByteArray Render(SharedRenderer& shared, const py::buffer& frame) {
         py::buffer_info info;
         const std::uint8_t* pRaw = FrameBytesOf(frame, &info);
+        CFrameRenderer& renderer = *shared.renderer;
         ByteArray result({renderer.Height(), renderer.Width(), 3});
         std::uint8_t* pOut = result.mutable_data();
         bool rendered = false;
         {
-            py::gil_scoped_release unlocked;
+            py::gil_scoped_release unlocked;  // before the lock: a holder may wait for the GIL
+            std::lock_guard<std::mutex> hold(shared.lock);
             rendered = renderer.RenderInto(pRaw, pOut);
         }
         if (!rendered) {
@@ -162,11 +194,27 @@ class CPyProcessor {
         return result;
     }
 
-    std::unique_ptr<CFrameRenderer> m_remapped;
-    std::unique_ptr<CFrameRenderer> m_unmapped;
+    SharedRenderer m_remapped;
+    SharedRenderer m_unmapped;
     std::string m_strSensor;
     int m_nSize = 0;
 };
+
+// Reads size bytes from the start of fd; false at a short file or an error.
+bool ReadWhole(int fd, std::uint8_t* pOut, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t count = ::pread(fd, pOut + done, size - done, off_t(done));
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return false;
+        }
+        done += std::size_t(count);
+    }
+    return true;
+}
 
 py::tuple ReadRecording(const std::string& path) {
     std::string error;
@@ -180,20 +228,27 @@ py::tuple ReadRecording(const std::string& path) {
         warnings.attr("warn")(warning);
     }
     ByteArray all({py::ssize_t(frames), py::ssize_t(kSectors), py::ssize_t(kRings)});
-    std::ifstream in(path, std::ios::binary);
-    if (!in.read(reinterpret_cast<char*>(all.mutable_data()),
-                 std::streamsize(frames * kFrameBytes))) {
-        throw py::value_error("cannot read " + path);
+    const int fd = OpenRegularInput(path, &error);
+    const bool whole = fd >= 0 && ReadWhole(fd, all.mutable_data(), frames * kFrameBytes);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    if (!whole) {
+        throw py::value_error(error.empty() ? "cannot read " + path : error);
     }
     py::object metadata = py::none();
-    std::ifstream sidecar(SidecarPathFor(path), std::ios::binary);
-    if (sidecar) {
-        std::string text(std::istreambuf_iterator<char>(sidecar), {});
+    const std::string sidecarPath = SidecarPathFor(path);
+    struct stat info {};
+    if (::lstat(sidecarPath.c_str(), &info) == 0) {
+        std::string text;
         RecordingMetadata parsed;
+        if (!ReadSmallRegularFile(sidecarPath, kLargestSidecarBytes, &text, &error)) {
+            throw py::value_error(error);
+        }
         if (ParseSidecar(text, &parsed, &error)) {
             metadata = py::module_::import("json").attr("loads")(text);
         } else {
-            warnings.attr("warn")(SidecarPathFor(path) + ": " + error + "; metadata is None");
+            warnings.attr("warn")(sidecarPath + ": " + error + "; metadata is None");
         }
     }
     return py::make_tuple(all, metadata);

@@ -2,10 +2,9 @@
 
 #include <chrono>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 
+#include "platform/files/BoundedRead.h"
 #include "sensor/LogPolarFrame.h"
 
 using nlohmann::json;
@@ -112,12 +111,10 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
 bool ReadSidecarOf(const std::string& recordingPath, RecordingMetadata* metadata,
                    std::string* error) {
     const std::string path = SidecarPathFor(recordingPath);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = "cannot read " + path;
+    std::string text;
+    if (!ReadSmallRegularFile(path, kLargestSidecarBytes, &text, error)) {
         return false;
     }
-    std::string text(std::istreambuf_iterator<char>(in), {});
     if (!ParseSidecar(text, metadata, error)) {
         *error = path + ": " + *error;
         return false;

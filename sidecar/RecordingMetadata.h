@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -48,8 +49,11 @@ std::string SidecarPathFor(const std::string& recordingPath);
 std::string SidecarText(const RecordingMetadata& metadata);
 // False with a one-line reason in *error for text that is not a sidecar we can read.
 bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::string* error);
-// Reads and parses the sidecar of a recording; false with *error (naming the file) when it
-// is missing, unreadable or damaged.
+// A sidecar is read whole: anything larger is refused rather than filling the memory.
+inline constexpr std::size_t kLargestSidecarBytes = std::size_t(64) << 20;
+
+// Reads and parses the sidecar of a recording (a regular file only); false with *error (naming the
+// file) when it is missing, unreadable or damaged.
 bool ReadSidecarOf(const std::string& recordingPath, RecordingMetadata* metadata,
                    std::string* error);
 

@@ -4,6 +4,7 @@
 #include "camera/PortCamera.h"
 #include "levels/DarkSummary.h"
 #include "platform/files/OutputTarget.h"
+#include "platform/files/StaleTempFiles.h"
 #include "processing/ProcessorFactory.h"
 #include "tools/CliCommands.h"
 #include "tools/CliOptions.h"
@@ -29,6 +30,7 @@ int RunCalibrate(const CalibrateOptions& options) {
     if (const FileResult checked = ResolveOutputTarget(output, &target); !checked) {
         return CliFail(checked.Error());
     }
+    RemoveStaleTemporaryFilesOf(target.path);  // what a calibration killed outright left
 
     CPortCamera camera;
     if (!camera.Open(kDefaultPortAddress)) {

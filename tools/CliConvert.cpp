@@ -90,7 +90,9 @@ int RunConvert(const ConvertOptions& options) {
     }
     const std::string& input = options.input;
     const std::string& output = options.output;
-    std::uint64_t frames = CReplaySource::CountFrames(input, &error);
+    // A recording cut off mid-frame converts its whole frames, as export does.
+    std::string warning;
+    std::uint64_t frames = CReplaySource::CountWholeFrames(input, &error, &warning);
     if (frames == 0) {
         return CliFail(error);
     }
@@ -105,6 +107,9 @@ int RunConvert(const ConvertOptions& options) {
     }
     if (options.bAutoLevels && !ChooseAutoLevels(input, &settings, &error)) {
         return CliFail(error);
+    }
+    if (!warning.empty()) {
+        std::fprintf(stderr, "pandry-cli: warning: %s\n", warning.c_str());
     }
     if (writer) {
         return WriteLastPicture(input, frames, settings, *writer, output);

@@ -71,10 +71,13 @@ int RunExportCommand(const ExportOptions& options) {
     if (!CheckExportOutput(request.output, &error)) {
         return CliFail(error, kUsageError);
     }
+    // Every signal that ends a run ends it the same way: its files removed, older ones kept.
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe shows as a failed write instead
     ExportProgress progress;
     if (isatty(STDERR_FILENO)) {

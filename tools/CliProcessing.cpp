@@ -6,7 +6,8 @@
 
 std::unique_ptr<CFrameProcessor> ProcessRecording(const RenderSettings& settings,
                                                   const std::string& input, std::string* error) {
-    const std::uint64_t frames = CReplaySource::CountFrames(input, error);
+    std::string cutOff;  // whole frames are processed; the caller tells of the cut
+    const std::uint64_t frames = CReplaySource::CountWholeFrames(input, error, &cutOff);
     if (frames == 0) {
         return nullptr;
     }

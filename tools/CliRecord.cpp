@@ -11,7 +11,10 @@
 
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
-#include "platform/files/AtomicFile.h"
+#include "platform/files/BoundedRead.h"
+#include "platform/files/OutputBatch.h"
+#include "platform/files/StaleTempFiles.h"
+#include "processing/CalibrationFile.h"
 #include "recording/FileDigest.h"
 #include "sensor/Defaults.h"
 #include "sensor/LogPolarFrame.h"
@@ -46,6 +49,16 @@ void CatchInterrupt() {
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
+}
+
+// Copies the calibration in force into the batch's file for path.
+bool CopyCalibration(const std::string& from, const std::string& path, COutputBatch& batch,
+                     std::string* error) {
+    std::string bytes;
+    if (!ReadSmallRegularFile(from, kCalibrationFileBytes, &bytes, error)) {
+        return false;
+    }
+    return batch.Append(path, bytes.data(), bytes.size(), error);
 }
 
 // The header of the sidecar: everything known before the first frame.
@@ -97,9 +110,22 @@ int RunRecord(const RecordOptions& options) {
         return CliFail(error, kUsageError);
     }
     CatchInterrupt();
-    CAtomicFile file;
-    if (const FileResult opened = file.Open(output); !opened) {
-        return CliFail(opened.Error());
+    // Every part is written aside and put in place together at the end, so a failed or
+    // interrupted recording leaves what was there before as it was; the names are all
+    // checked before the first frame.
+    const std::string sidecarPath = SidecarPathFor(output);
+    const std::string copyPath =
+        metadata.calibrationCopy.empty()
+            ? std::string()
+            : (std::filesystem::path(output).parent_path() / metadata.calibrationCopy).string();
+    COutputBatch batch;
+    for (const std::string& path : {output, sidecarPath, copyPath}) {
+        if (!path.empty()) {
+            RemoveStaleTemporaryFilesOf(path);
+            if (batch.Add(path, &error).empty()) {
+                return CliFail(error);
+            }
+        }
     }
     CPortCamera camera;
     if (!camera.Open(kDefaultPortAddress)) {
@@ -128,8 +154,8 @@ int RunRecord(const RecordOptions& options) {
                           std::chrono::steady_clock::now() - start)
                           .count();
         metadata.frames.push_back(info);
-        if (const FileResult written = file.Write(frame.data(), frame.size()); !written) {
-            return CliFail(written.Error());
+        if (!batch.Append(output, frame.data(), frame.size(), &error)) {
+            return CliFail(error);
         }
         ++recorded;
         if (terminal) {
@@ -142,56 +168,12 @@ int RunRecord(const RecordOptions& options) {
     if (g_bInterrupted && recorded == 0) {
         return CliFail("interrupted before the first frame; nothing written", kInterruptedExit);
     }
-    // Every part is written aside first; the recording goes into place last, so a reader
-    // never finds it without its sidecar.
-    const std::string sidecarPath = SidecarPathFor(output);
-    CAtomicFile sidecar;
-    FileResult sidecarWritten = sidecar.Open(sidecarPath);
-    if (sidecarWritten) {
-        const std::string text = SidecarText(metadata);
-        sidecarWritten = sidecar.Write(text.data(), text.size());
-    }
-    if (!sidecarWritten) {
-        return CliFail(sidecarWritten.Error());
-    }
-    std::unique_ptr<CAtomicFile> copy;
-    std::string copyPath;
-    if (!metadata.calibrationCopy.empty()) {
-        copyPath =
-            (std::filesystem::path(output).parent_path() / metadata.calibrationCopy).string();
-        copy = std::make_unique<CAtomicFile>();
-        FileResult copied = copy->Open(copyPath);
-        std::FILE* in = std::fopen(metadata.calibrationPath.c_str(), "rb");
-        if (in == nullptr && copied) {
-            copied = FileResult::FromErrno("read", metadata.calibrationPath, errno);
-        }
-        char buffer[65536];
-        std::size_t count = 0;
-        while (copied && in != nullptr && (count = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
-            copied = copy->Write(buffer, count);
-        }
-        if (in != nullptr) {
-            std::fclose(in);
-        }
-        if (copied) {
-            copied = copy->Commit();
-        }
-        if (!copied) {
-            return CliFail(copied.Error());
-        }
-    }
-    if (const FileResult committed = sidecar.Commit(); !committed) {
-        if (!copyPath.empty()) {
-            ::unlink(copyPath.c_str());
-        }
-        return CliFail(committed.Error());
-    }
-    if (const FileResult committed = file.Commit(); !committed) {
-        ::unlink(sidecarPath.c_str());
-        if (!copyPath.empty()) {
-            ::unlink(copyPath.c_str());
-        }
-        return CliFail(committed.Error());
+    const std::string text = SidecarText(metadata);
+    if (!batch.Append(sidecarPath, text.data(), text.size(), &error) ||
+        (!copyPath.empty() &&
+         !CopyCalibration(metadata.calibrationPath, copyPath, batch, &error)) ||
+        !batch.Commit(&error)) {
+        return CliFail(error);
     }
     if (g_bInterrupted) {
         return CliFail("interrupted: " + output + " holds the " + std::to_string(recorded) +

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <exception>
 #include <map>
 #include <memory>
 #include <string>
@@ -88,7 +89,13 @@ int main(int argc, char** argv) {
     }
     for (const auto& [name, run] : commands) {
         if (tool.got_subcommand(name)) {
-            return run();
+            // A library's exception (memory, a file system call) is told as any failure is,
+            // never left to end the program with an abort.
+            try {
+                return run();
+            } catch (const std::exception& problem) {
+                return CliFail(name + ": " + problem.what());
+            }
         }
     }
     return PrintHelp(tool, kUsageError);  // nothing but "--"

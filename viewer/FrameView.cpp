@@ -81,6 +81,7 @@ void CFrameView::Wake(CFrameHandover& handover) {
 }
 
 void CFrameView::ScheduleRepaint() {
+    m_bPaintForNewPictures = true;
     if (m_repaintTimer.isActive()) {
         return;
     }
@@ -110,7 +111,14 @@ void CFrameView::paintEvent(QPaintEvent*) {
         m_paintHook();
     }
     m_frames.TakeNewest();
-    m_histogram.TakeNewest();
+    // A plot is drawn by the acquisition thread only: any other paint (uncovered, restored,
+    // relaid out) shows the window's background there until the next pass plots again.
+    if (m_histogram.TakeNewest()) {
+        m_bHistogramOnScreen = true;
+    } else if (!m_bPaintForNewPictures) {
+        m_bHistogramOnScreen = false;
+    }
+    m_bPaintForNewPictures = false;
     // The next frame is copied when the next paint may run, so it is fresh when shown.
     m_wantTimer.start(m_nRepaintIntervalMs);
     QPainter painter(this);
@@ -124,5 +132,7 @@ void CFrameView::paintEvent(QPaintEvent*) {
     if (m_overlay && m_frames.Current().bValid) {
         m_overlay(painter, m_frames.Current());
     }
-    PaintPicture(painter, m_histogram.Current());
+    if (m_bHistogramOnScreen) {
+        PaintPicture(painter, m_histogram.Current());
+    }
 }

@@ -59,4 +59,8 @@ class CFrameView : public QWidget, public CFrameSurface {
     QTimer m_wantTimer;  // asks for the next frame when the screen can show it
     int m_nRepaintIntervalMs = 16;
     std::atomic<int> m_nPaints{0};
+    // User-interface thread only: the next paint was asked for by a handover's wake-up, and
+    // the plot last painted is still on screen.
+    bool m_bPaintForNewPictures = false;
+    bool m_bHistogramOnScreen = false;
 };

@@ -168,3 +168,53 @@ def test_bad_processor_arguments(arguments, mentions):
 def test_read_recording_missing_file(tmp_path):
     with pytest.raises(ValueError, match="nothere.raw"):
         pandry.read_recording(str(tmp_path / "nothere.raw"))
+
+
+def special_file(tmp_path, kind):
+    """A path of the given kind that no reader may take for a regular file."""
+    path = tmp_path / ("special-" + kind)
+    if kind == "fifo":
+        os.mkfifo(path)
+    elif kind == "directory":
+        path.mkdir()
+    elif kind == "device":
+        path.symlink_to("/dev/zero")
+    elif kind == "short":
+        path.write_bytes(bytes(153215))
+    return str(path)
+
+
+# Catches a calibration the tool refuses being taken as none (or a FIFO hanging the
+# constructor): each raises ValueError naming the file.
+@pytest.mark.parametrize("kind", ["fifo", "directory", "device", "short"])
+def test_bad_calibration_files_raise(tmp_path, kind):
+    path = special_file(tmp_path, kind)
+    with pytest.raises(ValueError, match=path):
+        pandry.Processor(calibration=path)
+
+
+# Catches a sidecar read that hangs on a FIFO, eats memory on a device or throws an
+# unexpected error on a directory.
+@pytest.mark.parametrize("kind", ["fifo", "directory", "device"])
+def test_special_sidecar_raises(tmp_path, kind):
+    raw = tmp_path / "run.raw"
+    raw.write_bytes(bytes(FRAME_BYTES))
+    os.rename(special_file(tmp_path, kind), str(raw) + ".json")
+    with pytest.raises(ValueError, match="run.raw.json"):
+        pandry.read_recording(str(raw))
+
+
+# Catches pictures mixed up between threads sharing one Processor (its work runs without
+# the GIL): every call from 8 threads at once must equal the serial result.
+@pytest.mark.parametrize("method", ["process", "process_unmapped", "corrected"])
+def test_shared_processor_in_threads_equals_serial(method):
+    from concurrent.futures import ThreadPoolExecutor
+
+    processor = pandry.Processor(sensor="color")
+    frames = [pattern_frame(k, 2 * k + 1) for k in range(16)]
+    serial = [getattr(processor, method)(frame) for frame in frames]
+    work = [k % len(frames) for k in range(320)]
+    with ThreadPoolExecutor(max_workers=8) as pool:
+        results = list(pool.map(lambda k: getattr(processor, method)(frames[k]), work))
+    for k, result in zip(work, results):
+        np.testing.assert_array_equal(result, serial[k])

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPointer>
+#include <QScreen>
 #include <thread>
 #include <vector>
 
@@ -52,6 +53,26 @@ TEST(FrameView, ShowsFramesFromTheWorkerAndTheBackgroundOtherwise) {
     const int paintsAfterEnd = view.PaintCount();
     ASSERT_TRUE(ProcessEventsUntil([&] { return view.PaintCount() > paintsAfterEnd; }));
     EXPECT_EQ(PixelAt(view, 128, 160), background);
+}
+
+// Catches a plot drawn again by a paint the acquisition did not ask for (the window restored,
+// uncovered or laid out anew while acquisition is off): the area must show the background.
+TEST(FrameView, HistogramIsDrawnOnlyWhenTheWorkerPlots) {
+    CFrameView view;
+    view.resize(256, 407);
+    view.show();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return view.PaintCount() > 0; }));
+    const QRgb background = PixelAt(view, 128, 340);
+    const std::vector<std::uint8_t> white(256 * 100 * 3, 255);
+    view.DrawHistogram(white.data(), 0, 289, view.HistogramGeneration());
+    const int paints = view.PaintCount();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return view.PaintCount() > paints; }));
+    const QImage onScreen = view.screen()->grabWindow(view.winId()).toImage();
+    if (!onScreen.isNull()) {
+        EXPECT_EQ(onScreen.pixel(128, 340), qRgb(255, 255, 255));
+    }
+    view.repaint();  // as after a restore: no new plot came
+    EXPECT_EQ(PixelAt(view, 128, 340), background);
 }
 
 class CameraDlgTest : public ::testing::Test {

@@ -174,3 +174,12 @@ TEST_F(StalledCamera, UnwritableTimingReportIsToldInTheStatusBar) {
 }
 
 }  // namespace
+
+// Catches a close that cancelled the read before raising the stop: the worker took the
+// camera-failure path and no "time.inf" was written.
+TEST_F(StalledCamera, CloseWhileRunningWritesTheTimingReport) {
+    ASSERT_NO_FATAL_FAILURE(StartThenStall());
+    Viewer().Core().OnDestroy();
+    const std::string report = ReadWhole(m_folder.File("time.inf"));
+    EXPECT_NE(report.find("Frames = 3"), std::string::npos) << report;
+}
