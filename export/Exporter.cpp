@@ -13,6 +13,8 @@
 #include "export/ByteSink.h"
 #include "export/OutputPattern.h"
 #include "export/PictureWriter.h"
+#include "export/RecordedTiming.h"
+#include "export/TiffStackWriter.h"
 #include "export/Y4mEncoder.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
@@ -21,7 +23,21 @@ namespace {
 
 constexpr double kDefaultFramesPerSecond = 25;
 
-enum class OutputKind { kSequence, kY4m, kVideo, kNone };
+enum class OutputKind { kSequence, kStack, kY4m, kVideo, kNone };
+
+// Whether a name holds a printf-style conversion ("%%" is a plain percent sign).
+bool HasFrameNumber(const std::string& output) {
+    for (std::size_t i = 0; i < output.size(); ++i) {
+        if (output[i] == '%') {
+            if (i + 1 < output.size() && output[i + 1] == '%') {
+                ++i;
+            } else {
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
 OutputKind KindOf(const std::string& output) {
     if (output == "-") {
@@ -33,6 +49,9 @@ OutputKind KindOf(const std::string& output) {
     }
     if (extension == "mp4" || extension == "mkv") {
         return OutputKind::kVideo;
+    }
+    if ((extension == "tif" || extension == "tiff") && !HasFrameNumber(output)) {
+        return OutputKind::kStack;
     }
     for (const char* picture : {"png", "tif", "tiff", "bmp", "pgm", "ppm"}) {
         if (extension == picture) {
@@ -112,13 +131,34 @@ bool FlushDirectoryOf(const std::string& path, std::string* error) {
     return flushed;
 }
 
+// The stack for the frames first to last, its pages carrying their recorded timing.
+std::unique_ptr<CTiffStackWriter> OpenStackFor(const ExportRequest& request,
+                                               const RecordingMetadata& metadata,
+                                               const CFrameRenderer& renderer, std::uint64_t last,
+                                               std::string* error) {
+    StackDescription description;
+    const std::string name = request.output;
+    const std::string lower =
+        LowerExtension(name.substr(0, name.size() - LowerExtension(name).size() - 1));
+    description.ome = lower == "ome";
+    description.width = renderer.Width();
+    description.height = renderer.Height();
+    description.grey = !request.render.color || request.render.values != SampleValues::kShown;
+    description.settings = request.render.Describe();
+    description.startTime = metadata.startTime;
+    for (std::uint64_t frame = request.first; frame <= last; ++frame) {
+        description.pages.push_back(RecordedTimingOf(metadata, frame));
+    }
+    return CTiffStackWriter::Open(request.output, description, error);
+}
+
 }  // namespace
 
 bool CheckExportOutput(const std::string& output, std::string* error) {
     if (KindOf(output) == OutputKind::kNone) {
         *error = "cannot tell the format of " + output +
                  ": use .png, .tif, .tiff, .bmp, .pgm, .ppm, .y4m (or - for standard output), "
-                 ".mp4 or .mkv";
+                 ".mp4, .mkv, or .tif, .tiff, .ome.tif without a frame number for one stack";
         return false;
     }
     COutputPattern pattern;
@@ -162,10 +202,17 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     COutputPattern pattern;
     std::unique_ptr<IPictureWriter> writer;
     std::unique_ptr<IByteSink> sink;
+    std::unique_ptr<CTiffStackWriter> stack;
+    CFrameRenderer renderer(request.render);
     if (kind == OutputKind::kSequence) {
         COutputPattern::Parse(request.output, &pattern, error);
         writer = PictureWriterFor(request.output);
         writer->SetFlushEachFile(false);
+    } else if (kind == OutputKind::kStack) {
+        stack = OpenStackFor(request, metadata, renderer, last, error);
+        if (!stack) {
+            return false;
+        }
     } else if (kind == OutputKind::kVideo) {
         sink = MakeVideoEncoderSink(request.output, error);
     } else if (request.output == "-") {
@@ -173,11 +220,10 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     } else {
         sink = MakeFileSink(request.output, error);
     }
-    if (kind != OutputKind::kSequence && !sink) {
+    if ((kind == OutputKind::kY4m || kind == OutputKind::kVideo) && !sink) {
         return false;
     }
 
-    CFrameRenderer renderer(request.render);
     CFrameReader reader(request.input);
     CY4mEncoder y4m;
     if (sink) {
@@ -215,6 +261,10 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
                 return false;
             }
             written.Add(path);
+        } else if (stack) {
+            if (!stack->Add(picture, error)) {
+                return false;
+            }
         } else {
             const std::vector<std::uint8_t>& bytes = y4m.Frame(picture);
             if (!sink->Write(bytes.data(), bytes.size())) {
@@ -225,6 +275,9 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         if (progress) {
             progress(frame - request.first + 1, total);
         }
+    }
+    if (stack && !stack->Finish(error)) {
+        return false;
     }
     if (sink && !sink->Finish(error)) {
         return false;

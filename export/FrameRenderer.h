@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "camera/FrameFeed.h"
 #include "export/Picture.h"
+#include "export/SampleValues.h"
 #include "processing/FrameProcessor.h"
 
 // How frames are turned into pictures: the values the viewer's settings and view hold.
@@ -16,6 +18,7 @@ struct RenderSettings {
     int offset = 80;
     int gain = 3;
     std::string calibration = "calimage.data";  // empty: none
+    SampleValues values = SampleValues::kShown;
 
     std::string Describe() const;
 };
@@ -32,6 +35,9 @@ class CFrameRenderer {
     bool RenderInto(const std::uint8_t* pRaw, std::uint8_t* pRgbOut);
     // The frame corrected as the processor corrects it (before any remap), sector-major.
     bool Correct(const std::uint8_t* pRaw, std::uint8_t* pCorrected);
+    // The raw or corrected values as one byte per pixel (Width() x Height(), top row first):
+    // the sample grid itself unmapped, remapped as the picture shows it. kShown is refused.
+    bool SampleValuesInto(const std::uint8_t* pRaw, SampleValues values, std::uint8_t* pOut);
 
     int Width() const;
     int Height() const;
@@ -39,8 +45,11 @@ class CFrameRenderer {
   private:
     bool Process(const std::uint8_t* pRaw, Picture* picture, std::uint8_t* pRgbOut);
 
+    bool RenderValues(const std::uint8_t* pRaw, Picture* picture);
+
     RenderSettings m_settings;
-    Picture m_scratch;  // RenderInto's intermediate
+    std::vector<std::uint8_t> m_grid;  // SampleValuesInto's sample grid
+    Picture m_scratch;                 // RenderInto's intermediate
     CFrameFeed m_feed;
     std::unique_ptr<CFrameProcessor> m_pProcessor;
 };
