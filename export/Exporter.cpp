@@ -144,7 +144,7 @@ std::unique_ptr<CTiffStackWriter> OpenStackFor(const ExportRequest& request,
     description.width = renderer.Width();
     description.height = renderer.Height();
     description.grey = !request.render.color || request.render.values != SampleValues::kShown;
-    description.settings = request.render.Describe();
+    description.settings = request.render.Pairs();
     description.startTime = metadata.startTime;
     for (std::uint64_t frame = request.first; frame <= last; ++frame) {
         description.pages.push_back(RecordedTimingOf(metadata, frame));

@@ -12,13 +12,26 @@ constexpr int kAux = 320;
 
 }  // namespace
 
+std::vector<std::pair<std::string, std::string>> RenderSettings::Pairs() const {
+    std::vector<std::pair<std::string, std::string>> pairs = {
+        {"sensor", color ? "color" : "mono"},
+        {"size", std::to_string(size)},
+        {"view", remapped ? "remapped" : "unmapped"},
+        {"offset", std::to_string(offset)},
+        {"gain", std::to_string(gain)},
+        {"calibration", calibration.empty() ? "none" : calibration}};
+    if (values != SampleValues::kShown) {
+        pairs.emplace_back("values", SampleValuesName(values));
+    }
+    return pairs;
+}
+
 std::string RenderSettings::Describe() const {
-    return std::string("sensor=") + (color ? "color" : "mono") + " size=" + std::to_string(size) +
-           " view=" + (remapped ? "remapped" : "unmapped") + " offset=" + std::to_string(offset) +
-           " gain=" + std::to_string(gain) +
-           " calibration=" + (calibration.empty() ? "none" : calibration) +
-           (values == SampleValues::kShown ? ""
-                                           : std::string(" values=") + SampleValuesName(values));
+    std::string text;
+    for (const auto& [key, value] : Pairs()) {
+        text += (text.empty() ? "" : " ") + key + "=" + value;
+    }
+    return text;
 }
 
 CFrameRenderer::CFrameRenderer(const RenderSettings& settings) : m_settings(settings) {

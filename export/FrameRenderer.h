@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "camera/FrameFeed.h"
@@ -20,6 +21,8 @@ struct RenderSettings {
     std::string calibration = "calimage.data";  // empty: none
     SampleValues values = SampleValues::kShown;
 
+    // Each setting's name and value, and the same as one line "sensor=mono size=256 ...".
+    std::vector<std::pair<std::string, std::string>> Pairs() const;
     std::string Describe() const;
 };
 

@@ -32,25 +32,6 @@ bool AllTimesKnown(const std::vector<RecordedTiming>& pages) {
     return !pages.empty();
 }
 
-// "sensor=mono size=256 ..." as its key and value pairs.
-std::vector<std::pair<std::string, std::string>> SettingsPairs(const std::string& settings) {
-    std::vector<std::pair<std::string, std::string>> pairs;
-    std::size_t start = 0;
-    while (start < settings.size()) {
-        std::size_t end = settings.find(' ', start);
-        if (end == std::string::npos) {
-            end = settings.size();
-        }
-        const std::string word = settings.substr(start, end - start);
-        const std::size_t equals = word.find('=');
-        if (equals != std::string::npos) {
-            pairs.emplace_back(word.substr(0, equals), word.substr(equals + 1));
-        }
-        start = end + 1;
-    }
-    return pairs;
-}
-
 }  // namespace
 
 double CTiffStackWriter::FrameIntervalSeconds(const std::vector<RecordedTiming>& pages) {
@@ -99,7 +80,7 @@ std::string CTiffStackWriter::FirstPageDescription(std::string* error) const {
         std::string text = "ImageJ=1.11a\nimages=" + std::to_string(pages.size()) +
                            "\nframes=" + std::to_string(pages.size()) + "\nfinterval=" + interval +
                            "\nunit=pixel\nloop=false\n";
-        for (const auto& [key, value] : SettingsPairs(m_description.settings)) {
+        for (const auto& [key, value] : m_description.settings) {
             text += "pandry_" + key + "=" + value + "\n";
         }
         if (!m_description.startTime.empty()) {
@@ -118,7 +99,7 @@ std::string CTiffStackWriter::FirstPageDescription(std::string* error) const {
         series.deltaT.push_back(
             series.deltaTKnown ? double(page.timeUs - pages.front().timeUs) / 1e6 : 0.0);
     }
-    series.annotations = SettingsPairs(m_description.settings);
+    series.annotations = m_description.settings;
     series.annotations.emplace_back("sensor_sectors", std::to_string(kSectors));
     series.annotations.emplace_back("sensor_rings", std::to_string(kRings));
     series.annotations.emplace_back("sensor_fovea_rings", std::to_string(kFoveaRings));

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "export/Picture.h"
@@ -14,8 +15,8 @@ struct StackDescription {
     int width = 0;
     int height = 0;
     bool grey = true;
-    std::string settings;               // the renderer's settings text
-    std::string startTime;              // ISO 8601; empty: unknown
+    std::vector<std::pair<std::string, std::string>> settings;  // names and values
+    std::string startTime;                                      // ISO 8601; empty: unknown
     std::vector<RecordedTiming> pages;  // one per page, in order: the page count
 };
 
