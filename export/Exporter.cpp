@@ -149,6 +149,9 @@ std::unique_ptr<CTiffStackWriter> OpenStackFor(const ExportRequest& request,
     for (std::uint64_t frame = request.first; frame <= last; ++frame) {
         description.pages.push_back(RecordedTimingOf(metadata, frame));
     }
+    const std::uint64_t pageBytes =
+        std::uint64_t(description.width) * description.height * (description.grey ? 1 : 3);
+    description.bigTiff = CTiffStackWriter::NeedsBigTiff(pageBytes, description.pages.size());
     return CTiffStackWriter::Open(request.output, description, error);
 }
 

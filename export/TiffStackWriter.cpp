@@ -53,10 +53,7 @@ std::unique_ptr<CTiffStackWriter> CTiffStackWriter::Open(const std::string& path
                                                          std::string* error) {
     std::unique_ptr<CTiffStackWriter> writer(new CTiffStackWriter(path, description));
     writer->m_strAside = path + ".partial";
-    const std::uint64_t pageBytes =
-        std::uint64_t(description.width) * description.height * (description.grey ? 1 : 3);
-    const bool big = NeedsBigTiff(pageBytes, description.pages.size());
-    writer->m_pTiff = TIFFOpen(writer->m_strAside.c_str(), big ? "w8" : "w");
+    writer->m_pTiff = TIFFOpen(writer->m_strAside.c_str(), description.bigTiff ? "w8" : "w");
     if (writer->m_pTiff == nullptr) {
         *error = "cannot create " + writer->m_strAside + ": " + std::strerror(errno);
         return nullptr;

@@ -15,6 +15,7 @@ struct StackDescription {
     int width = 0;
     int height = 0;
     bool grey = true;
+    bool bigTiff = false;                                       // 64-bit offsets: see NeedsBigTiff
     std::vector<std::pair<std::string, std::string>> settings;  // names and values
     std::string startTime;                                      // ISO 8601; empty: unknown
     std::vector<RecordedTiming> pages;  // one per page, in order: the page count
@@ -23,7 +24,6 @@ struct StackDescription {
 // Writes a recording's pictures as one multi-page TIFF: every page carries its recorded index
 // and time (PageName "index=N time_us=T"), the first the ImageJ or OME-XML description.
 // The file is written aside and renamed into place by Finish; anything else leaves nothing.
-// BigTIFF when the pages would pass classic TIFF's 4 GB.
 class CTiffStackWriter {
   public:
     // Null with *error naming the file when it cannot be created.
