@@ -7,10 +7,12 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "camera/ReplaySource.h"
 #include "export/ByteSink.h"
+#include "export/FramePipeline.h"
 #include "export/OutputPattern.h"
 #include "export/PictureWriter.h"
 #include "export/RecordedTiming.h"
@@ -109,10 +111,14 @@ class CWrittenFiles {
             ::unlink(path.c_str());
         }
     }
-    void Add(const std::string& path) { m_paths.push_back(path); }
+    void Add(const std::string& path) {
+        std::lock_guard lock(m_mutex);
+        m_paths.push_back(path);
+    }
     void Keep() { m_paths.clear(); }
 
   private:
+    std::mutex m_mutex;  // guards m_paths: the export's jobs add to it
     std::vector<std::string> m_paths;
 };
 
@@ -238,46 +244,62 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         }
     }
     CWrittenFiles written;
-    std::vector<std::uint8_t> raw(kFrameBytes);
-    Picture picture;
-    PictureText text;
-    text.settings = request.render.Describe();
-    const std::uint64_t total = last - request.first + 1;
-    for (std::uint64_t frame = request.first; frame <= last; ++frame) {
-        if (interrupted.load()) {
-            *error = "interrupted; nothing kept of " + request.output;
+    CFramePipeline pipeline(request.render, request.jobs, request.input);
+    // Encoding is most of a sequence's cost, so each job writes its own files.
+    std::vector<std::unique_ptr<IPictureWriter>> writers;
+    for (unsigned job = 0; writer && job < pipeline.Jobs(); ++job) {
+        writers.push_back(PictureWriterFor(request.output));
+        writers.back()->SetFlushEachFile(false);
+    }
+    const std::string settingsText = request.render.Describe();
+    const auto read = [&](std::uint64_t frame, std::uint8_t* pRaw, std::string* readError) {
+        if (!reader.Read(frame, pRaw)) {
+            *readError = "cannot read frame " + std::to_string(frame) + " of " + request.input;
             return false;
         }
-        if (!reader.Read(frame, raw.data())) {
-            *error = "cannot read frame " + std::to_string(frame) + " of " + request.input;
-            return false;
+        return true;
+    };
+    const auto work = [&](unsigned job, std::uint64_t frame, const Picture& picture,
+                          std::string* workError) {
+        if (!writer) {
+            return true;
         }
-        if (!renderer.Render(raw.data(), &picture)) {
-            *error = "cannot process frame " + std::to_string(frame) + " of " + request.input;
-            return false;
-        }
+        PictureText text;
+        text.settings = settingsText;
         text.frame = frame;
         text.timeMs = frame < metadata.frames.size() ? metadata.frames[frame].timeMs : -1;
-        if (writer) {
-            const std::string path = pattern.NameFor(frame);
-            if (!writer->Write(picture, text, path, error)) {
-                return false;
-            }
-            written.Add(path);
-        } else if (stack) {
-            if (!stack->Add(picture, error)) {
-                return false;
-            }
-        } else {
+        const std::string path = pattern.NameFor(frame);
+        written.Add(path);  // before writing, so a failure anywhere removes it
+        return writers[job]->Write(picture, text, path, workError);
+    };
+    const std::uint64_t total = last - request.first + 1;
+    const auto deliver = [&](std::uint64_t frame, const Picture& picture,
+                             std::string* deliverError) {
+        if (interrupted.load()) {
+            *deliverError = "interrupted; nothing kept of " + request.output;
+            return false;
+        }
+        if (stack && !stack->Add(picture, deliverError)) {
+            return false;
+        }
+        if (sink) {
             const std::vector<std::uint8_t>& bytes = y4m.Frame(picture);
             if (!sink->Write(bytes.data(), bytes.size())) {
-                sink->Finish(error);  // for its reason; a failed sink keeps nothing
+                sink->Finish(deliverError);  // for its reason; a failed sink keeps nothing
                 return false;
             }
         }
         if (progress) {
             progress(frame - request.first + 1, total);
         }
+        return true;
+    };
+    if (interrupted.load()) {
+        *error = "interrupted; nothing kept of " + request.output;
+        return false;
+    }
+    if (!pipeline.Run(request.first, last, read, work, deliver, error)) {
+        return false;
     }
     if (stack && !stack->Finish(error)) {
         return false;

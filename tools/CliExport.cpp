@@ -126,6 +126,11 @@ CliCommand AddExportCommand(CLI::App& tool) {
             "Pictures as shown (default), the corrected levels or the sensor's raw bytes, "
             "one channel")
         ->option_text("shown|corrected|raw");
+    command
+        ->add_option("--jobs", options->request.jobs,
+                     "Frames processed at once (default one per core), output order kept")
+        ->check(CLI::Range(1u, 256u))
+        ->option_text("N");
     command->add_option("INPUT.raw", options->request.input, "Recorded frames")->required();
     command->add_option("OUTPUT", options->request.output, "Where the frames go")->required();
     command->footer(

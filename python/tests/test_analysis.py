@@ -176,3 +176,16 @@ def test_dask_on_a_local_cluster_equals_numpy(recording):
         frames = dask_array.from_array(rec, chunks=(4, 252, 152))
         means = frames.mean(axis=(1, 2)).compute()
     np.testing.assert_allclose(means, np.asarray(rec).mean(axis=(1, 2)))
+
+
+# Catches parallel export mixing up frames or their order: every output is byte for byte the
+# one-job output.
+@pytest.mark.parametrize("name", ["f-%02d.tif", "stream.y4m", "stack.ome.tif"])
+def test_jobs_keep_every_byte_and_the_order(tmp_path, recording, name):
+    outputs = []
+    for jobs in ("1", "3"):
+        folder = tmp_path / jobs
+        folder.mkdir()
+        export(recording, folder / name, "--jobs", jobs, "--sensor", "color")
+        outputs.append({path.name: path.read_bytes() for path in sorted(folder.iterdir())})
+    assert outputs[0] == outputs[1] and len(outputs[0]) == (6 if "%" in name else 1)
