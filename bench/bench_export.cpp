@@ -85,12 +85,13 @@ BENCHMARK(BM_ExportPng)->Arg(0)->Arg(1)->ArgNames({"color"})->Unit(benchmark::kM
 // taking every frame: the difference is what recording costs the acquisition thread.
 void BM_ViewerFrame(benchmark::State& state) {
     const bool recording = state.range(0) != 0;
+    const int size = int(state.range(1));
     CFrameFeed feed;
     CMonoProcessor processor;
     processor.SetCalibrationPath("");
-    processor.Configure(0, 80, 320, 320, 3, kNormalSize, kNormalSize);
+    processor.Configure(0, 80, 320, 320, 3, size, size);
     processor.SetCamera(&feed.Camera());
-    std::vector<std::uint8_t> rgb(std::size_t(kNormalPixelCount) * 3);
+    std::vector<std::uint8_t> rgb(std::size_t(size) * size * 3);
     const auto frame = PatternFrame();
     CRecorder recorder;
     const std::string path =
@@ -114,7 +115,13 @@ void BM_ViewerFrame(benchmark::State& state) {
         std::filesystem::remove(path + ".json");
     }
 }
-BENCHMARK(BM_ViewerFrame)->Arg(0)->Arg(1)->ArgNames({"recording"})->Unit(benchmark::kMicrosecond);
+// The 512 case is what python-vs-opencv.py sets Processor.process beside.
+BENCHMARK(BM_ViewerFrame)
+    ->Args({0, 256})
+    ->Args({1, 256})
+    ->Args({0, 512})
+    ->ArgNames({"recording", "size"})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
