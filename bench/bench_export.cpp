@@ -3,14 +3,14 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "camera/FrameFeed.h"
 #include "export/FrameRenderer.h"
 #include "export/PictureWriter.h"
 #include "export/Y4mEncoder.h"
-#include "processing/MonoProcessor.h"
+#include "processing/ProcessorFactory.h"
 #include "recording/Recorder.h"
 #include "sensor/LogPolarFrame.h"
 
@@ -86,11 +86,10 @@ BENCHMARK(BM_ExportPng)->Arg(0)->Arg(1)->ArgNames({"color"})->Unit(benchmark::kM
 void BM_ViewerFrame(benchmark::State& state) {
     const bool recording = state.range(0) != 0;
     const int size = int(state.range(1));
-    CFrameFeed feed;
-    CMonoProcessor processor;
-    processor.SetCalibrationPath("");
-    processor.Configure(0, 80, 320, 320, 3, size, size);
-    processor.SetCamera(&feed.Camera());
+    RenderSettings settings = Mono256();
+    settings.size = size;
+    std::unique_ptr<CFrameProcessor> pProcessor = MakeConfiguredProcessor(settings);
+    CFrameProcessor& processor = *pProcessor;
     std::vector<std::uint8_t> rgb(std::size_t(size) * size * 3);
     const auto frame = PatternFrame();
     CRecorder recorder;
@@ -102,8 +101,7 @@ void BM_ViewerFrame(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        feed.Next(frame.data());
-        processor.Acquire();
+        processor.TakeFrame(frame.data());
         recorder.Push(processor.RawFrame());
         processor.Remap();
         processor.RemappedToRgb(rgb.data());

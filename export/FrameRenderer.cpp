@@ -3,14 +3,6 @@
 #include <cstring>
 
 #include "export/ProcessorPicture.h"
-#include "processing/ColorProcessor.h"
-#include "processing/MonoProcessor.h"
-
-namespace {
-
-constexpr int kAux = 320;
-
-}  // namespace
 
 std::vector<std::pair<std::string, std::string>> RenderSettings::Pairs() const {
     std::vector<std::pair<std::string, std::string>> pairs = {
@@ -34,17 +26,8 @@ std::string RenderSettings::Describe() const {
     return text;
 }
 
-CFrameRenderer::CFrameRenderer(const RenderSettings& settings) : m_settings(settings) {
-    if (settings.color) {
-        m_pProcessor = std::make_unique<CColorProcessor>();
-    } else {
-        m_pProcessor = std::make_unique<CMonoProcessor>();
-    }
-    m_pProcessor->SetCalibrationPath(settings.calibration);
-    m_pProcessor->Configure(0, settings.offset, kAux, kAux, settings.gain, settings.size,
-                            settings.size);
-    m_pProcessor->SetCamera(&m_feed.Camera());
-}
+CFrameRenderer::CFrameRenderer(const RenderSettings& settings)
+    : m_settings(settings), m_pProcessor(MakeConfiguredProcessor(settings)) {}
 
 int CFrameRenderer::Width() const {
     return m_settings.remapped ? m_settings.size : kRings;
@@ -112,8 +95,7 @@ bool CFrameRenderer::RenderInto(const std::uint8_t* pRaw, std::uint8_t* pRgbOut)
 }
 
 bool CFrameRenderer::Process(const std::uint8_t* pRaw, Picture* picture, std::uint8_t* pRgbOut) {
-    m_feed.Next(pRaw);
-    if (!m_pProcessor->Acquire()) {
+    if (!m_pProcessor->TakeFrame(pRaw)) {
         return false;
     }
     if (m_settings.remapped) {

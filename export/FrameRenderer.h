@@ -6,19 +6,14 @@
 #include <utility>
 #include <vector>
 
-#include "camera/FrameFeed.h"
 #include "export/Picture.h"
 #include "export/SampleValues.h"
 #include "processing/FrameProcessor.h"
+#include "processing/ProcessorFactory.h"
 
-// How frames are turned into pictures: the values the viewer's settings and view hold.
-struct RenderSettings {
-    bool color = false;
-    int size = 256;  // 256 or 512
-    bool remapped = true;
-    int offset = 80;
-    int gain = 3;
-    std::string calibration = "calimage.data";  // empty: none
+// The settings a renderer is built from: the processor's, view included, and which values
+// its pictures hold.
+struct RenderSettings : ProcessorSettings {
     SampleValues values = SampleValues::kShown;
 
     // Each setting's name and value, and the same as one line "sensor=mono size=256 ...".
@@ -53,6 +48,5 @@ class CFrameRenderer {
     RenderSettings m_settings;
     std::vector<std::uint8_t> m_grid;  // SampleValuesInto's sample grid
     Picture m_scratch;                 // RenderInto's intermediate
-    CFrameFeed m_feed;
     std::unique_ptr<CFrameProcessor> m_pProcessor;
 };
