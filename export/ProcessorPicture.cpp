@@ -1,6 +1,11 @@
 #include "export/ProcessorPicture.h"
 
 #include <cstring>
+#include <memory>
+#include <vector>
+
+#include "processing/MonoProcessor.h"
+#include "processing/YuvToRgb.h"
 
 namespace {
 
@@ -17,6 +22,32 @@ void SwapRedAndBlue(const std::uint8_t* __restrict pFrom, std::uint8_t* __restri
     }
 }
 
+// The black-and-white remapped picture straight into the caller's buffer, top row first:
+// the converter writes bottom-up, so it is given the luma turned over, a third of the bytes
+// the RGB would be. False (nothing written) for any other processor.
+bool TakeGreyTopDown(CFrameProcessor& processor, std::uint8_t* pRgbOut) {
+    auto* pMono = dynamic_cast<CMonoProcessor*>(&processor);
+    if (pMono == nullptr || pMono->OutputPlane(0) == nullptr) {
+        return false;
+    }
+    static const std::unique_ptr<CYuvToRgb> converter = [] {
+        auto built = std::make_unique<CYuvToRgb>();
+        built->BuildTables();
+        return built;
+    }();  // read-only once built: any thread may convert
+    thread_local std::vector<std::uint8_t> turned;
+    const int width = processor.Width();
+    const int height = processor.Height();
+    turned.resize(std::size_t(width) * height);
+    const std::uint8_t* pLuma = pMono->OutputPlane(0);
+    for (int row = 0; row < height; ++row) {
+        std::memcpy(turned.data() + std::size_t(height - 1 - row) * width,
+                    pLuma + std::size_t(row) * width, std::size_t(width));
+    }
+    converter->ConvertGrey(turned.data(), pRgbOut, width, height);
+    return true;
+}
+
 }  // namespace
 
 void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, Picture* picture,
@@ -27,6 +58,9 @@ void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, 
     picture->width = width;
     picture->height = height;
     picture->grey = grey;
+    if (pRgbOut != nullptr && grey && remapped && TakeGreyTopDown(processor, pRgbOut)) {
+        return;
+    }
     picture->bgrFlipped.resize(rowBytes * height);
     if (remapped) {
         processor.RemappedToRgb(picture->bgrFlipped.data());
