@@ -18,7 +18,7 @@ struct ExportRequest {
     RenderSettings render;
     std::uint64_t first = 0;  // frame numbers count from 0, both ends included
     std::uint64_t last = std::numeric_limits<std::uint64_t>::max();
-    unsigned jobs = 0;  // frames processed at once; 0: one per core
+    unsigned jobs = 0;  // frames processed at once; 0: one per core, up to 16
 };
 
 // Called after each frame with the frames done and the frames to do.

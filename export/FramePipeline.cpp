@@ -8,15 +8,17 @@
 
 namespace {
 
-// Frames each job takes per batch: enough to hide the start of its thread.
-constexpr std::size_t kFramesPerJob = 8;
+// Frames each job takes per batch: enough to hide the start of its thread. A batch's
+// pictures are all held until delivered, which bounds the jobs worth having by default.
+constexpr std::size_t kFramesPerJob = 4;
+constexpr unsigned kMostDefaultJobs = 16;
 
 }  // namespace
 
 CFramePipeline::CFramePipeline(const RenderSettings& settings, unsigned jobs, std::string input)
     : m_strInput(std::move(input)) {
     if (jobs == 0) {
-        jobs = std::max(1u, std::thread::hardware_concurrency());
+        jobs = std::clamp(std::thread::hardware_concurrency(), 1u, kMostDefaultJobs);
     }
     for (unsigned job = 0; job < jobs; ++job) {
         m_renderers.push_back(std::make_unique<CFrameRenderer>(settings));

@@ -22,7 +22,7 @@ class CFramePipeline {
     using Deliver =
         std::function<bool(std::uint64_t frame, const Picture& picture, std::string* error)>;
 
-    // jobs 0: one per core. input names the frames' file in messages.
+    // jobs 0: one per core, up to 16. input names the frames' file in messages.
     CFramePipeline(const RenderSettings& settings, unsigned jobs, std::string input);
 
     unsigned Jobs() const { return unsigned(m_renderers.size()); }

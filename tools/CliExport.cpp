@@ -127,9 +127,10 @@ CliCommand AddExportCommand(CLI::App& tool) {
             "one channel")
         ->option_text("shown|corrected|raw");
     command
-        ->add_option("--jobs", options->request.jobs,
-                     "Frames processed at once (default one per core), output order kept")
-        ->check(CLI::Range(1u, 256u))
+        ->add_option(
+            "--jobs", options->request.jobs,
+            "Frames processed at once, 1 to 64 (default one per core up to 16), output order kept")
+        ->check(CLI::Range(1u, 64u))
         ->option_text("N");
     command->add_option("INPUT.raw", options->request.input, "Recorded frames")->required();
     command->add_option("OUTPUT", options->request.output, "Where the frames go")->required();
