@@ -174,14 +174,14 @@ def replace_table(page, new_table):
     return "\n".join(lines[:start] + [new_table] + lines[end:])
 
 
-def main():
+def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--root", default=os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
                         help="the source tree (default: the one holding this script)")
     mode = parser.add_mutually_exclusive_group()
     mode.add_argument("--table", action="store_true", help="print the folder table")
     mode.add_argument("--update", metavar="PAGE", help="write the folder table into PAGE")
-    arguments = parser.parse_args()
+    arguments = parser.parse_args(argv)
     root = arguments.root
 
     layers, faults = read_layers(root)
