@@ -73,10 +73,12 @@ std::string CTiffStackWriter::FirstPageDescription(std::string* error) const {
     if (!m_description.ome) {
         char interval[32];
         std::snprintf(interval, sizeof interval, "%.6f", FrameIntervalSeconds(pages));
-        // ImageJ reads its own keys and keeps the rest as properties.
-        std::string text = "ImageJ=1.11a\nimages=" + std::to_string(pages.size()) +
-                           "\nframes=" + std::to_string(pages.size()) + "\nfinterval=" + interval +
-                           "\nunit=pixel\nloop=false\n";
+        // ImageJ reads its own keys and keeps the rest as properties. No "images=": with it
+        // ImageJ reads only the first page's directory and takes the pictures to lie back to
+        // back, which libtiff's directories between them break; without it, every page's
+        // directory is read.
+        std::string text = "ImageJ=1.11a\nframes=" + std::to_string(pages.size()) +
+                           "\nfinterval=" + interval + "\nunit=pixel\nloop=false\n";
         for (const auto& [key, value] : m_description.settings) {
             text += "pandry_" + key + "=" + value + "\n";
         }
