@@ -6,7 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "processing/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
+#include "platform/files/FileIo.h"
 #include "sensor/LogPolarFrame.h"
 
 CRecorder::CRecorder(std::size_t ringFrames)
@@ -93,17 +94,9 @@ void CRecorder::WriterLoop() {
 }
 
 bool CRecorder::WriteFrame(const std::uint8_t* pFrame) {
-    std::size_t done = 0;
-    while (done < kFrameBytes) {
-        const ssize_t count = m_write(m_nFd, pFrame + done, kFrameBytes - done);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            Fail(count < 0 ? std::strerror(errno) : "the disk took no more bytes");
-            return false;
-        }
-        done += std::size_t(count);
+    if (!WriteFullyWith(m_write, m_nFd, pFrame, kFrameBytes)) {
+        Fail(errno != 0 ? std::strerror(errno) : "the disk took no more bytes");
+        return false;
     }
     return true;
 }
@@ -159,8 +152,7 @@ bool CRecorder::CloseRecording(std::string* error) {
             break;
         }
         const std::string text = SidecarText(m_metadata);
-        CAtomicFile file(sidecar.c_str());
-        if (file.Write(text.data(), text.size()) && file.Commit()) {
+        if (WriteFileAtomically(sidecar, text.data(), text.size())) {
             written = true;
             break;
         }

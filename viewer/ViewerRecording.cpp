@@ -88,13 +88,16 @@ void CViewerCore::UseRecordedSettings(const RecordingMetadata& metadata) {
     RebuildProcessor();
 }
 
-bool CViewerCore::SavePng(const std::string& path) {
+FileResult CViewerCore::SavePng(const std::string& path) {
     CFrameProcessor* pProcessor = g_pProcessor.load();
     if (pProcessor == nullptr) {
-        return false;
+        return FileResult::Failure("cannot write " + path + ": there is no picture");
     }
     Picture picture;
     TakeProcessorPicture(*pProcessor, m_bRemap == 1, m_bColorProcessor == 0, &picture);
     std::string error;
-    return MakePngWriter()->Write(picture, PictureText{}, path, &error);
+    if (!MakePngWriter()->Write(picture, PictureText{}, path, &error)) {
+        return FileResult::Failure(error);
+    }
+    return {};
 }
