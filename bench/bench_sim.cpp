@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "camera/BuiltInScene.h"
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
-#include "camera/SensorGeometry.h"
-#include "camera/SimulatedCamera.h"
 #include "sensor/LogPolarFrame.h"
+#include "simulation/BuiltInScene.h"
+#include "simulation/SensorGeometry.h"
+#include "simulation/SimulatedCamera.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include <limits>
 #include <string_view>
 
-#include "camera/BuiltInScene.h"
-#include "camera/ImageScene.h"
-#include "camera/Picture.h"
 #include "camera/ReplaySource.h"
 #include "platform/device/FileDevice.h"
 #include "platform/device/ScriptedDevice.h"
 #include "sensor/LogPolarFrame.h"
+#include "simulation/BuiltInScene.h"
+#include "simulation/ImageScene.h"
+#include "simulation/SceneImage.h"
 
 namespace {
 
@@ -128,7 +128,7 @@ bool ApplyOption(std::string_view option, CameraSourceChoice* choice, std::strin
 }
 
 std::unique_ptr<IDevice> MakeSimulatedDevice(const CameraSourceChoice& choice,
-                                             const std::shared_ptr<const CPicture>& picture) {
+                                             const std::shared_ptr<const CSceneImage>& picture) {
     std::unique_ptr<IScene> scene;
     if (choice.kind == CameraSourceKind::kImage) {
         scene = std::make_unique<CImageScene>(picture, choice.simulation.color, choice.drift);
@@ -141,7 +141,7 @@ std::unique_ptr<IDevice> MakeSimulatedDevice(const CameraSourceChoice& choice,
 
 class CCameraSourceResolver : public IDeviceResolver {
   public:
-    CCameraSourceResolver(CameraSourceChoice choice, std::shared_ptr<const CPicture> picture)
+    CCameraSourceResolver(CameraSourceChoice choice, std::shared_ptr<const CSceneImage> picture)
         : m_choice(std::move(choice)), m_pPicture(std::move(picture)) {}
 
     std::unique_ptr<IDevice> OpenDevice(int index, std::string* error) override {
@@ -190,7 +190,7 @@ class CCameraSourceResolver : public IDeviceResolver {
     }
 
     CameraSourceChoice m_choice;
-    std::shared_ptr<const CPicture> m_pPicture;
+    std::shared_ptr<const CSceneImage> m_pPicture;
     CFileDeviceResolver m_files;
 };
 
@@ -246,9 +246,9 @@ bool ParseCameraSource(const std::string& text, CameraSourceChoice* choice, std:
 
 std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceChoice& choice,
                                                     std::string* error) {
-    std::shared_ptr<const CPicture> picture;
+    std::shared_ptr<const CSceneImage> picture;
     if (choice.kind == CameraSourceKind::kImage) {
-        picture = CPicture::Load(choice.path, error);
+        picture = CSceneImage::Load(choice.path, error);
         if (!picture) {
             return nullptr;
         }

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "camera/SimulatedCamera.h"
 #include "platform/device/DeviceFaults.h"
 #include "platform/device/DeviceFile.h"
 #include "sidecar/RecordingMetadata.h"
+#include "simulation/SimulatedCamera.h"
 
 // What stands behind the camera devices: the driver's device files, or a stand-in.
 // A source is written NAME[:PATH][,OPTION[=VALUE]]..., for example

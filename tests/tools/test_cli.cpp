@@ -13,10 +13,10 @@
 
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
-#include "camera/SimulatedCamera.h"
 #include "platform/device/MemoryDevice.h"
 #include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
+#include "simulation/SimulatedCamera.h"
 #include "tests/WaitUntil.h"
 #include "tests/platform/device/ScopedDeviceResolver.h"
 #include "tests/tools/CliRunner.h"

@@ -1,4 +1,4 @@
-#include "camera/BuiltInScene.h"
+#include "simulation/BuiltInScene.h"
 
 #include <algorithm>
 #include <cmath>

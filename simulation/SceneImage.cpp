@@ -1,4 +1,4 @@
-#include "camera/Picture.h"
+#include "simulation/SceneImage.h"
 
 #include <stb/stb_image.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 
 #include "platform/files/InputFile.h"
 
-std::shared_ptr<const CPicture> CPicture::Load(const std::string& path, std::string* error) {
+std::shared_ptr<const CSceneImage> CSceneImage::Load(const std::string& path, std::string* error) {
     int fd = -1;
     if (const FileResult opened = OpenRegularInput(path, &fd); !opened) {
         *error = opened.Error();
@@ -41,7 +41,7 @@ std::shared_ptr<const CPicture> CPicture::Load(const std::string& path, std::str
         *error = "cannot decode " + path + " as a picture (" + stbi_failure_reason() + ")";
         return nullptr;
     }
-    auto picture = std::make_shared<CPicture>();
+    auto picture = std::make_shared<CSceneImage>();
     // Cover the square: the shorter side fills it, the longer one is cropped evenly.
     double scale = double(std::min(width, height)) / Side();
     double left = (width - scale * Side()) / 2;

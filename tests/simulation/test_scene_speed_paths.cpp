@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "camera/BuiltInScene.h"
-#include "camera/SimulatedCamera.h"
-#include "camera/StarPaint.h"
 #include "sensor/LogPolarFrame.h"
+#include "simulation/BuiltInScene.h"
+#include "simulation/SimulatedCamera.h"
+#include "simulation/StarPaint.h"
 
 namespace {
 

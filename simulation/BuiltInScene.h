@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "camera/SceneCanvas.h"
-#include "camera/StarPaint.h"
+#include "simulation/SceneCanvas.h"
+#include "simulation/StarPaint.h"
 
 // The scene the simulated camera looks at when no picture is given: a turning star in the
 // middle (finer and finer spokes towards the centre, for the fovea), a scrolling band of

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "camera/SceneCanvas.h"
 #include "platform/device/FrameSource.h"
+#include "simulation/SceneCanvas.h"
 
 struct SimulationOptions {
     bool color = false;  // behind the colour mosaic

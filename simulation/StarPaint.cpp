@@ -1,4 +1,4 @@
-#include "camera/StarPaint.h"
+#include "simulation/StarPaint.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define PANDRY_X86_VECTORS 1

@@ -2,10 +2,10 @@
 #include <cmath>
 #include <vector>
 
-#include "camera/SensorGeometry.h"
 #include "processing/FrameProcessor.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/RemapTable.h"
+#include "simulation/SensorGeometry.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "camera/SceneCanvas.h"
+#include "simulation/SceneCanvas.h"
 
 // What each sample of the sensor sees of the picture plane: the canvas pixels that the
 // remap table shows it in (its cell; four of them, spread over it, for a larger cell), or

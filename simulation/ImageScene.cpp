@@ -1,4 +1,4 @@
-#include "camera/ImageScene.h"
+#include "simulation/ImageScene.h"
 
 #include <cmath>
 #include <cstring>
@@ -10,9 +10,9 @@ constexpr double kDriftSpeedY = 0.017;
 
 }  // namespace
 
-CImageScene::CImageScene(std::shared_ptr<const CPicture> picture, bool color, bool drift)
+CImageScene::CImageScene(std::shared_ptr<const CSceneImage> picture, bool color, bool drift)
     : m_pPicture(std::move(picture)), m_bColor(color), m_bDrift(drift) {
-    std::size_t area = std::size_t(CPicture::Side()) * CPicture::Side();
+    std::size_t area = std::size_t(CSceneImage::Side()) * CSceneImage::Side();
     int planes = color ? 3 : 1;
     for (int plane = 0; plane < planes; ++plane) {
         m_source[std::size_t(plane)].assign(m_pPicture->Plane(plane),
@@ -37,7 +37,7 @@ SceneCanvas CImageScene::Render(std::uint64_t frame) {
     int planes = m_bColor ? 3 : 1;
     if (m_bDrift || frame == 0) {
         double phase = double(frame % 1000000);
-        int margin = CPicture::kDriftMargin;
+        int margin = CSceneImage::kDriftMargin;
         int dx =
             margin + (m_bDrift ? int(std::lround(margin * std::sin(phase * kDriftSpeedX))) : 0);
         int dy =
@@ -47,7 +47,7 @@ SceneCanvas CImageScene::Render(std::uint64_t frame) {
             std::uint8_t* out = m_planes[std::size_t(plane)].data();
             for (int y = 0; y < kCanvasSize; ++y) {
                 std::memcpy(out + std::size_t(y) * kCanvasSize,
-                            source + std::size_t(y + dy) * CPicture::Side() + dx, kCanvasSize);
+                            source + std::size_t(y + dy) * CSceneImage::Side() + dx, kCanvasSize);
             }
         }
     }

@@ -8,7 +8,7 @@
 
 // A picture file scaled once to cover the picture plane, with a margin on every side for
 // the scene to drift in: blue, green and red planes of Side() x Side() bytes.
-class CPicture {
+class CSceneImage {
   public:
     static constexpr int kDriftMargin = 24;
     // The largest width or height accepted (a larger one would take gigabytes to decode).
@@ -16,7 +16,7 @@ class CPicture {
 
     // Null, with a reason in *error, when the file cannot be read or decoded, is not a
     // regular file, or is larger than kMaxSide either way.
-    static std::shared_ptr<const CPicture> Load(const std::string& path, std::string* error);
+    static std::shared_ptr<const CSceneImage> Load(const std::string& path, std::string* error);
 
     static constexpr int Side() { return 512 + 2 * kDriftMargin; }
     const std::uint8_t* Plane(int plane) const { return m_planes[std::size_t(plane)].data(); }

@@ -3,12 +3,12 @@
 #include <vector>
 
 #include "TempDirectory.h"
-#include "camera/BuiltInScene.h"
 #include "camera/CameraSource.h"
 #include "camera/PortCamera.h"
-#include "camera/SimulatedCamera.h"
 #include "processing/MonoProcessor.h"
 #include "sensor/LogPolarFrame.h"
+#include "simulation/BuiltInScene.h"
+#include "simulation/SimulatedCamera.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "camera/SensorGeometry.h"
+#include "simulation/SensorGeometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
-#include "camera/SimulatedCamera.h"
+#include "simulation/SimulatedCamera.h"
 
 #include <algorithm>
 
-#include "camera/SensorGeometry.h"
 #include "sensor/LogPolarFrame.h"
+#include "simulation/SensorGeometry.h"
 
 namespace {
 
