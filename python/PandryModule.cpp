@@ -20,6 +20,7 @@
 #include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
 #include "sensor/RemapTable.h"
+#include "sensor/SampleGeometry.h"
 #include "sidecar/RecordingMetadata.h"
 
 namespace py = pybind11;
@@ -286,6 +287,22 @@ py::array_t<std::int32_t> FoveaTableArray() {
     return table;
 }
 
+template <typename T, std::size_t N>
+py::array_t<T> SampleArray(const std::array<T, N>& values) {
+    py::array_t<T> array({kSectors, kRings});
+    std::memcpy(array.mutable_data(), values.data(), N * sizeof(T));
+    return array;
+}
+
+py::object GeometryArrays() {
+    const SampleGeometry& geometry = SensorSampleGeometry();
+    return py::module_::import("types").attr("SimpleNamespace")(
+        py::arg("radius") = SampleArray(geometry.radius),
+        py::arg("angle") = SampleArray(geometry.angle),
+        py::arg("area") = SampleArray(geometry.area),
+        py::arg("physical") = SampleArray(geometry.physical));
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_pandry, m) {
@@ -334,6 +351,12 @@ PYBIND11_MODULE(_pandry, m) {
     m.def("remap_table", &RemapTableArray,
           "The 512 x 512 remap table: the frame index (sector * 152 + ring) each pixel shows, or "
           "NO_SOURCE outside the sensor disc. 256 x 256 pictures use the even rows and columns.");
+    m.def("geometry", &GeometryArrays,
+          "Where each sample sits on the sensor, as (252, 152) arrays in the frame's layout "
+          "(sector, ring): radius (float32, pixels of the 512 x 512 picture from its centre), "
+          "angle (float32, degrees, 0 toward the right, counter-clockwise on screen), area "
+          "(uint32, pixels of that picture showing the sample) and physical (bool, false for "
+          "the fovea's unused positions).");
     m.def("fovea_table", &FoveaTableArray,
           "The fovea table, (252, 42) int32: for sector s and fovea ring r, the raw sector whose "
           "sample the fovea fill gathers there, or NO_FOVEA_SECTOR.");

@@ -32,6 +32,8 @@ inline constexpr unsigned ID_VIEW_HISTOGRAM = 40028;
 inline constexpr unsigned ID_TOOLS_AUTO_LEVELS = 40030;
 inline constexpr unsigned ID_TOOLS_STATISTICS = 40031;
 inline constexpr unsigned ID_TOOLS_RECORD = 40032;
+inline constexpr unsigned ID_TOOLS_TIME_SERIES = 40040;
+inline constexpr unsigned ID_TOOLS_SHOW_CLIPPING = 40041;
 
 // Controls of the Settings dialog.
 inline constexpr int IDC_PORT_ADDRESS = 1011;

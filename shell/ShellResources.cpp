@@ -25,6 +25,9 @@ constexpr StringResource kStrings[] = {
     {ID_TOOLS_AUTO_LEVELS, "Choose offset and gain from the current frame\nAuto Levels"},
     {ID_TOOLS_STATISTICS, "Show levels, frame rate and timing in a tool window\nStatistics"},
     {ID_TOOLS_RECORD, "Record the camera's raw frames to a file\nRecord"},
+    {ID_TOOLS_TIME_SERIES,
+     "Plot the mean level of the frame and the region over time\nTime Series"},
+    {ID_TOOLS_SHOW_CLIPPING, "Paint samples shown black in blue and white in red\nShow Clipping"},
 };
 
 constexpr MenuItemTemplate kFileMenu[] = {
@@ -43,9 +46,9 @@ constexpr MenuItemTemplate kOptionsMenu[] = {
     {"&Median", ID_OPTIONS_MEDIAN},
 };
 constexpr MenuItemTemplate kToolsMenu[] = {
-    {"&Auto Levels\tCtrl+L", ID_TOOLS_AUTO_LEVELS},
-    {"S&tatistics\tCtrl+T", ID_TOOLS_STATISTICS},
-    {"&Record...\tCtrl+R", ID_TOOLS_RECORD},
+    {"&Auto Levels\tCtrl+L", ID_TOOLS_AUTO_LEVELS}, {"S&tatistics\tCtrl+T", ID_TOOLS_STATISTICS},
+    {"&Record...\tCtrl+R", ID_TOOLS_RECORD},        {"Time S&eries", ID_TOOLS_TIME_SERIES},
+    {"Show &Clipping", ID_TOOLS_SHOW_CLIPPING},
 };
 constexpr MenuItemTemplate kHelpMenu[] = {{"&About...", ID_HELP_ABOUT}};
 constexpr MenuItemTemplate kMainMenu[] = {

@@ -15,3 +15,5 @@ CliCommand AddExportCommand(CLI::App& tool);
 CliCommand AddRecordCommand(CLI::App& tool);
 CliCommand AddCalibrateCommand(CLI::App& tool);
 CliCommand AddInspectCommand(CLI::App& tool);
+CliCommand AddStatsCommand(CLI::App& tool);
+CliCommand AddGeometryCommand(CLI::App& tool);

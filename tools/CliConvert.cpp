@@ -70,7 +70,8 @@ bool ChooseAutoLevels(const std::string& input, RenderSettings* settings, std::s
     if (!processor) {
         return false;
     }
-    const LevelsChoice choice = ChooseLevels(processor->RawFrame(), processor->CalibrationImage());
+    const LevelsChoice choice = ChooseLevels(processor->RawFrame(), processor->CalibrationImage(),
+                                             DisplayRangeFor(settings->color));
     if (choice.bFlat) {
         std::fputs("pandry-cli: the last frame is flat; offset and gain left as given\n", stderr);
     } else {

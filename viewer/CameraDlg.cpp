@@ -38,6 +38,10 @@ CCameraDlg::CCameraDlg() : m_settings(nullptr) {
                       ID_TOOLS_AUTO_LEVELS, ID_TOOLS_RECORD>();
     ON_COMMAND(ID_TOOLS_STATISTICS, &CCameraDlg::OnToolsStatistics);
     ON_UPDATE_COMMAND_UI(ID_TOOLS_STATISTICS, &CCameraDlg::OnUpdateToolsStatistics);
+    ON_COMMAND(ID_TOOLS_TIME_SERIES, &CCameraDlg::OnToolsTimeSeries);
+    ON_UPDATE_COMMAND_UI(ID_TOOLS_TIME_SERIES, &CCameraDlg::OnUpdateToolsTimeSeries);
+    ON_COMMAND(ID_TOOLS_SHOW_CLIPPING, &CCameraDlg::OnToolsShowClipping);
+    ON_UPDATE_COMMAND_UI(ID_TOOLS_SHOW_CLIPPING, &CCameraDlg::OnUpdateToolsShowClipping);
     m_rateTimer.setInterval(kRateIntervalMs);
     QObject::connect(&m_rateTimer, &QTimer::timeout, [this] {
         if (m_pCore) {
@@ -174,17 +178,20 @@ bool CCameraDlg::OnInitDialog() {
     }
     m_pInspector = new CPixelInspector(
         GetClientWidget(), m_pView.data(),
-        [this](const std::string& text) {
-            SetStatusText(0, text);
-            // The pane is narrow; the whole line also follows the mouse.
-            QToolTip::showText(QCursor::pos() + QPoint(14, 18), QString::fromStdString(text),
+        [this](const std::string& pane, const std::string& whole) {
+            SetStatusText(0, pane);
+            // The pane is narrow; the whole readout follows the mouse.
+            QToolTip::showText(QCursor::pos() + QPoint(14, 18), QString::fromStdString(whole),
                                m_pView.data());
         },
-        [this](const std::string&) {
+        [this](const std::string&, const std::string&) {
             QToolTip::hideText();
             ShowPrompt(AFX_IDS_IDLEMESSAGE);
         });
-    m_pStatistics = new CStatisticsWindow(GetSafeHwnd(), m_pView.data(), m_pCore.get());
+    m_pMeasure = std::make_unique<CMeasureTools>(GetSafeHwnd(), GetClientWidget(), m_pView.data(),
+                                                 m_pCore.get());
+    m_pStatistics =
+        new CStatisticsWindow(GetSafeHwnd(), m_pView.data(), m_pCore.get(), m_pMeasure->Region());
     m_rateTimer.start();
     m_pollTimer.start();
     if (m_bStartAtOnce) {
@@ -200,6 +207,7 @@ void CCameraDlg::OnDestroy() {
     if (m_pStatistics) {
         delete m_pStatistics.data();
     }
+    m_pMeasure.reset();
     CModelessMain::OnDestroy();
     if (m_pCore) {
         m_pCore->OnDestroy();
@@ -314,4 +322,24 @@ void CCameraDlg::FitViewToClient() {
     if (m_pView && GetClientWidget() != nullptr) {
         m_pView->setGeometry(GetClientRect());
     }
+}
+
+void CCameraDlg::OnToolsTimeSeries() {
+    if (m_pMeasure) {
+        m_pMeasure->ToggleTimeSeries();
+    }
+}
+
+void CCameraDlg::OnUpdateToolsTimeSeries(CCmdUI* pCmdUI) {
+    pCmdUI->SetCheck(m_pMeasure && m_pMeasure->IsTimeSeriesShown() ? 1 : 0);
+}
+
+void CCameraDlg::OnToolsShowClipping() {
+    if (m_pMeasure) {
+        m_pMeasure->ToggleClipping();
+    }
+}
+
+void CCameraDlg::OnUpdateToolsShowClipping(CCmdUI* pCmdUI) {
+    pCmdUI->SetCheck(m_pMeasure && m_pMeasure->IsClippingShown() ? 1 : 0);
 }

@@ -7,6 +7,7 @@
 #include "shell/ModelessMain.h"
 #include "shell/SettingsDlg.h"
 #include "viewer/FrameView.h"
+#include "viewer/MeasureTools.h"
 #include "viewer/PixelProbe.h"
 #include "viewer/StatisticsWindow.h"
 #include "viewer/ViewerCore.h"
@@ -41,6 +42,7 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     CFrameView* View() const { return m_pView.data(); }
     CStatisticsWindow* Statistics() const { return m_pStatistics.data(); }
     CPixelInspector* Inspector() const { return m_pInspector.data(); }
+    CMeasureTools* Measure() const { return m_pMeasure.get(); }
     const CSettingsDlg& Settings() const { return m_settings; }
     // The values Create applies before the window opens (a test may set them itself).
     void SetStartup(const ViewerStartup& startup, bool bStart, std::string sourceName);
@@ -72,6 +74,10 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     void FitViewToClient();
     void OnToolsStatistics();
     void OnUpdateToolsStatistics(CCmdUI* pCmdUI);
+    void OnToolsTimeSeries();
+    void OnUpdateToolsTimeSeries(CCmdUI* pCmdUI);
+    void OnToolsShowClipping();
+    void OnUpdateToolsShowClipping(CCmdUI* pCmdUI);
 
     CSettingsDlg m_settings;
     QPointer<CFrameView> m_pView;  // owned by the client area once the window exists
@@ -80,6 +86,7 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     QTimer m_pollTimer;
     QPointer<CPixelInspector> m_pInspector;
     QPointer<CStatisticsWindow> m_pStatistics;
+    std::unique_ptr<CMeasureTools> m_pMeasure;
     ViewerStartup m_startup;
     bool m_bStartAtOnce = false;
     std::string m_strSourceName;

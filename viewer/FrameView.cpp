@@ -121,5 +121,8 @@ void CFrameView::paintEvent(QPaintEvent*) {
         }
     }
     PaintPicture(painter, m_frames.Current());
+    if (m_overlay && m_frames.Current().bValid) {
+        m_overlay(painter, m_frames.Current());
+    }
     PaintPicture(painter, m_histogram.Current());
 }

@@ -32,6 +32,9 @@ class CFrameView : public QWidget, public CFrameSurface {
 
     // Runs at the start of every paint (the window's own paint step).
     void SetPaintHook(std::function<void()> hook) { m_paintHook = std::move(hook); }
+    // Draws over the frame on screen after it is painted (outlines, marks); screen only.
+    using OverlayPainter = std::function<void(QPainter&, const CFrameHandover::Picture&)>;
+    void SetOverlayPainter(OverlayPainter overlay) { m_overlay = std::move(overlay); }
     // The frame on screen: its picture, where it is drawn, and what the sensor gave for it.
     const CFrameHandover::Picture& ShownFrame() const { return m_frames.Current(); }
     int PaintCount() const { return m_nPaints.load(); }
@@ -50,6 +53,7 @@ class CFrameView : public QWidget, public CFrameSurface {
     QImage m_background;
     int m_backgroundTop = 0;
     std::function<void()> m_paintHook;
+    OverlayPainter m_overlay;
     QElapsedTimer m_sinceLastPaint;
     QTimer m_repaintTimer;
     QTimer m_wantTimer;  // asks for the next frame when the screen can show it

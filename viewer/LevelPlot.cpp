@@ -57,6 +57,11 @@ void CLevelPlot::SetLogarithmic(bool bLogarithmic) {
     update();
 }
 
+void CLevelPlot::SetChannelShown(int row, bool bShown) {
+    m_bChannelShown[row] = bShown;
+    update();
+}
+
 void CLevelPlot::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -123,7 +128,11 @@ void CLevelPlot::paintEvent(QPaintEvent*) {
         painter.drawText(plot, Qt::AlignCenter, QStringLiteral("No frame on screen"));
         return;
     }
+    const bool bColor = m_counts.channels > 1;
     for (int row = 0; row < m_counts.channels; ++row) {
+        if (bColor && !m_bChannelShown[row]) {
+            continue;
+        }
         QPainterPath path;
         for (int level = 0; level < 256; ++level) {
             const QPointF point(
@@ -134,7 +143,18 @@ void CLevelPlot::paintEvent(QPaintEvent*) {
                 path.lineTo(point);
             }
         }
-        painter.setPen(QPen(ChannelColor(m_counts.channels, row), 1.4));
+        QColor colour = ChannelColor(m_counts.channels, row);
+        if (bColor) {
+            QPainterPath area = path;
+            area.lineTo(xOf(255), plot.bottom());
+            area.lineTo(xOf(0), plot.bottom());
+            area.closeSubpath();
+            QColor fill = colour;
+            fill.setAlpha(40);
+            painter.fillPath(area, fill);
+            colour.setAlpha(190);
+        }
+        painter.setPen(QPen(colour, 1.4));
         painter.drawPath(path);
     }
 }

@@ -1,7 +1,9 @@
 #include "viewer/PixelProbe.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWidget>
 
@@ -33,6 +35,15 @@ std::string CPixelInspector::TextAt(int x, int y) const {
     return inspection ? DescribeInspection(*inspection) : std::string();
 }
 
+std::string CPixelInspector::PaneTextAt(int x, int y) const {
+    if (!m_pView) {
+        return {};
+    }
+    const std::optional<PixelInspection> inspection =
+        InspectShownPicture(m_pView->ShownFrame(), x, y);
+    return inspection ? ShortInspection(*inspection) : std::string();
+}
+
 bool CPixelInspector::eventFilter(QObject* pWatched, QEvent* pEvent) {
     if (pEvent->type() == QEvent::MouseMove && pWatched->isWidgetType() && m_pArea && m_pView) {
         auto* pWidget = static_cast<QWidget*>(pWatched);
@@ -42,6 +53,12 @@ bool CPixelInspector::eventFilter(QObject* pWatched, QEvent* pEvent) {
             const QPointF global = static_cast<QMouseEvent*>(pEvent)->globalPosition();
             ShowAt(m_pView->mapFromGlobal(global.toPoint()));
         }
+    } else if (pEvent->type() == QEvent::KeyPress && m_bShowing && m_pArea &&
+               pWatched->isWidgetType() &&
+               static_cast<QWidget*>(pWatched)->window() == m_pArea->window() &&
+               static_cast<QKeyEvent*>(pEvent)->matches(QKeySequence::Copy)) {
+        QApplication::clipboard()->setText(QString::fromStdString(m_strWhole));
+        return true;
     } else if (pEvent->type() == QEvent::Leave && m_pArea && pWatched == m_pArea->window()) {
         Leave();
     }
@@ -61,13 +78,15 @@ void CPixelInspector::ShowAt(const QPoint& at) {
         Leave();
         return;
     }
-    m_show(text);
+    m_strWhole = text;
+    m_show(PaneTextAt(at.x(), at.y()), text);
     m_bShowing = true;
 }
 
 void CPixelInspector::Leave() {
     if (m_bShowing) {
         m_bShowing = false;
-        m_restore("");
+        m_strWhole.clear();
+        m_restore("", "");
     }
 }

@@ -9,18 +9,23 @@
 class CFrameView;
 
 // Watches the mouse over the main window's client area and tells, in the first status
-// pane, what the picture on screen shows under it and what the sensor saw there. Leaving
-// the picture brings "Ready" back.
+// pane (short form) and its tool tip (the whole readout), what the picture on screen shows
+// under it and what the sensor saw there. Ctrl+C while it shows copies the whole readout
+// as one line. Leaving the picture brings "Ready" back.
 class CPixelInspector : public QObject {
   public:
-    using ShowText = std::function<void(const std::string& text)>;
+    using ShowText = std::function<void(const std::string& pane, const std::string& whole)>;
 
     CPixelInspector(QWidget* pArea, CFrameView* pView, ShowText show, ShowText restore);
 
     // Live frames change under a still mouse: says again what is under it now.
     void Refresh();
-    // The text for view point (x, y), or empty when the point is off the picture.
+    // The whole readout for view point (x, y), or empty when the point is off the picture.
     std::string TextAt(int x, int y) const;
+    // The status pane's short form of the same.
+    std::string PaneTextAt(int x, int y) const;
+    // What Ctrl+C copies now: the readout under the mouse, or empty.
+    const std::string& ShownReadout() const { return m_strWhole; }
 
   protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
@@ -34,5 +39,6 @@ class CPixelInspector : public QObject {
     ShowText m_show;
     ShowText m_restore;
     bool m_bShowing = false;
+    std::string m_strWhole;
     QPoint m_lastPoint;
 };

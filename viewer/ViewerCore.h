@@ -87,6 +87,7 @@ class CViewerCore {
 
     // What a recording's sidecar names as its source (the camera source's text).
     void SetSourceDescription(std::string source) { m_strSource = std::move(source); }
+    const std::string& SourceDescription() const { return m_strSource; }
     // Start values from a recording's sidecar (sensor and settings), before the window opens.
     void UseRecordedSettings(const RecordingMetadata& metadata);
 

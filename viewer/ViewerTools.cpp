@@ -45,8 +45,8 @@ void CViewerCore::OnAutoLevels() {
         m_window.SetStatusText(0, "Auto Levels at the next frame");
         return;
     }
-    const LevelsChoice choice =
-        ChooseLevels(pProcessor->RawFrame(), pProcessor->CalibrationImage());
+    const LevelsChoice choice = ChooseLevels(pProcessor->RawFrame(), pProcessor->CalibrationImage(),
+                                             DisplayRangeFor(m_bColorProcessor != 0));
     if (choice.bFlat) {
         m_window.SetStatusText(0, "Flat frame: levels kept");
         return;
@@ -150,7 +150,8 @@ bool CViewerCore::ServeAutoLevels(CFrameProcessor& processor) {
     if (!m_bLevelsRequested.exchange(false) || processor.RawFrame() == nullptr) {
         return false;
     }
-    const LevelsChoice choice = ChooseLevels(processor.RawFrame(), processor.CalibrationImage());
+    const LevelsChoice choice = ChooseLevels(processor.RawFrame(), processor.CalibrationImage(),
+                                             DisplayRangeFor(m_bColorProcessor != 0));
     if (!choice.bFlat) {
         // Same size, so only the settings and the gain table change, as Median does; the
         // window takes the values over when it reads the news.

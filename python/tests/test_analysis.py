@@ -189,3 +189,25 @@ def test_jobs_keep_every_byte_and_the_order(tmp_path, recording, name):
         export(recording, folder / name, "--jobs", jobs, "--sensor", "color")
         outputs.append({path.name: path.read_bytes() for path in sorted(folder.iterdir())})
     assert outputs[0] == outputs[1] and len(outputs[0]) == (6 if "%" in name else 1)
+
+
+# Catches geometry out of step with the remap table (another layout, transposed, areas that
+# do not add up), and the command line printing other values than Python's.
+def test_geometry_follows_the_remap_table():
+    geometry = pandry.geometry()
+    for name in ("radius", "angle", "area", "physical"):
+        assert getattr(geometry, name).shape == (252, 152)
+    table = pandry.remap_table()
+    inside = table[table != pandry.NO_SOURCE].astype(np.int64)
+    counts = np.bincount(inside, minlength=252 * 152).reshape(252, 152)
+    periphery = np.s_[:, 42:]
+    np.testing.assert_array_equal(geometry.area[periphery], counts[periphery])
+    fovea_pixels = counts[:, :42].sum()  # a fovea pixel the fill leaves unset shows no sample
+    assert 0.99 * fovea_pixels <= geometry.area[:, :42].sum() <= fovea_pixels
+    assert geometry.physical[periphery].all() and not geometry.physical.all()
+    lines = subprocess.run([CLI, "geometry", "--csv"], check=True, capture_output=True,
+                           text=True).stdout.splitlines()
+    assert lines[0] == "sector,ring,index,radius,angle,area,physical" and len(lines) == 38305
+    sector, ring, index, radius, angle, area, physical = lines[1 + 7 * 152 + 60].split(",")
+    assert (int(sector), int(ring), int(area)) == (7, 60, geometry.area[7, 60])
+    assert float(radius) == pytest.approx(geometry.radius[7, 60], abs=1e-3)

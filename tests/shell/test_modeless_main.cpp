@@ -114,6 +114,8 @@ TEST_F(MainWindow, MenuHoldsEveryItemWithItsId) {
         {"&Auto Levels\tCtrl+L", ID_TOOLS_AUTO_LEVELS},
         {"S&tatistics\tCtrl+T", ID_TOOLS_STATISTICS},
         {"&Record...\tCtrl+R", ID_TOOLS_RECORD},
+        {"Time S&eries", ID_TOOLS_TIME_SERIES},
+        {"Show &Clipping", ID_TOOLS_SHOW_CLIPPING},
         {"&About...", ID_HELP_ABOUT}};
     size_t i = 0;
     for (QAction* pTitle : m_pMain->GetMenu()->actions()) {

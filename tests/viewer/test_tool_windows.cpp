@@ -21,6 +21,7 @@
 #include "viewer/CameraDlg.h"
 #include "viewer/CommandTable.h"
 #include "viewer/FrameView.h"
+#include "viewer/SharedState.h"
 #include "viewer/StartupOptions.h"
 
 namespace {
@@ -139,7 +140,7 @@ TEST_P(InspectorViewTest, ValuesOfTheFrameOnScreen) {
     QMouseEvent move(QEvent::MouseMove, QPointF(inside), pView->mapToGlobal(QPointF(inside)),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(pView->parentWidget(), &move);
-    EXPECT_EQ(Pane0().toStdString(), m_pDlg->Inspector()->TextAt(inside.x(), inside.y()));
+    EXPECT_EQ(Pane0().toStdString(), m_pDlg->Inspector()->PaneTextAt(inside.x(), inside.y()));
     const QPoint outside(to.left - 1 > 0 ? to.left - 1 : 0, 2);
     QMouseEvent away(QEvent::MouseMove, QPointF(outside), pView->mapToGlobal(QPointF(outside)),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
@@ -175,6 +176,43 @@ TEST_F(ToolWindowsTest, StatisticsOfTheFrameOnScreen) {
     const QRect main = m_pDlg->GetSafeHwnd()->frameGeometry();
     EXPECT_FALSE(pWindow->frameGeometry().intersects(main));
     pWindow->hide();
+}
+
+// Saves the frame the processor holds as Save would, and returns the file's bytes.
+std::vector<char> SavedBytes(const std::string& path) {
+    CFrameProcessor* pProcessor = g_pProcessor.load();
+    EXPECT_NE(pProcessor, nullptr);
+    EXPECT_EQ(pProcessor->SaveBitmap(pProcessor->Width(), pProcessor->Height(), path.c_str()), 1);
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Catches the clipping marks or the region outline painted into the frame itself (then
+// saved and exported) instead of over it on screen, and marks that never reach the screen.
+TEST_F(ToolWindowsTest, ScreenMarksLeaveTheSavedFrameAlone) {
+    ViewerStartup startup;
+    startup.offset = -30;  // the pattern's darker samples show black
+    Open(startup);
+    ShowGrabbedFrame();
+    const std::vector<char> before = SavedBytes(folder.File("before.bmp"));
+    const QImage plain = m_pDlg->View()->grab().toImage();
+    ASSERT_TRUE(m_pDlg->OnCmdMsg(ID_TOOLS_SHOW_CLIPPING, CmdCode::Command, nullptr));
+    SampleRegion region;
+    region.firstRing = 60;
+    region.lastRing = 120;
+    region.firstSector = 250;
+    region.lastSector = 20;
+    m_pDlg->Measure()->Region()->SetRegion(region);
+    const QImage marked = m_pDlg->View()->grab().toImage();
+    bool bBlue = false;
+    for (int y = 0; y < marked.height() && !bBlue; ++y) {
+        for (int x = 0; x < marked.width() && !bBlue; ++x) {
+            bBlue =
+                marked.pixel(x, y) == qRgb(0, 90, 255) && plain.pixel(x, y) != marked.pixel(x, y);
+        }
+    }
+    EXPECT_TRUE(bBlue);
+    EXPECT_EQ(SavedBytes(folder.File("after.bmp")), before);
 }
 
 struct PlaceCase {

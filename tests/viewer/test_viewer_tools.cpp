@@ -3,10 +3,12 @@
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "ViewerFakes.h"
 #include "ViewerTestSupport.h"
 #include "camera/PortCamera.h"
+#include "levels/AutoLevels.h"
 #include "platform/device/MemoryDevice.h"
 #include "resources/Resource.h"
 #include "viewer/CommandTable.h"
@@ -22,6 +24,15 @@ int CameraLikeFrame(int, CFakeProcessor& self) {
         pRaw[i] = std::uint8_t(i % 43);
     }
     return 1;
+}
+
+// What Auto Levels chooses for that frame on the black-and-white picture.
+LevelsChoice CameraLikeChoice() {
+    std::vector<std::uint8_t> raw(kFrameBytes);
+    for (std::size_t i = 0; i < kFrameBytes; ++i) {
+        raw[i] = std::uint8_t(i % 43);
+    }
+    return ChooseLevels(raw.data(), nullptr, kGreyDisplay);
 }
 
 class ViewerToolsTest : public ::testing::Test {
@@ -99,15 +110,18 @@ TEST_F(ViewerToolsTest, AutoLevelsWhileRunningAppliesLikeMedian) {
     ASSERT_TRUE(ExecuteViewerCommand(v.core, ID_TOOLS_AUTO_LEVELS));
     ASSERT_TRUE(WaitUntil([&] { return !v.core.IsAutoLevelsPending(); }));
     // The worker configures the processor, then posts the news the window takes over.
+    const LevelsChoice chosen = CameraLikeChoice();
+    ASSERT_NE(chosen.gain, 3);
     ASSERT_TRUE(WaitUntil([&] {
         v.core.PollWorker();
-        return v.core.ConfiguredGain() == 10;
+        return v.core.ConfiguredGain() == chosen.gain;
     }));
-    EXPECT_EQ(v.core.ConfiguredOffset(), 0);
-    EXPECT_EQ(v.core.ConfiguredGain(), 10);
-    EXPECT_EQ(v.Processor().Offset(), 0);
-    EXPECT_EQ(v.window.levelsShown, std::make_pair(0, 10));
-    EXPECT_EQ(v.window.statusPane0, "Offset 0, gain 10 (auto)");
+    EXPECT_EQ(v.core.ConfiguredOffset(), chosen.offset);
+    EXPECT_EQ(v.core.ConfiguredGain(), chosen.gain);
+    EXPECT_EQ(v.Processor().Offset(), chosen.offset);
+    EXPECT_EQ(v.window.levelsShown, std::make_pair(chosen.offset, chosen.gain));
+    EXPECT_EQ(v.window.statusPane0, "Offset " + std::to_string(chosen.offset) + ", gain " +
+                                        std::to_string(chosen.gain) + " (auto)");
     EXPECT_EQ(v.processors.size(), 1u);  // same processor, same size: no rebuild
     v.core.OnStart();
 }
@@ -124,12 +138,12 @@ TEST_F(ViewerToolsTest, AutoLevelsBeforeAnyFrameWaitsForTheFirst) {
     ASSERT_TRUE(WaitUntil([&] { return v.core.FramesDone() > 2; }));
     v.core.OnStart();
     v.core.PollWorker();
-    EXPECT_EQ(v.core.ConfiguredGain(), 10);
+    EXPECT_EQ(v.core.ConfiguredGain(), CameraLikeChoice().gain);
     // Paused on a held frame, a second request is served at once from it.
     v.Processor().Configure(0, 80, 320, 320, 3, 256, 256);
     v.core.OnAutoLevels();
     EXPECT_FALSE(v.core.IsAutoLevelsPending());
-    EXPECT_EQ(v.Processor().Gain(), 10.0f);
+    EXPECT_EQ(v.Processor().Gain(), float(CameraLikeChoice().gain));
 }
 
 // Catches a flat frame that changes the levels (a division by its zero range).

@@ -1,0 +1,180 @@
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "camera/ReplaySource.h"
+#include "processing/CalibrationFile.h"
+#include "processing/FrameProcessor.h"
+#include "sidecar/RecordingMetadata.h"
+#include "statistics/SampleLevels.h"
+#include "tools/CliCommands.h"
+#include "tools/CliOptions.h"
+#include "tools/CliSettings.h"
+
+namespace {
+
+struct StatsOptions {
+    RenderOptions render;
+    std::string values = "raw";
+    std::string rings;
+    std::string sectors;
+    bool bCsv = false;
+    std::string input;
+};
+
+// How the frames were corrected: what convert and export would use for them.
+bool ReadStatsSettings(const StatsOptions& options, RenderSettings* settings, std::string* error) {
+    return ReadRenderSettings(options.render, settings, error);
+}
+
+// The dark image the settings name; all zero when there is none, as the processor does.
+std::vector<std::int32_t> LoadDark(const RenderSettings& settings) {
+    std::vector<std::int32_t> dark(kFrameBytes, 0);
+    std::string error;
+    if (!settings.calibration.empty() &&
+        LoadCalibrationFile(settings.calibration.c_str(), dark.data(), &error) ==
+            CalibrationLoad::kRefused) {
+        std::fprintf(stderr, "pandry-cli: warning: %s (no dark level subtracted)\n", error.c_str());
+        std::fill(dark.begin(), dark.end(), 0);
+    }
+    return dark;
+}
+
+// The channel rows of LevelCounts in the order they are printed: grey, or red, green, blue.
+struct PrintedChannel {
+    const char* name;
+    int row;
+};
+
+std::vector<PrintedChannel> ChannelsOf(bool bColor) {
+    if (bColor) {
+        return {{"red", 2}, {"green", 1}, {"blue", 0}};
+    }
+    return {{"grey", 0}};
+}
+
+void PrintRow(bool bCsv, std::uint64_t index, const std::string& time, const char* channel,
+              const ChannelStatistics& s) {
+    if (bCsv && s.samples == 0) {
+        std::printf("%llu,%s,%s,,,,,,\n", static_cast<unsigned long long>(index), time.c_str(),
+                    channel);
+    } else if (bCsv) {
+        std::printf("%llu,%s,%s,%.4f,%d,%d,%.4f,%.6f,%.6f\n",
+                    static_cast<unsigned long long>(index), time.c_str(), channel, s.mean,
+                    s.minimum, s.maximum, s.spread, s.clippedLow, s.clippedHigh);
+    } else if (s.samples == 0) {
+        std::printf("%8llu %12s %-6s %8s\n", static_cast<unsigned long long>(index), time.c_str(),
+                    channel, "none");
+    } else {
+        std::printf("%8llu %12s %-6s %8.2f %4d %4d %8.2f %7.2f%% %7.2f%%\n",
+                    static_cast<unsigned long long>(index), time.c_str(), channel, s.mean,
+                    s.minimum, s.maximum, s.spread, s.clippedLow * 100, s.clippedHigh * 100);
+    }
+}
+
+int RunStats(const StatsOptions& options) {
+    std::string error;
+    RenderSettings settings;
+    if (!ReadStatsSettings(options, &settings, &error)) {
+        return CliFail(error, kUsageError);
+    }
+    LevelValues values = LevelValues::kRaw;
+    ParseLevelValues(options.values, &values);  // the option's check allows only these
+    SampleRegion region;
+    if (!options.rings.empty() &&
+        !ParseIndexRange(options.rings, kRings - 1, &region.firstRing, &region.lastRing)) {
+        return CliFail("--rings must be A-B or A, rings 0 to 151, A not above B", kUsageError);
+    }
+    if (region.firstRing > region.lastRing) {
+        return CliFail("--rings must be A-B or A, rings 0 to 151, A not above B", kUsageError);
+    }
+    if (!options.sectors.empty() &&
+        !ParseIndexRange(options.sectors, kSectors - 1, &region.firstSector, &region.lastSector)) {
+        return CliFail("--sectors must be C-D or C, sectors 0 to 251 (C above D wraps past 0)",
+                       kUsageError);
+    }
+    const std::uint64_t frames = CReplaySource::CountFrames(options.input, &error);
+    if (frames == 0) {
+        return CliFail(error);
+    }
+    RecordingMetadata metadata;
+    std::error_code ignored;
+    if (std::filesystem::exists(SidecarPathFor(options.input), ignored) &&
+        !ReadSidecarOf(options.input, &metadata, &error)) {
+        std::fprintf(stderr, "pandry-cli: warning: %s (frame times unknown)\n", error.c_str());
+        metadata.frames.clear();
+    }
+    const std::vector<std::int32_t> dark = LoadDark(settings);
+    GainTable table{};
+    CFrameProcessor::BuildGainTable(table, settings.gain);
+    std::vector<std::uint8_t> raw(kFrameBytes);
+    const FrameSamples frame{raw.data(), dark.data(), settings.offset, &table, settings.color};
+    // A region of fovea positions without pixels measures nothing: said before any work.
+    std::fill(raw.begin(), raw.end(), std::uint8_t(0));
+    const LevelCounts probe = CountSampleLevels(frame, LevelValues::kRaw, region);
+    std::uint64_t samples = 0;
+    for (int row = 0; row < probe.channels; ++row) {
+        samples += probe.counts[row][0];
+    }
+    if (samples == 0) {
+        return CliFail("the region " + region.Describe() + " holds no sensor pixel", kUsageError);
+    }
+    std::ifstream in(options.input, std::ios::binary);
+    if (options.bCsv) {
+        std::puts("index,time_us,channel,mean,min,max,std,at0,at255");
+    } else {
+        std::printf("%s levels of %llu samples%s%s\n", LevelValuesName(values),
+                    static_cast<unsigned long long>(samples), region.IsWhole() ? "" : " in ",
+                    region.IsWhole() ? "" : region.Describe().c_str());
+        std::printf("%8s %12s %-6s %8s %4s %4s %8s %8s %8s\n", "index", "time_us", "chan", "mean",
+                    "min", "max", "std", "at 0", "at 255");
+    }
+    for (std::uint64_t k = 0; k < frames; ++k) {
+        if (!in.read(reinterpret_cast<char*>(raw.data()), std::streamsize(raw.size()))) {
+            return CliFail("cannot read frame " + std::to_string(k + 1) + " of " + options.input);
+        }
+        const bool bTimed = k < metadata.frames.size();
+        const std::uint64_t index = bTimed ? metadata.frames[k].index : k;
+        const std::string time = bTimed ? std::to_string(metadata.frames[k].timeMs * 1000) : "";
+        const LevelCounts counts = CountSampleLevels(frame, values, region);
+        for (const PrintedChannel& channel : ChannelsOf(settings.color)) {
+            PrintRow(options.bCsv, index, time, channel.name,
+                     SummarizeLevels(counts.counts[channel.row]));
+        }
+    }
+    std::fflush(stdout);
+    if (std::ferror(stdout)) {
+        return CliFail("cannot write the statistics to standard output");
+    }
+    return 0;
+}
+
+}  // namespace
+
+CliCommand AddStatsCommand(CLI::App& tool) {
+    auto options = std::make_shared<StatsOptions>();
+    CLI::App* command =
+        tool.add_subcommand("stats", "Print the level statistics of every frame of a recording");
+    AddRenderOptions(*command, &options->render);
+    command->add_option("--values", options->values, "Levels measured (default raw)")
+        ->check(CLI::IsMember(std::vector<std::string>{"raw", "corrected", "shown"}))
+        ->option_text("raw|corrected|shown");
+    command->add_option("--rings", options->rings, "Only rings A to B (0-151)")->option_text("A-B");
+    command->add_option("--sectors", options->sectors, "Only sectors C to D (0-251)")
+        ->option_text("C-D");
+    command->add_flag("--csv", options->bCsv, "Comma-separated values with a header row");
+    command->add_option("INPUT.raw", options->input, "Recorded frames")->required();
+    command->footer(
+        "Measures each frame over the sensor's physical samples: every periphery sample and,\n"
+        "in fovea ring r, the 6r positions holding a pixel. Prints per frame and channel\n"
+        "(grey; or red, green, blue) the mean, minimum, maximum, standard deviation and the\n"
+        "shares at 0 and 255. corrected: after offset, gain and dark image as convert applies\n"
+        "them; shown: as the picture on screen shows them. --csv prints the header\n"
+        "index,time_us,channel,mean,min,max,std,at0,at255 (shares 0 to 1; time_us empty\n"
+        "without a sidecar). Sectors C above D wrap past sector 0; a fovea sample counts in\n"
+        "the sector its centre's angle falls in.");
+    return [options] { return RunStats(*options); };
+}

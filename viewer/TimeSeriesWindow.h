@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include "statistics/LevelSeries.h"
+#include "statistics/SampleLevels.h"
+
+class CFrameView;
+class CRegionSelection;
+class CViewerCore;
+class QComboBox;
+class QLabel;
+
+// The plot of a time series: mean level against time, the whole frame in solid lines and
+// the region in dashed ones, one colour per channel.
+class CSeriesPlot : public QWidget {
+  public:
+    explicit CSeriesPlot(const CLevelSeries& series, QWidget* pParent = nullptr);
+    void SetSpan(std::int64_t spanUs) { m_nSpanUs = spanUs; }
+    QSize sizeHint() const override { return {460, 220}; }
+
+  protected:
+    void paintEvent(QPaintEvent* pEvent) override;
+
+  private:
+    const CLevelSeries& m_series;
+    std::int64_t m_nSpanUs = 60'000'000;
+};
+
+// Tools > Time Series: the mean level of the frames on screen over the last 10 s to 10 min,
+// live, for the whole frame and the region, with the frame rate; Copy and Save CSV give its
+// numbers. It samples the frame already handed to the screen at most ten times a second,
+// and only while shown, so the acquisition thread does no work for it.
+class CTimeSeriesWindow : public QWidget {
+  public:
+    CTimeSeriesWindow(QWidget* pMain, CFrameView* pView, const CViewerCore* pCore,
+                      CRegionSelection* pRegion);
+
+    // Takes the frame on screen into the series if it is a new one (the timer does it).
+    void Sample();
+    const CLevelSeries& Series() const { return m_series; }
+    // Writes the series as CSV; false with the reason in *error.
+    bool SaveCsv(const QString& path, QString* error) const;
+
+  protected:
+    void showEvent(QShowEvent* pEvent) override;
+    void hideEvent(QHideEvent* pEvent) override;
+
+  private:
+    std::int64_t SpanUs() const;
+    LevelValues Values() const;
+    void Restart();
+    void ShowRate();
+    void AskAndSave();
+
+    QPointer<QWidget> m_pMain;
+    QPointer<CFrameView> m_pView;
+    const CViewerCore* m_pCore;
+    QPointer<CRegionSelection> m_pRegion;
+    CLevelSeries m_series;
+    CSeriesPlot* m_pPlot;
+    QComboBox* m_pSpan;
+    QComboBox* m_pValues;
+    QLabel* m_pRate;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    int m_nLastFrames = -1;
+};
