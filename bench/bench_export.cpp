@@ -86,9 +86,12 @@ BENCHMARK(BM_ExportPng)->Arg(0)->Arg(1)->ArgNames({"color"})->Unit(benchmark::kM
 // taking every frame: the difference is what recording costs the acquisition thread.
 void BM_ViewerFrame(benchmark::State& state) {
     const bool recording = state.range(0) != 0;
-    std::unique_ptr<CFrameProcessor> pProcessor = MakeConfiguredProcessor(Mono256());
+    const int size = int(state.range(1));
+    RenderSettings settings = Mono256();
+    settings.size = size;
+    std::unique_ptr<CFrameProcessor> pProcessor = MakeConfiguredProcessor(settings);
     CFrameProcessor& processor = *pProcessor;
-    std::vector<std::uint8_t> rgb(std::size_t(kNormalPixelCount) * 3);
+    std::vector<std::uint8_t> rgb(std::size_t(size) * size * 3);
     const auto frame = PatternFrame();
     CRecorder recorder;
     const std::string path =
@@ -111,7 +114,13 @@ void BM_ViewerFrame(benchmark::State& state) {
         std::filesystem::remove(path + ".json");
     }
 }
-BENCHMARK(BM_ViewerFrame)->Arg(0)->Arg(1)->ArgNames({"recording"})->Unit(benchmark::kMicrosecond);
+// The 512 case is what python-vs-opencv.py sets Processor.process beside.
+BENCHMARK(BM_ViewerFrame)
+    ->Args({0, 256})
+    ->Args({1, 256})
+    ->Args({0, 512})
+    ->ArgNames({"recording", "size"})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

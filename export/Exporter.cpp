@@ -7,12 +7,16 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "camera/ReplaySource.h"
 #include "export/ByteSink.h"
+#include "export/FramePipeline.h"
 #include "export/OutputPattern.h"
 #include "export/PictureWriter.h"
+#include "export/RecordedTiming.h"
+#include "export/TiffStackWriter.h"
 #include "export/Y4mEncoder.h"
 #include "platform/files/FileIo.h"
 #include "platform/files/OutputBatch.h"
@@ -24,7 +28,21 @@ namespace {
 
 constexpr double kDefaultFramesPerSecond = 25;
 
-enum class OutputKind { kSequence, kY4m, kVideo, kNone };
+enum class OutputKind { kSequence, kStack, kY4m, kVideo, kNone };
+
+// Whether a name holds a printf-style conversion ("%%" is a plain percent sign).
+bool HasFrameNumber(const std::string& output) {
+    for (std::size_t i = 0; i < output.size(); ++i) {
+        if (output[i] == '%') {
+            if (i + 1 < output.size() && output[i + 1] == '%') {
+                ++i;
+            } else {
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
 OutputKind KindOf(const std::string& output) {
     if (output == "-") {
@@ -36,6 +54,9 @@ OutputKind KindOf(const std::string& output) {
     }
     if (extension == "mp4" || extension == "mkv") {
         return OutputKind::kVideo;
+    }
+    if ((extension == "tif" || extension == "tiff") && !HasFrameNumber(output)) {
+        return OutputKind::kStack;
     }
     for (const char* picture : {"png", "tif", "tiff", "bmp", "pgm", "ppm"}) {
         if (extension == picture) {
@@ -85,13 +106,37 @@ void RemoveStaleSequenceFiles(const COutputPattern& pattern) {
         });
 }
 
+// The stack for the frames first to last, its pages carrying their recorded timing.
+std::unique_ptr<CTiffStackWriter> OpenStackFor(const ExportRequest& request,
+                                               const RecordingMetadata& metadata,
+                                               const CFrameRenderer& renderer, std::uint64_t last,
+                                               std::string* error) {
+    StackDescription description;
+    const std::string name = request.output;
+    const std::string lower =
+        LowerExtension(name.substr(0, name.size() - LowerExtension(name).size() - 1));
+    description.ome = lower == "ome";
+    description.width = renderer.Width();
+    description.height = renderer.Height();
+    description.grey = !request.render.color || request.render.values != SampleValues::kShown;
+    description.settings = request.render.Pairs();
+    description.startTime = metadata.startTime;
+    for (std::uint64_t frame = request.first; frame <= last; ++frame) {
+        description.pages.push_back(RecordedTimingOf(metadata, frame));
+    }
+    const std::uint64_t pageBytes =
+        std::uint64_t(description.width) * description.height * (description.grey ? 1 : 3);
+    description.bigTiff = CTiffStackWriter::NeedsBigTiff(pageBytes, description.pages.size());
+    return CTiffStackWriter::Open(request.output, description, error);
+}
+
 }  // namespace
 
 bool CheckExportOutput(const std::string& output, std::string* error) {
     if (KindOf(output) == OutputKind::kNone) {
         *error = "cannot tell the format of " + output +
                  ": use .png, .tif, .tiff, .bmp, .pgm, .ppm, .y4m (or - for standard output), "
-                 ".mp4 or .mkv";
+                 ".mp4, .mkv, or .tif, .tiff, .ome.tif without a frame number for one stack";
         return false;
     }
     COutputPattern pattern;
@@ -136,11 +181,18 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     COutputBatch batch;  // the pictures, put in place together at the end
     std::unique_ptr<IPictureWriter> writer;
     std::unique_ptr<IByteSink> sink;
+    std::unique_ptr<CTiffStackWriter> stack;
+    CFrameRenderer renderer(request.render);
     if (kind == OutputKind::kSequence) {
         COutputPattern::Parse(request.output, &pattern, error);
         RemoveStaleSequenceFiles(pattern);
         writer = PictureWriterFor(request.output);
         writer->WriteInto(&batch);
+    } else if (kind == OutputKind::kStack) {
+        stack = OpenStackFor(request, metadata, renderer, last, error);
+        if (!stack) {
+            return false;
+        }
     } else if (kind == OutputKind::kVideo) {
         sink = MakeVideoEncoderSink(request.output, &interrupted, error);
     } else if (request.output == "-") {
@@ -149,11 +201,10 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         RemoveStaleTemporaryFilesOf(request.output);
         sink = MakeFileSink(request.output, error);
     }
-    if (kind != OutputKind::kSequence && !sink) {
+    if ((kind == OutputKind::kY4m || kind == OutputKind::kVideo) && !sink) {
         return false;
     }
 
-    CFrameRenderer renderer(request.render);
     CFrameReader reader(request.input);
     CY4mEncoder y4m;
     if (sink) {
@@ -164,41 +215,64 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
             return false;
         }
     }
-    std::vector<std::uint8_t> raw(kFrameBytes);
-    Picture picture;
-    PictureText text;
-    text.settings = request.render.Describe();
-    const std::uint64_t total = last - request.first + 1;
-    for (std::uint64_t frame = request.first; frame <= last; ++frame) {
-        if (interrupted.load()) {
-            *error = "interrupted; nothing kept of " + request.output;
+    CFramePipeline pipeline(request.render, request.jobs, request.input);
+    // Encoding is most of a sequence's cost, so each job writes its own files.
+    std::vector<std::unique_ptr<IPictureWriter>> writers;
+    for (unsigned job = 0; writer && job < pipeline.Jobs(); ++job) {
+        writers.push_back(PictureWriterFor(request.output));
+        writers.back()->WriteInto(&batch);
+    }
+    const std::string settingsText = request.render.Describe();
+    const auto read = [&](std::uint64_t frame, std::uint8_t* pRaw, std::string* readError) {
+        if (!reader.Read(frame, pRaw)) {
+            *readError = "cannot read frame " + std::to_string(frame) + " of " + request.input;
             return false;
         }
-        if (!reader.Read(frame, raw.data())) {
-            *error = "cannot read frame " + std::to_string(frame) + " of " + request.input;
-            return false;
+        return true;
+    };
+    const auto work = [&](unsigned job, std::uint64_t frame, const Picture& picture,
+                          std::string* workError) {
+        if (!writer) {
+            return true;
         }
-        if (!renderer.Render(raw.data(), &picture)) {
-            *error = "cannot process frame " + std::to_string(frame) + " of " + request.input;
-            return false;
-        }
+        PictureText text;
+        text.settings = settingsText;
         text.frame = frame;
         text.timeMs = frame < metadata.frames.size() ? metadata.frames[frame].timeMs : -1;
-        if (writer) {
-            const std::string path = pattern.NameFor(frame);
-            if (!writer->Write(picture, text, path, error)) {
-                return false;
-            }
-        } else {
+        const std::string path = pattern.NameFor(frame);
+        return writers[job]->Write(picture, text, path, workError);
+    };
+    const std::uint64_t total = last - request.first + 1;
+    const auto deliver = [&](std::uint64_t frame, const Picture& picture,
+                             std::string* deliverError) {
+        if (interrupted.load()) {
+            *deliverError = "interrupted; nothing kept of " + request.output;
+            return false;
+        }
+        if (stack && !stack->Add(picture, deliverError)) {
+            return false;
+        }
+        if (sink) {
             const std::vector<std::uint8_t>& bytes = y4m.Frame(picture);
             if (!sink->Write(bytes.data(), bytes.size())) {
-                sink->Finish(error);  // for its reason; a failed sink keeps nothing
+                sink->Finish(deliverError);  // for its reason; a failed sink keeps nothing
                 return false;
             }
         }
         if (progress) {
             progress(frame - request.first + 1, total);
         }
+        return true;
+    };
+    if (interrupted.load()) {
+        *error = "interrupted; nothing kept of " + request.output;
+        return false;
+    }
+    if (!pipeline.Run(request.first, last, read, work, deliver, error)) {
+        return false;
+    }
+    if (stack && !stack->Finish(error)) {
+        return false;
     }
     if (sink && !sink->Finish(error)) {
         return false;

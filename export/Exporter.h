@@ -18,14 +18,15 @@ struct ExportRequest {
     RenderSettings render;
     std::uint64_t first = 0;  // frame numbers count from 0, both ends included
     std::uint64_t last = std::numeric_limits<std::uint64_t>::max();
+    unsigned jobs = 0;  // frames processed at once; 0: one per core, up to 16
 };
 
 // Called after each frame with the frames done and the frames to do.
 using ExportProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
-// Streams the frames through the processor into the output; nothing the export created is
-// left behind when it fails or is interrupted (the flag is polled between frames).
-// False with *error (one line naming the file) otherwise; *warning tells of a cut-off
+// Streams the frames through the processor into the output, several at once, in order; nothing the
+// export created is left behind when it fails or is interrupted (the flag is polled between
+// frames). False with *error (one line naming the file) otherwise; *warning tells of a cut-off
 // recording or an unreadable sidecar.
 bool RunExport(const ExportRequest& request, const ExportProgress& progress,
                const std::atomic<bool>& interrupted, std::string* warning, std::string* error);

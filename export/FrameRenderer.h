@@ -3,13 +3,23 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "export/Picture.h"
+#include "export/SampleValues.h"
 #include "processing/FrameProcessor.h"
 #include "processing/ProcessorFactory.h"
 
-// The settings a renderer is built from; the processor's, view included.
-using RenderSettings = ProcessorSettings;
+// The settings a renderer is built from: the processor's, view included, and which values
+// its pictures hold.
+struct RenderSettings : ProcessorSettings {
+    SampleValues values = SampleValues::kShown;
+
+    // Each setting's name and value, and the same as one line "sensor=mono size=256 ...".
+    std::vector<std::pair<std::string, std::string>> Pairs() const;
+    std::string Describe() const;
+};
 
 // Processes raw frames one at a time with the processor the viewer uses, and hands back the
 // picture the viewer shows for each.
@@ -23,6 +33,9 @@ class CFrameRenderer {
     bool RenderInto(const std::uint8_t* pRaw, std::uint8_t* pRgbOut);
     // The frame corrected as the processor corrects it (before any remap), sector-major.
     bool Correct(const std::uint8_t* pRaw, std::uint8_t* pCorrected);
+    // The raw or corrected values as one byte per pixel (Width() x Height(), top row first):
+    // the sample grid itself unmapped, remapped as the picture shows it. kShown is refused.
+    bool SampleValuesInto(const std::uint8_t* pRaw, SampleValues values, std::uint8_t* pOut);
 
     int Width() const;
     int Height() const;
@@ -30,7 +43,10 @@ class CFrameRenderer {
   private:
     bool Process(const std::uint8_t* pRaw, Picture* picture, std::uint8_t* pRgbOut);
 
+    bool RenderValues(const std::uint8_t* pRaw, Picture* picture);
+
     RenderSettings m_settings;
-    Picture m_scratch;  // RenderInto's intermediate
+    std::vector<std::uint8_t> m_grid;  // SampleValuesInto's sample grid
+    Picture m_scratch;                 // RenderInto's intermediate
     std::unique_ptr<CFrameProcessor> m_pProcessor;
 };

@@ -1,5 +1,55 @@
 #include "export/ProcessorPicture.h"
 
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "processing/MonoProcessor.h"
+#include "processing/YuvToRgb.h"
+
+namespace {
+
+// Pixel by pixel through locals, so the compiler sees no overlap and vectorises.
+void SwapRedAndBlue(const std::uint8_t* __restrict pFrom, std::uint8_t* __restrict pTo,
+                    std::size_t pixels) {
+    for (std::size_t x = 0; x < pixels; ++x) {
+        const std::uint8_t blue = pFrom[3 * x];
+        const std::uint8_t green = pFrom[3 * x + 1];
+        const std::uint8_t red = pFrom[3 * x + 2];
+        pTo[3 * x] = red;
+        pTo[3 * x + 1] = green;
+        pTo[3 * x + 2] = blue;
+    }
+}
+
+// The black-and-white remapped picture straight into the caller's buffer, top row first:
+// the converter writes bottom-up, so it is given the luma turned over, a third of the bytes
+// the RGB would be. False (nothing written) for any other processor.
+bool TakeGreyTopDown(CFrameProcessor& processor, std::uint8_t* pRgbOut) {
+    auto* pMono = dynamic_cast<CMonoProcessor*>(&processor);
+    if (pMono == nullptr || pMono->OutputPlane(0) == nullptr) {
+        return false;
+    }
+    static const std::unique_ptr<CYuvToRgb> converter = [] {
+        auto built = std::make_unique<CYuvToRgb>();
+        built->BuildTables();
+        return built;
+    }();  // read-only once built: any thread may convert
+    thread_local std::vector<std::uint8_t> turned;
+    const int width = processor.Width();
+    const int height = processor.Height();
+    turned.resize(std::size_t(width) * height);
+    const std::uint8_t* pLuma = pMono->OutputPlane(0);
+    for (int row = 0; row < height; ++row) {
+        std::memcpy(turned.data() + std::size_t(height - 1 - row) * width,
+                    pLuma + std::size_t(row) * width, std::size_t(width));
+    }
+    converter->ConvertGrey(turned.data(), pRgbOut, width, height);
+    return true;
+}
+
+}  // namespace
+
 void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, Picture* picture,
                           std::uint8_t* pRgbOut) {
     const int width = remapped ? processor.Width() : kRings;
@@ -8,24 +58,29 @@ void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, 
     picture->width = width;
     picture->height = height;
     picture->grey = grey;
+    if (pRgbOut != nullptr && grey && remapped && TakeGreyTopDown(processor, pRgbOut)) {
+        return;
+    }
     picture->bgrFlipped.resize(rowBytes * height);
     if (remapped) {
         processor.RemappedToRgb(picture->bgrFlipped.data());
     } else {
         processor.RawToRgb(picture->bgrFlipped.data());
     }
-    // The processor's rows run bottom to top in blue, green, red order.
+    // The processor's rows run bottom to top in blue, green, red order. A grey picture's
+    // channels are equal, so only its rows need turning over: one copy per row.
     if (pRgbOut == nullptr) {
         picture->rgb.resize(rowBytes * height);
         pRgbOut = picture->rgb.data();
     }
+    const std::uint8_t* pBottomUp = picture->bgrFlipped.data();
     for (int row = 0; row < height; ++row) {
-        const std::uint8_t* pFrom = picture->bgrFlipped.data() + (height - 1 - row) * rowBytes;
-        std::uint8_t* pTo = pRgbOut + row * rowBytes;
-        for (std::size_t x = 0; x < rowBytes; x += 3) {
-            pTo[x] = pFrom[x + 2];
-            pTo[x + 1] = pFrom[x + 1];
-            pTo[x + 2] = pFrom[x];
+        const std::uint8_t* pFrom = pBottomUp + std::size_t(height - 1 - row) * rowBytes;
+        std::uint8_t* pTo = pRgbOut + std::size_t(row) * rowBytes;
+        if (grey) {
+            std::memcpy(pTo, pFrom, rowBytes);
+        } else {
+            SwapRedAndBlue(pFrom, pTo, std::size_t(width));
         }
     }
 }

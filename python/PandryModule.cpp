@@ -1,4 +1,5 @@
-// The Python module "pandry": the viewer's processing for scripts, on numpy arrays.
+// The compiled part of the Python package "pandry": the viewer's processing for scripts, on
+// numpy arrays (the package adds the memory-mapped recording in Python).
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -18,11 +19,13 @@
 #include "export/FrameRenderer.h"
 #include "platform/files/BoundedRead.h"
 #include "platform/files/InputFile.h"
+#include "export/SampleValues.h"
 #include "processing/CalibrationFile.h"
 #include "sensor/Defaults.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
 #include "sensor/RemapTable.h"
+#include "sensor/SampleGeometry.h"
 #include "sidecar/RecordingMetadata.h"
 
 namespace py = pybind11;
@@ -31,27 +34,60 @@ namespace {
 
 using ByteArray = py::array_t<std::uint8_t, py::array::c_style>;
 
-// The frame's bytes, borrowed from a bytes object or any C-contiguous uint8 array of
-// 38304 elements; ValueError for anything else.
-const std::uint8_t* FrameBytesOf(const py::buffer& frame, py::buffer_info* info) {
-    *info = frame.request();
-    if (info->itemsize != 1 || (info->format != "B" && info->format != "c")) {
-        throw py::value_error("a frame must hold unsigned bytes (uint8), not format '" +
-                              info->format + "'");
+// Frames borrowed from a bytes object or a C-contiguous uint8 array: one frame of shape
+// (252, 152) or 38304 flat bytes, or a batch (N, 252, 152). Anything else is refused naming
+// the shape wanted, so a transposed frame never passes for one.
+struct FrameBatch {
+    py::buffer_info info;
+    const std::uint8_t* pFrames = nullptr;
+    py::ssize_t count = 0;
+    bool batch = false;
+};
+
+std::string ShapeText(const py::buffer_info& info) {
+    std::string text = "(";
+    for (py::ssize_t axis = 0; axis < info.ndim; ++axis) {
+        text += (axis ? ", " : "") + std::to_string(info.shape[axis]);
     }
-    if (std::size_t(info->size) != kFrameBytes) {
-        throw py::value_error("a frame holds " + std::to_string(kFrameBytes) +
-                              " samples (252 sectors x 152 rings), not " +
-                              std::to_string(info->size));
+    return text + (info.ndim == 1 ? ",)" : ")");
+}
+
+FrameBatch FramesOf(const py::buffer& frames) {
+    FrameBatch result;
+    result.info = frames.request();
+    const py::buffer_info& info = result.info;
+    if (info.itemsize != 1 || (info.format != "B" && info.format != "c")) {
+        throw py::value_error("a frame must hold unsigned bytes (uint8), not format '" +
+                              info.format + "'");
+    }
+    const bool flat = info.ndim == 1 && std::size_t(info.size) == kFrameBytes;
+    const bool single = info.ndim == 2 && info.shape[0] == kSectors && info.shape[1] == kRings;
+    const bool batch = info.ndim == 3 && info.shape[1] == kSectors && info.shape[2] == kRings;
+    if (!flat && !single && !batch) {
+        throw py::value_error(
+            "a frame has shape (252, 152) (sectors, rings) or is 38304 flat "
+            "bytes, and a batch has shape (N, 252, 152); got shape " +
+            ShapeText(info));
     }
     py::ssize_t expected = 1;
-    for (py::ssize_t axis = info->ndim - 1; axis >= 0; --axis) {
-        if (info->shape[axis] != 1 && info->strides[axis] != expected) {
+    for (py::ssize_t axis = info.ndim - 1; axis >= 0; --axis) {
+        if (info.shape[axis] != 1 && info.strides[axis] != expected) {
             throw py::value_error("a frame must be contiguous (use numpy.ascontiguousarray)");
         }
-        expected *= info->shape[axis];
+        expected *= info.shape[axis];
     }
-    return static_cast<const std::uint8_t*>(info->ptr);
+    result.pFrames = static_cast<const std::uint8_t*>(info.ptr);
+    result.count = batch ? info.shape[0] : 1;
+    result.batch = batch;
+    return result;
+}
+
+// The result array: (N, ...) for a batch, (...) for one frame.
+ByteArray ResultFor(const FrameBatch& frames, std::vector<py::ssize_t> shape) {
+    if (frames.batch) {
+        shape.insert(shape.begin(), frames.count);
+    }
+    return ByteArray(shape);
 }
 
 // A calibration given as an array is stored in the calibration file format for the
@@ -133,7 +169,8 @@ struct SharedRenderer {
 class CPyProcessor {
   public:
     CPyProcessor(const std::string& sensor, int size, int offset, int gain,
-                 const py::object& calibration) {
+                 const py::object& calibration)
+        : m_calibration(calibration) {
         RenderSettings settings = SettingsFrom(sensor, size, offset, gain, true);
         std::unique_ptr<CTemporaryCalibration> stored;
         if (calibration.is_none()) {
@@ -150,43 +187,76 @@ class CPyProcessor {
         m_remapped.renderer = std::make_unique<CFrameRenderer>(settings);
         settings.remapped = false;
         m_unmapped.renderer = std::make_unique<CFrameRenderer>(settings);
+        m_settings = settings;
         m_strSensor = sensor;
-        m_nSize = size;
     }
 
-    ByteArray Process(const py::buffer& frame) { return Render(m_remapped, frame); }
-    ByteArray ProcessUnmapped(const py::buffer& frame) { return Render(m_unmapped, frame); }
+    ByteArray Process(const py::buffer& frames, const std::string& values) {
+        return Render(m_remapped, frames, values);
+    }
+    ByteArray ProcessUnmapped(const py::buffer& frames, const std::string& values) {
+        return Render(m_unmapped, frames, values);
+    }
 
-    ByteArray Corrected(const py::buffer& frame) {
-        py::buffer_info info;
-        const std::uint8_t* pRaw = FrameBytesOf(frame, &info);
-        ByteArray result({kSectors, kRings});
+    ByteArray Corrected(const py::buffer& frames) {
+        const FrameBatch batch = FramesOf(frames);
+        ByteArray result = ResultFor(batch, {kSectors, kRings});
         std::uint8_t* pOut = result.mutable_data();
+        bool done = true;
         {
             py::gil_scoped_release unlocked;  // before the lock: a holder may wait for the GIL
             std::lock_guard<std::mutex> hold(m_remapped.lock);
-            m_remapped.renderer->Correct(pRaw, pOut);
+            for (py::ssize_t i = 0; done && i < batch.count; ++i) {
+                done = m_remapped.renderer->Correct(batch.pFrames + i * kFrameBytes, pOut + i * kFrameBytes);
+            }
+        }
+        if (!done) {
+            throw py::value_error("the processor could not correct this frame");
         }
         return result;
     }
 
+    const std::string& Sensor() const { return m_strSensor; }
+    int Size() const { return m_settings.size; }
+    int Offset() const { return m_settings.offset; }
+    int Gain() const { return m_settings.gain; }
+    const py::object& Calibration() const { return m_calibration; }
+
     std::string Repr() const {
-        return "pandry.Processor(sensor='" + m_strSensor + "', size=" + std::to_string(m_nSize) +
-               ")";
+        return "pandry.Processor(sensor='" + m_strSensor +
+               "', size=" + std::to_string(m_settings.size) +
+               ", offset=" + std::to_string(m_settings.offset) +
+               ", gain=" + std::to_string(m_settings.gain) + ")";
     }
 
   private:
-    ByteArray Render(SharedRenderer& shared, const py::buffer& frame) {
-        py::buffer_info info;
-        const std::uint8_t* pRaw = FrameBytesOf(frame, &info);
+    ByteArray Render(SharedRenderer& shared, const py::buffer& frames,
+                     const std::string& valuesName) {
         CFrameRenderer& renderer = *shared.renderer;
-        ByteArray result({renderer.Height(), renderer.Width(), 3});
+        SampleValues values = SampleValues::kShown;
+        std::string error;
+        if (!ParseSampleValues(valuesName, &values, &error)) {
+            throw py::value_error(error);
+        }
+        const FrameBatch batch = FramesOf(frames);
+        const bool shown = values == SampleValues::kShown;
+        std::vector<py::ssize_t> shape = {renderer.Height(), renderer.Width()};
+        if (shown) {
+            shape.push_back(3);
+        }
+        ByteArray result = ResultFor(batch, shape);
+        const std::size_t outBytes =
+            std::size_t(renderer.Width()) * renderer.Height() * (shown ? 3 : 1);
         std::uint8_t* pOut = result.mutable_data();
-        bool rendered = false;
+        bool rendered = true;
         {
             py::gil_scoped_release unlocked;  // before the lock: a holder may wait for the GIL
             std::lock_guard<std::mutex> hold(shared.lock);
-            rendered = renderer.RenderInto(pRaw, pOut);
+            for (py::ssize_t i = 0; rendered && i < batch.count; ++i) {
+                const std::uint8_t* pRaw = batch.pFrames + i * kFrameBytes;
+                rendered = shown ? renderer.RenderInto(pRaw, pOut + i * outBytes)
+                                 : renderer.SampleValuesInto(pRaw, values, pOut + i * outBytes);
+            }
         }
         if (!rendered) {
             throw py::value_error("the processor could not process this frame");
@@ -196,8 +266,9 @@ class CPyProcessor {
 
     SharedRenderer m_remapped;
     SharedRenderer m_unmapped;
+    RenderSettings m_settings;
     std::string m_strSensor;
-    int m_nSize = 0;
+    py::object m_calibration;
 };
 
 // Reads size bytes from the start of fd; false at a short file or an error.
@@ -266,13 +337,27 @@ py::array_t<std::int32_t> FoveaTableArray() {
     return table;
 }
 
+template <typename T, std::size_t N>
+py::array_t<T> SampleArray(const std::array<T, N>& values) {
+    py::array_t<T> array({kSectors, kRings});
+    std::memcpy(array.mutable_data(), values.data(), N * sizeof(T));
+    return array;
+}
+
+py::object GeometryArrays() {
+    const SampleGeometry& geometry = SensorSampleGeometry();
+    return py::module_::import("types").attr("SimpleNamespace")(
+        py::arg("radius") = SampleArray(geometry.radius),
+        py::arg("angle") = SampleArray(geometry.angle),
+        py::arg("area") = SampleArray(geometry.area),
+        py::arg("physical") = SampleArray(geometry.physical));
+}
+
 }  // namespace
 
-PYBIND11_MODULE(pandry, m) {
-    m.doc() =
-        "Pandry's frame processing for scripts.\n\n"
-        "A raw frame is 38304 bytes: 252 sectors of 152 rings, sector-major (index = sector * "
-        "152 + ring). Frames may be bytes or any contiguous uint8 array of 38304 elements.";
+PYBIND11_MODULE(_pandry, m) {
+    m.doc() = "The compiled part of the package pandry: processing and tables.";
+    m.attr("__version__") = PANDRY_VERSION;
     m.attr("SECTORS") = kSectors;
     m.attr("RINGS") = kRings;
     m.attr("FRAME_BYTES") = kFrameBytes;
@@ -287,15 +372,26 @@ PYBIND11_MODULE(pandry, m) {
              "sensor: 'mono' or 'color'; size: 256 or 512; offset and gain as in the viewer's "
              "Settings; calibration: None (no dark image), the path of a dark image file, or "
              "an array of 38304 dark levels.")
-        .def("process", &CPyProcessor::Process, py::arg("frame"),
-             "The remapped picture, exactly as the viewer shows it: (size, size, 3) uint8, RGB, "
-             "top row first.")
+        .def("process", &CPyProcessor::Process, py::arg("frame"), py::arg("values") = "shown",
+             "The remapped picture of a frame (252, 152) or of each frame of a batch "
+             "(N, 252, 152). values='shown': exactly as the viewer shows it, (size, size, 3) "
+             "uint8 RGB, top row first; 'corrected' or 'raw': each pixel the corrected level or "
+             "the sensor's byte of the sample it shows (through the fovea fill and the remap "
+             "table, 0 outside the disc), (size, size) uint8. Runs without the GIL.")
         .def("process_unmapped", &CPyProcessor::ProcessUnmapped, py::arg("frame"),
-             "The unmapped picture as the viewer shows it: (252, 152, 3) uint8, RGB, top row "
-             "first.")
+             py::arg("values") = "shown",
+             "The unmapped picture: (252, 152, 3) uint8 RGB as the viewer shows it, or with "
+             "values 'corrected' or 'raw' the sample grid itself, (252, 152) uint8; (N, ...) for "
+             "a batch.")
         .def("corrected", &CPyProcessor::Corrected, py::arg("frame"),
              "The frame after dark subtraction, offset and gain, before the fovea fill and the "
-             "remap: (252, 152) uint8, sector-major.")
+             "remap: (252, 152) uint8, sector-major; (N, 252, 152) for a batch.")
+        .def_property_readonly("sensor", &CPyProcessor::Sensor)
+        .def_property_readonly("size", &CPyProcessor::Size)
+        .def_property_readonly("offset", &CPyProcessor::Offset)
+        .def_property_readonly("gain", &CPyProcessor::Gain)
+        .def_property_readonly("calibration", &CPyProcessor::Calibration,
+                               "As given: None, a file path or the array of dark levels.")
         .def("__repr__", &CPyProcessor::Repr);
 
     m.def("read_recording", &ReadRecording, py::arg("path"),
@@ -305,6 +401,12 @@ PYBIND11_MODULE(pandry, m) {
     m.def("remap_table", &RemapTableArray,
           "The 512 x 512 remap table: the frame index (sector * 152 + ring) each pixel shows, or "
           "NO_SOURCE outside the sensor disc. 256 x 256 pictures use the even rows and columns.");
+    m.def("geometry", &GeometryArrays,
+          "Where each sample sits on the sensor, as (252, 152) arrays in the frame's layout "
+          "(sector, ring): radius (float32, pixels of the 512 x 512 picture from its centre), "
+          "angle (float32, degrees, 0 toward the right, counter-clockwise on screen), area "
+          "(uint32, pixels of that picture showing the sample) and physical (bool, false for "
+          "the fovea's unused positions).");
     m.def("fovea_table", &FoveaTableArray,
           "The fovea table, (252, 42) int32: for sector s and fovea ring r, the raw sector whose "
           "sample the fovea fill gathers there, or NO_FOVEA_SECTOR.");

@@ -16,3 +16,4 @@ CliCommand AddRecordCommand(CLI::App& tool);
 CliCommand AddCalibrateCommand(CLI::App& tool);
 CliCommand AddInspectCommand(CLI::App& tool);
 CliCommand AddStatsCommand(CLI::App& tool);
+CliCommand AddGeometryCommand(CLI::App& tool);

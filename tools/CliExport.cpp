@@ -17,6 +17,7 @@ std::atomic<bool> g_bInterrupted{false};
 struct ExportOptions {
     RenderOptions render;
     ExportRequest request;  // the frames and files land here directly
+    SampleValues values = SampleValues::kShown;
 };
 
 void OnInterrupt(int) {
@@ -68,6 +69,7 @@ int RunExportCommand(const ExportOptions& options) {
     if (!ReadRenderSettings(options.render, &request.render, &error)) {
         return CliFail(error, kUsageError);
     }
+    request.render.values = options.values;
     if (!CheckExportOutput(request.output, &error)) {
         return CliFail(error, kUsageError);
     }
@@ -115,14 +117,33 @@ CliCommand AddExportCommand(CLI::App& tool) {
             },
             "Frames A to B, counted from 0 (default all)")
         ->option_text("A-B|A-|A");
+    command
+        ->add_option_function<std::string>(
+            "--values",
+            [options](const std::string& text) {
+                std::string error;
+                if (!ParseSampleValues(text, &options->values, &error)) {
+                    throw CLI::ValidationError("--values", error);
+                }
+            },
+            "Pictures as shown (default), the corrected levels or the sensor's raw bytes, "
+            "one channel")
+        ->option_text("shown|corrected|raw");
+    command
+        ->add_option(
+            "--jobs", options->request.jobs,
+            "Frames processed at once, 1 to 64 (default one per core up to 16), output order kept")
+        ->check(CLI::Range(1u, 64u))
+        ->option_text("N");
     command->add_option("INPUT.raw", options->request.input, "Recorded frames")->required();
     command->add_option("OUTPUT", options->request.output, "Where the frames go")->required();
     command->footer(
         "Processes the frames as the viewer does and writes them in the format OUTPUT's\n"
         "extension names: a picture per frame for .png, .tif, .tiff, .bmp, .pgm, .ppm (OUTPUT\n"
         "then holds one frame number: out/frame-%05d.png); one YUV4MPEG2 stream for .y4m, or -\n"
-        "for standard output; a video for .mp4 or .mkv (needs ffmpeg). PNG and TIFF carry the\n"
-        "settings and the frame's number and time. Nothing is left behind on failure or\n"
-        "Ctrl-C.");
+        "for standard output; a video for .mp4 or .mkv (needs ffmpeg). A .tif or .tiff name\n"
+        "without a frame number writes one stack: an ImageJ hyperstack, or OME-TIFF for\n"
+        ".ome.tif. PNG and TIFF carry the settings and the frame's number and time. Nothing\n"
+        "is left behind on failure or Ctrl-C.");
     return [options] { return RunExportCommand(*options); };
 }

@@ -48,9 +48,10 @@ int main(int argc, char** argv) {
     tool.set_version_flag("--version", std::string("pandry-cli ") + PANDRY_VERSION,
                           "Print the version and exit");
     const std::map<std::string, CliCommand> commands = {
-        {"convert", AddConvertCommand(tool)}, {"export", AddExportCommand(tool)},
-        {"record", AddRecordCommand(tool)},   {"calibrate", AddCalibrateCommand(tool)},
-        {"inspect", AddInspectCommand(tool)}, {"stats", AddStatsCommand(tool)},
+        {"convert", AddConvertCommand(tool)},   {"export", AddExportCommand(tool)},
+        {"record", AddRecordCommand(tool)},     {"calibrate", AddCalibrateCommand(tool)},
+        {"inspect", AddInspectCommand(tool)},   {"stats", AddStatsCommand(tool)},
+        {"geometry", AddGeometryCommand(tool)},
     };
     CLI::App* sources = tool.add_subcommand("sources", "List the camera sources");
     CLI::App* help = tool.add_subcommand("help", "Explain one command");

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <set>
 
+#include "platform/files/FileIo.h"
 #include "platform/files/TempFileCleanup.h"
 
 namespace {
@@ -64,6 +65,7 @@ std::string COutputBatch::Add(const std::string& path, std::string* error) {
     if (!ResolveOutputTarget(path, &member.target, error)) {
         return {};
     }
+    std::lock_guard lock(m_mutex);
     for (const Member& other : m_members) {
         if (other.target.path == member.target.path) {
             *error = "cannot write " + path + ": it is written twice (as " + other.path + ")";
@@ -90,27 +92,23 @@ std::string COutputBatch::Add(const std::string& path, std::string* error) {
 
 bool COutputBatch::Append(const std::string& path, const void* pData, std::size_t size,
                           std::string* error) {
-    const Member* member = Find(path);
-    if (member == nullptr) {
-        return Fail(path, ENOENT, error);
+    std::string temp;
+    {
+        std::lock_guard lock(m_mutex);
+        const Member* member = Find(path);
+        if (member == nullptr) {
+            return Fail(path, ENOENT, error);
+        }
+        temp = member->temp;
     }
-    const int fd = ::open(member->temp.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
         return Fail(path, errno, error);
     }
-    const char* pBytes = static_cast<const char*>(pData);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, pBytes, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            const int reason = written < 0 ? errno : ENOSPC;
-            ::close(fd);
-            return Fail(path, reason, error);
-        }
-        pBytes += written;
-        size -= std::size_t(written);
+    if (!WriteFully(fd, pData, size)) {
+        const int reason = errno != 0 ? errno : ENOSPC;
+        ::close(fd);
+        return Fail(path, reason, error);
     }
     return ::close(fd) == 0 || Fail(path, errno, error);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,9 @@
 // and Commit flushes them with one sync and renames them into place. Until then every file
 // that existed stays exactly as it was; a batch dropped unfinished removes its temporary
 // files and nothing else. Destinations follow the rules of ResolveOutputTarget (links
-// followed, permissions kept, devices, FIFOs, sockets and directories refused).
+// followed, permissions kept, devices, FIFOs, sockets and directories refused). Add and
+// Append may be called from several threads at once (an export's jobs); Commit and the
+// destructor run once the writing threads are done.
 class COutputBatch {
   public:
     COutputBatch() = default;
@@ -39,5 +42,6 @@ class COutputBatch {
     const Member* Find(const std::string& path) const;
     void RemoveTemporaryFiles();
 
+    std::mutex m_mutex;  // guards m_members while jobs add and append
     std::vector<Member> m_members;
 };

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Which values a picture holds: what the viewer shows (gain table, fovea fill, colour
+// reconstruction, display stretch), the corrected levels (dark image, offset and gain only)
+// or the sensor's own bytes. The last two are one 8-bit channel per sample.
+enum class SampleValues { kShown, kCorrected, kRaw };
+
+// "shown", "corrected" or "raw"; false with *error naming the accepted words otherwise.
+bool ParseSampleValues(const std::string& text, SampleValues* values, std::string* error);
+const char* SampleValuesName(SampleValues values);
+
+// The picture of a sample grid (kFrameBytes, sector-major, not yet fovea-filled) as the
+// remapped picture shows it: the fovea filled as the processor fills it, then each pixel of
+// the size x size picture (top row first) takes its sample's value through the remap table,
+// 0 outside the disc. size is 256 or 512.
+void RemapSampleGrid(const std::uint8_t* pGrid, int size, std::uint8_t* pPicture);

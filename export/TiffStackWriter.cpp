@@ -1,0 +1,176 @@
+#include "export/TiffStackWriter.h"
+
+#include <fcntl.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "export/OmeXml.h"
+#include "sensor/LogPolarFrame.h"
+
+namespace {
+
+constexpr double kDefaultFrameInterval = 1.0 / 25;
+// Room kept below 4 GB for the directories and descriptions of classic TIFF.
+constexpr std::uint64_t kClassicTiffLimit = (std::uint64_t{1} << 32) - (std::uint64_t{64} << 20);
+constexpr std::uint64_t kDirectoryBytesPerPage = 512;
+
+std::string PageName(const RecordedTiming& timing) {
+    return "index=" + std::to_string(timing.index) + " time_us=" + std::to_string(timing.timeUs);
+}
+
+bool AllTimesKnown(const std::vector<RecordedTiming>& pages) {
+    for (const RecordedTiming& page : pages) {
+        if (page.timeUs < 0) {
+            return false;
+        }
+    }
+    return !pages.empty();
+}
+
+}  // namespace
+
+double CTiffStackWriter::FrameIntervalSeconds(const std::vector<RecordedTiming>& pages) {
+    if (pages.size() < 2 || !AllTimesKnown(pages) || pages.back().timeUs <= pages.front().timeUs) {
+        return kDefaultFrameInterval;
+    }
+    return double(pages.back().timeUs - pages.front().timeUs) / 1e6 / double(pages.size() - 1);
+}
+
+bool CTiffStackWriter::NeedsBigTiff(std::uint64_t pageBytes, std::uint64_t count) {
+    return count != 0 && (pageBytes + kDirectoryBytesPerPage) > kClassicTiffLimit / count;
+}
+
+CTiffStackWriter::CTiffStackWriter(const std::string& path, const StackDescription& description)
+    : m_strPath(path), m_description(description) {}
+
+std::unique_ptr<CTiffStackWriter> CTiffStackWriter::Open(const std::string& path,
+                                                         const StackDescription& description,
+                                                         std::string* error) {
+    std::unique_ptr<CTiffStackWriter> writer(new CTiffStackWriter(path, description));
+    writer->m_strAside = path + ".partial";
+    writer->m_pTiff = TIFFOpen(writer->m_strAside.c_str(), description.bigTiff ? "w8" : "w");
+    if (writer->m_pTiff == nullptr) {
+        *error = "cannot create " + writer->m_strAside + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    return writer;
+}
+
+CTiffStackWriter::~CTiffStackWriter() {
+    if (m_pTiff != nullptr) {
+        TIFFClose(m_pTiff);
+        std::remove(m_strAside.c_str());
+    }
+}
+
+std::string CTiffStackWriter::FirstPageDescription(std::string* error) const {
+    const std::vector<RecordedTiming>& pages = m_description.pages;
+    if (!m_description.ome) {
+        char interval[32];
+        std::snprintf(interval, sizeof interval, "%.6f", FrameIntervalSeconds(pages));
+        // ImageJ reads its own keys and keeps the rest as properties. No "images=": with it
+        // ImageJ reads only the first page's directory and takes the pictures to lie back to
+        // back, which libtiff's directories between them break; without it, every page's
+        // directory is read.
+        std::string text = "ImageJ=1.11a\nframes=" + std::to_string(pages.size()) +
+                           "\nfinterval=" + interval + "\nunit=pixel\nloop=false\n";
+        for (const auto& [key, value] : m_description.settings) {
+            text += "pandry_" + key + "=" + value + "\n";
+        }
+        if (!m_description.startTime.empty()) {
+            text += "pandry_start_time=" + m_description.startTime + "\n";
+        }
+        return text;
+    }
+    OmeSeries series;
+    series.name = std::filesystem::path(m_strPath).filename().string();
+    series.width = m_description.width;
+    series.height = m_description.height;
+    series.grey = m_description.grey;
+    series.startTime = m_description.startTime;
+    series.deltaTKnown = AllTimesKnown(pages);
+    for (const RecordedTiming& page : pages) {
+        series.deltaT.push_back(
+            series.deltaTKnown ? double(page.timeUs - pages.front().timeUs) / 1e6 : 0.0);
+    }
+    series.annotations = m_description.settings;
+    series.annotations.emplace_back("sensor_sectors", std::to_string(kSectors));
+    series.annotations.emplace_back("sensor_rings", std::to_string(kRings));
+    series.annotations.emplace_back("sensor_fovea_rings", std::to_string(kFoveaRings));
+    if (!pages.empty()) {
+        series.annotations.emplace_back("first_index", std::to_string(pages.front().index));
+    }
+    return OmeXmlFor(series, error);
+}
+
+bool CTiffStackWriter::Add(const Picture& picture, std::string* error) {
+    if (m_nPage >= m_description.pages.size() || picture.width != m_description.width ||
+        picture.height != m_description.height || picture.grey != m_description.grey) {
+        *error = "cannot add page " + std::to_string(m_nPage) + " to " + m_strPath +
+                 ": not the stack's size or kind";
+        return false;
+    }
+    TIFF* tiff = m_pTiff;
+    const int channels = picture.grey ? 1 : 3;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, std::uint32_t(picture.width));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, std::uint32_t(picture.height));
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, channels);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
+                 picture.grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, std::uint32_t(picture.height));
+    TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    TIFFSetField(tiff, TIFFTAG_PAGENUMBER, std::uint16_t(m_nPage),
+                 std::uint16_t(m_description.pages.size()));
+    TIFFSetField(tiff, TIFFTAG_PAGENAME, PageName(m_description.pages[m_nPage]).c_str());
+    TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Pandry");
+    if (m_nPage == 0) {
+        const std::string text = FirstPageDescription(error);
+        if (text.empty()) {
+            return false;
+        }
+        TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, text.c_str());
+    }
+    const std::vector<std::uint8_t> grey =
+        picture.grey ? picture.GreyPlane() : std::vector<std::uint8_t>{};
+    const std::uint8_t* pPixels = picture.grey ? grey.data() : picture.rgb.data();
+    const tmsize_t size = tmsize_t(picture.width) * picture.height * channels;
+    if (TIFFWriteEncodedStrip(tiff, 0, const_cast<std::uint8_t*>(pPixels), size) != size ||
+        !TIFFWriteDirectory(tiff)) {
+        *error = "cannot write page " + std::to_string(m_nPage) + " of " + m_strAside + ": " +
+                 std::strerror(errno);
+        return false;
+    }
+    ++m_nPage;
+    return true;
+}
+
+bool CTiffStackWriter::Finish(std::string* error) {
+    if (m_nPage != m_description.pages.size()) {
+        *error = m_strPath + " holds " + std::to_string(m_nPage) + " of " +
+                 std::to_string(m_description.pages.size()) + " pages";
+        return false;
+    }
+    TIFFClose(m_pTiff);
+    m_pTiff = nullptr;
+    const int fd = ::open(m_strAside.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool flushed = fd >= 0 && ::fsync(fd) == 0;
+    const int flushError = errno;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    if (!flushed || std::rename(m_strAside.c_str(), m_strPath.c_str()) != 0) {
+        *error = "cannot write " + m_strPath + ": " + std::strerror(flushed ? errno : flushError);
+        std::remove(m_strAside.c_str());
+        return false;
+    }
+    return true;
+}

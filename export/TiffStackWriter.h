@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "export/Picture.h"
+#include "export/RecordedTiming.h"
+
+// What a single-file stack says besides its pictures.
+struct StackDescription {
+    bool ome = false;  // OME-TIFF; otherwise an ImageJ hyperstack
+    int width = 0;
+    int height = 0;
+    bool grey = true;
+    bool bigTiff = false;                                       // 64-bit offsets: see NeedsBigTiff
+    std::vector<std::pair<std::string, std::string>> settings;  // names and values
+    std::string startTime;                                      // ISO 8601; empty: unknown
+    std::vector<RecordedTiming> pages;  // one per page, in order: the page count
+};
+
+// Writes a recording's pictures as one multi-page TIFF: every page carries its recorded index
+// and time (PageName "index=N time_us=T"), the first the ImageJ or OME-XML description.
+// The file is written aside and renamed into place by Finish; anything else leaves nothing.
+class CTiffStackWriter {
+  public:
+    // Null with *error naming the file when it cannot be created.
+    static std::unique_ptr<CTiffStackWriter> Open(const std::string& path,
+                                                  const StackDescription& description,
+                                                  std::string* error);
+    ~CTiffStackWriter();
+
+    // The next page; false with *error naming the file.
+    bool Add(const Picture& picture, std::string* error);
+    // Closes, flushes and renames the file into place; false with *error otherwise.
+    bool Finish(std::string* error);
+
+    // The frame interval: the mean step of the known times, else 1/25 s.
+    static double FrameIntervalSeconds(const std::vector<RecordedTiming>& pages);
+    // Whether pages of pageBytes each, count of them, need BigTIFF's 64-bit offsets.
+    static bool NeedsBigTiff(std::uint64_t pageBytes, std::uint64_t count);
+
+  private:
+    CTiffStackWriter(const std::string& path, const StackDescription& description);
+    std::string FirstPageDescription(std::string* error) const;
+
+    std::string m_strPath;
+    std::string m_strAside;
+    StackDescription m_description;
+    struct tiff* m_pTiff = nullptr;
+    std::size_t m_nPage = 0;
+};

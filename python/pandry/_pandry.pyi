@@ -1,0 +1,49 @@
+from typing import Literal, Optional, Union
+
+import numpy as np
+import numpy.typing as npt
+
+__version__: str
+SECTORS: int
+RINGS: int
+FRAME_BYTES: int
+NO_SOURCE: int
+NO_FOVEA_SECTOR: int
+
+Frames = Union[bytes, npt.NDArray[np.uint8]]
+Values = Literal["shown", "corrected", "raw"]
+
+class Processor:
+    def __init__(
+        self,
+        sensor: Literal["mono", "color"] = ...,
+        size: Literal[256, 512] = ...,
+        offset: int = ...,
+        gain: int = ...,
+        calibration: Union[None, str, npt.ArrayLike] = ...,
+    ) -> None: ...
+    def process(self, frame: Frames, values: Values = ...) -> npt.NDArray[np.uint8]: ...
+    def process_unmapped(self, frame: Frames, values: Values = ...) -> npt.NDArray[np.uint8]: ...
+    def corrected(self, frame: Frames) -> npt.NDArray[np.uint8]: ...
+    @property
+    def sensor(self) -> str: ...
+    @property
+    def size(self) -> int: ...
+    @property
+    def offset(self) -> int: ...
+    @property
+    def gain(self) -> int: ...
+    @property
+    def calibration(self) -> Union[None, str, npt.ArrayLike]: ...
+
+def read_recording(path: str) -> tuple[npt.NDArray[np.uint8], Optional[dict]]: ...
+def remap_table() -> npt.NDArray[np.uint16]: ...
+def fovea_table() -> npt.NDArray[np.int32]: ...
+
+class Geometry:
+    radius: npt.NDArray[np.float32]
+    angle: npt.NDArray[np.float32]
+    area: npt.NDArray[np.uint32]
+    physical: npt.NDArray[np.bool_]
+
+def geometry() -> Geometry: ...

@@ -1,0 +1,126 @@
+"""A recording read through a read-only memory map: frames are views of the file."""
+import builtins
+import json
+import mmap
+import os
+import warnings
+
+import numpy as np
+
+from ._pandry import FRAME_BYTES, RINGS, SECTORS
+
+
+class Recording:
+    """The whole frames of a raw recording, (N, 252, 152) uint8, and its sidecar.
+
+    Indexing and slicing give views of the file without copying; numpy.asarray(rec) is a
+    view of the whole map. Pickling keeps only the path, so a recording travels to other
+    processes (dask workers) and is opened again there."""
+
+    def __init__(self, path):
+        self.path = os.fspath(path)
+        size = os.path.getsize(self.path)
+        count = size // FRAME_BYTES
+        if count == 0:
+            raise ValueError(f"{self.path} holds no whole frame ({size} bytes; a frame is "
+                             f"{FRAME_BYTES})")
+        if size % FRAME_BYTES:
+            warnings.warn(f"{self.path} is cut off mid-frame: {size % FRAME_BYTES} bytes after "
+                          f"its {count} whole frames are left out", stacklevel=3)
+        with builtins.open(self.path, "rb") as file:
+            self._map = mmap.mmap(file.fileno(), count * FRAME_BYTES, access=mmap.ACCESS_READ)
+        self._frames = np.frombuffer(self._map, np.uint8).reshape(count, SECTORS, RINGS)
+        self._metadata = None
+        self._sidecar_read = False  # read on first use: a long sidecar costs time and memory
+
+    # The array protocol dask and numpy look for.
+    shape = property(lambda self: self._frames.shape)
+    dtype = property(lambda self: self._frames.dtype)
+    ndim = property(lambda self: 3)
+
+    def __len__(self):
+        return self._frames.shape[0]
+
+    def __getitem__(self, key):
+        return self._frames[key]
+
+    def __iter__(self):
+        return iter(self._frames)
+
+    def __array__(self, dtype=None, copy=None):
+        if copy:
+            return np.array(self._frames, dtype=dtype)
+        return self._frames if dtype is None else self._frames.astype(dtype)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc_info):
+        self.close()
+
+    def close(self):
+        """Drops this recording's hold on the map; views already taken keep it alive."""
+        self._frames = np.empty((0, SECTORS, RINGS), np.uint8)
+        try:
+            self._map.close()
+        except BufferError:
+            pass  # views taken from it still use it; it goes with the last of them
+
+    def __reduce__(self):
+        return (Recording, (self.path,))
+
+    def __repr__(self):
+        return f"pandry.Recording({self.path!r}, frames={len(self)}, sensor={self.sensor!r})"
+
+    @property
+    def metadata(self):
+        """The sidecar as a dict, or None when there is none (or it cannot be read)."""
+        if not self._sidecar_read:
+            self._metadata = _read_sidecar(self.path + ".json")
+            self._sidecar_read = True
+        return self._metadata
+
+    @property
+    def sensor(self):
+        """'mono' or 'color' as the sidecar says; None without one."""
+        return self.metadata.get("sensor") if self.metadata else None
+
+    @property
+    def indices(self):
+        """Each frame's recorded index (uint64); the position where the sidecar says none."""
+        recorded = self._recorded_frames()
+        if recorded is None:
+            return np.arange(len(self), dtype=np.uint64)
+        return np.array([frame["index"] for frame in recorded], np.uint64)
+
+    @property
+    def times_us(self):
+        """Each frame's time since the recording started in microseconds (int64); -1 where
+        the sidecar says none."""
+        recorded = self._recorded_frames()
+        if recorded is None:
+            return np.full(len(self), -1, np.int64)
+        return np.array([frame["time_us"] if "time_us" in frame else frame["time_ms"] * 1000
+                         for frame in recorded], np.int64)
+
+    def _recorded_frames(self):
+        frames = (self.metadata or {}).get("frames")
+        if not frames or len(frames) < len(self):
+            return None
+        return frames[:len(self)]
+
+
+def _read_sidecar(path):
+    try:
+        with builtins.open(path, "rb") as file:
+            return json.load(file)
+    except FileNotFoundError:
+        return None
+    except (OSError, ValueError) as error:
+        warnings.warn(f"{path}: {error}; metadata is None", stacklevel=4)
+        return None
+
+
+def open(path):  # noqa: A001 - the name the module offers, as io.open
+    """Opens a raw recording (str or os.PathLike) as a memory-mapped Recording."""
+    return Recording(path)
