@@ -161,7 +161,8 @@ std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path,
         return nullptr;
     }
     OutputTarget target;
-    if (!ResolveOutputTarget(path, &target, error)) {
+    if (const FileResult resolved = ResolveOutputTarget(path, &target); !resolved) {
+        *error = resolved.Error();
         return nullptr;
     }
     RemoveStaleTemporaryFilesOf(target.path);

@@ -18,6 +18,7 @@
 #include "camera/ReplaySource.h"
 #include "export/FrameRenderer.h"
 #include "platform/files/BoundedRead.h"
+#include "platform/files/FileIo.h"
 #include "platform/files/InputFile.h"
 #include "export/SampleValues.h"
 #include "processing/CalibrationFile.h"
@@ -271,22 +272,6 @@ class CPyProcessor {
     py::object m_calibration;
 };
 
-// Reads size bytes from the start of fd; false at a short file or an error.
-bool ReadWhole(int fd, std::uint8_t* pOut, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t count = ::pread(fd, pOut + done, size - done, off_t(done));
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            return false;
-        }
-        done += std::size_t(count);
-    }
-    return true;
-}
-
 py::tuple ReadRecording(const std::string& path) {
     std::string error;
     std::string warning;
@@ -299,8 +284,11 @@ py::tuple ReadRecording(const std::string& path) {
         warnings.attr("warn")(warning);
     }
     ByteArray all({py::ssize_t(frames), py::ssize_t(kSectors), py::ssize_t(kRings)});
-    const int fd = OpenRegularInput(path, &error);
-    const bool whole = fd >= 0 && ReadWhole(fd, all.mutable_data(), frames * kFrameBytes);
+    int fd = -1;
+    if (const FileResult opened = OpenRegularInput(path, &fd); !opened) {
+        error = opened.Error();
+    }
+    const bool whole = fd >= 0 && ReadFullyAt(fd, all.mutable_data(), frames * kFrameBytes, 0);
     if (fd >= 0) {
         ::close(fd);
     }

@@ -96,9 +96,13 @@ int RunStats(const StatsOptions& options) {
         return CliFail("--sectors must be C-D or C, sectors 0 to 251 (C above D wraps past 0)",
                        kUsageError);
     }
-    const std::uint64_t frames = CReplaySource::CountFrames(options.input, &error);
+    std::string cutOff;
+    const std::uint64_t frames = CReplaySource::CountWholeFrames(options.input, &error, &cutOff);
     if (frames == 0) {
         return CliFail(error);
+    }
+    if (!cutOff.empty()) {
+        std::fprintf(stderr, "pandry-cli: warning: %s\n", cutOff.c_str());
     }
     RecordingMetadata metadata;
     std::error_code ignored;

@@ -10,8 +10,9 @@
 
 bool ReadSmallRegularFile(const std::string& path, std::size_t limit, std::string* text,
                           std::string* error) {
-    const int fd = OpenRegularInput(path, error);
-    if (fd < 0) {
+    int fd = -1;
+    if (const FileResult opened = OpenRegularInput(path, &fd); !opened) {
+        *error = opened.Error();
         return false;
     }
     struct stat info {};

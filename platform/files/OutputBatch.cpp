@@ -62,7 +62,8 @@ const COutputBatch::Member* COutputBatch::Find(const std::string& path) const {
 std::string COutputBatch::Add(const std::string& path, std::string* error) {
     Member member;
     member.path = path;
-    if (!ResolveOutputTarget(path, &member.target, error)) {
+    if (const FileResult resolved = ResolveOutputTarget(path, &member.target); !resolved) {
+        *error = resolved.Error();
         return {};
     }
     std::lock_guard lock(m_mutex);
