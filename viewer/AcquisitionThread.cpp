@@ -2,10 +2,10 @@
 
 #include <chrono>
 
-#include "camera/PortCamera.h"
+#include "statistics/StageTimes.h"
+#include "viewer/AcquisitionHost.h"
 #include "viewer/SharedState.h"
 #include "viewer/TimingReport.h"
-#include "viewer/ViewerCore.h"
 
 namespace {
 
@@ -17,94 +17,67 @@ std::int64_t Nanoseconds() {
 
 }  // namespace
 
-void AcquisitionThread(CViewerCore* pCore) {
-    pCore->SetupFrameDisplay();
-    pCore->SetupHistogramDisplay();
-    if (CFrameProcessor* pProcessor = g_pProcessor.load()) {
-        pCore->StartSensorSnapshots(*pProcessor);
-    }
-    CStageTimes& times = pCore->m_stageTimes;
-    const std::int64_t start = pCore->m_clock();
+void AcquisitionThread(CAcquisitionHost* pHost) {
+    pHost->BeginRun(g_pProcessor.load());
+    CStageTimes& times = pHost->RunStageTimes();
+    const std::int64_t start = pHost->NowMilliseconds();
     int frames = 0;
     bool bLastDrawn = true;
-    while (!pCore->m_bStop) {
+    while (!pHost->StopRequested()) {
         ++frames;
         CFrameProcessor* pProcessor = g_pProcessor.load();
         // Taken before calibrating, so a request made meanwhile is served next pass.
         if (g_bCalibrate.exchange(0) != 0) {
-            pCore->ServeCalibration(*pProcessor);
+            pHost->ServeCalibration(*pProcessor);
         }
         const std::int64_t acquireStart = Nanoseconds();
         if (pProcessor->Acquire() == 0) {
-            if (pCore->m_bStop) {
+            if (pHost->StopRequested()) {
                 --frames;  // a stop cancelled this pass's read: it ends as a stop
                 break;
             }
-            // No frame: leave the window Idle, without a report.
-            pCore->m_pFrameShown = nullptr;
-            pCore->m_bThreadActive = false;
-            pCore->EndFrameDisplay();
-            pCore->EndHistogramDisplay();  // a plot of the last frame would pass for live
-            pCore->m_bStop = true;
-            pCore->m_bGrabbed = 0;
-            ++pCore->m_nFailedReads;
-            pCore->m_bAcquisitionFailed = true;
-            pCore->m_bRunning = 0;
+            pHost->FailRun();  // no frame: the window is left Idle, without a report
             return;
         }
         const std::int64_t acquired = Nanoseconds();
-        const CPortCamera* pCamera = pCore->m_pCamera.get();  // kept for the window's life
-        const std::int64_t read = pCamera != nullptr ? pCamera->LastReadNanoseconds() : 0;
+        const std::int64_t read = pHost->LastReadNanoseconds();
         times.Record(FrameStage::kRead, read);
         times.Record(FrameStage::kCorrect, acquired - acquireStart - read);
-        pCore->m_bHeldFrame = true;
-        pCore->m_recorder.Push(pProcessor->RawFrame());
-        if (pCore->ServeAutoLevels(*pProcessor)) {
-            pCore->m_nFramesDone = frames;
+        pHost->HoldFrame(*pProcessor);
+        if (pHost->ServeAutoLevels(*pProcessor)) {
+            pHost->CountPasses(frames);
             continue;  // corrected with the old levels: the next frame shows the new ones
         }
         std::int64_t converted = 0;
-        if (pCore->m_bRemap) {
+        if (pHost->RemapWanted()) {
             pProcessor->Remap();
             const std::int64_t remapped = Nanoseconds();
             times.Record(FrameStage::kRemap, remapped - acquired);
-            pProcessor->RemappedToRgb(pCore->m_pFrameRgb.get());
+            pProcessor->RemappedToRgb(pHost->FrameBuffer());
             converted = Nanoseconds();
             times.Record(FrameStage::kConvert, converted - remapped);
         } else {
-            pProcessor->RawToRgb(pCore->m_pFrameRgb.get());
+            pProcessor->RawToRgb(pHost->FrameBuffer());
             converted = Nanoseconds();
             times.Record(FrameStage::kConvert, converted - acquired);
         }
-        pCore->m_pFrameShown = pCore->m_pFrameRgb.get();
-        bLastDrawn = pCore->m_surface.WantsFrame();
-        if (bLastDrawn) {
-            pCore->AttachSensorSnapshot(*pProcessor);
-            pCore->DrawFrame();
-        }
+        bLastDrawn = pHost->ShowFrame(*pProcessor);
         // Read before the flag: a hide that lands while this plot is made drops it.
-        const std::uint64_t histogramGeneration = pCore->m_surface.HistogramGeneration();
+        const std::uint64_t histogramGeneration = pHost->HistogramGeneration();
         if (g_bHistogramHidden == 0) {
-            pCore->BuildHistogramImage();
-            pCore->m_pHistShown = pCore->m_pHistImage.get();
-            pCore->DrawHistogram(histogramGeneration);
+            pHost->ShowHistogram(histogramGeneration);
         }
         times.Record(FrameStage::kDraw, Nanoseconds() - converted);
-        pCore->m_nFramesDone = frames;
+        pHost->CountPasses(frames);
     }
-    const std::int64_t end = pCore->m_clock();
+    const std::int64_t end = pHost->NowMilliseconds();
     // The screen may have skipped the last frames; the one left showing is the last made.
     if (!bLastDrawn) {
-        if (CFrameProcessor* pProcessor = g_pProcessor.load()) {
-            pCore->AttachSensorSnapshot(*pProcessor);  // the inspector reads this frame's values
-        }
-        pCore->DrawFrame();
+        pHost->DrawLastFrame(g_pProcessor.load());  // the inspector reads this frame's values
     }
     std::string error;
-    if (!WriteTimingReport(pCore->m_strTimingPath, int(end - start), frames, &error)) {
-        pCore->PostNotice(error);
+    if (!WriteTimingReport(pHost->TimingPath(), int(end - start), frames, &error)) {
+        pHost->PostNotice(error);
     }
-    pCore->m_nRunFrames = frames;
-    pCore->m_nRunMs = end - start;
-    pCore->m_bRunEnded = true;
+    pHost->EndRun(frames, end - start);
 }

@@ -35,7 +35,7 @@ void CViewerCore::OnStart() {
     m_nLastRate = -1;
     m_window.SetStatusText(1, "");
     FinishProbe();  // the worker reads only a device that has been opened
-    m_hThread = std::thread(AcquisitionThread, this);
+    m_hThread = std::thread(AcquisitionThread, static_cast<CAcquisitionHost*>(this));
 }
 
 void CViewerCore::OnGrab() {

@@ -251,6 +251,65 @@ void CViewerCore::EndHistogramDisplay() {
     m_surface.EndHistogram();
 }
 
+void CViewerCore::BeginRun(const CFrameProcessor* pProcessor) {
+    SetupFrameDisplay();
+    SetupHistogramDisplay();
+    if (pProcessor != nullptr) {
+        StartSensorSnapshots(*pProcessor);
+    }
+}
+
+std::int64_t CViewerCore::LastReadNanoseconds() const {
+    const CPortCamera* pCamera = m_pCamera.get();  // kept for the window's life
+    return pCamera != nullptr ? pCamera->LastReadNanoseconds() : 0;
+}
+
+void CViewerCore::FailRun() {
+    m_pFrameShown = nullptr;
+    m_bThreadActive = false;
+    EndFrameDisplay();
+    EndHistogramDisplay();  // a plot of the last frame would pass for live
+    m_bStop = true;
+    m_bGrabbed = 0;
+    ++m_nFailedReads;
+    m_bAcquisitionFailed = true;
+    m_bRunning = 0;
+}
+
+void CViewerCore::HoldFrame(const CFrameProcessor& processor) {
+    m_bHeldFrame = true;
+    m_recorder.Push(processor.RawFrame());
+}
+
+bool CViewerCore::ShowFrame(const CFrameProcessor& processor) {
+    m_pFrameShown = m_pFrameRgb.get();
+    if (!m_surface.WantsFrame()) {
+        return false;
+    }
+    AttachSensorSnapshot(processor);
+    DrawFrame();
+    return true;
+}
+
+void CViewerCore::DrawLastFrame(const CFrameProcessor* pProcessor) {
+    if (pProcessor != nullptr) {
+        AttachSensorSnapshot(*pProcessor);
+    }
+    DrawFrame();
+}
+
+void CViewerCore::ShowHistogram(std::uint64_t generation) {
+    BuildHistogramImage();
+    m_pHistShown = m_pHistImage.get();
+    DrawHistogram(generation);
+}
+
+void CViewerCore::EndRun(int frames, std::int64_t milliseconds) {
+    m_nRunFrames = frames;
+    m_nRunMs = milliseconds;
+    m_bRunEnded = true;
+}
+
 void CViewerCore::RefreshFrameRate() {
     // A recording ends with acquisition, with the camera, or when its disk failed.
     if (m_recorder.IsRecording() && (m_recorder.HasFailed() || !m_bRunning || !m_bThreadActive)) {

@@ -17,6 +17,7 @@
 #include "recording/Recorder.h"
 #include "sensor/Defaults.h"
 #include "statistics/StageTimes.h"
+#include "viewer/AcquisitionHost.h"
 #include "viewer/FrameSurface.h"
 #include "viewer/SensorSnapshot.h"
 #include "viewer/ViewerStartup.h"
@@ -37,13 +38,14 @@ enum class AcquisitionState {
 
 // The viewer window's logic without its widgets: acquisition state, layout, the commands
 // and their stop protocol, and what the acquisition thread does each pass. Every member
-// function runs on the user-interface thread except those the worker calls (marked).
+// function runs on the user-interface thread except those the worker calls (marked); the
+// worker reaches the core only through CAcquisitionHost.
 //
 // Protocol with the worker: the processor, the image size, the view and the buffers change
 // only after the worker has ended (a stop form joins it first); while it runs the window only
 // raises the calibrate request, flips the histogram flag, reconfigures the processor with the
 // size unchanged, raises m_bStop and paints.
-class CViewerCore {
+class CViewerCore final : private CAcquisitionHost {
   public:
     CViewerCore(CFrameSurface& surface, CWindowServices& window, ProcessorFactory makeProcessor,
                 std::unique_ptr<CPortCamera> pCamera);
@@ -83,7 +85,7 @@ class CViewerCore {
     // must read (a lost camera, a file that could not be written); called by a UI timer.
     void RefreshFrameRate();
     // A notice for the operator, shown at the next refresh (worker and window both post).
-    void PostNotice(std::string text);
+    void PostNotice(std::string text) override;
 
     // What a recording's sidecar names as its source (the camera source's text).
     void SetSourceDescription(std::string source) { m_strSource = std::move(source); }
@@ -118,7 +120,6 @@ class CViewerCore {
     const CStageTimes& StageTimes() const { return m_stageTimes; }
 
   private:
-    friend void AcquisitionThread(CViewerCore* pCore);
     friend class CViewerCoreTestPeer;
 
     void RebuildProcessor();
@@ -134,10 +135,26 @@ class CViewerCore {
     void ApplyLevels(const LevelsChoice& choice);
     void ReportAcquisitionEnd();
 
-    // Worker only.
+    // Worker only: CAcquisitionHost, and what it calls.
+    void BeginRun(const CFrameProcessor* pProcessor) override;
+    bool StopRequested() const override { return m_bStop; }
+    std::int64_t NowMilliseconds() const override { return m_clock(); }
+    CStageTimes& RunStageTimes() override { return m_stageTimes; }
+    std::int64_t LastReadNanoseconds() const override;
+    void FailRun() override;
+    void HoldFrame(const CFrameProcessor& processor) override;
+    bool RemapWanted() const override { return m_bRemap != 0; }
+    std::uint8_t* FrameBuffer() override { return m_pFrameRgb.get(); }
+    bool ShowFrame(const CFrameProcessor& processor) override;
+    void DrawLastFrame(const CFrameProcessor* pProcessor) override;
+    std::uint64_t HistogramGeneration() const override { return m_surface.HistogramGeneration(); }
+    void ShowHistogram(std::uint64_t generation) override;
+    void CountPasses(int frames) override { m_nFramesDone = frames; }
+    const std::string& TimingPath() const override { return m_strTimingPath; }
+    void EndRun(int frames, std::int64_t milliseconds) override;
     void StartSensorSnapshots(const CFrameProcessor& processor);
-    void ServeCalibration(CFrameProcessor& processor);
-    bool ServeAutoLevels(CFrameProcessor& processor);
+    void ServeCalibration(CFrameProcessor& processor) override;
+    bool ServeAutoLevels(CFrameProcessor& processor) override;
     void AttachSensorSnapshot(const CFrameProcessor& processor);
     void EndRecording();
     void ShowRecordingStatus();
@@ -162,7 +179,7 @@ class CViewerCore {
     std::unique_ptr<CFrameProcessor> m_pProcessor;  // g_pProcessor mirrors it
     bool m_bDestroyed = false;
 
-    // Shared with the worker.
+    // Shared with the worker (through CAcquisitionHost); each is atomic, nothing else guards it.
     std::atomic<int> m_bRunning{0};
     // Not "a thread exists": true from Start until the run's frame display is ended, so it
     // stays true through a pause or a Grab (thread joined, last frame still shown) and is
