@@ -13,6 +13,7 @@
 #include "export/ByteSink.h"
 #include "export/OutputPattern.h"
 #include "export/PictureWriter.h"
+#include "export/RecordedFrames.h"
 #include "export/Y4mEncoder.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
@@ -45,11 +46,10 @@ OutputKind KindOf(const std::string& output) {
 // The recorded rate, from the first and last frame times; the default without them.
 double RecordedRate(const RecordingMetadata& metadata) {
     const auto& frames = metadata.frames;
-    if (frames.size() < 2 || frames.back().timeMs <= frames.front().timeMs) {
+    if (frames.size() < 2 || frames.back().timeUs <= frames.front().timeUs) {
         return kDefaultFramesPerSecond;
     }
-    return double(frames.size() - 1) * 1000.0 /
-           double(frames.back().timeMs - frames.front().timeMs);
+    return double(frames.size() - 1) * 1e6 / double(frames.back().timeUs - frames.front().timeUs);
 }
 
 // Reads whole frames one at a time.
@@ -136,16 +136,6 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     if (frames == 0) {
         return false;
     }
-    if (request.first >= frames || request.first > request.last) {
-        *error = "frames " + std::to_string(request.first) + "-" +
-                 (request.last == std::numeric_limits<std::uint64_t>::max()
-                      ? std::string()
-                      : std::to_string(request.last)) +
-                 " are not in " + request.input + ", which holds frames 0-" +
-                 std::to_string(frames - 1);
-        return false;
-    }
-    const std::uint64_t last = std::min(request.last, frames - 1);
     RecordingMetadata metadata;
     std::string sidecarProblem;
     std::error_code ignored;
@@ -157,8 +147,20 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     if (hasSidecar && metadata.frames.size() < frames) {
         metadata.frames.clear();  // it does not describe these frames
     }
+    metadata.frames.resize(std::min<std::size_t>(metadata.frames.size(), frames));
+    std::vector<std::uint64_t> positions;
+    if (!SelectRecordedFrames(metadata, frames, request.first, request.last, request.input,
+                              &positions, error)) {
+        return false;
+    }
+    const std::uint64_t last = positions.back();
 
     const OutputKind kind = KindOf(request.output);
+    if (kind == OutputKind::kY4m && !HasEvenRate(metadata)) {
+        *warning += std::string(warning->empty() ? "" : "; ") +
+                    "the recording's frame rate was uneven (drops or stalls); YUV4MPEG2 holds one "
+                    "rate, so its frames are evenly spaced (use .mkv to keep the recorded times)";
+    }
     COutputPattern pattern;
     std::unique_ptr<IPictureWriter> writer;
     std::unique_ptr<IByteSink> sink;
@@ -193,24 +195,25 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     Picture picture;
     PictureText text;
     text.settings = request.render.Describe();
-    const std::uint64_t total = last - request.first + 1;
-    for (std::uint64_t frame = request.first; frame <= last; ++frame) {
+    const std::uint64_t total = positions.size();
+    std::uint64_t done = 0;
+    for (const std::uint64_t frame : positions) {
         if (interrupted.load()) {
             *error = "interrupted; nothing kept of " + request.output;
             return false;
         }
+        text.frame = RecordedIndexAt(metadata, frame);
+        text.timeUs = RecordedTimeAt(metadata, frame);
         if (!reader.Read(frame, raw.data())) {
-            *error = "cannot read frame " + std::to_string(frame) + " of " + request.input;
+            *error = "cannot read frame " + std::to_string(text.frame) + " of " + request.input;
             return false;
         }
         if (!renderer.Render(raw.data(), &picture)) {
-            *error = "cannot process frame " + std::to_string(frame) + " of " + request.input;
+            *error = "cannot process frame " + std::to_string(text.frame) + " of " + request.input;
             return false;
         }
-        text.frame = frame;
-        text.timeMs = frame < metadata.frames.size() ? metadata.frames[frame].timeMs : -1;
         if (writer) {
-            const std::string path = pattern.NameFor(frame);
+            const std::string path = pattern.NameFor(text.frame);
             if (!writer->Write(picture, text, path, error)) {
                 return false;
             }
@@ -223,13 +226,13 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
             }
         }
         if (progress) {
-            progress(frame - request.first + 1, total);
+            progress(++done, total);
         }
     }
     if (sink && !sink->Finish(error)) {
         return false;
     }
-    if (writer && !FlushDirectoryOf(pattern.NameFor(last), error)) {
+    if (writer && !FlushDirectoryOf(pattern.NameFor(RecordedIndexAt(metadata, last)), error)) {
         return false;
     }
     written.Keep();

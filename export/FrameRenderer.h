@@ -16,7 +16,10 @@ struct RenderSettings {
     int offset = 80;
     int gain = 3;
     std::string calibration = "calimage.data";  // empty: none
+    std::string calibrationSha256;              // of the file applied, when known
 
+    // "sensor=mono size=256 view=remapped offset=80 gain=3 calibration=none", the calibration
+    // as FILE followed by calibration_sha256= and the first 12 hex digits when known.
     std::string Describe() const;
 };
 

@@ -12,6 +12,7 @@
 
 #include "camera/ReplaySource.h"
 #include "export/FrameRenderer.h"
+#include "export/RecordingSettings.h"
 #include "processing/CalibrationFile.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
@@ -100,6 +101,27 @@ RenderSettings SettingsFrom(const std::string& sensor, int size, int offset, int
     return settings;
 }
 
+// The calibration a script gives: None (no dark image), a file path, or an array of dark
+// levels (then stored in *stored for as long as the processor is built).
+void UseCalibration(const py::object& calibration, RenderSettings* settings,
+                    std::unique_ptr<CTemporaryCalibration>* stored) {
+    settings->calibrationSha256.clear();
+    if (calibration.is_none()) {
+        settings->calibration.clear();
+    } else if (py::isinstance<py::str>(calibration)) {
+        settings->calibration = calibration.cast<std::string>();
+        std::ifstream probe(settings->calibration, std::ios::binary);
+        if (!probe) {
+            throw py::value_error("cannot read calibration file " + settings->calibration);
+        }
+    } else if (py::isinstance<py::array>(calibration)) {
+        *stored = std::make_unique<CTemporaryCalibration>(calibration.cast<py::array>());
+        settings->calibration = (*stored)->Path();
+    } else {
+        throw py::value_error("calibration must be None, a file path or a numpy array");
+    }
+}
+
 // Two renderers, one per view, built with the same settings and calibration.
 class CPyProcessor {
   public:
@@ -107,25 +129,47 @@ class CPyProcessor {
                  const py::object& calibration) {
         RenderSettings settings = SettingsFrom(sensor, size, offset, gain, true);
         std::unique_ptr<CTemporaryCalibration> stored;
-        if (calibration.is_none()) {
-            settings.calibration.clear();
-        } else if (py::isinstance<py::str>(calibration)) {
-            settings.calibration = calibration.cast<std::string>();
-            std::ifstream probe(settings.calibration, std::ios::binary);
-            if (!probe) {
-                throw py::value_error("cannot read calibration file " + settings.calibration);
-            }
-        } else if (py::isinstance<py::array>(calibration)) {
-            stored = std::make_unique<CTemporaryCalibration>(calibration.cast<py::array>());
-            settings.calibration = stored->Path();
-        } else {
-            throw py::value_error("calibration must be None, a file path or a numpy array");
+        UseCalibration(calibration, &settings, &stored);
+        Build(settings);
+    }
+    explicit CPyProcessor(RenderSettings settings) { Build(settings); }
+
+    // A processor with the settings a recording was made with (its sidecar's), each
+    // argument given overriding its own; without a sidecar, the defaults.
+    static std::unique_ptr<CPyProcessor> ForRecording(
+        const std::string& path, const py::object& sensor, const py::object& size,
+        const py::object& offset, const py::object& gain, const py::object& calibration) {
+        SettingsOverrides overrides;
+        if (!sensor.is_none()) {
+            overrides.color = SettingsFrom(sensor.cast<std::string>(), 256, 0, 0, true).color;
         }
-        m_remapped = std::make_unique<CFrameRenderer>(settings);
-        settings.remapped = false;
-        m_unmapped = std::make_unique<CFrameRenderer>(settings);
-        m_strSensor = sensor;
-        m_nSize = size;
+        if (!size.is_none()) {
+            overrides.size = SettingsFrom("mono", size.cast<int>(), 0, 0, true).size;
+        }
+        if (!offset.is_none()) {
+            overrides.offset = SettingsFrom("mono", 256, offset.cast<int>(), 0, true).offset;
+        }
+        if (!gain.is_none()) {
+            overrides.gain = SettingsFrom("mono", 256, 0, gain.cast<int>(), true).gain;
+        }
+        const bool calibrationGiven = !calibration.is(py::ellipsis());
+        if (calibrationGiven) {
+            overrides.calibration = "none";  // replaced below by what was given
+        }
+        RenderSettings settings;
+        std::string warning;
+        std::string error;
+        if (!SettingsForRecording(path, overrides, &settings, nullptr, &warning, &error)) {
+            throw py::value_error(error);
+        }
+        if (!warning.empty()) {
+            py::module_::import("warnings").attr("warn")(warning);
+        }
+        std::unique_ptr<CTemporaryCalibration> stored;
+        if (calibrationGiven) {
+            UseCalibration(calibration, &settings, &stored);
+        }
+        return std::make_unique<CPyProcessor>(settings);
     }
 
     ByteArray Process(const py::buffer& frame) { return Render(*m_remapped, frame); }
@@ -140,11 +184,21 @@ class CPyProcessor {
     }
 
     std::string Repr() const {
-        return "pandry.Processor(sensor='" + m_strSensor + "', size=" + std::to_string(m_nSize) +
-               ")";
+        return std::string("pandry.Processor(sensor='") + (m_settings.color ? "color" : "mono") +
+               "', size=" + std::to_string(m_settings.size) + ")";
     }
 
+    std::string Settings() const { return m_settings.Describe(); }
+
   private:
+    void Build(RenderSettings settings) {
+        m_settings = settings;
+        settings.remapped = true;
+        m_remapped = std::make_unique<CFrameRenderer>(settings);
+        settings.remapped = false;
+        m_unmapped = std::make_unique<CFrameRenderer>(settings);
+    }
+
     ByteArray Render(CFrameRenderer& renderer, const py::buffer& frame) {
         py::buffer_info info;
         const std::uint8_t* pRaw = FrameBytesOf(frame, &info);
@@ -163,8 +217,7 @@ class CPyProcessor {
 
     std::unique_ptr<CFrameRenderer> m_remapped;
     std::unique_ptr<CFrameRenderer> m_unmapped;
-    std::string m_strSensor;
-    int m_nSize = 0;
+    RenderSettings m_settings;
 };
 
 py::tuple ReadRecording(const std::string& path) {
@@ -239,6 +292,17 @@ PYBIND11_MODULE(pandry, m) {
         .def("corrected", &CPyProcessor::Corrected, py::arg("frame"),
              "The frame after dark subtraction, offset and gain, before the fovea fill and the "
              "remap: (252, 152) uint8, sector-major.")
+        .def_static("for_recording", &CPyProcessor::ForRecording, py::arg("path"),
+                    py::arg("sensor") = py::none(), py::arg("size") = py::none(),
+                    py::arg("offset") = py::none(), py::arg("gain") = py::none(),
+                    py::arg("calibration") = py::ellipsis(),
+                    "A processor with the settings the recording at path was made with (its "
+                    "sidecar's sensor, size, offset, gain and calibration: the stored copy, or "
+                    "the recorded file while its SHA-256 matches, else ValueError). Each "
+                    "argument given overrides its own setting; calibration=None applies none. "
+                    "Without a sidecar, the defaults.")
+        .def_property_readonly("settings", &CPyProcessor::Settings,
+                               "The settings applied, as exported pictures' text gives them.")
         .def("__repr__", &CPyProcessor::Repr);
 
     m.def("read_recording", &ReadRecording, py::arg("path"),

@@ -65,7 +65,10 @@ void ShowProgress(std::uint64_t done, std::uint64_t total) {
 int RunExportCommand(const ExportOptions& options) {
     std::string error;
     ExportRequest request = options.request;
-    if (!ReadRenderSettings(options.render, &request.render, &error)) {
+    // A damaged sidecar is warned of once, by RunExport, which reads it again for the times.
+    std::string warning;
+    if (!SettingsForRecording(request.input, options.render.given, &request.render, nullptr,
+                              &warning, &error)) {
         return CliFail(error, kUsageError);
     }
     if (!CheckExportOutput(request.output, &error)) {
@@ -80,7 +83,6 @@ int RunExportCommand(const ExportOptions& options) {
     if (isatty(STDERR_FILENO)) {
         progress = ShowProgress;
     }
-    std::string warning;
     const bool exported = RunExport(request, progress, g_bInterrupted, &warning, &error);
     if (!warning.empty()) {
         std::fprintf(stderr, "pandry-cli: warning: %s\n", warning.c_str());
@@ -110,7 +112,7 @@ CliCommand AddExportCommand(CLI::App& tool) {
                         "--frames", "must be A-B, A- or A (frame numbers from 0, A not above B)");
                 }
             },
-            "Frames A to B, counted from 0 (default all)")
+            "Frames recorded as A to B (the sidecar's indices; default all)")
         ->option_text("A-B|A-|A");
     command->add_option("INPUT.raw", options->request.input, "Recorded frames")->required();
     command->add_option("OUTPUT", options->request.output, "Where the frames go")->required();

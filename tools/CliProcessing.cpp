@@ -24,6 +24,7 @@ std::unique_ptr<CFrameProcessor> ProcessRecording(const RenderSettings& settings
     choice.path = input;
     choice.loop = false;
     choice.faults.framesPerSecond = 0;
+    choice.framesPerSecondGiven = true;  // as fast as the disk gives them, never paced
     std::shared_ptr<IDeviceResolver> resolver = MakeCameraResolver(choice, error);
     if (!resolver) {
         return nullptr;
