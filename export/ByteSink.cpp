@@ -159,7 +159,8 @@ std::unique_ptr<IByteSink> MakeStandardOutputSink() {
     return std::make_unique<CStandardOutputSink>();
 }
 
-std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path, std::string* error) {
+std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path, bool lossless,
+                                                std::string* error) {
     const std::string ffmpeg = FindOnPath("ffmpeg");
     if (ffmpeg.empty()) {
         *error = "cannot write " + path +
@@ -180,9 +181,17 @@ std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path, std::st
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[0], STDIN_FILENO);
+    // Each picture keeps its own time: none is doubled or dropped to fit a rate, and the
+    // encoder counts in the stream's microseconds rather than in a guessed rate's ticks.
     std::vector<std::string> arguments = {
-        ffmpeg,         "-hide_banner", "-loglevel", "error",    "-nostdin", "-y",    "-f",
-        "yuv4mpegpipe", "-i",           "pipe:0",    "-pix_fmt", "yuv420p",  tempPath};
+        ffmpeg,      "-hide_banner", "-loglevel",      "error", "-nostdin",
+        "-y",        "-f",           "matroska",       "-i",    "pipe:0",
+        "-fps_mode", "passthrough",  "-enc_time_base", "-1"};
+    const std::vector<std::string> encoding = lossless
+                                                  ? std::vector<std::string>{"-c:v", "ffv1"}
+                                                  : std::vector<std::string>{"-pix_fmt", "yuv420p"};
+    arguments.insert(arguments.end(), encoding.begin(), encoding.end());
+    arguments.push_back(tempPath);
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());

@@ -11,6 +11,7 @@
 
 #include "camera/ReplaySource.h"
 #include "export/ByteSink.h"
+#include "export/MatroskaRawStream.h"
 #include "export/OutputPattern.h"
 #include "export/PictureWriter.h"
 #include "export/RecordedFrames.h"
@@ -50,6 +51,16 @@ double RecordedRate(const RecordingMetadata& metadata) {
         return kDefaultFramesPerSecond;
     }
     return double(frames.size() - 1) * 1e6 / double(frames.back().timeUs - frames.front().timeUs);
+}
+
+// A frame's time in a video starting at the first frame exported: the recorded time, or
+// the default rate's without one.
+std::int64_t VideoTimeOf(const RecordingMetadata& metadata, std::uint64_t first,
+                         std::uint64_t frame) {
+    if (RecordedTimeAt(metadata, first) < 0) {
+        return std::int64_t(double(frame - first) * 1e6 / kDefaultFramesPerSecond);
+    }
+    return RecordedTimeAt(metadata, frame) - RecordedTimeAt(metadata, first);
 }
 
 // Reads whole frames one at a time.
@@ -114,7 +125,11 @@ bool FlushDirectoryOf(const std::string& path, std::string* error) {
 
 }  // namespace
 
-bool CheckExportOutput(const std::string& output, std::string* error) {
+bool CheckExportOutput(const std::string& output, bool lossless, std::string* error) {
+    if (lossless && LowerExtension(output) != "mkv") {
+        *error = "--lossless writes FFV1, which goes in .mkv only, not " + output;
+        return false;
+    }
     if (KindOf(output) == OutputKind::kNone) {
         *error = "cannot tell the format of " + output +
                  ": use .png, .tif, .tiff, .bmp, .pgm, .ppm, .y4m (or - for standard output), "
@@ -129,7 +144,7 @@ bool CheckExportOutput(const std::string& output, std::string* error) {
 bool RunExport(const ExportRequest& request, const ExportProgress& progress,
                const std::atomic<bool>& interrupted, std::string* warning, std::string* error) {
     warning->clear();
-    if (!CheckExportOutput(request.output, error)) {
+    if (!CheckExportOutput(request.output, request.bLossless, error)) {
         return false;
     }
     const std::uint64_t frames = CReplaySource::CountWholeFrames(request.input, error, warning);
@@ -169,7 +184,7 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         writer = PictureWriterFor(request.output);
         writer->SetFlushEachFile(false);
     } else if (kind == OutputKind::kVideo) {
-        sink = MakeVideoEncoderSink(request.output, error);
+        sink = MakeVideoEncoderSink(request.output, request.bLossless, error);
     } else if (request.output == "-") {
         sink = MakeStandardOutputSink();
     } else {
@@ -182,9 +197,13 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     CFrameRenderer renderer(request.render);
     CFrameReader reader(request.input);
     CY4mEncoder y4m;
+    CMatroskaRawStream timed;  // video: each picture at its recorded time
     if (sink) {
-        const std::string header = y4m.Header(renderer.Width(), renderer.Height(),
-                                              !request.render.color, RecordedRate(metadata));
+        const std::string header =
+            kind == OutputKind::kVideo
+                ? timed.Header(renderer.Width(), renderer.Height(), !request.render.color)
+                : y4m.Header(renderer.Width(), renderer.Height(), !request.render.color,
+                             RecordedRate(metadata));
         if (!sink->Write(header.data(), header.size())) {
             sink->Finish(error);  // for its reason; a failed sink keeps nothing
             return false;
@@ -219,7 +238,10 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
             }
             written.Add(path);
         } else {
-            const std::vector<std::uint8_t>& bytes = y4m.Frame(picture);
+            const std::vector<std::uint8_t>& bytes =
+                kind == OutputKind::kVideo
+                    ? timed.Frame(picture, VideoTimeOf(metadata, positions.front(), frame))
+                    : y4m.Frame(picture);
             if (!sink->Write(bytes.data(), bytes.size())) {
                 sink->Finish(error);  // for its reason; a failed sink keeps nothing
                 return false;

@@ -50,6 +50,8 @@ class CRecorder {
     std::uint64_t FramesWritten() const { return m_nFramesWritten.load(); }
     std::uint64_t BytesWritten() const { return m_nFramesWritten.load() * kFrameBytes; }
     std::uint64_t FramesDropped() const { return m_nDropped.load(); }
+    // The recording file, while recording and after (controlling thread).
+    const std::string& Path() const { return m_strPath; }
 
   private:
     void WriterLoop();

@@ -71,7 +71,7 @@ int RunExportCommand(const ExportOptions& options) {
                               &warning, &error)) {
         return CliFail(error, kUsageError);
     }
-    if (!CheckExportOutput(request.output, &error)) {
+    if (!CheckExportOutput(request.output, request.bLossless, &error)) {
         return CliFail(error, kUsageError);
     }
     struct sigaction action {};
@@ -114,14 +114,19 @@ CliCommand AddExportCommand(CLI::App& tool) {
             },
             "Frames recorded as A to B (the sidecar's indices; default all)")
         ->option_text("A-B|A-|A");
+    command
+        ->add_flag("--lossless", options->request.bLossless,
+                   "Video as FFV1 in .mkv, equal to the pictures (default H.264 or MPEG-4)")
+        ->disable_flag_override();
     command->add_option("INPUT.raw", options->request.input, "Recorded frames")->required();
     command->add_option("OUTPUT", options->request.output, "Where the frames go")->required();
     command->footer(
-        "Processes the frames as the viewer does and writes them in the format OUTPUT's\n"
-        "extension names: a picture per frame for .png, .tif, .tiff, .bmp, .pgm, .ppm (OUTPUT\n"
-        "then holds one frame number: out/frame-%05d.png); one YUV4MPEG2 stream for .y4m, or -\n"
-        "for standard output; a video for .mp4 or .mkv (needs ffmpeg). PNG and TIFF carry the\n"
-        "settings and the frame's number and time. Nothing is left behind on failure or\n"
-        "Ctrl-C.");
+        "Processes the frames as the viewer does, with the recording's own settings unless\n"
+        "options say otherwise, and writes them in the format OUTPUT's extension names: a\n"
+        "picture per frame for .png, .tif, .tiff, .bmp, .pgm, .ppm (OUTPUT then holds one\n"
+        "frame number, the recorded index: out/frame-%05d.png); one YUV4MPEG2 stream for .y4m,\n"
+        "or - for standard output (one rate only); a video for .mp4 or .mkv (needs ffmpeg),\n"
+        "each frame at its recorded time. PNG and TIFF carry the settings and the frame's\n"
+        "index and time. Nothing is left behind on failure or Ctrl-C.");
     return [options] { return RunExportCommand(*options); };
 }

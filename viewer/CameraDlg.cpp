@@ -288,6 +288,10 @@ void CCameraDlg::SetStatusText(int pane, const std::string& text) {
     m_statusBar.SetPaneText(pane, QString::fromStdString(text));
 }
 
+void CCameraDlg::SetStatusTip(int pane, const std::string& tip) {
+    m_statusBar.SetPaneTip(pane, QString::fromStdString(tip));
+}
+
 void CCameraDlg::ShowLevels(int offset, int gain) {
     m_settings.m_strOffset = QString::number(offset);
     m_settings.m_nOffset = offset;

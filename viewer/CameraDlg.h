@@ -66,6 +66,7 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     bool RunRecordDialog(std::string* pPath) override;
     void LoadToolbarPicture(unsigned bitmapId) override;
     void SetStatusText(int pane, const std::string& text) override;
+    void SetStatusTip(int pane, const std::string& tip) override;
 
     void ShowLevels(int offset, int gain) override;
 

@@ -120,6 +120,33 @@ TEST_F(ExportCommand, VideoWithoutFfmpegNamesThePackage) {
     EXPECT_FALSE(Exists("v.mp4"));
 }
 
+// Catches video that loses the recorded timing (one average rate, drops closed up) or a
+// lossless video whose pixels differ from the pictures: each frame of the MKV sits at its
+// recorded time, gap included, and its decoded pixels equal the PNG export's.
+TEST_F(ExportCommand, VideoKeepsRecordedTimesAndLosslessEqualsThePictures) {
+    if (std::system("command -v ffmpeg >/dev/null 2>&1 && command -v ffprobe >/dev/null") != 0) {
+        GTEST_SKIP() << "needs ffmpeg (scripts/install-deps.sh installs it)";
+    }
+    WriteSidecar({0, 40, 160, 200}, {0, 1, 5, 6});
+    ASSERT_EQ(Run("export --calibration none --sensor color --lossless in.raw v.mkv"), 0)
+        << m_strError;
+    ASSERT_EQ(Run("export --calibration none --sensor color in.raw p%d.png"), 0) << m_strError;
+    const std::string probe =
+        "cd '" + m_dir.Path().string() +
+        "' && ffprobe -v error -show_entries frame=pts_time -of csv=p=0 "
+        "v.mkv >times.txt && ffmpeg -v error -i v.mkv -fps_mode passthrough -f rawvideo "
+        "-pix_fmt rgb24 decoded.rgb";
+    ASSERT_EQ(std::system(probe.c_str()), 0);
+    const std::vector<std::uint8_t> times = ReadBytes(Path("times.txt"));
+    EXPECT_EQ(std::string(times.begin(), times.end()), "0.000000\n0.040000\n0.160000\n0.200000\n");
+    std::vector<std::uint8_t> pictures;
+    for (const char* name : {"p0.png", "p1.png", "p5.png", "p6.png"}) {
+        const Decoded png = DecodePng(Path(name));
+        pictures.insert(pictures.end(), png.rgb.begin(), png.rgb.end());
+    }
+    EXPECT_TRUE(ReadBytes(Path("decoded.rgb")) == pictures);
+}
+
 struct BadExport {
     const char* name;
     const char* arguments;
