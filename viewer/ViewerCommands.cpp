@@ -35,6 +35,7 @@ void CViewerCore::OnStart() {
     m_nLastRate = -1;
     m_window.SetStatusText(1, "");
     m_window.SetStatusTip(1, "");
+    m_window.WidenRecordingPane(false);
     m_strRecordedSummary.clear();
     FinishProbe();  // the worker reads only a device that has been opened
     m_hThread = std::thread(AcquisitionThread, this);

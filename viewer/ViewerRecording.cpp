@@ -86,6 +86,7 @@ void CViewerCore::ShowRecordingStatus() {
     char megabytes[32];
     std::snprintf(megabytes, sizeof megabytes, "%.0f MB",
                   double(m_recorder.BytesWritten()) / kBytesPerMegabyte);
+    m_window.WidenRecordingPane(true);
     m_window.SetStatusText(1, status);
     m_window.SetStatusTip(1, "Recording to " + m_recorder.Path() + ": " + frames + " frames, " +
                                  megabytes + ", " + dropped + " dropped");
