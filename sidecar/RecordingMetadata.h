@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "sensor/Defaults.h"
+
 // One recorded frame as the sidecar describes it.
 struct RecordedFrame {
     std::uint64_t index = 0;       // the camera's frame number since recording started
@@ -25,13 +27,13 @@ struct RecordingMetadata {
     std::string softwareVersion;
     std::string sensor = "mono";  // "mono" or "color"
     // The seven configuration values, in the order the processor takes them.
-    int median = 0;
-    int offset = 80;
-    int aux1 = 320;
-    int aux2 = 320;
-    int gain = 3;
-    int width = 256;
-    int height = 256;
+    int median = kDefaultMedian;
+    int offset = kDefaultOffset;
+    int aux1 = kDefaultAux;
+    int aux2 = kDefaultAux;
+    int gain = kDefaultGain;
+    int width = kDefaultSize;
+    int height = kDefaultSize;
     std::string view = "remapped";  // "remapped" or "unmapped"
     bool autoLevels = false;        // offset and gain were chosen by Auto Levels
     std::string source;
