@@ -93,8 +93,9 @@ bool DescribeRecording(const RecordOptions& options, const std::string& source,
 }
 
 // Reads frames until the count or the time is reached, Ctrl-C, or a failed read; every whole
-// frame read is kept. *ending says how the run ended ("complete", "interrupted", ...).
-bool ReadFrames(const RecordOptions& options, CPortCamera& camera, CAtomicFile& file,
+// frame read is kept. metadata->end says how the run ended ("complete", "interrupted", ...),
+// and *failure why, when a read or write failed.
+void ReadFrames(const RecordOptions& options, CPortCamera& camera, CAtomicFile& file,
                 RecordingMetadata* metadata, std::string* failure) {
     const bool terminal = isatty(STDERR_FILENO);
     std::vector<std::uint8_t> frame(kFrameBytes);
@@ -142,7 +143,6 @@ bool ReadFrames(const RecordOptions& options, CPortCamera& camera, CAtomicFile& 
     if (terminal) {
         std::fputc('\n', stderr);
     }
-    return failure->empty();
 }
 
 int RunRecord(const RecordOptions& options) {
