@@ -180,7 +180,7 @@ class CCameraSourceResolver : public IDeviceResolver {
         std::string ignored;
         if (!m_choice.framesPerSecondGiven && ReplayMetadataOf(m_choice, &metadata, &ignored)) {
             for (const RecordedFrame& frame : metadata.frames) {
-                times.push_back(frame.timeMs);
+                times.push_back(frame.timeUs / 1000);
             }
             faults.framesPerSecond = 0;
         }

@@ -150,7 +150,7 @@ std::unique_ptr<IByteSink> MakeStandardOutputSink() {
     return std::make_unique<CStandardOutputSink>();
 }
 
-std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path,
+std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path, bool lossless,
                                                 const std::atomic<bool>* interrupted,
                                                 std::string* error) {
     const std::string ffmpeg = FindOnPath("ffmpeg");
@@ -171,10 +171,17 @@ std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path,
     // The temporary name has no extension to tell ffmpeg the container.
     const std::string container =
         std::filesystem::path(path).extension() == ".mkv" ? "matroska" : "mp4";
-    const std::vector<std::string> arguments = {
-        ffmpeg,     "-hide_banner", "-loglevel",    "error",   "-nostdin",
-        "-y",       "-f",           "yuv4mpegpipe", "-i",      "pipe:0",
-        "-pix_fmt", "yuv420p",      "-f",           container, tempPath};
+    // Each picture keeps its own time: none is doubled or dropped to fit a rate, and the
+    // encoder counts in the stream's microseconds rather than in a guessed rate's ticks.
+    std::vector<std::string> arguments = {
+        ffmpeg,      "-hide_banner", "-loglevel",      "error", "-nostdin",
+        "-y",        "-f",           "matroska",       "-i",    "pipe:0",
+        "-fps_mode", "passthrough",  "-enc_time_base", "-1"};
+    const std::vector<std::string> encoding = lossless
+                                                  ? std::vector<std::string>{"-c:v", "ffv1"}
+                                                  : std::vector<std::string>{"-pix_fmt", "yuv420p"};
+    arguments.insert(arguments.end(), encoding.begin(), encoding.end());
+    arguments.insert(arguments.end(), {"-f", container, tempPath});
     auto sink = std::make_unique<CVideoEncoderSink>(path, target, tempPath, interrupted);
     if (!sink->Child().Start(arguments, error)) {
         return nullptr;

@@ -17,10 +17,11 @@ class IByteSink {
 
 std::unique_ptr<IByteSink> MakeFileSink(const std::string& path, std::string* error);
 std::unique_ptr<IByteSink> MakeStandardOutputSink();
-// Starts ffmpeg encoding a YUV4MPEG2 stream into path (its extension picks the container);
-// null with *error when it cannot start, naming the package when it is not installed.
+// Starts ffmpeg encoding a Matroska stream of timed raw pictures (CMatroskaRawStream) into
+// path, whose extension picks the container, each picture kept at its time; lossless picks
+// FFV1. Null with *error when it cannot start, naming the package when it is not installed.
 // Its temporary file is removed whenever the video is not finished; raising *interrupted
 // ends a write or a wait for ffmpeg early.
-std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path,
+std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path, bool lossless,
                                                 const std::atomic<bool>* interrupted,
                                                 std::string* error);

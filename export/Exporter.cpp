@@ -13,8 +13,10 @@
 #include "camera/ReplaySource.h"
 #include "export/ByteSink.h"
 #include "export/FramePipeline.h"
+#include "export/MatroskaRawStream.h"
 #include "export/OutputPattern.h"
 #include "export/PictureWriter.h"
+#include "export/RecordedFrames.h"
 #include "export/RecordedTiming.h"
 #include "export/TiffStackWriter.h"
 #include "export/Y4mEncoder.h"
@@ -69,12 +71,22 @@ OutputKind KindOf(const std::string& output) {
 // The recorded rate, from the first and last frame times; the default without them.
 double RecordedRate(const RecordingMetadata& metadata) {
     const auto& frames = metadata.frames;
-    if (frames.size() < 2 || frames.back().timeMs <= frames.front().timeMs) {
+    if (frames.size() < 2 || frames.back().timeUs <= frames.front().timeUs) {
         return kDefaultFramesPerSecond;
     }
     // In double: the difference of two extreme times overflows a 64-bit integer.
-    return double(frames.size() - 1) * 1000.0 /
-           (double(frames.back().timeMs) - double(frames.front().timeMs));
+    return double(frames.size() - 1) * 1e6 /
+           (double(frames.back().timeUs) - double(frames.front().timeUs));
+}
+
+// A frame's time in a video starting at the first frame exported: the recorded time, or
+// the default rate's without one.
+std::int64_t VideoTimeOf(const RecordingMetadata& metadata, std::uint64_t first,
+                         std::uint64_t frame) {
+    if (RecordedTimeAt(metadata, first) < 0) {
+        return std::int64_t(double(frame - first) * 1e6 / kDefaultFramesPerSecond);
+    }
+    return RecordedTimeAt(metadata, frame) - RecordedTimeAt(metadata, first);
 }
 
 // Reads whole frames one at a time.
@@ -109,8 +121,8 @@ void RemoveStaleSequenceFiles(const COutputPattern& pattern) {
 // The stack for the frames first to last, its pages carrying their recorded timing.
 std::unique_ptr<CTiffStackWriter> OpenStackFor(const ExportRequest& request,
                                                const RecordingMetadata& metadata,
-                                               const CFrameRenderer& renderer, std::uint64_t last,
-                                               std::string* error) {
+                                               const CFrameRenderer& renderer, std::uint64_t first,
+                                               std::uint64_t last, std::string* error) {
     StackDescription description;
     const std::string name = request.output;
     const std::string lower =
@@ -121,7 +133,7 @@ std::unique_ptr<CTiffStackWriter> OpenStackFor(const ExportRequest& request,
     description.grey = !request.render.color || request.render.values != SampleValues::kShown;
     description.settings = request.render.Pairs();
     description.startTime = metadata.startTime;
-    for (std::uint64_t frame = request.first; frame <= last; ++frame) {
+    for (std::uint64_t frame = first; frame <= last; ++frame) {
         description.pages.push_back(RecordedTimingOf(metadata, frame));
     }
     const std::uint64_t pageBytes =
@@ -132,7 +144,11 @@ std::unique_ptr<CTiffStackWriter> OpenStackFor(const ExportRequest& request,
 
 }  // namespace
 
-bool CheckExportOutput(const std::string& output, std::string* error) {
+bool CheckExportOutput(const std::string& output, bool lossless, std::string* error) {
+    if (lossless && LowerExtension(output) != "mkv") {
+        *error = "--lossless writes FFV1, which goes in .mkv only, not " + output;
+        return false;
+    }
     if (KindOf(output) == OutputKind::kNone) {
         *error = "cannot tell the format of " + output +
                  ": use .png, .tif, .tiff, .bmp, .pgm, .ppm, .y4m (or - for standard output), "
@@ -147,23 +163,13 @@ bool CheckExportOutput(const std::string& output, std::string* error) {
 bool RunExport(const ExportRequest& request, const ExportProgress& progress,
                const std::atomic<bool>& interrupted, std::string* warning, std::string* error) {
     warning->clear();
-    if (!CheckExportOutput(request.output, error)) {
+    if (!CheckExportOutput(request.output, request.bLossless, error)) {
         return false;
     }
     const std::uint64_t frames = CReplaySource::CountWholeFrames(request.input, error, warning);
     if (frames == 0) {
         return false;
     }
-    if (request.first >= frames || request.first > request.last) {
-        *error = "frames " + std::to_string(request.first) + "-" +
-                 (request.last == std::numeric_limits<std::uint64_t>::max()
-                      ? std::string()
-                      : std::to_string(request.last)) +
-                 " are not in " + request.input + ", which holds frames 0-" +
-                 std::to_string(frames - 1);
-        return false;
-    }
-    const std::uint64_t last = std::min(request.last, frames - 1);
     RecordingMetadata metadata;
     std::string sidecarProblem;
     std::error_code ignored;
@@ -175,8 +181,20 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     if (hasSidecar && metadata.frames.size() < frames) {
         metadata.frames.clear();  // it does not describe these frames
     }
+    metadata.frames.resize(std::min<std::size_t>(metadata.frames.size(), frames));
+    std::vector<std::uint64_t> positions;
+    if (!SelectRecordedFrames(metadata, frames, request.first, request.last, request.input,
+                              &positions, error)) {
+        return false;
+    }
+    const std::uint64_t last = positions.back();
 
     const OutputKind kind = KindOf(request.output);
+    if (kind == OutputKind::kY4m && !HasEvenRate(metadata)) {
+        *warning += std::string(warning->empty() ? "" : "; ") +
+                    "the recording's frame rate was uneven (drops or stalls); YUV4MPEG2 holds one "
+                    "rate, so its frames are evenly spaced (use .mkv to keep the recorded times)";
+    }
     COutputPattern pattern;
     COutputBatch batch;  // the pictures, put in place together at the end
     std::unique_ptr<IPictureWriter> writer;
@@ -189,12 +207,12 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         writer = PictureWriterFor(request.output);
         writer->WriteInto(&batch);
     } else if (kind == OutputKind::kStack) {
-        stack = OpenStackFor(request, metadata, renderer, last, error);
+        stack = OpenStackFor(request, metadata, renderer, positions.front(), last, error);
         if (!stack) {
             return false;
         }
     } else if (kind == OutputKind::kVideo) {
-        sink = MakeVideoEncoderSink(request.output, &interrupted, error);
+        sink = MakeVideoEncoderSink(request.output, request.bLossless, &interrupted, error);
     } else if (request.output == "-") {
         sink = MakeStandardOutputSink();
     } else {
@@ -207,9 +225,13 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
 
     CFrameReader reader(request.input);
     CY4mEncoder y4m;
+    CMatroskaRawStream timed;  // video: each picture at its recorded time
     if (sink) {
-        const std::string header = y4m.Header(renderer.Width(), renderer.Height(),
-                                              !request.render.color, RecordedRate(metadata));
+        const std::string header =
+            kind == OutputKind::kVideo
+                ? timed.Header(renderer.Width(), renderer.Height(), !request.render.color)
+                : y4m.Header(renderer.Width(), renderer.Height(), !request.render.color,
+                             RecordedRate(metadata));
         if (!sink->Write(header.data(), header.size())) {
             sink->Finish(error);  // for its reason; a failed sink keeps nothing
             return false;
@@ -237,12 +259,13 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         }
         PictureText text;
         text.settings = settingsText;
-        text.frame = frame;
-        text.timeMs = frame < metadata.frames.size() ? metadata.frames[frame].timeMs : -1;
-        const std::string path = pattern.NameFor(frame);
+        text.frame = RecordedIndexAt(metadata, frame);
+        text.timeUs = RecordedTimeAt(metadata, frame);
+        const std::string path = pattern.NameFor(text.frame);
         return writers[job]->Write(picture, text, path, workError);
     };
-    const std::uint64_t total = last - request.first + 1;
+    const std::uint64_t total = positions.size();
+    std::uint64_t done = 0;
     const auto deliver = [&](std::uint64_t frame, const Picture& picture,
                              std::string* deliverError) {
         if (interrupted.load()) {
@@ -253,14 +276,17 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
             return false;
         }
         if (sink) {
-            const std::vector<std::uint8_t>& bytes = y4m.Frame(picture);
+            const std::vector<std::uint8_t>& bytes =
+                kind == OutputKind::kVideo
+                    ? timed.Frame(picture, VideoTimeOf(metadata, positions.front(), frame))
+                    : y4m.Frame(picture);
             if (!sink->Write(bytes.data(), bytes.size())) {
                 sink->Finish(deliverError);  // for its reason; a failed sink keeps nothing
                 return false;
             }
         }
         if (progress) {
-            progress(frame - request.first + 1, total);
+            progress(++done, total);
         }
         return true;
     };
@@ -268,7 +294,7 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         *error = "interrupted; nothing kept of " + request.output;
         return false;
     }
-    if (!pipeline.Run(request.first, last, read, work, deliver, error)) {
+    if (!pipeline.Run(positions.front(), last, read, work, deliver, error)) {
         return false;
     }
     if (stack && !stack->Finish(error)) {

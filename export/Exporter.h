@@ -11,14 +11,17 @@
 // What to export: a range of a recording's frames, processed with the given settings, to
 // OUTPUT, whose extension picks the format: a picture sequence (.png, .tif, .tiff, .bmp, .pgm,
 // .ppm, named by a pattern with one frame number), a YUV4MPEG2 stream (.y4m, or "-" for
-// standard output) or a video (.mp4, .mkv, through ffmpeg).
+// standard output) or a video (.mp4, .mkv, through ffmpeg, each frame at its recorded
+// time).
 struct ExportRequest {
     std::string input;
     std::string output;
     RenderSettings render;
-    std::uint64_t first = 0;  // frame numbers count from 0, both ends included
+    // Recorded frame indices (the sidecar's; positions without one), both ends included.
+    std::uint64_t first = 0;
     std::uint64_t last = std::numeric_limits<std::uint64_t>::max();
     unsigned jobs = 0;  // frames processed at once; 0: one per core, up to 16
+    bool bLossless = false;  // video as FFV1 in Matroska, equal to the pictures
 };
 
 // Called after each frame with the frames done and the frames to do.
@@ -32,4 +35,6 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
                const std::atomic<bool>& interrupted, std::string* warning, std::string* error);
 
 // False with *error when OUTPUT's extension names no format export writes.
-bool CheckExportOutput(const std::string& output, std::string* error);
+// False with *error when OUTPUT's extension names no format export writes, or no format
+// that holds lossless video when lossless is asked for.
+bool CheckExportOutput(const std::string& output, bool lossless, std::string* error);

@@ -10,8 +10,8 @@ std::vector<std::uint8_t> Picture::GreyPlane() const {
 
 std::string PictureText::Describe() const {
     std::string text = "frame=" + std::to_string(frame);
-    if (timeMs >= 0) {
-        text += " time_ms=" + std::to_string(timeMs);
+    if (timeUs >= 0) {
+        text += " time_us=" + std::to_string(timeUs);
     }
     return text + " " + settings;
 }

@@ -21,9 +21,9 @@ struct Picture {
 // Settings and position of the frame a picture came from, stored as text in the formats
 // that can hold it.
 struct PictureText {
-    std::string settings;  // "sensor=mono size=256 view=remapped offset=80 gain=3 ..."
-    std::uint64_t frame = 0;
-    std::int64_t timeMs = -1;  // -1: unknown
+    std::string settings;      // "sensor=mono size=256 view=remapped offset=80 gain=3 ..."
+    std::uint64_t frame = 0;   // the recorded frame index, not the position in the file
+    std::int64_t timeUs = -1;  // microseconds since the recording's start; -1: unknown
 
     std::string Describe() const;
 };

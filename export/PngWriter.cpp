@@ -41,7 +41,7 @@ bool Encode(const Picture& picture, const std::uint8_t* pPixels, const char* con
                  picture.grey ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     png_text entries[4] = {};
-    const char* keys[4] = {"Software", "Description", "Frame", "Time ms"};
+    const char* keys[4] = {"Software", "Description", "Frame", "Time us"};
     for (int i = 0; i < count; ++i) {
         entries[i].compression = PNG_TEXT_COMPRESSION_NONE;
         entries[i].key = const_cast<char*>(keys[i]);
@@ -68,10 +68,10 @@ class CPngWriter : public IPictureWriter {
         m_encoded.clear();
         const std::string description = text.Describe();
         const std::string frame = std::to_string(text.frame);
-        const std::string time = std::to_string(text.timeMs);
+        const std::string time = std::to_string(text.timeUs);
         const char* values[4] = {kProductName, description.c_str(), frame.c_str(), time.c_str()};
         if (!Encode(picture, picture.grey ? m_grey.data() : picture.rgb.data(), values,
-                    text.timeMs >= 0 ? 4 : 3, &m_encoded)) {
+                    text.timeUs >= 0 ? 4 : 3, &m_encoded)) {
             *error = "cannot encode " + path + " as PNG";
             return false;
         }

@@ -7,7 +7,10 @@ std::string ProcessorSettings::Describe() const {
     return std::string("sensor=") + (color ? "color" : "mono") + " size=" + std::to_string(size) +
            " view=" + (remapped ? "remapped" : "unmapped") + " offset=" + std::to_string(offset) +
            " gain=" + std::to_string(gain) +
-           " calibration=" + (calibration.empty() ? "none" : calibration);
+           " calibration=" + (calibration.empty() ? "none" : calibration) +
+           (calibration.empty() || calibrationSha256.empty()
+                ? ""
+                : " calibration_sha256=" + calibrationSha256.substr(0, 12));
 }
 
 std::unique_ptr<CFrameProcessor> MakeFrameProcessor(bool bColor) {

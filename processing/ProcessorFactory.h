@@ -14,8 +14,10 @@ struct ProcessorSettings {
     int offset = kDefaultOffset;
     int gain = kDefaultGain;
     std::string calibration = kDefaultCalibrationFile;  // empty: none
+    std::string calibrationSha256;                      // of the file applied, when known
 
-    // One line naming every value, as saved pictures carry it.
+    // One line naming every value, as saved pictures carry it: the calibration as "none", or
+    // the file and calibration_sha256= with the first 12 hex digits when known.
     std::string Describe() const;
 };
 

@@ -21,6 +21,7 @@
 #include "platform/files/FileIo.h"
 #include "platform/files/InputFile.h"
 #include "export/SampleValues.h"
+#include "export/RecordingSettings.h"
 #include "processing/CalibrationFile.h"
 #include "sensor/Defaults.h"
 #include "sensor/FoveaTable.h"
@@ -166,6 +167,24 @@ struct SharedRenderer {
     std::mutex lock;
 };
 
+// The calibration a script gives: None (no dark image), a file path, or an array of dark
+// levels (then stored in *stored for as long as the processor is built).
+void UseCalibration(const py::object& calibration, RenderSettings* settings,
+                    std::unique_ptr<CTemporaryCalibration>* stored) {
+    settings->calibrationSha256.clear();
+    if (calibration.is_none()) {
+        settings->calibration.clear();
+    } else if (py::isinstance<py::str>(calibration)) {
+        settings->calibration = calibration.cast<std::string>();
+        CheckCalibrationFile(settings->calibration);
+    } else if (py::isinstance<py::array>(calibration)) {
+        *stored = std::make_unique<CTemporaryCalibration>(calibration.cast<py::array>());
+        settings->calibration = (*stored)->Path();
+    } else {
+        throw py::value_error("calibration must be None, a file path or a numpy array");
+    }
+}
+
 // Two renderers, one per view, built with the same settings and calibration.
 class CPyProcessor {
   public:
@@ -174,22 +193,52 @@ class CPyProcessor {
         : m_calibration(calibration) {
         RenderSettings settings = SettingsFrom(sensor, size, offset, gain, true);
         std::unique_ptr<CTemporaryCalibration> stored;
-        if (calibration.is_none()) {
-            settings.calibration.clear();
-        } else if (py::isinstance<py::str>(calibration)) {
-            settings.calibration = calibration.cast<std::string>();
-            CheckCalibrationFile(settings.calibration);
-        } else if (py::isinstance<py::array>(calibration)) {
-            stored = std::make_unique<CTemporaryCalibration>(calibration.cast<py::array>());
-            settings.calibration = stored->Path();
-        } else {
-            throw py::value_error("calibration must be None, a file path or a numpy array");
-        }
-        m_remapped.renderer = std::make_unique<CFrameRenderer>(settings);
-        settings.remapped = false;
-        m_unmapped.renderer = std::make_unique<CFrameRenderer>(settings);
-        m_settings = settings;
+        UseCalibration(calibration, &settings, &stored);
         m_strSensor = sensor;
+        Build(settings);
+    }
+    explicit CPyProcessor(const RenderSettings& settings)
+        : m_strSensor(settings.color ? "color" : "mono"),
+          m_calibration(settings.calibration.empty() ? py::object(py::none())
+                                                     : py::object(py::str(settings.calibration))) {
+        Build(settings);
+    }
+    // A processor with the settings a recording was made with (its sidecar's), each
+    // argument given overriding its own; without a sidecar, the defaults.
+    static std::unique_ptr<CPyProcessor> ForRecording(
+        const std::string& path, const py::object& sensor, const py::object& size,
+        const py::object& offset, const py::object& gain, const py::object& calibration) {
+        SettingsOverrides overrides;
+        if (!sensor.is_none()) {
+            overrides.color = SettingsFrom(sensor.cast<std::string>(), 256, 0, 0, true).color;
+        }
+        if (!size.is_none()) {
+            overrides.size = SettingsFrom("mono", size.cast<int>(), 0, 0, true).size;
+        }
+        if (!offset.is_none()) {
+            overrides.offset = SettingsFrom("mono", 256, offset.cast<int>(), 0, true).offset;
+        }
+        if (!gain.is_none()) {
+            overrides.gain = SettingsFrom("mono", 256, 0, gain.cast<int>(), true).gain;
+        }
+        const bool calibrationGiven = !calibration.is(py::ellipsis());
+        if (calibrationGiven) {
+            overrides.calibration = "none";  // replaced below by what was given
+        }
+        RenderSettings settings;
+        std::string warning;
+        std::string error;
+        if (!SettingsForRecording(path, overrides, &settings, nullptr, &warning, &error)) {
+            throw py::value_error(error);
+        }
+        if (!warning.empty()) {
+            py::module_::import("warnings").attr("warn")(warning);
+        }
+        std::unique_ptr<CTemporaryCalibration> stored;
+        if (calibrationGiven) {
+            UseCalibration(calibration, &settings, &stored);
+        }
+        return std::make_unique<CPyProcessor>(settings);
     }
 
     ByteArray Process(const py::buffer& frames, const std::string& values) {
@@ -230,7 +279,17 @@ class CPyProcessor {
                ", gain=" + std::to_string(m_settings.gain) + ")";
     }
 
+    std::string Settings() const { return m_settings.Describe(); }
+
   private:
+    void Build(RenderSettings settings) {
+        m_settings = settings;
+        settings.remapped = true;
+        m_remapped.renderer = std::make_unique<CFrameRenderer>(settings);
+        settings.remapped = false;
+        m_unmapped.renderer = std::make_unique<CFrameRenderer>(settings);
+    }
+
     ByteArray Render(SharedRenderer& shared, const py::buffer& frames,
                      const std::string& valuesName) {
         CFrameRenderer& renderer = *shared.renderer;
@@ -380,6 +439,17 @@ PYBIND11_MODULE(_pandry, m) {
         .def_property_readonly("gain", &CPyProcessor::Gain)
         .def_property_readonly("calibration", &CPyProcessor::Calibration,
                                "As given: None, a file path or the array of dark levels.")
+        .def_static("for_recording", &CPyProcessor::ForRecording, py::arg("path"),
+                    py::arg("sensor") = py::none(), py::arg("size") = py::none(),
+                    py::arg("offset") = py::none(), py::arg("gain") = py::none(),
+                    py::arg("calibration") = py::ellipsis(),
+                    "A processor with the settings the recording at path was made with (its "
+                    "sidecar's sensor, size, offset, gain and calibration: the stored copy, or "
+                    "the recorded file while its SHA-256 matches, else ValueError). Each "
+                    "argument given overrides its own setting; calibration=None applies none. "
+                    "Without a sidecar, the defaults.")
+        .def_property_readonly("settings", &CPyProcessor::Settings,
+                               "The settings applied, as exported pictures' text gives them.")
         .def("__repr__", &CPyProcessor::Repr);
 
     m.def("read_recording", &ReadRecording, py::arg("path"),

@@ -37,6 +37,7 @@ bool CRecorder::Start(const std::string& path, RecordingMetadata header, std::st
     m_metadata.droppedFrames = 0;
     m_metadata.failedReads = 0;
     m_metadata.startTime = IsoTimeNow();
+    m_metadata.end.clear();
     m_start = std::chrono::steady_clock::now();
     m_nFramesWritten = 0;
     m_nDropped = 0;
@@ -59,9 +60,7 @@ void CRecorder::Push(const std::uint8_t* pFrame) {
     if (m_bAccepting.load() && pFrame != nullptr) {
         RecordedFrame info;
         info.index = m_nNextIndex++;
-        info.timeMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::steady_clock::now() - m_start)
-                          .count();
+        info.timeUs = MicrosecondsSince(m_start);
         info.afterDrop = m_bDropPending;
         if (m_ring.TryPush(pFrame, info)) {
             m_bDropPending = false;
@@ -95,24 +94,26 @@ void CRecorder::WriterLoop() {
 
 bool CRecorder::WriteFrame(const std::uint8_t* pFrame) {
     if (!WriteFullyWith(m_write, m_nFd, pFrame, kFrameBytes)) {
-        Fail(errno != 0 ? std::strerror(errno) : "the disk took no more bytes");
+        const int code = errno != 0 ? errno : ENOSPC;
+        Fail(code, errno != 0 ? std::strerror(code) : "the disk took no more bytes");
         return false;
     }
     return true;
 }
 
-void CRecorder::Fail(const std::string& reason) {
+void CRecorder::Fail(int code, const std::string& reason) {
     {
         std::lock_guard lock(m_errorMutex);
         if (m_strError.empty()) {
             m_strError = "cannot write " + m_strPath + ": " + reason;
+            m_metadata.end = code == ENOSPC ? "disk full" : "write failed: " + reason;
         }
     }
     m_bAccepting = false;
     m_bFailed = true;
 }
 
-bool CRecorder::Stop(std::string* error) {
+bool CRecorder::Stop(std::string* error, const std::string& end) {
     if (!m_bRecording) {
         *error = "not recording";
         return false;
@@ -124,6 +125,9 @@ bool CRecorder::Stop(std::string* error) {
     m_bStopWriter = true;
     m_ring.Wake();
     m_writer.join();
+    if (m_metadata.end.empty()) {
+        m_metadata.end = end;
+    }
     std::string closeError;
     const bool closed = CloseRecording(&closeError);
     m_bRecording = false;

@@ -39,9 +39,10 @@ class CRecorder {
     bool Start(const std::string& path, RecordingMetadata header, std::string* error);
     // Acquisition thread: queues one raw frame; never waits.
     void Push(const std::uint8_t* pFrame);
-    // Ends the recording: writes what is queued, closes the file and writes the sidecar.
+    // Ends the recording: writes what is queued, closes the file and writes the sidecar,
+    // whose "end" says how the run ended (end, unless the writer failed first).
     // False with *error naming the file when the recording failed at any point.
-    bool Stop(std::string* error);
+    bool Stop(std::string* error, const std::string& end = "complete");
 
     bool IsRecording() const { return m_bRecording.load(); }
     // The writer met an error; the recording has ended and waits for Stop.
@@ -49,11 +50,13 @@ class CRecorder {
     std::uint64_t FramesWritten() const { return m_nFramesWritten.load(); }
     std::uint64_t BytesWritten() const { return m_nFramesWritten.load() * kFrameBytes; }
     std::uint64_t FramesDropped() const { return m_nDropped.load(); }
+    // The recording file, while recording and after (controlling thread).
+    const std::string& Path() const { return m_strPath; }
 
   private:
     void WriterLoop();
     bool WriteFrame(const std::uint8_t* pFrame);
-    void Fail(const std::string& reason);
+    void Fail(int code, const std::string& reason);
     bool CloseRecording(std::string* error);
 
     CFrameRing m_ring;

@@ -108,6 +108,12 @@ bool CFrameStatusBar::SetPaneText(int nIndex, const QString& text) {
     return true;
 }
 
+void CFrameStatusBar::SetPaneTip(int nIndex, const QString& tip) {
+    if (nIndex >= 0 && nIndex < GetCount()) {
+        m_panes[nIndex].pPane->SetTip(tip);
+    }
+}
+
 void CFrameStatusBar::EnablePane(int nIndex, bool bOn) {
     if (nIndex >= 0 && nIndex < GetCount()) {
         m_panes[nIndex].pPane->setEnabled(bOn);

@@ -37,6 +37,8 @@ class CFrameStatusBar : public CControlBar {
     QString GetWindowText() const { return GetPaneText(0); }
     bool SetPaneText(int nIndex, const QString& text);
     QString GetPaneText(int nIndex) const;
+    // A tool tip the pane always shows (empty: the whole text when it does not fit).
+    void SetPaneTip(int nIndex, const QString& tip);
     void EnablePane(int nIndex, bool bOn);
 
     // The height one line of pane text needs, never lower than the classic 20 pixels.

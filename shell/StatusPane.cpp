@@ -54,6 +54,15 @@ QRect CStatusPane::TextRect() const {
     return contentsRect().adjusted(kTextMargin, 0, -kTextMargin, 0);
 }
 
+void CStatusPane::SetTip(const QString& tip) {
+    m_tip = tip;
+    UpdateToolTip();
+}
+
 void CStatusPane::UpdateToolTip() {
+    if (!m_tip.isEmpty()) {
+        setToolTip(m_tip);
+        return;
+    }
     setToolTip(ShownText() == m_text ? QString() : m_text);
 }

@@ -11,6 +11,8 @@ class CStatusPane : public QFrame {
     explicit CStatusPane(QWidget* pParent);
 
     void SetText(const QString& text);
+    // A tool tip shown whatever the width (empty: the whole text when it is cut short).
+    void SetTip(const QString& tip);
     // The text as drawn at the pane's present width.
     QString ShownText() const;
 
@@ -26,4 +28,5 @@ class CStatusPane : public QFrame {
     void UpdateToolTip();
 
     QString m_text;
+    QString m_tip;
 };

@@ -1,6 +1,5 @@
 #include "sidecar/RecordingMetadata.h"
 
-#include <chrono>
 #include <ctime>
 #include <nlohmann/json.hpp>
 
@@ -8,6 +7,22 @@
 #include "sensor/LogPolarFrame.h"
 
 using nlohmann::json;
+
+namespace {
+
+constexpr const char* kSoftwareName = "pandry";
+
+// The layout a frame's bytes follow, so that a reader needs nothing but the sidecar.
+json Geometry() {
+    return {{"rings", kRings},
+            {"sectors", kSectors},
+            {"fovea_rings", kFoveaRings},
+            {"frame_bytes", kFrameBytes},
+            {"sample_bytes", 1},
+            {"index", "sector * 152 + ring"}};
+}
+
+}  // namespace
 
 std::string SidecarPathFor(const std::string& recordingPath) {
     return recordingPath + ".json";
@@ -17,7 +32,7 @@ std::string SidecarText(const RecordingMetadata& m) {
     json frames = json::array();
     for (const RecordedFrame& f : m.frames) {
         frames.push_back({{"index", f.index},
-                          {"time_ms", f.timeMs},
+                          {"time_us", f.timeUs},
                           {"after_failed_read", f.afterFailedRead},
                           {"after_drop", f.afterDrop}});
     }
@@ -29,8 +44,10 @@ std::string SidecarText(const RecordingMetadata& m) {
         }
     }
     json document = {
-        {"format_version", m.formatVersion},
+        {"format_version", RecordingMetadata::kFormatVersion},
+        {"software", {{"name", kSoftwareName}, {"version", PANDRY_VERSION}}},
         {"sensor", m.sensor},
+        {"geometry", Geometry()},
         {"configuration",
          {{"median", m.median},
           {"offset", m.offset},
@@ -39,6 +56,8 @@ std::string SidecarText(const RecordingMetadata& m) {
           {"gain", m.gain},
           {"width", m.width},
           {"height", m.height}}},
+        {"view", m.view},
+        {"auto_levels", m.autoLevels},
         {"source", m.source},
         {"calibration", calibration},
         {"start_time", m.startTime},
@@ -46,6 +65,7 @@ std::string SidecarText(const RecordingMetadata& m) {
         {"frame_count", m.frames.size()},
         {"dropped_frames", m.droppedFrames},
         {"failed_reads", m.failedReads},
+        {"end", m.end},
         {"frames", frames},
     };
     return document.dump(1) + "\n";
@@ -88,10 +108,25 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
         m.startTime = document.value("start_time", "");
         m.droppedFrames = document.value("dropped_frames", std::uint64_t{0});
         m.failedReads = document.value("failed_reads", std::uint64_t{0});
+        if (m.formatVersion >= 2) {
+            const json& software = document.at("software");
+            m.softwareName = software.at("name").get<std::string>();
+            m.softwareVersion = software.at("version").get<std::string>();
+            m.view = document.at("view").get<std::string>();
+            if (m.view != "remapped" && m.view != "unmapped") {
+                *error = "unknown view '" + m.view + "'";
+                return false;
+            }
+            m.autoLevels = document.at("auto_levels").get<bool>();
+            m.end = document.at("end").get<std::string>();
+        }
+        // Version 1 kept whole milliseconds.
+        const char* timeKey = m.formatVersion >= 2 ? "time_us" : "time_ms";
+        const std::int64_t timeScale = m.formatVersion >= 2 ? 1 : 1000;
         for (const json& f : document.at("frames")) {
             RecordedFrame frame;
             frame.index = f.at("index").get<std::uint64_t>();
-            frame.timeMs = f.at("time_ms").get<std::int64_t>();
+            frame.timeUs = f.at(timeKey).get<std::int64_t>() * timeScale;
             frame.afterFailedRead = f.value("after_failed_read", false);
             frame.afterDrop = f.value("after_drop", false);
             m.frames.push_back(frame);
@@ -126,11 +161,17 @@ std::string IsoTimeNow() {
     using namespace std::chrono;
     const auto now = system_clock::now();
     const std::time_t seconds = system_clock::to_time_t(now);
-    const auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    const auto micros = duration_cast<microseconds>(now.time_since_epoch()).count() % 1000000;
     std::tm utc{};
     gmtime_r(&seconds, &utc);
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
-                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, int(millis));
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, int(micros));
     return text;
+}
+
+std::int64_t MicrosecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
 }

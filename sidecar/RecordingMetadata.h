@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,7 +11,7 @@
 // One recorded frame as the sidecar describes it.
 struct RecordedFrame {
     std::uint64_t index = 0;       // the camera's frame number since recording started
-    std::int64_t timeMs = 0;       // since the start of the recording
+    std::int64_t timeUs = 0;       // microseconds since the start, from a monotonic clock
     bool afterFailedRead = false;  // a read failed between this frame and the one before
     bool afterDrop = false;        // frames were dropped (not written) just before this one
 };
@@ -18,9 +19,13 @@ struct RecordedFrame {
 // Everything a recording's sidecar holds: what recorded it, with which settings and
 // calibration, when, and each frame's timing.
 struct RecordingMetadata {
-    static constexpr int kFormatVersion = 1;
+    // 2: microsecond times, the software, geometry, view, Auto Levels flag and how it ended.
+    static constexpr int kFormatVersion = 2;
 
-    int formatVersion = kFormatVersion;
+    int formatVersion = kFormatVersion;  // as read; always written as kFormatVersion
+    // What wrote it, as read; SidecarText always names this program.
+    std::string softwareName;
+    std::string softwareVersion;
     std::string sensor = "mono";  // "mono" or "color"
     // The seven configuration values, in the order the processor takes them.
     int median = kDefaultMedian;
@@ -30,14 +35,19 @@ struct RecordingMetadata {
     int gain = kDefaultGain;
     int width = kDefaultSize;
     int height = kDefaultSize;
+    std::string view = "remapped";  // "remapped" or "unmapped"
+    bool autoLevels = false;        // offset and gain were chosen by Auto Levels
     std::string source;
     std::string calibrationPath;    // empty: no calibration in force
     std::string calibrationSha256;  // of the calibration file's bytes, lower-case hex
     std::string calibrationCopy;    // a copy stored beside the recording, if any
-    std::string startTime;          // ISO 8601, UTC
+    std::string startTime;          // ISO 8601, UTC, microseconds
     std::uint64_t droppedFrames = 0;
     std::uint64_t failedReads = 0;
     std::vector<RecordedFrame> frames;
+    // How the run ended: "complete", "interrupted", "camera failed after N frames: ...",
+    // "disk full" ...; empty in a version-1 sidecar.
+    std::string end;
 
     bool IsColor() const { return sensor == "color"; }
 };
@@ -57,5 +67,8 @@ inline constexpr std::size_t kLargestSidecarBytes = std::size_t(64) << 20;
 bool ReadSidecarOf(const std::string& recordingPath, RecordingMetadata* metadata,
                    std::string* error);
 
-// The current time as ISO 8601 UTC with milliseconds ("2026-12-08T11:44:10.123Z").
+// The current time as ISO 8601 UTC with microseconds ("2026-12-08T11:44:10.123456Z").
 std::string IsoTimeNow();
+
+// Microseconds from start to now on the monotonic clock, as frames' times are kept.
+std::int64_t MicrosecondsSince(std::chrono::steady_clock::time_point start);

@@ -10,6 +10,8 @@
 
 #include "camera/ReplaySource.h"
 #include "export/PictureWriter.h"
+#include "export/RecordedFrames.h"
+#include "export/RecordingSettings.h"
 #include "levels/AutoLevels.h"
 #include "platform/files/AtomicFile.h"
 #include "platform/files/OutputTarget.h"
@@ -45,7 +47,8 @@ bool ChooseWriter(const std::string& output, std::unique_ptr<IPictureWriter>* wr
 
 // Processes every frame as the viewer does and writes the last one's picture.
 int WriteLastPicture(const std::string& input, std::uint64_t frames, const RenderSettings& settings,
-                     IPictureWriter& writer, const std::string& output) {
+                     const RecordingMetadata& metadata, IPictureWriter& writer,
+                     const std::string& output) {
     std::ifstream in(input, std::ios::binary);
     std::vector<std::uint8_t> raw(kFrameBytes);
     CFrameRenderer renderer(settings);
@@ -58,7 +61,8 @@ int WriteLastPicture(const std::string& input, std::uint64_t frames, const Rende
     }
     PictureText text;
     text.settings = settings.Describe();
-    text.frame = frames - 1;
+    text.frame = RecordedIndexAt(metadata, frames - 1);
+    text.timeUs = RecordedTimeAt(metadata, frames - 1);
     std::string error;
     return writer.Write(picture, text, output, &error) ? 0 : CliFail(error);
 }
@@ -84,9 +88,15 @@ bool ChooseAutoLevels(const std::string& input, RenderSettings* settings, std::s
 
 int RunConvert(const ConvertOptions& options) {
     std::string error;
+    std::string warning;
     RenderSettings settings;
-    if (!ReadRenderSettings(options.render, &settings, &error)) {
+    RecordingMetadata metadata;
+    if (!SettingsForRecording(options.input, options.render.given, &settings, &metadata, &warning,
+                              &error)) {
         return CliFail(error, kUsageError);
+    }
+    if (!warning.empty()) {
+        std::fprintf(stderr, "pandry-cli: warning: %s\n", warning.c_str());
     }
     const std::string& input = options.input;
     const std::string& output = options.output;
@@ -112,7 +122,7 @@ int RunConvert(const ConvertOptions& options) {
         std::fprintf(stderr, "pandry-cli: warning: %s\n", warning.c_str());
     }
     if (writer) {
-        return WriteLastPicture(input, frames, settings, *writer, output);
+        return WriteLastPicture(input, frames, settings, metadata, *writer, output);
     }
 
     std::unique_ptr<CFrameProcessor> processor = ProcessRecording(settings, input, &error);

@@ -66,11 +66,14 @@ void ShowProgress(std::uint64_t done, std::uint64_t total) {
 int RunExportCommand(const ExportOptions& options) {
     std::string error;
     ExportRequest request = options.request;
-    if (!ReadRenderSettings(options.render, &request.render, &error)) {
+    // A damaged sidecar is warned of once, by RunExport, which reads it again for the times.
+    std::string warning;
+    if (!SettingsForRecording(request.input, options.render.given, &request.render, nullptr,
+                              &warning, &error)) {
         return CliFail(error, kUsageError);
     }
     request.render.values = options.values;
-    if (!CheckExportOutput(request.output, &error)) {
+    if (!CheckExportOutput(request.output, request.bLossless, &error)) {
         return CliFail(error, kUsageError);
     }
     // Every signal that ends a run ends it the same way: its files removed, older ones kept.
@@ -85,7 +88,6 @@ int RunExportCommand(const ExportOptions& options) {
     if (isatty(STDERR_FILENO)) {
         progress = ShowProgress;
     }
-    std::string warning;
     const bool exported = RunExport(request, progress, g_bInterrupted, &warning, &error);
     if (!warning.empty()) {
         std::fprintf(stderr, "pandry-cli: warning: %s\n", warning.c_str());
@@ -115,7 +117,7 @@ CliCommand AddExportCommand(CLI::App& tool) {
                         "--frames", "must be A-B, A- or A (frame numbers from 0, A not above B)");
                 }
             },
-            "Frames A to B, counted from 0 (default all)")
+            "Frames recorded as A to B (the sidecar's indices; default all)")
         ->option_text("A-B|A-|A");
     command
         ->add_option_function<std::string>(
@@ -135,15 +137,20 @@ CliCommand AddExportCommand(CLI::App& tool) {
             "Frames processed at once, 1 to 64 (default one per core up to 16), output order kept")
         ->check(CLI::Range(1u, 64u))
         ->option_text("N");
+    command
+        ->add_flag("--lossless", options->request.bLossless,
+                   "Video as FFV1 in .mkv, equal to the pictures (default H.264 or MPEG-4)")
+        ->disable_flag_override();
     command->add_option("INPUT.raw", options->request.input, "Recorded frames")->required();
     command->add_option("OUTPUT", options->request.output, "Where the frames go")->required();
     command->footer(
-        "Processes the frames as the viewer does and writes them in the format OUTPUT's\n"
-        "extension names: a picture per frame for .png, .tif, .tiff, .bmp, .pgm, .ppm (OUTPUT\n"
-        "then holds one frame number: out/frame-%05d.png); one YUV4MPEG2 stream for .y4m, or -\n"
-        "for standard output; a video for .mp4 or .mkv (needs ffmpeg). A .tif or .tiff name\n"
-        "without a frame number writes one stack: an ImageJ hyperstack, or OME-TIFF for\n"
-        ".ome.tif. PNG and TIFF carry the settings and the frame's number and time. Nothing\n"
-        "is left behind on failure or Ctrl-C.");
+        "Processes the frames as the viewer does, with the recording's own settings unless\n"
+        "options say otherwise, and writes them in the format OUTPUT's extension names: a\n"
+        "picture per frame for .png, .tif, .tiff, .bmp, .pgm, .ppm (OUTPUT then holds one\n"
+        "frame number, the recorded index: out/frame-%05d.png); one YUV4MPEG2 stream for .y4m,\n"
+        "or - for standard output (one rate only); a video for .mp4 or .mkv (needs ffmpeg),\n"
+        "each frame at its recorded time. A .tif or .tiff name without a frame number writes\n"
+        "one stack: an ImageJ hyperstack, or OME-TIFF for .ome.tif. PNG and TIFF carry the\n"
+        "settings and the frame's index and time. Old files are kept on failure or Ctrl-C.");
     return [options] { return RunExportCommand(*options); };
 }

@@ -47,8 +47,17 @@ std::vector<int> ShownPixel(CFrameProcessor& processor, const RenderSettings& se
 int RunInspect(const PixelOptions& options) {
     std::string error;
     RenderSettings settings;
-    if (!ReadRenderSettings(options.render, &settings, &error)) {
+    std::string warning;
+    // A recording is inspected with the settings it was made with unless told otherwise.
+    const bool read = options.bFrameGiven
+                          ? SettingsForRecording(options.frame, options.render.given, &settings,
+                                                 nullptr, &warning, &error)
+                          : ReadRenderSettings(options.render, &settings, &error);
+    if (!read) {
         return CliFail(error, kUsageError);
+    }
+    if (!warning.empty()) {
+        std::fprintf(stderr, "pandry-cli: warning: %s\n", warning.c_str());
     }
     const int width = settings.remapped ? settings.size : kSectors;
     const int height = settings.remapped ? settings.size : kRings;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -32,7 +33,8 @@ volatile std::sig_atomic_t g_bInterrupted = 0;
 
 struct RecordOptions {
     std::string camera = CameraSourceFromEnvironment();
-    long frames = 0;
+    long frames = 0;     // 0: no count, --seconds ends the run
+    double seconds = 0;  // 0: no time limit
     RenderOptions render;
     bool bCalibrationCopy = false;
     std::string output;
@@ -67,8 +69,8 @@ bool DescribeRecording(const RecordOptions& options, const std::string& source,
     CameraSourceChoice choice;
     ParseCameraSource(source, &choice, error);
     RenderOptions render = options.render;
-    if (render.sensor.empty()) {
-        render.sensor = choice.simulation.color ? "color" : "mono";
+    if (!render.given.color) {
+        render.given.color = choice.simulation.color;
     }
     RenderSettings settings;
     if (!ReadRenderSettings(render, &settings, error)) {
@@ -78,14 +80,11 @@ bool DescribeRecording(const RecordOptions& options, const std::string& source,
     metadata->offset = settings.offset;
     metadata->gain = settings.gain;
     metadata->width = metadata->height = settings.size;
+    metadata->view = settings.remapped ? "remapped" : "unmapped";
     metadata->source = source;
-    std::error_code ignored;
-    if (!settings.calibration.empty() && std::filesystem::exists(settings.calibration, ignored)) {
+    if (!settings.calibration.empty()) {
         metadata->calibrationPath = std::filesystem::absolute(settings.calibration).string();
-        metadata->calibrationSha256 = Sha256OfFile(settings.calibration, error);
-        if (metadata->calibrationSha256.empty()) {
-            return false;
-        }
+        metadata->calibrationSha256 = settings.calibrationSha256;
         if (options.bCalibrationCopy) {
             metadata->calibrationCopy = std::filesystem::path(options.output).filename().string() +
                                         "." + kDefaultCalibrationFile;
@@ -97,9 +96,60 @@ bool DescribeRecording(const RecordOptions& options, const std::string& source,
     return true;
 }
 
+// Reads frames until the count or the time is reached, Ctrl-C, or a failed read; every whole
+// frame read is kept. metadata->end says how the run ended ("complete", "interrupted", ...),
+// and *failure why, when a read or write failed.
+void ReadFrames(const RecordOptions& options, CPortCamera& camera, COutputBatch& batch,
+                const std::string& output,                RecordingMetadata* metadata, std::string* failure) {
+    const bool terminal = isatty(STDERR_FILENO);
+    std::vector<std::uint8_t> frame(kFrameBytes);
+    metadata->startTime = IsoTimeNow();
+    const auto start = std::chrono::steady_clock::now();
+    const std::int64_t limitUs =
+        options.seconds > 0 ? std::int64_t(options.seconds * 1e6) : INT64_MAX;
+    const long frames = options.frames > 0 ? options.frames : kMaxFrames;
+    metadata->end = "complete";
+    for (long k = 0; k < frames; ++k) {
+        if (g_bInterrupted) {
+            metadata->end = "interrupted";
+            break;
+        }
+        if (MicrosecondsSince(start) >= limitUs) {
+            break;
+        }
+        errno = 0;
+        if (!camera.ReadFrame(frame.data())) {
+            const int code = errno;
+            if (g_bInterrupted) {
+                metadata->end = "interrupted";
+                break;
+            }
+            const std::string reason = code != 0 ? std::strerror(code) : "no whole frame came";
+            metadata->failedReads = 1;
+            metadata->end = "camera failed after " + std::to_string(k) + " frames: " + reason;
+            *failure = "cannot read frame " + std::to_string(k + 1) + " from source '" +
+                       options.camera + "': " + reason;
+            break;
+        }
+        RecordedFrame info;
+        info.index = std::uint64_t(k);
+        info.timeUs = MicrosecondsSince(start);
+        if (!batch.Append(output, frame.data(), frame.size(), failure)) {
+            metadata->end = errno == ENOSPC ? "disk full" : "write failed";
+            break;
+        }
+        metadata->frames.push_back(info);
+        if (terminal) {
+            std::fprintf(stderr, "\rrecording %ld frames", k + 1);
+        }
+    }
+    if (terminal) {
+        std::fputc('\n', stderr);
+    }
+}
+
 int RunRecord(const RecordOptions& options) {
     std::string error;
-    const long frames = options.frames;
     const std::string& source = options.camera;
     if (!SelectCameraSource(source, &error)) {
         return CliFail(error, kUsageError);
@@ -132,40 +182,13 @@ int RunRecord(const RecordOptions& options) {
         return CliFail(camera.OpenError().empty() ? "no camera answers on source '" + source + "'"
                                                   : camera.OpenError());
     }
-    bool terminal = isatty(STDERR_FILENO);
-    std::vector<std::uint8_t> frame(kFrameBytes);
-    metadata.startTime = IsoTimeNow();
-    const auto start = std::chrono::steady_clock::now();
-    long recorded = 0;
-    for (long k = 0; k < frames && !g_bInterrupted; ++k) {
-        if (!camera.ReadFrame(frame.data())) {
-            if (g_bInterrupted) {
-                break;
-            }
-            if (terminal) {
-                std::fputc('\n', stderr);
-            }
-            return CliFail("cannot read frame " + std::to_string(k + 1) + " from source '" +
-                           source + "'; nothing written");
+    std::string failure;
+    ReadFrames(options, camera, batch, output, &metadata, &failure);
+    const std::size_t recorded = metadata.frames.size();
+    if (recorded == 0) {
+        if (!failure.empty()) {
+            return CliFail(failure + "; nothing written");
         }
-        RecordedFrame info;
-        info.index = std::uint64_t(k);
-        info.timeMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::steady_clock::now() - start)
-                          .count();
-        metadata.frames.push_back(info);
-        if (!batch.Append(output, frame.data(), frame.size(), &error)) {
-            return CliFail(error);
-        }
-        ++recorded;
-        if (terminal) {
-            std::fprintf(stderr, "\rrecording %ld/%ld frames", k + 1, frames);
-        }
-    }
-    if (terminal) {
-        std::fputc('\n', stderr);
-    }
-    if (g_bInterrupted && recorded == 0) {
         return CliFail("interrupted before the first frame; nothing written", kInterruptedExit);
     }
     const std::string text = SidecarText(metadata);
@@ -175,7 +198,11 @@ int RunRecord(const RecordOptions& options) {
         !batch.Commit(&error)) {
         return CliFail(error);
     }
-    if (g_bInterrupted) {
+    if (!failure.empty()) {
+        return CliFail(failure + "; " + output + " holds the " + std::to_string(recorded) +
+                       " whole frames read before");
+    }
+    if (metadata.end == "interrupted") {
         return CliFail("interrupted: " + output + " holds the " + std::to_string(recorded) +
                            " frames recorded",
                        kInterruptedExit);
@@ -189,10 +216,20 @@ CliCommand AddRecordCommand(CLI::App& tool) {
     auto options = std::make_shared<RecordOptions>();
     CLI::App* command = tool.add_subcommand("record", "Record frames from the camera");
     AddCameraOption(*command, &options->camera);
-    command->add_option("--frames", options->frames, "Frames to record, 1 to 1000000")
-        ->transform(WholeNumber(1, kMaxFrames))
-        ->option_text("N")
-        ->required();
+    CLI::Option* frames =
+        command->add_option("--frames", options->frames, "Frames to record, 1 to 1000000")
+            ->transform(WholeNumber(1, kMaxFrames))
+            ->option_text("N");
+    CLI::Option* seconds =
+        command->add_option("--seconds", options->seconds, "Seconds to record for")
+            ->check(CLI::Range(0.001, 31.0 * 24 * 3600))
+            ->option_text("S");
+    // At least one of the two ends the run; with both, whichever comes first.
+    command->callback([frames, seconds] {
+        if (frames->count() == 0 && seconds->count() == 0) {
+            throw CLI::RequiredError("--frames or --seconds");
+        }
+    });
     AddRenderOptions(*command, &options->render);
     command
         ->add_flag("--calibration-copy", options->bCalibrationCopy,
@@ -200,9 +237,11 @@ CliCommand AddRecordCommand(CLI::App& tool) {
         ->disable_flag_override();
     command->add_option("OUT.raw", options->output, "The recording")->required();
     command->footer(
-        "Reads N frames from the camera and writes them back to back to OUT.raw, which replays\n"
-        "with --camera replay:OUT.raw, and describes them in OUT.raw.json: sensor, settings,\n"
-        "source, calibration (path and SHA-256), start time and each frame's time. Nothing is\n"
-        "left behind when a read fails; Ctrl-C keeps the whole frames recorded so far.");
+        "Reads N frames (or for S seconds, whichever ends first) from the camera and writes\n"
+        "them back to back to OUT.raw, which replays with --camera replay:OUT.raw, and\n"
+        "describes them in OUT.raw.json: sensor, settings, view, source, calibration (path and\n"
+        "SHA-256), start time, each frame's index and time in microseconds, and how the run\n"
+        "ended. A failed read or Ctrl-C keeps the whole frames recorded so far (the exit status\n"
+        "then is not 0).");
     return [options] { return RunRecord(*options); };
 }

@@ -296,6 +296,23 @@ void CCameraDlg::SetStatusText(int pane, const std::string& text) {
     m_statusBar.SetPaneText(pane, QString::fromStdString(text));
 }
 
+void CCameraDlg::SetStatusTip(int pane, const std::string& tip) {
+    m_statusBar.SetPaneTip(pane, QString::fromStdString(tip));
+}
+
+void CCameraDlg::WidenRecordingPane(bool wide) {
+    // Room for "Ready" and prompts' first words; the rest goes to "● REC 1234 · 3 dropped".
+    constexpr int kNarrowMessagePane = 72;
+    const unsigned id = m_statusBar.GetItemID(0);
+    if (wide && m_cxNormalMessagePane == 0) {
+        m_cxNormalMessagePane = m_statusBar.GetPaneWidth(0);
+        m_statusBar.SetPaneInfo(0, id, SBPS_NORMAL, kNarrowMessagePane);
+    } else if (!wide && m_cxNormalMessagePane != 0) {
+        m_statusBar.SetPaneInfo(0, id, SBPS_NORMAL, m_cxNormalMessagePane);
+        m_cxNormalMessagePane = 0;
+    }
+}
+
 void CCameraDlg::ShowLevels(int offset, int gain) {
     m_settings.m_strOffset = QString::number(offset);
     m_settings.m_nOffset = offset;

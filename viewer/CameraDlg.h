@@ -68,6 +68,8 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     bool RunRecordDialog(std::string* pPath) override;
     void LoadToolbarPicture(unsigned bitmapId) override;
     void SetStatusText(int pane, const std::string& text) override;
+    void SetStatusTip(int pane, const std::string& tip) override;
+    void WidenRecordingPane(bool wide) override;
 
     void ShowLevels(int offset, int gain) override;
 
@@ -90,4 +92,5 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     ViewerStartup m_startup;
     bool m_bStartAtOnce = false;
     std::string m_strSourceName;
+    int m_cxNormalMessagePane = 0;  // while the recording pane is widened; 0 otherwise
 };

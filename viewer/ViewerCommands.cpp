@@ -34,6 +34,9 @@ void CViewerCore::OnStart() {
     m_stageTimes.Clear();
     m_nLastRate = -1;
     m_window.SetStatusText(1, "");
+    m_window.SetStatusTip(1, "");
+    m_window.WidenRecordingPane(false);
+    m_strRecordedSummary.clear();
     FinishProbe();  // the worker reads only a device that has been opened
     m_hThread = std::thread(AcquisitionThread, static_cast<CAcquisitionHost*>(this));
 }
@@ -135,6 +138,7 @@ void CViewerCore::OnSettings() {
     StartProbe(values.nPortAddress);
     m_nCfgGain = values.nGain;
     m_nCfgOffset = values.nOffset;
+    m_bLevelsFromAutoLevels = false;
     m_nCfgAux1 = values.nAux1;
     m_nCfgAux2 = values.nAux2;
     m_bColorProcessor = values.bColor ? 1 : 0;

@@ -343,7 +343,7 @@ void CViewerCore::RefreshFrameRate() {
     const long long rate = (frames - m_nRateSinceFrames) * 1000LL / elapsed;
     if (m_recorder.IsRecording()) {
         ShowRecordingStatus();
-    } else {
+    } else if (m_strRecordedSummary.empty()) {
         char text[48];
         std::snprintf(text, sizeof(text), "%lld fps, %d", rate, frames);
         m_window.SetStatusText(1, text);

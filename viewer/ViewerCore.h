@@ -206,6 +206,9 @@ class CViewerCore final : private CAcquisitionHost {
     SensorFrame m_snapshot;  // worker only, while a worker exists
     std::thread m_hThread;
     CRecorder m_recorder;  // the worker pushes frames; the rest is the UI thread's
+    // Window thread: what the last recording wrote; pane 1 shows it until the next Start.
+    std::string m_strRecordedSummary;
+    bool m_bLevelsFromAutoLevels = false;  // offset and gain as Auto Levels last chose them
     std::string m_strSource;
     std::thread m_probeThread;
 

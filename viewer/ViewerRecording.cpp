@@ -33,6 +33,8 @@ void CViewerCore::OnRecord() {
     header.gain = m_nCfgGain;
     header.width = m_nWidth;
     header.height = m_nHeight;
+    header.view = m_bRemap ? "remapped" : "unmapped";
+    header.autoLevels = m_bLevelsFromAutoLevels;
     header.source = m_strSource;
     const CFrameProcessor* pProcessor = g_pProcessor.load();
     std::error_code ignored;
@@ -53,30 +55,41 @@ void CViewerCore::OnRecord() {
 void CViewerCore::EndRecording() {
     const std::uint64_t dropped = m_recorder.FramesDropped();
     std::string error;
-    const bool stopped = m_recorder.Stop(&error);
-    char text[96];
-    std::snprintf(text, sizeof text, "Recorded %llu frames",
-                  static_cast<unsigned long long>(m_recorder.FramesWritten()));
-    std::string status = text;
-    if (dropped > 0) {
-        status += ", " + std::to_string(dropped) + " dropped";
-    }
-    m_window.SetStatusText(1, status);
+    const std::string end =
+        m_bAcquisitionFailed.load()
+            ? "camera failed after " +
+                  std::to_string(m_recorder.FramesWritten() + m_recorder.FramesDropped()) +
+                  " frames"
+            : "complete";
+    const bool stopped = m_recorder.Stop(&error, end);
+    const std::string path = m_recorder.Path();
+    const std::string frames = std::to_string(m_recorder.FramesWritten());
+    m_strRecordedSummary = "Recorded " + frames + " frames to " +
+                           std::filesystem::path(path).filename().string() + " (" +
+                           std::to_string(dropped) + " dropped)";
+    m_window.SetStatusText(1, m_strRecordedSummary);
+    m_window.SetStatusTip(1, "Recorded " + frames + " frames to " + path + ", " +
+                                 std::to_string(dropped) + " dropped");
     if (!stopped) {
         m_window.ShowMessage(error, kCaption);
     }
 }
 
+// Short enough for the 256 window; the tool tip tells the whole.
 void CViewerCore::ShowRecordingStatus() {
-    char text[96];
-    std::snprintf(text, sizeof text, "\u25CF REC %llu frames, %.0f MB",
-                  static_cast<unsigned long long>(m_recorder.FramesWritten()),
-                  double(m_recorder.BytesWritten()) / kBytesPerMegabyte);
-    std::string status = text;
+    const std::string frames = std::to_string(m_recorder.FramesWritten());
+    const std::string dropped = std::to_string(m_recorder.FramesDropped());
+    std::string status = "\u25CF REC " + frames;
     if (m_recorder.FramesDropped() > 0) {
-        status += ", " + std::to_string(m_recorder.FramesDropped()) + " dropped";
+        status += " \u00B7 " + dropped + " dropped";
     }
+    char megabytes[32];
+    std::snprintf(megabytes, sizeof megabytes, "%.0f MB",
+                  double(m_recorder.BytesWritten()) / kBytesPerMegabyte);
+    m_window.WidenRecordingPane(true);
     m_window.SetStatusText(1, status);
+    m_window.SetStatusTip(1, "Recording to " + m_recorder.Path() + ": " + frames + " frames, " +
+                                 megabytes + ", " + dropped + " dropped");
 }
 
 void CViewerCore::UseRecordedSettings(const RecordingMetadata& metadata) {
@@ -85,6 +98,13 @@ void CViewerCore::UseRecordedSettings(const RecordingMetadata& metadata) {
     m_nCfgGain = metadata.gain;
     m_nCfgAux1 = metadata.aux1;
     m_nCfgAux2 = metadata.aux2;
+    m_bLevelsFromAutoLevels = metadata.autoLevels;
+    // The recorded size and view; the histogram, when asked for, keeps the normal size.
+    if (metadata.width == kZoomedSize && !IsHistogramShown()) {
+        m_bZoomed = 1;
+        m_nWidth = m_nHeight = kZoomedSize;
+    }
+    m_bRemap = metadata.view == "unmapped" ? 0 : 1;
     RebuildProcessor();
 }
 

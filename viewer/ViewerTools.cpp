@@ -15,6 +15,9 @@ constexpr int kCalibrationFrames = 10;
 void CViewerCore::ApplyStartup(const ViewerStartup& startup) {
     m_nCfgOffset = startup.offset.value_or(m_nCfgOffset);
     m_nCfgGain = startup.gain.value_or(m_nCfgGain);
+    if (startup.offset || startup.gain) {
+        m_bLevelsFromAutoLevels = false;
+    }
     m_bColorProcessor = startup.bColor.value_or(m_bColorProcessor != 0) ? 1 : 0;
     if (startup.bZoom) {
         m_bZoomed = 1;
@@ -57,6 +60,7 @@ void CViewerCore::OnAutoLevels() {
 void CViewerCore::ApplyLevels(const LevelsChoice& choice) {
     m_nCfgOffset = choice.offset;
     m_nCfgGain = choice.gain;
+    m_bLevelsFromAutoLevels = true;
     if (CFrameProcessor* pProcessor = g_pProcessor.load()) {
         // Size unchanged: a new gain table swapped in whole, as Median does while running.
         pProcessor->ConfigureKeepingSize(m_nCfgMedian, m_nCfgOffset, m_nCfgAux1, m_nCfgAux2,
@@ -105,10 +109,12 @@ void CViewerCore::ReportAcquisitionEnd() {
         const std::string reason = m_pCamera ? m_pCamera->OpenError() : std::string();
         char text[64];
         std::snprintf(text, sizeof(text), "Camera lost after %d frames", m_nFramesDone.load());
-        m_window.SetStatusText(1, reason.empty() ? std::string(text) : reason);
+        // What a recording wrote keeps pane 1; the loss goes to the message pane then.
+        m_window.SetStatusText(m_strRecordedSummary.empty() ? 1 : 0,
+                               reason.empty() ? std::string(text) : reason);
         return;
     }
-    if (m_bRunEnded.exchange(false)) {
+    if (m_bRunEnded.exchange(false) && m_strRecordedSummary.empty()) {
         const std::int64_t elapsed = m_nRunMs;
         const int frames = m_nRunFrames;
         const long long rate = m_nLastRate >= 0 ? m_nLastRate

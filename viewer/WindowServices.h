@@ -32,6 +32,10 @@ class CWindowServices {
     }
     virtual void LoadToolbarPicture(unsigned bitmapId) = 0;
     virtual void SetStatusText(int pane, const std::string& text) = 0;
+    // The pane's tool tip: the whole story behind a short text (empty: none).
+    virtual void SetStatusTip(int /*pane*/, const std::string& /*tip*/) {}
+    // The message pane narrows to give pane 1 room for a recording's count and drops.
+    virtual void WidenRecordingPane(bool /*wide*/) {}
     // Levels chosen by Auto Levels: the Settings dialog opens with them from now on.
     virtual void ShowLevels(int /*offset*/, int /*gain*/) {}
 };

@@ -218,3 +218,18 @@ def test_shared_processor_in_threads_equals_serial(method):
         results = list(pool.map(lambda k: getattr(processor, method)(frames[k]), work))
     for k, result in zip(work, results):
         np.testing.assert_array_equal(result, serial[k])
+
+
+# Catches a processor for a recording that ignores its sidecar: a colour recording made at
+# 512 with offset -1 and gain 10 gives the picture convert gives with no options.
+def test_for_recording_uses_the_recorded_settings(tmp_path):
+    run = tmp_path / "run.raw"
+    subprocess.run([CLI, "record", "--camera", "sim-color,fps=0", "--frames", "2", "--size", "512",
+                    "--offset", "-1", "--gain", "10", "--calibration", "none", str(run)],
+                   check=True)
+    subprocess.run([CLI, "convert", str(run), str(tmp_path / "last.bmp")], check=True)
+    frames, _ = pandry.read_recording(str(run))
+    processor = pandry.Processor.for_recording(str(run))
+    assert "offset=-1 gain=10" in processor.settings
+    np.testing.assert_array_equal(processor.process(frames[-1]),
+                                  read_bmp(tmp_path / "last.bmp"))

@@ -25,11 +25,12 @@ class ReplayTest : public ::testing::Test {
         }
         out << std::string(extraBytes, 'x');
     }
+    // Frame times in milliseconds.
     void WriteSidecar(const std::vector<std::int64_t>& times, const std::string& sensor) {
         RecordingMetadata metadata;
         metadata.sensor = sensor;
         for (std::size_t k = 0; k < times.size(); ++k) {
-            metadata.frames.push_back({k, times[k], false, false});
+            metadata.frames.push_back({k, times[k] * 1000, false, false});
         }
         std::ofstream(SidecarPathFor(Path())) << SidecarText(metadata);
     }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "PictureDecoders.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
+#include "tests/sidecar/SidecarSchema.h"
 #include "tests/tools/CliRunner.h"
 
 namespace {
@@ -17,10 +19,13 @@ class ExportCommand : public CliFixture {
                     PatternFrame(5, 9)};
         WriteFrames("in.raw", m_frames);
     }
-    void WriteSidecar(const std::vector<std::int64_t>& times) {
+    // Frame k recorded as index indices[k] (k when not given) at times[k] milliseconds.
+    void WriteSidecar(const std::vector<std::int64_t>& times,
+                      const std::vector<std::uint64_t>& indices = {}) {
         RecordingMetadata metadata;
         for (std::size_t k = 0; k < times.size(); ++k) {
-            metadata.frames.push_back({k, times[k], false, false});
+            const std::uint64_t index = k < indices.size() ? indices[k] : k;
+            metadata.frames.push_back({index, times[k] * 1000, false, index != k});
         }
         std::ofstream(Path("in.raw.json")) << SidecarText(metadata);
     }
@@ -65,10 +70,10 @@ TEST_F(ExportCommand, PicturesCarryFrameTimeAndSettings) {
     ASSERT_EQ(Run("export --calibration none --gain 4 --frames 2 in.raw f%d.tif"), 0);
     const Decoded png = DecodePng(Path("f2.png"));
     EXPECT_EQ(png.text.at("Frame"), "2");
-    EXPECT_EQ(png.text.at("Time ms"), "85");
+    EXPECT_EQ(png.text.at("Time us"), "85000");
     EXPECT_NE(png.text.at("Description").find("gain=4"), std::string::npos);
     const Decoded tiff = DecodeTiff(Path("f2.tif"));
-    EXPECT_NE(tiff.text.at("Description").find("frame=2 time_ms=85"), std::string::npos);
+    EXPECT_NE(tiff.text.at("Description").find("frame=2 time_us=85000"), std::string::npos);
     EXPECT_NE(tiff.text.at("Description").find("sensor=mono"), std::string::npos);
 }
 
@@ -113,6 +118,33 @@ TEST_F(ExportCommand, VideoWithoutFfmpegNamesThePackage) {
     EXPECT_NE(Run("export --calibration none in.raw v.mp4"), 0);
     EXPECT_NE(m_strError.find("package 'ffmpeg'"), std::string::npos) << m_strError;
     EXPECT_FALSE(Exists("v.mp4"));
+}
+
+// Catches video that loses the recorded timing (one average rate, drops closed up) or a
+// lossless video whose pixels differ from the pictures: each frame of the MKV sits at its
+// recorded time, gap included, and its decoded pixels equal the PNG export's.
+TEST_F(ExportCommand, VideoKeepsRecordedTimesAndLosslessEqualsThePictures) {
+    if (std::system("command -v ffmpeg >/dev/null 2>&1 && command -v ffprobe >/dev/null") != 0) {
+        GTEST_SKIP() << "needs ffmpeg (scripts/install-deps.sh installs it)";
+    }
+    WriteSidecar({0, 40, 160, 200}, {0, 1, 5, 6});
+    ASSERT_EQ(Run("export --calibration none --sensor color --lossless in.raw v.mkv"), 0)
+        << m_strError;
+    ASSERT_EQ(Run("export --calibration none --sensor color in.raw p%d.png"), 0) << m_strError;
+    const std::string probe =
+        "cd '" + m_dir.Path().string() +
+        "' && ffprobe -v error -show_entries frame=pts_time -of csv=p=0 "
+        "v.mkv >times.txt && ffmpeg -v error -i v.mkv -fps_mode passthrough -f rawvideo "
+        "-pix_fmt rgb24 decoded.rgb";
+    ASSERT_EQ(std::system(probe.c_str()), 0);
+    const std::vector<std::uint8_t> times = ReadBytes(Path("times.txt"));
+    EXPECT_EQ(std::string(times.begin(), times.end()), "0.000000\n0.040000\n0.160000\n0.200000\n");
+    std::vector<std::uint8_t> pictures;
+    for (const char* name : {"p0.png", "p1.png", "p5.png", "p6.png"}) {
+        const Decoded png = DecodePng(Path(name));
+        pictures.insert(pictures.end(), png.rgb.begin(), png.rgb.end());
+    }
+    EXPECT_TRUE(ReadBytes(Path("decoded.rgb")) == pictures);
 }
 
 struct BadExport {
@@ -178,8 +210,10 @@ TEST_F(RecordCommand, WritesASidecarThatDescribesTheRecording) {
     EXPECT_EQ(metadata.calibrationSha256,
               "e0e70fda0108f04741626239983274a4a8bf68249bbd2cdc288301ba1207280b");
     EXPECT_EQ(ReadBytes(Path(metadata.calibrationCopy)), ReadBytes(Path("dark.data")));
-    EXPECT_EQ(metadata.startTime.size(), 24u);
+    EXPECT_EQ(metadata.startTime.size(), 27u) << metadata.startTime;  // microseconds, 'Z'
     EXPECT_EQ(metadata.startTime.back(), 'Z');
+    EXPECT_EQ(metadata.view, "remapped");
+    EXPECT_TRUE(FitsTheSidecarSchema(Path("run.raw.json")));
 }
 
 // Catches a colour source recorded as mono when no sensor is given.
@@ -193,13 +227,96 @@ TEST_F(RecordCommand, ColourSourceIsRecordedAsColour) {
     EXPECT_TRUE(metadata.calibrationPath.empty());
 }
 
-// Catches a failed recording leaving its sidecar or calibration copy behind.
-TEST_F(RecordCommand, FailedRecordingLeavesNoSidecar) {
+// Catches good frames thrown away when the camera fails part-way, a failure reported as
+// success, or a sidecar that does not say how the run ended: the whole frames read stay a
+// recording that exports.
+TEST_F(RecordCommand, FailedReadKeepsTheWholeFramesRead) {
+    EXPECT_EQ(Run("record --camera sim,fps=0,fail-after=3 --frames 10 --calibration none run.raw"),
+              1);
+    EXPECT_NE(m_strError.find("cannot read frame 4"), std::string::npos) << m_strError;
+    RecordingMetadata metadata;
+    std::string error;
+    ASSERT_TRUE(ReadSidecarOf(Path("run.raw"), &metadata, &error)) << error;
+    EXPECT_EQ(metadata.frames.size(), 3u);
+    EXPECT_EQ(ReadBytes(Path("run.raw")).size(), 3 * kFrameBytes);
+    EXPECT_EQ(metadata.end.rfind("camera failed after 3 frames: ", 0), 0u) << metadata.end;
+    EXPECT_TRUE(FitsTheSidecarSchema(Path("run.raw.json")));
+    ASSERT_EQ(Run("export run.raw f%d.pgm"), 0) << m_strError;
+    EXPECT_TRUE(Exists("f2.pgm"));
+}
+
+// Catches times kept in coarse units: an unpaced run gives nearly every frame its own time.
+TEST_F(RecordCommand, UnpacedFramesGetDistinctMicrosecondTimes) {
+    ASSERT_EQ(Run("record --camera sim,fps=0 --frames 200 --calibration none run.raw"), 0)
+        << m_strError;
+    RecordingMetadata metadata;
+    std::string error;
+    ASSERT_TRUE(ReadSidecarOf(Path("run.raw"), &metadata, &error)) << error;
+    std::set<std::int64_t> times;
+    for (const RecordedFrame& frame : metadata.frames) {
+        times.insert(frame.timeUs);
+    }
+    EXPECT_GE(times.size(), 195u);
+    EXPECT_EQ(metadata.end, "complete");
+    EXPECT_TRUE(FitsTheSidecarSchema(Path("run.raw.json")));
+}
+
+// Catches export ignoring the recording's own settings: a colour recording made at 512 with
+// offset -1 and gain 10 exports with no options exactly as with those options given.
+TEST_F(RecordCommand, ExportWithoutOptionsUsesTheRecordedSettings) {
+    ASSERT_EQ(Run("record --camera sim-color,fps=0 --frames 2 --size 512 --offset -1 --gain 10 "
+                  "--calibration none c.raw"),
+              0)
+        << m_strError;
+    ASSERT_EQ(Run("export c.raw plain-%d.png"), 0) << m_strError;
+    ASSERT_EQ(Run("export --sensor color --size 512 --offset -1 --gain 10 --calibration none "
+                  "c.raw given-%d.png"),
+              0)
+        << m_strError;
+    EXPECT_EQ(ReadBytes(Path("plain-1.png")), ReadBytes(Path("given-1.png")));
+    const Decoded png = DecodePng(Path("plain-1.png"));
+    EXPECT_EQ(png.width, 512);
+    EXPECT_NE(png.text.at("Description").find("calibration=none"), std::string::npos);
+    // An option still wins over the recording.
+    ASSERT_EQ(Run("convert --size 256 c.raw small.png"), 0) << m_strError;
+    EXPECT_EQ(DecodePng(Path("small.png")).width, 256);
+}
+
+// Catches a recording processed with a dark image other than the one it was made with, and
+// a picture whose text names a calibration that was not applied.
+TEST_F(RecordCommand, ChangedCalibrationIsRefusedByName) {
     std::ofstream(Path("dark.data")) << std::string(kFrameBytes * 4, '\0');
-    EXPECT_NE(Run("record --camera sim,fps=0,fail-after=2 --frames 5 --calibration dark.data "
-                  "--calibration-copy run.raw"),
-              0);
-    EXPECT_EQ(Listing(), std::vector<std::string>{"dark.data"});
+    ASSERT_EQ(Run("record --camera sim,fps=0 --frames 1 --calibration dark.data run.raw"), 0)
+        << m_strError;
+    ASSERT_EQ(Run("export run.raw ok-%d.png"), 0) << m_strError;
+    EXPECT_NE(
+        DecodePng(Path("ok-0.png")).text.at("Description").find("calibration_sha256=e0e70fda0108"),
+        std::string::npos);
+    std::ofstream(Path("dark.data")) << std::string(kFrameBytes * 4, '\1');
+    for (const char* command : {"export run.raw no-%d.png", "convert run.raw no.bmp",
+                                "inspect --frame run.raw 100 100"}) {
+        EXPECT_NE(Run(command), 0) << command;
+        EXPECT_NE(m_strError.find("dark.data"), std::string::npos) << m_strError;
+        EXPECT_NE(m_strError.find("--calibration"), std::string::npos) << m_strError;
+    }
+    EXPECT_FALSE(Exists("no-0.png"));
+    EXPECT_FALSE(Exists("no.bmp"));
+    ASSERT_EQ(Run("export --calibration none run.raw none-%d.png"), 0) << m_strError;
+}
+
+// Catches names, text and ranges that count positions in the file instead of the recorded
+// index: after a drop, position 2 is recorded frame 5.
+TEST_F(ExportCommand, RecordedIndexNamesFramesAfterAGap) {
+    WriteSidecar({0, 40, 160, 200}, {0, 1, 5, 6});
+    ASSERT_EQ(Run("export --calibration none in.raw g%d.png"), 0) << m_strError;
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"g0.png", "g1.png", "g5.png", "g6.png", "in.raw",
+                                                   "in.raw.json"}));
+    EXPECT_EQ(DecodePng(Path("g5.png")).text.at("Frame"), "5");
+    EXPECT_EQ(DecodePng(Path("g5.png")).text.at("Time us"), "160000");
+    ASSERT_EQ(Run("export --calibration none --frames 5-6 in.raw r%d.pgm"), 0) << m_strError;
+    EXPECT_TRUE(Exists("r5.pgm") && Exists("r6.pgm") && !Exists("r1.pgm"));
+    EXPECT_NE(Run("export --calibration none --frames 4-9 in.raw x%d.pgm"), 0);
+    EXPECT_NE(m_strError.find("frames 0-6"), std::string::npos) << m_strError;
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "recording/Recorder.h"
 #include "sensor/LogPolarFrame.h"
 #include "tests/WaitUntil.h"
+#include "tests/sidecar/SidecarSchema.h"
 
 namespace {
 
@@ -73,9 +74,11 @@ TEST_F(RecorderTest, WritesEveryFrameAndItsSidecar) {
     for (std::size_t k = 0; k < metadata.frames.size(); ++k) {
         EXPECT_EQ(metadata.frames[k].index, k);
         if (k > 0) {
-            EXPECT_GE(metadata.frames[k].timeMs, metadata.frames[k - 1].timeMs);
+            EXPECT_GT(metadata.frames[k].timeUs, metadata.frames[k - 1].timeUs);
         }
     }
+    EXPECT_EQ(metadata.end, "complete");
+    EXPECT_TRUE(FitsTheSidecarSchema(SidecarPathFor(Path())));
 }
 
 // Catches a slow disk that blocks the acquisition thread, or drops that go uncounted:
@@ -126,6 +129,7 @@ TEST_F(RecorderTest, SlowDiskDropsAndCountsFrames) {
         marked = marked || gap;
     }
     EXPECT_TRUE(marked);
+    EXPECT_TRUE(FitsTheSidecarSchema(SidecarPathFor(Path())));
 }
 
 // Catches a full disk that leaves a torn frame, an unclosed sidecar or a failure reported
@@ -156,6 +160,8 @@ TEST_F(RecorderTest, FullDiskEndsWithWholeFramesAndASidecar) {
     EXPECT_NE(error.find("No space left"), std::string::npos) << error;
     const RecordingMetadata metadata = Sidecar();
     EXPECT_EQ(metadata.frames.size(), 3u);
+    EXPECT_EQ(metadata.end, "disk full");
+    EXPECT_TRUE(FitsTheSidecarSchema(SidecarPathFor(Path())));
     const Bytes bytes = ReadAll(Path());
     ASSERT_EQ(bytes.size(), 3 * kFrameBytes);
     EXPECT_TRUE(std::equal(frame.begin(), frame.end(), bytes.begin() + 2 * kFrameBytes));

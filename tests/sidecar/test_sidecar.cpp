@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "sidecar/RecordingMetadata.h"
+#include "tests/platform/device/TempDirectory.h"
+#include "tests/sidecar/SidecarSchema.h"
 
 namespace {
 
@@ -15,14 +18,17 @@ RecordingMetadata Example() {
     m.aux2 = 310;
     m.gain = 7;
     m.width = m.height = 512;
+    m.view = "unmapped";
+    m.autoLevels = true;
+    m.end = "camera failed after 6 frames: Input/output error";
     m.source = "sim-color,fps=0";
     m.calibrationPath = "/tmp/calimage.data";
     m.calibrationSha256 = std::string(64, 'a');
     m.calibrationCopy = "run.raw.calimage.data";
-    m.startTime = "2026-12-08T11:44:10.123Z";
+    m.startTime = "2026-12-08T11:44:10.123456Z";
     m.droppedFrames = 3;
     m.failedReads = 1;
-    m.frames = {{0, 0, false, false}, {4, 120, true, true}, {5, 160, false, false}};
+    m.frames = {{0, 0, false, false}, {4, 120017, true, true}, {5, 160003, false, false}};
     return m;
 }
 
@@ -40,6 +46,11 @@ TEST(Sidecar, RoundTripKeepsEveryField) {
     EXPECT_EQ(read.gain, written.gain);
     EXPECT_EQ(read.width, written.width);
     EXPECT_EQ(read.height, written.height);
+    EXPECT_EQ(read.view, written.view);
+    EXPECT_EQ(read.autoLevels, written.autoLevels);
+    EXPECT_EQ(read.end, written.end);
+    EXPECT_EQ(read.softwareName, "pandry");
+    EXPECT_FALSE(read.softwareVersion.empty());
     EXPECT_EQ(read.source, written.source);
     EXPECT_EQ(read.calibrationPath, written.calibrationPath);
     EXPECT_EQ(read.calibrationSha256, written.calibrationSha256);
@@ -50,7 +61,7 @@ TEST(Sidecar, RoundTripKeepsEveryField) {
     ASSERT_EQ(read.frames.size(), written.frames.size());
     for (std::size_t i = 0; i < read.frames.size(); ++i) {
         EXPECT_EQ(read.frames[i].index, written.frames[i].index);
-        EXPECT_EQ(read.frames[i].timeMs, written.frames[i].timeMs);
+        EXPECT_EQ(read.frames[i].timeUs, written.frames[i].timeUs);
         EXPECT_EQ(read.frames[i].afterFailedRead, written.frames[i].afterFailedRead);
         EXPECT_EQ(read.frames[i].afterDrop, written.frames[i].afterDrop);
     }
@@ -88,13 +99,45 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedSidecar{"empty", ""}, DamagedSidecar{"cut_off", kGood.substr(0, kGood.size() / 2)},
         DamagedSidecar{"not_an_object", "[1, 2]"},
         DamagedSidecar{"future_version",
-                       Replace(kGood, "\"format_version\": 1", "\"format_version\": 99")},
+                       Replace(kGood, "\"format_version\": 2", "\"format_version\": 99")},
         DamagedSidecar{"unknown_sensor", Replace(kGood, "\"color\"", "\"infrared\"")},
         DamagedSidecar{"gain_as_text", Replace(kGood, "\"gain\": 7", "\"gain\": \"7\"")},
         DamagedSidecar{"count_mismatch",
                        Replace(kGood, "\"frame_count\": 3", "\"frame_count\": 4")},
-        DamagedSidecar{"frame_without_time", Replace(kGood, "\"time_ms\": 120", "\"time\": 120")}),
+        DamagedSidecar{"frame_without_time",
+                       Replace(kGood, "\"time_us\": 120017", "\"time\": 120017")},
+        DamagedSidecar{"unknown_view", Replace(kGood, "\"unmapped\"", "\"sideways\"")},
+        DamagedSidecar{"version_2_without_end", Replace(kGood, "\"end\"", "\"ending\"")}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Catches recordings made before microsecond times becoming unreadable, or their
+// millisecond times being taken as microseconds.
+TEST(Sidecar, VersionOneIsStillRead) {
+    const std::string version1 = R"({"format_version": 1, "sensor": "mono",
+        "configuration": {"median": 0, "offset": 70, "aux1": 320, "aux2": 320, "gain": 4,
+                          "width": 256, "height": 256},
+        "source": "sim", "calibration": null, "start_time": "2026-12-08T11:44:10.123Z",
+        "frame_bytes": 38304, "frame_count": 2, "dropped_frames": 1, "failed_reads": 0,
+        "frames": [{"index": 0, "time_ms": 0, "after_failed_read": false, "after_drop": false},
+                   {"index": 2, "time_ms": 85, "after_failed_read": false, "after_drop": true}]})";
+    RecordingMetadata read;
+    std::string error;
+    ASSERT_TRUE(ParseSidecar(version1, &read, &error)) << error;
+    EXPECT_EQ(read.formatVersion, 1);
+    EXPECT_EQ(read.offset, 70);
+    EXPECT_EQ(read.view, "remapped");
+    ASSERT_EQ(read.frames.size(), 2u);
+    EXPECT_EQ(read.frames[1].index, 2u);
+    EXPECT_EQ(read.frames[1].timeUs, 85000);
+}
+
+// Catches a sidecar written in a shape the published schema does not describe.
+TEST(Sidecar, WrittenTextFitsThePublishedSchema) {
+    CTempDirectory directory;
+    const std::string path = directory.File("run.raw.json");
+    std::ofstream(path) << SidecarText(Example());
+    EXPECT_TRUE(FitsTheSidecarSchema(path));
+}
 
 // Catches a sidecar name other than the recording's own name with ".json" appended.
 TEST(Sidecar, NamedByAppendingJson) {

@@ -285,10 +285,14 @@ TEST_F(CliTest, RecordWritesTheCamerasFramesAndTheyReplay) {
     EXPECT_EQ(ReadAll(Path("again.raw")), ReadAll(Path("run.raw")));
 }
 
-// Catches a failed recording leaving a partial file, or a bad source being accepted.
-TEST_F(CliTest, FailedRecordingLeavesNothing) {
+// Catches a failed read losing the frames before it, a failure reported as success, or a
+// bad source being accepted or leaving a file.
+TEST_F(CliTest, FailedRecordingKeepsWholeFramesAndBadSourcesLeaveNothing) {
     EXPECT_EQ(Run("record --camera sim,fps=0,fail-after=2 --frames 5 run.raw"), 1);
     EXPECT_NE(m_strError.find("frame 3"), std::string::npos) << m_strError;
+    EXPECT_EQ(std::filesystem::file_size(m_dir.File("run.raw")), 2 * kFrameBytes);
+    std::filesystem::remove(m_dir.File("run.raw"));
+    std::filesystem::remove(m_dir.File("run.raw.json"));
     EXPECT_EQ(Run("record --camera none --frames 5 run.raw"), 1);
     EXPECT_NE(Run("record --camera nonsense --frames 5 run.raw"), 0);
     EXPECT_NE(m_strError.find("nonsense"), std::string::npos);

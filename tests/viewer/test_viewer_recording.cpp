@@ -39,7 +39,9 @@ TEST_F(ViewerRecordingTest, RecordTwiceRecordsTheFramesBetween) {
     EXPECT_TRUE(FindViewerCommand(ID_TOOLS_RECORD)->IsChecked(v.core));
     ASSERT_TRUE(WaitUntil([&] { return v.core.Recorder().FramesWritten() >= 5; }));
     v.core.RefreshFrameRate();
+    // Short enough for the 256 window: "● REC 123", and " · N dropped" only after drops.
     EXPECT_EQ(v.window.statusPane1.rfind("\u25CF REC ", 0), 0u) << v.window.statusPane1;
+    EXPECT_EQ(v.window.statusPane1.find("MB"), std::string::npos) << v.window.statusPane1;
     ASSERT_TRUE(Run(ID_TOOLS_RECORD));
     EXPECT_FALSE(v.core.IsRecording());
     v.core.OnStart();
@@ -60,8 +62,30 @@ TEST_F(ViewerRecordingTest, StoppingAcquisitionEndsTheRecording) {
     v.core.OnStart();
     v.core.RefreshFrameRate();
     EXPECT_FALSE(v.core.IsRecording());
-    EXPECT_EQ(v.window.statusPane1.rfind("Recorded ", 0), 0u) << v.window.statusPane1;
-    EXPECT_EQ(Sidecar().frames.size() * kFrameBytes, std::filesystem::file_size(Recording()));
+    const RecordingMetadata metadata = Sidecar();
+    EXPECT_EQ(metadata.frames.size() * kFrameBytes, std::filesystem::file_size(Recording()));
+    // What was recorded stays in the pane past later refreshes, until the next Start.
+    const std::string summary = "Recorded " + std::to_string(metadata.frames.size()) +
+                                " frames to run.raw (" + std::to_string(metadata.droppedFrames) +
+                                " dropped)";
+    EXPECT_EQ(v.window.statusPane1, summary);
+    v.core.RefreshFrameRate();
+    EXPECT_EQ(v.window.statusPane1, summary);
+    EXPECT_EQ(metadata.end, "complete");
+    v.core.OnStart();
+    EXPECT_EQ(v.window.statusPane1, "");
+    v.core.OnStart();
+}
+
+// Catches a replay that opens at the default size and view instead of the recorded ones.
+TEST_F(ViewerRecordingTest, RecordedSizeAndViewAreRestored) {
+    RecordingMetadata metadata;
+    metadata.width = metadata.height = 512;
+    metadata.view = "unmapped";
+    v.core.UseRecordedSettings(metadata);
+    EXPECT_EQ(v.core.Width(), 512);
+    EXPECT_EQ(v.core.IsZoomed(), 1);
+    EXPECT_EQ(v.core.IsRemap(), 0);
 }
 
 // Catches Record starting while idle (nothing would arrive), a cancelled dialog starting a

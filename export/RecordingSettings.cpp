@@ -1,0 +1,146 @@
+#include "export/RecordingSettings.h"
+
+#include <filesystem>
+#include <vector>
+
+#include "processing/CalibrationFile.h"
+#include "recording/FileDigest.h"
+
+namespace {
+
+constexpr const char* kDefaultCalibration = "calimage.data";
+constexpr const char* kWayOut =
+    "; give --calibration FILE to use another dark image, or "
+    "--calibration none";
+
+bool Exists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(path, ignored);
+}
+
+// Checks a dark image named by the operator before any work, and takes its digest for the
+// pictures' text.
+bool UseGivenCalibration(const std::string& path, RenderSettings* settings, std::string* error) {
+    if (path == "none") {
+        settings->calibration.clear();
+        settings->calibrationSha256.clear();
+        return true;
+    }
+    std::vector<std::int32_t> darkLevels(kFrameBytes);
+    if (LoadCalibrationFile(path.c_str(), darkLevels.data(), error) != CalibrationLoad::kLoaded) {
+        if (error->empty()) {
+            *error = "cannot read calibration file " + path + ": No such file or directory";
+        }
+        return false;
+    }
+    settings->calibration = path;
+    settings->calibrationSha256 = Sha256OfFile(path, error);
+    return !settings->calibrationSha256.empty();
+}
+
+// The recorded dark image: the stored copy, else the recorded file unchanged.
+bool UseRecordedCalibration(const RecordingMetadata& metadata, const std::string& recordingPath,
+                            RenderSettings* settings, std::string* error) {
+    settings->calibration.clear();
+    settings->calibrationSha256.clear();
+    if (metadata.calibrationPath.empty()) {
+        return true;  // recorded without one
+    }
+    std::vector<std::string> candidates;
+    if (!metadata.calibrationCopy.empty()) {
+        candidates.push_back(
+            (std::filesystem::path(recordingPath).parent_path() / metadata.calibrationCopy)
+                .string());
+    }
+    candidates.push_back(metadata.calibrationPath);
+    std::string changed;
+    for (const std::string& candidate : candidates) {
+        if (!Exists(candidate)) {
+            continue;
+        }
+        std::string ignored;
+        const std::string digest = Sha256OfFile(candidate, &ignored);
+        if (metadata.calibrationSha256.empty() || digest == metadata.calibrationSha256) {
+            settings->calibration = candidate;
+            settings->calibrationSha256 = digest;
+            return true;
+        }
+        changed = candidate;
+    }
+    if (!changed.empty()) {
+        *error = "the calibration " + changed + " has changed since " + recordingPath +
+                 " was recorded (its SHA-256 differs)" + kWayOut;
+    } else {
+        *error = "the calibration " + recordingPath + " was recorded with, " +
+                 metadata.calibrationPath + ", is missing" + kWayOut;
+    }
+    return false;
+}
+
+void ApplyOverrides(const SettingsOverrides& overrides, RenderSettings* settings) {
+    settings->color = overrides.color.value_or(settings->color);
+    settings->size = overrides.size.value_or(settings->size);
+    settings->remapped = overrides.remapped.value_or(settings->remapped);
+    settings->offset = overrides.offset.value_or(settings->offset);
+    settings->gain = overrides.gain.value_or(settings->gain);
+}
+
+}  // namespace
+
+bool SettingsFromOverrides(const SettingsOverrides& overrides, RenderSettings* settings,
+                           std::string* error) {
+    *settings = RenderSettings{};
+    ApplyOverrides(overrides, settings);
+    if (overrides.calibration) {
+        return UseGivenCalibration(*overrides.calibration, settings, error);
+    }
+    // The default dark image when the folder holds one; the text then says what was applied.
+    settings->calibration.clear();
+    if (Exists(kDefaultCalibration)) {
+        return UseGivenCalibration(kDefaultCalibration, settings, error);
+    }
+    return true;
+}
+
+bool SettingsFromSidecar(const RecordingMetadata& metadata, const std::string& recordingPath,
+                         const SettingsOverrides& overrides, RenderSettings* settings,
+                         std::string* error) {
+    *settings = RenderSettings{};
+    if (metadata.width != metadata.height || (metadata.width != 256 && metadata.width != 512)) {
+        *error = SidecarPathFor(recordingPath) + " gives a picture of " +
+                 std::to_string(metadata.width) + " x " + std::to_string(metadata.height) +
+                 ", which is neither 256 x 256 nor 512 x 512";
+        return false;
+    }
+    settings->color = metadata.IsColor();
+    settings->size = metadata.width;
+    settings->remapped = metadata.view != "unmapped";
+    settings->offset = metadata.offset;
+    settings->gain = metadata.gain;
+    ApplyOverrides(overrides, settings);
+    if (overrides.calibration) {
+        return UseGivenCalibration(*overrides.calibration, settings, error);
+    }
+    return UseRecordedCalibration(metadata, recordingPath, settings, error);
+}
+
+bool SettingsForRecording(const std::string& recordingPath, const SettingsOverrides& overrides,
+                          RenderSettings* settings, RecordingMetadata* metadata,
+                          std::string* warning, std::string* error) {
+    RecordingMetadata read;
+    if (metadata != nullptr) {
+        *metadata = read;
+    }
+    std::string problem;
+    if (!Exists(SidecarPathFor(recordingPath))) {
+        return SettingsFromOverrides(overrides, settings, error);
+    }
+    if (!ReadSidecarOf(recordingPath, &read, &problem)) {
+        *warning = problem + " (settings from the options, frame times unknown)";
+        return SettingsFromOverrides(overrides, settings, error);
+    }
+    if (metadata != nullptr) {
+        *metadata = read;
+    }
+    return SettingsFromSidecar(read, recordingPath, overrides, settings, error);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "export/FrameRenderer.h"
+#include "sidecar/RecordingMetadata.h"
+
+// What the operator gave on the command line or in a script; each field given wins over the
+// recording's sidecar (or the defaults) for that field alone.
+struct SettingsOverrides {
+    std::optional<bool> color;
+    std::optional<int> size;  // 256 or 512
+    std::optional<bool> remapped;
+    std::optional<int> offset;
+    std::optional<int> gain;
+    std::optional<std::string> calibration;  // a dark image file, or "none"
+};
+
+// The settings without a recording: the defaults (the viewer's, with "calimage.data" when
+// the current folder holds one) under the overrides. False with *error naming a calibration
+// file given that is no dark image.
+bool SettingsFromOverrides(const SettingsOverrides& overrides, RenderSettings* settings,
+                           std::string* error);
+
+// The settings a recording was made with, read from its sidecar (sensor, size, view, offset,
+// gain, calibration), under the overrides; without a sidecar, SettingsFromOverrides. The
+// recorded calibration is its stored copy when present, else the recorded path when its
+// SHA-256 still matches; when neither is there unchanged, false with *error naming it and the
+// way out (--calibration FILE|none). A damaged sidecar is treated as none, and *warning says
+// so. *metadata (may be null) receives the sidecar read, or has no frames without one.
+bool SettingsForRecording(const std::string& recordingPath, const SettingsOverrides& overrides,
+                          RenderSettings* settings, RecordingMetadata* metadata,
+                          std::string* warning, std::string* error);
+
+// The same from a sidecar already read; recordingPath places the stored copy.
+bool SettingsFromSidecar(const RecordingMetadata& metadata, const std::string& recordingPath,
+                         const SettingsOverrides& overrides, RenderSettings* settings,
+                         std::string* error);
