@@ -12,6 +12,9 @@ std::vector<std::pair<std::string, std::string>> RenderSettings::Pairs() const {
         {"offset", std::to_string(offset)},
         {"gain", std::to_string(gain)},
         {"calibration", calibration.empty() ? "none" : calibration}};
+    if (!calibration.empty() && !calibrationSha256.empty()) {
+        pairs.emplace_back("calibration_sha256", calibrationSha256.substr(0, 12));
+    }
     if (values != SampleValues::kShown) {
         pairs.emplace_back("values", SampleValuesName(values));
     }

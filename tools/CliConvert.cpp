@@ -101,8 +101,8 @@ int RunConvert(const ConvertOptions& options) {
     const std::string& input = options.input;
     const std::string& output = options.output;
     // A recording cut off mid-frame converts its whole frames, as export does.
-    std::string warning;
-    std::uint64_t frames = CReplaySource::CountWholeFrames(input, &error, &warning);
+    std::string cutOff;
+    std::uint64_t frames = CReplaySource::CountWholeFrames(input, &error, &cutOff);
     if (frames == 0) {
         return CliFail(error);
     }
@@ -118,8 +118,8 @@ int RunConvert(const ConvertOptions& options) {
     if (options.bAutoLevels && !ChooseAutoLevels(input, &settings, &error)) {
         return CliFail(error);
     }
-    if (!warning.empty()) {
-        std::fprintf(stderr, "pandry-cli: warning: %s\n", warning.c_str());
+    if (!cutOff.empty()) {
+        std::fprintf(stderr, "pandry-cli: warning: %s\n", cutOff.c_str());
     }
     if (writer) {
         return WriteLastPicture(input, frames, settings, metadata, *writer, output);

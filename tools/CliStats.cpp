@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "camera/ReplaySource.h"
+#include "export/RecordingSettings.h"
 #include "processing/CalibrationFile.h"
 #include "processing/FrameProcessor.h"
 #include "sidecar/RecordingMetadata.h"
@@ -27,7 +28,15 @@ struct StatsOptions {
 
 // How the frames were corrected: what convert and export would use for them.
 bool ReadStatsSettings(const StatsOptions& options, RenderSettings* settings, std::string* error) {
-    return ReadRenderSettings(options.render, settings, error);
+    std::string warning;
+    if (!SettingsForRecording(options.input, options.render.given, settings, nullptr, &warning,
+                              error)) {
+        return false;
+    }
+    if (!warning.empty()) {
+        std::fprintf(stderr, "pandry-cli: warning: %s\n", warning.c_str());
+    }
+    return true;
 }
 
 // The dark image the settings name; all zero when there is none, as the processor does.
@@ -142,7 +151,7 @@ int RunStats(const StatsOptions& options) {
         }
         const bool bTimed = k < metadata.frames.size();
         const std::uint64_t index = bTimed ? metadata.frames[k].index : k;
-        const std::string time = bTimed ? std::to_string(metadata.frames[k].timeMs * 1000) : "";
+        const std::string time = bTimed ? std::to_string(metadata.frames[k].timeUs) : "";
         const LevelCounts counts = CountSampleLevels(frame, values, region);
         for (const PrintedChannel& channel : ChannelsOf(settings.color)) {
             PrintRow(options.bCsv, index, time, channel.name,
