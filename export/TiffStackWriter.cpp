@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "export/OmeXml.h"
+#include "export/TiffPictureTags.h"
 #include "sensor/LogPolarFrame.h"
 
 namespace {
@@ -117,21 +118,11 @@ bool CTiffStackWriter::Add(const Picture& picture, std::string* error) {
     }
     TIFF* tiff = m_pTiff;
     const int channels = picture.grey ? 1 : 3;
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, std::uint32_t(picture.width));
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, std::uint32_t(picture.height));
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, channels);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
-                 picture.grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-    TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, std::uint32_t(picture.height));
+    SetPictureTags(tiff, picture);
     TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
     TIFFSetField(tiff, TIFFTAG_PAGENUMBER, std::uint16_t(m_nPage),
                  std::uint16_t(m_description.pages.size()));
     TIFFSetField(tiff, TIFFTAG_PAGENAME, PageName(m_description.pages[m_nPage]).c_str());
-    TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Pandry");
     if (m_nPage == 0) {
         const std::string text = FirstPageDescription(error);
         if (text.empty()) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "export/PictureWriter.h"
-#include "sensor/Defaults.h"
+#include "export/TiffPictureTags.h"
 
 namespace {
 
@@ -74,18 +74,8 @@ class CTiffWriter : public IPictureWriter {
         }
         const int channels = picture.grey ? 1 : 3;
         const std::string description = text.Describe();
-        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, std::uint32_t(picture.width));
-        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, std::uint32_t(picture.height));
-        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, channels);
-        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC,
-                     picture.grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
-        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-        TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, std::uint32_t(picture.height));
+        SetPictureTags(tiff, picture);
         TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, description.c_str());
-        TIFFSetField(tiff, TIFFTAG_SOFTWARE, kProductName);
         const std::vector<std::uint8_t> grey =
             picture.grey ? picture.GreyPlane() : std::vector<std::uint8_t>{};
         const std::uint8_t* pPixels = picture.grey ? grey.data() : picture.rgb.data();

@@ -6,9 +6,6 @@
 #include "processing/ChannelMap.h"
 #include "sensor/LogPolarFrame.h"
 
-namespace {
-
-// Row of LevelCounts for a channel code (blue, green, red), or -1 for an uncounted one.
 int ColorRow(ChannelCode code) {
     switch (code) {
         case kBlueChannel:
@@ -22,8 +19,6 @@ int ColorRow(ChannelCode code) {
     }
     return -1;
 }
-
-}  // namespace
 
 LevelCounts CountLevels(const std::uint8_t* pRaw, const std::int32_t* pDark, int offset,
                         const GainTable& table, bool bColor, CountedSamples which) {

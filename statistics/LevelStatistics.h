@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "processing/ChannelMap.h"
 #include "processing/GainTable.h"
 
 // Sample counts per level for each channel of one frame: one channel for the
@@ -34,3 +35,7 @@ ChannelStatistics SummarizeLevels(const std::array<std::uint32_t, 256>& counts);
 // Height of a bar, 0..1, for a count on a linear axis up to maxCount or on a logarithmic
 // one (log(1 + count) / log(1 + maxCount)); any count above 0 stays visible on the latter.
 double BarHeight(std::uint32_t count, std::uint32_t maxCount, bool bLogarithmic);
+
+// The row of LevelCounts for a channel code (blue 0, green 1, red 2), or -1 for a position
+// that holds no sample.
+int ColorRow(ChannelCode code);

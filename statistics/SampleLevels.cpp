@@ -11,6 +11,7 @@
 #include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
 #include "sensor/SampleGeometry.h"
+#include "statistics/LevelStatistics.h"
 
 namespace {
 
@@ -22,20 +23,6 @@ struct SampleTable {
     std::array<std::uint8_t, kFrameBytes> sector{};    // of the 252
 };
 
-int RowOf(ChannelCode code) {
-    switch (code) {
-        case kBlueChannel:
-            return 0;
-        case kGreenChannel:
-            return 1;
-        case kRedChannel:
-            return 2;
-        case kUncountedChannel:
-            break;
-    }
-    return kNotCounted;
-}
-
 std::unique_ptr<SampleTable> BuildTable() {
     auto table = std::make_unique<SampleTable>();
     const SampleGeometry& geometry = SensorSampleGeometry();
@@ -43,7 +30,7 @@ std::unique_ptr<SampleTable> BuildTable() {
     for (int sector = 0; sector < kSectors; ++sector) {
         for (int ring = kFoveaRings; ring < kRings; ++ring) {
             const std::size_t i = FrameIndex(sector, ring);
-            table->colourRow[i] = std::int8_t(RowOf(ChannelCodeOf(sector, ring)));
+            table->colourRow[i] = std::int8_t(ColorRow(ChannelCodeOf(sector, ring)));
             table->sector[i] = std::uint8_t(sector);
         }
     }
@@ -55,7 +42,7 @@ std::unique_ptr<SampleTable> BuildTable() {
                 continue;
             }
             const std::size_t i = FrameIndex(read, ring);
-            table->colourRow[i] = std::int8_t(RowOf(ChannelCodeOf(shown, ring)));
+            table->colourRow[i] = std::int8_t(ColorRow(ChannelCodeOf(shown, ring)));
             const int sector = int(std::floor(geometry.angle[i] * kSectors / 360.0));
             table->sector[i] = std::uint8_t(std::clamp(sector, 0, kSectors - 1));
         }
