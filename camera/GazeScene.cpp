@@ -40,6 +40,7 @@ void CGazeScene::SetPicture(std::shared_ptr<const SourcePicture> picture) {
 SceneCanvas CGazeScene::Render(std::uint64_t frame) {
     const std::uint64_t generation = m_pGaze->Generation();
     if (m_pFixedView && generation == 0) {
+        m_pGaze->NoteUsed(m_pGaze->Get(), m_nWidth, m_nHeight);
         LeaveCopyOfPicture();
         return m_pFixedView->Render(frame);
     }
@@ -49,7 +50,7 @@ SceneCanvas CGazeScene::Render(std::uint64_t frame) {
         m_nHeight != m_nAimedHeight || m_nStride != m_nAimedStride) {
         Aim(gaze);
     }
-    m_pGaze->NoteUsed(gaze);
+    m_pGaze->NoteUsed(gaze, m_nWidth, m_nHeight);
     LeaveCopyOfPicture();
     const std::uint8_t* picture = m_pPicture;
     std::uint8_t* canvas = m_canvas.data();

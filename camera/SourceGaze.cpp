@@ -1,10 +1,35 @@
 #include "camera/SourceGaze.h"
 
 #include <algorithm>
+#include <cmath>
+
+namespace {
+
+// One wheel notch changes the field by this factor.
+constexpr double kFieldStep = 1.1;
+
+}  // namespace
 
 Gaze Gaze::Clamped() const {
     return {std::clamp(x, 0.0, 1.0), std::clamp(y, 0.0, 1.0),
             std::clamp(field, kLeastField, kMostField)};
+}
+
+Gaze Gaze::DraggedBy(double dx, double dy, int width, int height) const {
+    if (width <= 0 || height <= 0) {
+        return *this;
+    }
+    const double diameter = field * std::min(width, height);  // in picture pixels
+    Gaze moved = *this;
+    moved.x -= dx * diameter / width;
+    moved.y -= dy * diameter / height;
+    return moved.Clamped();
+}
+
+Gaze Gaze::ZoomedBy(double notches) const {
+    Gaze zoomed = *this;
+    zoomed.field /= std::pow(kFieldStep, notches);
+    return zoomed.Clamped();
 }
 
 void CSourceGaze::Set(Gaze gaze) {
@@ -46,9 +71,17 @@ std::shared_ptr<const SourcePicture> CSourceGaze::LatestPicture() const {
     return m_pPicture;
 }
 
-void CSourceGaze::NoteUsed(const Gaze& gaze) {
+void CSourceGaze::PictureSize(int* width, int* height) const {
+    std::lock_guard lock(m_mutex);
+    *width = m_nWidth;
+    *height = m_nHeight;
+}
+
+void CSourceGaze::NoteUsed(const Gaze& gaze, int width, int height) {
     std::lock_guard lock(m_mutex);
     m_used = gaze;
+    m_nWidth = width;
+    m_nHeight = height;
 }
 
 void CSourceGaze::LeavePicture(std::shared_ptr<const SourcePicture> picture) {

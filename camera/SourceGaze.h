@@ -18,6 +18,11 @@ struct Gaze {
     bool operator==(const Gaze&) const = default;
     // The same gaze with its centre kept on the picture and its field in range.
     Gaze Clamped() const;
+    // The gaze after the scene seen by the sensor was dragged by (dx, dy) sensor
+    // diameters on a width x height picture: the scene follows the pointer, as a map does.
+    Gaze DraggedBy(double dx, double dy, int width, int height) const;
+    // The gaze after `notches` turns of a wheel: forward narrows the field.
+    Gaze ZoomedBy(double notches) const;
 };
 
 // A picture as a source delivers it: blue, green, red bytes per pixel, rows `stride` apart.
@@ -38,8 +43,9 @@ class CSourceGaze {
     // Any thread.
     void Set(Gaze gaze);
     Gaze Get() const;
-    // The gaze the latest frame was sampled at.
+    // The gaze the latest frame was sampled at, and the size of its picture (0 x 0 before).
     Gaze Used() const;
+    void PictureSize(int* width, int* height) const;
     // Counts every Set, so that a sampler sees a change without comparing doubles.
     std::uint64_t Generation() const;
 
@@ -49,13 +55,15 @@ class CSourceGaze {
     std::shared_ptr<const SourcePicture> LatestPicture() const;
 
     // The sampler's thread.
-    void NoteUsed(const Gaze& gaze);
+    void NoteUsed(const Gaze& gaze, int width, int height);
     void LeavePicture(std::shared_ptr<const SourcePicture> picture);
 
   private:
     mutable std::mutex m_mutex;  // guards every member below
     Gaze m_gaze;
     Gaze m_used;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
     std::uint64_t m_nGeneration = 0;
     int m_nPictureAskers = 0;
     std::shared_ptr<const SourcePicture> m_pPicture;

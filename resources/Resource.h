@@ -32,6 +32,7 @@ inline constexpr unsigned ID_VIEW_HISTOGRAM = 40028;
 inline constexpr unsigned ID_TOOLS_AUTO_LEVELS = 40030;
 inline constexpr unsigned ID_TOOLS_STATISTICS = 40031;
 inline constexpr unsigned ID_TOOLS_RECORD = 40032;
+inline constexpr unsigned ID_TOOLS_GAZE = 40040;
 
 // Controls of the Settings dialog.
 inline constexpr int IDC_PORT_ADDRESS = 1011;

@@ -24,6 +24,7 @@ constexpr StringResource kStrings[] = {
     {ID_TOOLS_AUTO_LEVELS, "Choose offset and gain from the current frame\nAuto Levels"},
     {ID_TOOLS_STATISTICS, "Show levels, frame rate and timing in a tool window\nStatistics"},
     {ID_TOOLS_RECORD, "Record the camera's raw frames to a file\nRecord"},
+    {ID_TOOLS_GAZE, "Show the source picture with the sensor over it, and move its gaze\nGaze"},
 };
 
 constexpr MenuItemTemplate kFileMenu[] = {
@@ -45,6 +46,7 @@ constexpr MenuItemTemplate kToolsMenu[] = {
     {"&Auto Levels\tCtrl+L", ID_TOOLS_AUTO_LEVELS},
     {"S&tatistics\tCtrl+T", ID_TOOLS_STATISTICS},
     {"&Record...\tCtrl+R", ID_TOOLS_RECORD},
+    {"&Gaze...\tCtrl+G", ID_TOOLS_GAZE},
 };
 constexpr MenuItemTemplate kHelpMenu[] = {{"&About...", ID_HELP_ABOUT}};
 constexpr MenuItemTemplate kMainMenu[] = {
@@ -58,6 +60,7 @@ constexpr AcceleratorTemplate kAccelerators[] = {
     {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_L, ID_TOOLS_AUTO_LEVELS},
     {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_T, ID_TOOLS_STATISTICS},
     {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_R, ID_TOOLS_RECORD},
+    {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_G, ID_TOOLS_GAZE},
 };
 
 constexpr ControlTemplate kAboutControls[] = {

@@ -7,6 +7,8 @@
 #include "shell/ModelessMain.h"
 #include "shell/SettingsDlg.h"
 #include "viewer/FrameView.h"
+#include "viewer/GazeDrag.h"
+#include "viewer/GazeWindow.h"
 #include "viewer/PixelProbe.h"
 #include "viewer/StatisticsWindow.h"
 #include "viewer/ViewerCore.h"
@@ -72,6 +74,8 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     void FitViewToClient();
     void OnToolsStatistics();
     void OnUpdateToolsStatistics(CCmdUI* pCmdUI);
+    void OnToolsGaze();
+    void OnUpdateToolsGaze(CCmdUI* pCmdUI);
 
     CSettingsDlg m_settings;
     QPointer<CFrameView> m_pView;  // owned by the client area once the window exists
@@ -80,6 +84,7 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     QTimer m_pollTimer;
     QPointer<CPixelInspector> m_pInspector;
     QPointer<CStatisticsWindow> m_pStatistics;
+    QPointer<CGazeWindow> m_pGazeWindow;
     ViewerStartup m_startup;
     bool m_bStartAtOnce = false;
     std::string m_strSourceName;
