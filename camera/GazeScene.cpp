@@ -40,7 +40,7 @@ void CGazeScene::SetPicture(std::shared_ptr<const SourcePicture> picture) {
 SceneCanvas CGazeScene::Render(std::uint64_t frame) {
     const std::uint64_t generation = m_pGaze->Generation();
     if (m_pFixedView && generation == 0) {
-        m_pGaze->NoteUsed(m_pGaze->Get(), m_nWidth, m_nHeight);
+        m_pGaze->NotePictureSize(m_nWidth, m_nHeight);
         LeaveCopyOfPicture();
         return m_pFixedView->Render(frame);
     }

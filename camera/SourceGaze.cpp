@@ -43,7 +43,7 @@ Gaze CSourceGaze::Get() const {
     return m_gaze;
 }
 
-Gaze CSourceGaze::Used() const {
+std::optional<Gaze> CSourceGaze::Used() const {
     std::lock_guard lock(m_mutex);
     return m_used;
 }
@@ -75,6 +75,12 @@ void CSourceGaze::PictureSize(int* width, int* height) const {
     std::lock_guard lock(m_mutex);
     *width = m_nWidth;
     *height = m_nHeight;
+}
+
+void CSourceGaze::NotePictureSize(int width, int height) {
+    std::lock_guard lock(m_mutex);
+    m_nWidth = width;
+    m_nHeight = height;
 }
 
 void CSourceGaze::NoteUsed(const Gaze& gaze, int width, int height) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 // Where the sensor looks in a source picture: its centre as fractions of the picture's
@@ -38,13 +39,15 @@ struct SourcePicture {
 // while someone asks for it, it also leaves a copy of the picture it sampled.
 class CSourceGaze {
   public:
-    explicit CSourceGaze(Gaze initial = {}) : m_gaze(initial.Clamped()), m_used(m_gaze) {}
+    explicit CSourceGaze(Gaze initial = {}) : m_gaze(initial.Clamped()) {}
 
     // Any thread.
     void Set(Gaze gaze);
     Gaze Get() const;
-    // The gaze the latest frame was sampled at, and the size of its picture (0 x 0 before).
-    Gaze Used() const;
+    // The gaze the latest frame was sampled at; nothing while the source shows a fixed
+    // view (a picture file before its gaze first moves).
+    std::optional<Gaze> Used() const;
+    // The size of the source's latest picture (0 x 0 before the first).
     void PictureSize(int* width, int* height) const;
     // Counts every Set, so that a sampler sees a change without comparing doubles.
     std::uint64_t Generation() const;
@@ -56,12 +59,13 @@ class CSourceGaze {
 
     // The sampler's thread.
     void NoteUsed(const Gaze& gaze, int width, int height);
+    void NotePictureSize(int width, int height);
     void LeavePicture(std::shared_ptr<const SourcePicture> picture);
 
   private:
     mutable std::mutex m_mutex;  // guards every member below
     Gaze m_gaze;
-    Gaze m_used;
+    std::optional<Gaze> m_used;
     int m_nWidth = 0;
     int m_nHeight = 0;
     std::uint64_t m_nGeneration = 0;

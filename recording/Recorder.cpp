@@ -40,6 +40,7 @@ bool CRecorder::Start(const std::string& path, RecordingMetadata header, std::st
     m_nFramesWritten = 0;
     m_nDropped = 0;
     m_nNextIndex = 0;
+    m_pGazeTrack = std::make_unique<CGazeTrack>(m_pGaze);
     m_bDropPending = false;
     m_bFailed = false;
     m_bStopWriter = false;
@@ -62,6 +63,7 @@ void CRecorder::Push(const std::uint8_t* pFrame) {
                           std::chrono::steady_clock::now() - m_start)
                           .count();
         info.afterDrop = m_bDropPending;
+        m_pGazeTrack->Note(info.index);
         if (m_ring.TryPush(pFrame, info)) {
             m_bDropPending = false;
         } else {
@@ -151,6 +153,7 @@ bool CRecorder::Stop(std::string* error) {
 // from the end until it does.
 bool CRecorder::CloseRecording(std::string* error) {
     m_metadata.droppedFrames = m_nDropped.load();
+    m_metadata.gazeChanges = m_pGazeTrack->Changes();
     const std::string sidecar = SidecarPathFor(m_strPath);
     bool written = false;
     for (;;) {

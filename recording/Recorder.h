@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "camera/GazeTrack.h"
 #include "recording/FrameRing.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
@@ -33,6 +34,8 @@ class CRecorder {
     CRecorder& operator=(const CRecorder&) = delete;
 
     void SetWriteFunction(WriteFunction write) { m_write = std::move(write); }
+    // The gaze of the source, noted with each frame pushed into the sidecar; before Start.
+    void FollowGaze(std::shared_ptr<CSourceGaze> gaze) { m_pGaze = std::move(gaze); }
 
     // Creates (or replaces) the recording file and starts the writer; false with *error
     // naming the file otherwise. header holds everything but the frames.
@@ -73,6 +76,9 @@ class CRecorder {
     std::atomic<bool> m_bFailed{false};
     std::atomic<std::uint64_t> m_nFramesWritten{0};
     std::atomic<std::uint64_t> m_nDropped{0};
+    std::shared_ptr<CSourceGaze> m_pGaze;
+    // Acquisition thread only while accepting; read by Stop after the last Push left.
+    std::unique_ptr<CGazeTrack> m_pGazeTrack;
     // Acquisition thread only.
     std::uint64_t m_nNextIndex = 0;
     bool m_bDropPending = false;

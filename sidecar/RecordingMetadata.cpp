@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sensor/LogPolarFrame.h"
+#include "sidecar/GazeChanges.h"
 
 using nlohmann::json;
 
@@ -49,6 +50,7 @@ std::string SidecarText(const RecordingMetadata& m) {
         {"failed_reads", m.failedReads},
         {"frames", frames},
     };
+    WriteGazeChanges(m.gazeChanges, &document);
     return document.dump(1) + "\n";
 }
 
@@ -97,6 +99,7 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
             frame.afterDrop = f.value("after_drop", false);
             m.frames.push_back(frame);
         }
+        ReadGazeChanges(document, &m.gazeChanges);
         if (document.at("frame_count").get<std::uint64_t>() != m.frames.size()) {
             *error = "frame_count does not match the frames listed";
             return false;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "camera/CameraSource.h"
+#include "camera/GazeTrack.h"
 #include "camera/PortCamera.h"
 #include "processing/AtomicFile.h"
 #include "recording/FileDigest.h"
@@ -117,6 +118,7 @@ int RunRecord(const RecordOptions& options) {
     }
     bool terminal = isatty(STDERR_FILENO);
     std::vector<std::uint8_t> frame(kFrameBytes);
+    CGazeTrack gaze(ActiveSourceGaze());
     metadata.startTime = IsoTimeNow();
     const auto start = std::chrono::steady_clock::now();
     long recorded = 0;
@@ -137,6 +139,7 @@ int RunRecord(const RecordOptions& options) {
                           std::chrono::steady_clock::now() - start)
                           .count();
         metadata.frames.push_back(info);
+        gaze.Note(info.index);
         if (!file.Write(frame.data(), frame.size())) {
             return CliFail(file.Error());
         }
@@ -151,6 +154,7 @@ int RunRecord(const RecordOptions& options) {
     if (g_bInterrupted && recorded == 0) {
         return CliFail("interrupted before the first frame; nothing written", kInterruptedExit);
     }
+    metadata.gazeChanges = gaze.Changes();
     // Every part is written aside first; the recording goes into place last, so a reader
     // never finds it without its sidecar.
     const std::string sidecarPath = SidecarPathFor(output);

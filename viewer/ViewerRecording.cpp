@@ -43,6 +43,7 @@ void CViewerCore::OnRecord() {
         header.calibrationSha256 = Sha256OfFile(pProcessor->CalibrationPath(), &error);
     }
     std::string error;
+    m_recorder.FollowGaze(ActiveSourceGaze());
     if (!m_recorder.Start(path, std::move(header), &error)) {
         m_window.ShowMessage(error, kCaption);
         return;
