@@ -1,6 +1,7 @@
 #include "camera/GazeScene.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -70,11 +71,33 @@ SceneCanvas CGazeScene::Render(std::uint64_t frame) {
     return scene;
 }
 
+// What the scene fills: every (canvas pixel, plane) a sample reads, once, in canvas order
+// (which is the picture's order too, so that the fill reads the picture down its rows).
+static const std::vector<CSensorGeometry::PixelRead>& CanvasReads(bool color) {
+    static const auto kReads = [](bool byPlane) {
+        std::vector<CSensorGeometry::PixelRead> reads = CSensorGeometry::Instance().PixelsRead();
+        for (CSensorGeometry::PixelRead& read : reads) {
+            read.color = byPlane ? read.color : kBluePlane;  // grey: one plane
+        }
+        auto key = [](const CSensorGeometry::PixelRead& read) {
+            return std::uint64_t{read.pixel} << 2 | std::uint64_t(read.color);
+        };
+        std::sort(reads.begin(), reads.end(),
+                  [&](const auto& a, const auto& b) { return key(a) < key(b); });
+        reads.erase(std::unique(reads.begin(), reads.end(),
+                                [&](const auto& a, const auto& b) { return key(a) == key(b); }),
+                    reads.end());
+        return reads;
+    };
+    static const std::vector<CSensorGeometry::PixelRead> kGrey = kReads(false);
+    static const std::vector<CSensorGeometry::PixelRead> kColor = kReads(true);
+    return color ? kColor : kGrey;
+}
+
 // The canvas is the sensor's disc, kCanvasSize pixels across; the gaze puts its centre
-// on the picture and its diameter at `field` times the picture's shorter side.
+// on the picture and its diameter at `field` times the picture's shorter side. Each canvas
+// column and row falls on one picture column and row (or off the picture).
 void CGazeScene::Aim(const Gaze& gaze) {
-    static const std::vector<CSensorGeometry::PixelRead> reads =
-        CSensorGeometry::Instance().PixelsRead();
     m_nAimedGeneration = m_pGaze->Generation();
     m_nAimedWidth = m_nWidth;
     m_nAimedHeight = m_nHeight;
@@ -82,29 +105,26 @@ void CGazeScene::Aim(const Gaze& gaze) {
     std::fill(m_canvas.begin(), m_canvas.end(), std::uint8_t{0});  // off the picture: black
     m_fills.clear();
     const double scale = gaze.field * std::min(m_nWidth, m_nHeight) / kCanvasSize;
-    const double centreX = gaze.x * m_nWidth;
-    const double centreY = gaze.y * m_nHeight;
-    std::vector<bool> filled(m_canvas.size(), false);
-    for (const CSensorGeometry::PixelRead& read : reads) {
-        const std::size_t plane = m_bColor ? std::size_t(read.color) : 0;
-        const std::size_t to = plane * kCanvasPixels + read.pixel;
-        if (filled[to]) {
-            continue;
-        }
-        filled[to] = true;
-        const double cx = double(read.pixel % kCanvasSize) + 0.5 - kCanvasSize / 2.0;
-        const double cy = double(read.pixel / kCanvasSize) + 0.5 - kCanvasSize / 2.0;
-        const double x = std::floor(centreX + cx * scale);
-        const double y = std::floor(centreY + cy * scale);
-        if (x < 0 || y < 0 || x >= m_nWidth || y >= m_nHeight) {
-            continue;
-        }
-        const std::size_t from = std::size_t(y) * m_nStride + std::size_t(x) * 3 + plane;
-        m_fills.push_back({std::uint32_t(to), std::uint32_t(from)});
+    constexpr std::int64_t kOff = -1;
+    std::array<std::int64_t, kCanvasSize> columnOffset{};
+    std::array<std::int64_t, kCanvasSize> rowOffset{};
+    for (int c = 0; c < kCanvasSize; ++c) {
+        const double along = (c + 0.5 - kCanvasSize / 2.0) * scale;
+        const double x = std::floor(gaze.x * m_nWidth + along);
+        const double y = std::floor(gaze.y * m_nHeight + along);
+        columnOffset[std::size_t(c)] = x >= 0 && x < m_nWidth ? std::int64_t(x) * 3 : kOff;
+        rowOffset[std::size_t(c)] =
+            y >= 0 && y < m_nHeight ? std::int64_t(y) * std::int64_t(m_nStride) : kOff;
     }
-    // Reading the picture in order keeps its rows in the cache.
-    std::sort(m_fills.begin(), m_fills.end(),
-              [](const Fill& a, const Fill& b) { return a.picture < b.picture; });
+    for (const CSensorGeometry::PixelRead& read : CanvasReads(m_bColor)) {
+        const std::int64_t column = columnOffset[read.pixel % kCanvasSize];
+        const std::int64_t row = rowOffset[read.pixel / kCanvasSize];
+        if (column != kOff && row != kOff) {
+            const std::size_t plane = std::size_t(read.color);
+            m_fills.push_back({std::uint32_t(plane * kCanvasPixels + read.pixel),
+                               std::uint32_t(row + column + std::int64_t(plane))});
+        }
+    }
 }
 
 void CGazeScene::LeaveCopyOfPicture() {
