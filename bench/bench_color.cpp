@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "RatioReporter.h"
-#include "camera/PortCamera.h"
-#include "platform/device/MemoryDevice.h"
 #include "processing/ColorProcessor.h"
+#include "sensor/Defaults.h"
 #include "sensor/RemapTable.h"
 
 #ifdef PANDRY_HAVE_OPENCV
@@ -41,30 +40,29 @@ std::vector<std::int32_t> RandomCalibration() {
     return levels;
 }
 
-// A configured colour processor fed from an in-memory camera that loops over a few
-// random frames; the calibration file path points nowhere, so the dark image is zero.
+// A configured colour processor handed a few random frames round and round; the
+// calibration file path points nowhere, so the dark image is zero.
 class ColorRig {
   public:
     explicit ColorRig(int size) {
-        auto pResolver = std::make_shared<CMemoryDeviceResolver>();
-        pResolver->SetDevice(
-            1, MemoryDeviceScript{{RandomFrame(1), RandomFrame(2), RandomFrame(3)}, true, {}});
-        m_pPreviousResolver = SetDeviceResolver(pResolver);
-        m_camera.Open(1);
         m_processor.SetCalibrationPath("/nonexistent/calimage.data");
-        m_processor.Configure(0, 80, 320, 320, 3, size, size);
-        m_processor.SetCamera(&m_camera);
+        m_processor.Configure(kDefaultMedian, kDefaultOffset, kDefaultAux, kDefaultAux,
+                              kDefaultGain, size, size);
         m_rgb.resize(std::size_t(size) * size * 3);
     }
-    ~ColorRig() { SetDeviceResolver(m_pPreviousResolver); }
 
     CColorProcessor& Processor() { return m_processor; }
     std::uint8_t* Rgb() { return m_rgb.data(); }
+    // The next frame into the processor, as Acquire would read it from the camera.
+    void TakeNextFrame() {
+        m_processor.TakeFrame(m_frames[m_nNext].data());
+        m_nNext = (m_nNext + 1) % m_frames.size();
+    }
 
   private:
-    std::shared_ptr<IDeviceResolver> m_pPreviousResolver;
-    CPortCamera m_camera;
     CColorProcessor m_processor;
+    std::vector<Bytes> m_frames{RandomFrame(1), RandomFrame(2), RandomFrame(3)};
+    std::size_t m_nNext = 0;
     Bytes m_rgb;
 };
 
@@ -73,7 +71,7 @@ void BM_ColorFramePath(benchmark::State& state) {
     CColorProcessor& p = rig.Processor();
     HistogramCounts counts{};
     for (auto _ : state) {
-        p.Acquire();
+        rig.TakeNextFrame();
         p.Remap();
         p.RemappedToRgb(rig.Rgb());
         p.Histogram(counts);
@@ -106,7 +104,7 @@ BENCHMARK(BM_ReconstructColor)->Unit(benchmark::kMicrosecond);
 void BM_RemapRgb(benchmark::State& state) {
     ColorRig rig(int(state.range(0)));
     CColorProcessor& p = rig.Processor();
-    p.Acquire();
+    rig.TakeNextFrame();
     for (auto _ : state) {
         p.Remap();
         benchmark::DoNotOptimize(p.RemappedImage());
@@ -119,7 +117,7 @@ BENCHMARK(BM_RemapRgb)->Arg(kNormalSize)->Arg(kZoomedSize)->Unit(benchmark::kMic
 void BM_ColorCorrectRemapCopy(benchmark::State& state) {
     ColorRig rig(int(state.range(0)));
     CColorProcessor& p = rig.Processor();
-    p.Acquire();
+    rig.TakeNextFrame();
     const Bytes raw = RandomFrame(5);
     const std::vector<std::int32_t> calibration = RandomCalibration();
     Bytes corrected(kFrameBytes);
@@ -149,7 +147,7 @@ void BM_OpenCvCorrectRemapCopy(benchmark::State& state) {
     const int step = kZoomedSize / size;
     ColorRig rig(size);
     CColorProcessor& p = rig.Processor();
-    p.Acquire();
+    rig.TakeNextFrame();
 
     cv::Mat mapX(size, size, CV_32FC1);
     cv::Mat mapY(size, size, CV_32FC1);

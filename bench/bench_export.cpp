@@ -3,14 +3,14 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "camera/FrameFeed.h"
 #include "export/FrameRenderer.h"
 #include "export/PictureWriter.h"
 #include "export/Y4mEncoder.h"
-#include "processing/MonoProcessor.h"
+#include "processing/ProcessorFactory.h"
 #include "recording/Recorder.h"
 #include "sensor/LogPolarFrame.h"
 
@@ -85,11 +85,8 @@ BENCHMARK(BM_ExportPng)->Arg(0)->Arg(1)->ArgNames({"color"})->Unit(benchmark::kM
 // taking every frame: the difference is what recording costs the acquisition thread.
 void BM_ViewerFrame(benchmark::State& state) {
     const bool recording = state.range(0) != 0;
-    CFrameFeed feed;
-    CMonoProcessor processor;
-    processor.SetCalibrationPath("");
-    processor.Configure(0, 80, 320, 320, 3, kNormalSize, kNormalSize);
-    processor.SetCamera(&feed.Camera());
+    std::unique_ptr<CFrameProcessor> pProcessor = MakeConfiguredProcessor(Mono256());
+    CFrameProcessor& processor = *pProcessor;
     std::vector<std::uint8_t> rgb(std::size_t(kNormalPixelCount) * 3);
     const auto frame = PatternFrame();
     CRecorder recorder;
@@ -101,8 +98,7 @@ void BM_ViewerFrame(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        feed.Next(frame.data());
-        processor.Acquire();
+        processor.TakeFrame(frame.data());
         recorder.Push(processor.RawFrame());
         processor.Remap();
         processor.RemappedToRgb(rgb.data());

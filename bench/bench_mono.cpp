@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "RatioReporter.h"
-#include "camera/PortCamera.h"
 #include "platform/device/MemoryDevice.h"
 #include "processing/CalibrationFile.h"
 #include "processing/MonoProcessor.h"
+#include "processing/ProcessorFactory.h"
 #include "processing/VectorLookup.h"
 #include "processing/YuvToRgb.h"
 #include "sensor/FoveaTable.h"
@@ -50,23 +50,18 @@ std::vector<std::int32_t> DarkImage() {
     return dark;
 }
 
-// An in-memory camera that hands out a few textured frames round and round.
-class CBenchCamera {
+// A few textured frames handed out round and round, as the camera would deliver them.
+class CBenchFrames {
   public:
-    CBenchCamera() {
-        auto pResolver = std::make_shared<CMemoryDeviceResolver>();
-        MemoryDeviceScript script;
-        script.frames = {TexturedFrame(1), TexturedFrame(2), TexturedFrame(3)};
-        pResolver->SetDevice(1, std::move(script));
-        m_pPrevious = SetDeviceResolver(pResolver);
-        m_camera.Open(1);
+    const std::uint8_t* Next() {
+        const std::uint8_t* pFrame = m_frames[m_nNext].data();
+        m_nNext = (m_nNext + 1) % m_frames.size();
+        return pFrame;
     }
-    ~CBenchCamera() { SetDeviceResolver(m_pPrevious); }
-    CPortCamera* Camera() { return &m_camera; }
 
   private:
-    std::shared_ptr<IDeviceResolver> m_pPrevious;
-    CPortCamera m_camera;
+    std::vector<FrameBytes> m_frames{TexturedFrame(1), TexturedFrame(2), TexturedFrame(3)};
+    std::size_t m_nNext = 0;
 };
 
 // The dark image as a calibration file, so our processor subtracts what OpenCV subtracts.
@@ -97,22 +92,23 @@ const CDarkImageFile& DarkImageFile() {
     return file;
 }
 
-std::unique_ptr<CMonoProcessor> MakeProcessor(int size, CBenchCamera& camera) {
-    auto pProcessor = std::make_unique<CMonoProcessor>();
-    pProcessor->SetCalibrationPath(DarkImageFile().Path());
-    pProcessor->Configure(0, kOffset, 320, 320, kGain, size, size);
-    pProcessor->SetCamera(camera.Camera());
-    return pProcessor;
+std::unique_ptr<CFrameProcessor> MakeProcessor(int size) {
+    ProcessorSettings settings;
+    settings.size = size;
+    settings.offset = kOffset;
+    settings.gain = kGain;
+    settings.calibration = DarkImageFile().Path();
+    return MakeConfiguredProcessor(settings);
 }
 
 void MonoFrame(benchmark::State& state) {
     const int size = static_cast<int>(state.range(0));
-    CBenchCamera camera;
-    auto pProcessor = MakeProcessor(size, camera);
+    CBenchFrames frames;
+    auto pProcessor = MakeProcessor(size);
     std::vector<std::uint8_t> rgb(std::size_t(size) * size * 3);
     HistogramCounts counts = {};
     for (auto _ : state) {
-        pProcessor->Acquire();
+        pProcessor->TakeFrame(frames.Next());
         pProcessor->Remap();
         pProcessor->RemappedToRgb(rgb.data());
         pProcessor->Histogram(counts);
@@ -123,11 +119,11 @@ void MonoFrame(benchmark::State& state) {
 BENCHMARK(MonoFrame)->Arg(256)->Arg(512)->Unit(benchmark::kMicrosecond);
 
 void MonoUnmappedFrame(benchmark::State& state) {
-    CBenchCamera camera;
-    auto pProcessor = MakeProcessor(256, camera);
+    CBenchFrames frames;
+    auto pProcessor = MakeProcessor(256);
     std::vector<std::uint8_t> rgb(kFrameBytes * 3);
     for (auto _ : state) {
-        pProcessor->Acquire();
+        pProcessor->TakeFrame(frames.Next());
         pProcessor->RawToRgb(rgb.data());
         benchmark::DoNotOptimize(rgb.data());
     }
@@ -135,9 +131,9 @@ void MonoUnmappedFrame(benchmark::State& state) {
 BENCHMARK(MonoUnmappedFrame)->Unit(benchmark::kMicrosecond);
 
 void RawToRgb(benchmark::State& state) {
-    CBenchCamera camera;
-    auto pProcessor = MakeProcessor(256, camera);
-    pProcessor->Acquire();
+    CBenchFrames frames;
+    auto pProcessor = MakeProcessor(256);
+    pProcessor->TakeFrame(frames.Next());
     std::vector<std::uint8_t> rgb(kFrameBytes * 3);
     for (auto _ : state) {
         pProcessor->RawToRgb(rgb.data());
@@ -191,8 +187,8 @@ BENCHMARK(FillFovea)->Unit(benchmark::kMicrosecond);
 
 void RemapGrey(benchmark::State& state) {
     const int size = static_cast<int>(state.range(0));
-    CBenchCamera camera;
-    auto pProcessor = MakeProcessor(size, camera);
+    CBenchFrames frames;
+    auto pProcessor = MakeProcessor(size);
     const FrameBytes frame = TexturedFrame(1);
     std::vector<std::uint8_t> out(std::size_t(size) * size, 128);
     for (auto _ : state) {
@@ -227,7 +223,7 @@ BENCHMARK(Convert)->ArgName("grey")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecon
 // The same frame path from OpenCV parts: the correction as arithmetic plus cv::LUT, the
 // fovea gather and the remap folded into one pair of nearest-neighbour maps built once,
 // the grey expansion as cv::LUT plus a grey-to-BGR conversion and a row flip, and the
-// histogram by cv::calcHist. The camera read is the same as ours.
+// histogram by cv::calcHist. The frame is handed in as ours is.
 class COpenCvPipeline {
   public:
     explicit COpenCvPipeline(int size) {
@@ -313,10 +309,10 @@ class COpenCvPipeline {
 void OpenCvFrame(benchmark::State& state) {
     cv::setNumThreads(0);  // one thread, as ours
     const int size = static_cast<int>(state.range(0));
-    CBenchCamera camera;
+    CBenchFrames frames;
     COpenCvPipeline pipeline(size);
     for (auto _ : state) {
-        camera.Camera()->ReadFrame(pipeline.RawFrame());
+        std::memcpy(pipeline.RawFrame(), frames.Next(), kFrameBytes);
         pipeline.ProcessFrame();
         benchmark::DoNotOptimize(pipeline.Bgr());
     }
@@ -344,16 +340,16 @@ BENCHMARK(OpenCvLut)->Unit(benchmark::kMicrosecond);
 
 // The composition must show the same picture, or the comparison means nothing.
 bool SamePictures(int size) {
-    CBenchCamera ourCamera;
-    auto pProcessor = MakeProcessor(size, ourCamera);
-    pProcessor->Acquire();
+    CBenchFrames frames;
+    auto pProcessor = MakeProcessor(size);
+    pProcessor->TakeFrame(frames.Next());
     pProcessor->Remap();
     std::vector<std::uint8_t> ours(std::size_t(size) * size * 3);
     pProcessor->RemappedToRgb(ours.data());
 
-    CBenchCamera theirCamera;
+    CBenchFrames theirFrames;
     COpenCvPipeline pipeline(size);
-    theirCamera.Camera()->ReadFrame(pipeline.RawFrame());
+    std::memcpy(pipeline.RawFrame(), theirFrames.Next(), kFrameBytes);
     pipeline.ProcessFrame();
     return std::memcmp(ours.data(), pipeline.Bgr(), ours.size()) == 0;
 }

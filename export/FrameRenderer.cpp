@@ -3,33 +3,9 @@
 #include <cstring>
 
 #include "export/ProcessorPicture.h"
-#include "processing/ColorProcessor.h"
-#include "processing/MonoProcessor.h"
 
-namespace {
-
-constexpr int kAux = 320;
-
-}  // namespace
-
-std::string RenderSettings::Describe() const {
-    return std::string("sensor=") + (color ? "color" : "mono") + " size=" + std::to_string(size) +
-           " view=" + (remapped ? "remapped" : "unmapped") + " offset=" + std::to_string(offset) +
-           " gain=" + std::to_string(gain) +
-           " calibration=" + (calibration.empty() ? "none" : calibration);
-}
-
-CFrameRenderer::CFrameRenderer(const RenderSettings& settings) : m_settings(settings) {
-    if (settings.color) {
-        m_pProcessor = std::make_unique<CColorProcessor>();
-    } else {
-        m_pProcessor = std::make_unique<CMonoProcessor>();
-    }
-    m_pProcessor->SetCalibrationPath(settings.calibration);
-    m_pProcessor->Configure(0, settings.offset, kAux, kAux, settings.gain, settings.size,
-                            settings.size);
-    m_pProcessor->SetCamera(&m_feed.Camera());
-}
+CFrameRenderer::CFrameRenderer(const RenderSettings& settings)
+    : m_settings(settings), m_pProcessor(MakeConfiguredProcessor(settings)) {}
 
 int CFrameRenderer::Width() const {
     return m_settings.remapped ? m_settings.size : kRings;
@@ -48,8 +24,7 @@ bool CFrameRenderer::RenderInto(const std::uint8_t* pRaw, std::uint8_t* pRgbOut)
 }
 
 bool CFrameRenderer::Process(const std::uint8_t* pRaw, Picture* picture, std::uint8_t* pRgbOut) {
-    m_feed.Next(pRaw);
-    if (!m_pProcessor->Acquire()) {
+    if (!m_pProcessor->TakeFrame(pRaw)) {
         return false;
     }
     if (m_settings.remapped) {

@@ -4,21 +4,12 @@
 #include <memory>
 #include <string>
 
-#include "camera/FrameFeed.h"
 #include "export/Picture.h"
 #include "processing/FrameProcessor.h"
+#include "processing/ProcessorFactory.h"
 
-// How frames are turned into pictures: the values the viewer's settings and view hold.
-struct RenderSettings {
-    bool color = false;
-    int size = 256;  // 256 or 512
-    bool remapped = true;
-    int offset = 80;
-    int gain = 3;
-    std::string calibration = "calimage.data";  // empty: none
-
-    std::string Describe() const;
-};
+// The settings a renderer is built from; the processor's, view included.
+using RenderSettings = ProcessorSettings;
 
 // Processes raw frames one at a time with the processor the viewer uses, and hands back the
 // picture the viewer shows for each.
@@ -41,6 +32,5 @@ class CFrameRenderer {
 
     RenderSettings m_settings;
     Picture m_scratch;  // RenderInto's intermediate
-    CFrameFeed m_feed;
     std::unique_ptr<CFrameProcessor> m_pProcessor;
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "export/PictureWriter.h"
+#include "sensor/Defaults.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ class CPngWriter : public IPictureWriter {
         const std::string description = text.Describe();
         const std::string frame = std::to_string(text.frame);
         const std::string time = std::to_string(text.timeMs);
-        const char* values[4] = {"Pandry", description.c_str(), frame.c_str(), time.c_str()};
+        const char* values[4] = {kProductName, description.c_str(), frame.c_str(), time.c_str()};
         if (!Encode(picture, picture.grey ? m_grey.data() : picture.rgb.data(), values,
                     text.timeMs >= 0 ? 4 : 3, &m_encoded)) {
             *error = "cannot encode " + path + " as PNG";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "export/PictureWriter.h"
+#include "sensor/Defaults.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ class CTiffWriter : public IPictureWriter {
         TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
         TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, std::uint32_t(picture.height));
         TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, description.c_str());
-        TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Pandry");
+        TIFFSetField(tiff, TIFFTAG_SOFTWARE, kProductName);
         const std::vector<std::uint8_t> grey =
             picture.grey ? picture.GreyPlane() : std::vector<std::uint8_t>{};
         const std::uint8_t* pPixels = picture.grey ? grey.data() : picture.rgb.data();

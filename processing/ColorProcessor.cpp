@@ -3,7 +3,6 @@
 #include <cstring>
 #include <new>
 
-#include "camera/PortCamera.h"
 #include "processing/ChannelMap.h"
 
 namespace {
@@ -87,17 +86,14 @@ void CColorProcessor::Histogram(HistogramCounts& counts) {
     }
 }
 
-int CColorProcessor::Acquire() {
-    if (!ReadCorrectedFrame(m_pProcessedFrame.get())) {
-        return 0;
-    }
+void CColorProcessor::ProcessRawFrame() {
+    CorrectRawFrame(m_pProcessedFrame.get());
     // Reconstruction reads the fovea's outer ring, so the fill cannot be folded away here.
     FillFovea(m_pProcessedFrame.get());
     if (m_pPendingRemap == ColorFrame()) {
         m_nColorFrame ^= 1;
     }
     ReconstructColor(m_pProcessedFrame.get(), m_pColorFrames[m_nColorFrame].get());
-    return 1;
 }
 
 // median, aux1 and aux2 mean nothing to a colour sensor.

@@ -16,7 +16,6 @@ class CColorProcessor : public CFrameProcessor {
     void RawToRgb(std::uint8_t* pRgb) override;       // 252 rows of 456 bytes, sector 251 first
     void RemappedToRgb(std::uint8_t* pRgb) override;  // height rows, bottom row first
     void Histogram(HistogramCounts& counts) override;
-    int Acquire() override;
     void Configure(int median, int offset, int aux1, int aux2, int gain, int width,
                    int height) override;
     void Remap() override;
@@ -36,6 +35,9 @@ class CColorProcessor : public CFrameProcessor {
     const std::uint8_t* ColorFrame() const { return m_pColorFrames[m_nColorFrame].get(); }
     const std::uint8_t* RemappedImage();
     const std::int32_t* ChannelMap() const { return m_pChannelMap.get(); }
+
+  protected:
+    void ProcessRawFrame() override;
 
   private:
     bool AllocateBlocks(int width, int height);

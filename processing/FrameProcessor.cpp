@@ -20,7 +20,20 @@ void CFrameProcessor::RemappedToRgb(std::uint8_t*) {}
 void CFrameProcessor::Histogram(HistogramCounts&) {}
 
 int CFrameProcessor::Acquire() {
-    return 0;
+    if (!m_bConfigured || m_pCamera == nullptr || !m_pCamera->ReadFrame(m_pRawFrame.get())) {
+        return 0;
+    }
+    ProcessRawFrame();
+    return 1;
+}
+
+bool CFrameProcessor::TakeFrame(const std::uint8_t* pRaw) {
+    if (!m_bConfigured) {
+        return false;
+    }
+    std::memcpy(m_pRawFrame.get(), pRaw, kFrameBytes);
+    ProcessRawFrame();
+    return true;
 }
 
 void CFrameProcessor::Configure(int, int, int, int, int, int, int) {}
@@ -88,17 +101,6 @@ void CFrameProcessor::LoadCalibration() {
         CalibrationLoad::kRefused) {
         m_strCalibrationLoadError = error;
     }
-}
-
-bool CFrameProcessor::ReadCorrectedFrame(std::uint8_t* pCorrected) {
-    if (!m_bConfigured || m_pCamera == nullptr) {
-        return false;
-    }
-    if (!m_pCamera->ReadFrame(m_pRawFrame.get())) {
-        return false;
-    }
-    CorrectRawFrame(pCorrected);
-    return true;
 }
 
 std::shared_ptr<const GainTable> CFrameProcessor::CurrentGainTable() const {

@@ -8,6 +8,7 @@
 
 #include "processing/GainTable.h"
 #include "processing/VectorLookup.h"
+#include "sensor/Defaults.h"
 #include "sensor/LogPolarFrame.h"
 
 class CPortCamera;
@@ -19,10 +20,10 @@ using HistogramCounts = std::int32_t[3][256];
 // processing. The virtual operations keep their documented order; the base gives
 // do-nothing defaults and holds the state and steps both sensor variants share.
 //
-// Threads: the acquisition thread calls Calibrate, Acquire, Remap, the conversions and
-// Histogram; the user-interface thread calls Configure, SaveBitmap and the destructor.
-// Only ConfigureKeepingSize may overlap acquisition; it touches nothing but the atomics
-// below and publishes a gain table built aside.
+// Threads: the acquisition thread calls Calibrate, Acquire (or TakeFrame), Remap, the
+// conversions and Histogram; the user-interface thread calls Configure, SaveBitmap and the
+// destructor. Only ConfigureKeepingSize may overlap acquisition; it touches nothing but
+// the atomics below and publishes a gain table built aside.
 class CFrameProcessor {
   public:
     CFrameProcessor();
@@ -44,6 +45,10 @@ class CFrameProcessor {
 
     bool SetCamera(CPortCamera* pCamera);
     int Calibrate();
+    // Processes a frame the caller hands in (kFrameBytes, copied) exactly as Acquire
+    // processes one read from the camera link: the road for frames already in memory
+    // (recordings, scripts). False, doing nothing, while unconfigured.
+    bool TakeFrame(const std::uint8_t* pRaw);
 
     // Where the calibration image is loaded from and stored; "calimage.data" by default.
     void SetCalibrationPath(std::string path);
@@ -107,10 +112,9 @@ class CFrameProcessor {
     void ReleaseBaseBuffers();
     void LoadCalibration();
     void PublishGainTable();
-    // The start of Acquire both variants share: reads a frame and corrects it into
-    // pCorrected, the fovea not yet filled. False when unconfigured, without a camera, or
-    // the read failed (pCorrected is then unchanged).
-    bool ReadCorrectedFrame(std::uint8_t* pCorrected);
+    // What each variant makes of the raw frame now in m_pRawFrame (Acquire and TakeFrame
+    // share it); called only while configured.
+    virtual void ProcessRawFrame() {}
     // Acquisition thread: corrects the raw frame into pDestination with the settings in
     // force, first re-preparing the shift if the offset or the calibration changed.
     void CorrectRawFrame(std::uint8_t* pDestination);
@@ -138,7 +142,7 @@ class CFrameProcessor {
     // outside it, so a frame never waits for a table being built.
     mutable std::mutex m_gainTableMutex;  // guards m_pGainTable
     std::shared_ptr<const GainTable> m_pGainTable;
-    std::string m_strCalibrationPath = "calimage.data";
+    std::string m_strCalibrationPath = kDefaultCalibrationFile;
     std::string m_strCalibrationLoadError;
     std::string m_strCalibrationStoreError;
 };

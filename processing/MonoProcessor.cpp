@@ -3,8 +3,6 @@
 #include <cstring>
 #include <new>
 
-#include "camera/PortCamera.h"
-
 namespace {
 
 constexpr std::uint8_t kNeutral = 128;
@@ -67,12 +65,9 @@ void CMonoProcessor::Histogram(HistogramCounts& counts) {
     }
 }
 
-int CMonoProcessor::Acquire() {
-    if (!ReadCorrectedFrame(m_pFramePlane[0].get())) {
-        return 0;
-    }
+void CMonoProcessor::ProcessRawFrame() {
+    CorrectRawFrame(m_pFramePlane[0].get());
     m_bFoveaFilled = false;
-    return 1;
 }
 
 const std::uint8_t* CMonoProcessor::FramePlane(int plane) {

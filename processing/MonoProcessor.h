@@ -17,7 +17,6 @@ class CMonoProcessor : public CFrameProcessor {
     void RawToRgb(std::uint8_t* pRgb) override;       // 152 wide, 252 high
     void RemappedToRgb(std::uint8_t* pRgb) override;  // width x height
     void Histogram(HistogramCounts& counts) override;
-    int Acquire() override;
     void Configure(int median, int offset, int aux1, int aux2, int gain, int width,
                    int height) override;
     void Remap() override;
@@ -27,6 +26,9 @@ class CMonoProcessor : public CFrameProcessor {
     // frame's luma is shown as the unmapped view shows it, its fovea filled.
     const std::uint8_t* FramePlane(int plane);
     const std::uint8_t* OutputPlane(int plane) const { return m_pOutputPlane[plane].get(); }
+
+  protected:
+    void ProcessRawFrame() override;
 
   private:
     static constexpr int kPlanes = 3;

@@ -13,6 +13,7 @@
 #include "camera/ReplaySource.h"
 #include "export/FrameRenderer.h"
 #include "processing/CalibrationFile.h"
+#include "sensor/Defaults.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
 #include "sensor/RemapTable.h"
@@ -225,8 +226,9 @@ PYBIND11_MODULE(pandry, m) {
 
     py::class_<CPyProcessor>(m, "Processor", "Turns raw frames into the pictures the viewer shows.")
         .def(py::init<const std::string&, int, int, int, const py::object&>(),
-             py::arg("sensor") = "mono", py::arg("size") = 256, py::arg("offset") = 80,
-             py::arg("gain") = 3, py::arg("calibration") = py::none(),
+             py::arg("sensor") = "mono", py::arg("size") = kDefaultSize,
+             py::arg("offset") = kDefaultOffset, py::arg("gain") = kDefaultGain,
+             py::arg("calibration") = py::none(),
              "sensor: 'mono' or 'color'; size: 256 or 512; offset and gain as in the viewer's "
              "Settings; calibration: None (no dark image), the path of a dark image file, or "
              "an array of 38304 dark levels.")

@@ -4,6 +4,7 @@
 
 #include "platform/ui/Resources.h"
 #include "resources/Resource.h"
+#include "sensor/Defaults.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ constexpr ControlTemplate kSettingsControls[] = {
 };
 
 constexpr DialogTemplate kDialogs[] = {
-    {IDD_CAMERA, "Pandry", 167, 26, IDR_MAINFRAME, kDlgMinimizeBox, {}},
+    {IDD_CAMERA, kProductName, 167, 26, IDR_MAINFRAME, kDlgMinimizeBox, {}},
     {IDD_ABOUTBOX, "About Pandry", 198, 140, 0, 0, kAboutControls},
     {IDD_FILEOPEN, "", 241, 150, 0, 0, kFileDlgControls},
     {IDD_SETTINGS, "Settings", 154, 258, 0, 0, kSettingsControls},

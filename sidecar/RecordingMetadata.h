@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "sensor/Defaults.h"
+
 // One recorded frame as the sidecar describes it.
 struct RecordedFrame {
     std::uint64_t index = 0;       // the camera's frame number since recording started
@@ -31,13 +33,13 @@ struct RecordingMetadata {
     int formatVersion = kFormatVersion;
     std::string sensor = "mono";  // "mono" or "color"
     // The seven configuration values, in the order the processor takes them.
-    int median = 0;
-    int offset = 80;
-    int aux1 = 320;
-    int aux2 = 320;
-    int gain = 3;
-    int width = 256;
-    int height = 256;
+    int median = kDefaultMedian;
+    int offset = kDefaultOffset;
+    int aux1 = kDefaultAux;
+    int aux2 = kDefaultAux;
+    int gain = kDefaultGain;
+    int width = kDefaultSize;
+    int height = kDefaultSize;
     std::string source;
     std::string calibrationPath;    // empty: no calibration in force
     std::string calibrationSha256;  // of the calibration file's bytes, lower-case hex

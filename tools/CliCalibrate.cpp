@@ -4,19 +4,18 @@
 #include "camera/PortCamera.h"
 #include "levels/DarkSummary.h"
 #include "platform/files/OutputTarget.h"
-#include "processing/MonoProcessor.h"
+#include "processing/ProcessorFactory.h"
 #include "tools/CliCommands.h"
 #include "tools/CliOptions.h"
 #include "tools/CliSettings.h"
 
 namespace {
 
-constexpr int kPort = 0x378;
 constexpr int kCalibrationFrames = 10;
 
 struct CalibrateOptions {
     std::string camera = CameraSourceFromEnvironment();
-    std::string output = "calimage.data";
+    std::string output = kDefaultCalibrationFile;
 };
 
 int RunCalibrate(const CalibrateOptions& options) {
@@ -32,13 +31,14 @@ int RunCalibrate(const CalibrateOptions& options) {
     }
 
     CPortCamera camera;
-    if (!camera.Open(kPort)) {
+    if (!camera.Open(kDefaultPortAddress)) {
         return CliFail(camera.OpenError().empty() ? "no camera answers on source '" + source + "'"
                                                   : camera.OpenError());
     }
-    CMonoProcessor processor;
-    processor.SetCalibrationPath(output);
-    processor.Configure(0, 80, 320, 320, 3, kNormalSize, kNormalSize);
+    ProcessorSettings settings;  // the black-and-white sensor at the defaults
+    settings.calibration = output;
+    std::unique_ptr<CFrameProcessor> pProcessor = MakeConfiguredProcessor(settings);
+    CFrameProcessor& processor = *pProcessor;
     processor.SetCamera(&camera);
     if (!processor.Calibrate()) {
         return CliFail("calibration failed: cannot read ten frames from source '" + source + "'; " +

@@ -8,24 +8,17 @@
 #include <memory>
 #include <string>
 
-#include "camera/CameraSource.h"
-#include "camera/PortCamera.h"
 #include "camera/ReplaySource.h"
 #include "export/PictureWriter.h"
 #include "levels/AutoLevels.h"
 #include "platform/files/OutputTarget.h"
 #include "processing/AtomicFile.h"
-#include "processing/ColorProcessor.h"
-#include "processing/MonoProcessor.h"
 #include "tools/CliCommands.h"
 #include "tools/CliOptions.h"
 #include "tools/CliProcessing.h"
 #include "tools/CliSettings.h"
 
 namespace {
-
-constexpr int kPort = 0x378;
-constexpr int kAux = 320;
 
 struct ConvertOptions {
     RenderOptions render;
@@ -116,51 +109,20 @@ int RunConvert(const ConvertOptions& options) {
         return WriteLastPicture(input, frames, settings, *writer, output);
     }
 
-    CameraSourceChoice choice;
-    choice.kind = CameraSourceKind::kReplay;
-    choice.path = input;
-    choice.loop = false;
-    choice.faults.framesPerSecond = 0;
-    std::shared_ptr<IDeviceResolver> resolver = MakeCameraResolver(choice, &error);
-    if (!resolver) {
+    std::unique_ptr<CFrameProcessor> processor = ProcessRecording(settings, input, &error);
+    if (!processor) {
         return CliFail(error);
     }
-    std::shared_ptr<IDeviceResolver> previous = SetDeviceResolver(resolver);
-    int result = 0;
-    {
-        CPortCamera camera;
-        camera.Open(kPort);
-        std::unique_ptr<CFrameProcessor> processor;
-        if (settings.color) {
-            processor = std::make_unique<CColorProcessor>();
-        } else {
-            processor = std::make_unique<CMonoProcessor>();
-        }
-        processor->SetCalibrationPath(settings.calibration);
-        processor->Configure(0, settings.offset, kAux, kAux, settings.gain, settings.size,
-                             settings.size);
-        processor->SetCamera(&camera);
-        if (!processor->CalibrationLoadError().empty()) {
-            result = CliFail(processor->CalibrationLoadError());
-        }
-        for (std::uint64_t k = 0; k < frames && result == 0; ++k) {
-            if (!processor->Acquire()) {
-                result = CliFail("cannot read frame " + std::to_string(k + 1) + " of " + input);
-            } else if (settings.remapped) {
-                processor->Remap();
-            }
-        }
-        if (result == 0) {
-            int columns = settings.remapped ? settings.size : kSectors;
-            int rows = settings.remapped ? settings.size : kRings;
-            if (!processor->SaveBitmap(columns, rows, output.c_str())) {
-                result = CliFail(LastFileWriteError().empty() ? "cannot write " + output
-                                                              : LastFileWriteError());
-            }
-        }
+    if (!processor->CalibrationLoadError().empty()) {
+        return CliFail(processor->CalibrationLoadError());
     }
-    SetDeviceResolver(previous);
-    return result;
+    const int columns = settings.remapped ? settings.size : kSectors;
+    const int rows = settings.remapped ? settings.size : kRings;
+    if (!processor->SaveBitmap(columns, rows, output.c_str())) {
+        return CliFail(LastFileWriteError().empty() ? "cannot write " + output
+                                                    : LastFileWriteError());
+    }
+    return 0;
 }
 
 }  // namespace

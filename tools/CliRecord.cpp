@@ -14,6 +14,7 @@
 #include "camera/PortCamera.h"
 #include "processing/AtomicFile.h"
 #include "recording/FileDigest.h"
+#include "sensor/Defaults.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
 #include "tools/CliCommands.h"
@@ -22,7 +23,6 @@
 
 namespace {
 
-constexpr int kPort = 0x378;
 constexpr long kMaxFrames = 1000000;
 constexpr int kInterruptedExit = 130;  // as a shell reports a command ended by Ctrl-C
 
@@ -84,8 +84,8 @@ bool DescribeRecording(const RecordOptions& options, const std::string& source,
             return false;
         }
         if (options.bCalibrationCopy) {
-            metadata->calibrationCopy =
-                std::filesystem::path(options.output).filename().string() + ".calimage.data";
+            metadata->calibrationCopy = std::filesystem::path(options.output).filename().string() +
+                                        "." + kDefaultCalibrationFile;
         }
     } else if (options.bCalibrationCopy) {
         *error = "--calibration-copy: no calibration file is in force";
@@ -112,7 +112,7 @@ int RunRecord(const RecordOptions& options) {
         return CliFail(file.Error());
     }
     CPortCamera camera;
-    if (!camera.Open(kPort)) {
+    if (!camera.Open(kDefaultPortAddress)) {
         return CliFail(camera.OpenError().empty() ? "no camera answers on source '" + source + "'"
                                                   : camera.OpenError());
     }

@@ -1,4 +1,5 @@
 #include "viewer/CameraDlg.h"
+#include "sensor/Defaults.h"
 
 #include <QCommandLineParser>
 #include <QCursor>
@@ -14,10 +15,10 @@
 #include "camera/CameraSource.h"
 #include "platform/ui/CmdUI.h"
 #include "platform/ui/WinApp.h"
+#include "processing/ProcessorFactory.h"
 #include "resources/Resource.h"
 #include "shell/MyFileDlg.h"
 #include "viewer/CommandTable.h"
-#include "viewer/ProcessorFactory.h"
 #include "viewer/StartupOptions.h"
 
 namespace {
@@ -26,7 +27,6 @@ const unsigned kIndicators[] = {0, 0};
 const unsigned kButtons[] = {ID_FILE_SAVE, 0, ID_FILE_CALIBRATE, 0, ID_FILE_GRAB, 0, ID_FILE_START};
 constexpr int kRateIntervalMs = 500;
 constexpr int kPollIntervalMs = 100;
-constexpr int kDefaultPort = 0x378;
 
 const QString kCameraOption = QStringLiteral("camera");
 
@@ -130,8 +130,8 @@ bool CCameraDlg::Create() {
         std::exit(2);
     }
     bool bFellBack = false;
-    std::string name =
-        DescribeCameraSource(choice, CPortCamera::DeviceIndexForPort(kDefaultPort), &bFellBack);
+    std::string name = DescribeCameraSource(
+        choice, CPortCamera::DeviceIndexForPort(kDefaultPortAddress), &bFellBack);
     if (bFellBack) {
         std::fputs("pandry: no camera device found; showing the simulated camera\n", stderr);
     }

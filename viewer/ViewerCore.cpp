@@ -64,7 +64,9 @@ void CViewerCore::OnDestroy() {
         }
     }
     // A thread that ended on its own still has to be joined, and an idle window still owns
-    // its processor: both are released whatever the state.
+    // its processor: both are released whatever the state. The stop is raised before the
+    // cancel, so a worker whose read the cancel ends takes it for a stop, not a lost camera.
+    m_bStop = true;
     if (m_pCamera) {
         m_pCamera->CancelReads();
     }

@@ -14,6 +14,7 @@
 #include "levels/DarkSummary.h"
 #include "processing/FrameProcessor.h"
 #include "recording/Recorder.h"
+#include "sensor/Defaults.h"
 #include "statistics/StageTimes.h"
 #include "viewer/FrameSurface.h"
 #include "viewer/SensorSnapshot.h"
@@ -198,15 +199,15 @@ class CViewerCore {
     int m_bMedian = 0;
     int m_bZoomed = 0;
     int m_bColorProcessor = 0;
-    int m_nPort = 0x378;
+    int m_nPort = kDefaultPortAddress;
 
-    int m_nCfgMedian = 0;
-    int m_nCfgOffset = 80;
-    int m_nCfgAux1 = 320;
-    int m_nCfgAux2 = 320;
-    int m_nCfgGain = 3;
-    int m_nWidth = 256;
-    int m_nHeight = 256;
+    int m_nCfgMedian = kDefaultMedian;
+    int m_nCfgOffset = kDefaultOffset;
+    int m_nCfgAux1 = kDefaultAux;
+    int m_nCfgAux2 = kDefaultAux;
+    int m_nCfgGain = kDefaultGain;
+    int m_nWidth = kDefaultSize;
+    int m_nHeight = kDefaultSize;
 
     // Sized by SetupFrameDisplay (on either thread, never while the other uses them).
     std::unique_ptr<std::uint8_t[]> m_pFrameRgb;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "sensor/Defaults.h"
+
 // A rectangle in client coordinates; right and bottom are exclusive.
 struct ViewerRect {
     int left = 0;
@@ -41,10 +43,10 @@ inline BitmapHeader MakeRgbHeader(int width, int height) {
 
 // The values the Settings dialog hands back when the operator confirms it.
 struct SettingsValues {
-    int nPortAddress = 0x378;
-    int nGain = 3;
-    int nOffset = 80;
-    int nAux1 = 320;
-    int nAux2 = 320;
+    int nPortAddress = kDefaultPortAddress;
+    int nGain = kDefaultGain;
+    int nOffset = kDefaultOffset;
+    int nAux1 = kDefaultAux;
+    int nAux2 = kDefaultAux;
     bool bColor = false;
 };

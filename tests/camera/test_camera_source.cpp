@@ -205,7 +205,7 @@ TEST_F(CameraSourceTest, StalledSourceTimesOut) {
     EXPECT_EQ(camera.ReadFrame(frame.data()), 0);
     auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, std::chrono::milliseconds(45));
-    EXPECT_LT(waited, std::chrono::seconds(2));
+    EXPECT_LT(waited, std::chrono::seconds(20));  // a hang, however loaded the machine
 }
 
 // Catches a simulated camera that ignores its frame rate.

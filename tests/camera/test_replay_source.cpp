@@ -61,13 +61,14 @@ TEST_F(ReplayTest, CutOffRecordingReplaysItsWholeFrames) {
 TEST_F(ReplayTest, SidecarTimesPaceTheReplayUnlessFpsIsGiven) {
     WriteRecording({UniformFrame(1), UniformFrame(2), UniformFrame(3)});
     WriteSidecar({0, 300, 600}, "mono");
-    auto start = std::chrono::steady_clock::now();
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ReadAllFrames("replay:" + Path() + ",loop=0").size(), 3u);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(590));
-    start = std::chrono::steady_clock::now();
+    // Recorded two minutes apart: only a replay paced by them takes anywhere near as long.
+    WriteSidecar({0, 60000, 120000}, "mono");
+    const auto unpaced = std::chrono::steady_clock::now();
     EXPECT_EQ(ReadAllFrames("replay:" + Path() + ",loop=0,fps=0").size(), 3u);
-    // Generous for a loaded machine, yet well below the recorded 600 ms.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(450));
+    EXPECT_LT(std::chrono::steady_clock::now() - unpaced, std::chrono::seconds(30));
 }
 
 // Catches a damaged sidecar that stops the replay or crashes it: the frames still play.

@@ -6,8 +6,10 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "recording/FrameRing.h"
 #include "recording/Recorder.h"
 #include "sensor/LogPolarFrame.h"
+#include "tests/WaitUntil.h"
 
 namespace {
 
@@ -59,7 +62,6 @@ TEST_F(RecorderTest, WritesEveryFrameAndItsSidecar) {
         FrameBytes frame = PatternFrame(std::uint8_t(k), 3);
         recorder.Push(frame.data());
         expected.insert(expected.end(), frame.begin(), frame.end());
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     ASSERT_TRUE(recorder.Stop(&error)) << error;
     EXPECT_EQ(ReadAll(Path()), expected);
@@ -80,28 +82,37 @@ TEST_F(RecorderTest, WritesEveryFrameAndItsSidecar) {
 // Push must return at once, and written + dropped must equal pushed, with each frame after
 // a gap marked.
 TEST_F(RecorderTest, SlowDiskDropsAndCountsFrames) {
+    // A disk that takes no write until the test lets it, or until a time only a blocked
+    // Push makes it reach.
+    std::mutex gateMutex;  // guards bOpen
+    std::condition_variable gate;
+    bool bOpen = false;
+    std::atomic<bool> bOpenedByItself{false};
     CRecorder recorder(2);
-    recorder.SetWriteFunction([](int fd, const void* data, std::size_t size) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    recorder.SetWriteFunction([&](int fd, const void* data, std::size_t size) {
+        std::unique_lock lock(gateMutex);
+        if (!gate.wait_for(lock, std::chrono::seconds(30), [&] { return bOpen; })) {
+            bOpenedByItself = true;
+        }
         return ::write(fd, data, size);
     });
     std::string error;
     ASSERT_TRUE(recorder.Start(Path(), Header(), &error)) << error;
     constexpr int kPushed = 40;
     FrameBytes frame = UniformFrame(9);
-    const auto before = std::chrono::steady_clock::now();
     for (int k = 0; k < kPushed; ++k) {
         recorder.Push(frame.data());
     }
-    const auto pushing = std::chrono::steady_clock::now() - before;
-    // Far less than the 800 ms the writer needs for them, even on a loaded machine.
-    EXPECT_LT(pushing, std::chrono::milliseconds(400));
-    // The ring drains: every frame it accepted is written (waited for, not guessed).
-    for (int wait = 0; wait < 1000 &&
-                       recorder.FramesWritten() + recorder.FramesDropped() < std::uint64_t(kPushed);
-         ++wait) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_FALSE(bOpenedByItself);  // every Push returned while the disk took nothing
+    {
+        std::lock_guard lock(gateMutex);
+        bOpen = true;
     }
+    gate.notify_all();
+    // The ring drains: every frame it accepted is written.
+    EXPECT_TRUE(WaitUntil([&] {
+        return recorder.FramesWritten() + recorder.FramesDropped() == std::uint64_t(kPushed);
+    }));
     recorder.Push(frame.data());  // written, and marked as following dropped frames
     ASSERT_TRUE(recorder.Stop(&error)) << error;
     const RecordingMetadata metadata = Sidecar();
@@ -139,10 +150,7 @@ TEST_F(RecorderTest, FullDiskEndsWithWholeFramesAndASidecar) {
     for (int k = 0; k < 6; ++k) {
         recorder.Push(frame.data());
     }
-    for (int wait = 0; wait < 200 && !recorder.HasFailed(); ++wait) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_TRUE(recorder.HasFailed());
+    EXPECT_TRUE(WaitUntil([&] { return recorder.HasFailed(); }));
     EXPECT_FALSE(recorder.Stop(&error));
     EXPECT_NE(error.find(Path()), std::string::npos) << error;
     EXPECT_NE(error.find("No space left"), std::string::npos) << error;

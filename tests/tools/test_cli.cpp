@@ -4,13 +4,11 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "camera/CameraSource.h"
@@ -19,6 +17,7 @@
 #include "platform/device/MemoryDevice.h"
 #include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
+#include "tests/WaitUntil.h"
 #include "tests/platform/device/ScopedDeviceResolver.h"
 #include "tests/tools/CliRunner.h"
 
@@ -131,7 +130,18 @@ TEST_P(InterruptedRecord, LeavesWholeFramesOrNothing) {
                 "100000", "run.raw", static_cast<char*>(nullptr));
         ::_exit(97);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    // Interrupted once a whole frame is on disk: its handlers are in place by then.
+    const auto recordedAFrame = [this] {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(m_dir.Path(), error)) {
+            const std::uintmax_t size = entry.file_size(error);
+            if (!error && size >= kFrameBytes) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(WaitUntil(recordedAFrame));
     ::kill(child, GetParam().signal);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);

@@ -11,18 +11,7 @@
 
 #include <unistd.h>
 
-// Polls until pred holds; false after the time-out.
-template <typename Pred>
-bool WaitUntil(Pred pred, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return true;
-}
+#include "tests/WaitUntil.h"
 
 // A fresh folder per test, removed afterwards.
 class TempFolder {

@@ -45,7 +45,7 @@ new_window_shows() { [ -n "$(visible_windows | comm -13 "$BEFORE" -)" ]; }
 open_file_menu() {
     visible_windows >"$BEFORE"
     xdotool key alt+f
-    poll 5 new_window_shows || fail "the File menu did not open"
+    poll 30 new_window_shows || fail "the File menu did not open"
 }
 # Waits until the File menu (or any pop-up) has gone again.
 windows_back_to() { [ "$(visible_windows)" = "$(cat "$1")" ]; }
@@ -88,21 +88,21 @@ head -c 38304 /dev/zero | tr '\000' '\024' >frame.raw
 
 "$PANDRY" --camera "replay:$WORK/frame.raw" >viewer.log 2>&1 &
 VIEWER_PID=$!
-WID=$(timeout 20 xdotool search --sync --onlyvisible --name '^Pandry$' | head -1)
+WID=$(timeout 60 xdotool search --sync --onlyvisible --name '^Pandry$' | head -1)
 [ -n "$WID" ] || fail "no viewer window"
 xdotool windowfocus --sync "$WID"
 visible_windows >windows.main
 # The background picture has been painted once two shots in a row agree.
 shoot_picture before.png
 settled() { shoot_picture again.png && compare -metric AE before.png again.png null: >/dev/null 2>&1 || { cp again.png before.png; false; }; }
-poll 5 settled || fail "the picture area never settled before Start"
+poll 30 settled || fail "the picture area never settled before Start"
 
 xdotool key F5
-poll 10 picture_changed || fail "the picture area did not change after Start ($CHANGED pixels)"
+poll 30 picture_changed || fail "the picture area did not change after Start ($CHANGED pixels)"
 
 open_file_menu
 xdotool key g
-poll 5 windows_back_to windows.main || fail "the File menu did not close after Grab"
+poll 30 windows_back_to windows.main || fail "the File menu did not close after Grab"
 # Save is the first item of the File menu (its mnemonic is shared with Start).
 open_file_menu
 xdotool key Return
@@ -112,18 +112,18 @@ find_dialog() {
     DIALOG=$(xdotool search --onlyvisible --name '.' 2>/dev/null | grep -vx "$WID" | head -1 || true)
     [ -n "$DIALOG" ] && xdotool windowfocus --sync "$DIALOG" 2>/dev/null
 }
-poll 10 find_dialog || fail "Save opened no dialog"
+poll 30 find_dialog || fail "Save opened no dialog"
 xdotool key ctrl+a
 xdotool type --delay 20 "$WORK/saved.bmp"
 xdotool key Return
-poll 5 test -s saved.bmp || fail "Save wrote no file"
+poll 30 test -s saved.bmp || fail "Save wrote no file"
 
-poll 5 windows_back_to windows.main || fail "the Save dialog did not close"
+poll 30 windows_back_to windows.main || fail "the Save dialog did not close"
 xdotool windowfocus --sync "$WID"
 open_file_menu
 xdotool key x
 viewer_ended() { ! kill -0 "$VIEWER_PID" 2>/dev/null; }
-poll 10 viewer_ended || fail "Exit did not end the viewer"
+poll 30 viewer_ended || fail "Exit did not end the viewer"
 wait "$VIEWER_PID" || fail "the viewer ended with status $?"
 VIEWER_PID=
 

@@ -7,9 +7,11 @@
 #include <memory>
 
 #include "camera/PortCamera.h"
+#include "platform/device/DeviceTimeout.h"
 #include "platform/device/FileDevice.h"
 #include "platform/device/MemoryDevice.h"
 #include "processing/MonoProcessor.h"
+#include "tests/ThreadState.h"
 #include "tests/viewer/ViewerFakes.h"
 #include "tests/viewer/ViewerTestSupport.h"
 
@@ -19,9 +21,11 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr int kFramesBeforeStall = 3;
-// The aim is 100 ms; a loaded test machine is given three times that. A command that waits
-// out the stalled read takes the whole 5 s deadline.
-constexpr milliseconds kAnswerWithin{300};
+// A stalled read here waits two minutes for its deadline. A command that answers at once
+// takes milliseconds however loaded the machine; one that waits out the read takes all of
+// it, and fails this bound.
+constexpr milliseconds kStalledReadDeadline{120000};
+constexpr milliseconds kAnswerWithin{30000};
 
 // A core with real processors on a camera link to device 1 of the resolver given.
 class CameraViewer {
@@ -63,6 +67,11 @@ std::shared_ptr<IDeviceResolver> StallingCamera() {
 
 class StalledCamera : public ::testing::Test {
   protected:
+    void SetUp() override { SetDeviceReadTimeout(kStalledReadDeadline); }
+    void TearDown() override {
+        m_pViewer.reset();
+        SetDeviceReadTimeout(kDefaultReadTimeout);
+    }
     // The viewer on a camera that stops answering after kFramesBeforeStall frames.
     CameraViewer& Viewer() {
         if (!m_pViewer) {
@@ -70,12 +79,12 @@ class StalledCamera : public ::testing::Test {
         }
         return *m_pViewer;
     }
-    // Starts, and returns once the worker has been waiting in the stalled read a while.
+    // Starts, and returns once the worker waits in the stalled read.
     void StartThenStall() {
         CViewerCore& core = Viewer().Core();
         core.OnStart();
         ASSERT_TRUE(WaitUntil([&] { return core.FramesDone() == kFramesBeforeStall; }));
-        std::this_thread::sleep_for(milliseconds(50));  // well inside the stalled read
+        ASSERT_TRUE(WaitUntil(OtherThreadsAsleep));
     }
 
     TempFolder m_folder;
@@ -102,7 +111,8 @@ TEST_P(StopDuringStall, AnswersAtOnce) {
     GetParam().run(core);
     EXPECT_LT(Clock::now() - start, kAnswerWithin);
     core.RefreshFrameRate();
-    EXPECT_NE(Viewer().Window().statusPane1, "No camera");
+    EXPECT_EQ(Viewer().Window().statusPane1.find("Camera lost"), std::string::npos)
+        << Viewer().Window().statusPane1;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -9,7 +9,7 @@
 // Runs pfnWhileOpen once the next modal window (dialog or message box) is showing; it
 // must end that window. When none opens within nTimeoutMs the test fails there and then,
 // and any dialog that did open is rejected so that its DoModal returns.
-void WhenModalOpens(std::function<void(QWidget*)> pfnWhileOpen, int nTimeoutMs = 5000);
+void WhenModalOpens(std::function<void(QWidget*)> pfnWhileOpen, int nTimeoutMs = 30000);
 
 // Closes the next message box with its default button and returns its caption and text
 // through the pointers when it has shown.

@@ -1,0 +1,26 @@
+#include "processing/ProcessorFactory.h"
+
+#include "processing/ColorProcessor.h"
+#include "processing/MonoProcessor.h"
+
+std::string ProcessorSettings::Describe() const {
+    return std::string("sensor=") + (color ? "color" : "mono") + " size=" + std::to_string(size) +
+           " view=" + (remapped ? "remapped" : "unmapped") + " offset=" + std::to_string(offset) +
+           " gain=" + std::to_string(gain) +
+           " calibration=" + (calibration.empty() ? "none" : calibration);
+}
+
+std::unique_ptr<CFrameProcessor> MakeFrameProcessor(bool bColor) {
+    if (bColor) {
+        return std::make_unique<CColorProcessor>();
+    }
+    return std::make_unique<CMonoProcessor>();
+}
+
+std::unique_ptr<CFrameProcessor> MakeConfiguredProcessor(const ProcessorSettings& settings) {
+    std::unique_ptr<CFrameProcessor> processor = MakeFrameProcessor(settings.color);
+    processor->SetCalibrationPath(settings.calibration);
+    processor->Configure(kDefaultMedian, settings.offset, kDefaultAux, kDefaultAux, settings.gain,
+                         settings.size, settings.size);
+    return processor;
+}
