@@ -1,13 +1,18 @@
 #include "camera/GazeTrack.h"
 
-void CGazeTrack::Note(std::uint64_t index) {
-    const std::optional<Gaze> used = m_pGaze ? m_pGaze->Used() : std::nullopt;
+#include "sidecar/GazeChanges.h"
+
+std::optional<GazeChange> UsedGaze(const std::shared_ptr<CSourceGaze>& gaze) {
+    const std::optional<Gaze> used = gaze ? gaze->Used() : std::nullopt;
     if (!used) {
-        return;
+        return std::nullopt;
     }
-    const GazeChange change{index, used->x, used->y, used->field};
-    const GazeChange* last = m_changes.empty() ? nullptr : &m_changes.back();
-    if (!last || last->x != change.x || last->y != change.y || last->field != change.field) {
-        m_changes.push_back(change);
+    return GazeChange{0, used->x, used->y, used->field};
+}
+
+void CGazeTrack::Note(std::uint64_t index) {
+    if (std::optional<GazeChange> change = UsedGaze(m_pGaze)) {
+        change->frame = index;
+        AppendGazeChange(&m_changes, *change);
     }
 }

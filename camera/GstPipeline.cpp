@@ -251,6 +251,10 @@ std::unique_ptr<CGstPipeline> CGstPipeline::Start(const Settings& settings, cons
     }
     parts->sink = gst_bin_get_by_name(GST_BIN(parts->pipeline), kSinkName);
     parts->bus = gst_element_get_bus(parts->pipeline);
+    if (!parts->sink || !parts->bus) {
+        *error = settings.what + ": not a pipeline that ends in raw video";
+        return nullptr;
+    }
     g_object_set(parts->sink, "sync", gboolean(settings.paced), "max-buffers", guint(2), "drop",
                  FALSE, nullptr);
     if (GstElement* source = gst_bin_get_by_name(GST_BIN(parts->pipeline), "src")) {

@@ -13,8 +13,9 @@ std::unique_ptr<IDevice> OpenMediaSource(const CameraSourceChoice& choice,
     switch (choice.kind) {
         case CameraSourceKind::kVideo: {
             // A file that cannot be opened is named as such, not as a decoding failure.
-            const int fd = OpenRegularInput(choice.path, error);
-            if (fd < 0) {
+            int fd = -1;
+            if (const FileResult opened = OpenRegularInput(choice.path, &fd); !opened) {
+                *error = opened.Error();
                 return nullptr;
             }
             ::close(fd);

@@ -11,8 +11,9 @@
 #include "platform/files/InputFile.h"
 
 std::shared_ptr<const CPicture> CPicture::Load(const std::string& path, std::string* error) {
-    const int fd = OpenRegularInput(path, error);
-    if (fd < 0) {
+    int fd = -1;
+    if (const FileResult opened = OpenRegularInput(path, &fd); !opened) {
+        *error = opened.Error();
         return nullptr;
     }
     std::FILE* file = ::fdopen(fd, "rb");

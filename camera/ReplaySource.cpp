@@ -8,14 +8,14 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/files/FileIo.h"
 #include "platform/files/InputFile.h"
 #include "sensor/LogPolarFrame.h"
 
 CReplaySource::CReplaySource(const std::string& path, bool loop,
                              std::vector<std::int64_t> frameTimesMs)
     : m_bLoop(loop), m_frameTimesMs(std::move(frameTimesMs)) {
-    std::string ignored;
-    m_nFd = OpenRegularInput(path, &ignored);
+    (void)OpenRegularInput(path, &m_nFd);  // a file that cannot be read replays nothing
     struct stat info {};
     if (m_nFd >= 0 && ::fstat(m_nFd, &info) == 0) {
         m_nFrames = std::uint64_t(info.st_size) / kFrameBytes;
@@ -39,17 +39,8 @@ bool CReplaySource::NextFrame(std::uint8_t* pFrame) {
         m_nNext = 0;
     }
     WaitForRecordedTime();
-    off_t position = off_t(m_nNext * kFrameBytes);
-    std::size_t done = 0;
-    while (done < kFrameBytes) {
-        ssize_t count = ::pread(m_nFd, pFrame + done, kFrameBytes - done, position + off_t(done));
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            return false;  // the file shrank or failed under us
-        }
-        done += std::size_t(count);
+    if (!ReadFullyAt(m_nFd, pFrame, kFrameBytes, off_t(m_nNext * kFrameBytes))) {
+        return false;  // the file shrank or failed under us
     }
     ++m_nNext;
     return true;
@@ -72,8 +63,9 @@ namespace {
 
 // The size of a replayable file; 0 with *error for one that cannot be read or is empty.
 std::uint64_t RecordingSize(const std::string& path, std::string* error) {
-    int fd = OpenRegularInput(path, error);
-    if (fd < 0) {
+    int fd = -1;
+    if (const FileResult opened = OpenRegularInput(path, &fd); !opened) {
+        *error = opened.Error();
         return 0;
     }
     struct stat info {};

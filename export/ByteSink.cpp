@@ -13,58 +13,36 @@
 #include <filesystem>
 #include <vector>
 
-#include "processing/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
+#include "platform/files/FileIo.h"
 
 extern char** environ;
 
 namespace {
 
-bool WriteAll(int fd, const void* pData, std::size_t size) {
-    const char* pBytes = static_cast<const char*>(pData);
-    while (size > 0) {
-        const ssize_t written = ::write(fd, pBytes, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        pBytes += written;
-        size -= std::size_t(written);
-    }
-    return true;
-}
-
 class CFileSink : public IByteSink {
   public:
-    explicit CFileSink(const std::string& path) : m_strPath(path), m_file(path.c_str()) {}
-    bool IsOpen() const { return m_file.IsOpen(); }
+    FileResult Open(const std::string& path) { return m_file.Open(path); }
 
     bool Write(const void* pData, std::size_t size) override {
-        if (!m_file.Write(pData, size)) {
-            m_nErrno = errno;
-            return false;
-        }
-        return true;
+        return bool(m_file.Write(pData, size));
     }
     bool Finish(std::string* error) override {
-        if (m_nErrno == 0 && m_file.Commit()) {
-            return true;
+        const FileResult committed = m_file.Commit();
+        if (!committed) {
+            *error = committed.Error();
         }
-        *error = "cannot write " + m_strPath + ": " + std::strerror(m_nErrno ? m_nErrno : errno);
-        return false;
+        return bool(committed);
     }
 
   private:
-    std::string m_strPath;
     CAtomicFile m_file;
-    int m_nErrno = 0;
 };
 
 class CStandardOutputSink : public IByteSink {
   public:
     bool Write(const void* pData, std::size_t size) override {
-        m_bFailed = m_bFailed || !WriteAll(STDOUT_FILENO, pData, size);
+        m_bFailed = m_bFailed || !WriteFully(STDOUT_FILENO, pData, size);
         return !m_bFailed;
     }
     bool Finish(std::string* error) override {
@@ -114,7 +92,7 @@ class CVideoEncoderSink : public IByteSink {
     }
 
     bool Write(const void* pData, std::size_t size) override {
-        m_bWriteFailed = m_bWriteFailed || !WriteAll(m_nFd, pData, size);
+        m_bWriteFailed = m_bWriteFailed || !WriteFully(m_nFd, pData, size);
         return !m_bWriteFailed;
     }
     bool Finish(std::string* error) override {
@@ -147,9 +125,10 @@ class CVideoEncoderSink : public IByteSink {
 }  // namespace
 
 std::unique_ptr<IByteSink> MakeFileSink(const std::string& path, std::string* error) {
-    auto sink = std::make_unique<CFileSink>(path);
-    if (!sink->IsOpen()) {
-        *error = "cannot create " + path + ": " + std::strerror(errno);
+    auto sink = std::make_unique<CFileSink>();
+    const FileResult opened = sink->Open(path);
+    if (!opened) {
+        *error = opened.Error();
         return nullptr;
     }
     return sink;

@@ -14,6 +14,7 @@
 #include "export/OutputPattern.h"
 #include "export/PictureWriter.h"
 #include "export/Y4mEncoder.h"
+#include "platform/files/FileIo.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
 
@@ -63,19 +64,7 @@ class CFrameReader {
         }
     }
     bool Read(std::uint64_t frame, std::uint8_t* pFrame) const {
-        std::size_t done = 0;
-        while (done < kFrameBytes) {
-            const ssize_t count = ::pread(m_nFd, pFrame + done, kFrameBytes - done,
-                                          off_t(frame * kFrameBytes + done));
-            if (count < 0 && errno == EINTR) {
-                continue;
-            }
-            if (count <= 0) {
-                return false;
-            }
-            done += std::size_t(count);
-        }
-        return true;
+        return ReadFullyAt(m_nFd, pFrame, kFrameBytes, off_t(frame * kFrameBytes));
     }
 
   private:

@@ -8,7 +8,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "processing/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
+#include "platform/files/FileIo.h"
 
 std::string LowerExtension(const std::string& path) {
     std::string extension = std::filesystem::path(path).extension().string();
@@ -49,22 +50,10 @@ bool WriteWithoutFlush(const std::string& path, const void* pData, std::size_t s
         *error = "cannot create " + path + ": " + std::strerror(errno);
         return false;
     }
-    const char* pBytes = static_cast<const char*>(pData);
-    std::size_t left = size;
-    while (left > 0) {
-        const ssize_t written = ::write(fd, pBytes, left);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            break;
-        }
-        pBytes += written;
-        left -= std::size_t(written);
-    }
-    const int writeErrno = left > 0 ? (errno ? errno : ENOSPC) : 0;
+    const bool whole = WriteFully(fd, pData, size);
+    const int writeErrno = whole ? 0 : (errno ? errno : ENOSPC);
     const bool closed = ::close(fd) == 0;
-    if (left > 0 || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
+    if (!whole || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
         *error = "cannot write " + path + ": " + std::strerror(writeErrno ? writeErrno : errno);
         ::unlink(temp.c_str());
         return false;
@@ -79,18 +68,9 @@ bool WriteWholeFile(const std::string& path, const void* pData, std::size_t size
     if (!flush) {
         return WriteWithoutFlush(path, pData, size, error);
     }
-    CAtomicFile file(path.c_str());
-    if (!file.IsOpen()) {
-        *error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
+    const FileResult written = WriteFileAtomically(path, pData, size);
+    if (!written) {
+        *error = written.Error();
     }
-    if (!file.Write(pData, size)) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    if (!file.Commit()) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    return bool(written);
 }

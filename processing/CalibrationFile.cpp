@@ -8,29 +8,15 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/files/AtomicFile.h"
+#include "platform/files/FileIo.h"
 #include "platform/files/InputFile.h"
-#include "processing/AtomicFile.h"
 #include "sensor/LogPolarFrame.h"
 
 namespace {
 
 constexpr std::size_t kValuesPerChunk = 1024;
 constexpr std::size_t kValueBytes = 4;
-
-bool ReadWhole(int fd, unsigned char* pBytes, std::size_t size) {
-    while (size > 0) {
-        const ssize_t count = ::read(fd, pBytes, size);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            return false;
-        }
-        pBytes += count;
-        size -= std::size_t(count);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -40,13 +26,14 @@ CalibrationLoad LoadCalibrationFile(const char* path, std::int32_t* pCalibration
     if (::stat(path, &info) != 0 && errno == ENOENT) {
         return CalibrationLoad::kMissing;
     }
-    const int fd = OpenRegularInput(path, error);
-    if (fd < 0) {
+    int fd = -1;
+    if (const FileResult opened = OpenRegularInput(path, &fd); !opened) {
+        *error = opened.Error();
         return CalibrationLoad::kRefused;
     }
     std::vector<unsigned char> bytes(kCalibrationFileBytes);
     const bool whole = ::fstat(fd, &info) == 0 && std::size_t(info.st_size) == bytes.size() &&
-                       ReadWhole(fd, bytes.data(), bytes.size());
+                       ReadFully(fd, bytes.data(), bytes.size());
     ::close(fd);
     if (!whole) {
         *error = std::string(path) + " holds " + std::to_string(info.st_size) + " bytes, not a " +
@@ -63,9 +50,9 @@ CalibrationLoad LoadCalibrationFile(const char* path, std::int32_t* pCalibration
 }
 
 bool StoreCalibrationFile(const char* path, const std::int32_t* pCalibration, std::string* error) {
-    CAtomicFile file(path);
+    CAtomicFile file;
+    FileResult written = file.Open(path);
     std::array<unsigned char, kValuesPerChunk * kValueBytes> bytes;
-    bool written = true;
     for (std::size_t first = 0; first < kFrameBytes && written; first += kValuesPerChunk) {
         const std::size_t count = std::min(kValuesPerChunk, kFrameBytes - first);
         for (std::size_t k = 0; k < count; ++k) {
@@ -76,11 +63,11 @@ bool StoreCalibrationFile(const char* path, const std::int32_t* pCalibration, st
         }
         written = file.Write(bytes.data(), count * kValueBytes);
     }
-    if (written && file.Commit()) {
-        return true;
+    if (written) {
+        written = file.Commit();
     }
-    if (error != nullptr) {
-        *error = file.Error();
+    if (!written && error != nullptr) {
+        *error = written.Error();
     }
-    return false;
+    return bool(written);
 }

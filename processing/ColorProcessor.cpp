@@ -127,15 +127,18 @@ void CColorProcessor::Remap() {
     m_pPendingRemap = ColorFrame();
 }
 
-int CColorProcessor::SaveBitmap(int columns, int rows, const char* path) {
-    if (!IsConfigured() || columns <= 0 || rows <= 0) {
-        return 0;
+FileResult CColorProcessor::WriteBitmap(int columns, int rows, const char* path) {
+    if (!IsConfigured()) {
+        return NothingToSave(path);
+    }
+    if (columns <= 0 || rows <= 0) {
+        return WrongSize(path, columns, rows);
     }
     const long long pixels = static_cast<long long>(columns) * rows;
     if (pixels == static_cast<long long>(PixelCount())) {
         auto pPicture = AllocateZeroed<std::uint8_t>(std::size_t(PixelCount()) * 3);
         if (!pPicture) {
-            return 0;
+            return OutOfMemory(path);
         }
         // Stored bottom row first, so the file stands upright like the display.
         RemappedToRgb(pPicture.get());
@@ -144,12 +147,12 @@ int CColorProcessor::SaveBitmap(int columns, int rows, const char* path) {
     if (pixels == static_cast<long long>(kFrameBytes)) {
         auto pPicture = AllocateZeroed<std::uint8_t>(kColorFrameBytes);
         if (!pPicture) {
-            return 0;
+            return OutOfMemory(path);
         }
         RawToRgb(pPicture.get());
         return WriteBmp(pPicture.get(), kRings, kSectors, path);
     }
-    return 0;
+    return WrongSize(path, columns, rows);
 }
 
 // Runs only while the buffers are new, before any frame is counted with the map.

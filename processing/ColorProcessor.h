@@ -19,7 +19,6 @@ class CColorProcessor : public CFrameProcessor {
     void Configure(int median, int offset, int aux1, int aux2, int gain, int width,
                    int height) override;
     void Remap() override;
-    int SaveBitmap(int columns, int rows, const char* path) override;
 
     // Stretches the processed frame in place and fills all 114912 bytes of the ColorFrame:
     // eight rings at a time in AVX-512 doubles where the processor runs them (vectors
@@ -38,6 +37,7 @@ class CColorProcessor : public CFrameProcessor {
 
   protected:
     void ProcessRawFrame() override;
+    FileResult WriteBitmap(int columns, int rows, const char* path) override;
 
   private:
     bool AllocateBlocks(int width, int height);

@@ -46,8 +46,30 @@ void CFrameProcessor::ConfigureKeepingSize(int median, int offset, int aux1, int
 
 void CFrameProcessor::Remap() {}
 
-int CFrameProcessor::SaveBitmap(int, int, const char*) {
-    return 0;
+int CFrameProcessor::SaveBitmap(int columns, int rows, const char* path) {
+    return path != nullptr && SaveBitmapFile(columns, rows, path) ? 1 : 0;
+}
+
+FileResult CFrameProcessor::SaveBitmapFile(int columns, int rows, const std::string& path) {
+    return WriteBitmap(columns, rows, path.c_str());
+}
+
+FileResult CFrameProcessor::WriteBitmap(int, int, const char* path) {
+    return NothingToSave(path);
+}
+
+FileResult CFrameProcessor::NothingToSave(const char* path) {
+    return FileResult::Failure(std::string("cannot write ") + path + ": there is no picture");
+}
+
+FileResult CFrameProcessor::WrongSize(const char* path, int columns, int rows) {
+    return FileResult::Failure(std::string("cannot write ") + path + ": " +
+                               std::to_string(columns) + " x " + std::to_string(rows) +
+                               " is the size of neither picture");
+}
+
+FileResult CFrameProcessor::OutOfMemory(const char* path) {
+    return FileResult::Failure(std::string("cannot write ") + path + ": out of memory");
 }
 
 bool CFrameProcessor::SetCamera(CPortCamera* pCamera) {

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/files/FileResult.h"
 #include "processing/GainTable.h"
 #include "processing/VectorLookup.h"
 #include "sensor/Defaults.h"
@@ -40,8 +41,13 @@ class CFrameProcessor {
     // never reallocates. Does nothing before the first Configure.
     void ConfigureKeepingSize(int median, int offset, int aux1, int aux2, int gain);
     virtual void Remap();
+    // 1 when the picture of columns x rows was saved whole, else 0: SaveBitmapFile's result.
     virtual int SaveBitmap(int columns, int rows, const char* path);
     virtual ~CFrameProcessor();
+
+    // Saves the remapped picture (columns x rows = the picture's pixels) or the unmapped one
+    // (= kFrameBytes) as a 24-bit BMP, always whole (a temporary file renamed into place).
+    FileResult SaveBitmapFile(int columns, int rows, const std::string& path);
 
     bool SetCamera(CPortCamera* pCamera);
     int Calibrate();
@@ -98,8 +104,9 @@ class CFrameProcessor {
     // processor cannot run it. Pixels showing an empty fovea cell are not written: the
     // grey planes hold the fill's 128 there from the start.
     bool RemapGreyFoldingFovea(const std::uint8_t* pUnfilled, std::uint8_t* pDestination) const;
-    // 1 when the whole file was written and closed, 0 otherwise (no partial file is kept).
-    static int WriteBmp(const std::uint8_t* pPixels, int width, int height, const char* path);
+    // The whole file written and closed, or why not (no partial file is kept).
+    static FileResult WriteBmp(const std::uint8_t* pPixels, int width, int height,
+                               const char* path);
 
   protected:
     // The part of Configure both variants share: stores the scalar values, decides
@@ -115,6 +122,11 @@ class CFrameProcessor {
     // What each variant makes of the raw frame now in m_pRawFrame (Acquire and TakeFrame
     // share it); called only while configured.
     virtual void ProcessRawFrame() {}
+    // What each variant saves for SaveBitmapFile, and the reasons it may refuse.
+    virtual FileResult WriteBitmap(int columns, int rows, const char* path);
+    static FileResult NothingToSave(const char* path);
+    static FileResult WrongSize(const char* path, int columns, int rows);
+    static FileResult OutOfMemory(const char* path);
     // Acquisition thread: corrects the raw frame into pDestination with the settings in
     // force, first re-preparing the shift if the offset or the calibration changed.
     void CorrectRawFrame(std::uint8_t* pDestination);

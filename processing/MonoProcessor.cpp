@@ -124,9 +124,12 @@ void CMonoProcessor::Remap() {
     }
 }
 
-int CMonoProcessor::SaveBitmap(int columns, int rows, const char* path) {
-    if (!IsConfigured() || columns <= 0 || rows <= 0) {
-        return 0;
+FileResult CMonoProcessor::WriteBitmap(int columns, int rows, const char* path) {
+    if (!IsConfigured()) {
+        return NothingToSave(path);
+    }
+    if (columns <= 0 || rows <= 0) {
+        return WrongSize(path, columns, rows);
     }
     const long long pixels = static_cast<long long>(columns) * rows;
     std::array<const std::uint8_t*, kPlanes> planes{};
@@ -142,11 +145,11 @@ int CMonoProcessor::SaveBitmap(int columns, int rows, const char* path) {
         width = kUnmappedWidth;
         height = kUnmappedHeight;
     } else {
-        return 0;
+        return WrongSize(path, columns, rows);
     }
     auto pPicture = AllocateFilled(std::size_t(width) * height * 3, 0);
     if (!pPicture) {
-        return 0;
+        return OutOfMemory(path);
     }
     m_pConverter->Convert(planes[0], planes[1], planes[2], pPicture.get(), width, height);
     return WriteBmp(pPicture.get(), width, height, path);

@@ -20,7 +20,6 @@ class CMonoProcessor : public CFrameProcessor {
     void Configure(int median, int offset, int aux1, int aux2, int gain, int width,
                    int height) override;
     void Remap() override;
-    int SaveBitmap(int columns, int rows, const char* path) override;
 
     // Read-only views of the planes (0 luma, 1 and 2 chroma); null while unconfigured. The
     // frame's luma is shown as the unmapped view shows it, its fovea filled.
@@ -29,6 +28,7 @@ class CMonoProcessor : public CFrameProcessor {
 
   protected:
     void ProcessRawFrame() override;
+    FileResult WriteBitmap(int columns, int rows, const char* path) override;
 
   private:
     static constexpr int kPlanes = 3;

@@ -1,6 +1,6 @@
 #include <array>
 
-#include "processing/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 #include "processing/FrameProcessor.h"
 
 namespace {
@@ -40,14 +40,25 @@ BmpHeader MakeHeader(int width, int height) {
 
 }  // namespace
 
-int CFrameProcessor::WriteBmp(const std::uint8_t* pPixels, int width, int height,
-                              const char* path) {
-    if (pPixels == nullptr || path == nullptr || width <= 0 || height <= 0) {
-        return 0;
+FileResult CFrameProcessor::WriteBmp(const std::uint8_t* pPixels, int width, int height,
+                                     const char* path) {
+    if (path == nullptr) {
+        return FileResult::Failure("cannot write a picture without a file name");
+    }
+    if (pPixels == nullptr || width <= 0 || height <= 0) {
+        return FileResult::Failure(std::string("cannot write ") + path + ": there is no picture");
     }
     const BmpHeader header = MakeHeader(width, height);
-    CAtomicFile file(path);
-    const bool written = file.Write(header.data(), header.size()) &&
-                         file.Write(pPixels, std::size_t(width) * std::size_t(height) * 3);
-    return written && file.Commit() ? 1 : 0;
+    CAtomicFile file;
+    FileResult result = file.Open(path);
+    if (result) {
+        result = file.Write(header.data(), header.size());
+    }
+    if (result) {
+        result = file.Write(pPixels, std::size_t(width) * std::size_t(height) * 3);
+    }
+    if (result) {
+        result = file.Commit();
+    }
+    return result;
 }

@@ -6,7 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "processing/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
+#include "platform/files/FileIo.h"
 #include "sensor/LogPolarFrame.h"
 
 CRecorder::CRecorder(std::size_t ringFrames)
@@ -40,7 +41,7 @@ bool CRecorder::Start(const std::string& path, RecordingMetadata header, std::st
     m_nFramesWritten = 0;
     m_nDropped = 0;
     m_nNextIndex = 0;
-    m_pGazeTrack = std::make_unique<CGazeTrack>(m_pGaze);
+    m_gazeChanges.clear();
     m_bDropPending = false;
     m_bFailed = false;
     m_bStopWriter = false;
@@ -63,7 +64,10 @@ void CRecorder::Push(const std::uint8_t* pFrame) {
                           std::chrono::steady_clock::now() - m_start)
                           .count();
         info.afterDrop = m_bDropPending;
-        m_pGazeTrack->Note(info.index);
+        if (std::optional<GazeChange> gaze = m_readGaze ? m_readGaze() : std::nullopt) {
+            gaze->frame = info.index;
+            AppendGazeChange(&m_gazeChanges, *gaze);
+        }
         if (m_ring.TryPush(pFrame, info)) {
             m_bDropPending = false;
         } else {
@@ -95,17 +99,9 @@ void CRecorder::WriterLoop() {
 }
 
 bool CRecorder::WriteFrame(const std::uint8_t* pFrame) {
-    std::size_t done = 0;
-    while (done < kFrameBytes) {
-        const ssize_t count = m_write(m_nFd, pFrame + done, kFrameBytes - done);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            Fail(count < 0 ? std::strerror(errno) : "the disk took no more bytes");
-            return false;
-        }
-        done += std::size_t(count);
+    if (!WriteFullyWith(m_write, m_nFd, pFrame, kFrameBytes)) {
+        Fail(errno != 0 ? std::strerror(errno) : "the disk took no more bytes");
+        return false;
     }
     return true;
 }
@@ -153,7 +149,7 @@ bool CRecorder::Stop(std::string* error) {
 // from the end until it does.
 bool CRecorder::CloseRecording(std::string* error) {
     m_metadata.droppedFrames = m_nDropped.load();
-    m_metadata.gazeChanges = m_pGazeTrack->Changes();
+    m_metadata.gazeChanges = m_gazeChanges;
     const std::string sidecar = SidecarPathFor(m_strPath);
     bool written = false;
     for (;;) {
@@ -162,8 +158,7 @@ bool CRecorder::CloseRecording(std::string* error) {
             break;
         }
         const std::string text = SidecarText(m_metadata);
-        CAtomicFile file(sidecar.c_str());
-        if (file.Write(text.data(), text.size()) && file.Commit()) {
+        if (WriteFileAtomically(sidecar, text.data(), text.size())) {
             written = true;
             break;
         }

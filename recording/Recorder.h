@@ -8,10 +8,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
-#include "camera/GazeTrack.h"
 #include "recording/FrameRing.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
@@ -34,8 +34,10 @@ class CRecorder {
     CRecorder& operator=(const CRecorder&) = delete;
 
     void SetWriteFunction(WriteFunction write) { m_write = std::move(write); }
-    // The gaze of the source, noted with each frame pushed into the sidecar; before Start.
-    void FollowGaze(std::shared_ptr<CSourceGaze> gaze) { m_pGaze = std::move(gaze); }
+    // Reads the gaze the frame just pushed was sampled at (its frame number is set here),
+    // for the sidecar's list of gaze changes; set before Start.
+    using GazeReader = std::function<std::optional<GazeChange>()>;
+    void FollowGaze(GazeReader readGaze) { m_readGaze = std::move(readGaze); }
 
     // Creates (or replaces) the recording file and starts the writer; false with *error
     // naming the file otherwise. header holds everything but the frames.
@@ -76,9 +78,9 @@ class CRecorder {
     std::atomic<bool> m_bFailed{false};
     std::atomic<std::uint64_t> m_nFramesWritten{0};
     std::atomic<std::uint64_t> m_nDropped{0};
-    std::shared_ptr<CSourceGaze> m_pGaze;
+    GazeReader m_readGaze;
     // Acquisition thread only while accepting; read by Stop after the last Push left.
-    std::unique_ptr<CGazeTrack> m_pGazeTrack;
+    std::vector<GazeChange> m_gazeChanges;
     // Acquisition thread only.
     std::uint64_t m_nNextIndex = 0;
     bool m_bDropPending = false;

@@ -12,6 +12,13 @@ void WriteGazeChanges(const std::vector<GazeChange>& changes, nlohmann::json* do
     (*document)["gaze"] = std::move(list);
 }
 
+void AppendGazeChange(std::vector<GazeChange>* changes, const GazeChange& now) {
+    if (changes->empty() || changes->back().x != now.x || changes->back().y != now.y ||
+        changes->back().field != now.field) {
+        changes->push_back(now);
+    }
+}
+
 void ReadGazeChanges(const nlohmann::json& document, std::vector<GazeChange>* changes) {
     changes->clear();
     if (!document.contains("gaze")) {

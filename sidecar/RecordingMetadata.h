@@ -24,6 +24,8 @@ struct GazeChange {
 
     bool operator==(const GazeChange&) const = default;
 };
+// Adds the gaze of frame `now.frame` to the list when it differs from the last one listed.
+void AppendGazeChange(std::vector<GazeChange>* changes, const GazeChange& now);
 
 // Everything a recording's sidecar holds: what recorded it, with which settings and
 // calibration, when, and each frame's timing.

@@ -26,8 +26,8 @@ int RunCalibrate(const CalibrateOptions& options) {
     }
     const std::string& output = options.output;
     OutputTarget target;
-    if (!ResolveOutputTarget(output, &target, &error)) {
-        return CliFail(error);
+    if (const FileResult checked = ResolveOutputTarget(output, &target); !checked) {
+        return CliFail(checked.Error());
     }
 
     CPortCamera camera;

@@ -11,8 +11,8 @@
 #include "camera/ReplaySource.h"
 #include "export/PictureWriter.h"
 #include "levels/AutoLevels.h"
+#include "platform/files/AtomicFile.h"
 #include "platform/files/OutputTarget.h"
-#include "processing/AtomicFile.h"
 #include "tools/CliCommands.h"
 #include "tools/CliOptions.h"
 #include "tools/CliProcessing.h"
@@ -95,8 +95,8 @@ int RunConvert(const ConvertOptions& options) {
     }
     // Checked before the work, so a device or FIFO named as output costs nothing.
     OutputTarget target;
-    if (!ResolveOutputTarget(output, &target, &error)) {
-        return CliFail(error);
+    if (const FileResult checked = ResolveOutputTarget(output, &target); !checked) {
+        return CliFail(checked.Error());
     }
     std::unique_ptr<IPictureWriter> writer;
     if (!ChooseWriter(output, &writer, &error)) {
@@ -118,11 +118,8 @@ int RunConvert(const ConvertOptions& options) {
     }
     const int columns = settings.remapped ? settings.size : kSectors;
     const int rows = settings.remapped ? settings.size : kRings;
-    if (!processor->SaveBitmap(columns, rows, output.c_str())) {
-        return CliFail(LastFileWriteError().empty() ? "cannot write " + output
-                                                    : LastFileWriteError());
-    }
-    return 0;
+    const FileResult saved = processor->SaveBitmapFile(columns, rows, output);
+    return saved ? 0 : CliFail(saved.Error());
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "camera/CameraSource.h"
 #include "camera/GazeTrack.h"
 #include "camera/PortCamera.h"
-#include "processing/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 #include "recording/FileDigest.h"
 #include "sensor/Defaults.h"
 #include "sensor/LogPolarFrame.h"
@@ -47,15 +47,6 @@ void CatchInterrupt() {
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
-}
-
-bool WriteText(const std::string& path, const std::string& text, CAtomicFile& file,
-               std::string* error) {
-    if (!file.IsOpen() || !file.Write(text.data(), text.size())) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
 }
 
 // The header of the sidecar: everything known before the first frame.
@@ -107,9 +98,9 @@ int RunRecord(const RecordOptions& options) {
         return CliFail(error, kUsageError);
     }
     CatchInterrupt();
-    CAtomicFile file(output.c_str());
-    if (!file.IsOpen()) {
-        return CliFail(file.Error());
+    CAtomicFile file;
+    if (const FileResult opened = file.Open(output); !opened) {
+        return CliFail(opened.Error());
     }
     CPortCamera camera;
     if (!camera.Open(kDefaultPortAddress)) {
@@ -140,8 +131,8 @@ int RunRecord(const RecordOptions& options) {
                           .count();
         metadata.frames.push_back(info);
         gaze.Note(info.index);
-        if (!file.Write(frame.data(), frame.size())) {
-            return CliFail(file.Error());
+        if (const FileResult written = file.Write(frame.data(), frame.size()); !written) {
+            return CliFail(written.Error());
         }
         ++recorded;
         if (terminal) {
@@ -158,45 +149,53 @@ int RunRecord(const RecordOptions& options) {
     // Every part is written aside first; the recording goes into place last, so a reader
     // never finds it without its sidecar.
     const std::string sidecarPath = SidecarPathFor(output);
-    CAtomicFile sidecar(sidecarPath.c_str());
-    if (!sidecar.IsOpen()) {
-        return CliFail(sidecar.Error());
+    CAtomicFile sidecar;
+    FileResult sidecarWritten = sidecar.Open(sidecarPath);
+    if (sidecarWritten) {
+        const std::string text = SidecarText(metadata);
+        sidecarWritten = sidecar.Write(text.data(), text.size());
     }
-    if (!WriteText(sidecarPath, SidecarText(metadata), sidecar, &error)) {
-        return CliFail(error);
+    if (!sidecarWritten) {
+        return CliFail(sidecarWritten.Error());
     }
     std::unique_ptr<CAtomicFile> copy;
     std::string copyPath;
     if (!metadata.calibrationCopy.empty()) {
         copyPath =
             (std::filesystem::path(output).parent_path() / metadata.calibrationCopy).string();
-        copy = std::make_unique<CAtomicFile>(copyPath.c_str());
+        copy = std::make_unique<CAtomicFile>();
+        FileResult copied = copy->Open(copyPath);
         std::FILE* in = std::fopen(metadata.calibrationPath.c_str(), "rb");
+        if (in == nullptr && copied) {
+            copied = FileResult::FromErrno("read", metadata.calibrationPath, errno);
+        }
         char buffer[65536];
         std::size_t count = 0;
-        bool copied = in != nullptr;
-        while (copied && (count = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+        while (copied && in != nullptr && (count = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
             copied = copy->Write(buffer, count);
         }
         if (in != nullptr) {
             std::fclose(in);
         }
-        if (!copied || !copy->Commit()) {
-            return CliFail(copy->Error().empty() ? "cannot write " + copyPath : copy->Error());
+        if (copied) {
+            copied = copy->Commit();
+        }
+        if (!copied) {
+            return CliFail(copied.Error());
         }
     }
-    if (!sidecar.Commit()) {
+    if (const FileResult committed = sidecar.Commit(); !committed) {
         if (!copyPath.empty()) {
             ::unlink(copyPath.c_str());
         }
-        return CliFail(sidecar.Error());
+        return CliFail(committed.Error());
     }
-    if (!file.Commit()) {
+    if (const FileResult committed = file.Commit(); !committed) {
         ::unlink(sidecarPath.c_str());
         if (!copyPath.empty()) {
             ::unlink(copyPath.c_str());
         }
-        return CliFail(file.Error());
+        return CliFail(committed.Error());
     }
     if (g_bInterrupted) {
         return CliFail("interrupted: " + output + " holds the " + std::to_string(recorded) +

@@ -39,11 +39,6 @@ void CFrameView::LoadBackground(int width, int height, int top) {
         this, [this] { update(); }, Qt::QueuedConnection);
 }
 
-bool CFrameView::HasBackground() const {
-    std::lock_guard lock(m_backgroundMutex);
-    return !m_background.isNull();
-}
-
 void CFrameView::DrawFrame(const std::uint8_t* pPixels, const BitmapHeader& header,
                            const ViewerRect& destination) {
     if (m_frames.Publish(pPixels, header.biWidth, header.biHeight, destination)) {

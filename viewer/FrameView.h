@@ -35,7 +35,6 @@ class CFrameView : public QWidget, public CFrameSurface {
     // The frame on screen: its picture, where it is drawn, and what the sensor gave for it.
     const CFrameHandover::Picture& ShownFrame() const { return m_frames.Current(); }
     int PaintCount() const { return m_nPaints.load(); }
-    bool HasBackground() const;
 
   protected:
     void paintEvent(QPaintEvent* pEvent) override;

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "processing/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 
 std::int64_t MonotonicMilliseconds() {
     using namespace std::chrono;
@@ -15,12 +15,9 @@ bool WriteTimingReport(const std::string& path, int milliseconds, int frames, st
     const int length =
         std::snprintf(text, sizeof text, "Time = %d    Frames = %d", milliseconds, frames);
     // Replaced whole, so a reader never sees half a line and a FIFO or device is refused.
-    CAtomicFile file(path.c_str());
-    if (file.Write(text, std::size_t(length)) && file.Commit()) {
-        return true;
+    const FileResult written = WriteFileAtomically(path, text, std::size_t(length));
+    if (!written && error != nullptr) {
+        *error = written.Error();
     }
-    if (error != nullptr) {
-        *error = file.Error();
-    }
-    return false;
+    return bool(written);
 }

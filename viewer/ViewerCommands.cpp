@@ -2,7 +2,7 @@
 #include <string>
 
 #include "export/PictureWriter.h"
-#include "processing/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 #include "resources/Resource.h"
 #include "viewer/AcquisitionThread.h"
 #include "viewer/SharedState.h"
@@ -62,12 +62,13 @@ void CViewerCore::OnSave() {
         const bool bRemap = m_bRemap == 1;
         const int columns = bRemap ? m_nWidth : kUnmappedWidth;
         const int rows = bRemap ? m_nHeight : kUnmappedHeight;
-        const bool bSaved =
-            LowerExtension(path) == "png"
-                ? SavePng(path)
-                : pProcessor != nullptr && pProcessor->SaveBitmap(columns, rows, path.c_str()) != 0;
-        if (!bSaved) {
-            const std::string& reason = LastFileWriteError();
+        const FileResult saved =
+            LowerExtension(path) == "png" ? SavePng(path)
+            : pProcessor != nullptr
+                ? pProcessor->SaveBitmapFile(columns, rows, path)
+                : FileResult::Failure("cannot write " + path + ": there is no picture");
+        if (!saved) {
+            const std::string& reason = saved.Error();
             m_window.ShowMessage("The picture could not be saved to \"" + path + "\"." +
                                      (reason.empty() ? "" : "\n" + reason),
                                  "Korvel");

@@ -169,11 +169,6 @@ void CViewerCore::PostNotice(std::string text) {
     m_strNotice = std::move(text);
 }
 
-std::string CViewerCore::PendingNotice() const {
-    std::lock_guard lock(m_noticeMutex);
-    return m_strNotice;
-}
-
 void CViewerCore::NoteCalibrationLoad() {
     if (m_pProcessor && !m_pProcessor->CalibrationLoadError().empty()) {
         PostNotice(m_pProcessor->CalibrationLoadError() + "; no dark image in use");

@@ -12,6 +12,7 @@
 #include "camera/PortCamera.h"
 #include "levels/AutoLevels.h"
 #include "levels/DarkSummary.h"
+#include "platform/files/FileResult.h"
 #include "processing/FrameProcessor.h"
 #include "recording/Recorder.h"
 #include "sensor/Defaults.h"
@@ -83,7 +84,6 @@ class CViewerCore {
     void RefreshFrameRate();
     // A notice for the operator, shown at the next refresh (worker and window both post).
     void PostNotice(std::string text);
-    std::string PendingNotice() const;
 
     // What a recording's sidecar names as its source (the camera source's text).
     void SetSourceDescription(std::string source) { m_strSource = std::move(source); }
@@ -140,7 +140,7 @@ class CViewerCore {
     void AttachSensorSnapshot(const CFrameProcessor& processor);
     void EndRecording();
     void ShowRecordingStatus();
-    bool SavePng(const std::string& path);
+    FileResult SavePng(const std::string& path);
 
     // Frame display: SetupFrameDisplay and DrawFrame also run on the worker; the background
     // is a toolkit picture and is loaded on the user-interface thread only.

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "camera/GazeTrack.h"
 #include "export/PictureWriter.h"
 #include "export/ProcessorPicture.h"
 #include "recording/FileDigest.h"
@@ -43,7 +44,7 @@ void CViewerCore::OnRecord() {
         header.calibrationSha256 = Sha256OfFile(pProcessor->CalibrationPath(), &error);
     }
     std::string error;
-    m_recorder.FollowGaze(ActiveSourceGaze());
+    m_recorder.FollowGaze([gaze = ActiveSourceGaze()] { return UsedGaze(gaze); });
     if (!m_recorder.Start(path, std::move(header), &error)) {
         m_window.ShowMessage(error, kCaption);
         return;
@@ -89,13 +90,16 @@ void CViewerCore::UseRecordedSettings(const RecordingMetadata& metadata) {
     RebuildProcessor();
 }
 
-bool CViewerCore::SavePng(const std::string& path) {
+FileResult CViewerCore::SavePng(const std::string& path) {
     CFrameProcessor* pProcessor = g_pProcessor.load();
     if (pProcessor == nullptr) {
-        return false;
+        return FileResult::Failure("cannot write " + path + ": there is no picture");
     }
     Picture picture;
     TakeProcessorPicture(*pProcessor, m_bRemap == 1, m_bColorProcessor == 0, &picture);
     std::string error;
-    return MakePngWriter()->Write(picture, PictureText{}, path, &error);
+    if (!MakePngWriter()->Write(picture, PictureText{}, path, &error)) {
+        return FileResult::Failure(error);
+    }
+    return {};
 }

@@ -21,8 +21,6 @@ class CScriptedDevice : public IDevice {
     bool Read(void* buffer, std::size_t size, std::size_t* delivered,
               const ReadLimit& limit) override;
 
-    std::int64_t FramesDelivered() const { return m_nFramesDelivered; }
-
   private:
     bool StartFrame();
     bool WaitForFrameTime(const ReadLimit& limit);

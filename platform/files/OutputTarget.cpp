@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/files/FileKind.h"
+
 namespace {
 
 constexpr int kMostLinks = 40;  // as many as the kernel follows
@@ -17,65 +19,48 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-const char* KindOf(mode_t mode) {
-    if (S_ISDIR(mode)) {
-        return "it is a directory";
-    }
-    if (S_ISFIFO(mode)) {
-        return "it is a FIFO";
-    }
-    if (S_ISSOCK(mode)) {
-        return "it is a socket";
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return "it is a device";
-    }
-    return "it is not a regular file";
-}
-
-bool Fail(const std::string& path, const std::string& reason, std::string* error) {
-    *error = "cannot write " + path + ": " + reason;
-    return false;
+FileResult Fail(const std::string& path, const std::string& reason) {
+    return FileResult::Failure("cannot write " + path + ": " + reason);
 }
 
 }  // namespace
 
-bool ResolveOutputTarget(const std::string& path, OutputTarget* target, std::string* error) {
+FileResult ResolveOutputTarget(const std::string& path, OutputTarget* target) {
     if (path.empty()) {
-        return Fail("\"\"", "no file name", error);
+        return Fail("\"\"", "no file name");
     }
     std::string current = path;
     for (int links = 0;; ++links) {
         struct stat info {};
         if (::lstat(current.c_str(), &info) != 0) {
             if (errno != ENOENT) {
-                return Fail(path, std::strerror(errno), error);
+                return Fail(path, std::strerror(errno));
             }
             *target = OutputTarget{current};
-            return true;
+            return {};
         }
         if (S_ISLNK(info.st_mode)) {
             if (links == kMostLinks) {
-                return Fail(path, std::strerror(ELOOP), error);
+                return Fail(path, std::strerror(ELOOP));
             }
             std::vector<char> buffer(std::size_t(info.st_size > 0 ? info.st_size : PATH_MAX) + 1);
             const ssize_t length = ::readlink(current.c_str(), buffer.data(), buffer.size());
             if (length < 0 || std::size_t(length) >= buffer.size()) {
-                return Fail(path, std::strerror(length < 0 ? errno : ENAMETOOLONG), error);
+                return Fail(path, std::strerror(length < 0 ? errno : ENAMETOOLONG));
             }
             std::string next(buffer.data(), std::size_t(length));
             current = next.front() == '/' ? next : FolderOf(current) + next;
             continue;
         }
         if (!S_ISREG(info.st_mode)) {
-            return Fail(path, KindOf(info.st_mode), error);
+            return Fail(path, std::string("it is ") + KindOf(info.st_mode));
         }
         // Renaming over a file would succeed where writing into it is refused.
         if (::access(current.c_str(), W_OK) != 0) {
-            return Fail(path, std::strerror(errno), error);
+            return Fail(path, std::strerror(errno));
         }
         *target = OutputTarget{current, true, info.st_mode & 07777, info.st_uid, info.st_gid};
-        return true;
+        return {};
     }
 }
 

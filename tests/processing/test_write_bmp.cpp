@@ -30,7 +30,7 @@ TEST_P(BmpSize, HeaderAndPixelsAreByteExact) {
     CScratchDirectory directory;
     const auto pixels = Pixels(width, height);
     const std::string path = directory.File("picture.bmp");
-    ASSERT_EQ(CFrameProcessor::WriteBmp(pixels.data(), width, height, path.c_str()), 1);
+    ASSERT_TRUE(CFrameProcessor::WriteBmp(pixels.data(), width, height, path.c_str()));
     const auto bytes = ReadBytes(path);
     ASSERT_EQ(bytes.size(), fileBytes);
     const std::vector<std::uint8_t> expectedHeader = {'B',
@@ -107,7 +107,7 @@ TEST(WriteBmp, ReplacesAnExistingFile) {
     const std::string path = directory.File("picture.bmp");
     WriteBytes(path, std::vector<std::uint8_t>(1000000, 0xAB));
     const auto pixels = Pixels(256, 256);
-    ASSERT_EQ(CFrameProcessor::WriteBmp(pixels.data(), 256, 256, path.c_str()), 1);
+    ASSERT_TRUE(CFrameProcessor::WriteBmp(pixels.data(), 256, 256, path.c_str()));
     EXPECT_EQ(ReadBytes(path).size(), 196666u);
     EXPECT_EQ(directory.Entries(), std::vector<std::string>{"picture.bmp"});
 }
@@ -117,7 +117,7 @@ TEST(WriteBmp, MissingDirectoryReturnsZeroAndCreatesNothing) {
     CScratchDirectory directory;
     const auto pixels = Pixels(256, 256);
     const std::string path = directory.File("no-such-dir/picture.bmp");
-    EXPECT_EQ(CFrameProcessor::WriteBmp(pixels.data(), 256, 256, path.c_str()), 0);
+    EXPECT_FALSE(CFrameProcessor::WriteBmp(pixels.data(), 256, 256, path.c_str()));
     EXPECT_TRUE(directory.Entries().empty());
 }
 
@@ -136,11 +136,11 @@ TEST(WriteBmp, FailedWriteReturnsZeroAndKeepsThePreviousFile) {
     rlimit small = saved;
     small.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const int result = CFrameProcessor::WriteBmp(pixels.data(), 512, 512, path.c_str());
+    const bool result = bool(CFrameProcessor::WriteBmp(pixels.data(), 512, 512, path.c_str()));
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
-    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(result);
     EXPECT_EQ(ReadBytes(path), previous);
     EXPECT_EQ(directory.Entries(), std::vector<std::string>{"picture.bmp"});
 }
@@ -150,11 +150,11 @@ TEST(WriteBmp, RefusesEmptyPictureAndMissingArguments) {
     CScratchDirectory directory;
     const std::string path = directory.File("picture.bmp");
     const auto pixels = Pixels(4, 4);
-    EXPECT_EQ(CFrameProcessor::WriteBmp(pixels.data(), 0, 4, path.c_str()), 0);
-    EXPECT_EQ(CFrameProcessor::WriteBmp(pixels.data(), 4, -4, path.c_str()), 0);
-    EXPECT_EQ(CFrameProcessor::WriteBmp(nullptr, 4, 4, path.c_str()), 0);
-    EXPECT_EQ(CFrameProcessor::WriteBmp(pixels.data(), 4, 4, nullptr), 0);
-    EXPECT_EQ(CFrameProcessor::WriteBmp(pixels.data(), 4, 4, ""), 0);
+    EXPECT_FALSE(CFrameProcessor::WriteBmp(pixels.data(), 0, 4, path.c_str()));
+    EXPECT_FALSE(CFrameProcessor::WriteBmp(pixels.data(), 4, -4, path.c_str()));
+    EXPECT_FALSE(CFrameProcessor::WriteBmp(nullptr, 4, 4, path.c_str()));
+    EXPECT_FALSE(CFrameProcessor::WriteBmp(pixels.data(), 4, 4, nullptr));
+    EXPECT_FALSE(CFrameProcessor::WriteBmp(pixels.data(), 4, 4, ""));
     EXPECT_TRUE(directory.Entries().empty());
 }
 

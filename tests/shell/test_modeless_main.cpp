@@ -114,6 +114,7 @@ TEST_F(MainWindow, MenuHoldsEveryItemWithItsId) {
         {"&Auto Levels\tCtrl+L", ID_TOOLS_AUTO_LEVELS},
         {"S&tatistics\tCtrl+T", ID_TOOLS_STATISTICS},
         {"&Record...\tCtrl+R", ID_TOOLS_RECORD},
+        {"&Gaze...\tCtrl+G", ID_TOOLS_GAZE},
         {"&About...", ID_HELP_ABOUT}};
     size_t i = 0;
     for (QAction* pTitle : m_pMain->GetMenu()->actions()) {

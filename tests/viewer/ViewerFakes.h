@@ -46,9 +46,9 @@ class CFakeProcessor : public CFrameProcessor {
         PublishGainTable();
     }
     void Remap() override { Log("Remap"); }
-    int SaveBitmap(int columns, int rows, const char* path) override {
+    FileResult WriteBitmap(int columns, int rows, const char* path) override {
         Log("SaveBitmap " + std::to_string(columns) + "x" + std::to_string(rows) + " " + path);
-        return saveResult;
+        return saveResult ? FileResult() : NothingToSave(path);
     }
 
     std::vector<std::string> Calls() const {

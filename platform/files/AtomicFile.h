@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/files/FileResult.h"
 #include "platform/files/OutputTarget.h"
 
 // Writes a file under a temporary name beside its destination and renames it into place
@@ -14,20 +15,21 @@
 // process removes the temporary file.
 class CAtomicFile {
   public:
-    explicit CAtomicFile(const char* path);
+    CAtomicFile() = default;
     CAtomicFile(const CAtomicFile&) = delete;
     CAtomicFile& operator=(const CAtomicFile&) = delete;
     ~CAtomicFile();  // discards the temporary file unless Commit succeeded
 
+    // Checks the destination and creates the temporary file beside it.
+    FileResult Open(const std::string& path);
     bool IsOpen() const { return m_nFd >= 0; }
-    bool Write(const void* pData, std::size_t size);
-    // Flushes, closes and renames; false (and nothing replaced) when any step failed.
-    bool Commit();
-    // "cannot write NAME: reason" for the first step that failed; empty while all is well.
-    const std::string& Error() const { return m_strError; }
+    // After a failure every later Write and the Commit report that first failure again.
+    FileResult Write(const void* pData, std::size_t size);
+    // Flushes, closes and renames; on failure nothing is replaced.
+    FileResult Commit();
 
   private:
-    void Fail(int error);
+    const FileResult& Fail(int error);  // keeps the first failure
     void Discard();
 
     std::string m_strPath;  // as the caller named it, for messages
@@ -35,9 +37,8 @@ class CAtomicFile {
     std::string m_strTempPath;
     int m_nFd = -1;
     int m_nCleanupTicket = -1;
-    std::string m_strError;
+    FileResult m_failure;  // the first step that failed
 };
 
-// The Error() of the last CAtomicFile made on this thread, empty when it has not failed
-// (writers that report only 0 or 1 leave their reason here).
-const std::string& LastFileWriteError();
+// A whole file written at once through CAtomicFile.
+FileResult WriteFileAtomically(const std::string& path, const void* pData, std::size_t size);

@@ -1,4 +1,4 @@
-#include "processing/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,26 +7,22 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
+#include "platform/files/FileIo.h"
 #include "platform/files/TempFileCleanup.h"
 
 namespace {
 
 std::atomic<unsigned> g_nTempCounter{0};
-thread_local std::string t_strLastError;
 
 }  // namespace
 
-const std::string& LastFileWriteError() {
-    return t_strLastError;
-}
-
-CAtomicFile::CAtomicFile(const char* path) : m_strPath(path != nullptr ? path : "") {
-    t_strLastError.clear();
-    if (!ResolveOutputTarget(m_strPath, &m_target, &m_strError)) {
-        t_strLastError = m_strError;
-        return;
+FileResult CAtomicFile::Open(const std::string& path) {
+    Discard();
+    m_strPath = path;
+    m_failure = ResolveOutputTarget(m_strPath, &m_target);
+    if (!m_failure) {
+        return m_failure;
     }
     m_strTempPath = TemporaryNameBeside(m_target.path, ++g_nTempCounter);
     m_nCleanupTicket = RememberTemporaryFile(m_strTempPath);
@@ -37,70 +33,64 @@ CAtomicFile::CAtomicFile(const char* path) : m_strPath(path != nullptr ? path : 
         ForgetTemporaryFile(m_nCleanupTicket);
         m_nCleanupTicket = -1;
         m_strTempPath.clear();
-        Fail(error);
-        return;
+        return Fail(error);
     }
     if (m_target.exists) {
         // Best effort: only root may give the file back to another owner.
         [[maybe_unused]] int ignored = fchown(m_nFd, m_target.owner, m_target.group);
         fchmod(m_nFd, m_target.mode);
     }
+    return {};
 }
 
 CAtomicFile::~CAtomicFile() {
     Discard();
 }
 
-void CAtomicFile::Fail(int error) {
-    if (m_strError.empty()) {
-        m_strError = "cannot write " + m_strPath + ": " + std::strerror(error);
-        t_strLastError = m_strError;
+const FileResult& CAtomicFile::Fail(int error) {
+    if (m_failure) {
+        m_failure = FileResult::FromErrno("write", m_strPath, error);
     }
+    return m_failure;
 }
 
-bool CAtomicFile::Write(const void* pData, std::size_t size) {
-    if (!IsOpen() || !m_strError.empty()) {
-        return false;
+FileResult CAtomicFile::Write(const void* pData, std::size_t size) {
+    if (!m_failure) {
+        return m_failure;
     }
-    const char* pBytes = static_cast<const char*>(pData);
-    while (size > 0) {
-        const ssize_t written = write(m_nFd, pBytes, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            Fail(written < 0 ? errno : ENOSPC);
-            return false;
-        }
-        pBytes += written;
-        size -= std::size_t(written);
+    if (!IsOpen()) {
+        return Fail(EBADF);
     }
-    return true;
+    if (!WriteFully(m_nFd, pData, size)) {
+        return Fail(errno != 0 ? errno : ENOSPC);
+    }
+    return {};
 }
 
-bool CAtomicFile::Commit() {
-    if (!IsOpen() || !m_strError.empty()) {
+FileResult CAtomicFile::Commit() {
+    if (!IsOpen() || !m_failure) {
+        const FileResult failure = m_failure ? Fail(EBADF) : m_failure;
         Discard();
-        return false;
+        return failure;
     }
     if (fsync(m_nFd) != 0) {
-        Fail(errno);
+        (void)Fail(errno);
     }
     if (close(m_nFd) != 0) {
-        Fail(errno);
+        (void)Fail(errno);
     }
     m_nFd = -1;
-    if (m_strError.empty() && std::rename(m_strTempPath.c_str(), m_target.path.c_str()) != 0) {
-        Fail(errno);
+    if (m_failure && std::rename(m_strTempPath.c_str(), m_target.path.c_str()) != 0) {
+        (void)Fail(errno);
     }
-    if (!m_strError.empty()) {
+    if (!m_failure) {
         Discard();
-        return false;
+        return m_failure;
     }
     ForgetTemporaryFile(m_nCleanupTicket);
     m_nCleanupTicket = -1;
     m_strTempPath.clear();
-    return true;
+    return {};
 }
 
 void CAtomicFile::Discard() {
@@ -114,4 +104,16 @@ void CAtomicFile::Discard() {
     }
     ForgetTemporaryFile(m_nCleanupTicket);
     m_nCleanupTicket = -1;
+}
+
+FileResult WriteFileAtomically(const std::string& path, const void* pData, std::size_t size) {
+    CAtomicFile file;
+    FileResult result = file.Open(path);
+    if (result) {
+        result = file.Write(pData, size);
+    }
+    if (result) {
+        result = file.Commit();
+    }
+    return result;
 }

@@ -8,16 +8,15 @@
 #include <csignal>
 #include <filesystem>
 
-#include "ProcessingTestSupport.h"
-#include "processing/AtomicFile.h"
+#include "platform/files/AtomicFile.h"
+#include "tests/processing/ProcessingTestSupport.h"
 
 namespace {
 
 const std::vector<std::uint8_t> kContent = {1, 2, 3, 4, 5};
 
-bool WriteWhole(const std::string& path) {
-    CAtomicFile file(path.c_str());
-    return file.Write(kContent.data(), kContent.size()) && file.Commit();
+FileResult WriteWhole(const std::string& path) {
+    return WriteFileAtomically(path, kContent.data(), kContent.size());
 }
 
 mode_t ModeOf(const std::string& path) {
@@ -75,13 +74,15 @@ class SpecialOutputs : public ::testing::TestWithParam<SpecialOutput> {
 TEST_P(SpecialOutputs, AreRefusedAndLeftAsTheyWere) {
     const std::string path = GetParam().make(m_directory);
     const mode_t before = ModeOf(path);
-    CAtomicFile file(path.c_str());
+    CAtomicFile file;
+    const FileResult opened = file.Open(path);
     EXPECT_FALSE(file.IsOpen());
-    EXPECT_FALSE(file.Commit());
-    EXPECT_NE(file.Error().find("cannot write " + path), std::string::npos) << file.Error();
-    EXPECT_NE(file.Error().find(GetParam().reason), std::string::npos) << file.Error();
+    const FileResult committed = file.Commit();
+    EXPECT_FALSE(committed);
+    EXPECT_NE(opened.Error().find("cannot write " + path), std::string::npos) << opened.Error();
+    EXPECT_NE(opened.Error().find(GetParam().reason), std::string::npos) << opened.Error();
     EXPECT_EQ(ModeOf(path), before);
-    EXPECT_EQ(LastFileWriteError(), file.Error());
+    EXPECT_EQ(committed.Error(), opened.Error());
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, SpecialOutputs,
@@ -134,9 +135,10 @@ TEST_F(ReplacedOutput, ReadOnlyFileIsRefused) {
     const std::string path = m_directory.File("locked.bmp");
     WriteBytes(path, {9});
     ::chmod(path.c_str(), 0444);
-    CAtomicFile file(path.c_str());
+    CAtomicFile file;
+    const FileResult opened = file.Open(path);
     EXPECT_FALSE(file.IsOpen());
-    EXPECT_NE(file.Error().find("Permission denied"), std::string::npos) << file.Error();
+    EXPECT_NE(opened.Error().find("Permission denied"), std::string::npos) << opened.Error();
     EXPECT_EQ(ReadBytes(path), std::vector<std::uint8_t>{9});
 }
 
@@ -146,7 +148,8 @@ class LongNames : public ReplacedOutput, public ::testing::WithParamInterface<st
 // itself accepts.
 TEST_P(LongNames, FitTheFileNameLimit) {
     const std::string path = m_directory.File(std::string(GetParam(), 'n'));
-    ASSERT_TRUE(WriteWhole(path)) << LastFileWriteError();
+    const FileResult written = WriteWhole(path);
+    ASSERT_TRUE(written) << written.Error();
     EXPECT_EQ(ReadBytes(path), kContent);
     EXPECT_EQ(m_directory.Entries().size(), 1u);
 }
@@ -156,8 +159,9 @@ INSTANTIATE_TEST_SUITE_P(Lengths, LongNames, ::testing::Values(200, 240, 254, 25
 // Catches a failure reported without the file or the system's reason.
 TEST_F(ReplacedOutput, FailureNamesFileAndReason) {
     const std::string path = m_directory.File("missing/out.bmp");
-    EXPECT_FALSE(WriteWhole(path));
-    EXPECT_EQ(LastFileWriteError(), "cannot write " + path + ": No such file or directory");
+    const FileResult written = WriteWhole(path);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(written.Error(), "cannot write " + path + ": No such file or directory");
 }
 
 class EndingSignals : public ::testing::TestWithParam<int> {
@@ -172,8 +176,8 @@ TEST_P(EndingSignals, RemoveTheTemporaryFile) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        CAtomicFile file(path.c_str());
-        const bool written = file.Write(kContent.data(), kContent.size());
+        CAtomicFile file;
+        const bool written = file.Open(path) && file.Write(kContent.data(), kContent.size());
         if (written && !std::filesystem::is_empty(std::filesystem::path(path).parent_path())) {
             ::raise(GetParam());
         }

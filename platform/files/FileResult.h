@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+// What every file operation reports: success, or one line that names the file and the
+// reason ("cannot write out.bmp: No space left on device"), ready to show the operator.
+class [[nodiscard]] FileResult {
+  public:
+    FileResult() = default;  // success
+
+    static FileResult Failure(std::string message);
+    // "cannot VERB PATH: " and the system's text for error.
+    static FileResult FromErrno(const char* verb, const std::string& path, int error);
+
+    explicit operator bool() const { return !m_bFailed; }
+    const std::string& Error() const { return m_strError; }
+
+  private:
+    bool m_bFailed = false;
+    std::string m_strError;
+};
