@@ -41,6 +41,7 @@ bool CRecorder::Start(const std::string& path, RecordingMetadata header, std::st
     m_nFramesWritten = 0;
     m_nDropped = 0;
     m_nNextIndex = 0;
+    m_gazeChanges.clear();
     m_bDropPending = false;
     m_bFailed = false;
     m_bStopWriter = false;
@@ -63,6 +64,10 @@ void CRecorder::Push(const std::uint8_t* pFrame) {
                           std::chrono::steady_clock::now() - m_start)
                           .count();
         info.afterDrop = m_bDropPending;
+        if (std::optional<GazeChange> gaze = m_readGaze ? m_readGaze() : std::nullopt) {
+            gaze->frame = info.index;
+            AppendGazeChange(&m_gazeChanges, *gaze);
+        }
         if (m_ring.TryPush(pFrame, info)) {
             m_bDropPending = false;
         } else {
@@ -144,6 +149,7 @@ bool CRecorder::Stop(std::string* error) {
 // from the end until it does.
 bool CRecorder::CloseRecording(std::string* error) {
     m_metadata.droppedFrames = m_nDropped.load();
+    m_metadata.gazeChanges = m_gazeChanges;
     const std::string sidecar = SidecarPathFor(m_strPath);
     bool written = false;
     for (;;) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "camera/CameraSource.h"
+#include "camera/GazeTrack.h"
 #include "camera/PortCamera.h"
 #include "platform/files/BoundedRead.h"
 #include "platform/files/OutputBatch.h"
@@ -134,6 +135,7 @@ int RunRecord(const RecordOptions& options) {
     }
     bool terminal = isatty(STDERR_FILENO);
     std::vector<std::uint8_t> frame(kFrameBytes);
+    CGazeTrack gaze(ActiveSourceGaze());
     metadata.startTime = IsoTimeNow();
     const auto start = std::chrono::steady_clock::now();
     long recorded = 0;
@@ -154,6 +156,7 @@ int RunRecord(const RecordOptions& options) {
                           std::chrono::steady_clock::now() - start)
                           .count();
         metadata.frames.push_back(info);
+        gaze.Note(info.index);
         if (!batch.Append(output, frame.data(), frame.size(), &error)) {
             return CliFail(error);
         }
@@ -168,6 +171,7 @@ int RunRecord(const RecordOptions& options) {
     if (g_bInterrupted && recorded == 0) {
         return CliFail("interrupted before the first frame; nothing written", kInterruptedExit);
     }
+    metadata.gazeChanges = gaze.Changes();
     const std::string text = SidecarText(metadata);
     if (!batch.Append(sidecarPath, text.data(), text.size(), &error) ||
         (!copyPath.empty() &&
