@@ -7,6 +7,8 @@
 #include <limits>
 #include <string_view>
 
+#include "camera/GazeScene.h"
+#include "camera/MediaSource.h"
 #include "camera/ReplaySource.h"
 #include "platform/device/FileDevice.h"
 #include "platform/device/ScriptedDevice.h"
@@ -27,6 +29,9 @@ const std::vector<CameraSourceInfo> kSources = {
     {"sim-color", "the simulated camera behind the colour sensor's mosaic"},
     {"image:PATH", "the simulated camera looking at a picture file (PNG, JPEG, BMP, ...)"},
     {"replay:PATH", "the frames of a recorded file (whole 38304-byte frames), looping"},
+    {"video:PATH", "the simulated camera looking at a video file (MKV, MP4, WebM, AVI, ...)"},
+    {"webcam[:DEV]", "the simulated camera looking through a V4L2 camera (default the first)"},
+    {"gst:PIPELINE", "the simulated camera looking at a GStreamer pipeline's raw video"},
     {"none", "no camera: the device does not open and acquisition fails"},
 };
 
@@ -36,14 +41,47 @@ struct KindName {
     bool takesPath;
 };
 constexpr KindName kKindNames[] = {
-    {"auto", CameraSourceKind::kAuto, false},          {"sim", CameraSourceKind::kSim, false},
-    {"sim-color", CameraSourceKind::kSimColor, false}, {"image", CameraSourceKind::kImage, true},
-    {"replay", CameraSourceKind::kReplay, true},       {"none", CameraSourceKind::kNone, false},
+    {"auto", CameraSourceKind::kAuto, false},
+    {"sim", CameraSourceKind::kSim, false},
+    {"sim-color", CameraSourceKind::kSimColor, false},
+    {"image", CameraSourceKind::kImage, true},
+    {"replay", CameraSourceKind::kReplay, true},
+    {"none", CameraSourceKind::kNone, false},
+    {"video", CameraSourceKind::kVideo, true},
+    {"webcam", CameraSourceKind::kWebcam, false},
+    {"gst", CameraSourceKind::kGst, true},
 };
+
+bool IsMedia(CameraSourceKind kind) {
+    return kind == CameraSourceKind::kVideo || kind == CameraSourceKind::kWebcam ||
+           kind == CameraSourceKind::kGst;
+}
+
+// The options a media source takes; the device faults are the stand-in devices' own.
+bool IsMediaOption(std::string_view name) {
+    for (std::string_view option : {"fps", "dark", "noise", "color", "gaze", "field", "loop"}) {
+        if (name == option) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Where a gst: pipeline ends: before the first comma that starts one of our options.
+std::size_t PipelineEnd(std::string_view text, std::size_t from) {
+    for (std::size_t comma = text.find(',', from); comma != std::string_view::npos;
+         comma = text.find(',', comma + 1)) {
+        std::string_view next = text.substr(comma + 1);
+        if (IsMediaOption(next.substr(0, std::min(next.find('='), next.find(','))))) {
+            return comma;
+        }
+    }
+    return std::string_view::npos;
+}
 
 bool Simulates(CameraSourceKind kind) {
     return kind == CameraSourceKind::kAuto || kind == CameraSourceKind::kSim ||
-           kind == CameraSourceKind::kSimColor || kind == CameraSourceKind::kImage;
+           kind == CameraSourceKind::kSimColor || kind == CameraSourceKind::kImage || IsMedia(kind);
 }
 
 template <typename T>
@@ -57,6 +95,16 @@ bool ParseNumber(std::string_view text, T min, T max, T* value) {
     }
     *value = parsed;
     return true;
+}
+
+bool ApplyGazeOption(std::string_view name, std::string_view value, Gaze* gaze) {
+    if (name == "field") {
+        return ParseNumber(value, Gaze::kLeastField, Gaze::kMostField, &gaze->field);
+    }
+    const std::size_t colon = value.find(':');
+    return colon != std::string_view::npos &&
+           ParseNumber(value.substr(0, colon), 0.0, 1.0, &gaze->x) &&
+           ParseNumber(value.substr(colon + 1), 0.0, 1.0, &gaze->y);
 }
 
 // Applies one OPTION[=VALUE]; false with *error set when the source does not take it.
@@ -73,6 +121,17 @@ bool ApplyOption(std::string_view option, CameraSourceChoice* choice, std::strin
     constexpr std::int64_t kMaxCount = std::numeric_limits<std::int64_t>::max();
     if (kind == CameraSourceKind::kNone) {
         return bad("the source 'none' takes no options");
+    }
+    if (IsMedia(kind) && !IsMediaOption(name)) {
+        return bad("unknown option for this source (see 'pandry-cli sources')");
+    }
+    if (HasGaze(kind) && (name == "gaze" || name == "field")) {
+        if (!ApplyGazeOption(name, value, &choice->gaze)) {
+            return bad(name == "gaze" ? "expected gaze=X:Y, each from 0 to 1"
+                                      : "expected a field from 0.05 to 4");
+        }
+        choice->gazeGiven = true;
+        return true;
     }
     if (name == "fps") {
         choice->framesPerSecondGiven = true;
@@ -113,11 +172,11 @@ bool ApplyOption(std::string_view option, CameraSourceChoice* choice, std::strin
         choice->drift = true;
         return true;
     }
-    if (name == "color" && kind == CameraSourceKind::kImage && !hasValue) {
+    if (name == "color" && (kind == CameraSourceKind::kImage || IsMedia(kind)) && !hasValue) {
         choice->simulation.color = true;
         return true;
     }
-    if (name == "loop" && kind == CameraSourceKind::kReplay) {
+    if (name == "loop" && (kind == CameraSourceKind::kReplay || kind == CameraSourceKind::kVideo)) {
         if (value == "0" || value == "1") {
             choice->loop = value == "1";
             return true;
@@ -128,10 +187,15 @@ bool ApplyOption(std::string_view option, CameraSourceChoice* choice, std::strin
 }
 
 std::unique_ptr<IDevice> MakeSimulatedDevice(const CameraSourceChoice& choice,
-                                             const std::shared_ptr<const CSceneImage>& picture) {
+                                             const std::shared_ptr<const CSceneImage>& picture,
+                                             const std::shared_ptr<const SourcePicture>& full = {},
+                                             const std::shared_ptr<CSourceGaze>& gaze = {}) {
     std::unique_ptr<IScene> scene;
     if (choice.kind == CameraSourceKind::kImage) {
         scene = std::make_unique<CImageScene>(picture, choice.simulation.color, choice.drift);
+        if (gaze) {
+            return OpenGazeImage(choice, full, std::move(scene), gaze);
+        }
     } else {
         scene = std::make_unique<CBuiltInScene>(choice.simulation.color);
     }
@@ -141,8 +205,21 @@ std::unique_ptr<IDevice> MakeSimulatedDevice(const CameraSourceChoice& choice,
 
 class CCameraSourceResolver : public IDeviceResolver {
   public:
-    CCameraSourceResolver(CameraSourceChoice choice, std::shared_ptr<const CSceneImage> picture)
-        : m_choice(std::move(choice)), m_pPicture(std::move(picture)) {}
+    CCameraSourceResolver(CameraSourceChoice choice, std::shared_ptr<const CSceneImage> picture,
+                          std::shared_ptr<const SourcePicture> fullPicture = {},
+                          std::unique_ptr<IDevice> opened = {})
+        : m_choice(std::move(choice)),
+          m_pPicture(std::move(picture)),
+          m_pFullPicture(std::move(fullPicture)),
+          m_pOpened(std::move(opened)) {
+        if (HasGaze(m_choice.kind)) {
+            m_pGaze = std::make_shared<CSourceGaze>(m_choice.gaze);
+        }
+    }
+
+    const std::shared_ptr<CSourceGaze>& SourceGaze() const { return m_pGaze; }
+    // The device opened to check the source, handed to the first open.
+    void KeepOpened(std::unique_ptr<IDevice> device) { m_pOpened = std::move(device); }
 
     std::unique_ptr<IDevice> OpenDevice(int index, std::string* error) override {
         switch (m_choice.kind) {
@@ -157,7 +234,14 @@ class CCameraSourceResolver : public IDeviceResolver {
             case CameraSourceKind::kSim:
             case CameraSourceKind::kSimColor:
             case CameraSourceKind::kImage:
-                return MakeSimulatedDevice(m_choice, m_pPicture);
+                return MakeSimulatedDevice(m_choice, m_pPicture, m_pFullPicture, m_pGaze);
+            case CameraSourceKind::kVideo:
+            case CameraSourceKind::kWebcam:
+            case CameraSourceKind::kGst:
+                if (m_pOpened) {
+                    return std::move(m_pOpened);
+                }
+                return OpenMediaSource(m_choice, m_pGaze, error);
             case CameraSourceKind::kReplay: {
                 std::string ignored;
                 if (CReplaySource::CountWholeFrames(m_choice.path, &ignored, &ignored) == 0) {
@@ -191,6 +275,9 @@ class CCameraSourceResolver : public IDeviceResolver {
 
     CameraSourceChoice m_choice;
     std::shared_ptr<const CSceneImage> m_pPicture;
+    std::shared_ptr<const SourcePicture> m_pFullPicture;
+    std::unique_ptr<IDevice> m_pOpened;
+    std::shared_ptr<CSourceGaze> m_pGaze;
     CFileDeviceResolver m_files;
 };
 
@@ -198,7 +285,7 @@ class CCameraSourceResolver : public IDeviceResolver {
 
 bool ParseCameraSource(const std::string& text, CameraSourceChoice* choice, std::string* error) {
     std::string_view rest = text;
-    std::size_t comma = rest.find(',');
+    std::size_t comma = rest.starts_with("gst:") ? PipelineEnd(rest, 4) : rest.find(',');
     std::string_view head = rest.substr(0, comma);
     std::size_t colon = head.find(':');
     std::string_view name = head.substr(0, colon);
@@ -212,7 +299,8 @@ bool ParseCameraSource(const std::string& text, CameraSourceChoice* choice, std:
     }
     if (!found) {
         *error = "unknown camera source '" + std::string(name) +
-                 "' (one of auto, sim, sim-color, image:PATH, replay:PATH, none)";
+                 "' (one of auto, sim, sim-color, image:PATH, replay:PATH, none, video:PATH, "
+                 "webcam[:DEVICE], gst:PIPELINE)";
         return false;
     }
     choice->kind = found->kind;
@@ -221,6 +309,12 @@ bool ParseCameraSource(const std::string& text, CameraSourceChoice* choice, std:
         if (colon == std::string_view::npos || colon + 1 == head.size()) {
             *error = "camera source '" + std::string(name) +
                      "' needs a file: " + std::string(name) + ":PATH";
+            return false;
+        }
+        choice->path = std::string(head.substr(colon + 1));
+    } else if (found->kind == CameraSourceKind::kWebcam && colon != std::string_view::npos) {
+        if (colon + 1 == head.size()) {
+            *error = "camera source 'webcam:' needs a device: webcam:/dev/videoN";
             return false;
         }
         choice->path = std::string(head.substr(colon + 1));
@@ -247,11 +341,21 @@ bool ParseCameraSource(const std::string& text, CameraSourceChoice* choice, std:
 std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceChoice& choice,
                                                     std::string* error) {
     std::shared_ptr<const CSceneImage> picture;
+    std::shared_ptr<const SourcePicture> fullPicture;
     if (choice.kind == CameraSourceKind::kImage) {
         picture = CSceneImage::Load(choice.path, error);
-        if (!picture) {
+        if (!picture || !(fullPicture = LoadSourcePicture(choice.path, error))) {
             return nullptr;
         }
+    }
+    if (HasGaze(choice.kind) && choice.kind != CameraSourceKind::kImage) {
+        auto resolver = std::make_shared<CCameraSourceResolver>(choice, nullptr);
+        std::unique_ptr<IDevice> device = OpenMediaSource(choice, resolver->SourceGaze(), error);
+        if (!device) {
+            return nullptr;
+        }
+        resolver->KeepOpened(std::move(device));
+        return resolver;
     }
     if (choice.kind == CameraSourceKind::kReplay) {
         std::string warning;
@@ -266,7 +370,8 @@ std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceChoice& ch
             std::fprintf(stderr, "warning: %s\n", warning.c_str());
         }
     }
-    return std::make_shared<CCameraSourceResolver>(choice, std::move(picture));
+    return std::make_shared<CCameraSourceResolver>(choice, std::move(picture),
+                                                   std::move(fullPicture));
 }
 
 bool ReplayMetadataOf(const CameraSourceChoice& choice, RecordingMetadata* metadata,
@@ -295,8 +400,14 @@ bool SelectCameraSource(const std::string& text, std::string* error) {
     if (!resolver) {
         return false;
     }
+    auto* sourceResolver = dynamic_cast<CCameraSourceResolver*>(resolver.get());
+    SetActiveSourceGaze(sourceResolver ? sourceResolver->SourceGaze() : nullptr);
     SetDeviceResolver(std::move(resolver));
     return true;
+}
+
+bool HasGaze(CameraSourceKind kind) {
+    return kind == CameraSourceKind::kImage || IsMedia(kind);
 }
 
 std::optional<bool> ImpliedColor(const CameraSourceChoice& choice) {
@@ -304,6 +415,9 @@ std::optional<bool> ImpliedColor(const CameraSourceChoice& choice) {
         case CameraSourceKind::kSim:
         case CameraSourceKind::kSimColor:
         case CameraSourceKind::kImage:
+        case CameraSourceKind::kVideo:
+        case CameraSourceKind::kWebcam:
+        case CameraSourceKind::kGst:
             return choice.simulation.color;
         case CameraSourceKind::kAuto:
         case CameraSourceKind::kReplay:
@@ -338,6 +452,13 @@ std::string DescribeCameraSource(const CameraSourceChoice& choice, int deviceInd
             return "Simulated camera on " + file;
         case CameraSourceKind::kReplay:
             return "Replay " + file;
+        case CameraSourceKind::kVideo:
+            return "Simulated camera on video " + file;
+        case CameraSourceKind::kWebcam:
+            return choice.path.empty() ? "Simulated camera on the first webcam"
+                                       : "Simulated camera on webcam " + choice.path;
+        case CameraSourceKind::kGst:
+            return "Simulated camera on a GStreamer pipeline";
         case CameraSourceKind::kNone:
             break;
     }
@@ -372,8 +493,16 @@ std::string CameraSourceHelp() {
         "  noise=N          noise amplitude in levels (default 1)\n"
         "  drift            image: the view drifts slowly over the picture\n"
         "  color            image: seen through the colour mosaic\n"
-        "  loop=0|1         replay: start again after the last frame (default 1)\n"
+        "  loop=0|1         replay, video: start again after the last frame (default 1)\n"
+        "  gaze=X:Y         image, video, webcam, gst: the sensor's centre as fractions of the\n"
+        "                   picture's width and height (default 0.5:0.5)\n"
+        "  field=F          image, video, webcam, gst: the sensor's outer diameter as a fraction\n"
+        "                   of the picture's shorter side (default 1)\n"
+        "  color, noise=N and dark apply to video, webcam and gst as to image; so does fps=N\n"
+        "  (default: the source's own rate). A gst: pipeline runs to the first of these options.\n"
         "Examples: sim,fps=0   image:photo.jpg,drift   replay:run.raw,loop=0\n"
+        "          video:walk.mp4,gaze=0.3:0.5,field=0.5   webcam:/dev/video0,color\n"
+        "          gst:videotestsrc pattern=ball ! video/x-raw,width=640,height=480,color\n"
         "A device read that does not answer within 5 seconds fails.\n";
     return help;
 }

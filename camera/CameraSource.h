@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "camera/SourceGaze.h"
 #include "platform/device/DeviceFaults.h"
 #include "platform/device/DeviceFile.h"
 #include "sidecar/RecordingMetadata.h"
@@ -13,18 +14,34 @@
 // What stands behind the camera devices: the driver's device files, or a stand-in.
 // A source is written NAME[:PATH][,OPTION[=VALUE]]..., for example
 //   sim,fps=10,fail-after=100     image:/tmp/pic.png,drift     replay:run.raw,loop=0
-// A path runs up to the first comma.
-enum class CameraSourceKind { kAuto, kSim, kSimColor, kImage, kReplay, kNone };
+// A path runs up to the first comma; a gst: pipeline up to the first comma that starts
+// one of our options (its caps keep theirs).
+enum class CameraSourceKind {
+    kAuto,
+    kSim,
+    kSimColor,
+    kImage,
+    kReplay,
+    kNone,
+    kVideo,
+    kWebcam,
+    kGst
+};
 
 struct CameraSourceChoice {
     CameraSourceKind kind = CameraSourceKind::kAuto;
-    std::string path;  // image and replay
+    std::string path;  // image, replay and video; webcam's device; gst's pipeline
     DeviceFaults faults;
     SimulationOptions simulation;
     bool drift = false;                 // image
     bool loop = true;                   // replay
     bool framesPerSecondGiven = false;  // fps=N was written (else a replay keeps its own pace)
+    Gaze gaze;                          // image, video, webcam, gst
+    bool gazeGiven = false;             // gaze= or field= was written
 };
+
+// The sources a gaze can be moved over.
+bool HasGaze(CameraSourceKind kind);
 
 inline constexpr double kDefaultFramesPerSecond = 25;
 inline constexpr const char* kDefaultCameraSource = "auto";

@@ -42,6 +42,7 @@ bool CRecorder::Start(const std::string& path, RecordingMetadata header, std::st
     m_nFramesWritten = 0;
     m_nDropped = 0;
     m_nNextIndex = 0;
+    m_gazeChanges.clear();
     m_bDropPending = false;
     m_bFailed = false;
     m_bStopWriter = false;
@@ -62,6 +63,10 @@ void CRecorder::Push(const std::uint8_t* pFrame) {
         info.index = m_nNextIndex++;
         info.timeUs = MicrosecondsSince(m_start);
         info.afterDrop = m_bDropPending;
+        if (std::optional<GazeChange> gaze = m_readGaze ? m_readGaze() : std::nullopt) {
+            gaze->frame = info.index;
+            AppendGazeChange(&m_gazeChanges, *gaze);
+        }
         if (m_ring.TryPush(pFrame, info)) {
             m_bDropPending = false;
         } else {
@@ -148,6 +153,7 @@ bool CRecorder::Stop(std::string* error, const std::string& end) {
 // from the end until it does.
 bool CRecorder::CloseRecording(std::string* error) {
     m_metadata.droppedFrames = m_nDropped.load();
+    m_metadata.gazeChanges = m_gazeChanges;
     const std::string sidecar = SidecarPathFor(m_strPath);
     bool written = false;
     for (;;) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -33,6 +34,10 @@ class CRecorder {
     CRecorder& operator=(const CRecorder&) = delete;
 
     void SetWriteFunction(WriteFunction write) { m_write = std::move(write); }
+    // Reads the gaze the frame just pushed was sampled at (its frame number is set here),
+    // for the sidecar's list of gaze changes; set before Start.
+    using GazeReader = std::function<std::optional<GazeChange>()>;
+    void FollowGaze(GazeReader readGaze) { m_readGaze = std::move(readGaze); }
 
     // Creates (or replaces) the recording file and starts the writer; false with *error
     // naming the file otherwise. header holds everything but the frames.
@@ -76,6 +81,9 @@ class CRecorder {
     std::atomic<bool> m_bFailed{false};
     std::atomic<std::uint64_t> m_nFramesWritten{0};
     std::atomic<std::uint64_t> m_nDropped{0};
+    GazeReader m_readGaze;
+    // Acquisition thread only while accepting; read by Stop after the last Push left.
+    std::vector<GazeChange> m_gazeChanges;
     // Acquisition thread only.
     std::uint64_t m_nNextIndex = 0;
     bool m_bDropPending = false;

@@ -34,6 +34,7 @@ inline constexpr unsigned ID_TOOLS_STATISTICS = 40031;
 inline constexpr unsigned ID_TOOLS_RECORD = 40032;
 inline constexpr unsigned ID_TOOLS_TIME_SERIES = 40040;
 inline constexpr unsigned ID_TOOLS_SHOW_CLIPPING = 40041;
+inline constexpr unsigned ID_TOOLS_GAZE = 40042;
 
 // Controls of the Settings dialog.
 inline constexpr int IDC_PORT_ADDRESS = 1011;

@@ -28,6 +28,7 @@ constexpr StringResource kStrings[] = {
     {ID_TOOLS_TIME_SERIES,
      "Plot the mean level of the frame and the region over time\nTime Series"},
     {ID_TOOLS_SHOW_CLIPPING, "Paint samples shown black in blue and white in red\nShow Clipping"},
+    {ID_TOOLS_GAZE, "Show the source picture with the sensor over it, and move its gaze\nGaze"},
 };
 
 constexpr MenuItemTemplate kFileMenu[] = {
@@ -48,7 +49,7 @@ constexpr MenuItemTemplate kOptionsMenu[] = {
 constexpr MenuItemTemplate kToolsMenu[] = {
     {"&Auto Levels\tCtrl+L", ID_TOOLS_AUTO_LEVELS}, {"S&tatistics\tCtrl+T", ID_TOOLS_STATISTICS},
     {"&Record...\tCtrl+R", ID_TOOLS_RECORD},        {"Time S&eries", ID_TOOLS_TIME_SERIES},
-    {"Show &Clipping", ID_TOOLS_SHOW_CLIPPING},
+    {"Show &Clipping", ID_TOOLS_SHOW_CLIPPING},     {"&Gaze...\tCtrl+G", ID_TOOLS_GAZE},
 };
 constexpr MenuItemTemplate kHelpMenu[] = {{"&About...", ID_HELP_ABOUT}};
 constexpr MenuItemTemplate kMainMenu[] = {
@@ -62,6 +63,7 @@ constexpr AcceleratorTemplate kAccelerators[] = {
     {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_L, ID_TOOLS_AUTO_LEVELS},
     {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_T, ID_TOOLS_STATISTICS},
     {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_R, ID_TOOLS_RECORD},
+    {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_G, ID_TOOLS_GAZE},
 };
 
 constexpr ControlTemplate kAboutControls[] = {

@@ -5,6 +5,7 @@
 
 #include "platform/files/BoundedRead.h"
 #include "sensor/LogPolarFrame.h"
+#include "sidecar/GazeChanges.h"
 
 using nlohmann::json;
 
@@ -68,6 +69,7 @@ std::string SidecarText(const RecordingMetadata& m) {
         {"end", m.end},
         {"frames", frames},
     };
+    WriteGazeChanges(m.gazeChanges, &document);
     return document.dump(1) + "\n";
 }
 
@@ -131,6 +133,7 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
             frame.afterDrop = f.value("after_drop", false);
             m.frames.push_back(frame);
         }
+        ReadGazeChanges(document, &m.gazeChanges);
         if (document.at("frame_count").get<std::uint64_t>() != m.frames.size()) {
             *error = "frame_count does not match the frames listed";
             return false;

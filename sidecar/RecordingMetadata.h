@@ -16,6 +16,19 @@ struct RecordedFrame {
     bool afterDrop = false;        // frames were dropped (not written) just before this one
 };
 
+// Where a source's gaze was from this recorded frame on (sources with a gaze), as fractions
+// of its picture; a recording lists its first frame and every frame in which it moved.
+struct GazeChange {
+    std::uint64_t frame = 0;  // RecordedFrame::index
+    double x = 0.5;
+    double y = 0.5;
+    double field = 1.0;
+
+    bool operator==(const GazeChange&) const = default;
+};
+// Adds the gaze of frame `now.frame` to the list when it differs from the last one listed.
+void AppendGazeChange(std::vector<GazeChange>* changes, const GazeChange& now);
+
 // Everything a recording's sidecar holds: what recorded it, with which settings and
 // calibration, when, and each frame's timing.
 struct RecordingMetadata {
@@ -48,6 +61,7 @@ struct RecordingMetadata {
     // How the run ended: "complete", "interrupted", "camera failed after N frames: ...",
     // "disk full" ...; empty in a version-1 sidecar.
     std::string end;
+    std::vector<GazeChange> gazeChanges;  // "gaze", written only when there are any
 
     bool IsColor() const { return sensor == "color"; }
 };

@@ -168,3 +168,15 @@ void CSensorGeometry::SampleCells(const SceneCanvas& canvas, bool color,
 std::uint32_t CSensorGeometry::PixelCount(std::size_t rawIndex) const {
     return m_pixelCounts[rawIndex];
 }
+
+std::vector<CSensorGeometry::PixelRead> CSensorGeometry::PixelsRead() const {
+    std::vector<PixelRead> reads;
+    reads.reserve(m_pixels.size());
+    const std::uint32_t* pPixel = m_pixels.data();
+    for (const Cell& cell : m_cells) {
+        for (std::uint16_t k = 0; k < cell.count; ++k) {
+            reads.push_back({*pPixel++, CanvasPlane(cell.color)});
+        }
+    }
+    return reads;
+}

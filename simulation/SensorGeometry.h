@@ -31,6 +31,14 @@ class CSensorGeometry {
     // Canvas pixels averaged into the sample at this raw index (0: no physical pixel).
     std::uint32_t PixelCount(std::size_t rawIndex) const;
 
+    // Every canvas pixel a sample reads, with the plane it reads behind the colour mosaic:
+    // all a canvas needs to hold for Sample, so that a scene may fill only these.
+    struct PixelRead {
+        std::uint32_t pixel;
+        CanvasPlane color;
+    };
+    std::vector<PixelRead> PixelsRead() const;
+
   private:
     CSensorGeometry();
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "camera/CameraSource.h"
+#include "camera/GazeTrack.h"
 #include "camera/PortCamera.h"
 #include "platform/files/BoundedRead.h"
 #include "platform/files/OutputBatch.h"
@@ -100,7 +101,8 @@ bool DescribeRecording(const RecordOptions& options, const std::string& source,
 // frame read is kept. metadata->end says how the run ended ("complete", "interrupted", ...),
 // and *failure why, when a read or write failed.
 void ReadFrames(const RecordOptions& options, CPortCamera& camera, COutputBatch& batch,
-                const std::string& output,                RecordingMetadata* metadata, std::string* failure) {
+                const std::string& output, CGazeTrack& gaze, RecordingMetadata* metadata,
+                std::string* failure) {
     const bool terminal = isatty(STDERR_FILENO);
     std::vector<std::uint8_t> frame(kFrameBytes);
     metadata->startTime = IsoTimeNow();
@@ -139,6 +141,7 @@ void ReadFrames(const RecordOptions& options, CPortCamera& camera, COutputBatch&
             break;
         }
         metadata->frames.push_back(info);
+        gaze.Note(info.index);
         if (terminal) {
             std::fprintf(stderr, "\rrecording %ld frames", k + 1);
         }
@@ -183,7 +186,8 @@ int RunRecord(const RecordOptions& options) {
                                                   : camera.OpenError());
     }
     std::string failure;
-    ReadFrames(options, camera, batch, output, &metadata, &failure);
+    CGazeTrack gaze(ActiveSourceGaze());
+    ReadFrames(options, camera, batch, output, gaze, &metadata, &failure);
     const std::size_t recorded = metadata.frames.size();
     if (recorded == 0) {
         if (!failure.empty()) {
@@ -191,6 +195,7 @@ int RunRecord(const RecordOptions& options) {
         }
         return CliFail("interrupted before the first frame; nothing written", kInterruptedExit);
     }
+    metadata.gazeChanges = gaze.Changes();
     const std::string text = SidecarText(metadata);
     if (!batch.Append(sidecarPath, text.data(), text.size(), &error) ||
         (!copyPath.empty() &&

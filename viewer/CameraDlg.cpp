@@ -42,6 +42,8 @@ CCameraDlg::CCameraDlg() : m_settings(nullptr) {
     ON_UPDATE_COMMAND_UI(ID_TOOLS_TIME_SERIES, &CCameraDlg::OnUpdateToolsTimeSeries);
     ON_COMMAND(ID_TOOLS_SHOW_CLIPPING, &CCameraDlg::OnToolsShowClipping);
     ON_UPDATE_COMMAND_UI(ID_TOOLS_SHOW_CLIPPING, &CCameraDlg::OnUpdateToolsShowClipping);
+    ON_COMMAND(ID_TOOLS_GAZE, &CCameraDlg::OnToolsGaze);
+    ON_UPDATE_COMMAND_UI(ID_TOOLS_GAZE, &CCameraDlg::OnUpdateToolsGaze);
     m_rateTimer.setInterval(kRateIntervalMs);
     QObject::connect(&m_rateTimer, &QTimer::timeout, [this] {
         if (m_pCore) {
@@ -90,8 +92,9 @@ void CCameraDlg::AddCommandLineOptions(QCommandLineParser& parser) {
     parser.addOption(QCommandLineOption(
         kCameraOption,
         QStringLiteral("Camera source: auto (the default, or PANDRY_CAMERA), sim, sim-color, "
-                       "image:PATH, replay:PATH or none, each with options such as sim,fps=0; "
-                       "pandry-cli sources lists them all."),
+                       "image:PATH, replay:PATH, none, video:PATH, webcam[:/dev/videoN] or "
+                       "gst:PIPELINE, each with options such as sim,fps=0 or "
+                       "video:PATH,gaze=X:Y,field=F; pandry-cli sources lists them all."),
         QStringLiteral("SOURCE")));
     AddStartupOptions(parser);
 }
@@ -192,6 +195,8 @@ bool CCameraDlg::OnInitDialog() {
                                                  m_pCore.get());
     m_pStatistics =
         new CStatisticsWindow(GetSafeHwnd(), m_pView.data(), m_pCore.get(), m_pMeasure->Region());
+    new CGazeDrag(GetClientWidget(), m_pView.data());
+    m_pGazeWindow = new CGazeWindow(GetSafeHwnd());
     m_rateTimer.start();
     m_pollTimer.start();
     if (m_bStartAtOnce) {
@@ -206,6 +211,9 @@ void CCameraDlg::OnDestroy() {
     m_pollTimer.stop();
     if (m_pStatistics) {
         delete m_pStatistics.data();
+    }
+    if (m_pGazeWindow) {
+        delete m_pGazeWindow.data();
     }
     m_pMeasure.reset();
     CModelessMain::OnDestroy();
@@ -333,6 +341,26 @@ void CCameraDlg::OnToolsStatistics() {
 
 void CCameraDlg::OnUpdateToolsStatistics(CCmdUI* pCmdUI) {
     pCmdUI->SetCheck(m_pStatistics && m_pStatistics->isVisible() ? 1 : 0);
+}
+
+void CCameraDlg::OnToolsGaze() {
+    if (!m_pGazeWindow) {
+        return;
+    }
+    if (m_pGazeWindow->isVisible()) {
+        m_pGazeWindow->hide();
+        return;
+    }
+    const QWidget* pMain = GetSafeHwnd();
+    m_pGazeWindow->move(CStatisticsWindow::PlaceBeside(
+        pMain->frameGeometry(), m_pGazeWindow->frameGeometry().size(),
+        pMain->screen() ? pMain->screen()->availableGeometry() : QRect()));
+    m_pGazeWindow->show();
+}
+
+void CCameraDlg::OnUpdateToolsGaze(CCmdUI* pCmdUI) {
+    pCmdUI->Enable(ActiveSourceGaze() != nullptr);
+    pCmdUI->SetCheck(m_pGazeWindow && m_pGazeWindow->isVisible() ? 1 : 0);
 }
 
 void CCameraDlg::FitViewToClient() {

@@ -7,6 +7,8 @@
 #include "shell/ModelessMain.h"
 #include "shell/SettingsDlg.h"
 #include "viewer/FrameView.h"
+#include "viewer/GazeDrag.h"
+#include "viewer/GazeWindow.h"
 #include "viewer/MeasureTools.h"
 #include "viewer/PixelProbe.h"
 #include "viewer/StatisticsWindow.h"
@@ -80,6 +82,8 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     void OnUpdateToolsTimeSeries(CCmdUI* pCmdUI);
     void OnToolsShowClipping();
     void OnUpdateToolsShowClipping(CCmdUI* pCmdUI);
+    void OnToolsGaze();
+    void OnUpdateToolsGaze(CCmdUI* pCmdUI);
 
     CSettingsDlg m_settings;
     QPointer<CFrameView> m_pView;  // owned by the client area once the window exists
@@ -89,6 +93,7 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     QPointer<CPixelInspector> m_pInspector;
     QPointer<CStatisticsWindow> m_pStatistics;
     std::unique_ptr<CMeasureTools> m_pMeasure;
+    QPointer<CGazeWindow> m_pGazeWindow;
     ViewerStartup m_startup;
     bool m_bStartAtOnce = false;
     std::string m_strSourceName;

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "camera/GazeTrack.h"
 #include "export/PictureWriter.h"
 #include "export/ProcessorPicture.h"
 #include "recording/FileDigest.h"
@@ -45,6 +46,7 @@ void CViewerCore::OnRecord() {
         header.calibrationSha256 = Sha256OfFile(pProcessor->CalibrationPath(), &error);
     }
     std::string error;
+    m_recorder.FollowGaze([gaze = ActiveSourceGaze()] { return UsedGaze(gaze); });
     if (!m_recorder.Start(path, std::move(header), &error)) {
         m_window.ShowMessage(error, kCaption);
         return;

@@ -116,6 +116,7 @@ TEST_F(MainWindow, MenuHoldsEveryItemWithItsId) {
         {"&Record...\tCtrl+R", ID_TOOLS_RECORD},
         {"Time S&eries", ID_TOOLS_TIME_SERIES},
         {"Show &Clipping", ID_TOOLS_SHOW_CLIPPING},
+        {"&Gaze...\tCtrl+G", ID_TOOLS_GAZE},
         {"&About...", ID_HELP_ABOUT}};
     size_t i = 0;
     for (QAction* pTitle : m_pMain->GetMenu()->actions()) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "camera/CameraSource.h"
+#include "camera/SourceGaze.h"
 #include "pixelprobe/PixelValuesText.h"
 #include "processing/FrameProcessor.h"
 #include "resources/Resource.h"
@@ -307,3 +308,41 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+// Two mouse tools share the picture: a plain left drag moves the source's gaze, Shift and
+// drag draws a region. Catches either one taking the other's drag (a region drawn by a gaze
+// drag, or the gaze moved while a region is drawn).
+TEST_F(ToolWindowsTest, PlainDragMovesTheGazeShiftDragDrawsARegion) {
+    std::ofstream(folder.File("grey.pgm"), std::ios::binary) << "P5 64 64 255\n"
+                                                             << std::string(64 * 64, char(90));
+    std::string error;
+    ASSERT_TRUE(SelectCameraSource("image:" + folder.File("grey.pgm"), &error)) << error;
+    Open();
+    ShowGrabbedFrame();
+    const std::shared_ptr<CSourceGaze> gaze = ActiveSourceGaze();
+    ASSERT_TRUE(gaze);
+    const ViewerRect& to = m_pDlg->View()->ShownFrame().destination;
+    QWidget* pArea = m_pDlg->View()->parentWidget();
+    const auto drag = [&](Qt::KeyboardModifiers keys) {
+        const QPoint from(to.left + to.Width() / 3, to.top + to.Height() / 3);
+        const QPoint till(to.left + to.Width() / 2, to.top + to.Height() / 2);
+        const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button,
+                              Qt::MouseButtons held) {
+            const QPoint local = m_pDlg->View()->mapTo(pArea, at);
+            QMouseEvent event(type, QPointF(local), pArea->mapToGlobal(QPointF(local)), button,
+                              held, keys);
+            QApplication::sendEvent(pArea, &event);
+        };
+        send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseMove, till, Qt::NoButton, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, till, Qt::LeftButton, Qt::NoButton);
+    };
+    const Gaze before = gaze->Get();
+    drag(Qt::NoModifier);
+    EXPECT_NE(gaze->Get(), before);
+    EXPECT_FALSE(m_pDlg->Measure()->Region()->Region());
+    const Gaze moved = gaze->Get();
+    drag(Qt::ShiftModifier);
+    EXPECT_EQ(gaze->Get(), moved);
+    EXPECT_TRUE(m_pDlg->Measure()->Region()->Region());
+}

@@ -1,0 +1,348 @@
+#include "camera/GstPipeline.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+#include <gst/pbutils/missing-plugins.h>
+#include <gst/video/video.h>
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <optional>
+
+namespace {
+
+// How long one wait on the sink lasts: short enough for a cancel to be seen at once.
+constexpr std::chrono::milliseconds kPullSlice{20};
+constexpr const char* kSinkName = "pandrysink";
+
+struct ElementPackage {
+    const char* prefix;
+    const char* package;
+};
+// Elements by name (a prefix ends with '_' or '-'); the first match wins.
+constexpr ElementPackage kElementPackages[] = {
+    {"avdec_", "gstreamer1.0-libav"},
+    {"avdemux_", "gstreamer1.0-libav"},
+    {"v4l2", "gstreamer1.0-plugins-good"},
+    {"matroska", "gstreamer1.0-plugins-good"},
+    {"qtdemux", "gstreamer1.0-plugins-good"},
+    {"avidemux", "gstreamer1.0-plugins-good"},
+    {"jpegdec", "gstreamer1.0-plugins-good"},
+    {"pngdec", "gstreamer1.0-plugins-good"},
+    {"vpxdec", "gstreamer1.0-plugins-good"},
+    {"vp8dec", "gstreamer1.0-plugins-good"},
+    {"vp9dec", "gstreamer1.0-plugins-good"},
+    {"ximagesrc", "gstreamer1.0-plugins-good"},
+    {"rtsp", "gstreamer1.0-plugins-good"},
+    {"udpsrc", "gstreamer1.0-plugins-good"},
+    {"souphttpsrc", "gstreamer1.0-plugins-good"},
+    {"videoflip", "gstreamer1.0-plugins-good"},
+    {"videoconvert", "gstreamer1.0-plugins-base"},
+    {"videoscale", "gstreamer1.0-plugins-base"},
+    {"videotestsrc", "gstreamer1.0-plugins-base"},
+    {"decodebin", "gstreamer1.0-plugins-base"},
+    {"uridecodebin", "gstreamer1.0-plugins-base"},
+    {"appsink", "gstreamer1.0-plugins-base"},
+    {"ogg", "gstreamer1.0-plugins-base"},
+    {"theoradec", "gstreamer1.0-plugins-base"},
+    {"videorate", "gstreamer1.0-plugins-base"},
+};
+
+// What a decoder or demuxer for these caps comes in.
+std::string PackageForCaps(const std::string& caps) {
+    for (const char* container : {"matroska", "quicktime", "msvideo", "webm", "x-vp8", "x-vp9",
+                                  "image/jpeg", "image/png"}) {
+        if (caps.find(container) != std::string::npos) {
+            return "gstreamer1.0-plugins-good";
+        }
+    }
+    if (caps.find("ogg") != std::string::npos || caps.find("theora") != std::string::npos) {
+        return "gstreamer1.0-plugins-base";
+    }
+    return "gstreamer1.0-libav";
+}
+
+bool InitGstreamer(std::string* error) {
+    static std::once_flag once;
+    static std::string failure;
+    std::call_once(once, [] {
+        GError* gerror = nullptr;
+        if (!gst_init_check(nullptr, nullptr, &gerror)) {
+            failure = std::string("cannot start GStreamer: ") +
+                      (gerror ? gerror->message : "unknown reason");
+        }
+        g_clear_error(&gerror);
+    });
+    if (!failure.empty()) {
+        *error = failure;
+        return false;
+    }
+    return true;
+}
+
+// "no element \"v4l2src\"" -> v4l2src
+std::string QuotedName(const char* message) {
+    std::string text = message;
+    std::size_t open = text.find('"');
+    std::size_t close = open == std::string::npos ? open : text.find('"', open + 1);
+    return close == std::string::npos ? text : text.substr(open + 1, close - open - 1);
+}
+
+std::string MissingPluginText(GstMessage* message) {
+    gchar* description = gst_missing_plugin_message_get_description(message);
+    gchar* detail = gst_missing_plugin_message_get_installer_detail(message);
+    std::string text = description ? description : "a plugin";
+    std::string installer = detail ? detail : "";
+    g_free(description);
+    g_free(detail);
+    // The detail ends in "element-NAME" or "decoder-CAPS".
+    std::size_t element = installer.rfind("|element-");
+    std::string package = element != std::string::npos
+                              ? DebianPackageFor(installer.substr(element + 9))
+                              : PackageForCaps(installer);
+    return "missing GStreamer plugin: " + text + " (install " + package + ")";
+}
+
+// One line for an error the pipeline posted.
+std::string ErrorText(const std::string& what, GError* gerror, const std::string& missing) {
+    if (!missing.empty()) {
+        return what + ": " + missing;
+    }
+    const char* message = gerror ? gerror->message : "unknown error";
+    if (gerror && gerror->domain == GST_RESOURCE_ERROR) {
+        switch (gerror->code) {
+            case GST_RESOURCE_ERROR_NOT_FOUND:
+                return what + ": not found (" + message + ")";
+            case GST_RESOURCE_ERROR_BUSY:
+                return "camera busy: " + what + " is held by another program";
+            case GST_RESOURCE_ERROR_OPEN_READ:
+            case GST_RESOURCE_ERROR_OPEN_READ_WRITE:
+                return "cannot open " + what + ": " + message;
+            default:
+                break;
+        }
+    }
+    if (gerror && gerror->domain == GST_STREAM_ERROR &&
+        (gerror->code == GST_STREAM_ERROR_TYPE_NOT_FOUND ||
+         gerror->code == GST_STREAM_ERROR_WRONG_TYPE || gerror->code == GST_STREAM_ERROR_DECODE ||
+         gerror->code == GST_STREAM_ERROR_DEMUX)) {
+        return "cannot decode " + what + " as video (" + message + ")";
+    }
+    return what + ": " + message;
+}
+
+}  // namespace
+
+struct CGstPipeline::Parts {
+    std::string what;
+    GstElement* pipeline = nullptr;
+    GstElement* sink = nullptr;
+    GstBus* bus = nullptr;
+    GstSample* sample = nullptr;  // the picture handed out last, mapped in `frame`
+    GstVideoFrame frame{};
+    bool mapped = false;
+    std::string missingPlugin;             // the last missing-plugin message, to name in the error
+    std::uint64_t picturesSinceStart = 0;  // since Start or Rewind
+    bool firstPending = false;             // Start's picture is still to be handed out
+
+    ~Parts() {
+        Release();
+        if (pipeline) {
+            gst_element_set_state(pipeline, GST_STATE_NULL);
+        }
+        if (bus) {
+            gst_object_unref(bus);
+        }
+        if (sink) {
+            gst_object_unref(sink);
+        }
+        if (pipeline) {
+            gst_object_unref(pipeline);
+        }
+    }
+
+    void Release() {
+        if (mapped) {
+            gst_video_frame_unmap(&frame);
+            mapped = false;
+        }
+        if (sample) {
+            gst_sample_unref(sample);
+            sample = nullptr;
+        }
+    }
+
+    // Reads what the pipeline posted; kFailed or kEnded when it failed or ended.
+    std::optional<Pulled> Messages(std::string* error) {
+        const auto kinds =
+            GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_EOS | GST_MESSAGE_ELEMENT);
+        while (GstMessage* message = gst_bus_pop_filtered(bus, kinds)) {
+            std::optional<Pulled> result;
+            if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+                GError* gerror = nullptr;
+                gst_message_parse_error(message, &gerror, nullptr);
+                *error = ErrorText(what, gerror, missingPlugin);
+                g_clear_error(&gerror);
+                result = Pulled::kFailed;
+            } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
+                result = Pulled::kEnded;
+            } else if (gst_is_missing_plugin_message(message)) {
+                missingPlugin = MissingPluginText(message);
+            }
+            gst_message_unref(message);
+            if (result) {
+                return result;
+            }
+        }
+        return std::nullopt;
+    }
+
+    bool Map(GstSample* pulled, Frame* out, std::string* error) {
+        Release();
+        sample = pulled;
+        GstVideoInfo info;
+        if (!gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) ||
+            !gst_video_frame_map(&frame, &info, gst_sample_get_buffer(sample), GST_MAP_READ)) {
+            *error = what + ": a picture arrived that cannot be read";
+            return false;
+        }
+        mapped = true;
+        Describe(out);
+        ++picturesSinceStart;
+        return true;
+    }
+
+    void Describe(Frame* out) {
+        out->bgr = static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
+        out->width = GST_VIDEO_FRAME_WIDTH(&frame);
+        out->height = GST_VIDEO_FRAME_HEIGHT(&frame);
+        out->stride = std::size_t(GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0));
+    }
+};
+
+CGstPipeline::CGstPipeline(std::unique_ptr<Parts> parts) : m_pParts(std::move(parts)) {}
+CGstPipeline::~CGstPipeline() = default;
+
+std::unique_ptr<CGstPipeline> CGstPipeline::Start(const Settings& settings, const ReadLimit& limit,
+                                                  std::string* error) {
+    if (!InitGstreamer(error)) {
+        return nullptr;
+    }
+    auto parts = std::make_unique<Parts>();
+    parts->what = settings.what;
+    const std::string description =
+        settings.description +
+        " ! videoconvert ! video/x-raw,format=BGR ! appsink name=" + kSinkName;
+    GError* gerror = nullptr;
+    parts->pipeline =
+        gst_parse_launch_full(description.c_str(), nullptr, GST_PARSE_FLAG_FATAL_ERRORS, &gerror);
+    if (gerror) {
+        if (gerror->domain == GST_PARSE_ERROR && gerror->code == GST_PARSE_ERROR_NO_SUCH_ELEMENT) {
+            const std::string element = QuotedName(gerror->message);
+            *error = settings.what + ": missing GStreamer element '" + element + "' (install " +
+                     DebianPackageFor(element) + ")";
+        } else {
+            *error =
+                settings.what + ": not a pipeline GStreamer can build (" + gerror->message + ")";
+        }
+        g_clear_error(&gerror);
+        return nullptr;  // Parts releases a pipeline made in part
+    }
+    parts->sink = gst_bin_get_by_name(GST_BIN(parts->pipeline), kSinkName);
+    parts->bus = gst_element_get_bus(parts->pipeline);
+    if (!parts->sink || !parts->bus) {
+        *error = settings.what + ": not a pipeline that ends in raw video";
+        return nullptr;
+    }
+    g_object_set(parts->sink, "sync", gboolean(settings.paced), "max-buffers", guint(2), "drop",
+                 FALSE, nullptr);
+    if (GstElement* source = gst_bin_get_by_name(GST_BIN(parts->pipeline), "src")) {
+        for (const auto& [name, value] : settings.sourceProperties) {
+            // A stand-in for the element (in tests) may not have the property.
+            if (g_object_class_find_property(G_OBJECT_GET_CLASS(source), name.c_str())) {
+                gst_util_set_object_arg(G_OBJECT(source), name.c_str(), value.c_str());
+            }
+        }
+        gst_object_unref(source);
+    }
+    if (gst_element_set_state(parts->pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_NO_PREROLL) {
+        g_object_set(parts->sink, "max-buffers", guint(1), "drop", TRUE, nullptr);  // live
+    }
+    auto pipeline = std::unique_ptr<CGstPipeline>(new CGstPipeline(std::move(parts)));
+    // The first picture proves the whole chain works; it is handed out again by Pull.
+    Frame first;
+    const Pulled pulled = pipeline->Pull(limit, &first, error);
+    if (pulled == Pulled::kFrame) {
+        pipeline->m_pParts->firstPending = true;
+        return pipeline;
+    }
+    if (pulled == Pulled::kEnded) {
+        *error = "cannot decode " + settings.what + " as video: it holds no pictures";
+    } else if (error->empty()) {
+        *error = settings.what + ": cancelled";
+    }
+    return nullptr;
+}
+
+CGstPipeline::Pulled CGstPipeline::Pull(const ReadLimit& limit, Frame* frame, std::string* error) {
+    error->clear();
+    Parts& parts = *m_pParts;
+    // The picture Start waited for is the first one handed out.
+    if (parts.firstPending) {
+        parts.firstPending = false;
+        parts.Describe(frame);
+        return Pulled::kFrame;
+    }
+    for (;;) {
+        if (limit.IsCancelled()) {
+            return Pulled::kFailed;
+        }
+        if (std::optional<Pulled> ended = parts.Messages(error)) {
+            return *ended;
+        }
+        const auto left = limit.deadline - ReadLimit::Clock::now();
+        if (left <= ReadLimit::Clock::duration::zero()) {
+            *error = parts.what + ": no picture within the time allowed";
+            return Pulled::kFailed;
+        }
+        const auto slice = std::min<ReadLimit::Clock::duration>(left, kPullSlice);
+        const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(slice);
+        GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(parts.sink),
+                                                         GstClockTime(nanoseconds.count()));
+        if (sample) {
+            return parts.Map(sample, frame, error) ? Pulled::kFrame : Pulled::kFailed;
+        }
+        if (gst_app_sink_is_eos(GST_APP_SINK(parts.sink))) {
+            // An error that ended the stream is posted beside its end: it wins.
+            std::optional<Pulled> posted = parts.Messages(error);
+            return posted ? *posted : Pulled::kEnded;
+        }
+    }
+}
+
+bool CGstPipeline::Rewind() {
+    Parts& parts = *m_pParts;
+    if (parts.picturesSinceStart == 0) {
+        return false;  // nothing came since the last start: another pass would spin
+    }
+    parts.Release();
+    parts.picturesSinceStart = 0;
+    const bool seeked =
+        gst_element_seek_simple(parts.pipeline, GST_FORMAT_TIME,
+                                GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0);
+    // The end of the pass just finished is no news after the seek.
+    while (GstMessage* message = gst_bus_pop_filtered(parts.bus, GST_MESSAGE_EOS)) {
+        gst_message_unref(message);
+    }
+    return seeked;
+}
+
+std::string DebianPackageFor(const std::string& element) {
+    for (const ElementPackage& entry : kElementPackages) {
+        if (element.rfind(entry.prefix, 0) == 0) {
+            return entry.package;
+        }
+    }
+    return "gstreamer1.0-plugins-bad or gstreamer1.0-plugins-ugly";
+}
