@@ -61,7 +61,7 @@ std::string ShortInspection(const PixelInspection& in) {
     }
     std::string line = Format("r%d s%d", in.point.ring, in.point.sector);
     if (in.bColor) {
-        return line + Format(" \u00b7 RGB %d %d %d", in.shown[2], in.shown[1], in.shown[0]);
+        return line + Format(" R%d G%d B%d", in.shown[2], in.shown[1], in.shown[0]);
     }
     if (in.point.bHasRawSample && in.bHasReading) {
         line += Format(" \u00b7 %d\u2192%d", in.reading.raw, in.reading.corrected);

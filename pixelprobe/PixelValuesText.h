@@ -23,5 +23,6 @@ struct PixelInspection {
 // sample sits comes from SensorSampleGeometry.
 std::string DescribeInspection(const PixelInspection& inspection);
 // The short form for the narrow status pane: "r131 s17 · 37→105 · 201" (ring, sector,
-// raw → corrected, shown); for colour "r131 s17 · RGB 201 180 20".
+// raw → corrected, shown); for colour "r131 s17 R201 G180 B20", as short as the grey form so
+// that it fits the pane at 256.
 std::string ShortInspection(const PixelInspection& inspection);

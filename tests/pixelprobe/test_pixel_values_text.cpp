@@ -58,7 +58,7 @@ TEST(PixelValuesText, OutsideFoveaAndColour) {
     const std::string text = DescribeInspection(colour);
     // Kept blue, green, red; told red, green, blue, each labelled.
     EXPECT_NE(text.find("shown R 30 G 20 B 10"), std::string::npos) << text;
-    EXPECT_NE(ShortInspection(colour).find("RGB 30 20 10"), std::string::npos);
+    EXPECT_NE(ShortInspection(colour).find("R30 G20 B10"), std::string::npos);
     const std::string channel = MosaicChannelName(colour.point.index);
     ASSERT_FALSE(channel.empty());
     EXPECT_NE(text.find("sector " + std::to_string(colour.point.sector) + " " + channel),
