@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "export/EncoderChild.h"
+#include "platform/files/AtomicFile.h"
+#include "platform/files/FileIo.h"
 #include "platform/files/OutputTarget.h"
 #include "platform/files/StaleTempFiles.h"
 #include "platform/files/TempFileCleanup.h"
-#include "platform/files/AtomicFile.h"
-#include "platform/files/FileIo.h"
 
 namespace {
 

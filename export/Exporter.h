@@ -20,7 +20,7 @@ struct ExportRequest {
     // Recorded frame indices (the sidecar's; positions without one), both ends included.
     std::uint64_t first = 0;
     std::uint64_t last = std::numeric_limits<std::uint64_t>::max();
-    unsigned jobs = 0;  // frames processed at once; 0: one per core, up to 16
+    unsigned jobs = 0;       // frames processed at once; 0: one per core, up to 16
     bool bLossless = false;  // video as FFV1 in Matroska, equal to the pictures
 };
 

@@ -17,11 +17,11 @@
 
 #include "camera/ReplaySource.h"
 #include "export/FrameRenderer.h"
+#include "export/RecordingSettings.h"
+#include "export/SampleValues.h"
 #include "platform/files/BoundedRead.h"
 #include "platform/files/FileIo.h"
 #include "platform/files/InputFile.h"
-#include "export/SampleValues.h"
-#include "export/RecordingSettings.h"
 #include "processing/CalibrationFile.h"
 #include "sensor/Defaults.h"
 #include "sensor/FoveaTable.h"
@@ -257,7 +257,8 @@ class CPyProcessor {
             py::gil_scoped_release unlocked;  // before the lock: a holder may wait for the GIL
             std::lock_guard<std::mutex> hold(m_remapped.lock);
             for (py::ssize_t i = 0; done && i < batch.count; ++i) {
-                done = m_remapped.renderer->Correct(batch.pFrames + i * kFrameBytes, pOut + i * kFrameBytes);
+                done = m_remapped.renderer->Correct(batch.pFrames + i * kFrameBytes,
+                                                    pOut + i * kFrameBytes);
             }
         }
         if (!done) {
