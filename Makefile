@@ -40,11 +40,12 @@ asan: deps
 # Debian's Qt is not instrumented for ThreadSanitizer: the first build leaves the GUI out
 # and runs every test of the Qt-free code (the worker and its protocol included); the
 # second runs the viewer's window tests (frames handed from a worker to the painter)
-# against the uninstrumented Qt, whose own reports tests/sanitizers/tsan.supp explains.
+# against the uninstrumented Qt, whose own reports tests/sanitizers/tsan.supp explains
+# (tsan-media.supp does the same for GStreamer's, under the media sources).
 tsan: deps
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPANDRY_SANITIZE=thread -DPANDRY_GUI=OFF
 	cmake --build build-tsan -j $(JOBS)
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/sanitizers/tsan-media.supp \
 	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
 	cmake -S . -B build-tsan-gui -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPANDRY_SANITIZE=thread
 	cmake --build build-tsan-gui -j $(JOBS) --target test_viewer_window
