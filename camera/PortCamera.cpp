@@ -1,7 +1,9 @@
 #include "camera/PortCamera.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/device/DeviceTimeout.h"
 #include "sensor/LogPolarFrame.h"
@@ -55,11 +57,15 @@ int CPortCamera::Open(int port) {
 int CPortCamera::ReadFrame(std::uint8_t* pFrame) {
     std::lock_guard lock(m_ioMutex);
     const auto start = std::chrono::steady_clock::now();
+    errno = 0;
     // A short delivery is completed or failed, never passed on with stale bytes.
     const int result = ReadDeviceFully(m_hDevice, pFrame, kFrameBytes,
                                        ReadLimit::Within(DeviceReadTimeout(), &m_cancel))
                            ? 1
                            : 0;
+    if (result == 0) {
+        m_nReadErrno.store(errno, std::memory_order_relaxed);
+    }
     m_nLastReadNs.store(std::chrono::duration_cast<std::chrono::nanoseconds>(
                             std::chrono::steady_clock::now() - start)
                             .count(),
@@ -73,6 +79,11 @@ void CPortCamera::CancelReads() {
 
 void CPortCamera::ResumeReads() {
     m_cancel.Reset();
+}
+
+std::string CPortCamera::ReadFailure() const {
+    const int code = m_nReadErrno.load(std::memory_order_relaxed);
+    return code != 0 ? std::strerror(code) : "no whole frame came";
 }
 
 std::string CPortCamera::OpenError() const {

@@ -35,6 +35,9 @@ class CPortCamera {
     void CancelReads();
     // Lets reads wait for the device again; call when no read can be running.
     void ResumeReads();
+    // Why the last failed ReadFrame failed, in the system's words ("Input/output error"), or
+    // "no whole frame came" when the device gave no reason; any thread.
+    std::string ReadFailure() const;
     // Why the device could not be opened ("camera busy: ..."); empty when it opened or no
     // reason is known.
     std::string OpenError() const;
@@ -48,4 +51,5 @@ class CPortCamera {
     mutable std::mutex m_errorMutex;  // guards m_strOpenError
     std::string m_strOpenError;
     std::atomic<std::int64_t> m_nLastReadNs{0};
+    std::atomic<int> m_nReadErrno{0};  // errno of the last failed read; 0: none given
 };

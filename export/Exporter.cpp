@@ -303,5 +303,10 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     if (sink && !sink->Finish(error)) {
         return false;
     }
-    return !writer || batch.Commit(error);
+    if (writer) {
+        const FileResult committed = batch.Commit();
+        *error = committed.Error();
+        return bool(committed);
+    }
+    return true;
 }

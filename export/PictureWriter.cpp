@@ -35,10 +35,8 @@ std::unique_ptr<IPictureWriter> PictureWriterFor(const std::string& path) {
 
 bool WriteWholeFile(const std::string& path, const void* pData, std::size_t size,
                     COutputBatch* pBatch, std::string* error) {
-    if (pBatch != nullptr) {
-        return !pBatch->Add(path, error).empty() && pBatch->Append(path, pData, size, error);
-    }
-    const FileResult written = WriteFileAtomically(path, pData, size);
+    const FileResult written = pBatch != nullptr ? pBatch->Write(path, pData, size)
+                                                 : WriteFileAtomically(path, pData, size);
     if (!written) {
         *error = written.Error();
     }

@@ -61,7 +61,9 @@ bool CopyCalibration(const std::string& from, const std::string& path, COutputBa
     if (!ReadSmallRegularFile(from, kCalibrationFileBytes, &bytes, error)) {
         return false;
     }
-    return batch.Append(path, bytes.data(), bytes.size(), error);
+    const FileResult copied = batch.Append(path, bytes.data(), bytes.size());
+    *error = copied.Error();
+    return bool(copied);
 }
 
 // The header of the sidecar: everything known before the first frame.
@@ -119,14 +121,12 @@ void ReadFrames(const RecordOptions& options, CPortCamera& camera, COutputBatch&
         if (MicrosecondsSince(start) >= limitUs) {
             break;
         }
-        errno = 0;
         if (!camera.ReadFrame(frame.data())) {
-            const int code = errno;
             if (g_bInterrupted) {
                 metadata->end = "interrupted";
                 break;
             }
-            const std::string reason = code != 0 ? std::strerror(code) : "no whole frame came";
+            const std::string reason = camera.ReadFailure();
             metadata->failedReads = 1;
             metadata->end = "camera failed after " + std::to_string(k) + " frames: " + reason;
             *failure = "cannot read frame " + std::to_string(k + 1) + " from source '" +
@@ -136,8 +136,11 @@ void ReadFrames(const RecordOptions& options, CPortCamera& camera, COutputBatch&
         RecordedFrame info;
         info.index = std::uint64_t(k);
         info.timeUs = MicrosecondsSince(start);
-        if (!batch.Append(output, frame.data(), frame.size(), failure)) {
-            metadata->end = errno == ENOSPC ? "disk full" : "write failed";
+        // A failed append leaves the file at its whole frames.
+        if (const FileResult written = batch.Append(output, frame.data(), frame.size()); !written) {
+            const std::string reason = std::strerror(written.Code());
+            metadata->end = written.Code() == ENOSPC ? "disk full" : "write failed: " + reason;
+            *failure = written.Error();
             break;
         }
         metadata->frames.push_back(info);
@@ -175,8 +178,8 @@ int RunRecord(const RecordOptions& options) {
     for (const std::string& path : {output, sidecarPath, copyPath}) {
         if (!path.empty()) {
             RemoveStaleTemporaryFilesOf(path);
-            if (batch.Add(path, &error).empty()) {
-                return CliFail(error);
+            if (const FileResult added = batch.Add(path); !added) {
+                return CliFail(added.Error());
             }
         }
     }
@@ -197,11 +200,26 @@ int RunRecord(const RecordOptions& options) {
     }
     metadata.gazeChanges = gaze.Changes();
     const std::string text = SidecarText(metadata);
-    if (!batch.Append(sidecarPath, text.data(), text.size(), &error) ||
-        (!copyPath.empty() &&
-         !CopyCalibration(metadata.calibrationPath, copyPath, batch, &error)) ||
-        !batch.Commit(&error)) {
-        return CliFail(error);
+    FileResult described = batch.Append(sidecarPath, text.data(), text.size());
+    if (described && !copyPath.empty() &&
+        !CopyCalibration(metadata.calibrationPath, copyPath, batch, &error)) {
+        described = FileResult::Failure(error);
+    }
+    if (!described) {
+        // The frames matter more than their description (a full disk often has room for
+        // the one and not the other): they are kept, and no old description is left beside
+        // them to tell of another recording.
+        batch.Drop(sidecarPath);
+        batch.Drop(copyPath);
+        if (const FileResult kept = batch.Commit(); !kept) {
+            return CliFail(kept.Error());
+        }
+        ::unlink(sidecarPath.c_str());
+        return CliFail(described.Error() + "; " + output + " holds the " +
+                       std::to_string(recorded) + " whole frames read, without their description");
+    }
+    if (const FileResult committed = batch.Commit(); !committed) {
+        return CliFail(committed.Error());
     }
     if (!failure.empty()) {
         return CliFail(failure + "; " + output + " holds the " + std::to_string(recorded) +

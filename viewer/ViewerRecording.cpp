@@ -61,7 +61,7 @@ void CViewerCore::EndRecording() {
         m_bAcquisitionFailed.load()
             ? "camera failed after " +
                   std::to_string(m_recorder.FramesWritten() + m_recorder.FramesDropped()) +
-                  " frames"
+                  " frames: " + (m_pCamera ? m_pCamera->ReadFailure() : "no whole frame came")
             : "complete";
     const bool stopped = m_recorder.Stop(&error, end);
     const std::string path = m_recorder.Path();

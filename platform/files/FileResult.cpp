@@ -11,5 +11,8 @@ FileResult FileResult::Failure(std::string message) {
 }
 
 FileResult FileResult::FromErrno(const char* verb, const std::string& path, int error) {
-    return Failure(std::string("cannot ") + verb + " " + path + ": " + std::strerror(error));
+    FileResult result =
+        Failure(std::string("cannot ") + verb + " " + path + ": " + std::strerror(error));
+    result.m_nCode = error;
+    return result;
 }

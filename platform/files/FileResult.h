@@ -14,8 +14,12 @@ class [[nodiscard]] FileResult {
 
     explicit operator bool() const { return !m_bFailed; }
     const std::string& Error() const { return m_strError; }
+    // The system's error number behind a FromErrno failure (ENOSPC: the disk is full); 0
+    // otherwise.
+    int Code() const { return m_nCode; }
 
   private:
     bool m_bFailed = false;
+    int m_nCode = 0;
     std::string m_strError;
 };

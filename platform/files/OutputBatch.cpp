@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <set>
 
 #include "platform/files/FileIo.h"
@@ -22,14 +21,30 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
 }
 
-bool Fail(const std::string& path, int error, std::string* message) {
-    *message = "cannot write " + path + ": " + std::strerror(error);
-    return false;
-}
-
 // Opens a folder to sync it; -1 when it cannot be opened.
 int OpenFolder(const std::string& folder) {
     return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Writes the whole of pData at the end of fd, or cuts fd back to its length before.
+FileResult AppendWhole(int fd, const std::string& path, const void* pData, std::size_t size) {
+    const off_t before = ::lseek(fd, 0, SEEK_END);
+    if (before < 0) {
+        return FileResult::FromErrno("write", path, errno);
+    }
+    if (!WriteFully(fd, pData, size)) {
+        const int reason = errno != 0 ? errno : ENOSPC;
+        [[maybe_unused]] const int ignored = ::ftruncate(fd, before);
+        return FileResult::FromErrno("write", path, reason);
+    }
+    return {};
+}
+
+FileResult CloseWritten(int fd, const std::string& path, FileResult written) {
+    if (::close(fd) != 0 && written) {
+        return FileResult::FromErrno("write", path, errno);
+    }
+    return written;
 }
 
 }  // namespace
@@ -48,77 +63,88 @@ void COutputBatch::RemoveTemporaryFiles() {
         member.cleanupTicket = -1;
     }
     m_members.clear();
+    m_byPath.clear();
+    m_byTarget.clear();
 }
 
-const COutputBatch::Member* COutputBatch::Find(const std::string& path) const {
-    for (const Member& member : m_members) {
-        if (member.path == path) {
-            return &member;
-        }
-    }
-    return nullptr;
-}
-
-std::string COutputBatch::Add(const std::string& path, std::string* error) {
+int COutputBatch::Create(const std::string& path, FileResult* result) {
     Member member;
     member.path = path;
-    if (const FileResult resolved = ResolveOutputTarget(path, &member.target); !resolved) {
-        *error = resolved.Error();
-        return {};
+    if (*result = ResolveOutputTarget(path, &member.target); !*result) {
+        return -1;
     }
     std::lock_guard lock(m_mutex);
-    for (const Member& other : m_members) {
-        if (other.target.path == member.target.path) {
-            *error = "cannot write " + path + ": it is written twice (as " + other.path + ")";
-            return {};
-        }
+    if (const auto other = m_byTarget.find(member.target.path); other != m_byTarget.end()) {
+        *result = FileResult::Failure("cannot write " + path + ": it is written twice (as " +
+                                      m_members[other->second].path + ")");
+        return -1;
     }
     member.temp = TemporaryNameBeside(member.target.path, ++g_nBatchSerial);
     // 0666 before the umask, as a plain fopen("wb") would create it.
     const int fd = ::open(member.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
-        Fail(path, errno, error);
-        return {};
+        *result = FileResult::FromErrno("write", path, errno);
+        return -1;
     }
     if (member.target.exists) {
         // Best effort: only root may give the file back to another owner.
         [[maybe_unused]] int ignored = ::fchown(fd, member.target.owner, member.target.group);
         ::fchmod(fd, member.target.mode);
     }
-    ::close(fd);
     member.cleanupTicket = RememberTemporaryFile(member.temp);
-    m_members.push_back(member);
-    return member.temp;
+    m_byPath.emplace(path, m_members.size());
+    m_byTarget.emplace(member.target.path, m_members.size());
+    m_members.push_back(std::move(member));
+    return fd;
 }
 
-bool COutputBatch::Append(const std::string& path, const void* pData, std::size_t size,
-                          std::string* error) {
+FileResult COutputBatch::Add(const std::string& path) {
+    FileResult result;
+    const int fd = Create(path, &result);
+    return fd < 0 ? result : CloseWritten(fd, path, {});
+}
+
+FileResult COutputBatch::Write(const std::string& path, const void* pData, std::size_t size) {
+    FileResult result;
+    const int fd = Create(path, &result);
+    return fd < 0 ? result : CloseWritten(fd, path, AppendWhole(fd, path, pData, size));
+}
+
+FileResult COutputBatch::Append(const std::string& path, const void* pData, std::size_t size) {
     std::string temp;
     {
         std::lock_guard lock(m_mutex);
-        const Member* member = Find(path);
-        if (member == nullptr) {
-            return Fail(path, ENOENT, error);
+        const auto member = m_byPath.find(path);
+        if (member == m_byPath.end()) {
+            return FileResult::FromErrno("write", path, ENOENT);
         }
-        temp = member->temp;
+        temp = m_members[member->second].temp;
     }
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
-        return Fail(path, errno, error);
+        return FileResult::FromErrno("write", path, errno);
     }
-    if (!WriteFully(fd, pData, size)) {
-        const int reason = errno != 0 ? errno : ENOSPC;
-        ::close(fd);
-        return Fail(path, reason, error);
-    }
-    return ::close(fd) == 0 || Fail(path, errno, error);
+    return CloseWritten(fd, path, AppendWhole(fd, path, pData, size));
 }
 
-bool COutputBatch::Commit(std::string* error) {
+void COutputBatch::Drop(const std::string& path) {
+    std::lock_guard lock(m_mutex);
+    if (const auto member = m_byPath.find(path); member != m_byPath.end()) {
+        Member& dropped = m_members[member->second];
+        ::unlink(dropped.temp.c_str());
+        dropped.temp.clear();
+        ForgetTemporaryFile(dropped.cleanupTicket);
+        dropped.cleanupTicket = -1;
+    }
+}
+
+FileResult COutputBatch::Commit() {
     std::set<std::string> folders;
     std::set<dev_t> devices;
     for (const Member& member : m_members) {
-        folders.insert(FolderOf(member.target.path));
+        if (!member.temp.empty()) {
+            folders.insert(FolderOf(member.target.path));
+        }
     }
     // One sync of each file system instead of one per file: far faster for many pictures.
     for (const std::string& folder : folders) {
@@ -131,21 +157,24 @@ bool COutputBatch::Commit(std::string* error) {
                 ::close(fd);
             }
             RemoveTemporaryFiles();
-            return Fail(folder, reason, error);
+            return FileResult::FromErrno("write", folder, reason);
         }
         ::close(fd);
     }
     for (Member& member : m_members) {
+        if (member.temp.empty()) {
+            continue;  // dropped
+        }
         if (std::rename(member.temp.c_str(), member.target.path.c_str()) != 0) {
-            Fail(member.path, errno, error);
+            const FileResult failed = FileResult::FromErrno("write", member.path, errno);
             RemoveTemporaryFiles();
-            return false;
+            return failed;
         }
         member.temp.clear();
         ForgetTemporaryFile(member.cleanupTicket);
         member.cleanupTicket = -1;
     }
-    m_members.clear();
+    RemoveTemporaryFiles();  // nothing is left to remove; this forgets the members
     // The new names reach the disk too.
     for (const std::string& folder : folders) {
         const int fd = OpenFolder(folder);
@@ -154,9 +183,9 @@ bool COutputBatch::Commit(std::string* error) {
             if (fd >= 0) {
                 ::close(fd);
             }
-            return Fail(folder, reason, error);
+            return FileResult::FromErrno("write", folder, reason);
         }
         ::close(fd);
     }
-    return true;
+    return {};
 }

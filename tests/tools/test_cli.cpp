@@ -1,3 +1,4 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include "platform/device/MemoryDevice.h"
 #include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
+#include "sidecar/RecordingMetadata.h"
 #include "simulation/SimulatedCamera.h"
 #include "tests/WaitUntil.h"
 #include "tests/platform/device/ScopedDeviceResolver.h"
@@ -452,3 +454,25 @@ TEST_F(CliTest, DoubleDashEndsTheOptions) {
 }
 
 }  // namespace
+
+// Catches a write failing part-way through a frame (a full disk) tearing the last frame or
+// losing the frames and the description before it.
+TEST_F(CliTest, RecordCutShortByAFailedWriteKeepsWholeFramesAndSaysWhy) {
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = 10 * kFrameBytes + kFrameBytes / 2;
+    std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    const int status = Run("record --camera sim,fps=0 --frames 20 run.raw");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(m_strError.find("10 whole frames"), std::string::npos) << m_strError;
+    EXPECT_EQ(std::filesystem::file_size(Path("run.raw")), 10 * kFrameBytes);
+    RecordingMetadata metadata;
+    std::string problem;
+    ASSERT_TRUE(ReadSidecarOf(Path("run.raw"), &metadata, &problem)) << problem;
+    EXPECT_EQ(metadata.frames.size(), 10u);
+    EXPECT_EQ(metadata.end, "write failed: File too large");
+}

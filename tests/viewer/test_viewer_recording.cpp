@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -75,6 +76,23 @@ TEST_F(ViewerRecordingTest, StoppingAcquisitionEndsTheRecording) {
     v.core.OnStart();
     EXPECT_EQ(v.window.statusPane1, "");
     v.core.OnStart();
+}
+
+// Catches a recording ended by a lost camera not saying why in its sidecar.
+TEST_F(ViewerRecordingTest, LostCameraEndsTheRecordingWithTheReason) {
+    std::atomic<bool> lost{false};
+    v.Processor().acquireHook = [&lost](int, CFakeProcessor&) { return lost.load() ? 0 : 1; };
+    v.window.recordPath = Recording();
+    v.core.OnStart();
+    ASSERT_TRUE(Run(ID_TOOLS_RECORD));
+    ASSERT_TRUE(WaitUntil([&] { return v.core.Recorder().FramesWritten() >= 2; }));
+    lost = true;
+    ASSERT_TRUE(WaitUntil([&] { return v.core.IsRunning() == 0; }));
+    v.core.RefreshFrameRate();
+    EXPECT_FALSE(v.core.IsRecording());
+    const std::string end = Sidecar().end;
+    EXPECT_EQ(end.rfind("camera failed after ", 0), 0u) << end;
+    EXPECT_NE(end.find(" frames: no whole frame came"), std::string::npos) << end;
 }
 
 // Catches a replay that opens at the default size and view instead of the recorded ones.
