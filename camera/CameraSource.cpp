@@ -384,8 +384,8 @@ bool ReplayMetadataOf(const CameraSourceChoice& choice, RecordingMetadata* metad
     if (!std::filesystem::exists(SidecarPathFor(choice.path), ignored)) {
         return false;
     }
-    if (!ReadSidecarOf(choice.path, metadata, warning)) {
-        *warning += "; replaying without it";
+    if (const FileResult read = ReadSidecarOf(choice.path, metadata); !read) {
+        *warning = read.Error() + "; replaying without it";
         return false;
     }
     return true;

@@ -149,14 +149,12 @@ RenderSettings SettingsFrom(const std::string& sensor, int size, int offset, int
 // dark image.
 void CheckCalibrationFile(const std::string& path) {
     std::vector<std::int32_t> dark(kFrameBytes);
-    std::string error;
-    switch (LoadCalibrationFile(path.c_str(), dark.data(), &error)) {
-        case CalibrationLoad::kLoaded:
-            return;
-        case CalibrationLoad::kMissing:
-            throw py::value_error("cannot read calibration file " + path + ": no such file");
-        case CalibrationLoad::kRefused:
-            throw py::value_error("cannot use calibration file " + path + ": " + error);
+    const FileResult loaded = LoadCalibrationFile(path, dark.data());
+    if (CalibrationIsMissing(loaded)) {
+        throw py::value_error("cannot read calibration file " + path + ": no such file");
+    }
+    if (!loaded) {
+        throw py::value_error("cannot use calibration file " + path + ": " + loaded.Error());
     }
 }
 
@@ -361,8 +359,9 @@ py::tuple ReadRecording(const std::string& path) {
     if (::lstat(sidecarPath.c_str(), &info) == 0) {
         std::string text;
         RecordingMetadata parsed;
-        if (!ReadSmallRegularFile(sidecarPath, kLargestSidecarBytes, &text, &error)) {
-            throw py::value_error(error);
+        if (const FileResult read = ReadSmallRegularFile(sidecarPath, kLargestSidecarBytes, &text);
+            !read) {
+            throw py::value_error(read.Error());
         }
         if (ParseSidecar(text, &parsed, &error)) {
             metadata = py::module_::import("json").attr("loads")(text);

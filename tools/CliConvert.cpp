@@ -63,8 +63,8 @@ int WriteLastPicture(const std::string& input, std::uint64_t frames, const Rende
     text.settings = settings.Describe();
     text.frame = RecordedIndexAt(metadata, frames - 1);
     text.timeUs = RecordedTimeAt(metadata, frames - 1);
-    std::string error;
-    return writer.Write(picture, text, output, &error) ? 0 : CliFail(error);
+    const FileResult written = writer.Write(picture, text, output);
+    return written ? 0 : CliFail(written.Error());
 }
 
 // Offset and gain from the last frame, as the viewer's Auto Levels chooses them; printed on
@@ -129,8 +129,8 @@ int RunConvert(const ConvertOptions& options) {
     if (!processor) {
         return CliFail(error);
     }
-    if (!processor->CalibrationLoadError().empty()) {
-        return CliFail(processor->CalibrationLoadError());
+    if (!processor->CalibrationLoaded()) {
+        return CliFail(processor->CalibrationLoaded().Error());
     }
     const int columns = settings.remapped ? settings.size : kSectors;
     const int rows = settings.remapped ? settings.size : kRings;

@@ -170,8 +170,8 @@ void CViewerCore::PostNotice(std::string text) {
 }
 
 void CViewerCore::NoteCalibrationLoad() {
-    if (m_pProcessor && !m_pProcessor->CalibrationLoadError().empty()) {
-        PostNotice(m_pProcessor->CalibrationLoadError() + "; no dark image in use");
+    if (m_pProcessor && !m_pProcessor->CalibrationLoaded()) {
+        PostNotice(m_pProcessor->CalibrationLoaded().Error() + "; no dark image in use");
     }
 }
 

@@ -41,9 +41,10 @@ void CViewerCore::OnRecord() {
     std::error_code ignored;
     if (pProcessor != nullptr && !pProcessor->CalibrationPath().empty() &&
         std::filesystem::exists(pProcessor->CalibrationPath(), ignored)) {
-        std::string error;
         header.calibrationPath = std::filesystem::absolute(pProcessor->CalibrationPath()).string();
-        header.calibrationSha256 = Sha256OfFile(pProcessor->CalibrationPath(), &error);
+        // An unreadable file is recorded by name only, without a digest.
+        [[maybe_unused]] const FileResult digested =
+            Sha256OfFile(pProcessor->CalibrationPath(), &header.calibrationSha256);
     }
     std::string error;
     m_recorder.FollowGaze([gaze = ActiveSourceGaze()] { return UsedGaze(gaze); });
@@ -117,9 +118,5 @@ FileResult CViewerCore::SavePng(const std::string& path) {
     }
     Picture picture;
     TakeProcessorPicture(*pProcessor, m_bRemap == 1, m_bColorProcessor == 0, &picture);
-    std::string error;
-    if (!MakePngWriter()->Write(picture, PictureText{}, path, &error)) {
-        return FileResult::Failure(error);
-    }
-    return {};
+    return MakePngWriter()->Write(picture, PictureText{}, path);
 }

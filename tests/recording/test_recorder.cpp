@@ -42,8 +42,8 @@ class RecorderTest : public ::testing::Test {
     std::string Path() const { return m_dir.File("run.raw"); }
     RecordingMetadata Sidecar() const {
         RecordingMetadata metadata;
-        std::string error;
-        EXPECT_TRUE(ReadSidecarOf(Path(), &metadata, &error)) << error;
+        const FileResult sidecar = ReadSidecarOf(Path(), &metadata);
+        EXPECT_TRUE(sidecar) << sidecar.Error();
         return metadata;
     }
 
