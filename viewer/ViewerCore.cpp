@@ -58,9 +58,8 @@ void CViewerCore::OnDestroy() {
     m_bDestroyed = true;
     m_surface.LoadBackground(0, 0, 0);
     if (m_recorder.IsRecording()) {
-        std::string error;
-        if (!m_recorder.Stop(&error)) {
-            std::fprintf(stderr, "pandry: %s\n", error.c_str());
+        if (const FileResult stopped = m_recorder.Stop(); !stopped) {
+            std::fprintf(stderr, "pandry: %s\n", stopped.Error().c_str());
         }
     }
     // A thread that ended on its own still has to be joined, and an idle window still owns

@@ -46,10 +46,9 @@ void CViewerCore::OnRecord() {
         [[maybe_unused]] const FileResult digested =
             Sha256OfFile(pProcessor->CalibrationPath(), &header.calibrationSha256);
     }
-    std::string error;
     m_recorder.FollowGaze([gaze = ActiveSourceGaze()] { return UsedGaze(gaze); });
-    if (!m_recorder.Start(path, std::move(header), &error)) {
-        m_window.ShowMessage(error, kCaption);
+    if (const FileResult started = m_recorder.Start(path, std::move(header)); !started) {
+        m_window.ShowMessage(started.Error(), kCaption);
         return;
     }
     ShowRecordingStatus();
@@ -57,14 +56,13 @@ void CViewerCore::OnRecord() {
 
 void CViewerCore::EndRecording() {
     const std::uint64_t dropped = m_recorder.FramesDropped();
-    std::string error;
     const std::string end =
         m_bAcquisitionFailed.load()
             ? "camera failed after " +
                   std::to_string(m_recorder.FramesWritten() + m_recorder.FramesDropped()) +
                   " frames: " + (m_pCamera ? m_pCamera->ReadFailure() : "no whole frame came")
             : "complete";
-    const bool stopped = m_recorder.Stop(&error, end);
+    const FileResult stopped = m_recorder.Stop(end);
     const std::string path = m_recorder.Path();
     const std::string frames = std::to_string(m_recorder.FramesWritten());
     m_strRecordedSummary = "Recorded " + frames + " frames to " +
@@ -74,7 +72,7 @@ void CViewerCore::EndRecording() {
     m_window.SetStatusTip(1, "Recorded " + frames + " frames to " + path + ", " +
                                  std::to_string(dropped) + " dropped");
     if (!stopped) {
-        m_window.ShowMessage(error, kCaption);
+        m_window.ShowMessage(stopped.Error(), kCaption);
     }
 }
 
