@@ -4,14 +4,15 @@
 #include <memory>
 #include <vector>
 
+#include "export/Avx2Clones.h"
 #include "processing/MonoProcessor.h"
 #include "processing/YuvToRgb.h"
 
 namespace {
 
 // Pixel by pixel through locals, so the compiler sees no overlap and vectorises.
-void SwapRedAndBlue(const std::uint8_t* __restrict pFrom, std::uint8_t* __restrict pTo,
-                    std::size_t pixels) {
+PANDRY_AVX2_CLONES void SwapRedAndBlue(const std::uint8_t* __restrict pFrom,
+                                       std::uint8_t* __restrict pTo, std::size_t pixels) {
     for (std::size_t x = 0; x < pixels; ++x) {
         const std::uint8_t blue = pFrom[3 * x];
         const std::uint8_t green = pFrom[3 * x + 1];

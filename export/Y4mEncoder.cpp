@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "export/Avx2Clones.h"
+
 namespace {
 
 constexpr char kFrameTag[] = "FRAME\n";
@@ -18,19 +20,10 @@ std::uint8_t Clamp(std::int32_t fixed) {
     return std::uint8_t(std::clamp(fixed >> 16, 0, 255));
 }
 
-// The loop vectorises only where three-byte groups can be shuffled apart (AVX2); the loader
-// picks that copy where the processor has it. ThreadSanitizer cannot run the loader's
-// chooser before it starts, so its builds take the plain copy.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_THREAD__)
-#define PANDRY_YUV_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define PANDRY_YUV_CLONES
-#endif
-
 // The picture and the planes never overlap; saying so lets the loop be vectorised.
-PANDRY_YUV_CLONES void RgbToYuv444(const std::uint8_t* __restrict pRgb, std::uint8_t* __restrict pY,
-                                   std::uint8_t* __restrict pU, std::uint8_t* __restrict pV,
-                                   std::size_t pixels) {
+PANDRY_AVX2_CLONES void RgbToYuv444(const std::uint8_t* __restrict pRgb,
+                                    std::uint8_t* __restrict pY, std::uint8_t* __restrict pU,
+                                    std::uint8_t* __restrict pV, std::size_t pixels) {
     for (std::size_t i = 0; i < pixels; ++i) {
         const std::int32_t r = pRgb[i * 3];
         const std::int32_t g = pRgb[i * 3 + 1];

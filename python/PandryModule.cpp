@@ -3,6 +3,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -165,15 +167,16 @@ struct SharedRenderer {
     std::mutex lock;
 };
 
-// The calibration a script gives: None (no dark image), a file path, or an array of dark
-// levels (then stored in *stored for as long as the processor is built).
+// The calibration a script gives: None (no dark image), a file path (str or os.PathLike), or
+// an array of dark levels (then stored in *stored for as long as the processor is built).
 void UseCalibration(const py::object& calibration, RenderSettings* settings,
                     std::unique_ptr<CTemporaryCalibration>* stored) {
     settings->calibrationSha256.clear();
     if (calibration.is_none()) {
         settings->calibration.clear();
-    } else if (py::isinstance<py::str>(calibration)) {
-        settings->calibration = calibration.cast<std::string>();
+    } else if (py::isinstance<py::str>(calibration) ||
+               py::isinstance(calibration, py::module_::import("os").attr("PathLike"))) {
+        settings->calibration = calibration.cast<std::filesystem::path>().string();
         CheckCalibrationFile(settings->calibration);
     } else if (py::isinstance<py::array>(calibration)) {
         *stored = std::make_unique<CTemporaryCalibration>(calibration.cast<py::array>());
@@ -204,7 +207,7 @@ class CPyProcessor {
     // A processor with the settings a recording was made with (its sidecar's), each
     // argument given overriding its own; without a sidecar, the defaults.
     static std::unique_ptr<CPyProcessor> ForRecording(
-        const std::string& path, const py::object& sensor, const py::object& size,
+        const std::filesystem::path& recording, const py::object& sensor, const py::object& size,
         const py::object& offset, const py::object& gain, const py::object& calibration) {
         SettingsOverrides overrides;
         if (!sensor.is_none()) {
@@ -219,6 +222,7 @@ class CPyProcessor {
         if (!gain.is_none()) {
             overrides.gain = SettingsFrom("mono", 256, 0, gain.cast<int>(), true).gain;
         }
+        const std::string path = recording.string();
         const bool calibrationGiven = !calibration.is(py::ellipsis());
         if (calibrationGiven) {
             overrides.calibration = "none";  // replaced below by what was given
@@ -330,7 +334,9 @@ class CPyProcessor {
     py::object m_calibration;
 };
 
-py::tuple ReadRecording(const std::string& path) {
+// Paths come as str or any os.PathLike (pathlib.Path).
+py::tuple ReadRecording(const std::filesystem::path& file) {
+    const std::string path = file.string();
     std::string error;
     std::string warning;
     const std::uint64_t frames = CReplaySource::CountWholeFrames(path, &error, &warning);

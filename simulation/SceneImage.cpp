@@ -1,46 +1,17 @@
 #include "simulation/SceneImage.h"
 
-#include <stb/stb_image.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 
-#include "platform/files/InputFile.h"
+#include "simulation/PictureFile.h"
 
 std::shared_ptr<const CSceneImage> CSceneImage::Load(const std::string& path, std::string* error) {
-    int fd = -1;
-    if (const FileResult opened = OpenRegularInput(path, &fd); !opened) {
-        *error = opened.Error();
+    DecodedPicture decoded;
+    if (!DecodePictureFile(path, &decoded, error)) {
         return nullptr;
     }
-    std::FILE* file = ::fdopen(fd, "rb");
-    if (!file) {
-        *error = "cannot read " + path + ": " + std::strerror(errno);
-        ::close(fd);
-        return nullptr;
-    }
-    int width = 0;
-    int height = 0;
-    int channels = 0;
-    // The header alone says how much decoding would take; a picture too large is refused
-    // before a pixel is decoded.
-    if (stbi_info_from_file(file, &width, &height, &channels) &&
-        (width > kMaxSide || height > kMaxSide)) {
-        std::fclose(file);
-        *error = "cannot use " + path + ": it is " + std::to_string(width) + " x " +
-                 std::to_string(height) + " pixels, larger than " + std::to_string(kMaxSide) +
-                 " x " + std::to_string(kMaxSide);
-        return nullptr;
-    }
-    stbi_uc* pixels = stbi_load_from_file(file, &width, &height, &channels, 3);
-    std::fclose(file);
-    if (!pixels) {
-        *error = "cannot decode " + path + " as a picture (" + stbi_failure_reason() + ")";
-        return nullptr;
-    }
+    const int width = decoded.width;
+    const int height = decoded.height;
+    const std::uint8_t* pixels = decoded.rgb.data();
     auto picture = std::make_shared<CSceneImage>();
     // Cover the square: the shorter side fills it, the longer one is cropped evenly.
     double scale = double(std::min(width, height)) / Side();
@@ -58,7 +29,7 @@ std::shared_ptr<const CSceneImage> CSceneImage::Load(const std::string& path, st
             int sx1 = std::clamp(int(left + (x + 1) * scale), sx0 + 1, width);
             unsigned sum[3] = {0, 0, 0};
             for (int sy = sy0; sy < sy1; ++sy) {
-                const stbi_uc* row = pixels + (std::size_t(sy) * width + sx0) * 3;
+                const std::uint8_t* row = pixels + (std::size_t(sy) * width + sx0) * 3;
                 for (int sx = sx0; sx < sx1; ++sx, row += 3) {
                     sum[0] += row[0];
                     sum[1] += row[1];
@@ -74,6 +45,5 @@ std::shared_ptr<const CSceneImage> CSceneImage::Load(const std::string& path, st
             }
         }
     }
-    stbi_image_free(pixels);
     return picture;
 }

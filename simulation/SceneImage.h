@@ -11,11 +11,8 @@
 class CSceneImage {
   public:
     static constexpr int kDriftMargin = 24;
-    // The largest width or height accepted (a larger one would take gigabytes to decode).
-    static constexpr int kMaxSide = 8192;
 
-    // Null, with a reason in *error, when the file cannot be read or decoded, is not a
-    // regular file, or is larger than kMaxSide either way.
+    // Null, with a reason in *error, when the file cannot be decoded (DecodePictureFile).
     static std::shared_ptr<const CSceneImage> Load(const std::string& path, std::string* error);
 
     static constexpr int Side() { return 512 + 2 * kDriftMargin; }

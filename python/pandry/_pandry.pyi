@@ -1,3 +1,4 @@
+import os
 from typing import Literal, Optional, Union
 
 import numpy as np
@@ -11,6 +12,7 @@ NO_SOURCE: int
 NO_FOVEA_SECTOR: int
 
 Frames = Union[bytes, npt.NDArray[np.uint8]]
+Path = Union[str, os.PathLike[str]]
 Values = Literal["shown", "corrected", "raw"]
 
 class Processor:
@@ -20,8 +22,17 @@ class Processor:
         size: Literal[256, 512] = ...,
         offset: int = ...,
         gain: int = ...,
-        calibration: Union[None, str, npt.ArrayLike] = ...,
+        calibration: Union[None, Path, npt.ArrayLike] = ...,
     ) -> None: ...
+    @staticmethod
+    def for_recording(
+        path: Path,
+        sensor: Optional[Literal["mono", "color"]] = ...,
+        size: Optional[Literal[256, 512]] = ...,
+        offset: Optional[int] = ...,
+        gain: Optional[int] = ...,
+        calibration: Union[None, Path, npt.ArrayLike] = ...,
+    ) -> Processor: ...
     def process(self, frame: Frames, values: Values = ...) -> npt.NDArray[np.uint8]: ...
     def process_unmapped(self, frame: Frames, values: Values = ...) -> npt.NDArray[np.uint8]: ...
     def corrected(self, frame: Frames) -> npt.NDArray[np.uint8]: ...
@@ -34,9 +45,11 @@ class Processor:
     @property
     def gain(self) -> int: ...
     @property
-    def calibration(self) -> Union[None, str, npt.ArrayLike]: ...
+    def calibration(self) -> Union[None, Path, npt.ArrayLike]: ...
+    @property
+    def settings(self) -> str: ...
 
-def read_recording(path: str) -> tuple[npt.NDArray[np.uint8], Optional[dict]]: ...
+def read_recording(path: Path) -> tuple[npt.NDArray[np.uint8], Optional[dict]]: ...
 def remap_table() -> npt.NDArray[np.uint16]: ...
 def fovea_table() -> npt.NDArray[np.int32]: ...
 

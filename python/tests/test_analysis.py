@@ -202,8 +202,9 @@ def test_geometry_follows_the_remap_table():
     counts = np.bincount(inside, minlength=252 * 152).reshape(252, 152)
     periphery = np.s_[:, 42:]
     np.testing.assert_array_equal(geometry.area[periphery], counts[periphery])
-    fovea_pixels = counts[:, :42].sum()  # a fovea pixel the fill leaves unset shows no sample
-    assert 0.99 * fovea_pixels <= geometry.area[:, :42].sum() <= fovea_pixels
+    # Only the centre pixel shows no sample: it lies on fovea ring 0, which has no sensor pixel.
+    assert geometry.area[:, :42].sum() == counts[:, :42].sum() - 1
+    assert counts[:, 0].sum() == 1 and not geometry.physical[:, 0].any()
     assert geometry.physical[periphery].all() and not geometry.physical.all()
     lines = subprocess.run([CLI, "geometry", "--csv"], check=True, capture_output=True,
                            text=True).stdout.splitlines()

@@ -65,7 +65,7 @@ def test_calibration_path_and_array_agree(tmp_path):
     path = tmp_path / "dark.data"
     path.write_bytes(dark.tobytes())
     frame = pattern_frame(90, 3)
-    from_path = pandry.Processor(calibration=str(path)).process(frame)
+    from_path = pandry.Processor(calibration=path).process(frame)
     from_array = pandry.Processor(calibration=dark.reshape(252, 152)).process(frame)
     np.testing.assert_array_equal(from_path, from_array)
     np.testing.assert_array_equal(
@@ -92,7 +92,7 @@ def test_read_recording_round_trips_a_cli_recording(tmp_path):
     raw = tmp_path / "run.raw"
     subprocess.run([CLI, "record", "--camera", "sim,fps=0", "--frames", "4",
                     "--calibration", "none", str(raw)], check=True)
-    frames, metadata = pandry.read_recording(str(raw))
+    frames, metadata = pandry.read_recording(raw)  # a pathlib.Path
     assert frames.shape == (4, 252, 152) and frames.dtype == np.uint8
     np.testing.assert_array_equal(
         frames.reshape(-1), np.frombuffer(raw.read_bytes(), np.uint8))
@@ -229,7 +229,7 @@ def test_for_recording_uses_the_recorded_settings(tmp_path):
                    check=True)
     subprocess.run([CLI, "convert", str(run), str(tmp_path / "last.bmp")], check=True)
     frames, _ = pandry.read_recording(str(run))
-    processor = pandry.Processor.for_recording(str(run))
+    processor = pandry.Processor.for_recording(run)
     assert "offset=-1 gain=10" in processor.settings
     np.testing.assert_array_equal(processor.process(frames[-1]),
                                   read_bmp(tmp_path / "last.bmp"))
