@@ -165,8 +165,10 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     if (!CheckExportOutput(request.output, request.bLossless, error)) {
         return false;
     }
-    const std::uint64_t frames = CReplaySource::CountWholeFrames(request.input, error, warning);
-    if (frames == 0) {
+    std::uint64_t frames = 0;
+    if (const FileResult counted = CReplaySource::CountWholeFrames(request.input, &frames, warning);
+        !counted) {
+        *error = counted.Error();
         return false;
     }
     RecordingMetadata metadata;

@@ -339,9 +339,10 @@ py::tuple ReadRecording(const std::filesystem::path& file) {
     const std::string path = file.string();
     std::string error;
     std::string warning;
-    const std::uint64_t frames = CReplaySource::CountWholeFrames(path, &error, &warning);
-    if (frames == 0) {
-        throw py::value_error(error);
+    std::uint64_t frames = 0;
+    if (const FileResult counted = CReplaySource::CountWholeFrames(path, &frames, &warning);
+        !counted) {
+        throw py::value_error(counted.Error());
     }
     py::module_ warnings = py::module_::import("warnings");
     if (!warning.empty()) {

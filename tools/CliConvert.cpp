@@ -102,9 +102,10 @@ int RunConvert(const ConvertOptions& options) {
     const std::string& output = options.output;
     // A recording cut off mid-frame converts its whole frames, as export does.
     std::string cutOff;
-    std::uint64_t frames = CReplaySource::CountWholeFrames(input, &error, &cutOff);
-    if (frames == 0) {
-        return CliFail(error);
+    std::uint64_t frames = 0;
+    if (const FileResult counted = CReplaySource::CountWholeFrames(input, &frames, &cutOff);
+        !counted) {
+        return CliFail(counted.Error());
     }
     // Checked before the work, so a device or FIFO named as output costs nothing.
     OutputTarget target;

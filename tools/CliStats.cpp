@@ -108,9 +108,10 @@ int RunStats(const StatsOptions& options) {
                        kUsageError);
     }
     std::string cutOff;
-    const std::uint64_t frames = CReplaySource::CountWholeFrames(options.input, &error, &cutOff);
-    if (frames == 0) {
-        return CliFail(error);
+    std::uint64_t frames = 0;
+    if (const FileResult counted = CReplaySource::CountWholeFrames(options.input, &frames, &cutOff);
+        !counted) {
+        return CliFail(counted.Error());
     }
     if (!cutOff.empty()) {
         std::fprintf(stderr, "pandry-cli: warning: %s\n", cutOff.c_str());
