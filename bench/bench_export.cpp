@@ -71,12 +71,11 @@ void BM_ExportPng(benchmark::State& state) {
         (std::filesystem::temp_directory_path() / "pandry-bench-export.png").string();
     Picture picture;
     const auto frame = PatternFrame();
-    std::string error;
     for (auto _ : state) {
         COutputBatch batch;  // dropped uncommitted: the file is written, then removed
         writer->WriteInto(&batch);
         renderer.Render(frame.data(), &picture);
-        writer->Write(picture, PictureText{}, path, &error);
+        benchmark::DoNotOptimize(writer->Write(picture, PictureText{}, path));
     }
     std::filesystem::remove(path);
 }
@@ -96,9 +95,10 @@ void BM_ViewerFrame(benchmark::State& state) {
     CRecorder recorder;
     const std::string path =
         (std::filesystem::temp_directory_path() / "pandry-bench-record.raw").string();
-    std::string error;
-    if (recording && !recorder.Start(path, RecordingMetadata{}, &error)) {
-        state.SkipWithError(error.c_str());
+    if (const FileResult started =
+            recording ? recorder.Start(path, RecordingMetadata{}) : FileResult{};
+        !started) {
+        state.SkipWithError(started.Error().c_str());
         return;
     }
     for (auto _ : state) {
@@ -109,7 +109,7 @@ void BM_ViewerFrame(benchmark::State& state) {
     }
     if (recording) {
         state.counters["dropped"] = double(recorder.FramesDropped());
-        recorder.Stop(&error);
+        [[maybe_unused]] const FileResult stopped = recorder.Stop();
         std::filesystem::remove(path);
         std::filesystem::remove(path + ".json");
     }

@@ -73,7 +73,10 @@ class CDarkImageFile {
         if (fd >= 0) {
             close(fd);
             m_strPath = pattern;
-            StoreCalibrationFile(m_strPath.c_str(), DarkImage().data());
+            if (!StoreCalibrationFile(m_strPath, DarkImage().data())) {
+                unlink(pattern);
+                m_strPath.clear();  // the benchmarks then run without a dark image
+            }
         }
     }
     ~CDarkImageFile() {

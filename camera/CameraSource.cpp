@@ -243,8 +243,9 @@ class CCameraSourceResolver : public IDeviceResolver {
                 }
                 return OpenMediaSource(m_choice, m_pGaze, error);
             case CameraSourceKind::kReplay: {
-                std::string ignored;
-                if (CReplaySource::CountWholeFrames(m_choice.path, &ignored, &ignored) == 0) {
+                std::uint64_t frames = 0;
+                std::string cutOff;
+                if (!CReplaySource::CountWholeFrames(m_choice.path, &frames, &cutOff)) {
                     return nullptr;
                 }
                 return OpenReplay();
@@ -359,7 +360,11 @@ std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceChoice& ch
     }
     if (choice.kind == CameraSourceKind::kReplay) {
         std::string warning;
-        if (CReplaySource::CountWholeFrames(choice.path, error, &warning) == 0) {
+        std::uint64_t frames = 0;
+        if (const FileResult counted =
+                CReplaySource::CountWholeFrames(choice.path, &frames, &warning);
+            !counted) {
+            *error = counted.Error();
             return nullptr;
         }
         RecordingMetadata ignored;
@@ -384,8 +389,8 @@ bool ReplayMetadataOf(const CameraSourceChoice& choice, RecordingMetadata* metad
     if (!std::filesystem::exists(SidecarPathFor(choice.path), ignored)) {
         return false;
     }
-    if (!ReadSidecarOf(choice.path, metadata, warning)) {
-        *warning += "; replaying without it";
+    if (const FileResult read = ReadSidecarOf(choice.path, metadata); !read) {
+        *warning = read.Error() + "; replaying without it";
         return false;
     }
     return true;

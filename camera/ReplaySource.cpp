@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <thread>
 
 #include "platform/files/FileIo.h"
@@ -70,44 +69,45 @@ void CReplaySource::WaitForRecordedTime() {
 
 namespace {
 
-// The size of a replayable file; 0 with *error for one that cannot be read or is empty.
-std::uint64_t RecordingSize(const std::string& path, std::string* error) {
+// The size of a replayable file, which must not be empty.
+FileResult RecordingSize(const std::string& path, std::uint64_t* size) {
     int fd = -1;
-    if (const FileResult opened = OpenRegularInput(path, &fd); !opened) {
-        *error = opened.Error();
-        return 0;
+    if (FileResult opened = OpenRegularInput(path, &fd); !opened) {
+        return opened;
     }
     struct stat info {};
-    int statResult = ::fstat(fd, &info);
+    const int statResult = ::fstat(fd, &info);
+    const int statError = errno;
     ::close(fd);
     if (statResult != 0) {
-        *error = "cannot read " + path + ": " + std::strerror(errno);
-        return 0;
+        return FileResult::FromErrno("read", path, statError);
     }
     if (info.st_size == 0) {
-        *error = path + " is empty";
+        return FileResult::Failure(path + " is empty");
     }
-    return std::uint64_t(info.st_size);
+    *size = std::uint64_t(info.st_size);
+    return {};
 }
 
 }  // namespace
 
-std::uint64_t CReplaySource::CountWholeFrames(const std::string& path, std::string* error,
-                                              std::string* warning) {
+FileResult CReplaySource::CountWholeFrames(const std::string& path, std::uint64_t* frames,
+                                           std::string* warning) {
     warning->clear();
-    const std::uint64_t size = RecordingSize(path, error);
-    if (size == 0) {
-        return 0;
+    std::uint64_t size = 0;
+    if (FileResult sized = RecordingSize(path, &size); !sized) {
+        return sized;
     }
     if (size < kFrameBytes) {
-        *error = path + " holds " + std::to_string(size) + " bytes, less than one " +
-                 std::to_string(kFrameBytes) + "-byte frame";
-        return 0;
+        return FileResult::Failure(path + " holds " + std::to_string(size) +
+                                   " bytes, less than one " + std::to_string(kFrameBytes) +
+                                   "-byte frame");
     }
     if (size % kFrameBytes != 0) {
         *warning = path + " ends in a cut-off frame (" + std::to_string(size % kFrameBytes) +
                    " bytes); only its " + std::to_string(size / kFrameBytes) +
                    " whole frames are used";
     }
-    return size / kFrameBytes;
+    *frames = size / kFrameBytes;
+    return {};
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/device/FrameSource.h"
+#include "platform/files/FileResult.h"
 
 // The frames of a recorded file (whole frames back to back, no header), in order, once
 // or round and round. Given the frames' recorded times (ms since the first), it hands each
@@ -20,9 +21,9 @@ class CReplaySource : public IFrameSource {
     bool NextFrame(std::uint8_t* pFrame) override;
 
     // The whole frames of a file that may end in a cut-off frame; then *warning says so.
-    // 0 with *error when it holds no whole frame or cannot be read.
-    static std::uint64_t CountWholeFrames(const std::string& path, std::string* error,
-                                          std::string* warning);
+    // A file that holds no whole frame or cannot be read fails, *frames then untouched.
+    static FileResult CountWholeFrames(const std::string& path, std::uint64_t* frames,
+                                       std::string* warning);
 
   private:
     void WaitForRecordedTime();

@@ -6,15 +6,13 @@ namespace {
 // Our BMP exactly as the viewer's Save writes it (the file carries no text).
 class CBmpWriter : public IPictureWriter {
   public:
-    bool Write(const Picture& picture, const PictureText&, const std::string& path,
-               std::string* error) override {
+    FileResult Write(const Picture& picture, const PictureText&, const std::string& path) override {
         const std::vector<std::uint8_t> bytes =
             CFrameProcessor::BmpFileBytes(picture.bgrFlipped.data(), picture.width, picture.height);
         if (bytes.empty()) {
-            *error = "cannot write " + path + ": no picture";
-            return false;
+            return FileResult::Failure("cannot write " + path + ": no picture");
         }
-        return WriteWholeFile(path, bytes.data(), bytes.size(), m_pBatch, error);
+        return WriteWholeFile(path, bytes.data(), bytes.size(), m_pBatch);
     }
 };
 

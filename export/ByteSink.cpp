@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -25,16 +24,10 @@ class CFileSink : public IByteSink {
   public:
     FileResult Open(const std::string& path) { return m_file.Open(path); }
 
-    bool Write(const void* pData, std::size_t size) override {
-        return bool(m_file.Write(pData, size));
+    FileResult Write(const void* pData, std::size_t size) override {
+        return m_file.Write(pData, size);
     }
-    bool Finish(std::string* error) override {
-        const FileResult committed = m_file.Commit();
-        if (!committed) {
-            *error = committed.Error();
-        }
-        return bool(committed);
-    }
+    FileResult Finish() override { return m_file.Commit(); }
 
   private:
     CAtomicFile m_file;
@@ -42,15 +35,12 @@ class CFileSink : public IByteSink {
 
 class CStandardOutputSink : public IByteSink {
   public:
-    bool Write(const void* pData, std::size_t size) override {
+    FileResult Write(const void* pData, std::size_t size) override {
         m_bFailed = m_bFailed || !WriteFully(STDOUT_FILENO, pData, size);
-        return !m_bFailed;
+        return Finish();  // the failure, once there was one
     }
-    bool Finish(std::string* error) override {
-        if (m_bFailed) {
-            *error = "cannot write to standard output";
-        }
-        return !m_bFailed;
+    FileResult Finish() override {
+        return m_bFailed ? FileResult::Failure("cannot write to standard output") : FileResult{};
     }
 
   private:
@@ -97,18 +87,19 @@ class CVideoEncoderSink : public IByteSink {
     }
     CEncoderChild& Child() { return m_child; }
 
-    bool Write(const void* pData, std::size_t size) override {
+    FileResult Write(const void* pData, std::size_t size) override {
         m_bWriteFailed = m_bWriteFailed || !m_child.Write(pData, size, m_pInterrupted);
-        return !m_bWriteFailed;
+        // ffmpeg says why it stopped reading only once it has ended.
+        return m_bWriteFailed ? Finish() : FileResult{};
     }
-    bool Finish(std::string* error) override {
+    FileResult Finish() override {
         const bool encoded = m_child.Finish(m_pInterrupted) && !m_bWriteFailed;
         // A stream cut short may still make a playable file: it is not kept either.
         if (!encoded) {
-            *error = m_child.Problem().empty()
-                         ? "ffmpeg could not encode " + m_strPath + " (see its message above)"
-                         : "ffmpeg could not encode " + m_strPath + ": " + m_child.Problem();
-            return false;
+            return FileResult::Failure(
+                m_child.Problem().empty()
+                    ? "ffmpeg could not encode " + m_strPath + " (see its message above)"
+                    : "ffmpeg could not encode " + m_strPath + ": " + m_child.Problem());
         }
         if (m_target.exists) {
             // Best effort: only root may give the file back to another owner.
@@ -117,11 +108,10 @@ class CVideoEncoderSink : public IByteSink {
             ::chmod(m_strTempPath.c_str(), m_target.mode);
         }
         if (std::rename(m_strTempPath.c_str(), m_target.path.c_str()) != 0) {
-            *error = "cannot write " + m_strPath + ": " + std::strerror(errno);
-            return false;
+            return FileResult::FromErrno("write", m_strPath, errno);
         }
         m_strTempPath.clear();
-        return true;
+        return {};
     }
 
   private:
@@ -136,34 +126,32 @@ class CVideoEncoderSink : public IByteSink {
 
 }  // namespace
 
-std::unique_ptr<IByteSink> MakeFileSink(const std::string& path, std::string* error) {
-    auto sink = std::make_unique<CFileSink>();
-    const FileResult opened = sink->Open(path);
-    if (!opened) {
-        *error = opened.Error();
-        return nullptr;
+FileResult MakeFileSink(const std::string& path, std::unique_ptr<IByteSink>* sink) {
+    auto file = std::make_unique<CFileSink>();
+    FileResult opened = file->Open(path);
+    if (opened) {
+        *sink = std::move(file);
     }
-    return sink;
+    return opened;
 }
 
 std::unique_ptr<IByteSink> MakeStandardOutputSink() {
     return std::make_unique<CStandardOutputSink>();
 }
 
-std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path, bool lossless,
-                                                const std::atomic<bool>* interrupted,
-                                                std::string* error) {
+FileResult MakeVideoEncoderSink(const std::string& path, bool lossless,
+                                const std::atomic<bool>* interrupted,
+                                std::unique_ptr<IByteSink>* sink) {
     const std::string ffmpeg = FindOnPath("ffmpeg");
     if (ffmpeg.empty()) {
-        *error = "cannot write " + path +
-                 ": video needs ffmpeg, which is not installed (Debian package 'ffmpeg'); "
-                 "export to .y4m or a picture sequence instead";
-        return nullptr;
+        return FileResult::Failure(
+            "cannot write " + path +
+            ": video needs ffmpeg, which is not installed (Debian package 'ffmpeg'); "
+            "export to .y4m or a picture sequence instead");
     }
     OutputTarget target;
-    if (const FileResult resolved = ResolveOutputTarget(path, &target); !resolved) {
-        *error = resolved.Error();
-        return nullptr;
+    if (FileResult resolved = ResolveOutputTarget(path, &target); !resolved) {
+        return resolved;
     }
     RemoveStaleTemporaryFilesOf(target.path);
     static std::atomic<unsigned> serial{0};
@@ -182,9 +170,10 @@ std::unique_ptr<IByteSink> MakeVideoEncoderSink(const std::string& path, bool lo
                                                   : std::vector<std::string>{"-pix_fmt", "yuv420p"};
     arguments.insert(arguments.end(), encoding.begin(), encoding.end());
     arguments.insert(arguments.end(), {"-f", container, tempPath});
-    auto sink = std::make_unique<CVideoEncoderSink>(path, target, tempPath, interrupted);
-    if (!sink->Child().Start(arguments, error)) {
-        return nullptr;
+    auto encoder = std::make_unique<CVideoEncoderSink>(path, target, tempPath, interrupted);
+    if (std::string problem; !encoder->Child().Start(arguments, &problem)) {
+        return FileResult::Failure(problem);
     }
-    return sink;
+    *sink = std::move(encoder);
+    return {};
 }

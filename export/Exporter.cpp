@@ -119,10 +119,9 @@ void RemoveStaleSequenceFiles(const COutputPattern& pattern) {
 }
 
 // The stack for the frames first to last, its pages carrying their recorded timing.
-std::unique_ptr<CTiffStackWriter> OpenStackFor(const ExportRequest& request,
-                                               const RecordingMetadata& metadata,
-                                               const CFrameRenderer& renderer, std::uint64_t first,
-                                               std::uint64_t last, std::string* error) {
+FileResult OpenStackFor(const ExportRequest& request, const RecordingMetadata& metadata,
+                        const CFrameRenderer& renderer, std::uint64_t first, std::uint64_t last,
+                        std::unique_ptr<CTiffStackWriter>* stack) {
     StackDescription description;
     const std::string name = request.output;
     const std::string lower =
@@ -139,7 +138,7 @@ std::unique_ptr<CTiffStackWriter> OpenStackFor(const ExportRequest& request,
     const std::uint64_t pageBytes =
         std::uint64_t(description.width) * description.height * (description.grey ? 1 : 3);
     description.bigTiff = CTiffStackWriter::NeedsBigTiff(pageBytes, description.pages.size());
-    return CTiffStackWriter::Open(request.output, description, error);
+    return CTiffStackWriter::Open(request.output, description, stack);
 }
 
 }  // namespace
@@ -166,17 +165,21 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     if (!CheckExportOutput(request.output, request.bLossless, error)) {
         return false;
     }
-    const std::uint64_t frames = CReplaySource::CountWholeFrames(request.input, error, warning);
-    if (frames == 0) {
+    std::uint64_t frames = 0;
+    if (const FileResult counted = CReplaySource::CountWholeFrames(request.input, &frames, warning);
+        !counted) {
+        *error = counted.Error();
         return false;
     }
     RecordingMetadata metadata;
-    std::string sidecarProblem;
+    bool hasSidecar = false;
     std::error_code ignored;
-    const bool hasSidecar = std::filesystem::exists(SidecarPathFor(request.input), ignored) &&
-                            ReadSidecarOf(request.input, &metadata, &sidecarProblem);
-    if (!sidecarProblem.empty()) {
-        *warning += (warning->empty() ? "" : "; ") + sidecarProblem + " (frame times unknown)";
+    if (std::filesystem::exists(SidecarPathFor(request.input), ignored)) {
+        const FileResult sidecar = ReadSidecarOf(request.input, &metadata);
+        hasSidecar = bool(sidecar);
+        if (!sidecar) {
+            *warning += (warning->empty() ? "" : "; ") + sidecar.Error() + " (frame times unknown)";
+        }
     }
     if (hasSidecar && metadata.frames.size() < frames) {
         metadata.frames.clear();  // it does not describe these frames
@@ -201,25 +204,24 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     std::unique_ptr<IByteSink> sink;
     std::unique_ptr<CTiffStackWriter> stack;
     CFrameRenderer renderer(request.render);
+    FileResult opened;
     if (kind == OutputKind::kSequence) {
         COutputPattern::Parse(request.output, &pattern, error);
         RemoveStaleSequenceFiles(pattern);
         writer = PictureWriterFor(request.output);
         writer->WriteInto(&batch);
     } else if (kind == OutputKind::kStack) {
-        stack = OpenStackFor(request, metadata, renderer, positions.front(), last, error);
-        if (!stack) {
-            return false;
-        }
+        opened = OpenStackFor(request, metadata, renderer, positions.front(), last, &stack);
     } else if (kind == OutputKind::kVideo) {
-        sink = MakeVideoEncoderSink(request.output, request.bLossless, &interrupted, error);
+        opened = MakeVideoEncoderSink(request.output, request.bLossless, &interrupted, &sink);
     } else if (request.output == "-") {
         sink = MakeStandardOutputSink();
     } else {
         RemoveStaleTemporaryFilesOf(request.output);
-        sink = MakeFileSink(request.output, error);
+        opened = MakeFileSink(request.output, &sink);
     }
-    if ((kind == OutputKind::kY4m || kind == OutputKind::kVideo) && !sink) {
+    if (!opened) {
+        *error = opened.Error();
         return false;
     }
 
@@ -232,8 +234,8 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
                 ? timed.Header(renderer.Width(), renderer.Height(), !request.render.color)
                 : y4m.Header(renderer.Width(), renderer.Height(), !request.render.color,
                              RecordedRate(metadata));
-        if (!sink->Write(header.data(), header.size())) {
-            sink->Finish(error);  // for its reason; a failed sink keeps nothing
+        if (const FileResult written = sink->Write(header.data(), header.size()); !written) {
+            *error = written.Error();
             return false;
         }
     }
@@ -261,8 +263,11 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         text.settings = settingsText;
         text.frame = RecordedIndexAt(metadata, frame);
         text.timeUs = RecordedTimeAt(metadata, frame);
-        const std::string path = pattern.NameFor(text.frame);
-        return writers[job]->Write(picture, text, path, workError);
+        const FileResult written = writers[job]->Write(picture, text, pattern.NameFor(text.frame));
+        if (!written) {
+            *workError = written.Error();
+        }
+        return bool(written);
     };
     const std::uint64_t total = positions.size();
     std::uint64_t done = 0;
@@ -272,16 +277,19 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
             *deliverError = "interrupted; nothing kept of " + request.output;
             return false;
         }
-        if (stack && !stack->Add(picture, deliverError)) {
-            return false;
+        if (stack) {
+            if (const FileResult added = stack->Add(picture); !added) {
+                *deliverError = added.Error();
+                return false;
+            }
         }
         if (sink) {
             const std::vector<std::uint8_t>& bytes =
                 kind == OutputKind::kVideo
                     ? timed.Frame(picture, VideoTimeOf(metadata, positions.front(), frame))
                     : y4m.Frame(picture);
-            if (!sink->Write(bytes.data(), bytes.size())) {
-                sink->Finish(deliverError);  // for its reason; a failed sink keeps nothing
+            if (const FileResult written = sink->Write(bytes.data(), bytes.size()); !written) {
+                *deliverError = written.Error();
                 return false;
             }
         }
@@ -297,16 +305,14 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     if (!pipeline.Run(positions.front(), last, read, work, deliver, error)) {
         return false;
     }
-    if (stack && !stack->Finish(error)) {
-        return false;
+    FileResult finished;
+    if (stack) {
+        finished = stack->Finish();
+    } else if (sink) {
+        finished = sink->Finish();
+    } else if (writer) {
+        finished = batch.Commit();
     }
-    if (sink && !sink->Finish(error)) {
-        return false;
-    }
-    if (writer) {
-        const FileResult committed = batch.Commit();
-        *error = committed.Error();
-        return bool(committed);
-    }
-    return true;
+    *error = finished.Error();
+    return bool(finished);
 }

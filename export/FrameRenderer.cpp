@@ -5,16 +5,7 @@
 #include "export/ProcessorPicture.h"
 
 std::vector<std::pair<std::string, std::string>> RenderSettings::Pairs() const {
-    std::vector<std::pair<std::string, std::string>> pairs = {
-        {"sensor", color ? "color" : "mono"},
-        {"size", std::to_string(size)},
-        {"view", remapped ? "remapped" : "unmapped"},
-        {"offset", std::to_string(offset)},
-        {"gain", std::to_string(gain)},
-        {"calibration", calibration.empty() ? "none" : calibration}};
-    if (!calibration.empty() && !calibrationSha256.empty()) {
-        pairs.emplace_back("calibration_sha256", calibrationSha256.substr(0, 12));
-    }
+    std::vector<std::pair<std::string, std::string>> pairs = ProcessorSettings::Pairs();
     if (values != SampleValues::kShown) {
         pairs.emplace_back("values", SampleValuesName(values));
     }

@@ -16,7 +16,8 @@
 struct RenderSettings : ProcessorSettings {
     SampleValues values = SampleValues::kShown;
 
-    // Each setting's name and value, and the same as one line "sensor=mono size=256 ...".
+    // The processor's settings, then "values" when the pictures hold other values than the
+    // shown ones; Describe gives the same as one line "sensor=mono size=256 ...".
     std::vector<std::pair<std::string, std::string>> Pairs() const;
     std::string Describe() const;
 };

@@ -33,12 +33,8 @@ std::unique_ptr<IPictureWriter> PictureWriterFor(const std::string& path) {
     return nullptr;
 }
 
-bool WriteWholeFile(const std::string& path, const void* pData, std::size_t size,
-                    COutputBatch* pBatch, std::string* error) {
-    const FileResult written = pBatch != nullptr ? pBatch->Write(path, pData, size)
-                                                 : WriteFileAtomically(path, pData, size);
-    if (!written) {
-        *error = written.Error();
-    }
-    return bool(written);
+FileResult WriteWholeFile(const std::string& path, const void* pData, std::size_t size,
+                          COutputBatch* pBatch) {
+    return pBatch != nullptr ? pBatch->Write(path, pData, size)
+                             : WriteFileAtomically(path, pData, size);
 }

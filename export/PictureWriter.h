@@ -10,9 +10,8 @@
 class IPictureWriter {
   public:
     virtual ~IPictureWriter() = default;
-    // False with *error naming the file and the reason.
-    virtual bool Write(const Picture& picture, const PictureText& text, const std::string& path,
-                       std::string* error) = 0;
+    virtual FileResult Write(const Picture& picture, const PictureText& text,
+                             const std::string& path) = 0;
 
     // The files of a sequence join a batch that replaces them all at its end, with one flush
     // to disk instead of one per file; null (the default) writes each file whole at once.
@@ -36,6 +35,6 @@ std::unique_ptr<IPictureWriter> MakeBmpWriter();
 std::unique_ptr<IPictureWriter> MakePnmWriter();
 
 // Replaces path whole with the bytes given (written aside, then renamed into place), at once
-// or, with a batch, when the batch is committed; false with *error otherwise.
-bool WriteWholeFile(const std::string& path, const void* pData, std::size_t size,
-                    COutputBatch* pBatch, std::string* error);
+// or, with a batch, when the batch is committed.
+FileResult WriteWholeFile(const std::string& path, const void* pData, std::size_t size,
+                          COutputBatch* pBatch);

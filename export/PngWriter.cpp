@@ -60,8 +60,8 @@ bool Encode(const Picture& picture, const std::uint8_t* pPixels, const char* con
 
 class CPngWriter : public IPictureWriter {
   public:
-    bool Write(const Picture& picture, const PictureText& text, const std::string& path,
-               std::string* error) override {
+    FileResult Write(const Picture& picture, const PictureText& text,
+                     const std::string& path) override {
         if (picture.grey) {
             m_grey = picture.GreyPlane();
         }
@@ -72,10 +72,9 @@ class CPngWriter : public IPictureWriter {
         const char* values[4] = {kProductName, description.c_str(), frame.c_str(), time.c_str()};
         if (!Encode(picture, picture.grey ? m_grey.data() : picture.rgb.data(), values,
                     text.timeUs >= 0 ? 4 : 3, &m_encoded)) {
-            *error = "cannot encode " + path + " as PNG";
-            return false;
+            return FileResult::Failure("cannot encode " + path + " as PNG");
         }
-        return WriteWholeFile(path, m_encoded.data(), m_encoded.size(), m_pBatch, error);
+        return WriteWholeFile(path, m_encoded.data(), m_encoded.size(), m_pBatch);
     }
 
   private:

@@ -8,12 +8,12 @@ namespace {
 // frame's text as a comment.
 class CPnmWriter : public IPictureWriter {
   public:
-    bool Write(const Picture& picture, const PictureText& text, const std::string& path,
-               std::string* error) override {
+    FileResult Write(const Picture& picture, const PictureText& text,
+                     const std::string& path) override {
         const bool grey = LowerExtension(path) == "pgm";
         if (grey && !picture.grey) {
-            *error = "cannot write " + path + ": a colour picture does not fit PGM (use .ppm)";
-            return false;
+            return FileResult::Failure("cannot write " + path +
+                                       ": a colour picture does not fit PGM (use .ppm)");
         }
         std::string bytes = std::string(grey ? "P5" : "P6") + "\n# " + text.Describe() + "\n" +
                             std::to_string(picture.width) + " " + std::to_string(picture.height) +
@@ -24,7 +24,7 @@ class CPnmWriter : public IPictureWriter {
         } else {
             bytes.append(picture.rgb.begin(), picture.rgb.end());
         }
-        return WriteWholeFile(path, bytes.data(), bytes.size(), m_pBatch, error);
+        return WriteWholeFile(path, bytes.data(), bytes.size(), m_pBatch);
     }
 };
 

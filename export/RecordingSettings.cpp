@@ -27,15 +27,19 @@ bool UseGivenCalibration(const std::string& path, RenderSettings* settings, std:
         return true;
     }
     std::vector<std::int32_t> darkLevels(kFrameBytes);
-    if (LoadCalibrationFile(path.c_str(), darkLevels.data(), error) != CalibrationLoad::kLoaded) {
-        if (error->empty()) {
-            *error = "cannot read calibration file " + path + ": No such file or directory";
-        }
+    const FileResult loaded = LoadCalibrationFile(path, darkLevels.data());
+    if (!loaded) {
+        *error = CalibrationIsMissing(loaded)
+                     ? "cannot read calibration file " + path + ": No such file or directory"
+                     : loaded.Error();
         return false;
     }
     settings->calibration = path;
-    settings->calibrationSha256 = Sha256OfFile(path, error);
-    return !settings->calibrationSha256.empty();
+    if (const FileResult digested = Sha256OfFile(path, &settings->calibrationSha256); !digested) {
+        *error = digested.Error();
+        return false;
+    }
+    return true;
 }
 
 // The recorded dark image: the stored copy, else the recorded file unchanged.
@@ -58,9 +62,10 @@ bool UseRecordedCalibration(const RecordingMetadata& metadata, const std::string
         if (!Exists(candidate)) {
             continue;
         }
-        std::string ignored;
-        const std::string digest = Sha256OfFile(candidate, &ignored);
-        if (metadata.calibrationSha256.empty() || digest == metadata.calibrationSha256) {
+        std::string digest;
+        const bool readable = bool(Sha256OfFile(candidate, &digest));
+        if (metadata.calibrationSha256.empty() ||
+            (readable && digest == metadata.calibrationSha256)) {
             settings->calibration = candidate;
             settings->calibrationSha256 = digest;
             return true;
@@ -131,12 +136,11 @@ bool SettingsForRecording(const std::string& recordingPath, const SettingsOverri
     if (metadata != nullptr) {
         *metadata = read;
     }
-    std::string problem;
     if (!Exists(SidecarPathFor(recordingPath))) {
         return SettingsFromOverrides(overrides, settings, error);
     }
-    if (!ReadSidecarOf(recordingPath, &read, &problem)) {
-        *warning = problem + " (settings from the options, frame times unknown)";
+    if (const FileResult sidecar = ReadSidecarOf(recordingPath, &read); !sidecar) {
+        *warning = sidecar.Error() + " (settings from the options, frame times unknown)";
         return SettingsFromOverrides(overrides, settings, error);
     }
     if (metadata != nullptr) {

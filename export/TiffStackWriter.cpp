@@ -49,17 +49,16 @@ bool CTiffStackWriter::NeedsBigTiff(std::uint64_t pageBytes, std::uint64_t count
 CTiffStackWriter::CTiffStackWriter(const std::string& path, const StackDescription& description)
     : m_strPath(path), m_description(description) {}
 
-std::unique_ptr<CTiffStackWriter> CTiffStackWriter::Open(const std::string& path,
-                                                         const StackDescription& description,
-                                                         std::string* error) {
-    std::unique_ptr<CTiffStackWriter> writer(new CTiffStackWriter(path, description));
-    writer->m_strAside = path + ".partial";
-    writer->m_pTiff = TIFFOpen(writer->m_strAside.c_str(), description.bigTiff ? "w8" : "w");
-    if (writer->m_pTiff == nullptr) {
-        *error = "cannot create " + writer->m_strAside + ": " + std::strerror(errno);
-        return nullptr;
+FileResult CTiffStackWriter::Open(const std::string& path, const StackDescription& description,
+                                  std::unique_ptr<CTiffStackWriter>* writer) {
+    std::unique_ptr<CTiffStackWriter> stack(new CTiffStackWriter(path, description));
+    stack->m_strAside = path + ".partial";
+    stack->m_pTiff = TIFFOpen(stack->m_strAside.c_str(), description.bigTiff ? "w8" : "w");
+    if (stack->m_pTiff == nullptr) {
+        return FileResult::FromErrno("create", stack->m_strAside, errno);
     }
-    return writer;
+    *writer = std::move(stack);
+    return {};
 }
 
 CTiffStackWriter::~CTiffStackWriter() {
@@ -109,12 +108,11 @@ std::string CTiffStackWriter::FirstPageDescription(std::string* error) const {
     return OmeXmlFor(series, error);
 }
 
-bool CTiffStackWriter::Add(const Picture& picture, std::string* error) {
+FileResult CTiffStackWriter::Add(const Picture& picture) {
     if (m_nPage >= m_description.pages.size() || picture.width != m_description.width ||
         picture.height != m_description.height || picture.grey != m_description.grey) {
-        *error = "cannot add page " + std::to_string(m_nPage) + " to " + m_strPath +
-                 ": not the stack's size or kind";
-        return false;
+        return FileResult::Failure("cannot add page " + std::to_string(m_nPage) + " to " +
+                                   m_strPath + ": not the stack's size or kind");
     }
     TIFF* tiff = m_pTiff;
     const int channels = picture.grey ? 1 : 3;
@@ -124,9 +122,10 @@ bool CTiffStackWriter::Add(const Picture& picture, std::string* error) {
                  std::uint16_t(m_description.pages.size()));
     TIFFSetField(tiff, TIFFTAG_PAGENAME, PageName(m_description.pages[m_nPage]).c_str());
     if (m_nPage == 0) {
-        const std::string text = FirstPageDescription(error);
+        std::string problem;
+        const std::string text = FirstPageDescription(&problem);
         if (text.empty()) {
-            return false;
+            return FileResult::Failure(problem);
         }
         TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, text.c_str());
     }
@@ -136,19 +135,17 @@ bool CTiffStackWriter::Add(const Picture& picture, std::string* error) {
     const tmsize_t size = tmsize_t(picture.width) * picture.height * channels;
     if (TIFFWriteEncodedStrip(tiff, 0, const_cast<std::uint8_t*>(pPixels), size) != size ||
         !TIFFWriteDirectory(tiff)) {
-        *error = "cannot write page " + std::to_string(m_nPage) + " of " + m_strAside + ": " +
-                 std::strerror(errno);
-        return false;
+        return FileResult::Failure("cannot write page " + std::to_string(m_nPage) + " of " +
+                                   m_strAside + ": " + std::strerror(errno));
     }
     ++m_nPage;
-    return true;
+    return {};
 }
 
-bool CTiffStackWriter::Finish(std::string* error) {
+FileResult CTiffStackWriter::Finish() {
     if (m_nPage != m_description.pages.size()) {
-        *error = m_strPath + " holds " + std::to_string(m_nPage) + " of " +
-                 std::to_string(m_description.pages.size()) + " pages";
-        return false;
+        return FileResult::Failure(m_strPath + " holds " + std::to_string(m_nPage) + " of " +
+                                   std::to_string(m_description.pages.size()) + " pages");
     }
     TIFFClose(m_pTiff);
     m_pTiff = nullptr;
@@ -159,9 +156,10 @@ bool CTiffStackWriter::Finish(std::string* error) {
         ::close(fd);
     }
     if (!flushed || std::rename(m_strAside.c_str(), m_strPath.c_str()) != 0) {
-        *error = "cannot write " + m_strPath + ": " + std::strerror(flushed ? errno : flushError);
+        const FileResult failed =
+            FileResult::FromErrno("write", m_strPath, flushed ? errno : flushError);
         std::remove(m_strAside.c_str());
-        return false;
+        return failed;
     }
-    return true;
+    return {};
 }

@@ -8,6 +8,7 @@
 
 #include "export/Picture.h"
 #include "export/RecordedTiming.h"
+#include "platform/files/FileResult.h"
 
 // What a single-file stack says besides its pictures.
 struct StackDescription {
@@ -26,16 +27,15 @@ struct StackDescription {
 // The file is written aside and renamed into place by Finish; anything else leaves nothing.
 class CTiffStackWriter {
   public:
-    // Null with *error naming the file when it cannot be created.
-    static std::unique_ptr<CTiffStackWriter> Open(const std::string& path,
-                                                  const StackDescription& description,
-                                                  std::string* error);
+    // *writer is the new writer, or null when the file cannot be created.
+    static FileResult Open(const std::string& path, const StackDescription& description,
+                           std::unique_ptr<CTiffStackWriter>* writer);
     ~CTiffStackWriter();
 
-    // The next page; false with *error naming the file.
-    bool Add(const Picture& picture, std::string* error);
-    // Closes, flushes and renames the file into place; false with *error otherwise.
-    bool Finish(std::string* error);
+    // The next page.
+    FileResult Add(const Picture& picture);
+    // Closes, flushes and renames the file into place.
+    FileResult Finish();
 
     // The frame interval: the mean step of the known times, else 1/25 s.
     static double FrameIntervalSeconds(const std::vector<RecordedTiming>& pages);

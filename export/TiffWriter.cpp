@@ -63,8 +63,8 @@ void UnmapProc(thandle_t, tdata_t, toff_t) {}
 // Uncompressed strips: the fastest to write and read by every tool.
 class CTiffWriter : public IPictureWriter {
   public:
-    bool Write(const Picture& picture, const PictureText& text, const std::string& path,
-               std::string* error) override {
+    FileResult Write(const Picture& picture, const PictureText& text,
+                     const std::string& path) override {
         // The buffer is kept from file to file: a fresh one costs a page fault every 4 KB.
         MemoryFile& file = m_file;
         file.bytes.clear();
@@ -72,8 +72,7 @@ class CTiffWriter : public IPictureWriter {
         TIFF* tiff = TIFFClientOpen(path.c_str(), "w", &file, ReadProc, WriteProc, SeekProc,
                                     CloseProc, SizeProc, MapProc, UnmapProc);
         if (tiff == nullptr) {
-            *error = "cannot encode " + path + " as TIFF";
-            return false;
+            return FileResult::Failure("cannot encode " + path + " as TIFF");
         }
         const int channels = picture.grey ? 1 : 3;
         const std::string description = text.Describe();
@@ -87,10 +86,9 @@ class CTiffWriter : public IPictureWriter {
             TIFFWriteEncodedStrip(tiff, 0, const_cast<std::uint8_t*>(pPixels), size) == size;
         TIFFClose(tiff);
         if (!encoded) {
-            *error = "cannot encode " + path + " as TIFF";
-            return false;
+            return FileResult::Failure("cannot encode " + path + " as TIFF");
         }
-        return WriteWholeFile(path, file.bytes.data(), file.bytes.size(), m_pBatch, error);
+        return WriteWholeFile(path, file.bytes.data(), file.bytes.size(), m_pBatch);
     }
 
   private:

@@ -17,7 +17,7 @@ int CFrameProcessor::Calibrate() {
     if (!m_bConfigured || m_pCamera == nullptr) {
         return 0;
     }
-    m_strCalibrationStoreError.clear();
+    m_calibrationStored = {};
     // Worked out aside: a calibration that fails part-way leaves the dark image in use.
     std::unique_ptr<std::int32_t[]> pCalibration(new (std::nothrow) std::int32_t[kFrameBytes]);
     if (!pCalibration) {
@@ -40,7 +40,6 @@ int CFrameProcessor::Calibrate() {
     std::copy_n(pCalibration.get(), kFrameBytes, m_pCalibration.get());
     m_bShiftStale = true;
     // A file that cannot be replaced leaves the new calibration in memory only.
-    StoreCalibrationFile(m_strCalibrationPath.c_str(), m_pCalibration.get(),
-                         &m_strCalibrationStoreError);
+    m_calibrationStored = StoreCalibrationFile(m_strCalibrationPath, m_pCalibration.get());
     return 1;
 }

@@ -20,25 +20,23 @@ constexpr std::size_t kValueBytes = 4;
 
 }  // namespace
 
-CalibrationLoad LoadCalibrationFile(const char* path, std::int32_t* pCalibration,
-                                    std::string* error) {
+FileResult LoadCalibrationFile(const std::string& path, std::int32_t* pCalibration) {
     struct stat info {};
-    if (::stat(path, &info) != 0 && errno == ENOENT) {
-        return CalibrationLoad::kMissing;
+    if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) {
+        return FileResult::FromErrno("read", path, ENOENT);
     }
     int fd = -1;
-    if (const FileResult opened = OpenRegularInput(path, &fd); !opened) {
-        *error = opened.Error();
-        return CalibrationLoad::kRefused;
+    if (FileResult opened = OpenRegularInput(path, &fd); !opened) {
+        return opened;
     }
     std::vector<unsigned char> bytes(kCalibrationFileBytes);
     const bool whole = ::fstat(fd, &info) == 0 && std::size_t(info.st_size) == bytes.size() &&
                        ReadFully(fd, bytes.data(), bytes.size());
     ::close(fd);
     if (!whole) {
-        *error = std::string(path) + " holds " + std::to_string(info.st_size) + " bytes, not a " +
-                 std::to_string(kCalibrationFileBytes) + "-byte dark image";
-        return CalibrationLoad::kRefused;
+        return FileResult::Failure(path + " holds " + std::to_string(info.st_size) +
+                                   " bytes, not a " + std::to_string(kCalibrationFileBytes) +
+                                   "-byte dark image");
     }
     for (std::size_t i = 0; i < kFrameBytes; ++i) {
         const unsigned char* p = &bytes[i * kValueBytes];
@@ -46,10 +44,10 @@ CalibrationLoad LoadCalibrationFile(const char* path, std::int32_t* pCalibration
             static_cast<std::int32_t>(std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
                                       std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24);
     }
-    return CalibrationLoad::kLoaded;
+    return {};
 }
 
-bool StoreCalibrationFile(const char* path, const std::int32_t* pCalibration, std::string* error) {
+FileResult StoreCalibrationFile(const std::string& path, const std::int32_t* pCalibration) {
     CAtomicFile file;
     FileResult written = file.Open(path);
     std::array<unsigned char, kValuesPerChunk * kValueBytes> bytes;
@@ -63,11 +61,5 @@ bool StoreCalibrationFile(const char* path, const std::int32_t* pCalibration, st
         }
         written = file.Write(bytes.data(), count * kValueBytes);
     }
-    if (written) {
-        written = file.Commit();
-    }
-    if (!written && error != nullptr) {
-        *error = written.Error();
-    }
-    return bool(written);
+    return written ? file.Commit() : written;
 }

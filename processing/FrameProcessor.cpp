@@ -113,15 +113,19 @@ void CFrameProcessor::ReleaseBaseBuffers() {
 }
 
 void CFrameProcessor::LoadCalibration() {
-    m_strCalibrationLoadError.clear();
+    m_calibrationLoaded = {};
     if (!m_pCalibration || m_strCalibrationPath.empty()) {
         return;
     }
     m_bShiftStale = true;
-    std::string error;
-    if (LoadCalibrationFile(m_strCalibrationPath.c_str(), m_pCalibration.get(), &error) ==
-        CalibrationLoad::kRefused) {
-        m_strCalibrationLoadError = error;
+    try {
+        FileResult loaded = LoadCalibrationFile(m_strCalibrationPath, m_pCalibration.get());
+        if (!CalibrationIsMissing(loaded)) {
+            m_calibrationLoaded = std::move(loaded);
+        }
+    } catch (const std::bad_alloc&) {
+        // No memory for the file's bytes or even the reason: Configure still succeeds, with
+        // the dark image all zero as when there is no file.
     }
 }
 

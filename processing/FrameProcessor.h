@@ -60,12 +60,13 @@ class CFrameProcessor {
     // Where the calibration image is loaded from and stored; "calimage.data" by default.
     void SetCalibrationPath(std::string path);
     const std::string& CalibrationPath() const { return m_strCalibrationPath; }
-    // Why the last load refused the calibration file (the dark image then stays all zero);
-    // empty when it loaded or there was none. Set by Configure.
-    const std::string& CalibrationLoadError() const { return m_strCalibrationLoadError; }
-    // Why the last successful Calibrate could not store the file (the new dark image is then
-    // in memory only); empty when stored. Read on the thread that calibrates.
-    const std::string& CalibrationStoreError() const { return m_strCalibrationStoreError; }
+    // Whether the last load took the calibration file: a failure says why it was refused
+    // (the dark image then stays all zero); success too when there was none. Set by
+    // Configure.
+    const FileResult& CalibrationLoaded() const { return m_calibrationLoaded; }
+    // Whether the last successful Calibrate stored the file: a failure leaves the new dark
+    // image in memory only. Read on the thread that calibrates.
+    const FileResult& CalibrationStored() const { return m_calibrationStored; }
 
     bool IsConfigured() const { return m_bConfigured; }
     int Width() const { return m_nWidth; }
@@ -159,6 +160,6 @@ class CFrameProcessor {
     mutable std::mutex m_gainTableMutex;  // guards m_pGainTable
     std::shared_ptr<const GainTable> m_pGainTable;
     std::string m_strCalibrationPath = kDefaultCalibrationFile;
-    std::string m_strCalibrationLoadError;
-    std::string m_strCalibrationStoreError;
+    FileResult m_calibrationLoaded;
+    FileResult m_calibrationStored;
 };

@@ -3,14 +3,18 @@
 #include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
 
-std::string ProcessorSettings::Describe() const {
-    return std::string("sensor=") + (color ? "color" : "mono") + " size=" + std::to_string(size) +
-           " view=" + (remapped ? "remapped" : "unmapped") + " offset=" + std::to_string(offset) +
-           " gain=" + std::to_string(gain) +
-           " calibration=" + (calibration.empty() ? "none" : calibration) +
-           (calibration.empty() || calibrationSha256.empty()
-                ? ""
-                : " calibration_sha256=" + calibrationSha256.substr(0, 12));
+std::vector<std::pair<std::string, std::string>> ProcessorSettings::Pairs() const {
+    std::vector<std::pair<std::string, std::string>> pairs = {
+        {"sensor", color ? "color" : "mono"},
+        {"size", std::to_string(size)},
+        {"view", remapped ? "remapped" : "unmapped"},
+        {"offset", std::to_string(offset)},
+        {"gain", std::to_string(gain)},
+        {"calibration", calibration.empty() ? "none" : calibration}};
+    if (!calibration.empty() && !calibrationSha256.empty()) {
+        pairs.emplace_back("calibration_sha256", calibrationSha256.substr(0, 12));
+    }
+    return pairs;
 }
 
 std::unique_ptr<CFrameProcessor> MakeFrameProcessor(bool bColor) {

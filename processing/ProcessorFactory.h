@@ -2,6 +2,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "processing/FrameProcessor.h"
 #include "sensor/Defaults.h"
@@ -16,14 +18,14 @@ struct ProcessorSettings {
     std::string calibration = kDefaultCalibrationFile;  // empty: none
     std::string calibrationSha256;                      // of the file applied, when known
 
-    // One line naming every value, as saved pictures carry it: the calibration as "none", or
-    // the file and calibration_sha256= with the first 12 hex digits when known.
-    std::string Describe() const;
+    // Each value's name and value as saved pictures carry them: the calibration as "none",
+    // or the file and calibration_sha256 with the first 12 hex digits when known.
+    std::vector<std::pair<std::string, std::string>> Pairs() const;
 };
 
 // A new, unconfigured processor for the colour (true) or the black-and-white sensor.
 std::unique_ptr<CFrameProcessor> MakeFrameProcessor(bool bColor);
 
 // A processor configured as the viewer would be with these settings, its calibration
-// loaded (see CalibrationLoadError), ready for TakeFrame.
+// loaded (see CalibrationLoaded), ready for TakeFrame.
 std::unique_ptr<CFrameProcessor> MakeConfiguredProcessor(const ProcessorSettings& settings);

@@ -151,14 +151,12 @@ RenderSettings SettingsFrom(const std::string& sensor, int size, int offset, int
 // dark image.
 void CheckCalibrationFile(const std::string& path) {
     std::vector<std::int32_t> dark(kFrameBytes);
-    std::string error;
-    switch (LoadCalibrationFile(path.c_str(), dark.data(), &error)) {
-        case CalibrationLoad::kLoaded:
-            return;
-        case CalibrationLoad::kMissing:
-            throw py::value_error("cannot read calibration file " + path + ": no such file");
-        case CalibrationLoad::kRefused:
-            throw py::value_error("cannot use calibration file " + path + ": " + error);
+    const FileResult loaded = LoadCalibrationFile(path, dark.data());
+    if (CalibrationIsMissing(loaded)) {
+        throw py::value_error("cannot read calibration file " + path + ": no such file");
+    }
+    if (!loaded) {
+        throw py::value_error("cannot use calibration file " + path + ": " + loaded.Error());
     }
 }
 
@@ -341,9 +339,10 @@ py::tuple ReadRecording(const std::filesystem::path& file) {
     const std::string path = file.string();
     std::string error;
     std::string warning;
-    const std::uint64_t frames = CReplaySource::CountWholeFrames(path, &error, &warning);
-    if (frames == 0) {
-        throw py::value_error(error);
+    std::uint64_t frames = 0;
+    if (const FileResult counted = CReplaySource::CountWholeFrames(path, &frames, &warning);
+        !counted) {
+        throw py::value_error(counted.Error());
     }
     py::module_ warnings = py::module_::import("warnings");
     if (!warning.empty()) {
@@ -367,8 +366,9 @@ py::tuple ReadRecording(const std::filesystem::path& file) {
     if (::lstat(sidecarPath.c_str(), &info) == 0) {
         std::string text;
         RecordingMetadata parsed;
-        if (!ReadSmallRegularFile(sidecarPath, kLargestSidecarBytes, &text, &error)) {
-            throw py::value_error(error);
+        if (const FileResult read = ReadSmallRegularFile(sidecarPath, kLargestSidecarBytes, &text);
+            !read) {
+            throw py::value_error(read.Error());
         }
         if (ParseSidecar(text, &parsed, &error)) {
             metadata = py::module_::import("json").attr("loads")(text);

@@ -4,20 +4,17 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
-std::string Sha256OfFile(const std::string& path, std::string* error) {
+FileResult Sha256OfFile(const std::string& path, std::string* digest) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                          &std::fclose);
     if (!file) {
-        *error = "cannot read " + path + ": " + std::strerror(errno);
-        return {};
+        return FileResult::FromErrno("read", path, errno);
     }
     std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
     if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {
-        *error = "cannot compute a digest of " + path;
-        return {};
+        return FileResult::Failure("cannot compute a digest of " + path);
     }
     unsigned char buffer[65536];
     std::size_t count = 0;
@@ -25,17 +22,16 @@ std::string Sha256OfFile(const std::string& path, std::string* error) {
         EVP_DigestUpdate(context.get(), buffer, count);
     }
     if (std::ferror(file.get())) {
-        *error = "cannot read " + path;
-        return {};
+        return FileResult::Failure("cannot read " + path);
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned char bytes[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    EVP_DigestFinal_ex(context.get(), digest, &length);
+    EVP_DigestFinal_ex(context.get(), bytes, &length);
     static const char kHex[] = "0123456789abcdef";
-    std::string text;
+    digest->clear();
     for (unsigned int i = 0; i < length; ++i) {
-        text += kHex[digest[i] >> 4];
-        text += kHex[digest[i] & 15];
+        *digest += kHex[bytes[i] >> 4];
+        *digest += kHex[bytes[i] & 15];
     }
-    return text;
+    return {};
 }

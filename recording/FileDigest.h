@@ -2,5 +2,8 @@
 
 #include <string>
 
-// The SHA-256 of a file's bytes in lower-case hex; empty with *error when it cannot be read.
-std::string Sha256OfFile(const std::string& path, std::string* error);
+#include "platform/files/FileResult.h"
+
+// The SHA-256 of a file's bytes in lower-case hex, into *digest (left as it was when the
+// file cannot be read).
+FileResult Sha256OfFile(const std::string& path, std::string* digest);

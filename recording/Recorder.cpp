@@ -16,20 +16,17 @@ CRecorder::CRecorder(std::size_t ringFrames)
 
 CRecorder::~CRecorder() {
     if (m_bRecording) {
-        std::string ignored;
-        Stop(&ignored);
+        [[maybe_unused]] const FileResult stopped = Stop();
     }
 }
 
-bool CRecorder::Start(const std::string& path, RecordingMetadata header, std::string* error) {
+FileResult CRecorder::Start(const std::string& path, RecordingMetadata header) {
     if (m_bRecording) {
-        *error = "already recording to " + m_strPath;
-        return false;
+        return FileResult::Failure("already recording to " + m_strPath);
     }
     m_nFd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (m_nFd < 0) {
-        *error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
+        return FileResult::FromErrno("create", path, errno);
     }
     m_strPath = path;
     m_metadata = std::move(header);
@@ -53,7 +50,7 @@ bool CRecorder::Start(const std::string& path, RecordingMetadata header, std::st
     m_bRecording = true;
     m_writer = std::thread(&CRecorder::WriterLoop, this);
     m_bAccepting = true;
-    return true;
+    return {};
 }
 
 void CRecorder::Push(const std::uint8_t* pFrame) {
@@ -118,10 +115,9 @@ void CRecorder::Fail(int code, const std::string& reason) {
     m_bFailed = true;
 }
 
-bool CRecorder::Stop(std::string* error, const std::string& end) {
+FileResult CRecorder::Stop(const std::string& end) {
     if (!m_bRecording) {
-        *error = "not recording";
-        return false;
+        return FileResult::Failure("not recording");
     }
     m_bAccepting = false;
     while (m_nPushing.load() != 0) {
@@ -133,41 +129,36 @@ bool CRecorder::Stop(std::string* error, const std::string& end) {
     if (m_metadata.end.empty()) {
         m_metadata.end = end;
     }
-    std::string closeError;
-    const bool closed = CloseRecording(&closeError);
+    const FileResult closed = CloseRecording();
     m_bRecording = false;
     std::lock_guard lock(m_errorMutex);
     if (!m_strError.empty()) {
-        *error = m_strError + (closed ? "; the frames before were kept" : "; " + closeError);
-        return false;
+        return FileResult::Failure(
+            m_strError + (closed ? "; the frames before were kept" : "; " + closed.Error()));
     }
-    if (!closed) {
-        *error = closeError;
-        return false;
-    }
-    return true;
+    return closed;
 }
 
 // Cuts the file back to the frames listed (a failed write may have left part of one) and
 // writes the sidecar. On a full disk the sidecar may not fit: frames are then given back
 // from the end until it does.
-bool CRecorder::CloseRecording(std::string* error) {
+FileResult CRecorder::CloseRecording() {
     m_metadata.droppedFrames = m_nDropped.load();
     m_metadata.gazeChanges = m_gazeChanges;
     const std::string sidecar = SidecarPathFor(m_strPath);
-    bool written = false;
+    FileResult written;
     for (;;) {
         if (::ftruncate(m_nFd, off_t(m_metadata.frames.size() * kFrameBytes)) != 0) {
-            *error = "cannot cut " + m_strPath + " back to whole frames: " + std::strerror(errno);
+            written = FileResult::Failure("cannot cut " + m_strPath +
+                                          " back to whole frames: " + std::strerror(errno));
             break;
         }
         const std::string text = SidecarText(m_metadata);
         if (WriteFileAtomically(sidecar, text.data(), text.size())) {
-            written = true;
             break;
         }
         if (m_metadata.frames.empty()) {
-            *error = "cannot write " + sidecar;
+            written = FileResult::Failure("cannot write " + sidecar);
             break;
         }
         const std::size_t giveBack = text.size() / kFrameBytes + 1;
@@ -180,8 +171,7 @@ bool CRecorder::CloseRecording(std::string* error) {
     const bool closed = ::close(m_nFd) == 0;
     m_nFd = -1;
     if (written && (!synced || !closed)) {
-        *error = "cannot write " + m_strPath + ": " + std::strerror(errno);
-        return false;
+        return FileResult::FromErrno("write", m_strPath, errno);
     }
     return written;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/files/FileResult.h"
 #include "recording/FrameRing.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
@@ -39,15 +40,15 @@ class CRecorder {
     using GazeReader = std::function<std::optional<GazeChange>()>;
     void FollowGaze(GazeReader readGaze) { m_readGaze = std::move(readGaze); }
 
-    // Creates (or replaces) the recording file and starts the writer; false with *error
-    // naming the file otherwise. header holds everything but the frames.
-    bool Start(const std::string& path, RecordingMetadata header, std::string* error);
+    // Creates (or replaces) the recording file and starts the writer. header holds
+    // everything but the frames.
+    FileResult Start(const std::string& path, RecordingMetadata header);
     // Acquisition thread: queues one raw frame; never waits.
     void Push(const std::uint8_t* pFrame);
     // Ends the recording: writes what is queued, closes the file and writes the sidecar,
-    // whose "end" says how the run ended (end, unless the writer failed first).
-    // False with *error naming the file when the recording failed at any point.
-    bool Stop(std::string* error, const std::string& end = "complete");
+    // whose "end" says how the run ended (end, unless the writer failed first). A failure
+    // at any point of the recording names the file.
+    FileResult Stop(const std::string& end = "complete");
 
     bool IsRecording() const { return m_bRecording.load(); }
     // The writer met an error; the recording has ended and waits for Stop.
@@ -62,7 +63,7 @@ class CRecorder {
     void WriterLoop();
     bool WriteFrame(const std::uint8_t* pFrame);
     void Fail(int code, const std::string& reason);
-    bool CloseRecording(std::string* error);
+    FileResult CloseRecording();
 
     CFrameRing m_ring;
     WriteFunction m_write;

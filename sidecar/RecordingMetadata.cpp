@@ -146,18 +146,16 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
     }
 }
 
-bool ReadSidecarOf(const std::string& recordingPath, RecordingMetadata* metadata,
-                   std::string* error) {
+FileResult ReadSidecarOf(const std::string& recordingPath, RecordingMetadata* metadata) {
     const std::string path = SidecarPathFor(recordingPath);
     std::string text;
-    if (!ReadSmallRegularFile(path, kLargestSidecarBytes, &text, error)) {
-        return false;
+    if (FileResult read = ReadSmallRegularFile(path, kLargestSidecarBytes, &text); !read) {
+        return read;
     }
-    if (!ParseSidecar(text, metadata, error)) {
-        *error = path + ": " + *error;
-        return false;
+    if (std::string problem; !ParseSidecar(text, metadata, &problem)) {
+        return FileResult::Failure(path + ": " + problem);
     }
-    return true;
+    return {};
 }
 
 std::string IsoTimeNow() {

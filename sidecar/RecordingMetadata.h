@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files/FileResult.h"
 #include "sensor/Defaults.h"
 
 // One recorded frame as the sidecar describes it.
@@ -76,10 +77,9 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
 // A sidecar is read whole: anything larger is refused rather than filling the memory.
 inline constexpr std::size_t kLargestSidecarBytes = std::size_t(64) << 20;
 
-// Reads and parses the sidecar of a recording (a regular file only); false with *error (naming the
-// file) when it is missing, unreadable or damaged.
-bool ReadSidecarOf(const std::string& recordingPath, RecordingMetadata* metadata,
-                   std::string* error);
+// Reads and parses the sidecar of a recording (a regular file only); the result names the
+// file when it is missing, unreadable or damaged.
+FileResult ReadSidecarOf(const std::string& recordingPath, RecordingMetadata* metadata);
 
 // The current time as ISO 8601 UTC with microseconds ("2026-12-08T11:44:10.123456Z").
 std::string IsoTimeNow();

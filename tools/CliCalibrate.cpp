@@ -47,8 +47,8 @@ int RunCalibrate(const CalibrateOptions& options) {
                        output + " left as it was");
     }
     // Calibrate keeps a calibration it could not store; here the file is the point.
-    if (!processor.CalibrationStoreError().empty()) {
-        return CliFail(processor.CalibrationStoreError());
+    if (!processor.CalibrationStored()) {
+        return CliFail(processor.CalibrationStored().Error());
     }
     const DarkSummary summary = SummarizeDark(processor.CalibrationImage());
     std::fprintf(stderr, "%s\n", DescribeCalibration(summary, kCalibrationFrames).c_str());

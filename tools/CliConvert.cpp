@@ -63,8 +63,8 @@ int WriteLastPicture(const std::string& input, std::uint64_t frames, const Rende
     text.settings = settings.Describe();
     text.frame = RecordedIndexAt(metadata, frames - 1);
     text.timeUs = RecordedTimeAt(metadata, frames - 1);
-    std::string error;
-    return writer.Write(picture, text, output, &error) ? 0 : CliFail(error);
+    const FileResult written = writer.Write(picture, text, output);
+    return written ? 0 : CliFail(written.Error());
 }
 
 // Offset and gain from the last frame, as the viewer's Auto Levels chooses them; printed on
@@ -102,9 +102,10 @@ int RunConvert(const ConvertOptions& options) {
     const std::string& output = options.output;
     // A recording cut off mid-frame converts its whole frames, as export does.
     std::string cutOff;
-    std::uint64_t frames = CReplaySource::CountWholeFrames(input, &error, &cutOff);
-    if (frames == 0) {
-        return CliFail(error);
+    std::uint64_t frames = 0;
+    if (const FileResult counted = CReplaySource::CountWholeFrames(input, &frames, &cutOff);
+        !counted) {
+        return CliFail(counted.Error());
     }
     // Checked before the work, so a device or FIFO named as output costs nothing.
     OutputTarget target;
@@ -129,8 +130,8 @@ int RunConvert(const ConvertOptions& options) {
     if (!processor) {
         return CliFail(error);
     }
-    if (!processor->CalibrationLoadError().empty()) {
-        return CliFail(processor->CalibrationLoadError());
+    if (!processor->CalibrationLoaded()) {
+        return CliFail(processor->CalibrationLoaded().Error());
     }
     const int columns = settings.remapped ? settings.size : kSectors;
     const int rows = settings.remapped ? settings.size : kRings;

@@ -7,8 +7,10 @@
 std::unique_ptr<CFrameProcessor> ProcessRecording(const RenderSettings& settings,
                                                   const std::string& input, std::string* error) {
     std::string cutOff;  // whole frames are processed; the caller tells of the cut
-    const std::uint64_t frames = CReplaySource::CountWholeFrames(input, error, &cutOff);
-    if (frames == 0) {
+    std::uint64_t frames = 0;
+    if (const FileResult counted = CReplaySource::CountWholeFrames(input, &frames, &cutOff);
+        !counted) {
+        *error = counted.Error();
         return nullptr;
     }
     CReplaySource recording(input, false);

@@ -55,15 +55,10 @@ void CatchInterrupt() {
 }
 
 // Copies the calibration in force into the batch's file for path.
-bool CopyCalibration(const std::string& from, const std::string& path, COutputBatch& batch,
-                     std::string* error) {
+FileResult CopyCalibration(const std::string& from, const std::string& path, COutputBatch& batch) {
     std::string bytes;
-    if (!ReadSmallRegularFile(from, kCalibrationFileBytes, &bytes, error)) {
-        return false;
-    }
-    const FileResult copied = batch.Append(path, bytes.data(), bytes.size());
-    *error = copied.Error();
-    return bool(copied);
+    FileResult read = ReadSmallRegularFile(from, kCalibrationFileBytes, &bytes);
+    return read ? batch.Append(path, bytes.data(), bytes.size()) : read;
 }
 
 // The header of the sidecar: everything known before the first frame.
@@ -201,9 +196,8 @@ int RunRecord(const RecordOptions& options) {
     metadata.gazeChanges = gaze.Changes();
     const std::string text = SidecarText(metadata);
     FileResult described = batch.Append(sidecarPath, text.data(), text.size());
-    if (described && !copyPath.empty() &&
-        !CopyCalibration(metadata.calibrationPath, copyPath, batch, &error)) {
-        described = FileResult::Failure(error);
+    if (described && !copyPath.empty()) {
+        described = CopyCalibration(metadata.calibrationPath, copyPath, batch);
     }
     if (!described) {
         // The frames matter more than their description (a full disk often has room for

@@ -42,11 +42,13 @@ bool ReadStatsSettings(const StatsOptions& options, RenderSettings* settings, st
 // The dark image the settings name; all zero when there is none, as the processor does.
 std::vector<std::int32_t> LoadDark(const RenderSettings& settings) {
     std::vector<std::int32_t> dark(kFrameBytes, 0);
-    std::string error;
-    if (!settings.calibration.empty() &&
-        LoadCalibrationFile(settings.calibration.c_str(), dark.data(), &error) ==
-            CalibrationLoad::kRefused) {
-        std::fprintf(stderr, "pandry-cli: warning: %s (no dark level subtracted)\n", error.c_str());
+    if (settings.calibration.empty()) {
+        return dark;
+    }
+    const FileResult loaded = LoadCalibrationFile(settings.calibration, dark.data());
+    if (!loaded && !CalibrationIsMissing(loaded)) {
+        std::fprintf(stderr, "pandry-cli: warning: %s (no dark level subtracted)\n",
+                     loaded.Error().c_str());
         std::fill(dark.begin(), dark.end(), 0);
     }
     return dark;
@@ -106,19 +108,22 @@ int RunStats(const StatsOptions& options) {
                        kUsageError);
     }
     std::string cutOff;
-    const std::uint64_t frames = CReplaySource::CountWholeFrames(options.input, &error, &cutOff);
-    if (frames == 0) {
-        return CliFail(error);
+    std::uint64_t frames = 0;
+    if (const FileResult counted = CReplaySource::CountWholeFrames(options.input, &frames, &cutOff);
+        !counted) {
+        return CliFail(counted.Error());
     }
     if (!cutOff.empty()) {
         std::fprintf(stderr, "pandry-cli: warning: %s\n", cutOff.c_str());
     }
     RecordingMetadata metadata;
     std::error_code ignored;
-    if (std::filesystem::exists(SidecarPathFor(options.input), ignored) &&
-        !ReadSidecarOf(options.input, &metadata, &error)) {
-        std::fprintf(stderr, "pandry-cli: warning: %s (frame times unknown)\n", error.c_str());
-        metadata.frames.clear();
+    if (std::filesystem::exists(SidecarPathFor(options.input), ignored)) {
+        if (const FileResult sidecar = ReadSidecarOf(options.input, &metadata); !sidecar) {
+            std::fprintf(stderr, "pandry-cli: warning: %s (frame times unknown)\n",
+                         sidecar.Error().c_str());
+            metadata.frames.clear();
+        }
     }
     const std::vector<std::int32_t> dark = LoadDark(settings);
     GainTable table{};

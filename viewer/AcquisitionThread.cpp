@@ -75,9 +75,9 @@ void AcquisitionThread(CAcquisitionHost* pHost) {
     if (!bLastDrawn) {
         pHost->DrawLastFrame(g_pProcessor.load());  // the inspector reads this frame's values
     }
-    std::string error;
-    if (!WriteTimingReport(pHost->TimingPath(), int(end - start), frames, &error)) {
-        pHost->PostNotice(error);
+    if (const FileResult written = WriteTimingReport(pHost->TimingPath(), int(end - start), frames);
+        !written) {
+        pHost->PostNotice(written.Error());
     }
     pHost->EndRun(frames, end - start);
 }

@@ -10,14 +10,10 @@ std::int64_t MonotonicMilliseconds() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool WriteTimingReport(const std::string& path, int milliseconds, int frames, std::string* error) {
+FileResult WriteTimingReport(const std::string& path, int milliseconds, int frames) {
     char text[64];
     const int length =
         std::snprintf(text, sizeof text, "Time = %d    Frames = %d", milliseconds, frames);
     // Replaced whole, so a reader never sees half a line and a FIFO or device is refused.
-    const FileResult written = WriteFileAtomically(path, text, std::size_t(length));
-    if (!written && error != nullptr) {
-        *error = written.Error();
-    }
-    return bool(written);
+    return WriteFileAtomically(path, text, std::size_t(length));
 }

@@ -58,9 +58,8 @@ void CViewerCore::OnDestroy() {
     m_bDestroyed = true;
     m_surface.LoadBackground(0, 0, 0);
     if (m_recorder.IsRecording()) {
-        std::string error;
-        if (!m_recorder.Stop(&error)) {
-            std::fprintf(stderr, "pandry: %s\n", error.c_str());
+        if (const FileResult stopped = m_recorder.Stop(); !stopped) {
+            std::fprintf(stderr, "pandry: %s\n", stopped.Error().c_str());
         }
     }
     // A thread that ended on its own still has to be joined, and an idle window still owns
@@ -170,8 +169,8 @@ void CViewerCore::PostNotice(std::string text) {
 }
 
 void CViewerCore::NoteCalibrationLoad() {
-    if (m_pProcessor && !m_pProcessor->CalibrationLoadError().empty()) {
-        PostNotice(m_pProcessor->CalibrationLoadError() + "; no dark image in use");
+    if (m_pProcessor && !m_pProcessor->CalibrationLoaded()) {
+        PostNotice(m_pProcessor->CalibrationLoaded().Error() + "; no dark image in use");
     }
 }
 

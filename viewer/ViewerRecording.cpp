@@ -41,14 +41,14 @@ void CViewerCore::OnRecord() {
     std::error_code ignored;
     if (pProcessor != nullptr && !pProcessor->CalibrationPath().empty() &&
         std::filesystem::exists(pProcessor->CalibrationPath(), ignored)) {
-        std::string error;
         header.calibrationPath = std::filesystem::absolute(pProcessor->CalibrationPath()).string();
-        header.calibrationSha256 = Sha256OfFile(pProcessor->CalibrationPath(), &error);
+        // An unreadable file is recorded by name only, without a digest.
+        [[maybe_unused]] const FileResult digested =
+            Sha256OfFile(pProcessor->CalibrationPath(), &header.calibrationSha256);
     }
-    std::string error;
     m_recorder.FollowGaze([gaze = ActiveSourceGaze()] { return UsedGaze(gaze); });
-    if (!m_recorder.Start(path, std::move(header), &error)) {
-        m_window.ShowMessage(error, kCaption);
+    if (const FileResult started = m_recorder.Start(path, std::move(header)); !started) {
+        m_window.ShowMessage(started.Error(), kCaption);
         return;
     }
     ShowRecordingStatus();
@@ -56,14 +56,13 @@ void CViewerCore::OnRecord() {
 
 void CViewerCore::EndRecording() {
     const std::uint64_t dropped = m_recorder.FramesDropped();
-    std::string error;
     const std::string end =
         m_bAcquisitionFailed.load()
             ? "camera failed after " +
                   std::to_string(m_recorder.FramesWritten() + m_recorder.FramesDropped()) +
                   " frames: " + (m_pCamera ? m_pCamera->ReadFailure() : "no whole frame came")
             : "complete";
-    const bool stopped = m_recorder.Stop(&error, end);
+    const FileResult stopped = m_recorder.Stop(end);
     const std::string path = m_recorder.Path();
     const std::string frames = std::to_string(m_recorder.FramesWritten());
     m_strRecordedSummary = "Recorded " + frames + " frames to " +
@@ -73,7 +72,7 @@ void CViewerCore::EndRecording() {
     m_window.SetStatusTip(1, "Recorded " + frames + " frames to " + path + ", " +
                                  std::to_string(dropped) + " dropped");
     if (!stopped) {
-        m_window.ShowMessage(error, kCaption);
+        m_window.ShowMessage(stopped.Error(), kCaption);
     }
 }
 
@@ -117,9 +116,5 @@ FileResult CViewerCore::SavePng(const std::string& path) {
     }
     Picture picture;
     TakeProcessorPicture(*pProcessor, m_bRemap == 1, m_bColorProcessor == 0, &picture);
-    std::string error;
-    if (!MakePngWriter()->Write(picture, PictureText{}, path, &error)) {
-        return FileResult::Failure(error);
-    }
-    return {};
+    return MakePngWriter()->Write(picture, PictureText{}, path);
 }

@@ -141,8 +141,8 @@ void CViewerCore::ServeCalibration(CFrameProcessor& processor) {
     // one cut short by a stop is no failure.
     if (result == 0 && !m_bStop) {
         PostNotice("Calibration failed: the dark image is unchanged");
-    } else if (result != 0 && !processor.CalibrationStoreError().empty()) {
-        PostNotice(processor.CalibrationStoreError());
+    } else if (result != 0 && !processor.CalibrationStored()) {
+        PostNotice(processor.CalibrationStored().Error());
     }
     std::optional<DarkSummary> summary;
     if (result != 0 && processor.CalibrationImage() != nullptr) {

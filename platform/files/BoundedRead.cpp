@@ -4,25 +4,25 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "platform/files/InputFile.h"
 
-bool ReadSmallRegularFile(const std::string& path, std::size_t limit, std::string* text,
-                          std::string* error) {
+FileResult ReadSmallRegularFile(const std::string& path, std::size_t limit, std::string* text) {
     int fd = -1;
-    if (const FileResult opened = OpenRegularInput(path, &fd); !opened) {
-        *error = opened.Error();
-        return false;
+    if (FileResult opened = OpenRegularInput(path, &fd); !opened) {
+        return opened;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || std::size_t(info.st_size) > limit) {
-        *error = "cannot read " + path + ": " +
-                 (info.st_size > 0 ? "it holds " + std::to_string(info.st_size) +
-                                         " bytes, more than " + std::to_string(limit)
-                                   : std::string(std::strerror(errno)));
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
         ::close(fd);
-        return false;
+        return FileResult::FromErrno("read", path, error);
+    }
+    if (std::size_t(info.st_size) > limit) {
+        ::close(fd);
+        return FileResult::Failure("cannot read " + path + ": it holds " +
+                                   std::to_string(info.st_size) + " bytes, more than " +
+                                   std::to_string(limit));
     }
     text->clear();
     text->reserve(std::size_t(info.st_size));
@@ -33,9 +33,9 @@ bool ReadSmallRegularFile(const std::string& path, std::size_t limit, std::strin
             continue;
         }
         if (count < 0) {
-            *error = "cannot read " + path + ": " + std::strerror(errno);
+            const int error = errno;
             ::close(fd);
-            return false;
+            return FileResult::FromErrno("read", path, error);
         }
         // A file that grew past the limit meanwhile is refused all the same.
         if (count == 0 || text->size() > limit) {
@@ -45,8 +45,8 @@ bool ReadSmallRegularFile(const std::string& path, std::size_t limit, std::strin
     }
     ::close(fd);
     if (text->size() > limit) {
-        *error = "cannot read " + path + ": it holds more than " + std::to_string(limit) + " bytes";
-        return false;
+        return FileResult::Failure("cannot read " + path + ": it holds more than " +
+                                   std::to_string(limit) + " bytes");
     }
-    return true;
+    return {};
 }

@@ -3,7 +3,8 @@
 #include <cstddef>
 #include <string>
 
-// Reads a small text file whole (a sidecar): a regular file of at most limit bytes, refused
-// before any read otherwise. False with "cannot read PATH: reason" in *error.
-bool ReadSmallRegularFile(const std::string& path, std::size_t limit, std::string* text,
-                          std::string* error);
+#include "platform/files/FileResult.h"
+
+// Reads a small text file whole (a sidecar) into *text: a regular file of at most limit
+// bytes, refused before any read otherwise ("cannot read PATH: reason").
+FileResult ReadSmallRegularFile(const std::string& path, std::size_t limit, std::string* text);

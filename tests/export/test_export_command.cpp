@@ -1,10 +1,15 @@
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 #include <set>
 #include <string>
 #include <vector>
 
 #include "PictureDecoders.h"
+#include "export/PictureWriter.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
 #include "tests/sidecar/SidecarSchema.h"
@@ -90,6 +95,31 @@ TEST_F(ExportCommand, FailurePartWayLeavesNothingBehind) {
     EXPECT_NE(m_strError.find("s-2.png"), std::string::npos) << m_strError;
     EXPECT_EQ(Listing(), (std::vector<std::string>{"in.raw", "s-2.png"}));
 }
+
+// Outputs written as one growing file: a stream through a byte sink, a stack page by page.
+class FailedWriteMidway : public ExportCommand,
+                          public ::testing::WithParamInterface<const char*> {};
+
+// Catches a write that fails part-way (a full disk) reported as success, without the file
+// and the reason, or leaving part of the file behind.
+TEST_P(FailedWriteMidway, SaysWhyAndLeavesNothing) {
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = kFrameBytes * 3;  // under two pictures of 256 x 256
+    std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    const int status = Run(std::string("export --calibration none in.raw ") + GetParam());
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(m_strError.find(GetParam()), std::string::npos) << m_strError;
+    EXPECT_NE(m_strError.find("File too large"), std::string::npos) << m_strError;
+    EXPECT_EQ(Listing(), std::vector<std::string>{"in.raw"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, FailedWriteMidway, ::testing::Values("s.y4m", "s.tif"),
+                         [](const auto& info) { return LowerExtension(info.param); });
 
 // Catches a recording cut off mid-frame being refused, or its torn frame being exported.
 TEST_F(ExportCommand, CutOffRecordingExportsItsWholeFramesWithAWarning) {
@@ -199,8 +229,8 @@ TEST_F(RecordCommand, WritesASidecarThatDescribesTheRecording) {
               0)
         << m_strError;
     RecordingMetadata metadata;
-    std::string error;
-    ASSERT_TRUE(ReadSidecarOf(Path("run.raw"), &metadata, &error)) << error;
+    const FileResult sidecar = ReadSidecarOf(Path("run.raw"), &metadata);
+    ASSERT_TRUE(sidecar) << sidecar.Error();
     EXPECT_EQ(metadata.frames.size(), 5u);
     EXPECT_EQ(ReadBytes(Path("run.raw")).size(), 5 * kFrameBytes);
     EXPECT_EQ(metadata.source, "sim,fps=0");
@@ -221,8 +251,8 @@ TEST_F(RecordCommand, ColourSourceIsRecordedAsColour) {
     ASSERT_EQ(Run("record --camera sim-color,fps=0 --frames 1 --calibration none c.raw"), 0)
         << m_strError;
     RecordingMetadata metadata;
-    std::string error;
-    ASSERT_TRUE(ReadSidecarOf(Path("c.raw"), &metadata, &error)) << error;
+    const FileResult sidecar = ReadSidecarOf(Path("c.raw"), &metadata);
+    ASSERT_TRUE(sidecar) << sidecar.Error();
     EXPECT_EQ(metadata.sensor, "color");
     EXPECT_TRUE(metadata.calibrationPath.empty());
 }
@@ -235,8 +265,8 @@ TEST_F(RecordCommand, FailedReadKeepsTheWholeFramesRead) {
               1);
     EXPECT_NE(m_strError.find("cannot read frame 4"), std::string::npos) << m_strError;
     RecordingMetadata metadata;
-    std::string error;
-    ASSERT_TRUE(ReadSidecarOf(Path("run.raw"), &metadata, &error)) << error;
+    const FileResult sidecar = ReadSidecarOf(Path("run.raw"), &metadata);
+    ASSERT_TRUE(sidecar) << sidecar.Error();
     EXPECT_EQ(metadata.frames.size(), 3u);
     EXPECT_EQ(ReadBytes(Path("run.raw")).size(), 3 * kFrameBytes);
     EXPECT_EQ(metadata.end.rfind("camera failed after 3 frames: ", 0), 0u) << metadata.end;
@@ -250,8 +280,8 @@ TEST_F(RecordCommand, UnpacedFramesGetDistinctMicrosecondTimes) {
     ASSERT_EQ(Run("record --camera sim,fps=0 --frames 200 --calibration none run.raw"), 0)
         << m_strError;
     RecordingMetadata metadata;
-    std::string error;
-    ASSERT_TRUE(ReadSidecarOf(Path("run.raw"), &metadata, &error)) << error;
+    const FileResult sidecar = ReadSidecarOf(Path("run.raw"), &metadata);
+    ASSERT_TRUE(sidecar) << sidecar.Error();
     std::set<std::int64_t> times;
     for (const RecordedFrame& frame : metadata.frames) {
         times.insert(frame.timeUs);

@@ -39,13 +39,15 @@ class TiffStack : public ::testing::TestWithParam<bool> {};
 
 TEST_P(TiffStack, PagesReadBackInOrderWithTheirTiming) {
     const std::string path = TemporaryPath("stack.tif");
-    std::string error;
-    auto writer = CTiffStackWriter::Open(path, ThreePages(GetParam()), &error);
-    ASSERT_TRUE(writer) << error;
+    std::unique_ptr<CTiffStackWriter> writer;
+    const FileResult opened = CTiffStackWriter::Open(path, ThreePages(GetParam()), &writer);
+    ASSERT_TRUE(opened && writer) << opened.Error();
     for (std::uint8_t level : {10, 20, 30}) {
-        ASSERT_TRUE(writer->Add(GreyPicture(level), &error)) << error;
+        const FileResult added = writer->Add(GreyPicture(level));
+        ASSERT_TRUE(added) << added.Error();
     }
-    ASSERT_TRUE(writer->Finish(&error)) << error;
+    const FileResult finished = writer->Finish();
+    ASSERT_TRUE(finished) << finished.Error();
     TIFF* tiff = TIFFOpen(path.c_str(), "r");
     ASSERT_NE(tiff, nullptr);
     EXPECT_EQ(TIFFIsBigTIFF(tiff) != 0, GetParam());
@@ -70,12 +72,15 @@ TEST(TiffStackWriter, UnfinishedStackLeavesNothingAndKeepsTheOldFile) {
     std::FILE* old = std::fopen(path.c_str(), "w");
     std::fputs("old", old);
     std::fclose(old);
-    std::string error;
     {
-        auto writer = CTiffStackWriter::Open(path, ThreePages(false), &error);
-        ASSERT_TRUE(writer) << error;
-        ASSERT_TRUE(writer->Add(GreyPicture(1), &error)) << error;
-        EXPECT_FALSE(writer->Finish(&error));
+        std::unique_ptr<CTiffStackWriter> writer;
+        const FileResult opened = CTiffStackWriter::Open(path, ThreePages(false), &writer);
+        ASSERT_TRUE(opened && writer) << opened.Error();
+        const FileResult added = writer->Add(GreyPicture(1));
+        ASSERT_TRUE(added) << added.Error();
+        const FileResult finished = writer->Finish();
+        EXPECT_FALSE(finished);
+        EXPECT_NE(finished.Error().find(path), std::string::npos) << finished.Error();
     }
     EXPECT_EQ(std::filesystem::file_size(path), 3u);
     EXPECT_FALSE(std::filesystem::exists(path + ".partial"));

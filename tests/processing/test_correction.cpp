@@ -217,8 +217,9 @@ TEST_P(WrongCalibrationFile, IsRefusedAndLeavesTheImageAllZero) {
     processor.Configure(0, 80, 320, 320, 3, 256, 256);
     const std::int32_t* pImage = processor.CalibrationImage();
     EXPECT_TRUE(std::all_of(pImage, pImage + kFrameBytes, [](std::int32_t v) { return v == 0; }));
-    EXPECT_NE(processor.CalibrationLoadError().find(path), std::string::npos)
-        << processor.CalibrationLoadError();
+    EXPECT_FALSE(processor.CalibrationLoaded());
+    EXPECT_NE(processor.CalibrationLoaded().Error().find(path), std::string::npos)
+        << processor.CalibrationLoaded().Error();
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, WrongCalibrationFile,
@@ -236,7 +237,7 @@ TEST(CalibrationLoad, MissingFileIsNoError) {
     CMonoProcessor processor;
     processor.SetCalibrationPath(directory.File("calimage.data"));
     processor.Configure(0, 80, 320, 320, 3, 256, 256);
-    EXPECT_EQ(processor.CalibrationLoadError(), "");
+    EXPECT_TRUE(processor.CalibrationLoaded()) << processor.CalibrationLoaded().Error();
 }
 
 }  // namespace

@@ -42,8 +42,8 @@ class RecorderTest : public ::testing::Test {
     std::string Path() const { return m_dir.File("run.raw"); }
     RecordingMetadata Sidecar() const {
         RecordingMetadata metadata;
-        std::string error;
-        EXPECT_TRUE(ReadSidecarOf(Path(), &metadata, &error)) << error;
+        const FileResult sidecar = ReadSidecarOf(Path(), &metadata);
+        EXPECT_TRUE(sidecar) << sidecar.Error();
         return metadata;
     }
 
@@ -56,15 +56,16 @@ class RecorderTest : public ::testing::Test {
 TEST_F(RecorderTest, WritesEveryFrameAndItsSidecar) {
     constexpr int kFrames = 20;
     CRecorder recorder(kFrames);
-    std::string error;
-    ASSERT_TRUE(recorder.Start(Path(), Header(), &error)) << error;
+    const FileResult started = recorder.Start(Path(), Header());
+    ASSERT_TRUE(started) << started.Error();
     Bytes expected;
     for (int k = 0; k < kFrames; ++k) {
         FrameBytes frame = PatternFrame(std::uint8_t(k), 3);
         recorder.Push(frame.data());
         expected.insert(expected.end(), frame.begin(), frame.end());
     }
-    ASSERT_TRUE(recorder.Stop(&error)) << error;
+    const FileResult stopped = recorder.Stop();
+    ASSERT_TRUE(stopped) << stopped.Error();
     EXPECT_EQ(ReadAll(Path()), expected);
     const RecordingMetadata metadata = Sidecar();
     ASSERT_EQ(metadata.frames.size(), std::size_t(kFrames));
@@ -99,8 +100,8 @@ TEST_F(RecorderTest, SlowDiskDropsAndCountsFrames) {
         }
         return ::write(fd, data, size);
     });
-    std::string error;
-    ASSERT_TRUE(recorder.Start(Path(), Header(), &error)) << error;
+    const FileResult started = recorder.Start(Path(), Header());
+    ASSERT_TRUE(started) << started.Error();
     constexpr int kPushed = 40;
     FrameBytes frame = UniformFrame(9);
     for (int k = 0; k < kPushed; ++k) {
@@ -117,7 +118,8 @@ TEST_F(RecorderTest, SlowDiskDropsAndCountsFrames) {
         return recorder.FramesWritten() + recorder.FramesDropped() == std::uint64_t(kPushed);
     }));
     recorder.Push(frame.data());  // written, and marked as following dropped frames
-    ASSERT_TRUE(recorder.Stop(&error)) << error;
+    const FileResult stopped = recorder.Stop();
+    ASSERT_TRUE(stopped) << stopped.Error();
     const RecordingMetadata metadata = Sidecar();
     EXPECT_GT(metadata.droppedFrames, 0u);
     EXPECT_EQ(metadata.frames.size() + metadata.droppedFrames, std::size_t(kPushed + 1));
@@ -148,16 +150,17 @@ TEST_F(RecorderTest, FullDiskEndsWithWholeFramesAndASidecar) {
         budget -= count;
         return ::write(fd, data, count);
     });
-    std::string error;
-    ASSERT_TRUE(recorder.Start(Path(), Header(), &error)) << error;
+    const FileResult started = recorder.Start(Path(), Header());
+    ASSERT_TRUE(started) << started.Error();
     FrameBytes frame = PatternFrame(1, 5);
     for (int k = 0; k < 6; ++k) {
         recorder.Push(frame.data());
     }
     EXPECT_TRUE(WaitUntil([&] { return recorder.HasFailed(); }));
-    EXPECT_FALSE(recorder.Stop(&error));
-    EXPECT_NE(error.find(Path()), std::string::npos) << error;
-    EXPECT_NE(error.find("No space left"), std::string::npos) << error;
+    const FileResult stopped = recorder.Stop();
+    EXPECT_FALSE(stopped);
+    EXPECT_NE(stopped.Error().find(Path()), std::string::npos) << stopped.Error();
+    EXPECT_NE(stopped.Error().find("No space left"), std::string::npos) << stopped.Error();
     const RecordingMetadata metadata = Sidecar();
     EXPECT_EQ(metadata.frames.size(), 3u);
     EXPECT_EQ(metadata.end, "disk full");
@@ -170,9 +173,9 @@ TEST_F(RecorderTest, FullDiskEndsWithWholeFramesAndASidecar) {
 // Catches a recording file that cannot be created being reported as started.
 TEST_F(RecorderTest, UncreatableFileIsReportedAtStart) {
     CRecorder recorder;
-    std::string error;
-    EXPECT_FALSE(recorder.Start(m_dir.File("no/such/dir/run.raw"), Header(), &error));
-    EXPECT_NE(error.find("no/such/dir/run.raw"), std::string::npos);
+    const FileResult started = recorder.Start(m_dir.File("no/such/dir/run.raw"), Header());
+    EXPECT_FALSE(started);
+    EXPECT_NE(started.Error().find("no/such/dir/run.raw"), std::string::npos);
     EXPECT_FALSE(recorder.IsRecording());
 }
 

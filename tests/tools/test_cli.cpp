@@ -471,8 +471,8 @@ TEST_F(CliTest, RecordCutShortByAFailedWriteKeepsWholeFramesAndSaysWhy) {
     EXPECT_NE(m_strError.find("10 whole frames"), std::string::npos) << m_strError;
     EXPECT_EQ(std::filesystem::file_size(Path("run.raw")), 10 * kFrameBytes);
     RecordingMetadata metadata;
-    std::string problem;
-    ASSERT_TRUE(ReadSidecarOf(Path("run.raw"), &metadata, &problem)) << problem;
+    const FileResult sidecar = ReadSidecarOf(Path("run.raw"), &metadata);
+    ASSERT_TRUE(sidecar) << sidecar.Error();
     EXPECT_EQ(metadata.frames.size(), 10u);
     EXPECT_EQ(metadata.end, "write failed: File too large");
 }

@@ -20,8 +20,8 @@ class ViewerRecordingTest : public ::testing::Test {
     std::string Recording() const { return folder.Path() + "/run.raw"; }
     RecordingMetadata Sidecar() const {
         RecordingMetadata metadata;
-        std::string error;
-        EXPECT_TRUE(ReadSidecarOf(Recording(), &metadata, &error)) << error;
+        const FileResult sidecar = ReadSidecarOf(Recording(), &metadata);
+        EXPECT_TRUE(sidecar) << sidecar.Error();
         return metadata;
     }
     bool Run(unsigned id) { return ExecuteViewerCommand(v.core, id); }
