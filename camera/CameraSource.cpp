@@ -344,10 +344,13 @@ std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceChoice& ch
     std::shared_ptr<const CSceneImage> picture;
     std::shared_ptr<const SourcePicture> fullPicture;
     if (choice.kind == CameraSourceKind::kImage) {
-        picture = CSceneImage::Load(choice.path, error);
-        if (!picture || !(fullPicture = LoadSourcePicture(choice.path, error))) {
+        DecodedPicture decoded;
+        if (const FileResult read = DecodePictureFile(choice.path, &decoded); !read) {
+            *error = read.Error();
             return nullptr;
         }
+        picture = CSceneImage::Covering(decoded);
+        fullPicture = SourcePictureOf(std::move(decoded));
     }
     if (HasGaze(choice.kind) && choice.kind != CameraSourceKind::kImage) {
         auto resolver = std::make_shared<CCameraSourceResolver>(choice, nullptr);

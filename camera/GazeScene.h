@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "camera/SourceGaze.h"
+#include "simulation/PictureFile.h"
 #include "simulation/SceneCanvas.h"
 
 // The sensor looking at a source picture of any size, through a gaze that may move from
@@ -51,5 +52,5 @@ class CGazeScene : public IScene {
     std::vector<std::uint8_t> m_canvas;  // one plane, or three for colour
 };
 
-// A picture file at its own size; null with *error naming the file when it cannot be used.
-std::shared_ptr<const SourcePicture> LoadSourcePicture(const std::string& path, std::string* error);
+// A decoded picture file at its own size, as the gaze samples it.
+std::shared_ptr<const SourcePicture> SourcePictureOf(DecodedPicture decoded);

@@ -1,14 +1,8 @@
 #include <utility>
 
 #include "camera/GazeScene.h"
-#include "simulation/PictureFile.h"
 
-std::shared_ptr<const SourcePicture> LoadSourcePicture(const std::string& path,
-                                                       std::string* error) {
-    DecodedPicture decoded;
-    if (!DecodePictureFile(path, &decoded, error)) {
-        return nullptr;
-    }
+std::shared_ptr<const SourcePicture> SourcePictureOf(DecodedPicture decoded) {
     auto picture = std::make_shared<SourcePicture>();
     picture->width = decoded.width;
     picture->height = decoded.height;

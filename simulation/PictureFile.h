@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/files/FileResult.h"
+
 // A picture file (PNG, JPEG, BMP, GIF, ...) decoded whole: red, green, blue bytes, rows top
 // first, width * 3 bytes each.
 struct DecodedPicture {
@@ -15,7 +17,6 @@ struct DecodedPicture {
 // The largest width or height accepted: a larger one would take gigabytes to decode.
 constexpr int kMaxPictureSide = 8192;
 
-// False, with a reason naming the file in *error, when it cannot be read or decoded, is not
-// a regular file, or is larger than kMaxPictureSide either way (told from its header, before
-// a pixel is decoded).
-bool DecodePictureFile(const std::string& path, DecodedPicture* picture, std::string* error);
+// Fails when the file cannot be read or decoded, is not a regular file, or is larger than
+// kMaxPictureSide either way (told from its header, before a pixel is decoded).
+FileResult DecodePictureFile(const std::string& path, DecodedPicture* picture);

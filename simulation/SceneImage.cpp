@@ -2,18 +2,11 @@
 
 #include <algorithm>
 
-#include "simulation/PictureFile.h"
-
-std::shared_ptr<const CSceneImage> CSceneImage::Load(const std::string& path, std::string* error) {
-    DecodedPicture decoded;
-    if (!DecodePictureFile(path, &decoded, error)) {
-        return nullptr;
-    }
+std::shared_ptr<const CSceneImage> CSceneImage::Covering(const DecodedPicture& decoded) {
     const int width = decoded.width;
     const int height = decoded.height;
     const std::uint8_t* pixels = decoded.rgb.data();
     auto picture = std::make_shared<CSceneImage>();
-    // Cover the square: the shorter side fills it, the longer one is cropped evenly.
     double scale = double(std::min(width, height)) / Side();
     double left = (width - scale * Side()) / 2;
     double top = (height - scale * Side()) / 2;
