@@ -31,31 +31,41 @@ SIDE=$(head -c 64 mono.y4m | sed -n 's/.* W\([0-9]*\) .*/\1/p')
 # Prints the median of a column of numbers.
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-# Runs a command REPETITIONS times into a fresh out/, synced before and after; prints
-# the median of "wall" or "cpu" seconds.
-measure() {
-    what=$1
-    shift
-    i=0
-    while [ "$i" -lt "$REPETITIONS" ]; do
-        rm -rf out && mkdir out && sync
-        /usr/bin/time -f "%e %U %S" -o times "$@" 2>/dev/null
-        sync
-        if [ "$what" = wall ]; then awk '{ print $1 }' times; else awk '{ print $2 + $3 }' times; fi
-        i=$((i + 1))
-    done | median
+# Runs a command once into a fresh out/, synced before and after, and appends its "wall"
+# or "cpu" seconds to the file named NAME.
+run() {
+    name=$1
+    what=$2
+    shift 2
+    rm -rf out && mkdir out && sync
+    /usr/bin/time -f "%e %U %S" -o times "$@" 2>/dev/null
+    sync
+    if [ "$what" = wall ]; then awk '{ print $1 }' times; else awk '{ print $2 + $3 }' times; fi >>"$name"
 }
 
-png1=$(measure wall "$CLI" export --jobs 1 mono.raw out/f-%05d.png)
-pngn=$(measure wall "$CLI" export mono.raw out/f-%05d.png)
-pngff=$(measure wall ffmpeg -loglevel error -i mono.y4m -c:v png -pred sub \
-    -compression_level 1 out/f-%05d.png)
-tif=$(measure cpu "$CLI" export color.raw out/f-%05d.tif)
-tifff=$(measure cpu ffmpeg -loglevel error -f rawvideo -pix_fmt rgb24 -s "${SIDE}x$SIDE" \
-    -i color.rgb -c:v tiff -compression_algo raw out/f-%05d.tif)
-y4m=$(measure cpu "$CLI" export color.raw out/c.y4m)
-y4mff=$(measure cpu ffmpeg -loglevel error -f rawvideo -pix_fmt rgb24 -s "${SIDE}x$SIDE" \
-    -i color.rgb -pix_fmt yuv444p -color_range pc out/c.y4m)
+# The runs are interleaved, ours beside ffmpeg's, so a drifting disk or load weighs on both.
+rm -f png1 pngn pngff tif tifff y4m y4mff
+i=0
+while [ "$i" -lt "$REPETITIONS" ]; do
+    run png1 wall "$CLI" export --jobs 1 mono.raw out/f-%05d.png
+    run pngn wall "$CLI" export mono.raw out/f-%05d.png
+    run pngff wall ffmpeg -loglevel error -i mono.y4m -c:v png -pred sub -compression_level 1 \
+        out/f-%05d.png
+    run tif cpu "$CLI" export color.raw out/f-%05d.tif
+    run tifff cpu ffmpeg -loglevel error -f rawvideo -pix_fmt rgb24 -s "${SIDE}x$SIDE" \
+        -i color.rgb -c:v tiff -compression_algo raw out/f-%05d.tif
+    run y4m cpu "$CLI" export color.raw out/c.y4m
+    run y4mff cpu ffmpeg -loglevel error -f rawvideo -pix_fmt rgb24 -s "${SIDE}x$SIDE" \
+        -i color.rgb -pix_fmt yuv444p -color_range pc out/c.y4m
+    i=$((i + 1))
+done
+png1=$(median <png1)
+pngn=$(median <pngn)
+pngff=$(median <pngff)
+tif=$(median <tif)
+tifff=$(median <tifff)
+y4m=$(median <y4m)
+y4mff=$(median <y4mff)
 
 echo "$FRAMES frames of ${SIDE} x $SIDE in $(realpath .), medians of $REPETITIONS runs (seconds)"
 awk -v a="$png1" -v b="$pngn" -v c="$pngff" -v d="$tif" -v e="$tifff" -v f="$y4m" -v g="$y4mff" '
