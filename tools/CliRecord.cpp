@@ -149,6 +149,28 @@ void ReadFrames(const RecordOptions& options, CPortCamera& camera, COutputBatch&
     }
 }
 
+// Writes the sidecar. A full disk may leave no room for it: frames are then given back from
+// the end until it fits, as the viewer's recorder does, since frames without their
+// description would replay and export with other settings than they were recorded with.
+FileResult DescribeFrames(COutputBatch& batch, const std::string& output,
+                          const std::string& sidecarPath, RecordingMetadata* metadata) {
+    for (;;) {
+        const std::string text = SidecarText(*metadata);
+        FileResult written = batch.Append(sidecarPath, text.data(), text.size());
+        const std::size_t frames = metadata->frames.size();
+        if (written || written.Code() != ENOSPC || frames <= 1) {
+            return written;
+        }
+        const std::size_t giveBack = text.size() / kFrameBytes + 1;
+        const std::size_t keep = frames > giveBack ? frames - giveBack : 1;
+        metadata->frames.resize(keep);
+        metadata->end = "disk full";
+        if (FileResult cut = batch.Resize(output, keep * kFrameBytes); !cut) {
+            return cut;
+        }
+    }
+}
+
 int RunRecord(const RecordOptions& options) {
     std::string error;
     const std::string& source = options.camera;
@@ -186,23 +208,26 @@ int RunRecord(const RecordOptions& options) {
     std::string failure;
     CGazeTrack gaze(ActiveSourceGaze());
     ReadFrames(options, camera, batch, output, gaze, &metadata, &failure);
-    const std::size_t recorded = metadata.frames.size();
-    if (recorded == 0) {
+    if (metadata.frames.empty()) {
         if (!failure.empty()) {
             return CliFail(failure + "; nothing written");
         }
         return CliFail("interrupted before the first frame; nothing written", kInterruptedExit);
     }
     metadata.gazeChanges = gaze.Changes();
-    const std::string text = SidecarText(metadata);
-    FileResult described = batch.Append(sidecarPath, text.data(), text.size());
+    const std::size_t read = metadata.frames.size();
+    FileResult described = DescribeFrames(batch, output, sidecarPath, &metadata);
+    const std::size_t recorded = metadata.frames.size();
+    if (recorded < read) {
+        failure = (failure.empty() ? "the disk is full" : failure) + "; the last " +
+                  std::to_string(read - recorded) + " frames made room for their description";
+    }
     if (described && !copyPath.empty()) {
         described = CopyCalibration(metadata.calibrationPath, copyPath, batch);
     }
     if (!described) {
-        // The frames matter more than their description (a full disk often has room for
-        // the one and not the other): they are kept, and no old description is left beside
-        // them to tell of another recording.
+        // The frames are still kept, and no old description is left beside them to tell of
+        // another recording.
         batch.Drop(sidecarPath);
         batch.Drop(copyPath);
         if (const FileResult kept = batch.Commit(); !kept) {

@@ -110,21 +110,37 @@ FileResult COutputBatch::Write(const std::string& path, const void* pData, std::
     return fd < 0 ? result : CloseWritten(fd, path, AppendWhole(fd, path, pData, size));
 }
 
-FileResult COutputBatch::Append(const std::string& path, const void* pData, std::size_t size) {
+int COutputBatch::OpenAdded(const std::string& path, FileResult* result) {
     std::string temp;
     {
         std::lock_guard lock(m_mutex);
         const auto member = m_byPath.find(path);
         if (member == m_byPath.end()) {
-            return FileResult::FromErrno("write", path, ENOENT);
+            *result = FileResult::FromErrno("write", path, ENOENT);
+            return -1;
         }
         temp = m_members[member->second].temp;
     }
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
-        return FileResult::FromErrno("write", path, errno);
+        *result = FileResult::FromErrno("write", path, errno);
     }
-    return CloseWritten(fd, path, AppendWhole(fd, path, pData, size));
+    return fd;
+}
+
+FileResult COutputBatch::Append(const std::string& path, const void* pData, std::size_t size) {
+    FileResult result;
+    const int fd = OpenAdded(path, &result);
+    return fd < 0 ? result : CloseWritten(fd, path, AppendWhole(fd, path, pData, size));
+}
+
+FileResult COutputBatch::Resize(const std::string& path, std::uint64_t size) {
+    FileResult result;
+    const int fd = OpenAdded(path, &result);
+    if (fd >= 0 && ::ftruncate(fd, off_t(size)) != 0) {
+        result = FileResult::FromErrno("write", path, errno);
+    }
+    return fd < 0 ? result : CloseWritten(fd, path, result);
 }
 
 void COutputBatch::Drop(const std::string& path) {

@@ -38,7 +38,8 @@ class FileSizeLimit {
 
 }  // namespace
 
-// Catches a failed append leaving half its bytes (a torn frame at the end of a recording).
+// Catches a failed append leaving half its bytes (a torn frame at the end of a recording),
+// and a file not cut back when asked.
 TEST(OutputBatch, AFailedAppendLeavesTheFileAsItWas) {
     CScratchDirectory directory;
     const std::string path = directory.File("run.raw");
@@ -51,8 +52,9 @@ TEST(OutputBatch, AFailedAppendLeavesTheFileAsItWas) {
         EXPECT_NE(failed.Error().find(path), std::string::npos) << failed.Error();
     }
     ASSERT_TRUE(batch.Append(path, "ab", 2));
+    ASSERT_TRUE(batch.Resize(path, 11));  // as a recording gives back its last frames
     ASSERT_TRUE(batch.Commit());
-    EXPECT_EQ(Contents(path), "0123456789ab");
+    EXPECT_EQ(Contents(path), "0123456789a");
 }
 
 // Catches a dropped file replacing its destination, or taking the others down with it, and
