@@ -18,11 +18,12 @@ FileResult Sha256OfFile(const std::string& path, std::string* digest) {
     }
     unsigned char buffer[65536];
     std::size_t count = 0;
+    errno = 0;  // so a failed read below is told by its own reason
     while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
         EVP_DigestUpdate(context.get(), buffer, count);
     }
     if (std::ferror(file.get())) {
-        return FileResult::Failure("cannot read " + path);
+        return FileResult::FromErrno("read", path, errno != 0 ? errno : EIO);
     }
     unsigned char bytes[EVP_MAX_MD_SIZE];
     unsigned int length = 0;

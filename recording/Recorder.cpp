@@ -154,11 +154,12 @@ FileResult CRecorder::CloseRecording() {
             break;
         }
         const std::string text = SidecarText(m_metadata);
-        if (WriteFileAtomically(sidecar, text.data(), text.size())) {
+        const FileResult described = WriteFileAtomically(sidecar, text.data(), text.size());
+        if (described) {
             break;
         }
         if (m_metadata.frames.empty()) {
-            written = FileResult::Failure("cannot write " + sidecar);
+            written = described;
             break;
         }
         const std::size_t giveBack = text.size() / kFrameBytes + 1;
