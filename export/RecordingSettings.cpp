@@ -26,12 +26,7 @@ bool UseGivenCalibration(const std::string& path, RenderSettings* settings, std:
         settings->calibrationSha256.clear();
         return true;
     }
-    std::vector<std::int32_t> darkLevels(kFrameBytes);
-    const FileResult loaded = LoadCalibrationFile(path, darkLevels.data());
-    if (!loaded) {
-        *error = CalibrationIsMissing(loaded)
-                     ? "cannot read calibration file " + path + ": No such file or directory"
-                     : loaded.Error();
+    if (!IsDarkImage(path, error)) {
         return false;
     }
     settings->calibration = path;
@@ -91,6 +86,17 @@ void ApplyOverrides(const SettingsOverrides& overrides, RenderSettings* settings
 }
 
 }  // namespace
+
+bool IsDarkImage(const std::string& path, std::string* error) {
+    std::vector<std::int32_t> darkLevels(kFrameBytes);
+    const FileResult loaded = LoadCalibrationFile(path, darkLevels.data());
+    if (!loaded) {
+        *error = CalibrationIsMissing(loaded)
+                     ? "cannot read calibration file " + path + ": No such file or directory"
+                     : loaded.Error();
+    }
+    return bool(loaded);
+}
 
 bool SettingsFromOverrides(const SettingsOverrides& overrides, RenderSettings* settings,
                            std::string* error) {

@@ -17,6 +17,10 @@ struct SettingsOverrides {
     std::optional<std::string> calibration;  // a dark image file, or "none"
 };
 
+// Whether the file the operator named is a dark image the processor can load; if not, false
+// with *error naming the file and the reason, in the words every program uses.
+bool IsDarkImage(const std::string& path, std::string* error);
+
 // The settings without a recording: the defaults (the viewer's, with "calimage.data" when
 // the current folder holds one) under the overrides. False with *error naming a calibration
 // file given that is no dark image.

@@ -132,11 +132,13 @@ RenderSettings SettingsFrom(const std::string& sensor, int size, int offset, int
     if (size != kNormalSize && size != kZoomedSize) {
         throw py::value_error("size must be 256 or 512, not " + std::to_string(size));
     }
-    if (offset < -999 || offset > 999) {
-        throw py::value_error("offset must be from -999 to 999");
+    if (offset < kLeastOffset || offset > kMostOffset) {
+        throw py::value_error("offset must be from " + std::to_string(kLeastOffset) + " to " +
+                              std::to_string(kMostOffset));
     }
-    if (gain < -99 || gain > 999) {
-        throw py::value_error("gain must be from -99 to 999");
+    if (gain < kLeastGain || gain > kMostGain) {
+        throw py::value_error("gain must be from " + std::to_string(kLeastGain) + " to " +
+                              std::to_string(kMostGain));
     }
     RenderSettings settings;
     settings.color = sensor == "color";
@@ -150,13 +152,8 @@ RenderSettings SettingsFrom(const std::string& sensor, int size, int offset, int
 // Refuses, as pandry-cli does, a calibration that is missing, no regular file or not a
 // dark image.
 void CheckCalibrationFile(const std::string& path) {
-    std::vector<std::int32_t> dark(kFrameBytes);
-    const FileResult loaded = LoadCalibrationFile(path, dark.data());
-    if (CalibrationIsMissing(loaded)) {
-        throw py::value_error("cannot read calibration file " + path + ": no such file");
-    }
-    if (!loaded) {
-        throw py::value_error("cannot use calibration file " + path + ": " + loaded.Error());
+    if (std::string error; !IsDarkImage(path, &error)) {
+        throw py::value_error(error);
     }
 }
 

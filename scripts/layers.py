@@ -7,7 +7,8 @@
                                                write that table into the architecture page
 
 The check reads every #include "folder/..." (and every Qt header) of every source and header,
-and fails on an include of a folder the table does not allow, on a listed edge that no file
+and fails on an include of a folder the table does not allow, on one of our headers written
+with angle brackets or climbing with "..", forms that would slip past the rest of the check, on a listed edge that no file
 uses any more (the table must stay the map), on a source in a folder the table does not list,
 and on an architecture page whose folder table is not what --table prints.
 """
@@ -23,6 +24,7 @@ SOURCE_ENDINGS = (".cpp", ".h", ".hpp", ".cc")
 QT = "Qt"
 QUOTED_INCLUDE = re.compile(r'\s*#\s*include\s+"([^"]+)"')
 QT_INCLUDE = re.compile(r"\s*#\s*include\s+<Q[A-Za-z]")
+ANGLED_INCLUDE = re.compile(r"\s*#\s*include\s+<([^>]+)>")
 TABLE_ROW = re.compile(r"^\| `([^`]+)/` \| (.*) \| (.*) \|$")
 UNDESCRIBED = "(not described yet)"
 
@@ -81,15 +83,20 @@ def sources(root):
                 yield os.path.relpath(os.path.join(directory, name), root).replace(os.sep, "/")
 
 
-def includes(root, path):
-    """Yields (line number, folder-qualified include or QT) of one file."""
+def includes(root, path, top_folders):
+    """Yields (line number, folder-qualified include or QT, fault or None) of one file."""
     with open(os.path.join(root, path), encoding="utf-8", errors="replace") as source:
         for number, line in enumerate(source, 1):
             quoted = QUOTED_INCLUDE.match(line)
-            if quoted and "/" in quoted.group(1):
-                yield number, quoted.group(1)
+            angled = ANGLED_INCLUDE.match(line)
+            if quoted and ".." in quoted.group(1).split("/"):
+                yield number, quoted.group(1), "climbs out of its folder with \"..\"; write it from the source root"
+            elif quoted and "/" in quoted.group(1):
+                yield number, quoted.group(1), None
             elif QT_INCLUDE.match(line):
-                yield number, QT
+                yield number, QT, None
+            elif angled and angled.group(1).split("/")[0] in top_folders:
+                yield number, angled.group(1), "names our header in angle brackets; write it in quotes"
 
 
 def scan(root, layers):
@@ -110,7 +117,10 @@ def scan(root, layers):
             allowed = set(layers) | ({QT} & (reach(owner, layers) | layers[owner]))
         else:
             allowed = layers[owner]
-        for number, included in includes(root, path):
+        for number, included, form_fault in includes(root, path, top_folders):
+            if form_fault:
+                faults.append(f"{path}:{number}: \"{included}\" {form_fault}")
+                continue
             if included == QT:
                 target = QT
             elif included.startswith("tests/"):

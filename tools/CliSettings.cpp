@@ -1,8 +1,21 @@
 #include "tools/CliSettings.h"
 
+#include <string>
 #include <vector>
 
+#include "sensor/Defaults.h"
 #include "tools/CliOptions.h"
+
+namespace {
+
+// "-999 to 999 (default the recording's, or 80)": the range and default from the one place
+// that holds them.
+std::string RangeHelp(int least, int most, int fallback) {
+    return std::to_string(least) + " to " + std::to_string(most) +
+           " (default the recording's, or " + std::to_string(fallback) + ")";
+}
+
+}  // namespace
 
 void AddRenderOptions(CLI::App& command, RenderOptions* options) {
     SettingsOverrides* given = &options->given;
@@ -15,7 +28,8 @@ void AddRenderOptions(CLI::App& command, RenderOptions* options) {
     command
         .add_option_function<int>(
             "--size", [given](int size) { given->size = size; },
-            "Side of the picture (default the recording's, or 256)")
+            "Side of the picture (default the recording's, or " + std::to_string(kDefaultSize) +
+                ")")
         ->check(CLI::IsMember(std::vector<std::string>{"256", "512"}))
         ->option_text("256|512");
     command
@@ -27,19 +41,20 @@ void AddRenderOptions(CLI::App& command, RenderOptions* options) {
     command
         .add_option_function<int>(
             "--offset", [given](int offset) { given->offset = offset; },
-            "-999 to 999 (default the recording's, or 80)")
-        ->transform(WholeNumber(-999, 999))
+            RangeHelp(kLeastOffset, kMostOffset, kDefaultOffset))
+        ->transform(WholeNumber(kLeastOffset, kMostOffset))
         ->option_text("N");
     command
         .add_option_function<int>(
             "--gain", [given](int gain) { given->gain = gain; },
-            "-99 to 999 (default the recording's, or 3)")
-        ->transform(WholeNumber(-99, 999))
+            RangeHelp(kLeastGain, kMostGain, kDefaultGain))
+        ->transform(WholeNumber(kLeastGain, kMostGain))
         ->option_text("N");
     command
         .add_option_function<std::string>(
             "--calibration", [given](const std::string& path) { given->calibration = path; },
-            "Dark image (default the recording's, or calimage.data; none: no dark level)")
+            std::string("Dark image (default the recording's, or ") + kDefaultCalibrationFile +
+                "; none: no dark level)")
         ->option_text("FILE|none");
 }
 

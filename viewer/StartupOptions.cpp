@@ -1,15 +1,10 @@
 #include "viewer/StartupOptions.h"
 
+#include "sensor/Defaults.h"
+
 #include <QCommandLineParser>
 
 namespace {
-
-// What the Settings dialog's fields hold: three characters of gain, an offset the
-// correction can use.
-constexpr int kMinGain = -99;
-constexpr int kMaxGain = 999;
-constexpr int kMinOffset = -999;
-constexpr int kMaxOffset = 999;
 
 bool ReadInteger(const QCommandLineParser& parser, const QString& name, int min, int max,
                  std::optional<int>* value, std::string* error) {
@@ -69,9 +64,9 @@ bool ReadStartupOptions(const QCommandLineParser& parser, std::optional<bool> im
     StartupChoice read;
     ViewerStartup& startup = read.startup;
     std::optional<bool> unmapped;
-    if (!ReadInteger(parser, QStringLiteral("offset"), kMinOffset, kMaxOffset, &startup.offset,
+    if (!ReadInteger(parser, QStringLiteral("offset"), kLeastOffset, kMostOffset, &startup.offset,
                      error) ||
-        !ReadInteger(parser, QStringLiteral("gain"), kMinGain, kMaxGain, &startup.gain, error) ||
+        !ReadInteger(parser, QStringLiteral("gain"), kLeastGain, kMostGain, &startup.gain, error) ||
         !ReadChoice(parser, QStringLiteral("sensor"), QStringLiteral("mono"),
                     QStringLiteral("color"), &startup.bColor, error) ||
         !ReadChoice(parser, QStringLiteral("view"), QStringLiteral("remapped"),

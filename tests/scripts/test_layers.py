@@ -37,14 +37,19 @@ class LayerCheck(unittest.TestCase):
         self.assertEqual(status, 0, errors)
 
     def test_faults_are_named(self):
-        # Catches a forbidden edge, a folder missing from the table, an edge no longer used
-        # and a stale page passing unnoticed, each named with its file and line.
+        # Catches a forbidden edge (in any of the three include forms), a folder missing from
+        # the table, an edge no longer used and a stale page passing unnoticed, each named
+        # with its file and line.
         cases = [
             ({"high/B.h": "", "low/A.cpp": '#include "high/B.h"\n'}, LAYERS,
              "low/A.cpp:1: low may not include high"),
             ({"low/A.h": "", "high/B.cpp": '#include "low/A.h"\n', "odd/C.cpp": ""}, LAYERS,
              "odd/C.cpp: its folder is not listed"),
             ({"low/A.cpp": "#include <QWidget>\n"}, LAYERS, "low may not include Qt"),
+            ({"high/B.h": "", "low/A.cpp": "#include <high/B.h>\n"}, LAYERS,
+             "low/A.cpp:1: \"high/B.h\" names our header in angle brackets"),
+            ({"high/B.h": "", "low/A.cpp": '#include "../high/B.h"\n'}, LAYERS,
+             "low/A.cpp:1: \"../high/B.h\" climbs out of its folder"),
             ({"low/A.h": "", "high/B.cpp": ""}, LAYERS, "high no longer includes low"),
             ({"low/A.h": "", "high/B.cpp": '#include "low/A.h"\n'}, "low: high\nhigh: low\n",
              "not listed above it"),
