@@ -174,7 +174,8 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     RecordingMetadata metadata;
     bool hasSidecar = false;
     std::error_code ignored;
-    if (std::filesystem::exists(SidecarPathFor(request.input), ignored)) {
+    if (!request.render.sidecarIgnored &&
+        std::filesystem::exists(SidecarPathFor(request.input), ignored)) {
         const FileResult sidecar = ReadSidecarOf(request.input, &metadata);
         hasSidecar = bool(sidecar);
         if (!sidecar) {

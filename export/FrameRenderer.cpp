@@ -9,6 +9,9 @@ std::vector<std::pair<std::string, std::string>> RenderSettings::Pairs() const {
     if (values != SampleValues::kShown) {
         pairs.emplace_back("values", SampleValuesName(values));
     }
+    if (sidecarIgnored) {
+        pairs.emplace_back("sidecar", "ignored");
+    }
     return pairs;
 }
 

@@ -15,9 +15,12 @@
 // its pictures hold.
 struct RenderSettings : ProcessorSettings {
     SampleValues values = SampleValues::kShown;
+    // The operator set aside the recording's sidecar (--ignore-sidecar): the pictures say so.
+    bool sidecarIgnored = false;
 
     // The processor's settings, then "values" when the pictures hold other values than the
-    // shown ones; Describe gives the same as one line "sensor=mono size=256 ...".
+    // shown ones and "sidecar=ignored" when it was; Describe gives the same as one line
+    // "sensor=mono size=256 ...".
     std::vector<std::pair<std::string, std::string>> Pairs() const;
     std::string Describe() const;
 };

@@ -18,6 +18,15 @@ bool Exists(const std::string& path) {
     return std::filesystem::exists(path, ignored);
 }
 
+// A link that leads nowhere is a sidecar that cannot be read, not a missing one.
+bool IsThere(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+constexpr const char* kSidecarWayOut =
+    " (--ignore-sidecar uses the defaults and the options given instead)";
+
 // Checks a dark image named by the operator before any work, and takes its digest for the
 // pictures' text.
 bool UseGivenCalibration(const std::string& path, RenderSettings* settings, std::string* error) {
@@ -117,10 +126,20 @@ bool SettingsFromSidecar(const RecordingMetadata& metadata, const std::string& r
                          const SettingsOverrides& overrides, RenderSettings* settings,
                          std::string* error) {
     *settings = RenderSettings{};
+    const std::string sidecar = SidecarPathFor(recordingPath);
     if (metadata.width != metadata.height || (metadata.width != 256 && metadata.width != 512)) {
-        *error = SidecarPathFor(recordingPath) + " gives a picture of " +
-                 std::to_string(metadata.width) + " x " + std::to_string(metadata.height) +
-                 ", which is neither 256 x 256 nor 512 x 512";
+        *error = sidecar + " gives a picture of " + std::to_string(metadata.width) + " x " +
+                 std::to_string(metadata.height) + ", which is neither 256 x 256 nor 512 x 512" +
+                 kSidecarWayOut;
+        return false;
+    }
+    // Values the programs refuse from the operator are no settings a recording was made with.
+    if (metadata.offset < kLeastOffset || metadata.offset > kMostOffset ||
+        metadata.gain < kLeastGain || metadata.gain > kMostGain) {
+        *error = sidecar + " gives offset " + std::to_string(metadata.offset) + " and gain " +
+                 std::to_string(metadata.gain) + ", outside " + std::to_string(kLeastOffset) +
+                 " to " + std::to_string(kMostOffset) + " and " + std::to_string(kLeastGain) +
+                 " to " + std::to_string(kMostGain) + kSidecarWayOut;
         return false;
     }
     settings->color = metadata.IsColor();
@@ -142,12 +161,19 @@ bool SettingsForRecording(const std::string& recordingPath, const SettingsOverri
     if (metadata != nullptr) {
         *metadata = read;
     }
-    if (!Exists(SidecarPathFor(recordingPath))) {
+    const std::string sidecarPath = SidecarPathFor(recordingPath);
+    if (!IsThere(sidecarPath)) {
         return SettingsFromOverrides(overrides, settings, error);
     }
+    if (overrides.ignoreSidecar) {
+        *warning = sidecarPath + " ignored (settings from the options, frame times unknown)";
+        const bool made = SettingsFromOverrides(overrides, settings, error);
+        settings->sidecarIgnored = true;
+        return made;
+    }
     if (const FileResult sidecar = ReadSidecarOf(recordingPath, &read); !sidecar) {
-        *warning = sidecar.Error() + " (settings from the options, frame times unknown)";
-        return SettingsFromOverrides(overrides, settings, error);
+        *error = sidecar.Error() + kSidecarWayOut;
+        return false;
     }
     if (metadata != nullptr) {
         *metadata = read;

@@ -15,6 +15,9 @@ struct SettingsOverrides {
     std::optional<int> offset;
     std::optional<int> gain;
     std::optional<std::string> calibration;  // a dark image file, or "none"
+    // Set the recording's sidecar aside, readable or not, and use the defaults under the
+    // options: the operator's way past a damaged sidecar.
+    bool ignoreSidecar = false;
 };
 
 // Whether the file the operator named is a dark image the processor can load; if not, false
@@ -31,8 +34,12 @@ bool SettingsFromOverrides(const SettingsOverrides& overrides, RenderSettings* s
 // gain, calibration), under the overrides; without a sidecar, SettingsFromOverrides. The
 // recorded calibration is its stored copy when present, else the recorded path when its
 // SHA-256 still matches; when neither is there unchanged, false with *error naming it and the
-// way out (--calibration FILE|none). A damaged sidecar is treated as none, and *warning says
-// so. *metadata (may be null) receives the sidecar read, or has no frames without one.
+// way out (--calibration FILE|none). A sidecar that is there but cannot be read (no regular
+// file, too large, not JSON, values no program would write) is refused: false with *error
+// naming it, the reason and the way out (--ignore-sidecar), since its defaults would make
+// other pictures than the recording's. Without a sidecar, or with ignoreSidecar, the
+// defaults under the overrides, and *warning says which. *metadata (may be null) receives
+// the sidecar read, or has no frames without one.
 bool SettingsForRecording(const std::string& recordingPath, const SettingsOverrides& overrides,
                           RenderSettings* settings, RecordingMetadata* metadata,
                           std::string* warning, std::string* error);

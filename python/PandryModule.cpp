@@ -205,8 +205,10 @@ class CPyProcessor {
     // argument given overriding its own; without a sidecar, the defaults.
     static std::unique_ptr<CPyProcessor> ForRecording(
         const std::filesystem::path& recording, const py::object& sensor, const py::object& size,
-        const py::object& offset, const py::object& gain, const py::object& calibration) {
+        const py::object& offset, const py::object& gain, const py::object& calibration,
+        bool ignoreSidecar) {
         SettingsOverrides overrides;
+        overrides.ignoreSidecar = ignoreSidecar;
         if (!sensor.is_none()) {
             overrides.color = SettingsFrom(sensor.cast<std::string>(), 256, 0, 0, true).color;
         }
@@ -228,6 +230,10 @@ class CPyProcessor {
         std::string warning;
         std::string error;
         if (!SettingsForRecording(path, overrides, &settings, nullptr, &warning, &error)) {
+            // The way out in this module's words.
+            if (const auto at = error.find("--ignore-sidecar"); at != std::string::npos) {
+                error.replace(at, std::strlen("--ignore-sidecar"), "ignore_sidecar=True");
+            }
             throw py::value_error(error);
         }
         if (!warning.empty()) {
@@ -446,12 +452,13 @@ PYBIND11_MODULE(_pandry, m) {
         .def_static("for_recording", &CPyProcessor::ForRecording, py::arg("path"),
                     py::arg("sensor") = py::none(), py::arg("size") = py::none(),
                     py::arg("offset") = py::none(), py::arg("gain") = py::none(),
-                    py::arg("calibration") = py::ellipsis(),
+                    py::arg("calibration") = py::ellipsis(), py::arg("ignore_sidecar") = false,
                     "A processor with the settings the recording at path was made with (its "
                     "sidecar's sensor, size, offset, gain and calibration: the stored copy, or "
                     "the recorded file while its SHA-256 matches, else ValueError). Each "
                     "argument given overrides its own setting; calibration=None applies none. "
-                    "Without a sidecar, the defaults.")
+                    "Without a sidecar, the defaults. A sidecar that cannot be read raises "
+                    "ValueError unless ignore_sidecar=True, which uses the defaults instead.")
         .def_property_readonly("settings", &CPyProcessor::Settings,
                                "The settings applied, as exported pictures' text gives them.")
         .def("__repr__", &CPyProcessor::Repr);

@@ -146,6 +146,7 @@ CliCommand AddConvertCommand(CLI::App& tool) {
     CLI::App* command =
         tool.add_subcommand("convert", "Save the last frame of a recording as a picture");
     AddRenderOptions(*command, &options->render);
+    AddIgnoreSidecarOption(*command, &options->render);
     command
         ->add_flag("--auto-levels", options->bAutoLevels,
                    "Offset and gain as Auto Levels chooses them")

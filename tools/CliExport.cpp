@@ -108,6 +108,7 @@ CliCommand AddExportCommand(CLI::App& tool) {
     CLI::App* command = tool.add_subcommand(
         "export", "Write frames of a recording as pictures, a stream or a video");
     AddRenderOptions(*command, &options->render);
+    AddIgnoreSidecarOption(*command, &options->render);
     command
         ->add_option_function<std::string>(
             "--frames",

@@ -109,6 +109,7 @@ CliCommand AddInspectCommand(CLI::App& tool) {
     CLI::App* command =
         tool.add_subcommand("inspect", "Tell which sensor sample a pixel of the picture shows");
     AddRenderOptions(*command, &options->render);
+    AddIgnoreSidecarOption(*command, &options->render);
     command
         ->add_option_function<std::string>(
             "--frame",

@@ -63,6 +63,12 @@ void AddCameraOption(CLI::App& command, std::string* camera) {
         ->option_text("SOURCE");
 }
 
+void AddIgnoreSidecarOption(CLI::App& command, RenderOptions* options) {
+    command.add_flag("--ignore-sidecar", options->given.ignoreSidecar,
+                     "Set aside the recording's .json (even one that cannot be read): the "
+                     "defaults and the options given instead, frame times unknown");
+}
+
 bool ReadRenderSettings(const RenderOptions& options, RenderSettings* settings,
                         std::string* error) {
     return SettingsFromOverrides(options.given, settings, error);

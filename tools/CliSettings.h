@@ -16,6 +16,8 @@ struct RenderOptions {
 };
 
 void AddRenderOptions(CLI::App& command, RenderOptions* options);
+// --ignore-sidecar, for the commands that read a recording (convert, export, inspect, stats).
+void AddIgnoreSidecarOption(CLI::App& command, RenderOptions* options);
 
 // --camera SOURCE, for the commands that read the camera (calibrate, record).
 void AddCameraOption(CLI::App& command, std::string* camera);

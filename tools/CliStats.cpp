@@ -118,7 +118,8 @@ int RunStats(const StatsOptions& options) {
     }
     RecordingMetadata metadata;
     std::error_code ignored;
-    if (std::filesystem::exists(SidecarPathFor(options.input), ignored)) {
+    if (!settings.sidecarIgnored &&
+        std::filesystem::exists(SidecarPathFor(options.input), ignored)) {
         if (const FileResult sidecar = ReadSidecarOf(options.input, &metadata); !sidecar) {
             std::fprintf(stderr, "pandry-cli: warning: %s (frame times unknown)\n",
                          sidecar.Error().c_str());
@@ -177,6 +178,7 @@ CliCommand AddStatsCommand(CLI::App& tool) {
     CLI::App* command =
         tool.add_subcommand("stats", "Print the level statistics of every frame of a recording");
     AddRenderOptions(*command, &options->render);
+    AddIgnoreSidecarOption(*command, &options->render);
     command->add_option("--values", options->values, "Levels measured (default raw)")
         ->check(CLI::IsMember(std::vector<std::string>{"raw", "corrected", "shown"}))
         ->option_text("raw|corrected|shown");

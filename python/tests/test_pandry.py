@@ -233,3 +233,16 @@ def test_for_recording_uses_the_recorded_settings(tmp_path):
     assert "offset=-1 gain=10" in processor.settings
     np.testing.assert_array_equal(processor.process(frames[-1]),
                                   read_bmp(tmp_path / "last.bmp"))
+
+
+# Catches a damaged sidecar silently turning into the defaults (other pictures than the
+# recording's), and ignore_sidecar not getting past it.
+def test_for_recording_refuses_a_damaged_sidecar(tmp_path):
+    run = tmp_path / "run.raw"
+    run.write_bytes(bytes(FRAME_BYTES))
+    (tmp_path / "run.raw.json").write_text("{ not json")
+    with pytest.raises(ValueError, match="run.raw.json.*ignore_sidecar=True"):
+        pandry.Processor.for_recording(run)
+    with pytest.warns(UserWarning, match="ignored"):
+        processor = pandry.Processor.for_recording(run, ignore_sidecar=True, calibration=None)
+    assert "sidecar=ignored" in processor.settings

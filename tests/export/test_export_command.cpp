@@ -130,12 +130,35 @@ TEST_F(ExportCommand, CutOffRecordingExportsItsWholeFramesWithAWarning) {
     EXPECT_FALSE(Exists("c4.pgm"));
 }
 
-// Catches a damaged sidecar stopping the export (the frames are still good).
-TEST_F(ExportCommand, DamagedSidecarOnlyWarns) {
-    std::ofstream(Path("in.raw.json")) << "{\"format_version\": 1, \"frames\": [";
-    ASSERT_EQ(Run("export --calibration none --frames 0 in.raw d%d.png"), 0) << m_strError;
-    EXPECT_NE(m_strError.find("in.raw.json"), std::string::npos) << m_strError;
-    EXPECT_TRUE(Exists("d0.png"));
+// Catches a sidecar that cannot be read being replaced by the defaults unasked (other
+// pictures than the recording's, exit status 0), in any command that reads a recording,
+// and --ignore-sidecar not getting past it or not saying so in the picture.
+TEST_F(ExportCommand, UnreadableSidecarIsRefusedUnlessIgnored) {
+    RecordingMetadata outOfRange;
+    outOfRange.offset = 5000;
+    outOfRange.frames.push_back({0, 0, false, false});
+    const std::vector<std::pair<std::string, std::string>> damages = {
+        {"broken JSON", "{\"format_version\": 1, \"frames\": ["},
+        {"offset no program takes", SidecarText(outOfRange)},
+    };
+    const std::vector<std::string> commands = {"export --frames 0 in.raw d%d.png",
+                                               "convert in.raw d0.png", "stats in.raw",
+                                               "inspect --frame in.raw 10 10"};
+    for (const auto& [damage, text] : damages) {
+        std::ofstream(Path("in.raw.json"), std::ios::trunc) << text;
+        for (const std::string& command : commands) {
+            SCOPED_TRACE(damage + ": " + command);
+            EXPECT_NE(Run(command), 0);
+            EXPECT_NE(m_strError.find("in.raw.json"), std::string::npos) << m_strError;
+            EXPECT_NE(m_strError.find("--ignore-sidecar"), std::string::npos) << m_strError;
+            EXPECT_FALSE(Exists("d0.png"));
+            EXPECT_EQ(Run(command + " --ignore-sidecar --calibration none"), 0) << m_strError;
+            std::filesystem::remove(Path("d0.png"));
+        }
+    }
+    ASSERT_EQ(Run("export --ignore-sidecar --calibration none --frames 0 in.raw d%d.png"), 0);
+    const std::vector<std::uint8_t> png = ReadBytes(Path("d0.png"));
+    EXPECT_NE(std::string(png.begin(), png.end()).find("ignored"), std::string::npos);
 }
 
 // Catches a video request that fails silently or vaguely without ffmpeg, or leaves a file.
