@@ -28,6 +28,7 @@ STATS_DTYPE = np.dtype([("recording", np.int32), ("index", np.uint64), ("time_us
                         ("max", np.int16), ("std", np.float64), ("at0", np.float64),
                         ("at255", np.float64)])
 
+CACHED_PER_THREAD = 4
 _thread = threading.local()  # each worker thread's open recordings and processors
 
 
@@ -108,8 +109,12 @@ def _frame_count(path):
 
 
 def _cached(name, key, make):
+    # A thread keeps the few recordings it works on: a long list's processors and maps
+    # would otherwise pile up on every worker.
     cache = _thread.__dict__.setdefault(name, {})
     if key not in cache:
+        if len(cache) >= CACHED_PER_THREAD:
+            del cache[next(iter(cache))]
         cache[key] = make()
     return cache[key]
 

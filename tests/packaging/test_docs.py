@@ -1,7 +1,7 @@
 """Every Python and shell example in README.md and docs/ runs, on small recordings made here.
 
 A fenced block says what it holds in its info string: "python", "sh" or "text" (output, not
-run). A block that needs what a test cannot give adds "needs:WHAT" (display, camera, time,
+run). A block that needs what a test cannot give adds "needs:WHAT" (display, camera, time, root,
 source-tree) and is skipped, named in the test's report. The blocks of one page run in turn in
 one folder, as a reader would type them: a later block may use what an earlier one made."""
 import os
