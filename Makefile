@@ -4,7 +4,7 @@ JOBS    ?= $(shell nproc)
 CMAKE_FLAGS ?=
 CAMERA  ?=
 
-.PHONY: all deps build run test bench asan tsan format clean
+.PHONY: all deps build run test deb bench asan tsan format clean
 
 all: build
 
@@ -23,6 +23,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The Debian package $(BUILD)/pandry_VERSION_amd64.deb, made from the built tree by CPack.
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 bench:
 	@scripts/install-deps.sh bench

@@ -8,7 +8,7 @@ libbenchmark-dev qt6-base-dev qt6-base-dev-tools libgl-dev libstb-dev
 xvfb xauth xdotool imagemagick x11-utils fonts-dejavu-core openbox clang-format
 nlohmann-json3-dev libcli11-dev libssl-dev libpng-dev libtiff-dev libxml2-dev
 python3-dev pybind11-dev python3-numpy python3-pytest help2man python3-jsonschema ffmpeg
-python3-tifffile python3-dask python3-distributed
+python3-tifffile python3-dask python3-distributed python3-zarr desktop-file-utils appstream
 libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base
 gstreamer1.0-plugins-good gstreamer1.0-libav gstreamer1.0-tools"
 if [ "${1:-build}" = bench ]; then
