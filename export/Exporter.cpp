@@ -12,6 +12,7 @@
 
 #include "camera/ReplaySource.h"
 #include "export/ByteSink.h"
+#include "export/ExportFormats.h"
 #include "export/FramePipeline.h"
 #include "export/MatroskaRawStream.h"
 #include "export/OutputPattern.h"
@@ -50,22 +51,37 @@ OutputKind KindOf(const std::string& output) {
     if (output == "-") {
         return OutputKind::kY4m;
     }
-    const std::string extension = LowerExtension(output);
-    if (extension == "y4m") {
-        return OutputKind::kY4m;
+    const ExportFormat* pFormat = ExportFormatFor(output);
+    if (pFormat == nullptr || !pFormat->bExported) {
+        return OutputKind::kNone;
     }
-    if (extension == "mp4" || extension == "mkv") {
-        return OutputKind::kVideo;
-    }
-    if ((extension == "tif" || extension == "tiff") && !HasFrameNumber(output)) {
-        return OutputKind::kStack;
-    }
-    for (const char* picture : {"png", "tif", "tiff", "bmp", "pgm", "ppm"}) {
-        if (extension == picture) {
-            return OutputKind::kSequence;
-        }
+    switch (pFormat->kind) {
+        case FormatKind::kStream:
+            return OutputKind::kY4m;
+        case FormatKind::kVideo:
+            return OutputKind::kVideo;
+        case FormatKind::kPictures:
+            return pFormat->bStack && !HasFrameNumber(output) ? OutputKind::kStack
+                                                              : OutputKind::kSequence;
     }
     return OutputKind::kNone;
+}
+
+bool IsExported(const ExportFormat& format) {
+    return format.bExported;
+}
+
+bool IsStack(const ExportFormat& format) {
+    return format.bExported && format.bStack;
+}
+
+bool HoldsLossless(const ExportFormat& format) {
+    return format.bExported && format.bLossless;
+}
+
+// Raw and corrected values are one channel whatever the sensor; a stream's header must say so.
+bool PicturesAreGrey(const RenderSettings& render) {
+    return !render.color || render.values != SampleValues::kShown;
 }
 
 // The recorded rate, from the first and last frame times; the default without them.
@@ -129,7 +145,7 @@ FileResult OpenStackFor(const ExportRequest& request, const RecordingMetadata& m
     description.ome = lower == "ome";
     description.width = renderer.Width();
     description.height = renderer.Height();
-    description.grey = !request.render.color || request.render.values != SampleValues::kShown;
+    description.grey = PicturesAreGrey(request.render);
     description.settings = request.render.Pairs();
     description.startTime = metadata.startTime;
     for (std::uint64_t frame = first; frame <= last; ++frame) {
@@ -143,15 +159,27 @@ FileResult OpenStackFor(const ExportRequest& request, const RecordingMetadata& m
 
 }  // namespace
 
-bool CheckExportOutput(const std::string& output, bool lossless, std::string* error) {
-    if (lossless && LowerExtension(output) != "mkv") {
-        *error = "--lossless writes FFV1, which goes in .mkv only, not " + output;
+std::string ExportFormatsText() {
+    return ExtensionList(IsExported) + " (- for a YUV4MPEG2 stream on standard output); a " +
+           ExtensionList(IsStack) +
+           " name without a frame number writes one stack (.ome.tif for OME-TIFF)";
+}
+
+bool CheckExportOutput(const std::string& output, bool lossless, SampleValues values,
+                       std::string* error) {
+    const ExportFormat* pFormat = ExportFormatFor(output);
+    if (lossless && (pFormat == nullptr || !HoldsLossless(*pFormat))) {
+        *error = "--lossless writes FFV1, which goes in " + ExtensionList(HoldsLossless) +
+                 " only, not " + output;
         return false;
     }
     if (KindOf(output) == OutputKind::kNone) {
-        *error = "cannot tell the format of " + output +
-                 ": use .png, .tif, .tiff, .bmp, .pgm, .ppm, .y4m (or - for standard output), "
-                 ".mp4, .mkv, or .tif, .tiff, .ome.tif without a frame number for one stack";
+        *error = "cannot tell the format of " + output + ": use " + ExportFormatsText();
+        return false;
+    }
+    if (std::string accepted; pFormat != nullptr && !TakesValues(*pFormat, values, &accepted)) {
+        *error = std::string("--values ") + SampleValuesName(values) + " does not go in ." +
+                 pFormat->extension + ", which takes " + accepted;
         return false;
     }
     COutputPattern pattern;
@@ -162,7 +190,7 @@ bool CheckExportOutput(const std::string& output, bool lossless, std::string* er
 bool RunExport(const ExportRequest& request, const ExportProgress& progress,
                const std::atomic<bool>& interrupted, std::string* warning, std::string* error) {
     warning->clear();
-    if (!CheckExportOutput(request.output, request.bLossless, error)) {
+    if (!CheckExportOutput(request.output, request.bLossless, request.render.values, error)) {
         return false;
     }
     std::uint64_t frames = 0;
@@ -232,8 +260,8 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     if (sink) {
         const std::string header =
             kind == OutputKind::kVideo
-                ? timed.Header(renderer.Width(), renderer.Height(), !request.render.color)
-                : y4m.Header(renderer.Width(), renderer.Height(), !request.render.color,
+                ? timed.Header(renderer.Width(), renderer.Height(), PicturesAreGrey(request.render))
+                : y4m.Header(renderer.Width(), renderer.Height(), PicturesAreGrey(request.render),
                              RecordedRate(metadata));
         if (const FileResult written = sink->Write(header.data(), header.size()); !written) {
             *error = written.Error();

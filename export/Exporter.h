@@ -34,7 +34,10 @@ using ExportProgress = std::function<void(std::uint64_t done, std::uint64_t tota
 bool RunExport(const ExportRequest& request, const ExportProgress& progress,
                const std::atomic<bool>& interrupted, std::string* warning, std::string* error);
 
-// False with *error when OUTPUT's extension names no format export writes.
-// False with *error when OUTPUT's extension names no format export writes, or no format
-// that holds lossless video when lossless is asked for.
-bool CheckExportOutput(const std::string& output, bool lossless, std::string* error);
+// False with *error when OUTPUT's extension names no format export writes, no format that
+// holds lossless video when lossless is asked for, or a format that does not take values.
+bool CheckExportOutput(const std::string& output, bool lossless, SampleValues values,
+                       std::string* error);
+
+// The formats export writes and how a name picks one, for help and error texts.
+std::string ExportFormatsText();

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "export/ExportFormats.h"
 #include "platform/files/AtomicFile.h"
 
 std::string LowerExtension(const std::string& path) {
@@ -17,20 +18,8 @@ std::string LowerExtension(const std::string& path) {
 }
 
 std::unique_ptr<IPictureWriter> PictureWriterFor(const std::string& path) {
-    const std::string extension = LowerExtension(path);
-    if (extension == "png") {
-        return MakePngWriter();
-    }
-    if (extension == "tif" || extension == "tiff") {
-        return MakeTiffWriter();
-    }
-    if (extension == "bmp") {
-        return MakeBmpWriter();
-    }
-    if (extension == "pgm" || extension == "ppm") {
-        return MakePnmWriter();
-    }
-    return nullptr;
+    const ExportFormat* pFormat = ExportFormatFor(path);
+    return pFormat != nullptr && pFormat->makeWriter != nullptr ? pFormat->makeWriter() : nullptr;
 }
 
 FileResult WriteWholeFile(const std::string& path, const void* pData, std::size_t size,

@@ -21,8 +21,8 @@ class IPictureWriter {
     COutputBatch* m_pBatch = nullptr;
 };
 
-// The writer for a file name's extension (.png, .tif, .tiff, .bmp, .pgm, .ppm, any case);
-// null for any other.
+// The writer for a file name's extension (any case), as the format table names it; null for
+// a name whose format is not written picture by picture.
 std::unique_ptr<IPictureWriter> PictureWriterFor(const std::string& path);
 
 // The extension of a path in lower case, without the dot ("" when there is none).

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "camera/ReplaySource.h"
+#include "export/ExportFormats.h"
 #include "export/PictureWriter.h"
 #include "export/RecordedFrames.h"
 #include "export/RecordingSettings.h"
@@ -29,6 +30,18 @@ struct ConvertOptions {
     std::string output;
 };
 
+bool IsConverted(const ExportFormat& format) {
+    return format.bConverted;
+}
+
+bool IsConvertedByWriter(const ExportFormat& format) {
+    return format.bConverted && std::string(format.extension) != "bmp";
+}
+
+std::string ConvertedList() {
+    return ExtensionList(IsConverted);
+}
+
 // The output's format: our BMP for ".bmp" or no extension (as before), else a writer.
 bool ChooseWriter(const std::string& output, std::unique_ptr<IPictureWriter>* writer,
                   std::string* error) {
@@ -36,10 +49,12 @@ bool ChooseWriter(const std::string& output, std::unique_ptr<IPictureWriter>* wr
     if (extension.empty() || extension == "bmp") {
         return true;
     }
-    *writer = PictureWriterFor(output);
+    const ExportFormat* pFormat = ExportFormatFor(output);
+    if (pFormat != nullptr && pFormat->bConverted) {
+        *writer = PictureWriterFor(output);
+    }
     if (!*writer) {
-        *error = "cannot tell the picture format of " + output +
-                 ": use .bmp, .png, .tif, .tiff, .pgm or .ppm";
+        *error = "cannot tell the picture format of " + output + ": use " + ConvertedList();
         return false;
     }
     return true;
@@ -155,8 +170,10 @@ CliCommand AddConvertCommand(CLI::App& tool) {
     command->add_option("OUTPUT.bmp", options->output, "The picture")->required();
     command->footer(
         "Processes every frame of INPUT.raw (whole 38304-byte frames back to back) as the\n"
-        "viewer does and saves the last one as the viewer's Save would, or as PNG, TIFF, PGM or\n"
-        "PPM when OUTPUT ends in .png, .tif, .tiff, .pgm or .ppm. --auto-levels chooses offset\n"
+        "viewer does and saves the last one as the viewer's Save would (.bmp or no extension),\n"
+        "or in the format OUTPUT's extension names: " +
+        ExtensionList(IsConvertedByWriter) +
+        ". --auto-levels chooses offset\n"
         "and gain from the last frame as the viewer's Auto Levels does, prints them on stderr\n"
         "(offset=N gain=N) and converts with them.");
     return [options] { return RunConvert(*options); };

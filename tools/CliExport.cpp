@@ -73,7 +73,7 @@ int RunExportCommand(const ExportOptions& options) {
         return CliFail(error, kUsageError);
     }
     request.render.values = options.values;
-    if (!CheckExportOutput(request.output, request.bLossless, &error)) {
+    if (!CheckExportOutput(request.output, request.bLossless, request.render.values, &error)) {
         return CliFail(error, kUsageError);
     }
     // Every signal that ends a run ends it the same way: its files removed, older ones kept.
@@ -146,12 +146,12 @@ CliCommand AddExportCommand(CLI::App& tool) {
     command->add_option("OUTPUT", options->request.output, "Where the frames go")->required();
     command->footer(
         "Processes the frames as the viewer does, with the recording's own settings unless\n"
-        "options say otherwise, and writes them in the format OUTPUT's extension names: a\n"
-        "picture per frame for .png, .tif, .tiff, .bmp, .pgm, .ppm (OUTPUT then holds one\n"
-        "frame number, the recorded index: out/frame-%05d.png); one YUV4MPEG2 stream for .y4m,\n"
-        "or - for standard output (one rate only); a video for .mp4 or .mkv (needs ffmpeg),\n"
-        "each frame at its recorded time. A .tif or .tiff name without a frame number writes\n"
-        "one stack: an ImageJ hyperstack, or OME-TIFF for .ome.tif. PNG and TIFF carry the\n"
-        "settings and the frame's index and time. Old files are kept on failure or Ctrl-C.");
+        "options say otherwise, and writes them in the format OUTPUT's extension names: " +
+        ExportFormatsText() +
+        ".\nA picture format writes a picture per frame (OUTPUT then holds one frame number, the\n"
+        "recorded index: out/frame-%05d.png); .y4m one YUV4MPEG2 stream (one rate only); a\n"
+        "video (needs ffmpeg) has each frame at its recorded time. A stack is an ImageJ\n"
+        "hyperstack, or OME-TIFF. PNG and TIFF carry the settings and the frame's index and\n"
+        "time. Old files are kept on failure or Ctrl-C.");
     return [options] { return RunExportCommand(*options); };
 }

@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "camera/CameraSource.h"
+#include "export/ExportFormats.h"
 #include "platform/ui/CmdUI.h"
 #include "platform/ui/WinApp.h"
 #include "processing/ProcessorFactory.h"
@@ -274,9 +275,14 @@ bool CCameraDlg::RunSettingsDialog(SettingsValues* pValues) {
     return true;
 }
 
+std::string CCameraDlg::SaveFilter() {
+    return FileDialogFilter([](const ExportFormat& format) { return format.bSavedFromViewer; });
+}
+
 bool CCameraDlg::RunSaveDialog(std::string* pPath) {
-    CMyFileDlg dlg(false, "bmp", "*.bmp", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
-                   "Bitmap Files (*.bmp)|*.bmp|PNG Files (*.png)|*.png||", nullptr);
+    const std::string filter = SaveFilter();
+    CMyFileDlg dlg(false, "bmp", "*.bmp", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter.c_str(),
+                   nullptr);
     if (dlg.DoModal() != IDOK) {
         return false;
     }

@@ -46,6 +46,8 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     CPixelInspector* Inspector() const { return m_pInspector.data(); }
     CMeasureTools* Measure() const { return m_pMeasure.get(); }
     const CSettingsDlg& Settings() const { return m_settings; }
+    // The Save dialog's filter: the formats the format table offers to the viewer's Save.
+    static std::string SaveFilter();
     // The values Create applies before the window opens (a test may set them itself).
     void SetStartup(const ViewerStartup& startup, bool bStart, std::string sourceName);
 

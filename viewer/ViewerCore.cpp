@@ -307,6 +307,9 @@ void CViewerCore::EndRun(int frames, std::int64_t milliseconds) {
     m_nRunFrames = frames;
     m_nRunMs = milliseconds;
     m_bRunEnded = true;
+    // The last plot is stale now: the surface paints the background over it at once, so a
+    // restore or uncover served from the window's stored picture shows the background too.
+    EndHistogramDisplay();
 }
 
 void CViewerCore::RefreshFrameRate() {

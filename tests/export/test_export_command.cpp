@@ -44,6 +44,9 @@ TEST_F(ExportCommand, Y4mStreamHasItsHeaderAndWholeFrames) {
     WriteSidecar({0, 100, 200, 300});  // 10 frames a second
     ASSERT_EQ(Run("export --calibration none in.raw mono.y4m"), 0) << m_strError;
     ASSERT_EQ(Run("export --calibration none --sensor color in.raw color.y4m"), 0) << m_strError;
+    // Raw values of a colour sensor are one channel: the header must say mono.
+    ASSERT_EQ(Run("export --calibration none --sensor color --values raw in.raw raw.y4m"), 0)
+        << m_strError;
     const std::string monoHeader = "YUV4MPEG2 W256 H256 F10000:1000 Ip A1:1 Cmono\n";
     const std::string colorHeader =
         "YUV4MPEG2 W256 H256 F10000:1000 Ip A1:1 C444 XCOLORRANGE=FULL\n";
@@ -53,6 +56,9 @@ TEST_F(ExportCommand, Y4mStreamHasItsHeaderAndWholeFrames) {
     ASSERT_EQ(color.size(), colorHeader.size() + 4 * (6 + 3 * 256 * 256));
     EXPECT_EQ(std::string(mono.begin(), mono.begin() + monoHeader.size()), monoHeader);
     EXPECT_EQ(std::string(color.begin(), color.begin() + colorHeader.size()), colorHeader);
+    const std::vector<std::uint8_t> raw = ReadBytes(Path("raw.y4m"));
+    ASSERT_EQ(raw.size(), mono.size());
+    EXPECT_EQ(std::string(raw.begin(), raw.begin() + monoHeader.size()), monoHeader);
     for (int k = 0; k < 4; ++k) {
         const std::size_t at = monoHeader.size() + std::size_t(k) * (6 + 256 * 256);
         EXPECT_EQ(std::string(mono.begin() + at, mono.begin() + at + 6), "FRAME\n");

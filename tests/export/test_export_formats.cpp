@@ -4,6 +4,9 @@
 #include <vector>
 
 #include "PictureDecoders.h"
+#include "export/ExportFormats.h"
+#include "export/Exporter.h"
+#include "export/PictureWriter.h"
 #include "tests/tools/CliRunner.h"
 
 namespace {
@@ -98,5 +101,47 @@ INSTANTIATE_TEST_SUITE_P(
                                "--calibration none",
                                true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+// Test listings name the format instead of printing its bytes.
+std::string FormatName(const ::testing::TestParamInfo<const ExportFormat*>& info) {
+    return info.param->extension;
+}
+
+class FormatTableEntry : public CliFixture,
+                         public ::testing::WithParamInterface<const ExportFormat*> {};
+
+// Catches a format that one place knows and another does not: every entry of the table must
+// reach export's and convert's help, their refusals of an unknown name, and the writer choice.
+TEST_P(FormatTableEntry, ReachesHelpErrorsAndWriter) {
+    const ExportFormat& format = *GetParam();
+    const std::string dotted = std::string(".") + format.extension;
+    const std::string name = std::string("out-%03d") + dotted;
+    EXPECT_EQ(PictureWriterFor(name) != nullptr, format.makeWriter != nullptr);
+    ASSERT_EQ(Run("export --help"), 0);
+    EXPECT_EQ(m_strOutput.find(dotted + ",") != std::string::npos ||
+                  m_strOutput.find(dotted + " ") != std::string::npos,
+              format.bExported)
+        << m_strOutput;
+    Run("export in.raw out.unknown");
+    EXPECT_EQ(m_strError.find(dotted) != std::string::npos, format.bExported) << m_strError;
+    ASSERT_EQ(Run("convert --help"), 0);
+    EXPECT_EQ(m_strOutput.find(dotted) != std::string::npos, format.bConverted) << m_strOutput;
+    std::string error;
+    EXPECT_EQ(CheckExportOutput(name, false, SampleValues::kRaw, &error), format.bExported)
+        << error;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormat, FormatTableEntry, ::testing::ValuesIn([] {
+                             std::vector<const ExportFormat*> entries;
+                             for (const ExportFormat& format : ::ExportFormats()) {
+                                 entries.push_back(&format);
+                             }
+                             return entries;
+                         }()),
+                         FormatName);
 
 }  // namespace
