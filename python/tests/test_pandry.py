@@ -233,3 +233,24 @@ def test_for_recording_uses_the_recorded_settings(tmp_path):
     assert "offset=-1 gain=10" in processor.settings
     np.testing.assert_array_equal(processor.process(frames[-1]),
                                   read_bmp(tmp_path / "last.bmp"))
+
+
+def test_open_map_survives_a_recording_over_its_file_and_a_cut_raises(tmp_path):
+    run = tmp_path / "run.raw"
+    subprocess.run([CLI, "record", "--camera", "sim,fps=0", "--frames", "3", str(run)],
+                   check=True)
+    rec = pandry.open(run)
+    first = np.array(rec[0])
+    subprocess.run([CLI, "record", "--camera", "sim,fps=0,dark", "--frames", "1", str(run)],
+                   check=True)
+    assert len(rec) == 3
+    assert np.array_equal(rec[0], first)  # the old file, still mapped whole
+    with pandry.open(run) as again:
+        again_first = np.array(again[0])
+    assert not np.array_equal(again_first, first)
+    cut = tmp_path / "cut.raw"
+    cut.write_bytes(bytes(pandry.FRAME_BYTES * 2))
+    with pandry.open(cut) as short:
+        os.truncate(cut, pandry.FRAME_BYTES)
+        with pytest.raises(OSError, match="cut.raw"):
+            short[1]
