@@ -12,6 +12,8 @@ class CCameraApp : public CWinApp {
     // Adds the options the main window declares (a static AddCommandLineOptions of its
     // class), which then reads them from AfxGetApp()->CommandLine().
     void AddCommandLineOptions(QCommandLineParser& parser) override;
+    // Ends as the Exit command does (SIGTERM and SIGHUP come here).
+    void Exit() { OnAppExit(); }
 
   protected:
     // True when no earlier copy runs (this one now answers later copies); otherwise that

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "app/CameraApp.h"
+#include "platform/ui/TerminationSignals.h"
 
 // The one application object, as the framework expects it: before anything else runs.
 CCameraApp theApp;
@@ -37,5 +38,9 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("pandry"));
     // The program ends with its main window, not with whichever window closed last.
     QApplication::setQuitOnLastWindowClosed(false);
-    return theApp.Run();
+    // Asked to end, the viewer ends as Exit does: a recording is finished and described.
+    CTerminationSignals termination([](int) { theApp.Exit(); });
+    const int status = theApp.Run();
+    termination.Reraise();
+    return status;
 }

@@ -34,6 +34,7 @@ const std::uint8_t* CFrameRing::Front(RecordedFrame* info) const {
 
 void CFrameRing::PopFront() {
     m_nHead.store(m_nHead.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+    m_nHead.notify_one();
 }
 
 void CFrameRing::WaitForFrames() const {
@@ -42,6 +43,14 @@ void CFrameRing::WaitForFrames() const {
         return;
     }
     m_nSignal.wait(signal, std::memory_order_acquire);
+}
+
+void CFrameRing::WaitForRoom() const {
+    const std::uint64_t head = m_nHead.load(std::memory_order_acquire);
+    if (m_nTail.load(std::memory_order_relaxed) - head < m_nCapacity) {
+        return;
+    }
+    m_nHead.wait(head, std::memory_order_acquire);
 }
 
 void CFrameRing::Wake() {

@@ -21,6 +21,8 @@ class CFrameRing {
     void PopFront();
     // Consumer: sleeps until a frame arrives or Wake is called.
     void WaitForFrames() const;
+    // Producer: sleeps until the ring has room (the consumer takes a frame).
+    void WaitForRoom() const;
     void Wake();
 
   private:

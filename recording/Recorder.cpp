@@ -6,12 +6,14 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/files/AtomicFile.h"
 #include "platform/files/FileIo.h"
+#include "platform/files/OutputTarget.h"
+#include "platform/files/StaleTempFiles.h"
 #include "sensor/LogPolarFrame.h"
 
-CRecorder::CRecorder(std::size_t ringFrames)
+CRecorder::CRecorder(std::size_t ringFrames, FullRing whenFull)
     : m_ring(ringFrames),
+      m_whenFull(whenFull),
       m_write([](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }) {}
 
 CRecorder::~CRecorder() {
@@ -20,13 +22,35 @@ CRecorder::~CRecorder() {
     }
 }
 
+void CRecorder::AddCompanionFile(std::string path, std::string bytes) {
+    m_companions.emplace_back(std::move(path), std::move(bytes));
+}
+
 FileResult CRecorder::Start(const std::string& path, RecordingMetadata header) {
     if (m_bRecording) {
         return FileResult::Failure("already recording to " + m_strPath);
     }
-    m_nFd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (m_nFd < 0) {
-        return FileResult::FromErrno("create", path, errno);
+    m_strSidecarPath = SidecarPathFor(path);
+    m_pBatch = std::make_unique<COutputBatch>();
+    std::vector<std::string> names = {path, m_strSidecarPath};
+    for (const auto& companion : m_companions) {
+        names.push_back(companion.first);
+    }
+    for (const std::string& name : names) {
+        // What a run killed outright left sits beside the file a link names.
+        if (OutputTarget target; ResolveOutputTarget(name, &target)) {
+            RemoveStaleTemporaryFilesOf(target.path);
+        }
+        if (FileResult added = m_pBatch->Add(name); !added) {
+            m_pBatch.reset();
+            m_companions.clear();
+            return added;
+        }
+    }
+    if (FileResult opened = m_pBatch->OpenAdded(path, &m_nFd); !opened) {
+        m_pBatch.reset();
+        m_companions.clear();
+        return opened;
     }
     m_strPath = path;
     m_metadata = std::move(header);
@@ -64,7 +88,13 @@ void CRecorder::Push(const std::uint8_t* pFrame) {
             gaze->frame = info.index;
             AppendGazeChange(&m_gazeChanges, *gaze);
         }
-        if (m_ring.TryPush(pFrame, info)) {
+        bool bQueued = m_ring.TryPush(pFrame, info);
+        // The writer drains the ring even after a failure, so this wait always ends.
+        while (!bQueued && m_whenFull == FullRing::kWait && m_bAccepting.load()) {
+            m_ring.WaitForRoom();
+            bQueued = m_ring.TryPush(pFrame, info);
+        }
+        if (bQueued) {
             m_bDropPending = false;
         } else {
             m_nDropped.fetch_add(1);
@@ -115,10 +145,7 @@ void CRecorder::Fail(int code, const std::string& reason) {
     m_bFailed = true;
 }
 
-FileResult CRecorder::Stop(const std::string& end) {
-    if (!m_bRecording) {
-        return FileResult::Failure("not recording");
-    }
+void CRecorder::StopWriter() {
     m_bAccepting = false;
     while (m_nPushing.load() != 0) {
         std::this_thread::yield();  // a Push in progress finishes within a frame copy
@@ -126,53 +153,123 @@ FileResult CRecorder::Stop(const std::string& end) {
     m_bStopWriter = true;
     m_ring.Wake();
     m_writer.join();
+}
+
+void CRecorder::Abandon() {
+    if (!m_bRecording) {
+        return;
+    }
+    StopWriter();
+    ::close(m_nFd);
+    m_nFd = -1;
+    m_pBatch.reset();  // removes the files written aside
+    m_companions.clear();
+    m_bRecording = false;
+}
+
+FileResult CRecorder::Stop(const std::string& end, std::uint64_t failedReads) {
+    if (!m_bRecording) {
+        return FileResult::Failure("not recording");
+    }
+    StopWriter();
     if (m_metadata.end.empty()) {
         m_metadata.end = end;
     }
+    m_metadata.failedReads = failedReads;
     const FileResult closed = CloseRecording();
+    m_pBatch.reset();
+    m_companions.clear();
     m_bRecording = false;
-    std::lock_guard lock(m_errorMutex);
-    if (!m_strError.empty()) {
-        return FileResult::Failure(
-            m_strError + (closed ? "; the frames before were kept" : "; " + closed.Error()));
-    }
     return closed;
 }
 
-// Cuts the file back to the frames listed (a failed write may have left part of one) and
-// writes the sidecar. On a full disk the sidecar may not fit: frames are then given back
-// from the end until it does.
+FileResult CRecorder::DescribeFrames(std::size_t* gaveBack) {
+    *gaveBack = 0;
+    for (;;) {
+        if (::ftruncate(m_nFd, off_t(m_metadata.frames.size() * kFrameBytes)) != 0) {
+            return FileResult::Failure("cannot cut " + m_strPath +
+                                       " back to whole frames: " + std::strerror(errno));
+        }
+        const std::string text = SidecarText(m_metadata);
+        FileResult written = m_pBatch->Append(m_strSidecarPath, text.data(), text.size());
+        const std::size_t frames = m_metadata.frames.size();
+        if (written || written.Code() != ENOSPC || frames <= 1) {
+            return written;
+        }
+        const std::size_t giveBack = text.size() / kFrameBytes + 1;
+        const std::size_t keep = frames > giveBack ? frames - giveBack : 1;
+        *gaveBack += frames - keep;
+        m_metadata.frames.resize(keep);
+        m_metadata.end = "disk full";
+    }
+}
+
+FileResult CRecorder::WriteCompanions() {
+    for (const auto& [path, bytes] : m_companions) {
+        if (FileResult written = m_pBatch->Append(path, bytes.data(), bytes.size()); !written) {
+            return written;
+        }
+    }
+    return {};
+}
+
+// Frames without a description still are the frames read; no old sidecar may stay beside
+// them to tell of another recording.
+FileResult CRecorder::KeepFramesAlone() {
+    m_pBatch->Drop(m_strSidecarPath);
+    for (const auto& companion : m_companions) {
+        m_pBatch->Drop(companion.first);
+    }
+    if (FileResult kept = m_pBatch->Commit(); !kept) {
+        return kept;
+    }
+    ::unlink(m_strSidecarPath.c_str());
+    return {};
+}
+
+// Cuts the file back to the frames listed (a failed write may have left part of one),
+// writes the sidecar and puts both in place. On a full disk the sidecar may not fit: frames
+// are then given back from the end until it does, since frames without their description
+// would replay and export with other settings than they were recorded with.
 FileResult CRecorder::CloseRecording() {
     m_metadata.droppedFrames = m_nDropped.load();
     m_metadata.gazeChanges = m_gazeChanges;
-    const std::string sidecar = SidecarPathFor(m_strPath);
-    FileResult written;
-    for (;;) {
-        if (::ftruncate(m_nFd, off_t(m_metadata.frames.size() * kFrameBytes)) != 0) {
-            written = FileResult::Failure("cannot cut " + m_strPath +
-                                          " back to whole frames: " + std::strerror(errno));
-            break;
-        }
-        const std::string text = SidecarText(m_metadata);
-        const FileResult described = WriteFileAtomically(sidecar, text.data(), text.size());
-        if (described) {
-            break;
-        }
-        if (m_metadata.frames.empty()) {
-            written = described;
-            break;
-        }
-        const std::size_t giveBack = text.size() / kFrameBytes + 1;
-        const std::size_t keep =
-            m_metadata.frames.size() > giveBack ? m_metadata.frames.size() - giveBack : 0;
-        m_metadata.frames.resize(keep);
+    std::size_t gaveBack = 0;
+    FileResult described = DescribeFrames(&gaveBack);
+    if (described) {
+        described = WriteCompanions();
     }
     m_nFramesWritten = m_metadata.frames.size();
-    const bool synced = ::fsync(m_nFd) == 0;
     const bool closed = ::close(m_nFd) == 0;
+    const int closeError = errno;
     m_nFd = -1;
-    if (written && (!synced || !closed)) {
-        return FileResult::FromErrno("write", m_strPath, errno);
+    if (!closed) {
+        return FileResult::FromErrno("write", m_strPath, closeError);  // nothing replaced
     }
-    return written;
+    std::string failure;
+    {
+        std::lock_guard lock(m_errorMutex);
+        failure = m_strError;
+    }
+    if (gaveBack > 0) {
+        failure = (failure.empty() ? "the disk is full" : failure) + "; the last " +
+                  std::to_string(gaveBack) + " frames made room for their description";
+    }
+    const std::string frames = std::to_string(m_metadata.frames.size());
+    if (!described) {
+        if (FileResult kept = KeepFramesAlone(); !kept) {
+            return kept;
+        }
+        return FileResult::Failure((failure.empty() ? "" : failure + "; ") + described.Error() +
+                                   "; " + m_strPath + " holds the " + frames +
+                                   " whole frames read, without their description");
+    }
+    if (FileResult committed = m_pBatch->Commit(); !committed) {
+        return committed;
+    }
+    if (!failure.empty()) {
+        return FileResult::Failure(failure + "; " + m_strPath + " holds the " + frames +
+                                   " whole frames read before");
+    }
+    return {};
 }

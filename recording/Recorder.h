@@ -11,17 +11,23 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/files/FileResult.h"
+#include "platform/files/OutputBatch.h"
 #include "recording/FrameRing.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
 
 // Records raw frames while acquisition runs: the acquisition thread hands each frame to
 // Push, which copies it into a ring and returns at once; a writer thread appends the frames
-// to the recording file. A full ring drops the frame and counts it. A failed write ends the
-// recording: the file is cut back to whole frames and the sidecar closed, so what was written
-// stays a valid recording.
+// to the recording file. A full ring drops the frame and counts it (or, for a recording that
+// must keep every frame, Push waits for room). A failed write ends the recording: the file is
+// cut back to whole frames and the sidecar closed, so what was written stays a valid
+// recording. The file, its sidecar and any companion file are written aside and put in place
+// together by Stop, so a recording over an existing file leaves the old one whole (and a
+// reader's map of it valid) until the new one is complete.
 //
 // Threads: Push runs on the acquisition thread; everything else on the controlling thread.
 class CRecorder {
@@ -29,7 +35,8 @@ class CRecorder {
     // Writes up to size bytes at once, as ::write does (the default); tests slow it or fail it.
     using WriteFunction = std::function<ssize_t(int fd, const void* data, std::size_t size)>;
 
-    explicit CRecorder(std::size_t ringFrames = 64);
+    enum class FullRing { kDrop, kWait };
+    explicit CRecorder(std::size_t ringFrames = 64, FullRing whenFull = FullRing::kDrop);
     ~CRecorder();
     CRecorder(const CRecorder&) = delete;
     CRecorder& operator=(const CRecorder&) = delete;
@@ -40,15 +47,22 @@ class CRecorder {
     using GazeReader = std::function<std::optional<GazeChange>()>;
     void FollowGaze(GazeReader readGaze) { m_readGaze = std::move(readGaze); }
 
-    // Creates (or replaces) the recording file and starts the writer. header holds
-    // everything but the frames.
+    // A file put in place with the next recording, only when its sidecar is (a copy of the
+    // calibration); set before Start.
+    void AddCompanionFile(std::string path, std::string bytes);
+
+    // Checks the names, creates the recording's files aside and starts the writer. header
+    // holds everything but the frames.
     FileResult Start(const std::string& path, RecordingMetadata header);
     // Acquisition thread: queues one raw frame; never waits.
     void Push(const std::uint8_t* pFrame);
-    // Ends the recording: writes what is queued, closes the file and writes the sidecar,
-    // whose "end" says how the run ended (end, unless the writer failed first). A failure
-    // at any point of the recording names the file.
-    FileResult Stop(const std::string& end = "complete");
+    // Ends the recording: writes what is queued, cuts the file to whole frames, writes the
+    // sidecar, whose "end" says how the run ended (end, unless the writer failed first), and
+    // puts the files in place. A full disk gives back frames from the end until the sidecar
+    // fits. A failure at any point of the recording names the file and what it holds.
+    FileResult Stop(const std::string& end = "complete", std::uint64_t failedReads = 0);
+    // Ends the recording keeping nothing: what the names held stays as it was.
+    void Abandon();
 
     bool IsRecording() const { return m_bRecording.load(); }
     // The writer met an error; the recording has ended and waits for Stop.
@@ -63,12 +77,23 @@ class CRecorder {
     void WriterLoop();
     bool WriteFrame(const std::uint8_t* pFrame);
     void Fail(int code, const std::string& reason);
+    void StopWriter();
     FileResult CloseRecording();
+    // Writes the sidecar, giving back frames on a full disk; *gaveBack counts them.
+    FileResult DescribeFrames(std::size_t* gaveBack);
+    FileResult WriteCompanions();
+    // Drops the unwritten sidecar and companions and keeps the frames alone.
+    FileResult KeepFramesAlone();
 
     CFrameRing m_ring;
+    FullRing m_whenFull;
     WriteFunction m_write;
     std::string m_strPath;
-    int m_nFd = -1;
+    std::string m_strSidecarPath;
+    std::vector<std::pair<std::string, std::string>> m_companions;  // path, bytes
+    // The recording's files written aside until Stop; controlling thread only.
+    std::unique_ptr<COutputBatch> m_pBatch;
+    int m_nFd = -1;  // the recording's file aside
     std::thread m_writer;
     std::chrono::steady_clock::time_point m_start;
     // The header and the frames written; touched by the writer while it runs, by the

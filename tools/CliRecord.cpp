@@ -1,5 +1,8 @@
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -8,16 +11,17 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <vector>
 
+#include "acquisition/AcquisitionSession.h"
+#include "acquisition/RecorderFeed.h"
 #include "camera/CameraSource.h"
 #include "camera/GazeTrack.h"
 #include "camera/PortCamera.h"
 #include "platform/files/BoundedRead.h"
-#include "platform/files/OutputBatch.h"
-#include "platform/files/StaleTempFiles.h"
 #include "processing/CalibrationFile.h"
+#include "processing/ProcessorFactory.h"
 #include "recording/FileDigest.h"
+#include "recording/Recorder.h"
 #include "sensor/Defaults.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
@@ -31,6 +35,9 @@ constexpr long kMaxFrames = 1000000;
 constexpr int kInterruptedExit = 130;  // as a shell reports a command ended by Ctrl-C
 
 volatile std::sig_atomic_t g_bInterrupted = 0;
+// Wakes the main thread, which waits for the run: written by Ctrl-C's handler and by the
+// run's end.
+int g_wakePipe[2] = {-1, -1};
 
 struct RecordOptions {
     std::string camera = CameraSourceFromEnvironment();
@@ -41,36 +48,115 @@ struct RecordOptions {
     std::string output;
 };
 
+void Wake() {
+    const int saved = errno;
+    [[maybe_unused]] const ssize_t ignored = ::write(g_wakePipe[1], "x", 1);
+    errno = saved;
+}
+
 void OnInterrupt(int) {
     g_bInterrupted = 1;
+    Wake();
 }
 
 // Ctrl-C ends the recording early but cleanly; SIGTERM and SIGHUP still end the process
 // (the output file's clean-up removes its temporary copy).
-void CatchInterrupt() {
+bool CatchInterrupt(std::string* error) {
+    if (g_wakePipe[0] < 0 && ::pipe2(g_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        *error = std::string("cannot make a pipe: ") + std::strerror(errno);
+        return false;
+    }
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
+    return true;
 }
 
-// Copies the calibration in force into the batch's file for path.
-FileResult CopyCalibration(const std::string& from, const std::string& path, COutputBatch& batch) {
-    std::string bytes;
-    FileResult read = ReadSmallRegularFile(from, kCalibrationFileBytes, &bytes);
-    return read ? batch.Append(path, bytes.data(), bytes.size()) : read;
+// Sleeps until Ctrl-C or the run's end writes to the wake pipe.
+void WaitForWake() {
+    pollfd wake{g_wakePipe[0], POLLIN, 0};
+    while (::poll(&wake, 1, -1) < 0 && errno == EINTR) {
+    }
+    char drained[16];
+    while (::read(g_wakePipe[0], drained, sizeof drained) > 0) {
+    }
 }
+
+// The run of a recording on the acquisition session: it stops at the count or the time,
+// on Ctrl-C, when the recorder can write no more, or at a failed read.
+class CRecordRun final : public ISessionHost {
+  public:
+    CRecordRun(const RecordOptions& options, CFrameProcessor& processor, const CPortCamera& camera,
+               const CRecorder& recorder)
+        : m_processor(processor),
+          m_camera(camera),
+          m_recorder(recorder),
+          m_nLimitUs(options.seconds > 0 ? std::int64_t(options.seconds * 1e6) : INT64_MAX),
+          m_nLimitFrames(std::uint64_t(options.frames > 0 ? options.frames : kMaxFrames)),
+          m_bTerminal(isatty(STDERR_FILENO)) {}
+
+    void RunStarting() override { m_start = std::chrono::steady_clock::now(); }
+    CFrameProcessor& PassProcessor() override { return m_processor; }
+    bool StopRequested() const override {
+        return g_bInterrupted || m_nPasses >= m_nLimitFrames || m_recorder.HasFailed() ||
+               MicrosecondsSince(m_start) >= m_nLimitUs;
+    }
+    std::int64_t LastReadNanoseconds() const override { return m_camera.LastReadNanoseconds(); }
+    void PassEnded(std::uint64_t passes) override {
+        m_nPasses = passes;
+        if (m_bTerminal) {
+            std::fprintf(stderr, "\rrecording %llu frames",
+                         static_cast<unsigned long long>(passes));
+        }
+    }
+    void RunFailed(std::uint64_t passes) override {
+        m_strReadFailure = m_camera.ReadFailure();
+        m_nPasses = passes;
+        m_bFailed = true;
+        End();
+    }
+    void RunStopped(std::uint64_t) override { End(); }
+
+    // After the session's thread was joined.
+    bool Failed() const { return m_bFailed; }
+    const std::string& ReadFailure() const { return m_strReadFailure; }
+    bool Interrupted() const { return g_bInterrupted != 0; }
+    bool HasEnded() const { return m_bEnded.load(); }
+
+  private:
+    void End() {
+        if (m_bTerminal) {
+            std::fputc('\n', stderr);
+        }
+        m_bEnded = true;
+        Wake();
+    }
+
+    CFrameProcessor& m_processor;
+    const CPortCamera& m_camera;
+    const CRecorder& m_recorder;
+    const std::int64_t m_nLimitUs;
+    const std::uint64_t m_nLimitFrames;
+    const bool m_bTerminal;
+    // The session's thread only, until it is joined.
+    std::chrono::steady_clock::time_point m_start;
+    std::uint64_t m_nPasses = 0;
+    bool m_bFailed = false;
+    std::string m_strReadFailure;
+    std::atomic<bool> m_bEnded{false};
+};
 
 // The header of the sidecar: everything known before the first frame.
 bool DescribeRecording(const RecordOptions& options, const std::string& source,
-                       RecordingMetadata* metadata, std::string* error) {
+                       RecordingMetadata* metadata, RenderSettings* pSettings, std::string* error) {
     CameraSourceChoice choice;
     ParseCameraSource(source, &choice, error);
     RenderOptions render = options.render;
     if (!render.given.color) {
         render.given.color = choice.simulation.color;
     }
-    RenderSettings settings;
+    RenderSettings& settings = *pSettings;
     if (!ReadRenderSettings(render, &settings, error)) {
         return false;
     }
@@ -94,81 +180,17 @@ bool DescribeRecording(const RecordOptions& options, const std::string& source,
     return true;
 }
 
-// Reads frames until the count or the time is reached, Ctrl-C, or a failed read; every whole
-// frame read is kept. metadata->end says how the run ended ("complete", "interrupted", ...),
-// and *failure why, when a read or write failed.
-void ReadFrames(const RecordOptions& options, CPortCamera& camera, COutputBatch& batch,
-                const std::string& output, CGazeTrack& gaze, RecordingMetadata* metadata,
-                std::string* failure) {
-    const bool terminal = isatty(STDERR_FILENO);
-    std::vector<std::uint8_t> frame(kFrameBytes);
-    metadata->startTime = IsoTimeNow();
-    const auto start = std::chrono::steady_clock::now();
-    const std::int64_t limitUs =
-        options.seconds > 0 ? std::int64_t(options.seconds * 1e6) : INT64_MAX;
-    const long frames = options.frames > 0 ? options.frames : kMaxFrames;
-    metadata->end = "complete";
-    for (long k = 0; k < frames; ++k) {
+// Reads frames on the acquisition session into the recorder until the run ends; the main
+// thread waits, and turns Ctrl-C into a stop that also ends a read waiting for the camera.
+void RunSession(CAcquisitionSession& session, CRecordRun& run) {
+    session.Start(&run);
+    while (!run.HasEnded()) {
+        WaitForWake();
         if (g_bInterrupted) {
-            metadata->end = "interrupted";
-            break;
-        }
-        if (MicrosecondsSince(start) >= limitUs) {
-            break;
-        }
-        if (!camera.ReadFrame(frame.data())) {
-            if (g_bInterrupted) {
-                metadata->end = "interrupted";
-                break;
-            }
-            const std::string reason = camera.ReadFailure();
-            metadata->failedReads = 1;
-            metadata->end = "camera failed after " + std::to_string(k) + " frames: " + reason;
-            *failure = "cannot read frame " + std::to_string(k + 1) + " from source '" +
-                       options.camera + "': " + reason;
-            break;
-        }
-        RecordedFrame info;
-        info.index = std::uint64_t(k);
-        info.timeUs = MicrosecondsSince(start);
-        // A failed append leaves the file at its whole frames.
-        if (const FileResult written = batch.Append(output, frame.data(), frame.size()); !written) {
-            const std::string reason = std::strerror(written.Code());
-            metadata->end = written.Code() == ENOSPC ? "disk full" : "write failed: " + reason;
-            *failure = written.Error();
-            break;
-        }
-        metadata->frames.push_back(info);
-        gaze.Note(info.index);
-        if (terminal) {
-            std::fprintf(stderr, "\rrecording %ld frames", k + 1);
+            session.RequestStop();
         }
     }
-    if (terminal) {
-        std::fputc('\n', stderr);
-    }
-}
-
-// Writes the sidecar. A full disk may leave no room for it: frames are then given back from
-// the end until it fits, as the viewer's recorder does, since frames without their
-// description would replay and export with other settings than they were recorded with.
-FileResult DescribeFrames(COutputBatch& batch, const std::string& output,
-                          const std::string& sidecarPath, RecordingMetadata* metadata) {
-    for (;;) {
-        const std::string text = SidecarText(*metadata);
-        FileResult written = batch.Append(sidecarPath, text.data(), text.size());
-        const std::size_t frames = metadata->frames.size();
-        if (written || written.Code() != ENOSPC || frames <= 1) {
-            return written;
-        }
-        const std::size_t giveBack = text.size() / kFrameBytes + 1;
-        const std::size_t keep = frames > giveBack ? frames - giveBack : 1;
-        metadata->frames.resize(keep);
-        metadata->end = "disk full";
-        if (FileResult cut = batch.Resize(output, keep * kFrameBytes); !cut) {
-            return cut;
-        }
-    }
+    session.Join();
 }
 
 int RunRecord(const RecordOptions& options) {
@@ -179,74 +201,70 @@ int RunRecord(const RecordOptions& options) {
     }
     const std::string& output = options.output;
     RecordingMetadata metadata;
-    if (!DescribeRecording(options, source, &metadata, &error)) {
+    RenderSettings settings;
+    if (!DescribeRecording(options, source, &metadata, &settings, &error)) {
         return CliFail(error, kUsageError);
     }
-    CatchInterrupt();
+    if (!CatchInterrupt(&error)) {
+        return CliFail(error);
+    }
     // Every part is written aside and put in place together at the end, so a failed or
     // interrupted recording leaves what was there before as it was; the names are all
-    // checked before the first frame.
-    const std::string sidecarPath = SidecarPathFor(output);
-    const std::string copyPath =
-        metadata.calibrationCopy.empty()
-            ? std::string()
-            : (std::filesystem::path(output).parent_path() / metadata.calibrationCopy).string();
-    COutputBatch batch;
-    for (const std::string& path : {output, sidecarPath, copyPath}) {
-        if (!path.empty()) {
-            RemoveStaleTemporaryFilesOf(path);
-            if (const FileResult added = batch.Add(path); !added) {
-                return CliFail(added.Error());
-            }
+    // checked before the first frame. No frame is dropped: the reads wait for the disk.
+    CRecorder recorder(64, CRecorder::FullRing::kWait);
+    if (!metadata.calibrationCopy.empty()) {
+        std::string bytes;
+        if (const FileResult read =
+                ReadSmallRegularFile(metadata.calibrationPath, kCalibrationFileBytes, &bytes);
+            !read) {
+            return CliFail(read.Error());
         }
+        recorder.AddCompanionFile(
+            (std::filesystem::path(output).parent_path() / metadata.calibrationCopy).string(),
+            std::move(bytes));
     }
+    recorder.FollowGaze([gaze = ActiveSourceGaze()] { return UsedGaze(gaze); });
     CPortCamera camera;
     if (!camera.Open(kDefaultPortAddress)) {
         return CliFail(camera.OpenError().empty() ? "no camera answers on source '" + source + "'"
                                                   : camera.OpenError());
     }
-    std::string failure;
-    CGazeTrack gaze(ActiveSourceGaze());
-    ReadFrames(options, camera, batch, output, gaze, &metadata, &failure);
-    if (metadata.frames.empty()) {
-        if (!failure.empty()) {
-            return CliFail(failure + "; nothing written");
+    std::unique_ptr<CFrameProcessor> pProcessor = MakeConfiguredProcessor(settings);
+    pProcessor->SetCamera(&camera);
+    if (const FileResult started = recorder.Start(output, metadata); !started) {
+        return CliFail(started.Error());
+    }
+    CAcquisitionSession session([&camera] { camera.CancelReads(); }, {});
+    CRecorderFeed feed(recorder);
+    session.AddConsumer(&feed);
+    CRecordRun run(options, *pProcessor, camera, recorder);
+    RunSession(session, run);
+    const std::uint64_t read = session.Frames();
+    const std::string readFailure = run.Failed() ? "cannot read frame " + std::to_string(read + 1) +
+                                                       " from source '" + options.camera +
+                                                       "': " + run.ReadFailure()
+                                                 : std::string();
+    if (read == 0 && !recorder.HasFailed()) {
+        recorder.Abandon();
+        if (!readFailure.empty()) {
+            return CliFail(readFailure + "; nothing written");
         }
         return CliFail("interrupted before the first frame; nothing written", kInterruptedExit);
     }
-    metadata.gazeChanges = gaze.Changes();
-    const std::size_t read = metadata.frames.size();
-    FileResult described = DescribeFrames(batch, output, sidecarPath, &metadata);
-    const std::size_t recorded = metadata.frames.size();
-    if (recorded < read) {
-        failure = (failure.empty() ? "the disk is full" : failure) + "; the last " +
-                  std::to_string(read - recorded) + " frames made room for their description";
+    const std::string end = run.Failed() ? "camera failed after " + std::to_string(read) +
+                                               " frames: " + run.ReadFailure()
+                            : run.Interrupted() ? "interrupted"
+                                                : "complete";
+    if (const FileResult stopped = recorder.Stop(end, run.Failed() ? 1 : 0); !stopped) {
+        return CliFail(stopped.Error());
     }
-    if (described && !copyPath.empty()) {
-        described = CopyCalibration(metadata.calibrationPath, copyPath, batch);
-    }
-    if (!described) {
-        // The frames are still kept, and no old description is left beside them to tell of
-        // another recording.
-        batch.Drop(sidecarPath);
-        batch.Drop(copyPath);
-        if (const FileResult kept = batch.Commit(); !kept) {
-            return CliFail(kept.Error());
-        }
-        ::unlink(sidecarPath.c_str());
-        return CliFail(described.Error() + "; " + output + " holds the " +
-                       std::to_string(recorded) + " whole frames read, without their description");
-    }
-    if (const FileResult committed = batch.Commit(); !committed) {
-        return CliFail(committed.Error());
-    }
-    if (!failure.empty()) {
-        return CliFail(failure + "; " + output + " holds the " + std::to_string(recorded) +
+    const std::string recorded = std::to_string(recorder.FramesWritten());
+    if (!readFailure.empty()) {
+        return CliFail(readFailure + "; " + output + " holds the " + recorded +
                        " whole frames read before");
     }
-    if (metadata.end == "interrupted") {
-        return CliFail("interrupted: " + output + " holds the " + std::to_string(recorded) +
-                           " frames recorded",
+    if (end == "interrupted") {
+        return CliFail("interrupted: " + output + " holds the " + recorded + " frames recorded",
                        kInterruptedExit);
     }
     return 0;
@@ -264,7 +282,7 @@ CliCommand AddRecordCommand(CLI::App& tool) {
             ->option_text("N");
     CLI::Option* seconds =
         command->add_option("--seconds", options->seconds, "Seconds to record for")
-            ->check(CLI::Range(0.001, 31.0 * 24 * 3600))
+            ->check(FiniteNumber(0.001, 31.0 * 24 * 3600))
             ->option_text("S");
     // At least one of the two ends the run; with both, whichever comes first.
     command->callback([frames, seconds] {

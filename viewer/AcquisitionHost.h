@@ -24,8 +24,8 @@ class CAcquisitionHost {
     virtual bool ServeAutoLevels(CFrameProcessor& processor) = 0;
     // A read failed: no frame shown, the window Idle, the failure counted; no report follows.
     virtual void FailRun() = 0;
-    // The processor holds this pass's frame; the recorder gets a copy.
-    virtual void HoldFrame(const CFrameProcessor& processor) = 0;
+    // The processor holds this pass's frame (the recorder, fed first, has its copy).
+    virtual void HoldFrame() = 0;
     virtual bool RemapWanted() const = 0;
     // The buffer a pass converts into, sized by BeginRun.
     virtual std::uint8_t* FrameBuffer() = 0;

@@ -17,67 +17,81 @@ std::int64_t Nanoseconds() {
 
 }  // namespace
 
-void AcquisitionThread(CAcquisitionHost* pHost) {
-    pHost->BeginRun(g_pProcessor.load());
-    CStageTimes& times = pHost->RunStageTimes();
-    const std::int64_t start = pHost->NowMilliseconds();
-    int frames = 0;
-    bool bLastDrawn = true;
-    while (!pHost->StopRequested()) {
-        ++frames;
-        CFrameProcessor* pProcessor = g_pProcessor.load();
-        // Taken before calibrating, so a request made meanwhile is served next pass.
-        if (g_bCalibrate.exchange(0) != 0) {
-            pHost->ServeCalibration(*pProcessor);
-        }
-        const std::int64_t acquireStart = Nanoseconds();
-        if (pProcessor->Acquire() == 0) {
-            if (pHost->StopRequested()) {
-                --frames;  // a stop cancelled this pass's read: it ends as a stop
-                break;
-            }
-            pHost->FailRun();  // no frame: the window is left Idle, without a report
-            return;
-        }
-        const std::int64_t acquired = Nanoseconds();
-        const std::int64_t read = pHost->LastReadNanoseconds();
-        times.Record(FrameStage::kRead, read);
-        times.Record(FrameStage::kCorrect, acquired - acquireStart - read);
-        pHost->HoldFrame(*pProcessor);
-        if (pHost->ServeAutoLevels(*pProcessor)) {
-            pHost->CountPasses(frames);
-            continue;  // corrected with the old levels: the next frame shows the new ones
-        }
-        std::int64_t converted = 0;
-        if (pHost->RemapWanted()) {
-            pProcessor->Remap();
-            const std::int64_t remapped = Nanoseconds();
-            times.Record(FrameStage::kRemap, remapped - acquired);
-            pProcessor->RemappedToRgb(pHost->FrameBuffer());
-            converted = Nanoseconds();
-            times.Record(FrameStage::kConvert, converted - remapped);
-        } else {
-            pProcessor->RawToRgb(pHost->FrameBuffer());
-            converted = Nanoseconds();
-            times.Record(FrameStage::kConvert, converted - acquired);
-        }
-        bLastDrawn = pHost->ShowFrame(*pProcessor);
-        // Read before the flag: a hide that lands while this plot is made drops it.
-        const std::uint64_t histogramGeneration = pHost->HistogramGeneration();
-        if (g_bHistogramHidden == 0) {
-            pHost->ShowHistogram(histogramGeneration);
-        }
-        times.Record(FrameStage::kDraw, Nanoseconds() - converted);
-        pHost->CountPasses(frames);
+void CViewerRun::RunStarting() {
+    m_host.BeginRun(g_pProcessor.load());
+    m_nStartMs = m_host.NowMilliseconds();
+    m_bLastDrawn = true;
+}
+
+CFrameProcessor& CViewerRun::PassProcessor() {
+    return *g_pProcessor.load();
+}
+
+bool CViewerRun::StopRequested() const {
+    return m_host.StopRequested();
+}
+
+void CViewerRun::BeforeAcquire(CFrameProcessor& processor) {
+    // Taken before calibrating, so a request made meanwhile is served next pass.
+    if (g_bCalibrate.exchange(0) != 0) {
+        m_host.ServeCalibration(processor);
     }
-    const std::int64_t end = pHost->NowMilliseconds();
+}
+
+std::int64_t CViewerRun::LastReadNanoseconds() const {
+    return m_host.LastReadNanoseconds();
+}
+
+void CViewerRun::PassEnded(std::uint64_t passes) {
+    m_host.CountPasses(int(passes));
+}
+
+void CViewerRun::RunFailed(std::uint64_t) {
+    m_host.FailRun();  // no frame: the window is left Idle, without a report
+}
+
+void CViewerRun::TakeFrame(const AcquiredFrame& frame, CFrameProcessor& processor) {
+    CStageTimes& times = m_host.RunStageTimes();
+    times.Record(FrameStage::kRead, frame.readNs);
+    times.Record(FrameStage::kCorrect, frame.acquireNs - frame.readNs);
+    const std::int64_t acquired = Nanoseconds();
+    m_host.HoldFrame();
+    if (m_host.ServeAutoLevels(processor)) {
+        return;  // corrected with the old levels: the next frame shows the new ones
+    }
+    std::int64_t converted = 0;
+    if (m_host.RemapWanted()) {
+        processor.Remap();
+        const std::int64_t remapped = Nanoseconds();
+        times.Record(FrameStage::kRemap, remapped - acquired);
+        processor.RemappedToRgb(m_host.FrameBuffer());
+        converted = Nanoseconds();
+        times.Record(FrameStage::kConvert, converted - remapped);
+    } else {
+        processor.RawToRgb(m_host.FrameBuffer());
+        converted = Nanoseconds();
+        times.Record(FrameStage::kConvert, converted - acquired);
+    }
+    m_bLastDrawn = m_host.ShowFrame(processor);
+    // Read before the flag: a hide that lands while this plot is made drops it.
+    const std::uint64_t histogramGeneration = m_host.HistogramGeneration();
+    if (g_bHistogramHidden == 0) {
+        m_host.ShowHistogram(histogramGeneration);
+    }
+    times.Record(FrameStage::kDraw, Nanoseconds() - converted);
+}
+
+void CViewerRun::RunStopped(std::uint64_t passes) {
+    const std::int64_t end = m_host.NowMilliseconds();
+    const int frames = int(passes);
     // The screen may have skipped the last frames; the one left showing is the last made.
-    if (!bLastDrawn) {
-        pHost->DrawLastFrame(g_pProcessor.load());  // the inspector reads this frame's values
+    if (!m_bLastDrawn) {
+        m_host.DrawLastFrame(g_pProcessor.load());  // the inspector reads this frame's values
     }
-    if (const FileResult written = WriteTimingReport(pHost->TimingPath(), int(end - start), frames);
+    if (const FileResult written =
+            WriteTimingReport(m_host.TimingPath(), int(end - m_nStartMs), frames);
         !written) {
-        pHost->PostNotice(written.Error());
+        m_host.PostNotice(written.Error());
     }
-    pHost->EndRun(frames, end - start);
+    m_host.EndRun(frames, end - m_nStartMs);
 }

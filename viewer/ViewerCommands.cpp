@@ -4,7 +4,6 @@
 #include "export/PictureWriter.h"
 #include "platform/files/AtomicFile.h"
 #include "resources/Resource.h"
-#include "viewer/AcquisitionThread.h"
 #include "viewer/SharedState.h"
 #include "viewer/UnmappedView.h"
 #include "viewer/ViewerCore.h"
@@ -38,7 +37,7 @@ void CViewerCore::OnStart() {
     m_window.WidenRecordingPane(false);
     m_strRecordedSummary.clear();
     FinishProbe();  // the worker reads only a device that has been opened
-    m_hThread = std::thread(AcquisitionThread, static_cast<CAcquisitionHost*>(this));
+    m_session.Start(&m_run);
 }
 
 void CViewerCore::OnGrab() {

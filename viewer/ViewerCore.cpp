@@ -33,6 +33,8 @@ CViewerCore::CViewerCore(CFrameSurface& surface, CWindowServices& window,
     ConfigureProcessor(*m_pProcessor);
     m_pProcessor->SetCamera(m_pCamera.get());
     NoteCalibrationLoad();
+    m_session.AddConsumer(&m_recorderFeed);
+    m_session.AddConsumer(&m_run);
 }
 
 CViewerCore::~CViewerCore() {
@@ -124,8 +126,8 @@ void CViewerCore::StopAcquisition() {
         EndFrameDisplay();
         m_pFrameShown = nullptr;
         m_bThreadActive = false;
-    } else if (m_hThread.joinable()) {
-        m_hThread.join();
+    } else {
+        m_session.Join();  // a worker that ended on its own
     }
 }
 
@@ -135,14 +137,17 @@ void CViewerCore::WaitForAcquisition() {
 
 void CViewerCore::JoinAcquisition() {
     m_bStop = true;
-    if (!m_hThread.joinable()) {
-        return;
-    }
     // A read waiting on a silent camera ends now rather than at its deadline.
+    m_session.Stop();
+}
+
+void CViewerCore::CancelCameraReads() {
     if (m_pCamera) {
         m_pCamera->CancelReads();
     }
-    m_hThread.join();
+}
+
+void CViewerCore::ResumeCameraReads() {
     if (m_pCamera && !m_bDestroyed) {
         m_pCamera->ResumeReads();
     }
@@ -176,7 +181,7 @@ void CViewerCore::NoteCalibrationLoad() {
 
 void CViewerCore::ConfigureProcessor(CFrameProcessor& processor) const {
     // May reallocate the buffers the worker reads: never while one exists.
-    assert(!m_hThread.joinable());
+    assert(!m_session.IsRunning());
     processor.Configure(m_nCfgMedian, m_nCfgOffset, m_nCfgAux1, m_nCfgAux2, m_nCfgGain, m_nWidth,
                         m_nHeight);
 }
@@ -275,9 +280,8 @@ void CViewerCore::FailRun() {
     m_bRunning = 0;
 }
 
-void CViewerCore::HoldFrame(const CFrameProcessor& processor) {
+void CViewerCore::HoldFrame() {
     m_bHeldFrame = true;
-    m_recorder.Push(processor.RawFrame());
 }
 
 bool CViewerCore::ShowFrame(const CFrameProcessor& processor) {

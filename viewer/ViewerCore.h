@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "acquisition/AcquisitionSession.h"
+#include "acquisition/RecorderFeed.h"
 #include "camera/PortCamera.h"
 #include "levels/AutoLevels.h"
 #include "levels/DarkSummary.h"
@@ -18,6 +20,7 @@
 #include "sensor/Defaults.h"
 #include "statistics/StageTimes.h"
 #include "viewer/AcquisitionHost.h"
+#include "viewer/AcquisitionThread.h"
 #include "viewer/FrameSurface.h"
 #include "viewer/SensorSnapshot.h"
 #include "viewer/ViewerStartup.h"
@@ -125,8 +128,10 @@ class CViewerCore final : private CAcquisitionHost {
     void RebuildProcessor();
     void DeleteProcessor();
     void WaitForAcquisition();  // the wait-only stop
-    // Stops the worker: raises m_bStop, cancels its read and joins it.
+    // Stops the worker: raises m_bStop, cancels its read (through the session) and joins it.
     void JoinAcquisition();
+    void CancelCameraReads();
+    void ResumeCameraReads();
     // The device is opened and probed off this thread; a silent one never holds the window.
     void StartProbe(int port);
     void FinishProbe();
@@ -142,7 +147,7 @@ class CViewerCore final : private CAcquisitionHost {
     CStageTimes& RunStageTimes() override { return m_stageTimes; }
     std::int64_t LastReadNanoseconds() const override;
     void FailRun() override;
-    void HoldFrame(const CFrameProcessor& processor) override;
+    void HoldFrame() override;
     bool RemapWanted() const override { return m_bRemap != 0; }
     std::uint8_t* FrameBuffer() override { return m_pFrameRgb.get(); }
     bool ShowFrame(const CFrameProcessor& processor) override;
@@ -204,8 +209,12 @@ class CViewerCore final : private CAcquisitionHost {
     std::optional<std::optional<DarkSummary>> m_calibrationNews;  // inner empty: failed
     CStageTimes m_stageTimes;
     SensorFrame m_snapshot;  // worker only, while a worker exists
-    std::thread m_hThread;
-    CRecorder m_recorder;  // the worker pushes frames; the rest is the UI thread's
+    CRecorder m_recorder;    // the worker pushes frames; the rest is the UI thread's
+    CRecorderFeed m_recorderFeed{m_recorder};
+    CViewerRun m_run{*this};
+    // The acquisition thread: the recorder, then the screen, take each frame. Declared after
+    // what its run uses, so it is stopped first.
+    CAcquisitionSession m_session{[this] { CancelCameraReads(); }, [this] { ResumeCameraReads(); }};
     // Window thread: what the last recording wrote; pane 1 shows it until the next Start.
     std::string m_strRecordedSummary;
     bool m_bLevelsFromAutoLevels = false;  // offset and gain as Auto Levels last chose them

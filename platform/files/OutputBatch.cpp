@@ -110,7 +110,7 @@ FileResult COutputBatch::Write(const std::string& path, const void* pData, std::
     return fd < 0 ? result : CloseWritten(fd, path, AppendWhole(fd, path, pData, size));
 }
 
-int COutputBatch::OpenAdded(const std::string& path, FileResult* result) {
+int COutputBatch::OpenAddedFile(const std::string& path, FileResult* result) {
     std::string temp;
     {
         std::lock_guard lock(m_mutex);
@@ -128,15 +128,21 @@ int COutputBatch::OpenAdded(const std::string& path, FileResult* result) {
     return fd;
 }
 
+FileResult COutputBatch::OpenAdded(const std::string& path, int* fd) {
+    FileResult result;
+    *fd = OpenAddedFile(path, &result);
+    return result;
+}
+
 FileResult COutputBatch::Append(const std::string& path, const void* pData, std::size_t size) {
     FileResult result;
-    const int fd = OpenAdded(path, &result);
+    const int fd = OpenAddedFile(path, &result);
     return fd < 0 ? result : CloseWritten(fd, path, AppendWhole(fd, path, pData, size));
 }
 
 FileResult COutputBatch::Resize(const std::string& path, std::uint64_t size) {
     FileResult result;
-    const int fd = OpenAdded(path, &result);
+    const int fd = OpenAddedFile(path, &result);
     if (fd >= 0 && ::ftruncate(fd, off_t(size)) != 0) {
         result = FileResult::FromErrno("write", path, errno);
     }

@@ -35,6 +35,9 @@ class COutputBatch {
     // Appends to the temporary file of an added path, whole or not at all: a failed append
     // (the disk full half-way) cuts the file back to what it held before.
     FileResult Append(const std::string& path, const void* pData, std::size_t size);
+    // The temporary file of an added path open for writing, for a caller that streams into it
+    // itself (a recording); the caller closes *fd.
+    FileResult OpenAdded(const std::string& path, int* fd);
     // Cuts the temporary file of an added path to size bytes (or lengthens it with zeros).
     FileResult Resize(const std::string& path, std::uint64_t size);
     // Leaves PATH out: its temporary file is removed and what it would replace stays.
@@ -54,7 +57,7 @@ class COutputBatch {
     // Add's work; the temporary file's descriptor open for writing, or -1 with *result.
     int Create(const std::string& path, FileResult* result);
     // The temporary file of an added path open for writing, or -1 with *result.
-    int OpenAdded(const std::string& path, FileResult* result);
+    int OpenAddedFile(const std::string& path, FileResult* result);
     void RemoveTemporaryFiles();
 
     std::mutex m_mutex;  // guards the members and both indexes while jobs add and append

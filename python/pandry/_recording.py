@@ -15,7 +15,13 @@ class Recording:
 
     Indexing and slicing give views of the file without copying; numpy.asarray(rec) is a
     view of the whole map. Pickling keeps only the path, so a recording travels to other
-    processes (dask workers) and is opened again there."""
+    processes (dask workers) and is opened again there.
+
+    The map is the file itself: a program that cuts the file short while it is open makes
+    a later read of the part cut off fault (SIGBUS ends the process). Pandry's own writers
+    never do (they write a new file aside and rename it over the old one, which the map
+    keeps), and indexing checks the file's size first and raises OSError when it shrank;
+    views taken before stay unchecked, so copy (numpy.array) what must outlive a change."""
 
     def __init__(self, path):
         self.path = os.fspath(path)
@@ -27,8 +33,8 @@ class Recording:
         if size % FRAME_BYTES:
             warnings.warn(f"{self.path} is cut off mid-frame: {size % FRAME_BYTES} bytes after "
                           f"its {count} whole frames are left out", stacklevel=3)
-        with builtins.open(self.path, "rb") as file:
-            self._map = mmap.mmap(file.fileno(), count * FRAME_BYTES, access=mmap.ACCESS_READ)
+        self._file = builtins.open(self.path, "rb")  # kept to check its size on each access
+        self._map = mmap.mmap(self._file.fileno(), count * FRAME_BYTES, access=mmap.ACCESS_READ)
         self._frames = np.frombuffer(self._map, np.uint8).reshape(count, SECTORS, RINGS)
         self._metadata = None
         self._sidecar_read = False  # read on first use: a long sidecar costs time and memory
@@ -42,12 +48,22 @@ class Recording:
         return self._frames.shape[0]
 
     def __getitem__(self, key):
+        self._check_size()
         return self._frames[key]
+
+    def _check_size(self):
+        if self._file.closed:
+            return
+        size = os.fstat(self._file.fileno()).st_size
+        if size < self._frames.nbytes:
+            raise OSError(f"{self.path} was cut to {size} bytes while open ({self._frames.nbytes} "
+                          f"mapped); reading the part cut off would fault: open it again")
 
     def __iter__(self):
         return iter(self._frames)
 
     def __array__(self, dtype=None, copy=None):
+        self._check_size()
         if copy:
             return np.array(self._frames, dtype=dtype)
         return self._frames if dtype is None else self._frames.astype(dtype)
@@ -61,6 +77,7 @@ class Recording:
     def close(self):
         """Drops this recording's hold on the map; views already taken keep it alive."""
         self._frames = np.empty((0, SECTORS, RINGS), np.uint8)
+        self._file.close()
         try:
             self._map.close()
         except BufferError:
@@ -122,5 +139,9 @@ def _read_sidecar(path):
 
 
 def open(path):  # noqa: A001 - the name the module offers, as io.open
-    """Opens a raw recording (str or os.PathLike) as a memory-mapped Recording."""
+    """Opens a raw recording (str or os.PathLike) as a memory-mapped Recording.
+
+    The file must not be cut short while it is open: indexing checks its size and raises
+    OSError, but a view taken before faults (SIGBUS) on the part cut off. Pandry's recorder
+    and exports replace files by renaming, which leaves an open map as it was."""
     return Recording(path)

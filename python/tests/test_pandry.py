@@ -246,3 +246,24 @@ def test_for_recording_refuses_a_damaged_sidecar(tmp_path):
     with pytest.warns(UserWarning, match="ignored"):
         processor = pandry.Processor.for_recording(run, ignore_sidecar=True, calibration=None)
     assert "sidecar=ignored" in processor.settings
+
+
+def test_open_map_survives_a_recording_over_its_file_and_a_cut_raises(tmp_path):
+    run = tmp_path / "run.raw"
+    subprocess.run([CLI, "record", "--camera", "sim,fps=0", "--frames", "3", str(run)],
+                   check=True)
+    rec = pandry.open(run)
+    first = np.array(rec[0])
+    subprocess.run([CLI, "record", "--camera", "sim,fps=0,dark", "--frames", "1", str(run)],
+                   check=True)
+    assert len(rec) == 3
+    assert np.array_equal(rec[0], first)  # the old file, still mapped whole
+    with pandry.open(run) as again:
+        again_first = np.array(again[0])
+    assert not np.array_equal(again_first, first)
+    cut = tmp_path / "cut.raw"
+    cut.write_bytes(bytes(pandry.FRAME_BYTES * 2))
+    with pandry.open(cut) as short:
+        os.truncate(cut, pandry.FRAME_BYTES)
+        with pytest.raises(OSError, match="cut.raw"):
+            short[1]

@@ -1,4 +1,7 @@
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -7,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -177,6 +181,67 @@ TEST_F(RecorderTest, UncreatableFileIsReportedAtStart) {
     EXPECT_FALSE(started);
     EXPECT_NE(started.Error().find("no/such/dir/run.raw"), std::string::npos);
     EXPECT_FALSE(recorder.IsRecording());
+}
+
+// Catches a recording that writes over the file in place: a reader's map of the old file
+// would fault (truncated) or change under it, and a failed recording would lose it. The old
+// file stays whole, with its mode, until Stop puts the new one in place, and a waiting Push
+// (a recording that keeps every frame) loses none.
+TEST_F(RecorderTest, RecordingOverAFileLeavesTheOldOneWholeUntilItIsDone) {
+    const FrameBytes old = PatternFrame(7, 2);
+    {
+        std::ofstream out(Path(), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(old.data()), std::streamsize(old.size()));
+    }
+    ASSERT_EQ(::chmod(Path().c_str(), 0640), 0);
+    const int fd = ::open(Path().c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    void* pMap = ::mmap(nullptr, kFrameBytes, PROT_READ, MAP_SHARED, fd, 0);
+    ::close(fd);
+    ASSERT_NE(pMap, MAP_FAILED);
+    const auto* pMapped = static_cast<const std::uint8_t*>(pMap);
+    CRecorder recorder(2, CRecorder::FullRing::kWait);
+    ASSERT_TRUE(recorder.Start(Path(), Header()));
+    const FrameBytes frame = UniformFrame(200);
+    for (int k = 0; k < 10; ++k) {
+        recorder.Push(frame.data());
+    }
+    EXPECT_TRUE(WaitUntil([&] { return recorder.FramesWritten() == 10; }));
+    EXPECT_EQ(ReadAll(Path()), old);  // not yet replaced
+    EXPECT_TRUE(std::equal(old.begin(), old.end(), pMapped));
+    ASSERT_TRUE(recorder.Stop());
+    EXPECT_TRUE(std::equal(old.begin(), old.end(), pMapped));  // the reader's map holds
+    ::munmap(pMap, kFrameBytes);
+    EXPECT_EQ(ReadAll(Path()).size(), 10 * kFrameBytes);
+    EXPECT_EQ(Sidecar().droppedFrames, 0u);
+    struct stat info {};
+    ASSERT_EQ(::stat(Path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    // Abandoned, a recording leaves the file as it was and nothing beside it.
+    ASSERT_TRUE(recorder.Start(Path(), Header()));
+    recorder.Push(old.data());
+    recorder.Abandon();
+    EXPECT_EQ(ReadAll(Path()).size(), 10 * kFrameBytes);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir.Path()), {}), 2);
+}
+
+// Catches the temporary file a killed recording left beside a link's target surviving every
+// later recording (the clean-up looked only beside the link).
+TEST_F(RecorderTest, StaleTemporaryFileBesideALinkedTargetIsRemoved) {
+    std::filesystem::create_directory(m_dir.File("store"));
+    std::filesystem::create_symlink(m_dir.File("store/run.raw"), Path());
+    const pid_t gone = ::fork();
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const std::string stale = m_dir.File("store/run.raw.tmp-" + std::to_string(gone) + "-1");
+    std::ofstream(stale) << "left by a killed run";
+    CRecorder recorder;
+    ASSERT_TRUE(recorder.Start(Path(), Header()));
+    ASSERT_TRUE(recorder.Stop());
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::is_symlink(Path()));
 }
 
 // Catches a ring that overwrites a frame the consumer has not taken, or hands out frames

@@ -412,6 +412,23 @@ INSTANTIATE_TEST_SUITE_P(Offsets, RefusedNumber,
                                            NumberCase{"Huge", "99999999999999999999"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+class RefusedSeconds : public CliTest, public ::testing::WithParamInterface<NumberCase> {};
+
+// Catches a time that is no finite number being taken: NaN passes a range check and then
+// compares false with every limit, so the recording would never end.
+TEST_P(RefusedSeconds, IsAUsageErrorAndRecordsNothing) {
+    EXPECT_EQ(
+        Run(std::string("record --camera sim,fps=0 --seconds '") + GetParam().offset + "' run.raw"),
+        2);
+    EXPECT_NE(m_strError.find("--seconds"), std::string::npos) << m_strError;
+    EXPECT_FALSE(Exists("run.raw"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Seconds, RefusedSeconds,
+                         ::testing::Values(NumberCase{"NaN", "nan"}, NumberCase{"Infinite", "inf"},
+                                           NumberCase{"Negative", "-1"}, NumberCase{"Word", "ten"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // Catches numbers read otherwise than as plain decimals (the library reads "010" as octal
 // 8), and a repeated option not taken at its last value as before.
 TEST_F(CliTest, NumbersAreDecimalAndTheLastValueCounts) {
