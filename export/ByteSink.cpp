@@ -4,21 +4,27 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "export/EncoderChild.h"
+#include "export/MetadataText.h"
+#include "export/PictureWriter.h"
 #include "platform/files/AtomicFile.h"
 #include "platform/files/FileIo.h"
-#include "platform/files/OutputTarget.h"
 #include "platform/files/StaleTempFiles.h"
-#include "platform/files/TempFileCleanup.h"
 
 namespace {
+
+// The output as ffmpeg sees it: our descriptor 3, through the file protocol only, so that no
+// output name is ever taken for a URL.
+constexpr char kFdPath[] = "/dev/fd/3";
+constexpr char kEncoderOutput[] = "file:/dev/fd/3";
+// FFV1 in slices, so that its threads share each frame.
+constexpr char kLosslessSlices[] = "4";
 
 class CFileSink : public IByteSink {
   public:
@@ -66,25 +72,15 @@ std::string FindOnPath(const std::string& program) {
     return {};
 }
 
-// Encodes into a temporary file beside the destination and renames it into place only when
-// the encoder finished cleanly; the temporary file goes whenever it did not.
+// Encodes into the aside file of the destination, which ffmpeg gets as its descriptor 3 (so
+// no name of ours reaches it or its messages), and renames it into place only when the
+// encoder finished cleanly.
 class CVideoEncoderSink : public IByteSink {
   public:
-    CVideoEncoderSink(std::string path, OutputTarget target, std::string tempPath,
-                      const std::atomic<bool>* interrupted)
-        : m_strPath(std::move(path)),
-          m_target(std::move(target)),
-          m_strTempPath(std::move(tempPath)),
-          m_pInterrupted(interrupted) {
-        m_nCleanupTicket = RememberTemporaryFile(m_strTempPath);
-    }
-    ~CVideoEncoderSink() override {
-        m_child.End();
-        if (!m_strTempPath.empty()) {
-            ::unlink(m_strTempPath.c_str());
-        }
-        ForgetTemporaryFile(m_nCleanupTicket);
-    }
+    CVideoEncoderSink(std::string path, const std::atomic<bool>* interrupted)
+        : m_strPath(std::move(path)), m_pInterrupted(interrupted) {}
+    ~CVideoEncoderSink() override { m_child.End(); }
+    CAtomicFile& File() { return m_file; }
     CEncoderChild& Child() { return m_child; }
 
     FileResult Write(const void* pData, std::size_t size) override {
@@ -96,31 +92,32 @@ class CVideoEncoderSink : public IByteSink {
         const bool encoded = m_child.Finish(m_pInterrupted) && !m_bWriteFailed;
         // A stream cut short may still make a playable file: it is not kept either.
         if (!encoded) {
-            return FileResult::Failure(
-                m_child.Problem().empty()
-                    ? "ffmpeg could not encode " + m_strPath + " (see its message above)"
-                    : "ffmpeg could not encode " + m_strPath + ": " + m_child.Problem());
+            // ffmpeg's own reason, when it gave one, tells more than the broken pipe.
+            std::string reason = EncoderReason(m_child.LastMessage());
+            if (reason.empty()) {
+                reason = m_child.Problem();
+            }
+            return FileResult::Failure("ffmpeg could not encode " + m_strPath +
+                                       (reason.empty() ? "" : ": " + reason));
         }
-        if (m_target.exists) {
-            // Best effort: only root may give the file back to another owner.
-            [[maybe_unused]] int ignored =
-                ::chown(m_strTempPath.c_str(), m_target.owner, m_target.group);
-            ::chmod(m_strTempPath.c_str(), m_target.mode);
-        }
-        if (std::rename(m_strTempPath.c_str(), m_target.path.c_str()) != 0) {
-            return FileResult::FromErrno("write", m_strPath, errno);
-        }
-        m_strTempPath.clear();
-        return {};
+        return m_file.Commit();
     }
 
   private:
+    // ffmpeg's last line with our descriptor's name replaced by the output's.
+    std::string EncoderReason(std::string message) const {
+        for (const std::string& alias : {std::string(kEncoderOutput), std::string(kFdPath)}) {
+            for (std::size_t at; (at = message.find(alias)) != std::string::npos;) {
+                message.replace(at, alias.size(), m_strPath);
+            }
+        }
+        return OneLine(message);
+    }
+
     std::string m_strPath;
-    OutputTarget m_target;
-    std::string m_strTempPath;
     const std::atomic<bool>* m_pInterrupted;
-    CEncoderChild m_child;
-    int m_nCleanupTicket = -1;
+    CAtomicFile m_file;
+    CEncoderChild m_child;  // after m_file: ended before the file is discarded
     bool m_bWriteFailed = false;
 };
 
@@ -139,7 +136,7 @@ std::unique_ptr<IByteSink> MakeStandardOutputSink() {
     return std::make_unique<CStandardOutputSink>();
 }
 
-FileResult MakeVideoEncoderSink(const std::string& path, bool lossless,
+FileResult MakeVideoEncoderSink(const std::string& path, bool lossless, unsigned jobs,
                                 const std::atomic<bool>* interrupted,
                                 std::unique_ptr<IByteSink>* sink) {
     const std::string ffmpeg = FindOnPath("ffmpeg");
@@ -149,29 +146,29 @@ FileResult MakeVideoEncoderSink(const std::string& path, bool lossless,
             ": video needs ffmpeg, which is not installed (Debian package 'ffmpeg'); "
             "export to .y4m or a picture sequence instead");
     }
-    OutputTarget target;
-    if (FileResult resolved = ResolveOutputTarget(path, &target); !resolved) {
-        return resolved;
+    RemoveStaleTemporaryFilesOf(path);
+    auto encoder = std::make_unique<CVideoEncoderSink>(path, interrupted);
+    if (FileResult opened = encoder->File().Open(path); !opened) {
+        return opened;
     }
-    RemoveStaleTemporaryFilesOf(target.path);
-    static std::atomic<unsigned> serial{0};
-    const std::string tempPath = TemporaryNameBeside(target.path, ++serial);
-    // The temporary name has no extension to tell ffmpeg the container.
-    const std::string container =
-        std::filesystem::path(path).extension() == ".mkv" ? "matroska" : "mp4";
+    // The descriptor has no extension to tell ffmpeg the container.
+    const std::string container = LowerExtension(path) == "mkv" ? "matroska" : "mp4";
+    const std::string threads =
+        std::to_string(jobs != 0 ? jobs : std::max(1u, std::thread::hardware_concurrency()));
     // Each picture keeps its own time: none is doubled or dropped to fit a rate, and the
     // encoder counts in the stream's microseconds rather than in a guessed rate's ticks.
     std::vector<std::string> arguments = {
         ffmpeg,      "-hide_banner", "-loglevel",      "error", "-nostdin",
         "-y",        "-f",           "matroska",       "-i",    "pipe:0",
         "-fps_mode", "passthrough",  "-enc_time_base", "-1"};
-    const std::vector<std::string> encoding = lossless
-                                                  ? std::vector<std::string>{"-c:v", "ffv1"}
-                                                  : std::vector<std::string>{"-pix_fmt", "yuv420p"};
+    const std::vector<std::string> encoding =
+        lossless ? std::vector<std::string>{"-c:v",    "ffv1",          "-level",   "3",
+                                            "-slices", kLosslessSlices, "-threads", threads}
+                 : std::vector<std::string>{"-pix_fmt", "yuv420p"};
     arguments.insert(arguments.end(), encoding.begin(), encoding.end());
-    arguments.insert(arguments.end(), {"-f", container, tempPath});
-    auto encoder = std::make_unique<CVideoEncoderSink>(path, target, tempPath, interrupted);
-    if (std::string problem; !encoder->Child().Start(arguments, &problem)) {
+    arguments.insert(arguments.end(), {"-f", container, kEncoderOutput});
+    if (std::string problem;
+        !encoder->Child().Start(arguments, encoder->File().Descriptor(), &problem)) {
         return FileResult::Failure(problem);
     }
     *sink = std::move(encoder);

@@ -23,9 +23,9 @@ FileResult MakeFileSink(const std::string& path, std::unique_ptr<IByteSink>* sin
 std::unique_ptr<IByteSink> MakeStandardOutputSink();
 // Starts ffmpeg encoding a Matroska stream of timed raw pictures (CMatroskaRawStream) into
 // path, whose extension picks the container, each picture kept at its time; lossless picks
-// FFV1. It fails when ffmpeg cannot start, naming the package when it is not installed.
-// Its temporary file is removed whenever the video is not finished; raising *interrupted
-// ends a write or a wait for ffmpeg early.
-FileResult MakeVideoEncoderSink(const std::string& path, bool lossless,
+// FFV1 in slices on jobs threads (0: one per core). It fails when ffmpeg cannot start,
+// naming the package when it is not installed. Its temporary file is removed whenever the
+// video is not finished; raising *interrupted ends a write or a wait for ffmpeg early.
+FileResult MakeVideoEncoderSink(const std::string& path, bool lossless, unsigned jobs,
                                 const std::atomic<bool>* interrupted,
                                 std::unique_ptr<IByteSink>* sink);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -20,8 +21,6 @@ namespace {
 constexpr int kStalledMs = 30000;
 // An encoder that has its whole input gets this long to finish the file.
 constexpr int kFinishMs = 120000;
-// An encoder asked to end gets this long before it is killed.
-constexpr int kGraceMs = 2000;
 // How often a wait looks at the interrupt flag.
 constexpr int kSliceMs = 100;
 
@@ -33,11 +32,16 @@ bool Raised(const std::atomic<bool>* interrupted) {
 
 CEncoderChild::~CEncoderChild() {
     End();
+    if (m_nMessages >= 0) {
+        ::close(m_nMessages);
+    }
 }
 
-bool CEncoderChild::Start(const std::vector<std::string>& arguments, std::string* error) {
+bool CEncoderChild::Start(const std::vector<std::string>& arguments, int outputFd,
+                          std::string* error) {
     int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+    m_nMessages = ::memfd_create("encoder-messages", MFD_CLOEXEC);
+    if (m_nMessages < 0 || ::pipe2(pipeFds, O_CLOEXEC) != 0) {
         *error = "cannot start " + arguments[0] + ": " + std::strerror(errno);
         return false;
     }
@@ -57,6 +61,12 @@ bool CEncoderChild::Start(const std::vector<std::string>& arguments, std::string
         }
         ::signal(SIGPIPE, SIG_DFL);
         ::dup2(pipeFds[0], STDIN_FILENO);
+        ::dup2(m_nMessages, STDERR_FILENO);
+        if (outputFd == 3) {
+            ::fcntl(3, F_SETFD, 0);  // kept open across exec
+        } else if (outputFd >= 0) {
+            ::dup2(outputFd, 3);  // the copy is kept open across exec
+        }
         ::execve(argv[0], argv.data(), environ);
         ::_exit(127);
     }
@@ -78,7 +88,7 @@ bool CEncoderChild::Start(const std::vector<std::string>& arguments, std::string
 bool CEncoderChild::Write(const void* pData, std::size_t size,
                           const std::atomic<bool>* interrupted) {
     const char* pBytes = static_cast<const char*>(pData);
-    int waitedMs = 0;
+    auto stalledAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStalledMs);
     while (size > 0) {
         if (Raised(interrupted)) {
             m_strProblem = "interrupted";
@@ -88,7 +98,7 @@ bool CEncoderChild::Write(const void* pData, std::size_t size,
         if (written > 0) {
             pBytes += written;
             size -= std::size_t(written);
-            waitedMs = 0;
+            stalledAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStalledMs);
             continue;
         }
         if (written < 0 && errno == EINTR) {
@@ -98,13 +108,13 @@ bool CEncoderChild::Write(const void* pData, std::size_t size,
             m_strProblem = "it stopped reading (" + std::string(std::strerror(errno)) + ")";
             return false;
         }
-        if (waitedMs >= kStalledMs) {
+        if (std::chrono::steady_clock::now() >= stalledAt) {
             m_strProblem = "it took no input for " + std::to_string(kStalledMs / 1000) + " s";
+            m_bStalled = true;  // it will not finish either
             return false;
         }
         pollfd ready{m_nPipe, POLLOUT, 0};
         ::poll(&ready, 1, kSliceMs);
-        waitedMs += kSliceMs;
     }
     return true;
 }
@@ -136,6 +146,10 @@ bool CEncoderChild::Finish(const std::atomic<bool>* interrupted) {
         m_nPipe = -1;
     }
     int status = 0;
+    if (m_bStalled) {
+        End();
+        return false;
+    }
     if (m_nPid > 0 && !WaitForExit(kFinishMs, interrupted, &status)) {
         m_strProblem = Raised(interrupted) ? "interrupted" : "it did not finish in time";
         End();
@@ -150,16 +164,31 @@ void CEncoderChild::End() {
         m_nPipe = -1;
     }
     if (m_nPid > 0) {
-        ::kill(-m_nPid, SIGTERM);
+        ::kill(-m_nPid, SIGKILL);
         int status = 0;
-        if (!WaitForExit(kGraceMs, nullptr, &status)) {
-            ::kill(-m_nPid, SIGKILL);
-            ::waitpid(m_nPid, &status, 0);
-            m_nPid = -1;
+        while (::waitpid(m_nPid, &status, 0) < 0 && errno == EINTR) {
         }
+        m_nPid = -1;
     }
     if (m_nPidFd >= 0) {
         ::close(m_nPidFd);
         m_nPidFd = -1;
     }
+}
+
+std::string CEncoderChild::LastMessage() const {
+    constexpr off_t kTailBytes = 4096;
+    const off_t end = m_nMessages >= 0 ? ::lseek(m_nMessages, 0, SEEK_END) : -1;
+    if (end <= 0) {
+        return {};
+    }
+    const off_t start = end > kTailBytes ? end - kTailBytes : 0;
+    std::string tail(std::size_t(end - start), '\0');
+    const ssize_t got = ::pread(m_nMessages, tail.data(), tail.size(), start);
+    tail.resize(got > 0 ? std::size_t(got) : 0);
+    while (!tail.empty() && (tail.back() == '\n' || tail.back() == '\r')) {
+        tail.pop_back();
+    }
+    const std::size_t lineStart = tail.find_last_of("\r\n");
+    return lineStart == std::string::npos ? tail : tail.substr(lineStart + 1);
 }

@@ -242,7 +242,8 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
     } else if (kind == OutputKind::kStack) {
         opened = OpenStackFor(request, metadata, renderer, positions.front(), last, &stack);
     } else if (kind == OutputKind::kVideo) {
-        opened = MakeVideoEncoderSink(request.output, request.bLossless, &interrupted, &sink);
+        opened = MakeVideoEncoderSink(request.output, request.bLossless, request.jobs, &interrupted,
+                                      &sink);
     } else if (request.output == "-") {
         sink = MakeStandardOutputSink();
     } else {

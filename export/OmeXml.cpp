@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "export/MetadataText.h"
+
 namespace {
 
 const char* const kOmeNamespace = "http://www.openmicroscopy.org/Schemas/OME/2016-06";
@@ -16,6 +18,7 @@ const xmlChar* X(const char* text) {
     return reinterpret_cast<const xmlChar*>(text);
 }
 
+// Every value passes XmlText first: libxml2 escapes markup but writes any byte it is given.
 // Every call of libxml2's writer returns a negative count on failure; this keeps the
 // first failure and skips the rest.
 class CXmlOut {
@@ -24,10 +27,10 @@ class CXmlOut {
     void Start(const char* element) { Check(xmlTextWriterStartElement(m_writer, X(element))); }
     void End() { Check(xmlTextWriterEndElement(m_writer)); }
     void Attribute(const char* name, const std::string& value) {
-        Check(xmlTextWriterWriteAttribute(m_writer, X(name), X(value.c_str())));
+        Check(xmlTextWriterWriteAttribute(m_writer, X(name), X(XmlText(value).c_str())));
     }
     void Text(const std::string& text) {
-        Check(xmlTextWriterWriteString(m_writer, X(text.c_str())));
+        Check(xmlTextWriterWriteString(m_writer, X(XmlText(text).c_str())));
     }
     void Element(const char* element, const std::string& text) {
         Start(element);
@@ -131,7 +134,7 @@ std::string OmeXmlFor(const OmeSeries& series, std::string* error) {
     out.Check(xmlTextWriterEndDocument(writer));
     xmlFreeTextWriter(writer);  // flushes into the buffer
     if (out.Failed()) {
-        *error = "cannot build the OME-XML (text that is not UTF-8?)";
+        *error = "cannot build the OME-XML: out of memory";
         return {};
     }
     return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),

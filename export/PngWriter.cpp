@@ -1,9 +1,11 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "export/MetadataText.h"
 #include "export/PictureWriter.h"
 #include "sensor/Defaults.h"
 
@@ -20,11 +22,23 @@ void AppendBytes(png_structp png, png_bytep data, png_size_t length) {
 
 void NoFlush(png_structp) {}
 
+// libpng's first error kept for our one line instead of printed; warnings are dropped.
+constexpr std::size_t kMessageBytes = 256;
+void KeepError(png_structp png, png_const_charp message) {
+    char* pKept = static_cast<char*>(png_get_error_ptr(png));
+    if (pKept[0] == 0) {
+        std::snprintf(pKept, kMessageBytes, "%s", message);
+    }
+    png_longjmp(png, 1);
+}
+void IgnoreWarning(png_structp, png_const_charp) {}
+
 // Encodes in memory; false on any libpng error. Kept apart from objects with destructors,
 // which libpng's longjmp would skip.
 bool Encode(const Picture& picture, const std::uint8_t* pPixels, const char* const* values,
-            int count, std::vector<std::uint8_t>* pOut) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+            int count, std::vector<std::uint8_t>* pOut, char* pError) {
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, pError, &KeepError, &IgnoreWarning);
     if (png == nullptr) {
         return false;
     }
@@ -66,13 +80,15 @@ class CPngWriter : public IPictureWriter {
             m_grey = picture.GreyPlane();
         }
         m_encoded.clear();
-        const std::string description = text.Describe();
+        const std::string description = AsciiLine(text.Describe());
         const std::string frame = std::to_string(text.frame);
         const std::string time = std::to_string(text.timeUs);
         const char* values[4] = {kProductName, description.c_str(), frame.c_str(), time.c_str()};
+        char problem[kMessageBytes] = "";
         if (!Encode(picture, picture.grey ? m_grey.data() : picture.rgb.data(), values,
-                    text.timeUs >= 0 ? 4 : 3, &m_encoded)) {
-            return FileResult::Failure("cannot encode " + path + " as PNG");
+                    text.timeUs >= 0 ? 4 : 3, &m_encoded, problem)) {
+            return FileResult::Failure("cannot encode " + path + " as PNG" +
+                                       (problem[0] != 0 ? ": " + OneLine(problem) : ""));
         }
         return WriteWholeFile(path, m_encoded.data(), m_encoded.size(), m_pBatch);
     }

@@ -1,5 +1,6 @@
 #include <string>
 
+#include "export/MetadataText.h"
 #include "export/PictureWriter.h"
 
 namespace {
@@ -15,9 +16,9 @@ class CPnmWriter : public IPictureWriter {
             return FileResult::Failure("cannot write " + path +
                                        ": a colour picture does not fit PGM (use .ppm)");
         }
-        std::string bytes = std::string(grey ? "P5" : "P6") + "\n# " + text.Describe() + "\n" +
-                            std::to_string(picture.width) + " " + std::to_string(picture.height) +
-                            "\n255\n";
+        std::string bytes = std::string(grey ? "P5" : "P6") + "\n# " + AsciiLine(text.Describe()) +
+                            "\n" + std::to_string(picture.width) + " " +
+                            std::to_string(picture.height) + "\n255\n";
         if (grey) {
             const std::vector<std::uint8_t> plane = picture.GreyPlane();
             bytes.append(plane.begin(), plane.end());

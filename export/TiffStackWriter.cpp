@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "export/MetadataText.h"
 #include "export/OmeXml.h"
 #include "export/TiffPictureTags.h"
 #include "sensor/LogPolarFrame.h"
@@ -52,10 +53,20 @@ CTiffStackWriter::CTiffStackWriter(const std::string& path, const StackDescripti
 FileResult CTiffStackWriter::Open(const std::string& path, const StackDescription& description,
                                   std::unique_ptr<CTiffStackWriter>* writer) {
     std::unique_ptr<CTiffStackWriter> stack(new CTiffStackWriter(path, description));
-    stack->m_strAside = path + ".partial";
-    stack->m_pTiff = TIFFOpen(stack->m_strAside.c_str(), description.bigTiff ? "w8" : "w");
+    if (FileResult opened = stack->m_file.Open(path); !opened) {
+        return opened;
+    }
+    // libtiff closes the descriptor it is given; ours stays for the flush before the rename.
+    const int fd = ::fcntl(stack->m_file.Descriptor(), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        return FileResult::FromErrno("write", path, errno);
+    }
+    stack->m_pTiff = TIFFFdOpenExt(fd, path.c_str(), description.bigTiff ? "w8" : "w",
+                                   stack->m_messages.Options());
     if (stack->m_pTiff == nullptr) {
-        return FileResult::FromErrno("create", stack->m_strAside, errno);
+        ::close(fd);
+        return FileResult::Failure("cannot write " + path + ": " +
+                                   stack->m_messages.Reason("libtiff refused it"));
     }
     *writer = std::move(stack);
     return {};
@@ -64,7 +75,6 @@ FileResult CTiffStackWriter::Open(const std::string& path, const StackDescriptio
 CTiffStackWriter::~CTiffStackWriter() {
     if (m_pTiff != nullptr) {
         TIFFClose(m_pTiff);
-        std::remove(m_strAside.c_str());
     }
 }
 
@@ -80,10 +90,10 @@ std::string CTiffStackWriter::FirstPageDescription(std::string* error) const {
         std::string text = "ImageJ=1.11a\nframes=" + std::to_string(pages.size()) +
                            "\nfinterval=" + interval + "\nunit=pixel\nloop=false\n";
         for (const auto& [key, value] : m_description.settings) {
-            text += "pandry_" + key + "=" + value + "\n";
+            text += "pandry_" + ImageJKey(key) + "=" + AsciiLine(value) + "\n";
         }
         if (!m_description.startTime.empty()) {
-            text += "pandry_start_time=" + m_description.startTime + "\n";
+            text += "pandry_start_time=" + AsciiLine(m_description.startTime) + "\n";
         }
         return text;
     }
@@ -136,7 +146,7 @@ FileResult CTiffStackWriter::Add(const Picture& picture) {
     if (TIFFWriteEncodedStrip(tiff, 0, const_cast<std::uint8_t*>(pPixels), size) != size ||
         !TIFFWriteDirectory(tiff)) {
         return FileResult::Failure("cannot write page " + std::to_string(m_nPage) + " of " +
-                                   m_strAside + ": " + std::strerror(errno));
+                                   m_strPath + ": " + m_messages.Reason(std::strerror(errno)));
     }
     ++m_nPage;
     return {};
@@ -147,19 +157,12 @@ FileResult CTiffStackWriter::Finish() {
         return FileResult::Failure(m_strPath + " holds " + std::to_string(m_nPage) + " of " +
                                    std::to_string(m_description.pages.size()) + " pages");
     }
+    const bool flushed = TIFFFlush(m_pTiff) == 1;
     TIFFClose(m_pTiff);
     m_pTiff = nullptr;
-    const int fd = ::open(m_strAside.c_str(), O_RDONLY | O_CLOEXEC);
-    const bool flushed = fd >= 0 && ::fsync(fd) == 0;
-    const int flushError = errno;
-    if (fd >= 0) {
-        ::close(fd);
+    if (!flushed) {
+        return FileResult::Failure("cannot write " + m_strPath + ": " +
+                                   m_messages.Reason(std::strerror(EIO)));
     }
-    if (!flushed || std::rename(m_strAside.c_str(), m_strPath.c_str()) != 0) {
-        const FileResult failed =
-            FileResult::FromErrno("write", m_strPath, flushed ? errno : flushError);
-        std::remove(m_strAside.c_str());
-        return failed;
-    }
-    return {};
+    return m_file.Commit();
 }

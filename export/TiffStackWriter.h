@@ -8,6 +8,8 @@
 
 #include "export/Picture.h"
 #include "export/RecordedTiming.h"
+#include "export/TiffMessages.h"
+#include "platform/files/AtomicFile.h"
 #include "platform/files/FileResult.h"
 
 // What a single-file stack says besides its pictures.
@@ -24,7 +26,9 @@ struct StackDescription {
 
 // Writes a recording's pictures as one multi-page TIFF: every page carries its recorded index
 // and time (PageName "index=N time_us=T"), the first the ImageJ or OME-XML description.
-// The file is written aside and renamed into place by Finish; anything else leaves nothing.
+// The file is written aside (CAtomicFile: the output-name rules, mode and link kept) and
+// renamed into place by Finish; anything else leaves nothing. libtiff's messages come back
+// in the result, never on stderr.
 class CTiffStackWriter {
   public:
     // *writer is the new writer, or null when the file cannot be created.
@@ -47,8 +51,9 @@ class CTiffStackWriter {
     std::string FirstPageDescription(std::string* error) const;
 
     std::string m_strPath;
-    std::string m_strAside;
     StackDescription m_description;
-    struct tiff* m_pTiff = nullptr;
+    CAtomicFile m_file;
+    CTiffMessages m_messages;  // before m_pTiff, whose handlers point here
+    TIFF* m_pTiff = nullptr;
     std::size_t m_nPage = 0;
 };

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "export/MetadataText.h"
 #include "export/PictureWriter.h"
+#include "export/TiffMessages.h"
 #include "export/TiffPictureTags.h"
 
 namespace {
@@ -69,13 +71,15 @@ class CTiffWriter : public IPictureWriter {
         MemoryFile& file = m_file;
         file.bytes.clear();
         file.position = 0;
-        TIFF* tiff = TIFFClientOpen(path.c_str(), "w", &file, ReadProc, WriteProc, SeekProc,
-                                    CloseProc, SizeProc, MapProc, UnmapProc);
+        CTiffMessages messages;
+        TIFF* tiff = TIFFClientOpenExt(path.c_str(), "w", &file, ReadProc, WriteProc, SeekProc,
+                                       CloseProc, SizeProc, MapProc, UnmapProc, messages.Options());
         if (tiff == nullptr) {
-            return FileResult::Failure("cannot encode " + path + " as TIFF");
+            return FileResult::Failure("cannot encode " + path +
+                                       " as TIFF: " + messages.Reason("libtiff refused it"));
         }
         const int channels = picture.grey ? 1 : 3;
-        const std::string description = text.Describe();
+        const std::string description = AsciiLine(text.Describe());
         SetPictureTags(tiff, picture);
         TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, description.c_str());
         const std::vector<std::uint8_t> grey =
@@ -86,7 +90,8 @@ class CTiffWriter : public IPictureWriter {
             TIFFWriteEncodedStrip(tiff, 0, const_cast<std::uint8_t*>(pPixels), size) == size;
         TIFFClose(tiff);
         if (!encoded) {
-            return FileResult::Failure("cannot encode " + path + " as TIFF");
+            return FileResult::Failure("cannot encode " + path +
+                                       " as TIFF: " + messages.Reason("libtiff failed"));
         }
         return WriteWholeFile(path, file.bytes.data(), file.bytes.size(), m_pBatch);
     }

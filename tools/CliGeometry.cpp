@@ -8,7 +8,7 @@
 #include "tools/CliCommands.h"
 
 CliCommand AddGeometryCommand(CLI::App& tool) {
-    auto csv = std::make_shared<bool>(false);
+    auto csv = std::make_shared<bool>(false);  // written by the parser, so kept by the command
     CLI::App* command = tool.add_subcommand(
         "geometry", "Print where each sensor sample sits: radius, angle, area, physical");
     command->add_flag("--csv", *csv, "As comma-separated values with a header line")->required();
@@ -17,7 +17,7 @@ CliCommand AddGeometryCommand(CLI::App& tool) {
         "pixels of the 512 x 512 picture from its centre, angle in degrees (0 toward the\n"
         "right, counter-clockwise on screen), area in pixels of that picture, and 1 where the\n"
         "sensor has a pixel (0 for the fovea's unused positions).");
-    return [] {
+    return [csv] {
         const SampleGeometry& geometry = SensorSampleGeometry();
         std::printf("sector,ring,index,radius,angle,area,physical\n");
         for (int sector = 0; sector < kSectors; ++sector) {

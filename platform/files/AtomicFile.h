@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/files/AsideFile.h"
 #include "platform/files/FileResult.h"
 #include "platform/files/OutputTarget.h"
 
@@ -12,7 +13,7 @@
 //
 // The destination must be a regular file we may write, or not exist; a symbolic link is
 // followed and the file it names replaced, keeping its permissions. A signal that ends the
-// process removes the temporary file.
+// process removes the temporary file. The file aside is made as CreateAsideFile makes it.
 class CAtomicFile {
   public:
     CAtomicFile() = default;
@@ -22,7 +23,10 @@ class CAtomicFile {
 
     // Checks the destination and creates the temporary file beside it.
     FileResult Open(const std::string& path);
-    bool IsOpen() const { return m_nFd >= 0; }
+    bool IsOpen() const { return m_aside.fd >= 0; }
+    // The temporary file's descriptor, for a writer of its own (libtiff, a child process);
+    // it stays ours, and Commit flushes whatever was written through it.
+    int Descriptor() const { return m_aside.fd; }
     // After a failure every later Write and the Commit report that first failure again.
     FileResult Write(const void* pData, std::size_t size);
     // Flushes, closes and renames; on failure nothing is replaced.
@@ -34,9 +38,7 @@ class CAtomicFile {
 
     std::string m_strPath;  // as the caller named it, for messages
     OutputTarget m_target;
-    std::string m_strTempPath;
-    int m_nFd = -1;
-    int m_nCleanupTicket = -1;
+    AsideFile m_aside;
     FileResult m_failure;  // the first step that failed
 };
 

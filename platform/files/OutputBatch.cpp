@@ -4,17 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <set>
 
 #include "platform/files/FileIo.h"
-#include "platform/files/TempFileCleanup.h"
 
 namespace {
-
-std::atomic<unsigned> g_nBatchSerial{0};
 
 std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -55,12 +51,7 @@ COutputBatch::~COutputBatch() {
 
 void COutputBatch::RemoveTemporaryFiles() {
     for (Member& member : m_members) {
-        if (!member.temp.empty()) {
-            ::unlink(member.temp.c_str());
-            member.temp.clear();
-        }
-        ForgetTemporaryFile(member.cleanupTicket);
-        member.cleanupTicket = -1;
+        RemoveAsideFile(&member.aside);
     }
     m_members.clear();
     m_byPath.clear();
@@ -79,19 +70,11 @@ int COutputBatch::Create(const std::string& path, FileResult* result) {
                                       m_members[other->second].path + ")");
         return -1;
     }
-    member.temp = TemporaryNameBeside(member.target.path, ++g_nBatchSerial);
-    // 0666 before the umask, as a plain fopen("wb") would create it.
-    const int fd = ::open(member.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        *result = FileResult::FromErrno("write", path, errno);
+    if (*result = CreateAsideFile(path, member.target, &member.aside); !*result) {
         return -1;
     }
-    if (member.target.exists) {
-        // Best effort: only root may give the file back to another owner.
-        [[maybe_unused]] int ignored = ::fchown(fd, member.target.owner, member.target.group);
-        ::fchmod(fd, member.target.mode);
-    }
-    member.cleanupTicket = RememberTemporaryFile(member.temp);
+    const int fd = member.aside.fd;
+    member.aside.fd = -1;  // the caller's to close
     m_byPath.emplace(path, m_members.size());
     m_byTarget.emplace(member.target.path, m_members.size());
     m_members.push_back(std::move(member));
@@ -119,7 +102,7 @@ int COutputBatch::OpenAddedFile(const std::string& path, FileResult* result) {
             *result = FileResult::FromErrno("write", path, ENOENT);
             return -1;
         }
-        temp = m_members[member->second].temp;
+        temp = m_members[member->second].aside.path;
     }
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
@@ -152,11 +135,7 @@ FileResult COutputBatch::Resize(const std::string& path, std::uint64_t size) {
 void COutputBatch::Drop(const std::string& path) {
     std::lock_guard lock(m_mutex);
     if (const auto member = m_byPath.find(path); member != m_byPath.end()) {
-        Member& dropped = m_members[member->second];
-        ::unlink(dropped.temp.c_str());
-        dropped.temp.clear();
-        ForgetTemporaryFile(dropped.cleanupTicket);
-        dropped.cleanupTicket = -1;
+        RemoveAsideFile(&m_members[member->second].aside);
     }
 }
 
@@ -164,7 +143,7 @@ FileResult COutputBatch::Commit() {
     std::set<std::string> folders;
     std::set<dev_t> devices;
     for (const Member& member : m_members) {
-        if (!member.temp.empty()) {
+        if (!member.aside.path.empty()) {
             folders.insert(FolderOf(member.target.path));
         }
     }
@@ -184,17 +163,15 @@ FileResult COutputBatch::Commit() {
         ::close(fd);
     }
     for (Member& member : m_members) {
-        if (member.temp.empty()) {
+        if (member.aside.path.empty()) {
             continue;  // dropped
         }
-        if (std::rename(member.temp.c_str(), member.target.path.c_str()) != 0) {
-            const FileResult failed = FileResult::FromErrno("write", member.path, errno);
+        if (const FileResult placed =
+                PutAsideFileInPlace(member.path, member.target, &member.aside);
+            !placed) {
             RemoveTemporaryFiles();
-            return failed;
+            return placed;
         }
-        member.temp.clear();
-        ForgetTemporaryFile(member.cleanupTicket);
-        member.cleanupTicket = -1;
     }
     RemoveTemporaryFiles();  // nothing is left to remove; this forgets the members
     // The new names reach the disk too.

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/files/AsideFile.h"
 #include "platform/files/FileResult.h"
 #include "platform/files/OutputTarget.h"
 
@@ -51,8 +52,7 @@ class COutputBatch {
     struct Member {
         std::string path;  // as the caller named it, for messages
         OutputTarget target;
-        std::string temp;
-        int cleanupTicket = -1;
+        AsideFile aside;  // its descriptor closed between writes
     };
     // Add's work; the temporary file's descriptor open for writing, or -1 with *result.
     int Create(const std::string& path, FileResult* result);

@@ -172,20 +172,23 @@ TEST_P(SpecialOutput, IsRefusedAndLeftAsItWas) {
     EXPECT_FALSE(AnyTemporaryFile());
 }
 
-INSTANTIATE_TEST_SUITE_P(All, SpecialOutput,
-                         ::testing::Values(OutputCase{"SequenceFifo", "q-%d.png", "q-1.png", true},
-                                           OutputCase{"SequenceDevice", "q-%d.pgm", "q-2.pgm",
-                                                      false},
-                                           OutputCase{"VideoFifo", "p.mp4", "p.mp4", true},
-                                           OutputCase{"VideoDevice", "n.mkv", "n.mkv", false},
-                                           OutputCase{"StreamDevice", "n.y4m", "n.y4m", false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    All, SpecialOutput,
+    ::testing::Values(OutputCase{"SequenceFifo", "q-%d.png", "q-1.png", true},
+                      OutputCase{"SequenceDevice", "q-%d.pgm", "q-2.pgm", false},
+                      OutputCase{"VideoFifo", "p.mp4", "p.mp4", true},
+                      OutputCase{"VideoDevice", "n.mkv", "n.mkv", false},
+                      OutputCase{"StreamDevice", "n.y4m", "n.y4m", false},
+                      OutputCase{"StackFifo", "o.tif", "o.tif", true},
+                      OutputCase{"StackDevice", "d.ome.tif", "d.ome.tif", false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Catches a link in a sequence or to a video that is itself replaced (the file it names left
 // untouched) or a replaced file that loses its permissions.
 TEST_F(ExportSafety, LinksAreFollowedAndModesKept) {
     const bool video = std::system("command -v ffmpeg >/dev/null 2>&1") == 0;
-    std::vector<std::pair<std::string, std::string>> cases = {{"f-0.png", "f-%d.png"}};
+    std::vector<std::pair<std::string, std::string>> cases = {{"f-0.png", "f-%d.png"},
+                                                              {"s.tif", "s.tif"}};
     if (video) {
         cases.push_back({"l.mkv", "l.mkv"});
     }
@@ -274,3 +277,49 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+// Catches a stack written through a name planted beside it, temporary files of a killed run
+// left beside a linked name's target, and two exports to one stack at once that collide.
+TEST_F(ExportSafety, PlantedNamesAreNotWrittenThroughAndStaleOnesGo) {
+    WriteText("victim", "VICTIM");
+    std::filesystem::create_symlink("victim", Path("s.tif.partial"));
+    const std::string stale = "target.tif.tmp-" + std::to_string(DeadProcess()) + "-1";
+    std::filesystem::create_directory(Path("elsewhere"));
+    WriteText("elsewhere/" + stale, "LEFT");
+    std::filesystem::create_symlink("elsewhere/target.tif", Path("l.tif"));
+    const pid_t other = Start({"export", "--calibration", "none", "in.raw", "s.tif"});
+    EXPECT_EQ(Run("export --calibration none in.raw s.tif"), 0) << m_strError;
+    int status = 0;
+    ASSERT_EQ(::waitpid(other, &status, 0), other);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadText(Path("err.txt"));
+    EXPECT_EQ(Run("export --calibration none in.raw l.tif"), 0) << m_strError;
+    EXPECT_EQ(ReadText(Path("victim")), "VICTIM");
+    EXPECT_FALSE(std::filesystem::is_symlink(Path("s.tif")));
+    EXPECT_FALSE(Exists("elsewhere/" + stale));
+    EXPECT_FALSE(AnyTemporaryFile());
+}
+
+// Catches output names that ffmpeg takes for URLs (standard output, a checksum, ...) and
+// ffmpeg's own lines, or the name of our descriptor, reaching the user beside ours.
+TEST_F(ExportSafety, VideoNamesAreFilesAndFfmpegSpeaksThroughUs) {
+    if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    for (const char* name : {"pipe:1.mkv", "md5:x.mkv", "file:f.mkv"}) {
+        EXPECT_EQ(Run(std::string("export --calibration none in.raw ") + name), 0) << m_strError;
+        EXPECT_GT(std::filesystem::file_size(Path(name)), 100u) << name;
+        EXPECT_TRUE(m_strOutput.empty()) << name;
+    }
+    std::filesystem::create_directory(Path("bin"));
+    WriteText("bin/ffmpeg",
+              "#!/bin/sh\ncat >/dev/null\necho 'first line' >&2\n"
+              "echo 'Error writing /dev/fd/3: Disk quota exceeded' >&2\nexit 1\n");
+    ::chmod(Path("bin/ffmpeg").c_str(), 0755);
+    const pid_t child = Start({"export", "--calibration", "none", "in.raw", "q.mp4"});
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(ReadText(Path("err.txt")),
+              "pandry-cli: ffmpeg could not encode q.mp4: Error writing q.mp4: Disk quota "
+              "exceeded\n");
+    EXPECT_FALSE(AnyTemporaryFile());
+}
