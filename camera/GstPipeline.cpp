@@ -7,14 +7,21 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
+
+#include "simulation/PictureFile.h"
 
 namespace {
 
 // How long one wait on the sink lasts: short enough for a cancel to be seen at once.
 constexpr std::chrono::milliseconds kPullSlice{20};
 constexpr const char* kSinkName = "pandrysink";
+// How long closing waits for the pipeline's threads before it leaves them to end alone.
+constexpr std::chrono::milliseconds kEndWait{500};
 
 struct ElementPackage {
     const char* prefix;
@@ -105,11 +112,17 @@ std::string MissingPluginText(GstMessage* message) {
 }
 
 // One line for an error the pipeline posted.
-std::string ErrorText(const std::string& what, GError* gerror, const std::string& missing) {
+std::string ErrorText(const std::string& what, GError* gerror, const std::string& missing,
+                      const std::string& debug) {
     if (!missing.empty()) {
         return what + ": " + missing;
     }
     const char* message = gerror ? gerror->message : "unknown error";
+    if (debug.find("not-negotiated") != std::string::npos) {
+        const std::string most = std::to_string(kMaxPictureSide);
+        return what + ": its pictures cannot be taken as raw video of at most " + most + " x " +
+               most + " pixels (" + message + ")";
+    }
     if (gerror && gerror->domain == GST_RESOURCE_ERROR) {
         switch (gerror->code) {
             case GST_RESOURCE_ERROR_NOT_FOUND:
@@ -132,6 +145,37 @@ std::string ErrorText(const std::string& what, GError* gerror, const std::string
     return what + ": " + message;
 }
 
+// Setting a pipeline to NULL joins its streaming threads, and an element blocked in a read
+// (a FIFO nobody writes, a stalled network) holds its thread until the read returns, which
+// may be never. So the pipeline is ended on a thread of its own; when that does not finish
+// within kEndWait, the thread keeps the pipeline and frees it whenever the element lets go.
+void EndPipeline(GstElement* pipeline, GstElement* sink, GstBus* bus) {
+    struct Ending {
+        std::mutex mutex;  // guards done
+        std::condition_variable ended;
+        bool done = false;
+    };
+    if (!pipeline) {
+        return;
+    }
+    auto ending = std::make_shared<Ending>();
+    std::thread([ending, pipeline, sink, bus] {
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        if (bus) {
+            gst_object_unref(bus);
+        }
+        if (sink) {
+            gst_object_unref(sink);
+        }
+        gst_object_unref(pipeline);
+        std::lock_guard lock(ending->mutex);
+        ending->done = true;
+        ending->ended.notify_all();
+    }).detach();
+    std::unique_lock lock(ending->mutex);
+    ending->ended.wait_for(lock, kEndWait, [&] { return ending->done; });
+}
+
 }  // namespace
 
 struct CGstPipeline::Parts {
@@ -148,18 +192,7 @@ struct CGstPipeline::Parts {
 
     ~Parts() {
         Release();
-        if (pipeline) {
-            gst_element_set_state(pipeline, GST_STATE_NULL);
-        }
-        if (bus) {
-            gst_object_unref(bus);
-        }
-        if (sink) {
-            gst_object_unref(sink);
-        }
-        if (pipeline) {
-            gst_object_unref(pipeline);
-        }
+        EndPipeline(pipeline, sink, bus);
     }
 
     void Release() {
@@ -181,9 +214,11 @@ struct CGstPipeline::Parts {
             std::optional<Pulled> result;
             if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
                 GError* gerror = nullptr;
-                gst_message_parse_error(message, &gerror, nullptr);
-                *error = ErrorText(what, gerror, missingPlugin);
+                gchar* debug = nullptr;
+                gst_message_parse_error(message, &gerror, &debug);
+                *error = ErrorText(what, gerror, missingPlugin, debug ? debug : "");
                 g_clear_error(&gerror);
+                g_free(debug);
                 result = Pulled::kFailed;
             } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
                 result = Pulled::kEnded;
@@ -255,8 +290,15 @@ std::unique_ptr<CGstPipeline> CGstPipeline::Start(const Settings& settings, cons
         *error = settings.what + ": not a pipeline that ends in raw video";
         return nullptr;
     }
+    // Pictures beyond the picture files' limit are refused in negotiation, before a buffer of
+    // that size is made (on the sink, which links to anything: a capsfilter would fail the
+    // parse with a reason that names neither the size nor the limit).
+    const std::string most = std::to_string(kMaxPictureSide);
+    GstCaps* caps = gst_caps_from_string(
+        ("video/x-raw,format=BGR,width=[1," + most + "],height=[1," + most + "]").c_str());
     g_object_set(parts->sink, "sync", gboolean(settings.paced), "max-buffers", guint(2), "drop",
-                 FALSE, nullptr);
+                 FALSE, "caps", caps, nullptr);
+    gst_caps_unref(caps);
     if (GstElement* source = gst_bin_get_by_name(GST_BIN(parts->pipeline), "src")) {
         for (const auto& [name, value] : settings.sourceProperties) {
             // A stand-in for the element (in tests) may not have the property.

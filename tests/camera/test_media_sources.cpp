@@ -2,8 +2,15 @@
 // Videos are made while the tests run; none is kept in the repository.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <future>
+#include <thread>
 #include <vector>
 
 #include "TempDirectory.h"
@@ -148,6 +155,31 @@ TEST_F(MediaSourceTest, MovedGazePutsABrightSpotIntoTheFovea) {
     EXPECT_GT(FoveaMean(onSpot[0]), 30.0);
 }
 
+// Catches a close that waits for an element blocked in a read: here a FIFO that is held
+// open and never written again, which holds GStreamer's streaming thread for good.
+TEST_F(MediaSourceTest, ClosingEndsAPipelineBlockedInARead) {
+    const std::string fifo = m_dir.File("stalled");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int writer = ::open(fifo.c_str(), O_RDWR);  // opens without waiting for a reader
+    ASSERT_GE(writer, 0);
+    const std::vector<char> picture(64 * 64, char(200));  // one read of filesrc
+    ASSERT_EQ(::write(writer, picture.data(), picture.size()), ssize_t(picture.size()));
+    Select("gst:filesrc location=" + fifo +
+           " ! rawvideoparse width=64 height=64 format=gray8,noise=0,fps=0");
+    auto camera = std::make_shared<CPortCamera>();
+    ASSERT_NE(camera->Open(1), 0);
+    ASSERT_EQ(ReadFrames(*camera, 1).size(), 1u);
+    // Closed on another thread, so that a close that hangs fails here instead of hanging.
+    auto closed = std::make_shared<std::promise<void>>();
+    std::future<void> done = closed->get_future();
+    std::thread([camera = std::move(camera), closed]() mutable {
+        camera.reset();
+        closed->set_value();
+    }).detach();
+    EXPECT_EQ(done.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    ::close(writer);  // lets a blocked read end, whatever happened above
+}
+
 struct FailureCase {
     const char* source;  // $DIR stands for the scratch directory
     const char* says;
@@ -175,6 +207,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"gst:nosuchthingsrc",
                                   "missing GStreamer element 'nosuchthingsrc'"},
                       FailureCase{"gst:videotestsrc num-buffers=0", "holds no pictures"},
+                      FailureCase{"gst:videotestsrc ! video/x-raw,width=16384,height=16384",
+                                  "at most 8192 x 8192 pixels"},
                       FailureCase{"video:x.mkv,probe=5", "unknown option"},
                       FailureCase{"webcam,gaze=2:0", "gaze=X:Y"},
                       FailureCase{"image:x.png,field=0", "field"}));
