@@ -17,7 +17,7 @@ CHANNELS = [("red", "FF0000"), ("green", "00FF00"), ("blue", "0000FF")]
 
 
 def to_ome_zarr(source, store, values="shown", view="remapped", size=None, chunks=64,
-                **settings):
+                overwrite=False, **settings):
     """Writes the pictures of recordings into a new OME-Zarr image at `store` (a folder path
     or a zarr store) and gives back its zarr group.
 
@@ -29,7 +29,8 @@ def to_ome_zarr(source, store, values="shown", view="remapped", size=None, chunk
     and time (microseconds from its recording's start), each recording's start time, settings as
     applied, sensor, source and provenance (how it ended, drops, failed reads, the recording
     software), and the writing software's version. The chunks are written by the workers of the
-    current dask Client, so `store` must be a folder they all see.
+    current dask Client, so `store` must be a folder they all see. An existing store raises
+    FileExistsError unless overwrite=True.
     """
     if isinstance(source, pandry_dask.Pictures):
         pictures = source
@@ -52,11 +53,15 @@ def to_ome_zarr(source, store, values="shown", view="remapped", size=None, chunk
     described = _describe(pictures, processors)
     if isinstance(store, os.PathLike):
         store = os.fspath(store)  # zarr takes only a str for a folder
-    group = zarr.open_group(store, mode="w")
+    try:
+        group = zarr.open_group(store, mode="w" if overwrite else "w-")
+    except (zarr.errors.ContainsGroupError, zarr.errors.ContainsArrayError):
+        raise FileExistsError(f"{store} already holds a zarr store; overwrite=True replaces "
+                              "it") from None
     group.attrs.update(_ngff(image.ndim, described["frames"]["time_us"], colour, pictures))
     group.attrs["pandry"] = described
     array = group.create_dataset("0", shape=image.shape, chunks=image.chunksize, dtype=np.uint8,
-                                 dimension_separator="/", overwrite=True)
+                                 dimension_separator="/")
     # da.to_zarr takes every store for one in memory under a distributed scheduler; chunks
     # that match the array's are written by the workers without a lock.
     da.store(image, array, lock=False)

@@ -14,5 +14,6 @@ def to_ome_zarr(
     view: Literal["remapped", "unmapped"] = ...,
     size: Optional[Literal[256, 512]] = ...,
     chunks: int = ...,
+    overwrite: bool = ...,
     **settings: Any,
 ) -> zarr.hierarchy.Group: ...

@@ -87,6 +87,8 @@ def test_ome_zarr_store_reads_back(client, tmp_path, recordings, which, axes):
     import dask.array
     paths = [recordings[k] for k in which]
     pandry.to_ome_zarr(paths, tmp_path / "lab.ome.zarr", chunks=4)
+    with pytest.raises(FileExistsError, match="lab.ome.zarr"):  # not lost to a typo
+        pandry.to_ome_zarr(paths, tmp_path / "lab.ome.zarr")
     group = zarr.open_group(str(tmp_path / "lab.ome.zarr"), mode="r")
     [image] = group.attrs["multiscales"]
     assert image["version"] == "0.4"
