@@ -337,6 +337,33 @@ class CPyProcessor {
     py::object m_calibration;
 };
 
+// The sidecar of the recording at path as a dict, None without one; one that is there but
+// cannot be read (not a regular file, too large, not JSON, not the format) either raises
+// ValueError naming it and the reason or, with damageWarns, warns and gives None.
+py::object SidecarOf(const std::string& path, bool damageWarns) {
+    const std::string sidecarPath = SidecarPathFor(path);
+    struct stat info {};
+    if (::lstat(sidecarPath.c_str(), &info) != 0) {
+        return py::none();
+    }
+    std::string text;
+    std::string error;
+    RecordingMetadata parsed;
+    if (const FileResult read = ReadSmallRegularFile(sidecarPath, kLargestSidecarBytes, &text);
+        !read) {
+        throw py::value_error(read.Error());
+    }
+    if (ParseSidecar(text, &parsed, &error)) {
+        return py::module_::import("json").attr("loads")(text);
+    }
+    if (!damageWarns) {
+        throw py::value_error(sidecarPath + ": " + error +
+                              " (ignore_sidecar=True reads the frames without it)");
+    }
+    py::module_::import("warnings").attr("warn")(sidecarPath + ": " + error + "; metadata is None");
+    return py::none();
+}
+
 // Paths come as str or any os.PathLike (pathlib.Path).
 py::tuple ReadRecording(const std::filesystem::path& file) {
     const std::string path = file.string();
@@ -347,9 +374,8 @@ py::tuple ReadRecording(const std::filesystem::path& file) {
         !counted) {
         throw py::value_error(counted.Error());
     }
-    py::module_ warnings = py::module_::import("warnings");
     if (!warning.empty()) {
-        warnings.attr("warn")(warning);
+        py::module_::import("warnings").attr("warn")(warning);
     }
     ByteArray all({py::ssize_t(frames), py::ssize_t(kSectors), py::ssize_t(kRings)});
     int fd = -1;
@@ -363,23 +389,7 @@ py::tuple ReadRecording(const std::filesystem::path& file) {
     if (!whole) {
         throw py::value_error(error.empty() ? "cannot read " + path : error);
     }
-    py::object metadata = py::none();
-    const std::string sidecarPath = SidecarPathFor(path);
-    struct stat info {};
-    if (::lstat(sidecarPath.c_str(), &info) == 0) {
-        std::string text;
-        RecordingMetadata parsed;
-        if (const FileResult read = ReadSmallRegularFile(sidecarPath, kLargestSidecarBytes, &text);
-            !read) {
-            throw py::value_error(read.Error());
-        }
-        if (ParseSidecar(text, &parsed, &error)) {
-            metadata = py::module_::import("json").attr("loads")(text);
-        } else {
-            warnings.attr("warn")(sidecarPath + ": " + error + "; metadata is None");
-        }
-    }
-    return py::make_tuple(all, metadata);
+    return py::make_tuple(all, SidecarOf(path, true));
 }
 
 py::array_t<std::uint16_t> RemapTableArray() {
@@ -463,6 +473,13 @@ PYBIND11_MODULE(_pandry, m) {
                                "The settings applied, as exported pictures' text gives them.")
         .def("__repr__", &CPyProcessor::Repr);
 
+    m.def(
+        "read_sidecar",
+        [](const std::filesystem::path& recording) { return SidecarOf(recording.string(), false); },
+        py::arg("recording"),
+        "The sidecar of the recording at this path as a dict (None without one), read and "
+        "checked as pandry-cli reads it; ValueError naming the file and the reason when it is "
+        "there but cannot be read.");
     m.def("read_recording", &ReadRecording, py::arg("path"),
           "Reads a recording: (frames, metadata). frames is (N, 252, 152) uint8 in the order "
           "recorded; metadata is the sidecar's content as a dict, or None without one. A file "

@@ -5,12 +5,13 @@ ring). Frames may be bytes or any contiguous uint8 array of shape (252, 152) or 
 elements; batches are (N, 252, 152). pandry.dask makes pictures and statistics of many
 recordings on a dask cluster; pandry.to_ome_zarr writes them into an OME-Zarr image."""
 from ._pandry import (FRAME_BYTES, NO_FOVEA_SECTOR, NO_SOURCE, RINGS, SECTORS, Processor,
-                      __version__, fovea_table, geometry, read_recording, remap_table)
+                      __version__, fovea_table, geometry, read_recording, read_sidecar,
+                      remap_table)
 from ._recording import Recording, open
 
 __all__ = ["FRAME_BYTES", "NO_FOVEA_SECTOR", "NO_SOURCE", "RINGS", "SECTORS", "Processor",
            "Recording", "__version__", "fovea_table", "geometry", "open", "read_recording",
-           "remap_table", "to_ome_zarr"]
+           "read_sidecar", "remap_table", "to_ome_zarr"]
 
 
 def __getattr__(name):

@@ -1,13 +1,12 @@
 """A recording read through a read-only memory map: frames are views of the file."""
 import builtins
-import json
 import mmap
 import os
 import warnings
 
 import numpy as np
 
-from ._pandry import FRAME_BYTES, RINGS, SECTORS
+from ._pandry import FRAME_BYTES, RINGS, SECTORS, read_sidecar
 
 
 class Recording:
@@ -23,8 +22,9 @@ class Recording:
     keeps), and indexing checks the file's size first and raises OSError when it shrank;
     views taken before stay unchecked, so copy (numpy.array) what must outlive a change."""
 
-    def __init__(self, path):
+    def __init__(self, path, ignore_sidecar=False):
         self.path = os.fspath(path)
+        self.ignore_sidecar = ignore_sidecar
         size = os.path.getsize(self.path)
         count = size // FRAME_BYTES
         if count == 0:
@@ -84,16 +84,22 @@ class Recording:
             pass  # views taken from it still use it; it goes with the last of them
 
     def __reduce__(self):
-        return (Recording, (self.path,))
+        return (Recording, (self.path, self.ignore_sidecar))
 
     def __repr__(self):
-        return f"pandry.Recording({self.path!r}, frames={len(self)}, sensor={self.sensor!r})"
+        try:
+            sensor = repr(self.sensor)
+        except ValueError:
+            sensor = "unknown (its sidecar cannot be read)"
+        return f"pandry.Recording({self.path!r}, frames={len(self)}, sensor={sensor})"
 
     @property
     def metadata(self):
-        """The sidecar as a dict, or None when there is none (or it cannot be read)."""
+        """The sidecar as a dict, or None when there is none (or ignore_sidecar was given).
+        Read and checked on first use as pandry-cli reads it: one that is there but cannot be
+        read raises ValueError naming it, as its defaults would misdescribe the frames."""
         if not self._sidecar_read:
-            self._metadata = _read_sidecar(self.path + ".json")
+            self._metadata = None if self.ignore_sidecar else read_sidecar(self.path)
             self._sidecar_read = True
         return self._metadata
 
@@ -127,21 +133,14 @@ class Recording:
         return frames[:len(self)]
 
 
-def _read_sidecar(path):
-    try:
-        with builtins.open(path, "rb") as file:
-            return json.load(file)
-    except FileNotFoundError:
-        return None
-    except (OSError, ValueError) as error:
-        warnings.warn(f"{path}: {error}; metadata is None", stacklevel=4)
-        return None
-
-
-def open(path):  # noqa: A001 - the name the module offers, as io.open
+def open(path, ignore_sidecar=False):  # noqa: A001 - the name the module offers, as io.open
     """Opens a raw recording (str or os.PathLike) as a memory-mapped Recording.
+
+    Its sidecar is read on first use of metadata, sensor, indices or times_us; one that
+    cannot be read raises ValueError then, unless ignore_sidecar=True (no metadata, each
+    frame at its position, times unknown).
 
     The file must not be cut short while it is open: indexing checks its size and raises
     OSError, but a view taken before faults (SIGBUS) on the part cut off. Pandry's recorder
     and exports replace files by renaming, which leaves an open map as it was."""
-    return Recording(path)
+    return Recording(path, ignore_sidecar)

@@ -246,6 +246,11 @@ def test_for_recording_refuses_a_damaged_sidecar(tmp_path):
     with pytest.warns(UserWarning, match="ignored"):
         processor = pandry.Processor.for_recording(run, ignore_sidecar=True, calibration=None)
     assert "sidecar=ignored" in processor.settings
+    rec = pandry.open(run)
+    with pytest.raises(ValueError, match="run.raw.json"):
+        rec.metadata
+    assert "cannot be read" in repr(rec)
+    assert pandry.open(run, ignore_sidecar=True).times_us.tolist() == [-1]
 
 
 def test_open_map_survives_a_recording_over_its_file_and_a_cut_raises(tmp_path):
