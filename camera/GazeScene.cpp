@@ -155,6 +155,20 @@ void CGazeScene::AimAt(const Gaze& gaze, const Aim& aim) {
     }
 }
 
+// Sums one plane (`planes` 1) or all three (3) of the pixels under a canvas pixel.
+template <std::size_t kPlanes>
+void SumBox(const std::uint8_t* corner, std::uint32_t columns, std::uint32_t rows,
+            std::size_t stride, std::uint32_t* sums) {
+    for (std::uint32_t y = 0; y < rows; ++y, corner += stride) {
+        const std::uint8_t* pixel = corner;
+        for (std::uint32_t x = 0; x < columns; ++x, pixel += 3) {
+            for (std::size_t p = 0; p < kPlanes; ++p) {
+                sums[p] += pixel[p];
+            }
+        }
+    }
+}
+
 void CGazeScene::Fill() {
     m_bPictureNew = false;
     const bool color = m_options.color;
@@ -165,22 +179,15 @@ void CGazeScene::Fill() {
             continue;
         }
         const std::uint8_t* corner = m_pPicture + row.offset + column.offset;
-        const std::size_t planes = color ? 1 : 3;
-        const std::size_t first = color ? std::size_t(read.color) : 0;
-        std::uint32_t sums[3] = {0, 0, 0};
-        for (std::uint32_t y = 0; y < row.count; ++y, corner += m_nStride) {
-            for (std::size_t p = 0; p < planes; ++p) {
-                const std::uint8_t* pixel = corner + first + p;
-                for (std::uint32_t x = 0; x < column.count; ++x, pixel += 3) {
-                    sums[p] += *pixel;
-                }
-            }
-        }
         const std::uint32_t count = column.count * row.count;
         const std::uint64_t reciprocal = m_reciprocals[count];
+        std::uint32_t sums[3] = {0, 0, 0};
         if (color) {
-            m_canvas[first * kCanvasPixels + read.pixel] = Mean(sums[0], count, reciprocal);
+            const std::size_t plane = std::size_t(read.color);
+            SumBox<1>(corner + plane, column.count, row.count, m_nStride, sums);
+            m_canvas[plane * kCanvasPixels + read.pixel] = Mean(sums[0], count, reciprocal);
         } else {
+            SumBox<3>(corner, column.count, row.count, m_nStride, sums);
             m_canvas[read.pixel] =
                 Luminance(Mean(sums[0], count, reciprocal), Mean(sums[1], count, reciprocal),
                           Mean(sums[2], count, reciprocal));
