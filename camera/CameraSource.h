@@ -55,6 +55,11 @@ bool ParseCameraSource(const std::string& text, CameraSourceChoice* choice, std:
 std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceChoice& choice,
                                                     std::string* error);
 
+// The gaze of the source a resolver from MakeCameraResolver serves; null for a source
+// without one. Any thread may Set it; the frame after takes it, and Used() tells the gaze
+// the latest frame was sampled at.
+std::shared_ptr<CSourceGaze> SourceGazeOf(const IDeviceResolver& resolver);
+
 // What a replay source's recording says about itself (its sidecar); false when it has none
 // or it cannot be read (then *warning says why, unless the sidecar is simply absent).
 bool ReplayMetadataOf(const CameraSourceChoice& choice, RecordingMetadata* metadata,
@@ -81,5 +86,11 @@ struct CameraSourceInfo {
     const char* summary;
 };
 const std::vector<CameraSourceInfo>& CameraSources();
+// The options a source may take, in the help's order.
+struct CameraSourceOptionInfo {
+    const char* name;  // fps
+    const char* form;  // fps=N
+};
+const std::vector<CameraSourceOptionInfo>& CameraSourceOptions();
 // The list of sources and their options, as printed by the tools' help.
 std::string CameraSourceHelp();

@@ -1,10 +1,9 @@
 #include "camera/GazeScene.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <limits>
 
+#include "simulation/Luminance.h"
 #include "simulation/SensorGeometry.h"
 
 namespace {
@@ -12,68 +11,50 @@ namespace {
 // The Gaze window needs no more than this many pixels across to show the picture.
 constexpr int kWidestCopy = 640;
 
-std::uint8_t Luminance(const std::uint8_t* bgr) {
-    return std::uint8_t((114 * bgr[0] + 587 * bgr[1] + 299 * bgr[2] + 500) / 1000);
+// Drift: how far the view wanders from the gaze (canvas pixels) and how fast.
+constexpr int kDriftMargin = 24;
+constexpr double kDriftSpeedX = 0.013;  // radians per frame
+constexpr double kDriftSpeedY = 0.017;
+
+// Means are rounded to nearest by a multiplication: with R = ceil(2^40 / count) the product
+// (sum + count / 2) * R >> 40 is exact for sums of 8-bit pixels while count < 65536, which
+// the picture limit keeps (at most 65 x 65 pixels under a canvas pixel).
+constexpr int kReciprocalShift = 40;
+
+std::uint8_t Mean(std::uint32_t sum, std::uint32_t count, std::uint64_t reciprocal) {
+    return std::uint8_t(((sum + count / 2) * reciprocal) >> kReciprocalShift);
 }
 
-}  // namespace
-
-CGazeScene::CGazeScene(std::shared_ptr<CSourceGaze> gaze, bool color,
-                       std::unique_ptr<IScene> fixedView)
-    : m_pGaze(std::move(gaze)),
-      m_bColor(color),
-      m_pFixedView(std::move(fixedView)),
-      m_canvas(kCanvasPixels * (color ? 3 : 1), 0) {}
-
-void CGazeScene::SetPicture(const std::uint8_t* bgr, int width, int height, std::size_t stride) {
-    m_pHeld.reset();
-    m_pPicture = bgr;
-    m_nWidth = width;
-    m_nHeight = height;
-    m_nStride = stride;
-}
-
-void CGazeScene::SetPicture(std::shared_ptr<const SourcePicture> picture) {
-    SetPicture(picture->bgr.data(), picture->width, picture->height, picture->stride);
-    m_pHeld = std::move(picture);
-}
-
-SceneCanvas CGazeScene::Render(std::uint64_t frame) {
-    const std::uint64_t generation = m_pGaze->Generation();
-    if (m_pFixedView && generation == 0) {
-        m_pGaze->NotePictureSize(m_nWidth, m_nHeight);
-        LeaveCopyOfPicture();
-        return m_pFixedView->Render(frame);
-    }
-    m_pFixedView.reset();
-    const Gaze gaze = m_pGaze->Get();
-    if (generation != m_nAimedGeneration || m_nWidth != m_nAimedWidth ||
-        m_nHeight != m_nAimedHeight || m_nStride != m_nAimedStride) {
-        Aim(gaze);
-    }
-    m_pGaze->NoteUsed(gaze, m_nWidth, m_nHeight);
-    LeaveCopyOfPicture();
-    const std::uint8_t* picture = m_pPicture;
-    std::uint8_t* canvas = m_canvas.data();
-    if (m_bColor) {
-        for (const Fill& fill : m_fills) {
-            canvas[fill.canvas] = picture[fill.picture];
+// The picture pixels under each canvas column (or row) along an axis of `length` pixels.
+// The canvas is the middle kCanvasSize pixels of a grid of kCanvasSize / field pixels laid
+// over the picture's shorter side, centred at `centre` (a fraction of `length`) and moved
+// by `shift` of its pixels. At the default field the grid is 560 pixels and the bounds
+// come out as the picture file's view always computed them.
+template <std::size_t kSize, typename Span>
+void SpansAlong(int length, int shorter, double centre, double field, int shift, std::size_t step,
+                std::array<Span, kSize>* spans) {
+    const double across = kCanvasSize / field;
+    const double scale = double(shorter) / across;  // picture pixels per canvas pixel
+    const double start = centre * length - across / 2 * scale;
+    const double margin = (across - kCanvasSize) / 2;
+    for (int c = 0; c < kCanvasSize; ++c) {
+        const double k = c + margin + shift;
+        const double from = start + k * scale;
+        const double to = start + (k + 1) * scale;
+        const double middle = (from + to) / 2;
+        if (middle < 0 || middle >= length) {
+            (*spans)[std::size_t(c)] = {};
+            continue;
         }
-    } else {
-        for (const Fill& fill : m_fills) {
-            canvas[fill.canvas] = Luminance(picture + fill.picture);
-        }
+        const int first = std::clamp(int(std::floor(from)), 0, length - 1);
+        const int end = std::clamp(int(std::floor(to)), first + 1, length);
+        (*spans)[std::size_t(c)] = {std::size_t(first) * step, std::uint32_t(end - first)};
     }
-    SceneCanvas scene;
-    for (int plane = 0; plane < 3; ++plane) {
-        scene.plane[plane] = canvas + (m_bColor ? std::size_t(plane) * kCanvasPixels : 0);
-    }
-    return scene;
 }
 
 // What the scene fills: every (canvas pixel, plane) a sample reads, once, in canvas order
 // (which is the picture's order too, so that the fill reads the picture down its rows).
-static const std::vector<CSensorGeometry::PixelRead>& CanvasReads(bool color) {
+const std::vector<CSensorGeometry::PixelRead>& CanvasReads(bool color) {
     static const auto kReads = [](bool byPlane) {
         std::vector<CSensorGeometry::PixelRead> reads = CSensorGeometry::Instance().PixelsRead();
         for (CSensorGeometry::PixelRead& read : reads) {
@@ -94,35 +75,122 @@ static const std::vector<CSensorGeometry::PixelRead>& CanvasReads(bool color) {
     return color ? kColor : kGrey;
 }
 
-// The canvas is the sensor's disc, kCanvasSize pixels across; the gaze puts its centre
-// on the picture and its diameter at `field` times the picture's shorter side. Each canvas
-// column and row falls on one picture column and row (or off the picture).
-void CGazeScene::Aim(const Gaze& gaze) {
-    m_nAimedGeneration = m_pGaze->Generation();
-    m_nAimedWidth = m_nWidth;
-    m_nAimedHeight = m_nHeight;
-    m_nAimedStride = m_nStride;
-    std::fill(m_canvas.begin(), m_canvas.end(), std::uint8_t{0});  // off the picture: black
-    m_fills.clear();
-    const double scale = gaze.field * std::min(m_nWidth, m_nHeight) / kCanvasSize;
-    constexpr std::int64_t kOff = -1;
-    std::array<std::int64_t, kCanvasSize> columnOffset{};
-    std::array<std::int64_t, kCanvasSize> rowOffset{};
-    for (int c = 0; c < kCanvasSize; ++c) {
-        const double along = (c + 0.5 - kCanvasSize / 2.0) * scale;
-        const double x = std::floor(gaze.x * m_nWidth + along);
-        const double y = std::floor(gaze.y * m_nHeight + along);
-        columnOffset[std::size_t(c)] = x >= 0 && x < m_nWidth ? std::int64_t(x) * 3 : kOff;
-        rowOffset[std::size_t(c)] =
-            y >= 0 && y < m_nHeight ? std::int64_t(y) * std::int64_t(m_nStride) : kOff;
+}  // namespace
+
+CGazeScene::CGazeScene(std::shared_ptr<CSourceGaze> gaze, Options options)
+    : m_pGaze(std::move(gaze)),
+      m_options(options),
+      m_canvas(kCanvasPixels * (options.color ? 3 : 1), 0) {}
+
+void CGazeScene::SetPicture(const std::uint8_t* bgr, int width, int height, std::size_t stride) {
+    m_pHeld.reset();
+    m_pPicture = bgr;
+    m_nWidth = width;
+    m_nHeight = height;
+    m_nStride = stride;
+    m_bPictureNew = true;
+}
+
+void CGazeScene::SetPicture(std::shared_ptr<const BgrPicture> picture) {
+    SetPicture(picture->bgr.data(), picture->width, picture->height, picture->stride);
+    m_pHeld = std::move(picture);
+}
+
+SceneCanvas CGazeScene::Render(std::uint64_t frame) {
+    // The generation first: a gaze set between the two calls is aimed at next frame.
+    const Aim aim = [&] {
+        Aim next{m_pGaze->Generation(), m_nWidth, m_nHeight, m_nStride, 0, 0};
+        if (m_options.drift) {
+            const double phase = double(frame % 1000000);
+            next.driftX = int(std::lround(kDriftMargin * std::sin(phase * kDriftSpeedX)));
+            next.driftY = int(std::lround(kDriftMargin * std::sin(phase * kDriftSpeedY + 1)));
+        }
+        return next;
+    }();
+    const Gaze gaze = m_pGaze->Get();
+    if (m_pPicture != nullptr) {
+        if (aim != m_aimed) {
+            AimAt(gaze, aim);
+        }
+        if (m_bPictureNew) {
+            Fill();
+        }
     }
-    for (const CSensorGeometry::PixelRead& read : CanvasReads(m_bColor)) {
-        const std::int64_t column = columnOffset[read.pixel % kCanvasSize];
-        const std::int64_t row = rowOffset[read.pixel / kCanvasSize];
-        if (column != kOff && row != kOff) {
+    if (m_options.quietUntilMoved && aim.generation == 0) {
+        m_pGaze->NotePictureSize(m_nWidth, m_nHeight);
+    } else {
+        m_pGaze->NoteUsed(gaze, m_nWidth, m_nHeight);
+    }
+    LeaveCopyOfPicture();
+    SceneCanvas scene;
+    for (int plane = 0; plane < 3; ++plane) {
+        scene.plane[plane] =
+            m_canvas.data() + (m_options.color ? std::size_t(plane) * kCanvasPixels : 0);
+    }
+    return scene;
+}
+
+// The gaze puts the canvas's centre on the picture and its diameter (the sensor's disc) at
+// `field` times the picture's shorter side; canvas pixels off the picture stay black.
+void CGazeScene::AimAt(const Gaze& gaze, const Aim& aim) {
+    m_aimed = aim;
+    m_bPictureNew = true;
+    std::fill(m_canvas.begin(), m_canvas.end(), std::uint8_t{0});
+    const int shorter = std::min(m_nWidth, m_nHeight);
+    SpansAlong(m_nWidth, shorter, gaze.x, gaze.field, aim.driftX, 3, &m_columns);
+    SpansAlong(m_nHeight, shorter, gaze.y, gaze.field, aim.driftY, m_nStride, &m_rows);
+    auto most = [](const std::array<Span, kCanvasSize>& spans) {
+        std::uint32_t count = 0;
+        for (const Span& span : spans) {
+            count = std::max(count, span.count);
+        }
+        return count;
+    };
+    const std::size_t mostPixels = std::size_t(most(m_columns)) * most(m_rows);
+    if (m_reciprocals.size() <= mostPixels) {
+        m_reciprocals.resize(mostPixels + 1);
+        for (std::size_t count = 1; count <= mostPixels; ++count) {
+            m_reciprocals[count] = ((std::uint64_t{1} << kReciprocalShift) + count - 1) / count;
+        }
+    }
+}
+
+// Sums one plane (`planes` 1) or all three (3) of the pixels under a canvas pixel.
+template <std::size_t kPlanes>
+void SumBox(const std::uint8_t* corner, std::uint32_t columns, std::uint32_t rows,
+            std::size_t stride, std::uint32_t* sums) {
+    for (std::uint32_t y = 0; y < rows; ++y, corner += stride) {
+        const std::uint8_t* pixel = corner;
+        for (std::uint32_t x = 0; x < columns; ++x, pixel += 3) {
+            for (std::size_t p = 0; p < kPlanes; ++p) {
+                sums[p] += pixel[p];
+            }
+        }
+    }
+}
+
+void CGazeScene::Fill() {
+    m_bPictureNew = false;
+    const bool color = m_options.color;
+    for (const CSensorGeometry::PixelRead& read : CanvasReads(color)) {
+        const Span& column = m_columns[read.pixel % kCanvasSize];
+        const Span& row = m_rows[read.pixel / kCanvasSize];
+        if (column.count == 0 || row.count == 0) {
+            continue;
+        }
+        const std::uint8_t* corner = m_pPicture + row.offset + column.offset;
+        const std::uint32_t count = column.count * row.count;
+        const std::uint64_t reciprocal = m_reciprocals[count];
+        std::uint32_t sums[3] = {0, 0, 0};
+        if (color) {
             const std::size_t plane = std::size_t(read.color);
-            m_fills.push_back({std::uint32_t(plane * kCanvasPixels + read.pixel),
-                               std::uint32_t(row + column + std::int64_t(plane))});
+            SumBox<1>(corner + plane, column.count, row.count, m_nStride, sums);
+            m_canvas[plane * kCanvasPixels + read.pixel] = Mean(sums[0], count, reciprocal);
+        } else {
+            SumBox<3>(corner, column.count, row.count, m_nStride, sums);
+            m_canvas[read.pixel] =
+                Luminance(Mean(sums[0], count, reciprocal), Mean(sums[1], count, reciprocal),
+                          Mean(sums[2], count, reciprocal));
         }
     }
 }
@@ -136,7 +204,7 @@ void CGazeScene::LeaveCopyOfPicture() {
         return;
     }
     const int step = (m_nWidth + kWidestCopy - 1) / kWidestCopy;
-    auto copy = std::make_shared<SourcePicture>();
+    auto copy = std::make_shared<BgrPicture>();
     copy->width = m_nWidth / step;
     copy->height = m_nHeight / step;
     copy->stride = std::size_t(copy->width) * 3;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -8,49 +10,64 @@
 #include "simulation/PictureFile.h"
 #include "simulation/SceneCanvas.h"
 
-// The sensor looking at a source picture of any size, through a gaze that may move from
-// one frame to the next. Only the canvas pixels the sensor's samples read are filled, each
-// from the picture pixel under it, so a large picture costs no more than a small one.
-// Grey is the luminance, as for a picture file.
+// The sensor looking at a source picture of any size (a picture file, a video's or a
+// camera's frames) through a gaze that may move from one frame to the next. Each canvas
+// pixel a sample reads is the mean of the picture pixels under it (an area average), so a
+// large picture is seen whole rather than through a few of its pixels; only those canvas
+// pixels are filled. Grey is the luminance of the averaged colour. A picture that stays is
+// sampled again only when the gaze moves.
 class CGazeScene : public IScene {
   public:
-    // Until the gaze first moves, `fixedView` (when given) is rendered instead: a picture
-    // file keeps the view it always had unless a gaze is asked for.
-    CGazeScene(std::shared_ptr<CSourceGaze> gaze, bool color,
-               std::unique_ptr<IScene> fixedView = nullptr);
+    struct Options {
+        bool color = false;
+        // The view wanders slowly about the gaze, as a hand-held camera would.
+        bool drift = false;
+        // No gaze is told as used until it first moves (a picture file without a gaze
+        // asked for: its recordings list none).
+        bool quietUntilMoved = false;
+    };
+
+    CGazeScene(std::shared_ptr<CSourceGaze> gaze, Options options);
 
     // The picture the next Render samples, borrowed: it must stay valid until then.
     void SetPicture(const std::uint8_t* bgr, int width, int height, std::size_t stride);
     // A picture that stays, held here.
-    void SetPicture(std::shared_ptr<const SourcePicture> picture);
+    void SetPicture(std::shared_ptr<const BgrPicture> picture);
 
     SceneCanvas Render(std::uint64_t frame) override;
 
   private:
-    // Which picture byte fills which canvas byte (for grey: the pixel's blue byte).
-    struct Fill {
-        std::uint32_t canvas;
-        std::uint32_t picture;
+    // The picture pixels under one canvas column (or row): `count` of them from `offset`
+    // bytes in; none when the canvas pixel's centre is off the picture.
+    struct Span {
+        std::size_t offset = 0;
+        std::uint32_t count = 0;
     };
-    void Aim(const Gaze& gaze);
+    struct Aim {
+        std::uint64_t generation = ~std::uint64_t{0};
+        int width = 0;
+        int height = 0;
+        std::size_t stride = 0;
+        int driftX = 0;
+        int driftY = 0;
+        bool operator==(const Aim&) const = default;
+    };
+    void AimAt(const Gaze& gaze, const Aim& aim);
+    void Fill();
     void LeaveCopyOfPicture();
 
     std::shared_ptr<CSourceGaze> m_pGaze;
-    bool m_bColor;
-    std::unique_ptr<IScene> m_pFixedView;
-    std::shared_ptr<const SourcePicture> m_pHeld;
+    Options m_options;
+    std::shared_ptr<const BgrPicture> m_pHeld;
     const std::uint8_t* m_pPicture = nullptr;
     int m_nWidth = 0;
     int m_nHeight = 0;
     std::size_t m_nStride = 0;
+    bool m_bPictureNew = false;
 
-    std::uint64_t m_nAimedGeneration = ~std::uint64_t{0};
-    int m_nAimedWidth = 0;
-    int m_nAimedHeight = 0;
-    std::size_t m_nAimedStride = 0;
-    std::vector<Fill> m_fills;
-    std::vector<std::uint8_t> m_canvas;  // one plane, or three for colour
+    Aim m_aimed;
+    std::array<Span, kCanvasSize> m_columns{};
+    std::array<Span, kCanvasSize> m_rows{};
+    std::vector<std::uint64_t> m_reciprocals;  // by pixel count: exact rounded division
+    std::vector<std::uint8_t> m_canvas;        // one plane, or three for colour
 };
-
-// A decoded picture file at its own size, as the gaze samples it.
-std::shared_ptr<const SourcePicture> SourcePictureOf(DecodedPicture decoded);

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <limits>
 
 #include "camera/GazeScene.h"
 #include "platform/device/DeviceTimeout.h"
@@ -12,7 +11,6 @@
 
 namespace {
 
-constexpr std::size_t kProbeBytes = 2;
 constexpr int kMostVideoDevices = 64;
 
 }  // namespace
@@ -64,7 +62,9 @@ std::unique_ptr<CGstSourceDevice> CGstSourceDevice::Open(const CGstPipeline::Set
 CGstSourceDevice::CGstSourceDevice(std::unique_ptr<CGstPipeline> pipeline,
                                    std::shared_ptr<CSourceGaze> gaze, const Options& options)
     : m_pPipeline(std::move(pipeline)), m_options(options), m_frame(kFrameBytes) {
-    auto scene = std::make_unique<CGazeScene>(std::move(gaze), options.simulation.color);
+    CGazeScene::Options seen;
+    seen.color = options.simulation.color;
+    auto scene = std::make_unique<CGazeScene>(std::move(gaze), seen);
     m_pScene = scene.get();
     m_pCamera = std::make_unique<CSimulatedCamera>(std::move(scene), options.simulation);
 }
@@ -110,11 +110,6 @@ bool CGstSourceDevice::TakeFrame(const ReadLimit& limit, bool* ended) {
         if (!error.empty()) {
             Report(error);
         }
-        return false;
-    }
-    // The scene addresses the picture with 32-bit offsets.
-    if (picture.stride * std::size_t(picture.height) > std::numeric_limits<std::uint32_t>::max()) {
-        Report("the pictures are too large to sample");
         return false;
     }
     m_pScene->SetPicture(picture.bgr, picture.width, picture.height, picture.stride);

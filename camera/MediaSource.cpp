@@ -45,11 +45,13 @@ std::unique_ptr<IDevice> OpenMediaSource(const CameraSourceChoice& choice,
 }
 
 std::unique_ptr<IDevice> OpenGazeImage(const CameraSourceChoice& choice,
-                                       std::shared_ptr<const SourcePicture> picture,
-                                       std::unique_ptr<IScene> fixedView,
+                                       std::shared_ptr<const BgrPicture> picture,
                                        std::shared_ptr<CSourceGaze> gaze) {
-    auto scene = std::make_unique<CGazeScene>(std::move(gaze), choice.simulation.color,
-                                              choice.gazeGiven ? nullptr : std::move(fixedView));
+    CGazeScene::Options options;
+    options.color = choice.simulation.color;
+    options.drift = choice.drift;
+    options.quietUntilMoved = !choice.gazeGiven;
+    auto scene = std::make_unique<CGazeScene>(std::move(gaze), options);
     scene->SetPicture(std::move(picture));
     return std::make_unique<CScriptedDevice>(
         std::make_unique<CSimulatedCamera>(std::move(scene), choice.simulation), choice.faults);

@@ -12,9 +12,7 @@
 std::unique_ptr<IDevice> OpenMediaSource(const CameraSourceChoice& choice,
                                          std::shared_ptr<CSourceGaze> gaze, std::string* error);
 
-// The device of an image: source, its gaze movable (a fixed view until it first moves,
-// unless the source gave a gaze); null with *error when the picture cannot be used.
+// The device of an image: source, its picture seen through `gaze`.
 std::unique_ptr<IDevice> OpenGazeImage(const CameraSourceChoice& choice,
-                                       std::shared_ptr<const SourcePicture> picture,
-                                       std::unique_ptr<IScene> fixedView,
+                                       std::shared_ptr<const BgrPicture> picture,
                                        std::shared_ptr<CSourceGaze> gaze);

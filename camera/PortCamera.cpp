@@ -44,9 +44,9 @@ int CPortCamera::Open(int port) {
     if (m_hDevice == kInvalidDeviceHandle) {
         return 0;
     }
-    std::uint16_t probe = 0;
+    std::uint8_t probe[kProbeBytes] = {};
     std::uint32_t count = 0;
-    bool answered = ReadDevice(m_hDevice, &probe, sizeof probe, &count,
+    bool answered = ReadDevice(m_hDevice, probe, kProbeBytes, &count,
                                ReadLimit::Within(DeviceProbeTimeout(), &m_cancel));
     if (count == kNoCameraCount || count == kNoCameraCountAlt) {
         return 0;

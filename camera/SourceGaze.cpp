@@ -66,7 +66,7 @@ bool CSourceGaze::PictureWanted() const {
     return m_nPictureAskers > 0;
 }
 
-std::shared_ptr<const SourcePicture> CSourceGaze::LatestPicture() const {
+std::shared_ptr<const BgrPicture> CSourceGaze::LatestPicture() const {
     std::lock_guard lock(m_mutex);
     return m_pPicture;
 }
@@ -90,7 +90,7 @@ void CSourceGaze::NoteUsed(const Gaze& gaze, int width, int height) {
     m_nHeight = height;
 }
 
-void CSourceGaze::LeavePicture(std::shared_ptr<const SourcePicture> picture) {
+void CSourceGaze::LeavePicture(std::shared_ptr<const BgrPicture> picture) {
     std::lock_guard lock(m_mutex);
     if (m_nPictureAskers > 0) {
         m_pPicture = std::move(picture);

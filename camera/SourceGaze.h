@@ -6,15 +6,21 @@
 #include <optional>
 #include <vector>
 
+#include "simulation/PictureFile.h"
+
 // Where the sensor looks in a source picture: its centre as fractions of the picture's
 // width and height, and its outer diameter as a fraction of the picture's shorter side.
 struct Gaze {
     static constexpr double kLeastField = 0.05;
     static constexpr double kMostField = 4.0;
+    // The view a picture file has always had: the sensor's disc over 512 of the 560 pixels
+    // its shorter side is scaled to, which leaves a margin for drift. 512 / kDefaultField
+    // is exactly 560, so that view is sampled to the same bytes.
+    static constexpr double kDefaultField = 32.0 / 35.0;
 
     double x = 0.5;
     double y = 0.5;
-    double field = 1.0;
+    double field = kDefaultField;
 
     bool operator==(const Gaze&) const = default;
     // The same gaze with its centre kept on the picture and its field in range.
@@ -24,14 +30,6 @@ struct Gaze {
     Gaze DraggedBy(double dx, double dy, int width, int height) const;
     // The gaze after `notches` turns of a wheel: forward narrows the field.
     Gaze ZoomedBy(double notches) const;
-};
-
-// A picture as a source delivers it: blue, green, red bytes per pixel, rows `stride` apart.
-struct SourcePicture {
-    int width = 0;
-    int height = 0;
-    std::size_t stride = 0;
-    std::vector<std::uint8_t> bgr;
 };
 
 // The gaze of a running source, shared by the thread that samples frames and the window
@@ -55,12 +53,12 @@ class CSourceGaze {
     // While asked for (a count of askers), the sampler leaves each picture here.
     void AskForPicture(bool ask);
     bool PictureWanted() const;
-    std::shared_ptr<const SourcePicture> LatestPicture() const;
+    std::shared_ptr<const BgrPicture> LatestPicture() const;
 
     // The sampler's thread.
     void NoteUsed(const Gaze& gaze, int width, int height);
     void NotePictureSize(int width, int height);
-    void LeavePicture(std::shared_ptr<const SourcePicture> picture);
+    void LeavePicture(std::shared_ptr<const BgrPicture> picture);
 
   private:
     mutable std::mutex m_mutex;  // guards every member below
@@ -70,7 +68,7 @@ class CSourceGaze {
     int m_nHeight = 0;
     std::uint64_t m_nGeneration = 0;
     int m_nPictureAskers = 0;
-    std::shared_ptr<const SourcePicture> m_pPicture;
+    std::shared_ptr<const BgrPicture> m_pPicture;
 };
 
 // The gaze of the source selected for this process; null when the source has none.

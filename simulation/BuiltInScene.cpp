@@ -5,6 +5,8 @@
 #include <cstring>
 #include <numbers>
 
+#include "simulation/Luminance.h"
+
 namespace {
 
 constexpr int kAngleSteps = 4096;
@@ -145,8 +147,7 @@ CBuiltInScene::CBuiltInScene(bool color)
         std::array<std::uint8_t, kPaintCount> palette{};
         for (int paint = 0; paint < kPaintCount; ++paint) {
             const std::uint8_t* bgr = kPaints[paint];
-            int grey = (114 * bgr[0] + 587 * bgr[1] + 299 * bgr[2] + 500) / 1000;
-            palette[std::size_t(paint)] = color ? bgr[plane] : std::uint8_t(grey);
+            palette[std::size_t(paint)] = color ? bgr[plane] : Luminance(bgr[0], bgr[1], bgr[2]);
         }
         auto& bandPlane = m_bandPlanes[std::size_t(plane)];
         bandPlane.resize(kCanvasPixels);

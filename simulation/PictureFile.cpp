@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "platform/files/InputFile.h"
 
@@ -21,7 +22,7 @@ struct FreePixels {
 
 }  // namespace
 
-FileResult DecodePictureFile(const std::string& path, DecodedPicture* picture) {
+FileResult DecodePictureFile(const std::string& path, BgrPicture* picture) {
     int fd = -1;
     if (FileResult opened = OpenRegularInput(path, &fd); !opened) {
         return opened;
@@ -50,6 +51,10 @@ FileResult DecodePictureFile(const std::string& path, DecodedPicture* picture) {
     }
     picture->width = width;
     picture->height = height;
-    picture->rgb.assign(pixels.get(), pixels.get() + std::size_t(width) * height * 3);
+    picture->stride = std::size_t(width) * 3;
+    picture->bgr.assign(pixels.get(), pixels.get() + picture->stride * std::size_t(height));
+    for (std::size_t i = 0; i < picture->bgr.size(); i += 3) {
+        std::swap(picture->bgr[i], picture->bgr[i + 2]);  // the decoder gives red first
+    }
     return {};
 }

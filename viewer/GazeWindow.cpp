@@ -62,7 +62,7 @@ void CGazeWindow::Refresh() {
     if (!m_pGaze) {
         return;
     }
-    if (std::shared_ptr<const SourcePicture> picture = m_pGaze->LatestPicture()) {
+    if (std::shared_ptr<const BgrPicture> picture = m_pGaze->LatestPicture()) {
         // Blue, green, red bytes are QImage's BGR888.
         m_picture = QImage(picture->bgr.data(), picture->width, picture->height,
                            qsizetype(picture->stride), QImage::Format_BGR888)

@@ -29,6 +29,10 @@ class IDeviceResolver {
     virtual std::unique_ptr<IDevice> OpenDevice(int index, std::string* error) = 0;
 };
 
+// The camera's probe at open time: a read of this many bytes before any frame; a stand-in
+// device answers it without a frame.
+inline constexpr std::size_t kProbeBytes = 2;
+
 using DeviceHandle = IDevice*;
 // The value a failed open leaves in a handle (distinct from null, "never opened").
 inline DeviceHandle const kInvalidDeviceHandle = reinterpret_cast<DeviceHandle>(~std::uintptr_t{0});

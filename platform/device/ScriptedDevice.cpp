@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr std::size_t kProbeBytes = 2;
-
 bool Reached(std::int64_t limit, std::int64_t frames) {
     return limit >= 0 && frames >= limit;
 }

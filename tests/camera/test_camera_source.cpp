@@ -108,6 +108,27 @@ TEST(CameraSourceParse, OptionsReachTheirFields) {
 }
 
 // Catches the environment variable being ignored or an empty one meaning no camera.
+// Catches an option that the help lists but parsing does not know, or that no source
+// takes, or whose bad value is told without naming the option and what it expects.
+TEST(CameraSourceParse, EveryOptionIsListedParsedAndExplained) {
+    const std::string help = CameraSourceHelp();
+    for (const CameraSourceOptionInfo& option : CameraSourceOptions()) {
+        EXPECT_NE(help.find("  " + std::string(option.form) + " "), std::string::npos)
+            << option.form;
+        const std::string written = std::string(option.name) + "=!bad";
+        int explained = 0;
+        for (const char* head : {"sim", "image:x.png", "replay:x.raw", "video:x.mkv", "gst:x"}) {
+            CameraSourceChoice choice;
+            std::string error;
+            ASSERT_FALSE(ParseCameraSource(std::string(head) + "," + written, &choice, &error))
+                << head << "," << written;
+            EXPECT_NE(error.find("'" + written + "'"), std::string::npos) << error;
+            explained += error.find("unknown option") == std::string::npos;
+        }
+        EXPECT_GT(explained, 0) << option.name << " is taken by no source";
+    }
+}
+
 TEST(CameraSourceParse, EnvironmentSelectsTheSource) {
     unsetenv("PANDRY_CAMERA");
     EXPECT_EQ(CameraSourceFromEnvironment(), "auto");

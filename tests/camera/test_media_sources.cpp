@@ -21,6 +21,7 @@
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
 #include "simulation/SensorGeometry.h"
+#include "simulation/SimulatedCamera.h"
 
 namespace {
 
@@ -99,9 +100,10 @@ double FoveaMean(const Frame& frame) {
 class VideoMatchesPicture : public MediaSourceTest,
                             public ::testing::WithParamInterface<const char*> {};
 
-// Catches a video frame sampled other than its still picture is: colour order, row stride,
-// luminance, or the gaze's scale differing between the decoder's path and the picture's.
-TEST_P(VideoMatchesPicture, FrameKEqualsImageOfThatFrame) {
+// Catches a video frame sampled other than its still picture is (colour order, row stride,
+// luminance, the gaze's scale), and a default gaze that is not the view without one, which
+// would make the picture jump on the first drag.
+TEST_P(VideoMatchesPicture, FrameKEqualsImageOfThatFrameWithOrWithoutTheDefaultGaze) {
     if (!HaveFfmpeg()) {
         GTEST_SKIP() << "ffmpeg is not installed";
     }
@@ -115,15 +117,17 @@ TEST_P(VideoMatchesPicture, FrameKEqualsImageOfThatFrame) {
                            " -vf 'select=eq(n\\,2)' -frames:v 1 " + still)
                               .c_str()),
               0);
-    const std::string options = std::string(",noise=0,fps=0,gaze=0.5:0.5") + GetParam();
+    const std::string options = std::string(",noise=0,fps=0") + GetParam();
     Select("video:" + video + options + ",loop=0");
     const std::vector<Frame> frames = ReadFrames(4);
     ASSERT_EQ(frames.size(), 3u) << "loop=0 ends after the last frame";
-    Select("image:" + still + options);
-    const std::vector<Frame> picture = ReadFrames(1);
-    ASSERT_EQ(picture.size(), 1u);
-    EXPECT_EQ(frames[2], picture[0]);
-    EXPECT_NE(frames[1], picture[0]);
+    for (const char* gaze : {"", ",gaze=0.5:0.5"}) {
+        Select("image:" + still + options + gaze);
+        const std::vector<Frame> picture = ReadFrames(1);
+        ASSERT_EQ(picture.size(), 1u);
+        EXPECT_EQ(frames[2], picture[0]) << "image:" << gaze;
+        EXPECT_NE(frames[1], picture[0]);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(MonoAndColour, VideoMatchesPicture, ::testing::Values("", ",color"));
@@ -180,10 +184,40 @@ TEST_F(MediaSourceTest, ClosingEndsAPipelineBlockedInARead) {
     ::close(writer);  // lets a blocked read end, whatever happened above
 }
 
+// Catches a sampler that picks one source pixel per canvas pixel: at field 4 a 256-pixel
+// checkerboard puts exactly 2 x 2 of its pixels under each, whose mean is mid-grey.
+TEST_F(MediaSourceTest, FinePatternIsAveragedNotAliased) {
+    const std::string path = m_dir.File("checks.pgm");
+    std::ofstream out(path, std::ios::binary);
+    out << "P5\n256 256\n255\n";
+    for (int row = 0; row < 256; ++row) {
+        for (int column = 0; column < 256; ++column) {
+            out << char((row + column) % 2 ? 255 : 0);
+        }
+    }
+    out.close();
+    Select("image:" + path + ",noise=0,fps=0,field=4");
+    const std::vector<Frame> frames = ReadFrames(1);
+    ASSERT_EQ(frames.size(), 1u);
+    const int midGrey = (128 * CSimulatedCamera::kSignalSpan + 127) / 255;
+    for (int sector = 0; sector < kSectors; ++sector) {
+        for (int ring = 1; ring < kFoveaRings; ++ring) {
+            const std::size_t index = FrameIndex(sector, ring);
+            if (CSensorGeometry::Instance().PixelCount(index) > 0) {
+                ASSERT_EQ(frames[0][index] - CSimulatedCamera::DarkLevel(index), midGrey)
+                    << "sector " << sector << " ring " << ring;
+            }
+        }
+    }
+}
+
 struct FailureCase {
     const char* source;  // $DIR stands for the scratch directory
     const char* says;
 };
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.source;
+}
 class MediaFailures : public MediaSourceTest, public ::testing::WithParamInterface<FailureCase> {};
 
 // Catches a failure that hangs, is reported as success, or does not say what failed.
