@@ -10,6 +10,7 @@
 
 #include "RatioReporter.h"
 #include "processing/ColorProcessor.h"
+#include "processing/MonoProcessor.h"
 #include "sensor/Defaults.h"
 #include "sensor/RemapTable.h"
 
@@ -81,6 +82,46 @@ void BM_ColorFramePath(benchmark::State& state) {
 }
 BENCHMARK(BM_ColorFramePath)->Arg(kNormalSize)->Arg(kZoomedSize)->Unit(benchmark::kMicrosecond);
 
+// The black-and-white processor's same steps on the same frames, so that the two paths'
+// ratio comes from one run.
+void BM_MonoFramePath(benchmark::State& state) {
+    const int size = int(state.range(0));
+    CMonoProcessor processor;
+    processor.SetCalibrationPath("/nonexistent/calimage.data");
+    processor.Configure(kDefaultMedian, kDefaultOffset, kDefaultAux, kDefaultAux, kDefaultGain,
+                        size, size);
+    const std::vector<Bytes> frames{RandomFrame(1), RandomFrame(2), RandomFrame(3)};
+    Bytes rgb(std::size_t(size) * size * 3);
+    HistogramCounts counts{};
+    std::size_t next = 0;
+    for (auto _ : state) {
+        processor.TakeFrame(frames[next].data());
+        next = (next + 1) % frames.size();
+        processor.Remap();
+        processor.RemappedToRgb(rgb.data());
+        processor.Histogram(counts);
+        benchmark::DoNotOptimize(rgb.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_MonoFramePath)->Arg(kNormalSize)->Arg(kZoomedSize)->Unit(benchmark::kMicrosecond);
+
+// What a colour remap or reconstruction could cost at best: writing its bytes once.
+void BM_WriteFloor(benchmark::State& state) {
+    Bytes bytes(std::size_t(state.range(0)));
+    for (auto _ : state) {
+        std::memset(bytes.data(), int(bytes[1]) + 1, bytes.size());
+        benchmark::DoNotOptimize(bytes.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_WriteFloor)
+    ->ArgName("bytes")
+    ->Arg(kColorFrameBytes)
+    ->Arg(kNormalPixelCount * 3)
+    ->Arg(kZoomedPixelCount * 3)
+    ->Unit(benchmark::kMicrosecond);
+
 // A corrected frame of a real scene rarely spans 0..255, so the stretch has work to do.
 // The frame is stretched in place, so each pass starts again from the narrow-range copy
 // (a 38 KB copy, about a microsecond, is timed with it).
@@ -112,6 +153,29 @@ void BM_RemapRgb(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RemapRgb)->Arg(kNormalSize)->Arg(kZoomedSize)->Unit(benchmark::kMicrosecond);
+
+// The remap into the layouts it writes straight: the display's (bottom-up) and the one
+// files and scripts take (top-down, red first).
+void BM_RemapRgbInto(benchmark::State& state) {
+    ColorRig rig(int(state.range(0)));
+    CColorProcessor& p = rig.Processor();
+    const bool topDown = state.range(1) != 0;
+    rig.TakeNextFrame();
+    for (auto _ : state) {
+        p.Remap();
+        if (topDown) {
+            p.RemappedToTopDownRgb(rig.Rgb());
+        } else {
+            p.RemappedToRgb(rig.Rgb());
+        }
+        benchmark::DoNotOptimize(rig.Rgb());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_RemapRgbInto)
+    ->ArgNames({"size", "topdown"})
+    ->ArgsProduct({{kNormalSize, kZoomedSize}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
 
 // Correction, remap and the row-reversed copy: the steps the OpenCV composition matches.
 void BM_ColorCorrectRemapCopy(benchmark::State& state) {
@@ -201,6 +265,10 @@ BENCHMARK(BM_OpenCvCorrectRemapCopy)
 
 int main(int argc, char** argv) {
     return RunBenchmarks(argc, argv, [](const CRatioReporter& reporter) {
+        for (int size : {kNormalSize, kZoomedSize}) {
+            reporter.PrintRatio("BM_MonoFramePath/" + std::to_string(size),
+                                "BM_ColorFramePath/" + std::to_string(size));
+        }
         for (int size : {kNormalSize, kZoomedSize}) {
             reporter.PrintRatio("BM_ColorCorrectRemapCopy/" + std::to_string(size),
                                 "BM_OpenCvCorrectRemapCopy/" + std::to_string(size));

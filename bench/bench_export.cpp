@@ -45,6 +45,25 @@ void BM_RenderFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderFrame)->Arg(0)->Arg(1)->ArgNames({"color"})->Unit(benchmark::kMicrosecond);
 
+// The same into one buffer used again, at either size: what each frame of a Python batch
+// into out= costs without Python.
+void BM_RenderInto(benchmark::State& state) {
+    RenderSettings settings = Mono256();
+    settings.color = state.range(0) != 0;
+    settings.size = int(state.range(1));
+    CFrameRenderer renderer(settings);
+    std::vector<std::uint8_t> rgb(std::size_t(settings.size) * settings.size * 3);
+    const auto frame = PatternFrame();
+    for (auto _ : state) {
+        renderer.RenderInto(frame.data(), rgb.data());
+        benchmark::DoNotOptimize(rgb.data());
+    }
+}
+BENCHMARK(BM_RenderInto)
+    ->ArgNames({"color", "size"})
+    ->ArgsProduct({{0, 1}, {256, 512}})
+    ->Unit(benchmark::kMicrosecond);
+
 // One frame of a Y4M export: process and lay out the planes (the stream write is a copy).
 void BM_ExportY4m(benchmark::State& state) {
     RenderSettings settings = Mono256();

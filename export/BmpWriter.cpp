@@ -7,8 +7,8 @@ namespace {
 class CBmpWriter : public IPictureWriter {
   public:
     FileResult Write(const Picture& picture, const PictureText&, const std::string& path) override {
-        const std::vector<std::uint8_t> bytes =
-            CFrameProcessor::BmpFileBytes(picture.bgrFlipped.data(), picture.width, picture.height);
+        const std::vector<std::uint8_t> bytes = CFrameProcessor::BmpFileBytes(
+            picture.BgrBottomUp().data(), picture.width, picture.height);
         if (bytes.empty()) {
             return FileResult::Failure("cannot write " + path + ": no picture");
         }

@@ -10,12 +10,15 @@
 struct Picture {
     int width = 0;
     int height = 0;
-    bool grey = false;                     // every pixel has equal red, green and blue
-    std::vector<std::uint8_t> rgb;         // width * height * 3, top row first
-    std::vector<std::uint8_t> bgrFlipped;  // width * height * 3, bottom row first
+    bool grey = false;              // every pixel has equal red, green and blue
+    std::vector<std::uint8_t> rgb;  // width * height * 3, top row first
+    // width * height * 3, bottom row first; empty when only rgb was made (BgrBottomUp).
+    std::vector<std::uint8_t> bgrFlipped;
 
     // One byte per pixel, top row first (meaningful when grey).
     std::vector<std::uint8_t> GreyPlane() const;
+    // bgrFlipped, or when that is empty the same bytes made from rgb.
+    std::vector<std::uint8_t> BgrBottomUp() const;
 };
 
 // Settings and position of the frame a picture came from, stored as text in the formats

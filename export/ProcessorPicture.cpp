@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "export/Avx2Clones.h"
+#include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
 #include "processing/YuvToRgb.h"
 
@@ -49,6 +50,21 @@ bool TakeGreyTopDown(CFrameProcessor& processor, std::uint8_t* pRgbOut) {
     return true;
 }
 
+// The colour picture straight into the caller's buffer, top row first, red first: one pass
+// from the colour frame. False (nothing written) for any other processor.
+bool TakeColorTopDown(CFrameProcessor& processor, bool remapped, std::uint8_t* pRgbOut) {
+    auto* pColor = dynamic_cast<CColorProcessor*>(&processor);
+    if (pColor == nullptr || !pColor->IsConfigured()) {
+        return false;
+    }
+    if (remapped) {
+        pColor->RemappedToTopDownRgb(pRgbOut);
+    } else {
+        pColor->RawToTopDownRgb(pRgbOut);
+    }
+    return true;
+}
+
 }  // namespace
 
 void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, Picture* picture,
@@ -59,7 +75,13 @@ void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, 
     picture->width = width;
     picture->height = height;
     picture->grey = grey;
-    if (pRgbOut != nullptr && grey && remapped && TakeGreyTopDown(processor, pRgbOut)) {
+    picture->bgrFlipped.clear();  // made below only where the top-down picture is not
+    if (pRgbOut == nullptr) {
+        picture->rgb.resize(rowBytes * height);
+        pRgbOut = picture->rgb.data();
+    }
+    if (grey ? remapped && TakeGreyTopDown(processor, pRgbOut)
+             : TakeColorTopDown(processor, remapped, pRgbOut)) {
         return;
     }
     picture->bgrFlipped.resize(rowBytes * height);
@@ -70,10 +92,6 @@ void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, 
     }
     // The processor's rows run bottom to top in blue, green, red order. A grey picture's
     // channels are equal, so only its rows need turning over: one copy per row.
-    if (pRgbOut == nullptr) {
-        picture->rgb.resize(rowBytes * height);
-        pRgbOut = picture->rgb.data();
-    }
     const std::uint8_t* pBottomUp = picture->bgrFlipped.data();
     for (int row = 0; row < height; ++row) {
         const std::uint8_t* pFrom = pBottomUp + std::size_t(height - 1 - row) * rowBytes;

@@ -5,6 +5,7 @@
 
 // The picture a processor holds for its last frame, as the viewer shows it: remapped
 // (after Remap) or unmapped. grey: the sensor is black-and-white. With pRgbOut the top-row-first
-// RGB goes there (width x height x 3 bytes) instead of into picture->rgb.
+// RGB goes there (width x height x 3 bytes) instead of into picture->rgb. The processor
+// writes that layout itself where it can, and picture->bgrFlipped is then left empty.
 void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, Picture* picture,
                           std::uint8_t* pRgbOut = nullptr);

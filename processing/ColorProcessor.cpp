@@ -24,6 +24,20 @@ void CopyRowsReversed(const std::uint8_t* pSource, std::uint8_t* pDestination, i
     }
 }
 
+// Three-byte pixels with their first and third bytes swapped; through locals, so the
+// compiler sees no overlap and vectorises.
+void SwapFirstAndThirdBytes(const std::uint8_t* __restrict pFrom, std::uint8_t* __restrict pTo,
+                            std::size_t pixels) {
+    for (std::size_t x = 0; x < pixels; ++x) {
+        const std::uint8_t first = pFrom[3 * x];
+        const std::uint8_t second = pFrom[3 * x + 1];
+        const std::uint8_t third = pFrom[3 * x + 2];
+        pTo[3 * x] = third;
+        pTo[3 * x + 1] = second;
+        pTo[3 * x + 2] = first;
+    }
+}
+
 }  // namespace
 
 CColorProcessor::CColorProcessor() = default;
@@ -45,11 +59,31 @@ void CColorProcessor::RemappedToRgb(std::uint8_t* pRgb) {
         return;
     }
     // Straight into the buffer where the processor can; otherwise by the remapped image.
-    if (m_pPendingRemap != nullptr && RemapRgbBottomUp(m_pPendingRemap, pRgb)) {
+    if (m_pPendingRemap != nullptr &&
+        RemapRgbOnBlack(m_pPendingRemap, pRgb, RgbLayout::kBottomUpBgrOnBlack)) {
         return;
     }
     CatchUpRemap();
     CopyRowsReversed(m_pRemapped.get(), pRgb, m_nHeight, std::size_t(m_nWidth) * 3);
+}
+
+void CColorProcessor::RawToTopDownRgb(std::uint8_t* pRgb) {
+    if (!IsConfigured()) {
+        return;
+    }
+    SwapFirstAndThirdBytes(ColorFrame(), pRgb, kFrameBytes);
+}
+
+void CColorProcessor::RemappedToTopDownRgb(std::uint8_t* pRgb) {
+    if (!IsConfigured()) {
+        return;
+    }
+    if (m_pPendingRemap != nullptr &&
+        RemapRgbOnBlack(m_pPendingRemap, pRgb, RgbLayout::kTopDownRgbOnBlack)) {
+        return;
+    }
+    CatchUpRemap();
+    SwapFirstAndThirdBytes(m_pRemapped.get(), pRgb, PixelCount());
 }
 
 const std::uint8_t* CColorProcessor::RemappedImage() {

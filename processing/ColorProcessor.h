@@ -15,6 +15,10 @@ class CColorProcessor : public CFrameProcessor {
 
     void RawToRgb(std::uint8_t* pRgb) override;       // 252 rows of 456 bytes, sector 251 first
     void RemappedToRgb(std::uint8_t* pRgb) override;  // height rows, bottom row first
+    // The same two pictures as files and scripts want them, in one pass: rows top-down
+    // (sector 0 first), red first.
+    void RawToTopDownRgb(std::uint8_t* pRgb);
+    void RemappedToTopDownRgb(std::uint8_t* pRgb);
     void Histogram(HistogramCounts& counts) override;
     void Configure(int median, int offset, int aux1, int aux2, int gain, int width,
                    int height) override;

@@ -9,6 +9,7 @@
 
 #include "platform/files/FileResult.h"
 #include "processing/GainTable.h"
+#include "processing/RemapChunks.h"
 #include "processing/VectorLookup.h"
 #include "sensor/Defaults.h"
 #include "sensor/LogPolarFrame.h"
@@ -98,9 +99,11 @@ class CFrameProcessor {
                    VectorLevel level = SupportedVectorLevel()) const;
     void RemapRgb(const std::uint8_t* pColorFrame, std::uint8_t* pDestination,
                   VectorLevel level = SupportedVectorLevel()) const;
-    // The picture RemapRgb gives over a black background, rows bottom-up, into a buffer of
-    // any content. False, writing nothing, where the processor cannot run it.
-    bool RemapRgbBottomUp(const std::uint8_t* pColorFrame, std::uint8_t* pDestination) const;
+    // The picture RemapRgb gives over a black background, into a buffer of any content:
+    // rows bottom-up (the display's) or top-down with red first (files' and scripts'), as
+    // the layout says. False, writing nothing, where the processor cannot run it.
+    bool RemapRgbOnBlack(const std::uint8_t* pColorFrame, std::uint8_t* pDestination,
+                         RgbLayout layout) const;
     // The picture RemapGrey gives from the same frame after FillFovea, from the frame as
     // corrected, the fill folded into the remap. False, writing nothing, where the
     // processor cannot run it. Pixels showing an empty fovea cell are not written: the

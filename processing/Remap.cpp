@@ -136,19 +136,19 @@ bool CFrameProcessor::RemapGreyFoldingFovea(const std::uint8_t* pUnfilled,
     return true;
 }
 
-bool CFrameProcessor::RemapRgbBottomUp(const std::uint8_t* pColorFrame,
-                                       std::uint8_t* pDestination) const {
-    const RemapChunkList chunks = RemapChunksFor(m_nPixelCount, false);
+bool CFrameProcessor::RemapRgbOnBlack(const std::uint8_t* pColorFrame, std::uint8_t* pDestination,
+                                      RgbLayout layout) const {
+    const RemapChunkList chunks = RemapColorChunksFor(m_nPixelCount);
     if (!CanRemapByChunks(chunks)) {
         return false;
     }
-    RemapRgbByChunks(chunks, pColorFrame, pDestination, RowOrder::kBottomUp);
+    RemapRgbByChunks(chunks, pColorFrame, pDestination, layout);
     return true;
 }
 
 void CFrameProcessor::RemapRgb(const std::uint8_t* pColorFrame, std::uint8_t* pDestination,
                                VectorLevel level) const {
-    const RemapChunkList chunks = RemapChunksFor(m_nPixelCount, false);
+    const RemapChunkList chunks = RemapColorChunksFor(m_nPixelCount);
     if (level == VectorLevel::kAvx512Vbmi && CanRemapByChunks(chunks)) {
         RemapRgbByChunks(chunks, pColorFrame, pDestination);
         return;

@@ -24,6 +24,7 @@ struct ChunkStorage {
     alignas(64) std::array<std::uint8_t, std::size_t{kChunks} * kChunkPixels> runIndex;
     std::array<std::uint16_t, std::size_t{kSize} * kSize> runSources;
     std::array<BlankSpan, kChunks> blankSpans;
+    std::array<ColorChunkStores, kChunks> stores;
     int chunkCount = 0;
     int runCount = 0;
     int blankCount = 0;
@@ -81,23 +82,46 @@ int SampleOf(std::uint16_t entry, bool foldFovea) {
     return from == kNoFoveaSector ? kNoSample : static_cast<int>(FrameIndex(from, ring));
 }
 
+enum class ChunkKind { kGrey, kFoldedGrey, kColor };
+
+// Store t holds bytes 64t..64t+63 of the chunk's 192, pixel (64t + b) / 3 at byte b.
+ColorChunkStores StoresOf(const RemapChunk& chunk, const std::uint8_t* pIndex) {
+    ColorChunkStores stores{};
+    for (int t = 0; t < 3; ++t) {
+        for (int b = 0; b < kChunkPixels; ++b) {
+            const int pixel = (kChunkPixels * t + b) / 3;
+            stores.gathered[t] |= ((chunk.written >> pixel) & 1) << b;
+            stores.copied[t] |= ((chunk.copied >> pixel) & 1) << b;
+        }
+        stores.firstRun[t] = pIndex[kChunkPixels * t / 3];
+    }
+    return stores;
+}
+
 // Output pixel (x, y) of a size x size picture uses table entry (x * step, y * step).
 template <int kSize>
-void Build(ChunkStorage<kSize>& storage, bool foldFovea) {
+void Build(ChunkStorage<kSize>& storage, ChunkKind kind) {
     const std::uint16_t* pTable = RemapTable();
     constexpr int kStep = kRemapTableSize / kSize;
+    const bool foldFovea = kind == ChunkKind::kFoldedGrey;
     for (int y = 0; y < kSize; ++y) {
         const std::uint16_t* pRow = pTable + std::size_t(y) * kStep * kRemapTableSize;
+        const std::uint16_t* pAbove = y > 0 && kind == ChunkKind::kColor
+                                          ? pRow - std::size_t(kStep) * kRemapTableSize
+                                          : nullptr;
         for (int x0 = 0; x0 < kSize; x0 += kChunkPixels) {
             const std::uint32_t firstPixel = std::uint32_t(y) * kSize + std::uint32_t(x0);
-            RemapChunk chunk{firstPixel, std::uint32_t(storage.runCount), 0};
+            RemapChunk chunk{firstPixel, std::uint32_t(storage.runCount), 0, 0};
             std::uint8_t* pIndex =
                 storage.runIndex.data() + std::size_t(storage.chunkCount) * kChunkPixels;
             int runs = 0;
             int previous = kNoSample;
             for (int j = 0; j < kChunkPixels; ++j) {
-                const int sample = SampleOf(pRow[(x0 + j) * kStep], foldFovea);
-                if (sample != kNoSample) {
+                const std::uint16_t entry = pRow[(x0 + j) * kStep];
+                const int sample = SampleOf(entry, foldFovea);
+                if (sample != kNoSample && pAbove != nullptr && pAbove[(x0 + j) * kStep] == entry) {
+                    chunk.copied |= std::uint64_t{1} << j;
+                } else if (sample != kNoSample) {
                     if (runs == 0 || sample != previous) {
                         storage.runSources[std::size_t(storage.runCount + runs)] =
                             static_cast<std::uint16_t>(sample);
@@ -108,7 +132,10 @@ void Build(ChunkStorage<kSize>& storage, bool foldFovea) {
                 }
                 pIndex[j] = static_cast<std::uint8_t>(runs > 0 ? runs - 1 : 0);
             }
-            if (chunk.written != 0) {
+            if ((chunk.written | chunk.copied) != 0) {
+                if (kind == ChunkKind::kColor) {
+                    storage.stores[std::size_t(storage.chunkCount)] = StoresOf(chunk, pIndex);
+                }
                 storage.chunks[std::size_t(storage.chunkCount++)] = chunk;
                 storage.runCount += runs;
             } else {
@@ -118,14 +145,20 @@ void Build(ChunkStorage<kSize>& storage, bool foldFovea) {
     }
 }
 
-template <int kSize, bool kFold>
+template <int kSize, ChunkKind kKind>
 RemapChunkList ListOf() {
     static ChunkStorage<kSize> storage;
-    static const bool built = (Build(storage, kFold), JoinWholeRows(storage), true);
+    static const bool built = (Build(storage, kKind), JoinWholeRows(storage), true);
     (void)built;
-    return {storage.chunks.data(),     storage.runIndex.data(), storage.chunkCount,
-            storage.runSources.data(), storage.runCount,        kSize,
-            storage.blankSpans.data(), storage.blankCount};
+    return {storage.chunks.data(),
+            storage.runIndex.data(),
+            storage.chunkCount,
+            storage.runSources.data(),
+            storage.runCount,
+            kSize,
+            storage.blankSpans.data(),
+            storage.blankCount,
+            kKind == ChunkKind::kColor ? storage.stores.data() : nullptr};
 }
 
 #ifdef PANDRY_X86_VECTORS
@@ -134,7 +167,6 @@ RemapChunkList ListOf() {
 
 // The zero-masking permutes: GCC 12 warns about the plain ones' undefined source.
 constexpr __mmask64 kAllBytes = ~__mmask64{0};
-constexpr __mmask16 kAllWords = 0xFFFF;
 
 // A batch of chunks (512 pixels) has its run values gathered into a scratch row that
 // stays in the first-level cache, then spread; room past the last run for the widest load.
@@ -185,67 +217,101 @@ PANDRY_CHUNK_VECTORS void RemapGreyBatches(const RemapChunkList& list, const std
     }
 }
 
-// The low three bytes of each of 16 words, packed into 48 bytes.
-struct PackIndices {
-    std::uint8_t byte[64];
+// For store t, byte b: the pixel it belongs to, and which of the pixel's three bytes it is
+// (first and third swapped where red goes first); and three times each index below 64.
+struct ByteTables {
+    std::uint8_t pixel[3][64];
+    std::uint8_t channel[3][64];
+    std::uint8_t swappedChannel[3][64];
+    std::uint8_t timesThree[64];
 };
-constexpr PackIndices MakePackIndices() {
-    PackIndices p{};
-    for (int j = 0; j < 48; ++j) {
-        p.byte[j] = static_cast<std::uint8_t>(j / 3 * 4 + j % 3);
+constexpr ByteTables MakeByteTables() {
+    ByteTables tables{};
+    for (int t = 0; t < 3; ++t) {
+        for (int b = 0; b < 64; ++b) {
+            tables.pixel[t][b] = static_cast<std::uint8_t>((64 * t + b) / 3);
+            tables.channel[t][b] = static_cast<std::uint8_t>((64 * t + b) % 3);
+            tables.swappedChannel[t][b] = static_cast<std::uint8_t>(2 - (64 * t + b) % 3);
+        }
     }
-    return p;
+    for (int i = 0; i < 64; ++i) {
+        tables.timesThree[i] = static_cast<std::uint8_t>(3 * i);
+    }
+    return tables;
 }
-constexpr PackIndices kPack = MakePackIndices();
+constexpr ByteTables kByteTables = MakeByteTables();
 
-// Each run's pixel as a word; 16 pixels are spread at a time, their runs lying within 16
-// words from the first pixel's run.
+// The run values packed three bytes each into a scratch row, then each 64 bytes of the
+// picture made by one two-table byte permute from the 128 scratch bytes that start at its
+// first pixel's run (its 22 pixels lie within 22 runs: 66 bytes), the bytes copied from the
+// row above loaded over it.
+template <RgbLayout kLayout>
 PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
                                             const std::uint8_t* pColorFrame,
-                                            std::uint8_t* pDestination, RowOrder order) {
+                                            std::uint8_t* pDestination) {
+    constexpr bool kBottomUp = kLayout == RgbLayout::kBottomUpBgrOnBlack;
+    constexpr bool kOnBlack = kLayout != RgbLayout::kTopDownBgr;
     const std::uint32_t size = std::uint32_t(list.size);
-    constexpr __mmask64 kQuarterBytes = (__mmask64{1} << 48) - 1;
-    constexpr int kQuarter = kChunkPixels / 4;
-    // Bit 3k of a byte mask for each pixel k; times 7 it covers the pixel's three bytes.
-    constexpr std::uint64_t kPixelBytes = 0x249249249249ULL;
-    const __m512i pack = _mm512_loadu_si512(kPack.byte);
-    alignas(64) std::uint32_t values[kScratchValues] = {};
+    // From a picture byte to the same byte of the pixel above it.
+    const std::ptrdiff_t above = (kBottomUp ? 3 : -3) * std::ptrdiff_t(size);
+    const __m512i timesThree = _mm512_loadu_si512(kByteTables.timesThree);
+    __m512i pixelOf[3];
+    __m512i channelOf[3];
+    for (int t = 0; t < 3; ++t) {
+        pixelOf[t] = _mm512_loadu_si512(kByteTables.pixel[t]);
+        channelOf[t] = _mm512_loadu_si512(kLayout == RgbLayout::kTopDownRgbOnBlack
+                                              ? kByteTables.swappedChannel[t]
+                                              : kByteTables.channel[t]);
+    }
+    // Room past the last run for the widest read: one more chunk's worth.
+    alignas(64) std::uint8_t values[(kBatchChunks + 1) * kChunkPixels * 3 + 4] = {};
     for (int c0 = 0; c0 < list.chunkCount; c0 += kBatchChunks) {
         const int c1 = std::min(c0 + kBatchChunks, list.chunkCount);
         const RunSpan span = RunsOfBatch(list, c0, c1);
-        for (std::uint32_t k = span.first; k < span.end; ++k) {
-            // Two loads: a four-byte read would pass the end of the frame's last pixel.
+        std::uint8_t* pValue = values;
+        for (std::uint32_t k = span.first; k < span.end; ++k, pValue += 3) {
+            // Two loads: a four-byte read would pass the end of the frame's last pixel. The
+            // fourth byte stored is the next run's, which overwrites it.
             const std::uint8_t* pPixel = pColorFrame + std::size_t(list.pRunSources[k]) * 3;
             std::uint16_t low;
             std::memcpy(&low, pPixel, sizeof low);
-            values[k - span.first] = low | std::uint32_t(pPixel[2]) << 16;
+            const std::uint32_t pixel = low | std::uint32_t(pPixel[2]) << 16;
+            std::memcpy(pValue, &pixel, sizeof pixel);
         }
         for (int c = c0; c < c1; ++c) {
             const RemapChunk& chunk = list.pChunks[c];
-            const std::uint8_t* pIndex = list.pRunIndex + std::size_t(c) * kChunkPixels;
-            const std::uint32_t* pRuns = values + (chunk.firstRun - span.first);
+            const ColorChunkStores& stores = list.pStores[c];
+            const __m512i runs3 = _mm512_maskz_permutexvar_epi8(
+                kAllBytes, _mm512_load_si512(list.pRunIndex + std::size_t(c) * kChunkPixels),
+                timesThree);
+            const std::uint8_t* pRuns = values + std::size_t(chunk.firstRun - span.first) * 3;
             std::uint32_t pixel = chunk.firstPixel;
-            if (order == RowOrder::kBottomUp) {
+            if (kBottomUp) {
                 pixel = (size - 1 - pixel / size) * size + pixel % size;
             }
             std::uint8_t* pOut = pDestination + std::size_t(pixel) * 3;
-            for (int q = 0; q < 4; ++q, pIndex += kQuarter, pOut += kQuarter * 3) {
-                const int first = pIndex[0];
-                const __m512i words = _mm512_sub_epi32(
-                    _mm512_maskz_cvtepu8_epi32(
-                        kAllWords, _mm_loadu_si128(reinterpret_cast<const __m128i*>(pIndex))),
-                    _mm512_set1_epi32(first));
-                const __m512i pixels = _mm512_maskz_permutexvar_epi32(
-                    kAllWords, words, _mm512_loadu_si512(pRuns + first));
-                const std::uint64_t written =
-                    _pdep_u64((chunk.written >> (q * kQuarter)) & 0xFFFF, kPixelBytes) * 7;
-                if (order == RowOrder::kTopDown) {
-                    _mm512_mask_storeu_epi8(pOut, written,
-                                            _mm512_maskz_permutexvar_epi8(kAllBytes, pack, pixels));
+            for (int t = 0; t < 3; ++t, pOut += 64) {
+                const std::uint64_t gathered = stores.gathered[t];
+                const std::uint64_t copied = stores.copied[t];
+                __m512i bytes = _mm512_setzero_si512();
+                if (gathered != 0) {
+                    const int first = stores.firstRun[t] * 3;
+                    const __m512i index = _mm512_add_epi8(
+                        _mm512_sub_epi8(_mm512_maskz_permutexvar_epi8(kAllBytes, pixelOf[t], runs3),
+                                        _mm512_set1_epi8(static_cast<char>(first))),
+                        channelOf[t]);
+                    const std::uint8_t* pTable = pRuns + first;
+                    bytes = _mm512_maskz_permutex2var_epi8(gathered, _mm512_loadu_si512(pTable),
+                                                           index, _mm512_loadu_si512(pTable + 64));
+                }
+                if (copied != 0) {
+                    bytes = _mm512_mask_loadu_epi8(bytes, copied, pOut + above);
+                }
+                // A buffer on black holds anything before: the border is written black.
+                if (kOnBlack) {
+                    _mm512_storeu_si512(pOut, bytes);
                 } else {
-                    // A display buffer holds anything: the border is written black.
-                    _mm512_mask_storeu_epi8(pOut, kQuarterBytes,
-                                            _mm512_maskz_permutexvar_epi8(written, pack, pixels));
+                    _mm512_mask_storeu_epi8(pOut, gathered | copied, bytes);
                 }
             }
         }
@@ -258,10 +324,22 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
 
 RemapChunkList RemapChunksFor(std::uint32_t pixelCount, bool foldFovea) {
     if (pixelCount == kZoomedPixelCount) {
-        return foldFovea ? ListOf<kZoomedSize, true>() : ListOf<kZoomedSize, false>();
+        return foldFovea ? ListOf<kZoomedSize, ChunkKind::kFoldedGrey>()
+                         : ListOf<kZoomedSize, ChunkKind::kGrey>();
     }
     if (pixelCount == kNormalPixelCount) {
-        return foldFovea ? ListOf<kNormalSize, true>() : ListOf<kNormalSize, false>();
+        return foldFovea ? ListOf<kNormalSize, ChunkKind::kFoldedGrey>()
+                         : ListOf<kNormalSize, ChunkKind::kGrey>();
+    }
+    return {};
+}
+
+RemapChunkList RemapColorChunksFor(std::uint32_t pixelCount) {
+    if (pixelCount == kZoomedPixelCount) {
+        return ListOf<kZoomedSize, ChunkKind::kColor>();
+    }
+    if (pixelCount == kNormalPixelCount) {
+        return ListOf<kNormalSize, ChunkKind::kColor>();
     }
     return {};
 }
@@ -283,19 +361,30 @@ void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
 }
 
 void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFrame,
-                      std::uint8_t* pDestination, RowOrder order) {
+                      std::uint8_t* pDestination, RgbLayout layout) {
     if (!RemapByChunksAvailable()) {
         return;
     }
-    RemapColorBatches(list, pColorFrame, pDestination, order);
-    if (order == RowOrder::kBottomUp) {
-        const std::uint32_t size = std::uint32_t(list.size);
-        for (int b = 0; b < list.blankCount; ++b) {
-            const BlankSpan& span = list.pBlankSpans[b];
+    switch (layout) {
+        case RgbLayout::kTopDownBgr:
+            RemapColorBatches<RgbLayout::kTopDownBgr>(list, pColorFrame, pDestination);
+            return;
+        case RgbLayout::kBottomUpBgrOnBlack:
+            RemapColorBatches<RgbLayout::kBottomUpBgrOnBlack>(list, pColorFrame, pDestination);
+            break;
+        case RgbLayout::kTopDownRgbOnBlack:
+            RemapColorBatches<RgbLayout::kTopDownRgbOnBlack>(list, pColorFrame, pDestination);
+            break;
+    }
+    const std::uint32_t size = std::uint32_t(list.size);
+    for (int b = 0; b < list.blankCount; ++b) {
+        const BlankSpan& span = list.pBlankSpans[b];
+        std::uint32_t first = span.firstPixel;
+        if (layout == RgbLayout::kBottomUpBgrOnBlack) {
             const std::uint32_t lastRow = (span.firstPixel + span.pixels - 1) / size;
-            const std::uint32_t flipped = (size - 1 - lastRow) * size + span.firstPixel % size;
-            std::memset(pDestination + std::size_t(flipped) * 3, 0, std::size_t(span.pixels) * 3);
+            first = (size - 1 - lastRow) * size + span.firstPixel % size;
         }
+        std::memset(pDestination + std::size_t(first) * 3, 0, std::size_t(span.pixels) * 3);
     }
 }
 
@@ -307,6 +396,6 @@ bool RemapByChunksAvailable() {
 
 void RemapGreyByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*) {}
 
-void RemapRgbByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*, RowOrder) {}
+void RemapRgbByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*, RgbLayout) {}
 
 #endif

@@ -19,13 +19,25 @@ inline constexpr int kChunkPixels = 64;
 struct RemapChunk {
     std::uint32_t firstPixel;  // output index of the chunk's pixel 0
     std::uint32_t firstRun;    // index into the run arrays of the run holding pixel 0
-    std::uint64_t written;     // bit j set: pixel j is written
+    std::uint64_t written;     // bit j set: pixel j is gathered from its run
+    // Bit j set: pixel j shows the sample of the pixel above it, so it is copied from the
+    // row already written instead (colour lists only; never set with written).
+    std::uint64_t copied;
 };
 
 // Pixels no chunk writes: within one row, or whole rows.
 struct BlankSpan {
     std::uint32_t firstPixel;
     std::uint32_t pixels;
+};
+
+// A colour chunk's 192 bytes as three stores of 64: for each, the bytes gathered and the
+// bytes copied from the row above, and the run of the first pixel it touches (pixel 0, 21
+// or 42; counted from the chunk's firstRun), from which its 22 pixels' runs are reached.
+struct ColorChunkStores {
+    std::uint64_t gathered[3];
+    std::uint64_t copied[3];
+    std::uint8_t firstRun[3];
 };
 
 struct RemapChunkList {
@@ -40,19 +52,27 @@ struct RemapChunkList {
     // Chunks with no pixel to write, joined into spans.
     const BlankSpan* pBlankSpans = nullptr;
     int blankCount = 0;
+    const ColorChunkStores* pStores = nullptr;  // per chunk, in colour lists only
 };
 
 // The chunks for a 256 x 256 or 512 x 512 picture (by pixel count), plain or with the fovea
 // folded in; empty for any other size. Built on first use (thread-safe), read-only after.
 RemapChunkList RemapChunksFor(std::uint32_t pixelCount, bool foldFovea);
+// The same picture for three-byte pixels, where a pixel showing the sample of the one above
+// it is copied from the row above (two thirds of them at 512 x 512): only the others have
+// runs to gather.
+RemapChunkList RemapColorChunksFor(std::uint32_t pixelCount);
 
 // Whether this processor runs the permutes (AVX-512 VBMI).
 bool RemapByChunksAvailable();
-// Grey and three bytes per pixel; nothing where the processor cannot run them. Rows go
-// top-down, or bottom-up (picture row 0 last) into a display buffer, whose every byte is
-// then written: pixels without a sample black.
-enum class RowOrder { kTopDown, kBottomUp };
+// Where three-byte pixels go: the remapped image (rows top-down, blue first, pixels
+// without a sample left as they were), a display buffer (rows bottom-up, picture row 0
+// last, blue first) or a picture for files and scripts (top-down, red first); into either
+// of the last two every byte is written, pixels without a sample black.
+enum class RgbLayout { kTopDownBgr, kBottomUpBgrOnBlack, kTopDownRgbOnBlack };
+// Grey and three bytes per pixel (from RemapColorChunksFor's list); nothing where the
+// processor cannot run them.
 void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
                        std::uint8_t* pDestination);
 void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFrame,
-                      std::uint8_t* pDestination, RowOrder order = RowOrder::kTopDown);
+                      std::uint8_t* pDestination, RgbLayout layout = RgbLayout::kTopDownBgr);

@@ -94,6 +94,44 @@ ByteArray ResultFor(const FrameBatch& frames, std::vector<py::ssize_t> shape) {
     return ByteArray(shape);
 }
 
+std::string ShapeText(const std::vector<py::ssize_t>& shape) {
+    std::string text = "(";
+    for (std::size_t axis = 0; axis < shape.size(); ++axis) {
+        text += (axis ? ", " : "") + std::to_string(shape[axis]);
+    }
+    return text + (shape.size() == 1 ? ",)" : ")");
+}
+
+// The caller's array to fill instead of a new one: it must be exactly what the result would
+// be (shape, uint8, C-contiguous, writeable), so no byte lands outside it.
+py::array ResultInto(const FrameBatch& frames, std::vector<py::ssize_t> shape,
+                     const py::object& out) {
+    if (frames.batch) {
+        shape.insert(shape.begin(), frames.count);
+    }
+    if (!py::isinstance<py::array>(out)) {
+        throw py::value_error("out must be a numpy array of shape " + ShapeText(shape) +
+                              " and dtype uint8");
+    }
+    auto array = py::reinterpret_borrow<py::array>(out);
+    const std::vector<py::ssize_t> given(array.shape(), array.shape() + array.ndim());
+    if (given != shape) {
+        throw py::value_error("out has shape " + ShapeText(given) + "; this result needs " +
+                              ShapeText(shape));
+    }
+    if (array.dtype().kind() != 'u' || array.itemsize() != 1) {
+        throw py::value_error("out must have dtype uint8, not " +
+                              py::str(array.dtype()).cast<std::string>());
+    }
+    if ((array.flags() & py::array::c_style) == 0) {
+        throw py::value_error("out must be C-contiguous (use numpy.ascontiguousarray)");
+    }
+    if (!array.writeable()) {
+        throw py::value_error("out is read-only");
+    }
+    return array;
+}
+
 // A calibration given as an array is stored in the calibration file format for the
 // processor to load, then removed.
 class CTemporaryCalibration {
@@ -246,11 +284,12 @@ class CPyProcessor {
         return std::make_unique<CPyProcessor>(settings);
     }
 
-    ByteArray Process(const py::buffer& frames, const std::string& values) {
-        return Render(m_remapped, frames, values);
+    py::array Process(const py::buffer& frames, const std::string& values, const py::object& out) {
+        return Render(m_remapped, frames, values, out);
     }
-    ByteArray ProcessUnmapped(const py::buffer& frames, const std::string& values) {
-        return Render(m_unmapped, frames, values);
+    py::array ProcessUnmapped(const py::buffer& frames, const std::string& values,
+                              const py::object& out) {
+        return Render(m_unmapped, frames, values, out);
     }
 
     ByteArray Corrected(const py::buffer& frames) {
@@ -296,8 +335,8 @@ class CPyProcessor {
         m_unmapped.renderer = std::make_unique<CFrameRenderer>(settings);
     }
 
-    ByteArray Render(SharedRenderer& shared, const py::buffer& frames,
-                     const std::string& valuesName) {
+    py::array Render(SharedRenderer& shared, const py::buffer& frames,
+                     const std::string& valuesName, const py::object& out) {
         CFrameRenderer& renderer = *shared.renderer;
         SampleValues values = SampleValues::kShown;
         std::string error;
@@ -310,10 +349,10 @@ class CPyProcessor {
         if (shown) {
             shape.push_back(3);
         }
-        ByteArray result = ResultFor(batch, shape);
+        py::array result = out.is_none() ? ResultFor(batch, shape) : ResultInto(batch, shape, out);
         const std::size_t outBytes =
             std::size_t(renderer.Width()) * renderer.Height() * (shown ? 3 : 1);
-        std::uint8_t* pOut = result.mutable_data();
+        auto* pOut = static_cast<std::uint8_t*>(result.mutable_data());
         bool rendered = true;
         {
             py::gil_scoped_release unlocked;  // before the lock: a holder may wait for the GIL
@@ -440,16 +479,19 @@ PYBIND11_MODULE(_pandry, m) {
              "Settings; calibration: None (no dark image), the path of a dark image file, or "
              "an array of 38304 dark levels.")
         .def("process", &CPyProcessor::Process, py::arg("frame"), py::arg("values") = "shown",
+             py::kw_only(), py::arg("out") = py::none(),
              "The remapped picture of a frame (252, 152) or of each frame of a batch "
              "(N, 252, 152). values='shown': exactly as the viewer shows it, (size, size, 3) "
              "uint8 RGB, top row first; 'corrected' or 'raw': each pixel the corrected level or "
              "the sensor's byte of the sample it shows (through the fovea fill and the remap "
-             "table, 0 outside the disc), (size, size) uint8. Runs without the GIL.")
+             "table, 0 outside the disc), (size, size) uint8. out: a C-contiguous uint8 array "
+             "of exactly the result's shape to fill and return instead of a new one "
+             "(ValueError otherwise). Runs without the GIL.")
         .def("process_unmapped", &CPyProcessor::ProcessUnmapped, py::arg("frame"),
-             py::arg("values") = "shown",
+             py::arg("values") = "shown", py::kw_only(), py::arg("out") = py::none(),
              "The unmapped picture: (252, 152, 3) uint8 RGB as the viewer shows it, or with "
              "values 'corrected' or 'raw' the sample grid itself, (252, 152) uint8; (N, ...) for "
-             "a batch.")
+             "a batch. out as for process.")
         .def("corrected", &CPyProcessor::Corrected, py::arg("frame"),
              "The frame after dark subtraction, offset and gain, before the fovea fill and the "
              "remap: (252, 152) uint8, sector-major; (N, 252, 152) for a batch.")

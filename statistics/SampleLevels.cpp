@@ -5,9 +5,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "levels/DisplayRange.h"
 #include "processing/ChannelMap.h"
+#include "processing/FrameProcessor.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
 #include "sensor/SampleGeometry.h"
@@ -55,28 +57,87 @@ const SampleTable& Samples() {
     return *table;
 }
 
-int CorrectedLevel(const FrameSamples& frame, std::size_t i) {
-    const int dark = frame.pDark != nullptr ? frame.pDark[i] : 0;
-    return (*frame.pTable)[std::clamp(int(frame.pRaw[i]) - dark + frame.offset, 0, 255)];
+// The row each frame index is counted in, kUncounted outside the region or for a sample
+// that does not count: a counter row no one reads, so the count needs no branch.
+constexpr std::uint8_t kUncounted = 3;
+struct CountRows {
+    SampleRegion region;
+    bool bColor = false;
+    std::array<std::uint8_t, kFrameBytes> row{};
+};
+
+void BuildCountRows(CountRows& rows, const SampleRegion& region, bool bColor) {
+    const SampleTable& samples = Samples();
+    const SampleGeometry& geometry = SensorSampleGeometry();
+    rows.region = region;
+    rows.bColor = bColor;
+    rows.row.fill(kUncounted);
+    for (int sector = 0; sector < kSectors; ++sector) {
+        for (int ring = region.firstRing; ring <= region.lastRing; ++ring) {
+            const std::size_t i = FrameIndex(sector, ring);
+            const int row = bColor ? samples.colourRow[i] : 0;
+            if (geometry.physical[i] && row != kNotCounted &&
+                region.Contains(ring, samples.sector[i])) {
+                rows.row[i] = std::uint8_t(row);
+            }
+        }
+    }
+}
+
+bool SameRegion(const SampleRegion& a, const SampleRegion& b) {
+    return a.firstRing == b.firstRing && a.lastRing == b.lastRing &&
+           a.firstSector == b.firstSector && a.lastSector == b.lastSector;
+}
+
+// Built for the last region and sensor this thread counted, which callers keep from frame
+// to frame.
+const CountRows& CountRowsFor(const SampleRegion& region, bool bColor) {
+    thread_local std::unique_ptr<CountRows> rows;
+    if (!rows || rows->bColor != bColor || !SameRegion(rows->region, region)) {
+        if (!rows) {
+            rows = std::make_unique<CountRows>();
+        }
+        BuildCountRows(*rows, region, bColor);
+    }
+    return *rows;
+}
+
+// Four tallies taking samples in turn keep runs of equal levels from queueing on one
+// counter.
+void CountLevels(const std::uint8_t* pLevels, const std::uint8_t* pRows, LevelCounts& levels) {
+    constexpr int kTallies = 4;
+    static_assert(kFrameBytes % kTallies == 0);
+    std::uint32_t tallies[kTallies][kUncounted + 1][256] = {};
+    for (std::size_t i = 0; i < kFrameBytes; i += kTallies) {
+        for (int t = 0; t < kTallies; ++t) {
+            ++tallies[t][pRows[i + t]][pLevels[i + t]];
+        }
+    }
+    for (int row = 0; row < levels.channels; ++row) {
+        for (int level = 0; level < 256; ++level) {
+            levels.counts[row][level] = tallies[0][row][level] + tallies[1][row][level] +
+                                        tallies[2][row][level] + tallies[3][row][level];
+        }
+    }
 }
 
 // What the display makes of each corrected level in this frame.
-std::array<std::uint8_t, 256> ShownLevels(const FrameSamples& frame) {
+std::array<std::uint8_t, 256> ShownLevels(const std::uint8_t* pCorrected, bool bColor) {
     std::array<std::uint8_t, 256> shown{};
-    if (!frame.bColor) {
+    if (!bColor) {
         for (int level = 0; level < 256; ++level) {
             shown[level] = std::uint8_t(ShownGreyLevel(level));
         }
         return shown;
     }
     // The colour processor stretches from its darkest to its brightest periphery sample.
-    int low = 255;
-    int high = 0;
+    std::uint8_t low = 255;
+    std::uint8_t high = 0;
     for (int sector = 0; sector < kSectors; ++sector) {
-        for (int ring = kFoveaRings; ring < kRings; ++ring) {
-            const int level = CorrectedLevel(frame, FrameIndex(sector, ring));
-            low = std::min(low, level);
-            high = std::max(high, level);
+        const std::uint8_t* pSector = pCorrected + FrameIndex(sector, kFoveaRings);
+        for (int ring = kFoveaRings; ring < kRings; ++ring, ++pSector) {
+            low = std::min(low, *pSector);
+            high = std::max(high, *pSector);
         }
     }
     for (int level = 0; level < 256; ++level) {
@@ -162,33 +223,30 @@ int RegionSectorOf(std::size_t index) {
 
 LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
                               const SampleRegion& region) {
-    const SampleTable& samples = Samples();
-    const SampleGeometry& geometry = SensorSampleGeometry();
-    std::array<std::uint8_t, 256> shown{};
-    if (values == LevelValues::kShown) {
-        shown = ShownLevels(frame);
-    }
     LevelCounts levels;
     levels.channels = frame.bColor ? 3 : 1;
-    const bool bWhole = region.IsWhole();
-    for (int sector = 0; sector < kSectors; ++sector) {
-        for (int ring = region.firstRing; ring <= region.lastRing; ++ring) {
-            const std::size_t i = FrameIndex(sector, ring);
-            if (!geometry.physical[i] || (!bWhole && !region.Contains(ring, samples.sector[i]))) {
-                continue;
+    const CountRows& rows = CountRowsFor(region, frame.bColor);
+    if (values == LevelValues::kRaw) {
+        CountLevels(frame.pRaw, rows.row.data(), levels);
+        return levels;
+    }
+    // Every sample corrected at once, then counted by corrected level; the shown levels are
+    // a function of those, so their counts are gathered from them.
+    static const std::vector<std::int32_t> noDark(kFrameBytes, 0);
+    thread_local std::vector<std::int16_t> shift(kFrameBytes);
+    thread_local std::vector<std::uint8_t> corrected(kFrameBytes);
+    CFrameProcessor::PrepareCorrectionShift(frame.pDark != nullptr ? frame.pDark : noDark.data(),
+                                            frame.offset, shift.data());
+    CFrameProcessor::CorrectPrepared(*frame.pTable, corrected.data(), frame.pRaw, shift.data());
+    CountLevels(corrected.data(), rows.row.data(), levels);
+    if (values == LevelValues::kShown) {
+        const std::array<std::uint8_t, 256> shown = ShownLevels(corrected.data(), frame.bColor);
+        for (int row = 0; row < levels.channels; ++row) {
+            std::array<std::uint32_t, 256> byShown{};
+            for (int level = 0; level < 256; ++level) {
+                byShown[shown[level]] += levels.counts[row][level];
             }
-            const int row = frame.bColor ? samples.colourRow[i] : 0;
-            if (row == kNotCounted) {
-                continue;
-            }
-            int level = frame.pRaw[i];
-            if (values != LevelValues::kRaw) {
-                level = CorrectedLevel(frame, i);
-                if (values == LevelValues::kShown) {
-                    level = shown[level];
-                }
-            }
-            ++levels.counts[row][level];
+            levels.counts[row] = byShown;
         }
     }
     return levels;

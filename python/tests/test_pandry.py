@@ -146,6 +146,39 @@ def test_bad_frames_raise_value_error(frame):
         assert raised.type is ValueError
 
 
+# Catches out= filling something else than the fresh result (a batch's frames misplaced, a
+# colour picture in the display's order) or returning another array.
+@pytest.mark.parametrize("sensor,values", [("mono", "shown"), ("color", "shown"),
+                                           ("color", "raw")])
+def test_process_into_out_equals_a_fresh_result(sensor, values):
+    processor = pandry.Processor(sensor=sensor)
+    clip = np.stack([pattern_frame(k, 3 + k) for k in range(3)]).reshape(3, 252, 152)
+    fresh = processor.process(clip, values)
+    out = np.full_like(fresh, 0x5A)
+    assert processor.process(clip, values, out=out) is out
+    np.testing.assert_array_equal(out, fresh)
+    one = np.empty_like(fresh[0])
+    processor.process(clip[1], values, out=one)
+    np.testing.assert_array_equal(one, fresh[1])
+
+
+BAD_OUT = [
+    pytest.param(np.zeros((256, 256), np.uint8), "shape", id="shape"),
+    pytest.param(np.zeros((256, 256, 3), np.uint16), "uint8", id="dtype"),
+    pytest.param(np.zeros((256, 256, 6), np.uint8)[:, :, ::2], "C-contiguous", id="strided"),
+    pytest.param(np.frombuffer(bytes(256 * 256 * 3), np.uint8).reshape(256, 256, 3),
+                 "read-only", id="read-only"),
+    pytest.param(bytearray(256 * 256 * 3), "numpy array", id="not-an-array"),
+]
+
+
+# Catches an out= array written past its end or in the wrong layout instead of refused.
+@pytest.mark.parametrize("out,mentions", BAD_OUT)
+def test_bad_out_raises_value_error(out, mentions):
+    with pytest.raises(ValueError, match=mentions):
+        pandry.Processor().process(pattern_frame(1, 1), out=out)
+
+
 BAD_PROCESSORS = [
     pytest.param(dict(sensor="grey"), "sensor", id="sensor"),
     pytest.param(dict(size=300), "size", id="size"),

@@ -142,26 +142,41 @@ INSTANTIATE_TEST_SUITE_P(Sizes, FoldedRemap,
 
 // Catches chunks that lose or double a pixel: every disc pixel is written exactly once and
 // no run index reaches past the 16-run window a quarter chunk may use.
+// The colour list also copies pixels from the row above: only where that pixel shows the
+// same table entry, never one it gathers as well.
 TEST(RemapChunks, CoverTheDiscOnceWithinTheirWindows) {
     for (const int size : {256, 512}) {
-        for (const bool fold : {false, true}) {
-            const RemapChunkList list = RemapChunksFor(std::uint32_t(size) * size, fold);
+        const int step = kRemapTableSize / size;
+        const auto entryOf = [&](int p) {
+            return RemapTable()[std::size_t(p / size * step) * kRemapTableSize + p % size * step];
+        };
+        for (const int kind : {0, 1, 2}) {
+            const bool fold = kind == 1;
+            const RemapChunkList list = kind == 2
+                                            ? RemapColorChunksFor(std::uint32_t(size) * size)
+                                            : RemapChunksFor(std::uint32_t(size) * size, fold);
             ASSERT_GT(list.chunkCount, 0);
             std::vector<int> writes(std::size_t(size) * size, 0);
             for (int c = 0; c < list.chunkCount; ++c) {
+                const RemapChunk& chunk = list.pChunks[c];
+                ASSERT_EQ(chunk.written & chunk.copied, 0u);
+                ASSERT_TRUE(kind == 2 || chunk.copied == 0);
                 const std::uint8_t* pIndex = list.pRunIndex + std::size_t(c) * kChunkPixels;
                 for (int j = 0; j < kChunkPixels; ++j) {
-                    writes[list.pChunks[c].firstPixel + j] += (list.pChunks[c].written >> j) & 1;
+                    const int p = int(chunk.firstPixel) + j;
+                    writes[p] += ((chunk.written | chunk.copied) >> j) & 1;
+                    if ((chunk.copied >> j) & 1) {
+                        ASSERT_GE(p, size);
+                        ASSERT_EQ(entryOf(p), entryOf(p - size)) << "pixel " << p;
+                    }
                     if (j % 16 != 0) {
                         ASSERT_GE(pIndex[j], pIndex[j - 1]);
                     }
                     ASSERT_LT(pIndex[j] - pIndex[j / 16 * 16], 16);
                 }
             }
-            const int step = kRemapTableSize / size;
             for (int p = 0; p < size * size; ++p) {
-                const std::uint16_t e =
-                    RemapTable()[std::size_t(p / size * step) * kRemapTableSize + p % size * step];
+                const std::uint16_t e = entryOf(p);
                 const bool emptyCell =
                     fold && e != kNoSource && e % kRings < kFoveaRings &&
                     FoveaTable()[FoveaIndex(e / kRings, e % kRings)] == kNoFoveaSector;
@@ -250,9 +265,17 @@ std::vector<std::uint8_t> RowsReversed(const std::uint8_t* pImage, int size) {
     return rows;
 }
 
-// Catches the remapped view written straight into the display buffer differing from the
-// remapped image (a border left as the buffer held it, rows in the wrong order), and a
-// remapped image that shows a later frame than the Remap that asked for it.
+std::vector<std::uint8_t> RedFirst(std::vector<std::uint8_t> pixels) {
+    for (std::size_t i = 0; i < pixels.size(); i += 3) {
+        std::swap(pixels[i], pixels[i + 2]);
+    }
+    return pixels;
+}
+
+// Catches the remapped view written straight into the display buffer, or the top-down
+// picture for files, differing from the remapped image (a border left as the buffer held
+// it, rows or channels in the wrong order), and a remapped image that shows a later frame
+// than the Remap that asked for it.
 TEST_P(ColorRemappedView, DisplayBufferAndImageShowTheFrameRemapped) {
     const int size = GetParam();
     CTestCamera camera({RandomFrame(8), RandomFrame(9)});
@@ -273,9 +296,19 @@ TEST_P(ColorRemappedView, DisplayBufferAndImageShowTheFrameRemapped) {
         std::vector<std::uint8_t> expected(pictureBytes, 0);
         PlainRemap(size, colorFrame.data(), expected.data(), 3);
         ASSERT_EQ(RowsReversed(expected.data(), size), shown) << "frame " << frame;
+        std::vector<std::uint8_t> topDown(pictureBytes, 0x5A);
+        p.RemappedToTopDownRgb(topDown.data());
+        ASSERT_EQ(RedFirst(expected), topDown) << "frame " << frame;
         ASSERT_EQ(std::vector<std::uint8_t>(p.RemappedImage(), p.RemappedImage() + pictureBytes),
                   expected)
             << "frame " << frame;
+        // Now from the remapped image the Remap's picture was caught up into.
+        std::fill(topDown.begin(), topDown.end(), 0x5A);
+        p.RemappedToTopDownRgb(topDown.data());
+        ASSERT_EQ(RedFirst(expected), topDown) << "frame " << frame << " from the image";
+        std::vector<std::uint8_t> unmapped(kColorFrameBytes);
+        p.RawToTopDownRgb(unmapped.data());
+        ASSERT_EQ(RedFirst({p.ColorFrame(), p.ColorFrame() + kColorFrameBytes}), unmapped);
     }
 }
 

@@ -124,6 +124,26 @@ INSTANTIATE_TEST_SUITE_P(
                       CountCase{"RegionWrapsAndFovea", true, LevelValues::kRaw, {5, 60, 240, 12}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Catches counts taken with the samples of the region or sensor counted before: regions and
+// sensors in turn, each against the plain computation.
+TEST(SampleLevels, EachCallCountsItsOwnRegionAndSensor) {
+    const RandomFrame f = MakeFrame(3);
+    const SampleRegion regions[] = {{}, {50, 90, 10, 40}, {}, {5, 60, 240, 12}, {50, 90, 10, 40}};
+    for (const SampleRegion& region : regions) {
+        for (const bool color : {false, true, false}) {
+            const FrameSamples frame{f.raw.data(), nullptr, 12, &f.table, color};
+            const LevelCounts counts = CountSampleLevels(frame, LevelValues::kCorrected, region);
+            RandomFrame noDark = f;
+            std::fill(noDark.dark.begin(), noDark.dark.end(), 0);
+            const auto expected = Expected(noDark, color, LevelValues::kCorrected, 12, region);
+            for (int row = 0; row < counts.channels; ++row) {
+                ASSERT_EQ(counts.counts[row], expected[row])
+                    << region.Describe() << (color ? " colour" : " mono") << " row " << row;
+            }
+        }
+    }
+}
+
 // Catches shown colour levels that are not what the colour picture holds: each periphery
 // sample's own channel after the processor's stretch and reconstruction (sector 0, which
 // the reconstruction estimates again, left out).
