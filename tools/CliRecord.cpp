@@ -1,5 +1,7 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -34,9 +36,10 @@ namespace {
 constexpr long kMaxFrames = 1000000;
 constexpr int kInterruptedExit = 130;  // as a shell reports a command ended by Ctrl-C
 
-volatile std::sig_atomic_t g_bInterrupted = 0;
-// Wakes the main thread, which waits for the run: written by Ctrl-C's handler and by the
-// run's end.
+std::atomic<bool> g_bInterrupted{false};  // set by the main thread when Ctrl-C came
+// Ctrl-C is blocked in every thread and read here by the main thread, which waits for it or
+// for the run's end (written to the pipe), so no handler runs while frames are read.
+int g_interruptFd = -1;
 int g_wakePipe[2] = {-1, -1};
 
 struct RecordOptions {
@@ -49,34 +52,33 @@ struct RecordOptions {
 };
 
 void Wake() {
-    const int saved = errno;
     [[maybe_unused]] const ssize_t ignored = ::write(g_wakePipe[1], "x", 1);
-    errno = saved;
-}
-
-void OnInterrupt(int) {
-    g_bInterrupted = 1;
-    Wake();
 }
 
 // Ctrl-C ends the recording early but cleanly; SIGTERM and SIGHUP still end the process
-// (the output file's clean-up removes its temporary copy).
+// (the output file's clean-up removes its temporary copy). Called before any thread starts,
+// so every thread inherits the blocked Ctrl-C.
 bool CatchInterrupt(std::string* error) {
-    if (g_wakePipe[0] < 0 && ::pipe2(g_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        *error = std::string("cannot make a pipe: ") + std::strerror(errno);
+    sigset_t interrupt;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    if (::pipe2(g_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0 ||
+        ::pthread_sigmask(SIG_BLOCK, &interrupt, nullptr) != 0 ||
+        (g_interruptFd = ::signalfd(-1, &interrupt, SFD_CLOEXEC | SFD_NONBLOCK)) < 0) {
+        *error = std::string("cannot wait for Ctrl-C: ") + std::strerror(errno);
         return false;
     }
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
     return true;
 }
 
-// Sleeps until Ctrl-C or the run's end writes to the wake pipe.
+// Sleeps until Ctrl-C or the run's end.
 void WaitForWake() {
-    pollfd wake{g_wakePipe[0], POLLIN, 0};
-    while (::poll(&wake, 1, -1) < 0 && errno == EINTR) {
+    pollfd wake[2] = {{g_wakePipe[0], POLLIN, 0}, {g_interruptFd, POLLIN, 0}};
+    while (::poll(wake, 2, -1) < 0 && errno == EINTR) {
+    }
+    signalfd_siginfo signal{};
+    if (::read(g_interruptFd, &signal, sizeof signal) == ssize_t(sizeof signal)) {
+        g_bInterrupted = true;
     }
     char drained[16];
     while (::read(g_wakePipe[0], drained, sizeof drained) > 0) {
@@ -121,7 +123,7 @@ class CRecordRun final : public ISessionHost {
     // After the session's thread was joined.
     bool Failed() const { return m_bFailed; }
     const std::string& ReadFailure() const { return m_strReadFailure; }
-    bool Interrupted() const { return g_bInterrupted != 0; }
+    bool Interrupted() const { return g_bInterrupted.load(); }
     bool HasEnded() const { return m_bEnded.load(); }
 
   private:
@@ -195,6 +197,10 @@ void RunSession(CAcquisitionSession& session, CRecordRun& run) {
 
 int RunRecord(const RecordOptions& options) {
     std::string error;
+    // Before any thread (a media source's) exists.
+    if (!CatchInterrupt(&error)) {
+        return CliFail(error);
+    }
     const std::string& source = options.camera;
     if (!SelectCameraSource(source, &error)) {
         return CliFail(error, kUsageError);
@@ -204,9 +210,6 @@ int RunRecord(const RecordOptions& options) {
     RenderSettings settings;
     if (!DescribeRecording(options, source, &metadata, &settings, &error)) {
         return CliFail(error, kUsageError);
-    }
-    if (!CatchInterrupt(&error)) {
-        return CliFail(error);
     }
     // Every part is written aside and put in place together at the end, so a failed or
     // interrupted recording leaves what was there before as it was; the names are all

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "export/PictureWriter.h"
+#include "export/ProcessorPicture.h"
 #include "platform/files/AtomicFile.h"
 #include "resources/Resource.h"
 #include "viewer/SharedState.h"
@@ -23,8 +24,8 @@ void CViewerCore::OnStart() {
     m_bThreadActive = true;
     m_bStarted = 1;
     LayoutImageArea();
-    m_window.InvalidateRect(m_rcImage);
-    m_rcClient = m_window.ClientRect();
+    m_window.InvalidateRect(m_geometry.ImageArea());
+    m_geometry.TakeClientRect(m_window.ClientRect());
     m_nFramesDone = 0;
     m_nRateSinceFrames = 0;
     m_nRateSinceMs = m_clock();
@@ -35,7 +36,7 @@ void CViewerCore::OnStart() {
     m_window.SetStatusText(1, "");
     m_window.SetStatusTip(1, "");
     m_window.WidenRecordingPane(false);
-    m_strRecordedSummary.clear();
+    m_recording.ForgetSummary();
     FinishProbe();  // the worker reads only a device that has been opened
     m_session.Start(&m_run);
 }
@@ -53,6 +54,20 @@ void CViewerCore::OnGrab() {
     m_window.LoadToolbarPicture(IDB_TOOLBAR_IDLE);
 }
 
+namespace {
+
+FileResult SavePngOf(CFrameProcessor* pProcessor, bool bRemap, bool bMono,
+                     const std::string& path) {
+    if (pProcessor == nullptr) {
+        return FileResult::Failure("cannot write " + path + ": there is no picture");
+    }
+    Picture picture;
+    TakeProcessorPicture(*pProcessor, bRemap, bMono, &picture);
+    return MakePngWriter()->Write(picture, PictureText{}, path);
+}
+
+}  // namespace
+
 void CViewerCore::OnSave() {
     if (m_bGrabbed == 0) {
         m_window.ShowMessage("Select Grab First", "Korvel");
@@ -65,7 +80,8 @@ void CViewerCore::OnSave() {
         const int columns = bRemap ? m_nWidth : kUnmappedWidth;
         const int rows = bRemap ? m_nHeight : kUnmappedHeight;
         const FileResult saved =
-            LowerExtension(path) == "png" ? SavePng(path)
+            LowerExtension(path) == "png"
+                ? SavePngOf(pProcessor, bRemap, m_bColorProcessor == 0, path)
             : pProcessor != nullptr
                 ? pProcessor->SaveBitmapFile(columns, rows, path)
                 : FileResult::Failure("cannot write " + path + ": there is no picture");

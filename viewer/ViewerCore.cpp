@@ -59,11 +59,7 @@ void CViewerCore::OnPaint() {
 void CViewerCore::OnDestroy() {
     m_bDestroyed = true;
     m_surface.LoadBackground(0, 0, 0);
-    if (m_recorder.IsRecording()) {
-        if (const FileResult stopped = m_recorder.Stop(); !stopped) {
-            std::fprintf(stderr, "pandry: %s\n", stopped.Error().c_str());
-        }
-    }
+    m_recording.EndAtClose();
     // A thread that ended on its own still has to be joined, and an idle window still owns
     // its processor: both are released whatever the state. The stop is raised before the
     // cancel, so a worker whose read the cancel ends takes it for a stop, not a lost camera.
@@ -98,25 +94,11 @@ bool CViewerCore::IsHistogramShown() const {
 }
 
 void CViewerCore::LayoutWindow() {
-    m_cyToolbar = kToolbarBand;
-    m_cxScreen = m_window.ScreenWidth();
-    m_cyScreen = m_window.ScreenHeight();
-    const WindowLayout layout =
-        ComputeWindowLayout(m_nWidth, m_nHeight, m_window.StatusBarTextHeight(), m_cxScreen,
-                            m_cyScreen, !IsHistogramShown());
-    m_cxStatusBar = layout.statusBar.Width();
-    m_cyStatusBar = layout.statusBar.Height();
-    m_cxWindow = layout.cxWindow;
-    m_cyWindow = layout.cyWindow;
-    m_xWindow = layout.xWindow;
-    m_yWindow = layout.yWindow;
-    m_window.PlaceStatusBar(layout.statusBar.left, layout.statusBar.top, m_cxStatusBar,
-                            m_cyStatusBar);
-    m_window.PlaceWindow(m_xWindow, m_yWindow, m_cxWindow, m_cyWindow);
+    m_geometry.LayoutWindow(m_window, m_nWidth, m_nHeight, !IsHistogramShown());
 }
 
 void CViewerCore::LayoutImageArea() {
-    m_rcImage = ImageAreaRect(m_nWidth, m_nHeight);
+    m_geometry.LayoutImageArea(m_nWidth, m_nHeight);
     m_yImage = kFrameTop;
 }
 
@@ -220,15 +202,15 @@ void CViewerCore::DrawFrame() {
         return;
     }
     if (m_bRemap) {
-        const int x = m_rcClient.left;
-        const int y = m_rcClient.top + m_yImage;
+        const int x = m_geometry.ClientArea().left;
+        const int y = m_geometry.ClientArea().top + m_yImage;
         m_surface.DrawFrame(pShown, g_bmiFrame,
                             {x, y, x + g_bmiFrame.biWidth, y + g_bmiFrame.biHeight});
         return;
     }
     TurnUnmapped(pShown, m_pTurnBuffer.get());
     m_surface.DrawFrame(m_pTurnBuffer.get(), g_bmiFrame,
-                        UnmappedDestination(m_rcClient, m_yImage, m_bZoomed != 0));
+                        UnmappedDestination(m_geometry.ClientArea(), m_yImage, m_bZoomed != 0));
 }
 
 void CViewerCore::EndFrameDisplay() {
@@ -318,7 +300,8 @@ void CViewerCore::EndRun(int frames, std::int64_t milliseconds) {
 
 void CViewerCore::RefreshFrameRate() {
     // A recording ends with acquisition, with the camera, or when its disk failed.
-    if (m_recorder.IsRecording() && (m_recorder.HasFailed() || !m_bRunning || !m_bThreadActive)) {
+    if (m_recording.IsRecording() &&
+        (m_recording.Recorder().HasFailed() || !m_bRunning || !m_bThreadActive)) {
         EndRecording();
         m_bRunEnded = false;  // what was recorded says more than the run's last rate
     }
@@ -347,9 +330,9 @@ void CViewerCore::RefreshFrameRate() {
         return;
     }
     const long long rate = (frames - m_nRateSinceFrames) * 1000LL / elapsed;
-    if (m_recorder.IsRecording()) {
-        ShowRecordingStatus();
-    } else if (m_strRecordedSummary.empty()) {
+    if (m_recording.IsRecording()) {
+        m_recording.ShowStatus();
+    } else if (m_recording.Summary().empty()) {
         char text[48];
         std::snprintf(text, sizeof(text), "%lld fps, %d", rate, frames);
         m_window.SetStatusText(1, text);

@@ -22,7 +22,9 @@
 #include "viewer/AcquisitionHost.h"
 #include "viewer/AcquisitionThread.h"
 #include "viewer/FrameSurface.h"
+#include "viewer/RecordingController.h"
 #include "viewer/SensorSnapshot.h"
+#include "viewer/ViewerLayout.h"
 #include "viewer/ViewerStartup.h"
 #include "viewer/ViewerTypes.h"
 #include "viewer/WindowServices.h"
@@ -106,8 +108,8 @@ class CViewerCore final : private CAcquisitionHost {
     int IsStarted() const { return m_bStarted; }
     int IsRemap() const { return m_bRemap.load(); }
     int IsMedian() const { return m_bMedian; }
-    bool IsRecording() const { return m_recorder.IsRecording(); }
-    const CRecorder& Recorder() const { return m_recorder; }
+    bool IsRecording() const { return m_recording.IsRecording(); }
+    const CRecorder& Recorder() const { return m_recording.Recorder(); }
     int IsZoomed() const { return m_bZoomed; }
     int IsColorProcessor() const { return m_bColorProcessor; }
     bool IsHistogramShown() const;
@@ -162,8 +164,7 @@ class CViewerCore final : private CAcquisitionHost {
     bool ServeAutoLevels(CFrameProcessor& processor) override;
     void AttachSensorSnapshot(const CFrameProcessor& processor);
     void EndRecording();
-    void ShowRecordingStatus();
-    FileResult SavePng(const std::string& path);
+    RecordingMetadata RecordingHeader() const;
 
     // Frame display: SetupFrameDisplay and DrawFrame also run on the worker; the background
     // is a toolkit picture and is loaded on the user-interface thread only.
@@ -208,15 +209,13 @@ class CViewerCore final : private CAcquisitionHost {
     std::optional<LevelsChoice> m_levelsNews;
     std::optional<std::optional<DarkSummary>> m_calibrationNews;  // inner empty: failed
     CStageTimes m_stageTimes;
-    SensorFrame m_snapshot;  // worker only, while a worker exists
-    CRecorder m_recorder;    // the worker pushes frames; the rest is the UI thread's
-    CRecorderFeed m_recorderFeed{m_recorder};
+    SensorFrame m_snapshot;                      // worker only, while a worker exists
+    CRecordingController m_recording{m_window};  // its recorder is fed by the worker
+    CRecorderFeed m_recorderFeed{m_recording.Recorder()};
     CViewerRun m_run{*this};
     // The acquisition thread: the recorder, then the screen, take each frame. Declared after
     // what its run uses, so it is stopped first.
     CAcquisitionSession m_session{[this] { CancelCameraReads(); }, [this] { ResumeCameraReads(); }};
-    // Window thread: what the last recording wrote; pane 1 shows it until the next Start.
-    std::string m_strRecordedSummary;
     bool m_bLevelsFromAutoLevels = false;  // offset and gain as Auto Levels last chose them
     std::string m_strSource;
     std::thread m_probeThread;
@@ -243,18 +242,7 @@ class CViewerCore final : private CAcquisitionHost {
     std::unique_ptr<std::uint8_t[]> m_pFrameRgb;
     std::unique_ptr<std::uint8_t[]> m_pTurnBuffer;
     std::unique_ptr<std::uint8_t[]> m_pHistImage;
-    ViewerRect m_rcImage;
-    ViewerRect m_rcClient;
-
-    int m_cyToolbar = 23;
-    int m_cxStatusBar = 256;
-    int m_cyStatusBar = 20;
-    int m_cxWindow = 0;
-    int m_cyWindow = 0;
-    int m_xWindow = 0;
-    int m_yWindow = 0;
-    int m_cxScreen = 0;
-    int m_cyScreen = 0;
+    CViewerGeometry m_geometry;
 
     std::string m_strTimingPath = "time.inf";
     std::string m_strSourceName;

@@ -2,6 +2,8 @@
 
 #include "viewer/ViewerTypes.h"
 
+class CWindowServices;
+
 inline constexpr int kToolbarBand = 23;      // m_cyToolbar
 inline constexpr int kStatusBarWidth = 256;  // m_cxStatusBar
 inline constexpr int kStatusBarHeight = 20;  // m_cyStatusBar
@@ -27,3 +29,31 @@ WindowLayout ComputeWindowLayout(int width, int height, int cyStatusBarText, int
 // The image area (from y 31) and the top of a drawn frame (33).
 ViewerRect ImageAreaRect(int width, int height);
 inline constexpr int kFrameTop = kToolbarBand + 10;
+
+// The viewer window's geometry as the last layout left it: the outer window, the toolbar
+// band, the status bar, the image area and the client area a run draws into. Window thread
+// only; a run takes the client area at Start.
+class CViewerGeometry {
+  public:
+    // Sizes and centres the window for a picture of width x height on the window's screen,
+    // and places the status bar under the picture (or under the histogram).
+    void LayoutWindow(CWindowServices& window, int width, int height, bool bHistogramHidden);
+    void LayoutImageArea(int width, int height) { m_rcImage = ImageAreaRect(width, height); }
+    void TakeClientRect(const ViewerRect& client) { m_rcClient = client; }
+
+    const ViewerRect& ImageArea() const { return m_rcImage; }
+    const ViewerRect& ClientArea() const { return m_rcClient; }
+
+  private:
+    ViewerRect m_rcImage;
+    ViewerRect m_rcClient;
+    int m_cyToolbar = kToolbarBand;
+    int m_cxStatusBar = kStatusBarWidth;
+    int m_cyStatusBar = kStatusBarHeight;
+    int m_cxWindow = 0;
+    int m_cyWindow = 0;
+    int m_xWindow = 0;
+    int m_yWindow = 0;
+    int m_cxScreen = 0;
+    int m_cyScreen = 0;
+};

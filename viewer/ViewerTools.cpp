@@ -110,11 +110,11 @@ void CViewerCore::ReportAcquisitionEnd() {
         char text[64];
         std::snprintf(text, sizeof(text), "Camera lost after %d frames", m_nFramesDone.load());
         // What a recording wrote keeps pane 1; the loss goes to the message pane then.
-        m_window.SetStatusText(m_strRecordedSummary.empty() ? 1 : 0,
+        m_window.SetStatusText(m_recording.Summary().empty() ? 1 : 0,
                                reason.empty() ? std::string(text) : reason);
         return;
     }
-    if (m_bRunEnded.exchange(false) && m_strRecordedSummary.empty()) {
+    if (m_bRunEnded.exchange(false) && m_recording.Summary().empty()) {
         const std::int64_t elapsed = m_nRunMs;
         const int frames = m_nRunFrames;
         const long long rate = m_nLastRate >= 0 ? m_nLastRate
