@@ -217,10 +217,6 @@ bool ParseIndexRange(const std::string& text, int limit, int* first, int* last) 
     return parse(a, first) && parse(b, last);
 }
 
-int RegionSectorOf(std::size_t index) {
-    return Samples().sector[index];
-}
-
 LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
                               const SampleRegion& region) {
     LevelCounts levels;

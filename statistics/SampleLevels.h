@@ -46,9 +46,6 @@ struct SampleRegion {
 // "A-B" or "A" within 0..limit; false otherwise.
 bool ParseIndexRange(const std::string& text, int limit, int* first, int* last);
 
-// The sector of the 252 (as SampleRegion counts them) that frame index i falls in.
-int RegionSectorOf(std::size_t index);
-
 // Counts the frame's physical samples inside the region (see SampleGeometry's physical):
 // one row for black-and-white; blue, green and red rows for colour, by each sample's
 // mosaic channel. A region that holds no physical sample counts nothing.

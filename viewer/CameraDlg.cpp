@@ -37,14 +37,9 @@ CCameraDlg::CCameraDlg() : m_settings(nullptr) {
     MapViewerCommands<ID_FILE_SAVE, ID_FILE_GRAB, ID_FILE_START, ID_FILE_CALIBRATE, ID_VIEW_ZOOM,
                       ID_VIEW_HISTOGRAM, ID_SETTINGS_DIALOG, ID_OPTIONS_REMAP, ID_OPTIONS_MEDIAN,
                       ID_TOOLS_AUTO_LEVELS, ID_TOOLS_RECORD>();
-    ON_COMMAND(ID_TOOLS_STATISTICS, &CCameraDlg::OnToolsStatistics);
-    ON_UPDATE_COMMAND_UI(ID_TOOLS_STATISTICS, &CCameraDlg::OnUpdateToolsStatistics);
-    ON_COMMAND(ID_TOOLS_TIME_SERIES, &CCameraDlg::OnToolsTimeSeries);
-    ON_UPDATE_COMMAND_UI(ID_TOOLS_TIME_SERIES, &CCameraDlg::OnUpdateToolsTimeSeries);
+    MapToolWindows<ID_TOOLS_STATISTICS, ID_TOOLS_TIME_SERIES, ID_TOOLS_GAZE>();
     ON_COMMAND(ID_TOOLS_SHOW_CLIPPING, &CCameraDlg::OnToolsShowClipping);
     ON_UPDATE_COMMAND_UI(ID_TOOLS_SHOW_CLIPPING, &CCameraDlg::OnUpdateToolsShowClipping);
-    ON_COMMAND(ID_TOOLS_GAZE, &CCameraDlg::OnToolsGaze);
-    ON_UPDATE_COMMAND_UI(ID_TOOLS_GAZE, &CCameraDlg::OnUpdateToolsGaze);
     m_rateTimer.setInterval(kRateIntervalMs);
     QObject::connect(&m_rateTimer, &QTimer::timeout, [this] {
         if (m_pCore) {
@@ -87,6 +82,38 @@ template <unsigned... IDs>
 void CCameraDlg::MapViewerCommands() {
     (ON_COMMAND(IDs, &CCameraDlg::OnViewerCommand<IDs>), ...);
     (ON_UPDATE_COMMAND_UI(IDs, &CCameraDlg::OnUpdateViewerCommand<IDs>), ...);
+}
+
+template <unsigned ID>
+void CCameraDlg::OnToolWindow() {
+    if (CToolWindow* pWindow = ToolWindowFor(ID)) {
+        pWindow->Toggle();
+    }
+}
+
+template <unsigned ID>
+void CCameraDlg::OnUpdateToolWindow(CCmdUI* pCmdUI) {
+    const CToolWindow* pWindow = ToolWindowFor(ID);
+    pCmdUI->Enable(pWindow != nullptr && pWindow->IsAvailable());
+    pCmdUI->SetCheck(pWindow != nullptr && pWindow->IsShown() ? 1 : 0);
+}
+
+template <unsigned... IDs>
+void CCameraDlg::MapToolWindows() {
+    (ON_COMMAND(IDs, &CCameraDlg::OnToolWindow<IDs>), ...);
+    (ON_UPDATE_COMMAND_UI(IDs, &CCameraDlg::OnUpdateToolWindow<IDs>), ...);
+}
+
+CToolWindow* CCameraDlg::ToolWindowFor(unsigned id) const {
+    switch (id) {
+        case ID_TOOLS_STATISTICS:
+            return m_pStatistics.data();
+        case ID_TOOLS_TIME_SERIES:
+            return m_pTimeSeries.data();
+        case ID_TOOLS_GAZE:
+            return m_pGazeWindow.data();
+    }
+    return nullptr;
 }
 
 void CCameraDlg::AddCommandLineOptions(QCommandLineParser& parser) {
@@ -192,10 +219,11 @@ bool CCameraDlg::OnInitDialog() {
             QToolTip::hideText();
             ShowPrompt(AFX_IDS_IDLEMESSAGE);
         });
-    m_pMeasure = std::make_unique<CMeasureTools>(GetSafeHwnd(), GetClientWidget(), m_pView.data(),
-                                                 m_pCore.get());
+    m_pMeasure = std::make_unique<CMeasureTools>(GetClientWidget(), m_pView.data());
     m_pStatistics =
         new CStatisticsWindow(GetSafeHwnd(), m_pView.data(), m_pCore.get(), m_pMeasure->Region());
+    m_pTimeSeries =
+        new CTimeSeriesWindow(GetSafeHwnd(), m_pView.data(), m_pCore.get(), m_pMeasure->Region());
     new CGazeDrag(GetClientWidget(), m_pView.data());
     m_pGazeWindow = new CGazeWindow(GetSafeHwnd());
     m_rateTimer.start();
@@ -210,11 +238,9 @@ bool CCameraDlg::OnInitDialog() {
 void CCameraDlg::OnDestroy() {
     m_rateTimer.stop();
     m_pollTimer.stop();
-    if (m_pStatistics) {
-        delete m_pStatistics.data();
-    }
-    if (m_pGazeWindow) {
-        delete m_pGazeWindow.data();
+    // Before the region they listen to goes with the measuring tools.
+    for (unsigned id : {ID_TOOLS_STATISTICS, ID_TOOLS_TIME_SERIES, ID_TOOLS_GAZE}) {
+        delete ToolWindowFor(id);
     }
     m_pMeasure.reset();
     CModelessMain::OnDestroy();
@@ -334,55 +360,10 @@ void CCameraDlg::ShowLevels(int offset, int gain) {
     m_settings.m_nGain = gain;
 }
 
-void CCameraDlg::OnToolsStatistics() {
-    if (!m_pStatistics) {
-        return;
-    }
-    if (m_pStatistics->isVisible()) {
-        m_pStatistics->hide();
-    } else {
-        m_pStatistics->ShowBesideMain();
-    }
-}
-
-void CCameraDlg::OnUpdateToolsStatistics(CCmdUI* pCmdUI) {
-    pCmdUI->SetCheck(m_pStatistics && m_pStatistics->isVisible() ? 1 : 0);
-}
-
-void CCameraDlg::OnToolsGaze() {
-    if (!m_pGazeWindow) {
-        return;
-    }
-    if (m_pGazeWindow->isVisible()) {
-        m_pGazeWindow->hide();
-        return;
-    }
-    const QWidget* pMain = GetSafeHwnd();
-    m_pGazeWindow->move(CStatisticsWindow::PlaceBeside(
-        pMain->frameGeometry(), m_pGazeWindow->frameGeometry().size(),
-        pMain->screen() ? pMain->screen()->availableGeometry() : QRect()));
-    m_pGazeWindow->show();
-}
-
-void CCameraDlg::OnUpdateToolsGaze(CCmdUI* pCmdUI) {
-    pCmdUI->Enable(ActiveSourceGaze() != nullptr);
-    pCmdUI->SetCheck(m_pGazeWindow && m_pGazeWindow->isVisible() ? 1 : 0);
-}
-
 void CCameraDlg::FitViewToClient() {
     if (m_pView && GetClientWidget() != nullptr) {
         m_pView->setGeometry(GetClientRect());
     }
-}
-
-void CCameraDlg::OnToolsTimeSeries() {
-    if (m_pMeasure) {
-        m_pMeasure->ToggleTimeSeries();
-    }
-}
-
-void CCameraDlg::OnUpdateToolsTimeSeries(CCmdUI* pCmdUI) {
-    pCmdUI->SetCheck(m_pMeasure && m_pMeasure->IsTimeSeriesShown() ? 1 : 0);
 }
 
 void CCameraDlg::OnToolsShowClipping() {

@@ -12,6 +12,7 @@
 #include "viewer/MeasureTools.h"
 #include "viewer/PixelProbe.h"
 #include "viewer/StatisticsWindow.h"
+#include "viewer/TimeSeriesWindow.h"
 #include "viewer/ViewerCore.h"
 #include "viewer/WindowServices.h"
 
@@ -43,6 +44,9 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     CViewerCore* Core() const { return m_pCore.get(); }
     CFrameView* View() const { return m_pView.data(); }
     CStatisticsWindow* Statistics() const { return m_pStatistics.data(); }
+    CTimeSeriesWindow* TimeSeries() const { return m_pTimeSeries.data(); }
+    // The tool window a Tools command shows and hides; null for any other command.
+    CToolWindow* ToolWindowFor(unsigned id) const;
     CPixelInspector* Inspector() const { return m_pInspector.data(); }
     CMeasureTools* Measure() const { return m_pMeasure.get(); }
     const CSettingsDlg& Settings() const { return m_settings; }
@@ -58,6 +62,12 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     void OnUpdateViewerCommand(CCmdUI* pCmdUI);
     template <unsigned... IDs>
     void MapViewerCommands();
+    template <unsigned ID>
+    void OnToolWindow();
+    template <unsigned ID>
+    void OnUpdateToolWindow(CCmdUI* pCmdUI);
+    template <unsigned... IDs>
+    void MapToolWindows();
 
     void PlaceWindow(int x, int y, int cx, int cy) override;
     void PlaceStatusBar(int x, int y, int cx, int cy) override;
@@ -78,14 +88,8 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     void ShowLevels(int offset, int gain) override;
 
     void FitViewToClient();
-    void OnToolsStatistics();
-    void OnUpdateToolsStatistics(CCmdUI* pCmdUI);
-    void OnToolsTimeSeries();
-    void OnUpdateToolsTimeSeries(CCmdUI* pCmdUI);
     void OnToolsShowClipping();
     void OnUpdateToolsShowClipping(CCmdUI* pCmdUI);
-    void OnToolsGaze();
-    void OnUpdateToolsGaze(CCmdUI* pCmdUI);
 
     CSettingsDlg m_settings;
     QPointer<CFrameView> m_pView;  // owned by the client area once the window exists
@@ -93,8 +97,9 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     QTimer m_rateTimer;
     QTimer m_pollTimer;
     QPointer<CPixelInspector> m_pInspector;
-    QPointer<CStatisticsWindow> m_pStatistics;
     std::unique_ptr<CMeasureTools> m_pMeasure;
+    QPointer<CStatisticsWindow> m_pStatistics;
+    QPointer<CTimeSeriesWindow> m_pTimeSeries;
     QPointer<CGazeWindow> m_pGazeWindow;
     ViewerStartup m_startup;
     bool m_bStartAtOnce = false;

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int kRefreshMs = 100;
 constexpr int kWidth = 640;
 constexpr int kHeight = 400;
 // The sensor's layout in canvas units (its outer radius is 256), as the remap table draws it.
@@ -31,31 +30,32 @@ double RingEdge(int ring) {
 
 }  // namespace
 
-CGazeWindow::CGazeWindow(QWidget* pMain) : QWidget(pMain, Qt::Tool) {
-    setWindowTitle(QStringLiteral("Gaze"));
+CGazeWindow::CGazeWindow(QWidget* pMain)
+    : CToolWindow(pMain, QStringLiteral("Gaze"), {Side::kRight, Side::kLeft, Side::kBelow}) {
     resize(kWidth, kHeight);
     setCursor(Qt::CrossCursor);
-    m_timer.setInterval(kRefreshMs);
-    QObject::connect(&m_timer, &QTimer::timeout, this, [this] { Refresh(); });
 }
 
-void CGazeWindow::showEvent(QShowEvent* pEvent) {
+QSize CGazeWindow::sizeHint() const {
+    return {kWidth, kHeight};
+}
+
+bool CGazeWindow::IsAvailable() const {
+    return ActiveSourceGaze() != nullptr;
+}
+
+void CGazeWindow::OnShown() {
     m_pGaze = ActiveSourceGaze();
     if (m_pGaze) {
         m_pGaze->AskForPicture(true);
     }
-    m_timer.start();
-    Refresh();
-    QWidget::showEvent(pEvent);
 }
 
-void CGazeWindow::hideEvent(QHideEvent* pEvent) {
-    m_timer.stop();
+void CGazeWindow::OnHidden() {
     if (m_pGaze) {
         m_pGaze->AskForPicture(false);
         m_pGaze.reset();
     }
-    QWidget::hideEvent(pEvent);
 }
 
 void CGazeWindow::Refresh() {

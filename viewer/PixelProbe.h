@@ -24,8 +24,6 @@ class CPixelInspector : public QObject {
     std::string TextAt(int x, int y) const;
     // The status pane's short form of the same.
     std::string PaneTextAt(int x, int y) const;
-    // What Ctrl+C copies now: the readout under the mouse, or empty.
-    const std::string& ShownReadout() const { return m_strWhole; }
 
   protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
@@ -39,6 +37,6 @@ class CPixelInspector : public QObject {
     ShowText m_show;
     ShowText m_restore;
     bool m_bShowing = false;
-    std::string m_strWhole;
+    std::string m_strWhole;  // what Ctrl+C copies: the readout under the mouse, or empty
     QPoint m_lastPoint;
 };

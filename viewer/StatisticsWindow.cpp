@@ -1,14 +1,12 @@
 #include "viewer/StatisticsWindow.h"
 
 #include <QCheckBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
-#include <algorithm>
+#include <utility>
 
 #include "camera/CameraSource.h"
 #include "sensor/LogPolarFrame.h"
@@ -19,9 +17,7 @@
 
 namespace {
 
-constexpr int kRefreshMs = 100;  // ten times a second at most
 constexpr qint64 kRateWindowMs = 1000;
-constexpr int kGap = 8;
 
 // Rows of LevelCounts (blue, green, red) in the order they are listed: red, green, blue.
 constexpr int kListedRows[3] = {2, 1, 0};
@@ -60,8 +56,7 @@ QString Percent(double share) {
 
 CStatisticsWindow::CStatisticsWindow(QWidget* pMain, CFrameView* pView, const CViewerCore* pCore,
                                      CRegionSelection* pRegion)
-    : QWidget(pMain, Qt::Tool),
-      m_pMain(pMain),
+    : CToolWindow(pMain, QStringLiteral("Statistics"), {Side::kRight, Side::kLeft, Side::kBelow}),
       m_pView(pView),
       m_pCore(pCore),
       m_pPlot(new CLevelPlot(this)),
@@ -74,7 +69,6 @@ CStatisticsWindow::CStatisticsWindow(QWidget* pMain, CFrameView* pView, const CV
                   new QCheckBox(QStringLiteral("B"), this)},
       m_pRegion(pRegion),
       m_pFigures(new QLabel(this)) {
-    setWindowTitle(QStringLiteral("Statistics"));
     m_pRaw->setChecked(true);
     m_pFigures->setTextFormat(Qt::RichText);
     m_pFigures->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -108,54 +102,7 @@ CStatisticsWindow::CStatisticsWindow(QWidget* pMain, CFrameView* pView, const CV
             }
         });
     }
-    m_timer.setInterval(kRefreshMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] { Refresh(); });
     m_clock.start();
-}
-
-void CStatisticsWindow::ShowBesideMain() {
-    show();
-    if (m_pMain) {
-        adjustSize();
-        move(PlaceBeside(
-            m_pMain->frameGeometry(), frameGeometry().size(),
-            m_pMain->screen() != nullptr ? m_pMain->screen()->availableGeometry() : QRect()));
-    }
-    raise();
-}
-
-QPoint CStatisticsWindow::PlaceBeside(const QRect& main, const QSize& size, const QRect& screen) {
-    const QPoint right(main.right() + 1 + kGap, main.top());
-    const QPoint left(main.left() - kGap - size.width(), main.top());
-    const QPoint below(main.left(), main.bottom() + 1 + kGap);
-    if (screen.isEmpty()) {
-        return right;
-    }
-    for (const QPoint& at : {right, left, below}) {
-        if (screen.contains(QRect(at, size))) {
-            return at;
-        }
-    }
-    // Nowhere whole: the side with the most room, pushed onto the screen as far as that goes
-    // without covering the main window.
-    const int roomRight = screen.right() - main.right();
-    const int roomLeft = main.left() - screen.left();
-    const int y = std::clamp(main.top(), screen.top(),
-                             std::max(screen.top(), screen.bottom() + 1 - size.height()));
-    return roomRight >= roomLeft ? QPoint(right.x(), y)
-                                 : QPoint(std::min(left.x(), main.left() - kGap - size.width()), y);
-}
-
-void CStatisticsWindow::showEvent(QShowEvent* pEvent) {
-    QWidget::showEvent(pEvent);
-    m_rateWindow.clear();
-    Refresh();
-    m_timer.start();
-}
-
-void CStatisticsWindow::hideEvent(QHideEvent* pEvent) {
-    m_timer.stop();
-    QWidget::hideEvent(pEvent);
 }
 
 QLayout* CStatisticsWindow::MakeRegionFields() {
@@ -237,13 +184,6 @@ LevelValues CStatisticsWindow::Values() const {
     return m_pShown->isChecked()       ? LevelValues::kShown
            : m_pCorrected->isChecked() ? LevelValues::kCorrected
                                        : LevelValues::kRaw;
-}
-
-void CStatisticsWindow::SetValues(LevelValues values) {
-    (values == LevelValues::kShown       ? m_pShown
-     : values == LevelValues::kCorrected ? m_pCorrected
-                                         : m_pRaw)
-        ->setChecked(true);
 }
 
 void CStatisticsWindow::Refresh() {

@@ -2,12 +2,11 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
-#include <QTimer>
-#include <QWidget>
 #include <deque>
 
 #include "statistics/LevelStatistics.h"
 #include "statistics/SampleLevels.h"
+#include "viewer/ToolWindow.h"
 
 class CFrameView;
 class CLevelPlot;
@@ -21,27 +20,19 @@ class QSpinBox;
 // The Statistics tool window: the histogram of the frame on screen (raw, corrected or shown
 // levels of the sensor's physical samples), each channel's figures for the whole frame and
 // the region, the frame rate, the frames acquired and failed reads, and the median time of
-// each stage. It reads what the window and the worker already keep, at most ten times a
-// second, and only while it is shown.
-class CStatisticsWindow : public QWidget {
+// each stage. It reads what the window and the worker already keep, on the tool windows'
+// refresh, and only while it is shown.
+class CStatisticsWindow : public CToolWindow {
   public:
     CStatisticsWindow(QWidget* pMain, CFrameView* pView, const CViewerCore* pCore,
                       CRegionSelection* pRegion = nullptr);
 
-    // Shows the window beside the main window, where it does not cover the picture.
-    void ShowBesideMain();
-    // Reads the figures again now (the timer does it while the window is shown).
-    void Refresh();
+    void Refresh() override;
 
     QString FiguresText() const;
-    // Where a window of this size goes beside the main window's frame on this screen.
-    static QPoint PlaceBeside(const QRect& main, const QSize& size, const QRect& screen);
 
   protected:
-    void showEvent(QShowEvent* pEvent) override;
-    void hideEvent(QHideEvent* pEvent) override;
-
-    void SetValues(LevelValues values);
+    void OnShown() override { m_rateWindow.clear(); }
 
   private:
     LevelValues Values() const;
@@ -51,7 +42,6 @@ class CStatisticsWindow : public QWidget {
     void ShowRegionInFields();
     void TakeRegionFromFields();
 
-    QPointer<QWidget> m_pMain;
     QPointer<CFrameView> m_pView;
     const CViewerCore* m_pCore;
     CLevelPlot* m_pPlot;
@@ -65,7 +55,6 @@ class CStatisticsWindow : public QWidget {
     QSpinBox* m_pRegionFields[4] = {};  // first ring, last ring, first sector, last sector
     bool m_bShowingRegion = false;      // fields being filled from the selection
     QLabel* m_pFigures;
-    QTimer m_timer;
     QElapsedTimer m_clock;
     std::deque<std::pair<qint64, int>> m_rateWindow;  // (ms, frames done) over the last second
 };

@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr int kRefreshMs = 100;  // ten times a second at most
 constexpr int kLeft = 44;
 constexpr int kRight = 10;
 constexpr int kTop = 10;
@@ -135,8 +134,8 @@ void CSeriesPlot::paintEvent(QPaintEvent*) {
 
 CTimeSeriesWindow::CTimeSeriesWindow(QWidget* pMain, CFrameView* pView, const CViewerCore* pCore,
                                      CRegionSelection* pRegion)
-    : QWidget(pMain, Qt::Tool),
-      m_pMain(pMain),
+    // Below the main window or left of it: the Statistics window takes its right.
+    : CToolWindow(pMain, QStringLiteral("Time Series"), {Side::kBelow, Side::kLeft}),
       m_pView(pView),
       m_pCore(pCore),
       m_pRegion(pRegion),
@@ -144,7 +143,6 @@ CTimeSeriesWindow::CTimeSeriesWindow(QWidget* pMain, CFrameView* pView, const CV
       m_pSpan(new QComboBox(this)),
       m_pValues(new QComboBox(this)),
       m_pRate(new QLabel(this)) {
-    setWindowTitle(QStringLiteral("Time Series"));
     for (const SpanChoice& span : kSpans) {
         m_pSpan->addItem(QString::fromLatin1(span.label), span.seconds);
     }
@@ -186,8 +184,6 @@ CTimeSeriesWindow::CTimeSeriesWindow(QWidget* pMain, CFrameView* pView, const CV
         m_pRegion->AddListener([this] { Restart(); });
     }
     m_pPlot->SetSpan(SpanUs());
-    m_timer.setInterval(kRefreshMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] { Sample(); });
     m_clock.start();
 }
 
@@ -204,17 +200,6 @@ void CTimeSeriesWindow::Restart() {
     m_nLastFrames = -1;
     m_clock.restart();
     m_pPlot->update();
-}
-
-void CTimeSeriesWindow::showEvent(QShowEvent* pEvent) {
-    QWidget::showEvent(pEvent);
-    Sample();
-    m_timer.start();
-}
-
-void CTimeSeriesWindow::hideEvent(QHideEvent* pEvent) {
-    m_timer.stop();
-    QWidget::hideEvent(pEvent);
 }
 
 void CTimeSeriesWindow::Sample() {

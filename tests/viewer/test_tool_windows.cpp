@@ -14,6 +14,7 @@
 #include "camera/CameraSource.h"
 #include "camera/SourceGaze.h"
 #include "pixelprobe/PixelValuesText.h"
+#include "platform/ui/CmdUI.h"
 #include "processing/FrameProcessor.h"
 #include "resources/Resource.h"
 #include "sensor/LogPolarFrame.h"
@@ -233,7 +234,9 @@ class StatisticsPlaceTest : public ::testing::TestWithParam<PlaceCase> {};
 // screen that has room for it.
 TEST_P(StatisticsPlaceTest, BesideNeverOver) {
     const QSize size(360, 420);
-    const QPoint at = CStatisticsWindow::PlaceBeside(GetParam().main, size, GetParam().screen);
+    constexpr CToolWindow::Side kSides[] = {CToolWindow::Side::kRight, CToolWindow::Side::kLeft,
+                                            CToolWindow::Side::kBelow};
+    const QPoint at = CToolWindow::PlaceBeside(GetParam().main, size, GetParam().screen, kSides);
     const QRect placed(at, size);
     EXPECT_FALSE(placed.intersects(GetParam().main));
     EXPECT_TRUE(GetParam().screen.contains(placed));
@@ -346,3 +349,51 @@ TEST_F(ToolWindowsTest, PlainDragMovesTheGazeShiftDragDrawsARegion) {
     EXPECT_EQ(gaze->Get(), moved);
     EXPECT_TRUE(m_pDlg->Measure()->Region()->Region());
 }
+
+namespace {
+
+// Keeps the check mark an update handler gives.
+class CCheckCmdUI : public CCmdUI {
+  public:
+    using CCmdUI::CCmdUI;
+    void SetCheck(int nCheck) override { m_nCheck = nCheck; }
+    int m_nCheck = -1;
+};
+
+class ToolWindowCommandTest : public ToolWindowsTest,
+                              public ::testing::WithParamInterface<unsigned> {};
+
+// Catches a tool window that its Tools command does not show beside the main window, whose
+// check mark does not follow it, that the command does not hide again, or that does not
+// refresh on its own while shown.
+TEST_P(ToolWindowCommandTest, CommandShowsBesideRefreshesAndHides) {
+    Open();
+    ShowGrabbedFrame();
+    CToolWindow* pWindow = m_pDlg->ToolWindowFor(GetParam());
+    ASSERT_NE(pWindow, nullptr);
+    CCheckCmdUI state(GetParam());
+    ASSERT_TRUE(m_pDlg->OnCmdMsg(GetParam(), CmdCode::Command, nullptr));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return pWindow->isVisible(); }));
+    m_pDlg->OnCmdMsg(GetParam(), CmdCode::Update, &state);
+    EXPECT_EQ(state.m_nCheck, 1);
+    EXPECT_FALSE(pWindow->frameGeometry().intersects(m_pDlg->GetSafeHwnd()->frameGeometry()));
+    if (GetParam() == ID_TOOLS_TIME_SERIES) {
+        EXPECT_TRUE(
+            ProcessEventsUntil([&] { return !m_pDlg->TimeSeries()->Series().Points().empty(); }));
+    }
+    ASSERT_TRUE(m_pDlg->OnCmdMsg(GetParam(), CmdCode::Command, nullptr));
+    EXPECT_FALSE(pWindow->isVisible());
+    m_pDlg->OnCmdMsg(GetParam(), CmdCode::Update, &state);
+    EXPECT_EQ(state.m_nCheck, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tools, ToolWindowCommandTest,
+                         ::testing::Values(ID_TOOLS_STATISTICS, ID_TOOLS_TIME_SERIES,
+                                           ID_TOOLS_GAZE),
+                         [](const auto& info) {
+                             return info.param == ID_TOOLS_STATISTICS    ? "Statistics"
+                                    : info.param == ID_TOOLS_TIME_SERIES ? "TimeSeries"
+                                                                         : "Gaze";
+                         });
+
+}  // namespace
