@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "export/MetadataText.h"
+
 bool ParseCliInteger(const std::string& text, long min, long max, long* value) {
     long parsed = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
@@ -29,6 +31,11 @@ CLI::Validator WholeNumber(long min, long max) {
 }
 
 int CliFail(const std::string& message, int code) {
-    std::fprintf(stderr, "pandry-cli: %s\n", message.c_str());
+    // A name in the message may hold line breaks or terminal escapes: shown, not obeyed.
+    std::fprintf(stderr, "pandry-cli: %s\n", OneLine(message).c_str());
     return code;
+}
+
+void CliWarn(const std::string& message) {
+    std::fprintf(stderr, "pandry-cli: warning: %s\n", OneLine(message).c_str());
 }

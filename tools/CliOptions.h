@@ -12,4 +12,6 @@ CLI::Validator WholeNumber(long min, long max);
 
 // Prints "pandry-cli: message" on stderr and returns the exit code given.
 int CliFail(const std::string& message, int code = 1);
+// Prints "pandry-cli: warning: message" on stderr.
+void CliWarn(const std::string& message);
 inline constexpr int kUsageError = 2;
