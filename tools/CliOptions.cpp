@@ -1,7 +1,9 @@
 #include "tools/CliOptions.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "export/MetadataText.h"
 
@@ -28,6 +30,21 @@ CLI::Validator WholeNumber(long min, long max) {
             return std::string();
         },
         "", "whole number from " + range);
+}
+
+CLI::Validator FiniteNumber(double min, double max) {
+    const std::string range = CLI::detail::to_string(min) + " to " + CLI::detail::to_string(max);
+    return CLI::Validator(
+        [min, max, range](const std::string& text) {
+            char* end = nullptr;
+            const double value = std::strtod(text.c_str(), &end);
+            if (text.empty() || *end != '\0' || !std::isfinite(value) || value < min ||
+                value > max) {
+                return "'" + text + "' is not a number from " + range;
+            }
+            return std::string();
+        },
+        "number from " + range);
 }
 
 int CliFail(const std::string& message, int code) {

@@ -264,7 +264,7 @@ CliCommand AddRecordCommand(CLI::App& tool) {
             ->option_text("N");
     CLI::Option* seconds =
         command->add_option("--seconds", options->seconds, "Seconds to record for")
-            ->check(CLI::Range(0.001, 31.0 * 24 * 3600))
+            ->check(FiniteNumber(0.001, 31.0 * 24 * 3600))
             ->option_text("S");
     // At least one of the two ends the run; with both, whichever comes first.
     command->callback([frames, seconds] {
