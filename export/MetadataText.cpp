@@ -105,6 +105,14 @@ std::string AsciiLine(std::string_view text) {
     return out;
 }
 
+std::string ImageJValue(std::string_view text) {
+    std::string out;
+    for (char c : AsciiLine(text)) {
+        out += c == '=' ? std::string("\\x3D") : std::string(1, c);
+    }
+    return out;
+}
+
 std::string ImageJKey(std::string_view text) {
     std::string out(text);
     for (char& c : out) {

@@ -11,8 +11,11 @@
 // One line of UTF-8 with no control characters: PNG iTXt, video tags.
 std::string OneLine(std::string_view text);
 // One line of printable ASCII, everything else escaped ("\x0A", "\u00E9"): TIFF ASCII tags,
-// PNM comments, PNG tEXt and the values of ImageJ's description.
+// PNM comments and PNG tEXt.
 std::string AsciiLine(std::string_view text);
+// A value of ImageJ's description: AsciiLine with '=' escaped too, so that readers that
+// split a line at every '=' (not only the first, as ImageJ does) keep the key.
+std::string ImageJValue(std::string_view text);
 // A key of ImageJ's description: letters, digits and '_' only.
 std::string ImageJKey(std::string_view text);
 // UTF-8 that XML 1.0 allows (the control characters it forbids dropped); the XML writer

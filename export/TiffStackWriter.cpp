@@ -90,10 +90,10 @@ std::string CTiffStackWriter::FirstPageDescription(std::string* error) const {
         std::string text = "ImageJ=1.11a\nframes=" + std::to_string(pages.size()) +
                            "\nfinterval=" + interval + "\nunit=pixel\nloop=false\n";
         for (const auto& [key, value] : m_description.settings) {
-            text += "pandry_" + ImageJKey(key) + "=" + AsciiLine(value) + "\n";
+            text += "pandry_" + ImageJKey(key) + "=" + ImageJValue(value) + "\n";
         }
         if (!m_description.startTime.empty()) {
-            text += "pandry_start_time=" + AsciiLine(m_description.startTime) + "\n";
+            text += "pandry_start_time=" + ImageJValue(m_description.startTime) + "\n";
         }
         return text;
     }

@@ -1,5 +1,9 @@
 #include "sidecar/RecordingMetadata.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <ctime>
 #include <nlohmann/json.hpp>
 
@@ -21,6 +25,37 @@ json Geometry() {
             {"frame_bytes", kFrameBytes},
             {"sample_bytes", 1},
             {"index", "sector * 152 + ring"}};
+}
+
+// The latest frame time a sidecar may give: a year after the start.
+constexpr std::int64_t kLatestTimeUs = std::int64_t{366} * 24 * 3600 * 1000000;
+
+// A sidecar value that is not what its field may hold; caught with json's own exceptions.
+struct Refused {
+    std::string reason;
+};
+
+// A whole number within [min, max]: fractions, numbers past 64 bits and other types are
+// refused rather than cut to fit.
+std::int64_t WholeNumber(const json& value, const std::string& what, std::int64_t min,
+                         std::int64_t max) {
+    if (value.is_number_unsigned() && value.get<std::uint64_t>() > std::uint64_t(max)) {
+        throw Refused{what + " " + std::to_string(value.get<std::uint64_t>()) + " is above " +
+                      std::to_string(max)};
+    }
+    if (!value.is_number_integer()) {
+        throw Refused{what + " is not a whole number"};
+    }
+    const std::int64_t number = value.get<std::int64_t>();
+    if (number < min || number > max) {
+        throw Refused{what + " " + std::to_string(number) + " is outside " + std::to_string(min) +
+                      " to " + std::to_string(max)};
+    }
+    return number;
+}
+
+int SmallNumber(const json& object, const char* key) {
+    return int(WholeNumber(object.at(key), key, INT32_MIN, INT32_MAX));
 }
 
 }  // namespace
@@ -82,7 +117,7 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
     // Every lookup below may meet a wrong type in a damaged file: report, never throw.
     try {
         RecordingMetadata m;
-        m.formatVersion = document.at("format_version").get<int>();
+        m.formatVersion = SmallNumber(document, "format_version");
         if (m.formatVersion < 1 || m.formatVersion > RecordingMetadata::kFormatVersion) {
             *error = "format version " + std::to_string(m.formatVersion) + " is not supported";
             return false;
@@ -93,13 +128,13 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
             return false;
         }
         const json& c = document.at("configuration");
-        m.median = c.at("median").get<int>();
-        m.offset = c.at("offset").get<int>();
-        m.aux1 = c.at("aux1").get<int>();
-        m.aux2 = c.at("aux2").get<int>();
-        m.gain = c.at("gain").get<int>();
-        m.width = c.at("width").get<int>();
-        m.height = c.at("height").get<int>();
+        m.median = SmallNumber(c, "median");
+        m.offset = SmallNumber(c, "offset");
+        m.aux1 = SmallNumber(c, "aux1");
+        m.aux2 = SmallNumber(c, "aux2");
+        m.gain = SmallNumber(c, "gain");
+        m.width = SmallNumber(c, "width");
+        m.height = SmallNumber(c, "height");
         m.source = document.value("source", "");
         const json& calibration = document.value("calibration", json());
         if (calibration.is_object()) {
@@ -125,10 +160,19 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
         // Version 1 kept whole milliseconds.
         const char* timeKey = m.formatVersion >= 2 ? "time_us" : "time_ms";
         const std::int64_t timeScale = m.formatVersion >= 2 ? 1 : 1000;
+        std::int64_t previousUs = 0;
         for (const json& f : document.at("frames")) {
+            const std::string name = "frame " + std::to_string(m.frames.size());
             RecordedFrame frame;
-            frame.index = f.at("index").get<std::uint64_t>();
-            frame.timeUs = f.at(timeKey).get<std::int64_t>() * timeScale;
+            frame.index = std::uint64_t(WholeNumber(f.at("index"), name + ": index", 0, INT64_MAX));
+            frame.timeUs =
+                WholeNumber(f.at(timeKey), name + ": " + timeKey, 0, kLatestTimeUs / timeScale) *
+                timeScale;
+            if (frame.timeUs < previousUs) {
+                throw Refused{name + ": time goes back from " + std::to_string(previousUs) +
+                              " to " + std::to_string(frame.timeUs) + " us"};
+            }
+            previousUs = frame.timeUs;
             frame.afterFailedRead = f.value("after_failed_read", false);
             frame.afterDrop = f.value("after_drop", false);
             m.frames.push_back(frame);
@@ -143,13 +187,30 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
     } catch (const json::exception& e) {
         *error = std::string("damaged: ") + e.what();
         return false;
+    } catch (const Refused& refused) {
+        *error = refused.reason;
+        return false;
     }
+}
+
+std::size_t SidecarLimitFor(std::uint64_t recordingBytes) {
+    const std::uint64_t frames = recordingBytes / kFrameBytes;
+    const std::uint64_t ceilingFrames = kSidecarCeilingBytes / kSidecarBytesPerFrame;
+    return std::min(kSidecarCeilingBytes,
+                    kLargestSidecarBytes +
+                        std::size_t(std::min(frames, ceilingFrames)) * kSidecarBytesPerFrame);
 }
 
 FileResult ReadSidecarOf(const std::string& recordingPath, RecordingMetadata* metadata) {
     const std::string path = SidecarPathFor(recordingPath);
     std::string text;
-    if (FileResult read = ReadSmallRegularFile(path, kLargestSidecarBytes, &text); !read) {
+    struct stat recording {};
+    const std::uint64_t recordingBytes =
+        ::stat(recordingPath.c_str(), &recording) == 0 && S_ISREG(recording.st_mode)
+            ? std::uint64_t(recording.st_size)
+            : 0;
+    if (FileResult read = ReadSmallRegularFile(path, SidecarLimitFor(recordingBytes), &text);
+        !read) {
         return read;
     }
     if (std::string problem; !ParseSidecar(text, metadata, &problem)) {

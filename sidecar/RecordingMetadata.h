@@ -74,8 +74,14 @@ std::string SidecarPathFor(const std::string& recordingPath);
 std::string SidecarText(const RecordingMetadata& metadata);
 // False with a one-line reason in *error for text that is not a sidecar we can read.
 bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::string* error);
-// A sidecar is read whole: anything larger is refused rather than filling the memory.
+// A sidecar is read whole: anything larger than its recording can need is refused rather
+// than filling the memory. It needs the settings and each frame's entry (and a gaze change
+// at most as often), so the limit grows with the recording's frames up to a hard ceiling.
 inline constexpr std::size_t kLargestSidecarBytes = std::size_t(64) << 20;
+inline constexpr std::size_t kSidecarBytesPerFrame = 512;
+inline constexpr std::size_t kSidecarCeilingBytes = std::size_t(1) << 30;
+// The limit for a recording of that many bytes.
+std::size_t SidecarLimitFor(std::uint64_t recordingBytes);
 
 // Reads and parses the sidecar of a recording (a regular file only); the result names the
 // file when it is missing, unreadable or damaged.

@@ -111,7 +111,7 @@ int RunConvert(const ConvertOptions& options) {
         return CliFail(error, kUsageError);
     }
     if (!warning.empty()) {
-        std::fprintf(stderr, "pandry-cli: warning: %s\n", warning.c_str());
+        CliWarn(warning);
     }
     const std::string& input = options.input;
     const std::string& output = options.output;
@@ -135,7 +135,7 @@ int RunConvert(const ConvertOptions& options) {
         return CliFail(error);
     }
     if (!cutOff.empty()) {
-        std::fprintf(stderr, "pandry-cli: warning: %s\n", cutOff.c_str());
+        CliWarn(cutOff);
     }
     if (writer) {
         return WriteLastPicture(input, frames, settings, metadata, *writer, output);

@@ -90,7 +90,7 @@ int RunExportCommand(const ExportOptions& options) {
     }
     const bool exported = RunExport(request, progress, g_bInterrupted, &warning, &error);
     if (!warning.empty()) {
-        std::fprintf(stderr, "pandry-cli: warning: %s\n", warning.c_str());
+        CliWarn(warning);
     }
     if (!exported) {
         if (progress) {

@@ -3,6 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+
+#include "export/MetadataText.h"
 
 bool ParseCliInteger(const std::string& text, long min, long max, long* value) {
     long parsed = 0;
@@ -29,23 +32,27 @@ CLI::Validator WholeNumber(long min, long max) {
         "", "whole number from " + range);
 }
 
-int CliFail(const std::string& message, int code) {
-    std::fprintf(stderr, "pandry-cli: %s\n", message.c_str());
-    return code;
-}
-
 CLI::Validator FiniteNumber(double min, double max) {
-    char range[64];
-    std::snprintf(range, sizeof range, "%.15g to %.15g", min, max);
+    const std::string range = CLI::detail::to_string(min) + " to " + CLI::detail::to_string(max);
     return CLI::Validator(
-        [min, max, range = std::string(range)](std::string& text) {
-            double value = 0;
-            auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-            if (text.empty() || error != std::errc{} || end != text.data() + text.size() ||
-                !std::isfinite(value) || value < min || value > max) {
+        [min, max, range](const std::string& text) {
+            char* end = nullptr;
+            const double value = std::strtod(text.c_str(), &end);
+            if (text.empty() || *end != '\0' || !std::isfinite(value) || value < min ||
+                value > max) {
                 return "'" + text + "' is not a number from " + range;
             }
             return std::string();
         },
-        "", "number from " + std::string(range));
+        "number from " + range);
+}
+
+int CliFail(const std::string& message, int code) {
+    // A name in the message may hold line breaks or terminal escapes: shown, not obeyed.
+    std::fprintf(stderr, "pandry-cli: %s\n", OneLine(message).c_str());
+    return code;
+}
+
+void CliWarn(const std::string& message) {
+    std::fprintf(stderr, "pandry-cli: warning: %s\n", OneLine(message).c_str());
 }

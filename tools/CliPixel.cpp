@@ -57,7 +57,7 @@ int RunInspect(const PixelOptions& options) {
         return CliFail(error, kUsageError);
     }
     if (!warning.empty()) {
-        std::fprintf(stderr, "pandry-cli: warning: %s\n", warning.c_str());
+        CliWarn(warning);
     }
     const int width = settings.remapped ? settings.size : kSectors;
     const int height = settings.remapped ? settings.size : kRings;

@@ -34,7 +34,7 @@ bool ReadStatsSettings(const StatsOptions& options, RenderSettings* settings, st
         return false;
     }
     if (!warning.empty()) {
-        std::fprintf(stderr, "pandry-cli: warning: %s\n", warning.c_str());
+        CliWarn(warning);
     }
     return true;
 }
@@ -114,7 +114,7 @@ int RunStats(const StatsOptions& options) {
         return CliFail(counted.Error());
     }
     if (!cutOff.empty()) {
-        std::fprintf(stderr, "pandry-cli: warning: %s\n", cutOff.c_str());
+        CliWarn(cutOff);
     }
     RecordingMetadata metadata;
     std::error_code ignored;

@@ -323,3 +323,36 @@ TEST_F(ExportSafety, VideoNamesAreFilesAndFfmpegSpeaksThroughUs) {
               "exceeded\n");
     EXPECT_FALSE(AnyTemporaryFile());
 }
+
+class InjectedText : public ExportSafety, public ::testing::WithParamInterface<const char*> {};
+
+// Catches text from a file's name that adds lines, keys or markup to what an export keeps
+// (ImageJ reading "frames=1" from a calibration's name, an OME-XML that is not well-formed):
+// every format is read back as other programs read it.
+TEST_P(InjectedText, StaysInsideItsValue) {
+    const std::string calibration = "c\nframes=1\r\x01\"<&\xff\x1b[31m.data";
+    WriteText(calibration, std::string(4 * kFrameBytes, '\0'));
+    ASSERT_EQ(Run("export --frames 0-1 --calibration '" + calibration + "' in.raw " + GetParam()),
+              0)
+        << m_strError;
+    const std::string written = std::string(GetParam()).find('%') != std::string::npos
+                                    ? std::string(GetParam()).replace(2, 2, "1")
+                                    : GetParam();
+    const std::string check = std::string(PANDRY_METADATA_CHECK) + " '" + Path(written) + "'";
+    const int status = std::system(check.c_str());
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) {
+        GTEST_SKIP() << "tifffile is not installed";
+    }
+    EXPECT_EQ(status, 0) << written;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormat, InjectedText,
+                         ::testing::Values("p-%d.png", "p-%d.pgm", "p-%d.tif", "s.tif",
+                                           "s.ome.tif"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             return name.substr(name.find('.') + 1) == "ome.tif"
+                                        ? std::string("OmeTiff")
+                                    : name[1] == '-' ? "Picture" + name.substr(5, 3)
+                                                     : std::string("ImageJStack");
+                         });

@@ -107,7 +107,16 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedSidecar{"frame_without_time",
                        Replace(kGood, "\"time_us\": 120017", "\"time\": 120017")},
         DamagedSidecar{"unknown_view", Replace(kGood, "\"unmapped\"", "\"sideways\"")},
-        DamagedSidecar{"version_2_without_end", Replace(kGood, "\"end\"", "\"ending\"")}),
+        DamagedSidecar{"version_2_without_end", Replace(kGood, "\"end\"", "\"ending\"")},
+        DamagedSidecar{"time_before_start",
+                       Replace(kGood, "\"time_us\": 120017", "\"time_us\": -5")},
+        DamagedSidecar{"time_going_back",
+                       Replace(kGood, "\"time_us\": 160003", "\"time_us\": 1000")},
+        DamagedSidecar{"time_past_a_year",
+                       Replace(kGood, "\"time_us\": 120017", "\"time_us\": 9223372036854775807")},
+        DamagedSidecar{"index_negative", Replace(kGood, "\"index\": 0", "\"index\": -5")},
+        DamagedSidecar{"gain_too_large_for_int", Replace(kGood, "\"gain\": 7", "\"gain\": 1e300")},
+        DamagedSidecar{"gain_as_fraction", Replace(kGood, "\"gain\": 7", "\"gain\": 7.5")}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Catches recordings made before microsecond times becoming unreadable, or their

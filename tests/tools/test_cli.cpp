@@ -381,6 +381,13 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
     EXPECT_NE(m_strOutput.find("convert"), std::string::npos) << m_strOutput;
     EXPECT_EQ(Run("record --camera sim,fps=0 run.raw"), 2);
     EXPECT_NE(m_strError.find("--frames"), std::string::npos) << m_strError;
+    // NaN passes every range check (a record without end), infinity any upper bound.
+    for (const char* seconds : {"nan", "-nan", "inf", "1e999"}) {
+        EXPECT_EQ(Run(std::string("record --camera sim --seconds ") + seconds + " run.raw"), 2)
+            << seconds;
+        EXPECT_NE(m_strError.find("--seconds"), std::string::npos) << m_strError;
+    }
+    EXPECT_FALSE(Exists("run.raw"));
 }
 
 struct NumberCase {
