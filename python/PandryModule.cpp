@@ -388,7 +388,11 @@ py::object SidecarOf(const std::string& path, bool damageWarns) {
     std::string text;
     std::string error;
     RecordingMetadata parsed;
-    if (const FileResult read = ReadSmallRegularFile(sidecarPath, kLargestSidecarBytes, &text);
+    struct stat recording {};
+    const std::uint64_t recordingBytes =
+        ::stat(path.c_str(), &recording) == 0 ? std::uint64_t(recording.st_size) : 0;
+    if (const FileResult read =
+            ReadSmallRegularFile(sidecarPath, SidecarLimitFor(recordingBytes), &text);
         !read) {
         throw py::value_error(read.Error());
     }

@@ -14,7 +14,7 @@ constexpr QRgb kAbove = qRgb(255, 0, 0);
 constexpr QRgb kClear = 0;
 
 // Whether pixel (x, y), counted from the top, shows a sensor sample.
-bool OnSensor(const CFrameHandover::Picture& picture, int x, int y) {
+bool OnSensor(const CFrameHandover::ScreenPicture& picture, int x, int y) {
     if (picture.width == kUnmappedWidth && picture.height == kUnmappedHeight) {
         return true;
     }
@@ -25,7 +25,7 @@ bool OnSensor(const CFrameHandover::Picture& picture, int x, int y) {
 
 }  // namespace
 
-void PaintClipping(QPainter& painter, const CFrameHandover::Picture& picture) {
+void PaintClipping(QPainter& painter, const CFrameHandover::ScreenPicture& picture) {
     const ViewerRect& to = picture.destination;
     const bool bKnownSize = picture.width == kUnmappedWidth ||
                             (picture.width == picture.height &&

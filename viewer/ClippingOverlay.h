@@ -8,4 +8,4 @@ class QPainter;
 // channel at 0) turn blue and those shown white (any channel at 255, which for colour also
 // bends the hue) turn red. Pixels outside the sensor disc stay as they are. The frame's
 // own pixels are untouched, so Save and export never see it.
-void PaintClipping(QPainter& painter, const CFrameHandover::Picture& picture);
+void PaintClipping(QPainter& painter, const CFrameHandover::ScreenPicture& picture);

@@ -17,7 +17,7 @@
 // next picture: a picture nobody wants is never copied.
 class CFrameHandover {
   public:
-    struct Picture {
+    struct ScreenPicture {
         std::vector<std::uint8_t> pixels;  // bottom-up rows, blue-green-red, as given
         int width = 0;
         int height = 0;
@@ -53,17 +53,17 @@ class CFrameHandover {
     // Consumer: makes the newest published picture current; false when nothing changed.
     bool TakeNewest();
     // Consumer only; valid until the next TakeNewest.
-    const Picture& Current() const { return m_front; }
+    const ScreenPicture& Current() const { return m_front; }
 
   private:
     bool RequestWake() { return !m_bWakePending.exchange(true); }
 
-    Picture m_back;      // producer only
-    std::mutex m_mutex;  // guards m_pending, m_bFresh and changes of m_nGeneration
-    Picture m_pending;
+    ScreenPicture m_back;  // producer only
+    std::mutex m_mutex;    // guards m_pending, m_bFresh and changes of m_nGeneration
+    ScreenPicture m_pending;
     bool m_bFresh = false;
     std::atomic<std::uint64_t> m_nGeneration{0};  // Clears so far
-    Picture m_front;                              // consumer only
+    ScreenPicture m_front;                        // consumer only
     std::atomic<bool> m_bWakePending{false};
     std::atomic<bool> m_bWanted{true};
 };

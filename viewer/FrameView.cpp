@@ -93,7 +93,7 @@ void CFrameView::ScheduleRepaint() {
     }
 }
 
-void CFrameView::PaintPicture(QPainter& painter, const CFrameHandover::Picture& picture) {
+void CFrameView::PaintPicture(QPainter& painter, const CFrameHandover::ScreenPicture& picture) {
     if (!picture.bValid) {
         return;
     }

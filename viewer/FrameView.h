@@ -33,10 +33,10 @@ class CFrameView : public QWidget, public CFrameSurface {
     // Runs at the start of every paint (the window's own paint step).
     void SetPaintHook(std::function<void()> hook) { m_paintHook = std::move(hook); }
     // Draws over the frame on screen after it is painted (outlines, marks); screen only.
-    using OverlayPainter = std::function<void(QPainter&, const CFrameHandover::Picture&)>;
+    using OverlayPainter = std::function<void(QPainter&, const CFrameHandover::ScreenPicture&)>;
     void SetOverlayPainter(OverlayPainter overlay) { m_overlay = std::move(overlay); }
     // The frame on screen: its picture, where it is drawn, and what the sensor gave for it.
-    const CFrameHandover::Picture& ShownFrame() const { return m_frames.Current(); }
+    const CFrameHandover::ScreenPicture& ShownFrame() const { return m_frames.Current(); }
     int PaintCount() const { return m_nPaints.load(); }
 
   protected:
@@ -45,7 +45,7 @@ class CFrameView : public QWidget, public CFrameSurface {
   private:
     void Wake(CFrameHandover& handover);
     void ScheduleRepaint();
-    static void PaintPicture(QPainter& painter, const CFrameHandover::Picture& picture);
+    static void PaintPicture(QPainter& painter, const CFrameHandover::ScreenPicture& picture);
 
     CFrameHandover m_frames;
     CFrameHandover m_histogram;

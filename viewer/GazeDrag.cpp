@@ -19,7 +19,7 @@ CGazeDrag::CGazeDrag(QWidget* pArea, CFrameView* pView)
 }
 
 int CGazeDrag::PictureSideAt(const QPoint& at) const {
-    const CFrameHandover::Picture& picture = m_pView->ShownFrame();
+    const CFrameHandover::ScreenPicture& picture = m_pView->ShownFrame();
     const ViewerRect& place = picture.destination;
     // Only the Cartesian picture is square, and only it shows the scene undistorted.
     if (!picture.bValid || place.Width() != place.Height() || place.Width() <= 0) {

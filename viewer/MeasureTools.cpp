@@ -5,14 +5,15 @@
 
 CMeasureTools::CMeasureTools(QWidget* pArea, CFrameView* pView)
     : m_pView(pView), m_pRegion(new CRegionSelection(pArea, pView)) {
-    pView->SetOverlayPainter([this](QPainter& painter, const CFrameHandover::Picture& picture) {
-        if (m_bClipping) {
-            PaintClipping(painter, picture);
-        }
-        if (m_pRegion) {
-            m_pRegion->Paint(painter, picture);
-        }
-    });
+    pView->SetOverlayPainter(
+        [this](QPainter& painter, const CFrameHandover::ScreenPicture& picture) {
+            if (m_bClipping) {
+                PaintClipping(painter, picture);
+            }
+            if (m_pRegion) {
+                m_pRegion->Paint(painter, picture);
+            }
+        });
 }
 
 CMeasureTools::~CMeasureTools() {

@@ -17,7 +17,7 @@ namespace {
 
 constexpr double kDegreesPerSector = 360.0 / kSectors;
 
-bool IsUnmapped(const CFrameHandover::Picture& picture) {
+bool IsUnmapped(const CFrameHandover::ScreenPicture& picture) {
     return picture.width == kUnmappedWidth && picture.height == kUnmappedHeight;
 }
 
@@ -59,7 +59,7 @@ void CRegionSelection::AddListener(std::function<void()> listener) {
 }
 
 std::optional<std::pair<int, int>> CRegionSelection::RingAndSectorAt(
-    const CFrameHandover::Picture& picture, int x, int y) {
+    const CFrameHandover::ScreenPicture& picture, int x, int y) {
     const ViewerRect& to = picture.destination;
     if (!picture.bValid || to.Width() <= 0 || to.Height() <= 0 || x < to.left || x >= to.right ||
         y < to.top || y >= to.bottom) {
@@ -131,7 +131,8 @@ bool CRegionSelection::eventFilter(QObject* pWatched, QEvent* pEvent) {
     return true;
 }
 
-void CRegionSelection::Paint(QPainter& painter, const CFrameHandover::Picture& picture) const {
+void CRegionSelection::Paint(QPainter& painter,
+                             const CFrameHandover::ScreenPicture& picture) const {
     const ViewerRect& to = picture.destination;
     if (!m_region || !picture.bValid || to.Width() <= 0 || to.Height() <= 0) {
         return;

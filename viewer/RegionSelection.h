@@ -26,12 +26,12 @@ class CRegionSelection : public QObject {
     void AddListener(std::function<void()> listener);
 
     // Outlines the region over the picture as it is drawn.
-    void Paint(QPainter& painter, const CFrameHandover::Picture& picture) const;
+    void Paint(QPainter& painter, const CFrameHandover::ScreenPicture& picture) const;
 
     // The sensor's ring and sector (of the 252) under view point (x, y) of the picture on
     // screen, or nothing off the picture or the sensor.
     static std::optional<std::pair<int, int>> RingAndSectorAt(
-        const CFrameHandover::Picture& picture, int x, int y);
+        const CFrameHandover::ScreenPicture& picture, int x, int y);
     // The region a drag from one (ring, sector) to another spans: both rings and the
     // shorter way round between the sectors.
     static SampleRegion Spanning(std::pair<int, int> from, std::pair<int, int> to);

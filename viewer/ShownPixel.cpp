@@ -2,8 +2,8 @@
 
 #include "viewer/UnmappedView.h"
 
-std::optional<PixelInspection> InspectShownPicture(const CFrameHandover::Picture& picture, int x,
-                                                   int y) {
+std::optional<PixelInspection> InspectShownPicture(const CFrameHandover::ScreenPicture& picture,
+                                                   int x, int y) {
     const ViewerRect& to = picture.destination;
     if (!picture.bValid || to.Width() <= 0 || to.Height() <= 0 || x < to.left || x >= to.right ||
         y < to.top || y >= to.bottom) {

@@ -70,7 +70,7 @@ FileResult SavePngOf(CFrameProcessor* pProcessor, bool bRemap, bool bMono,
 
 void CViewerCore::OnSave() {
     if (m_bGrabbed == 0) {
-        m_window.ShowMessage("Select Grab First", "Korvel");
+        m_window.ShowMessage("Select Grab First", kMessageCaption);
         return;
     }
     std::string path;
@@ -89,7 +89,7 @@ void CViewerCore::OnSave() {
             const std::string& reason = saved.Error();
             m_window.ShowMessage("The picture could not be saved to \"" + path + "\"." +
                                      (reason.empty() ? "" : "\n" + reason),
-                                 "Korvel");
+                                 kMessageCaption);
         }
     }
     m_bGrabbed = 0;

@@ -92,10 +92,10 @@ void CViewerCore::PollWorker() {
             m_window.ShowMessage(
                 "Calibration failed: the camera stopped answering before ten "
                 "frames were read. The dark image on disk is unchanged.",
-                "Korvel");
+                kMessageCaption);
         } else if ((*calibration)->bLooksLit) {
             m_window.ShowMessage(DescribeCalibration(**calibration, kCalibrationFrames) + ".",
-                                 "Korvel");
+                                 kMessageCaption);
         } else {
             m_window.SetStatusText(0, DescribeCalibration(**calibration, kCalibrationFrames));
         }

@@ -4,6 +4,9 @@
 
 #include "viewer/ViewerTypes.h"
 
+// The caption of the viewer's own message boxes.
+inline constexpr const char* kMessageCaption = "Korvel";
+
 // What the viewer's logic asks of its window. Called on the user-interface thread only.
 class CWindowServices {
   public:

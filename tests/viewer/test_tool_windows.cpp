@@ -105,7 +105,7 @@ TEST_P(InspectorViewTest, ValuesOfTheFrameOnScreen) {
     startup.offset = 10;
     Open(startup);
     ShowGrabbedFrame();
-    const CFrameHandover::Picture& shown = m_pDlg->View()->ShownFrame();
+    const CFrameHandover::ScreenPicture& shown = m_pDlg->View()->ShownFrame();
     const ViewerRect& to = shown.destination;
     GainTable table{};
     CFrameProcessor::BuildGainTable(table, 5);
