@@ -4,16 +4,6 @@
 
 #include "processing/FrameProcessor.h"
 
-namespace {
-
-std::int64_t Nanoseconds() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
-
 CAcquisitionSession::CAcquisitionSession(std::function<void()> cancelRead,
                                          std::function<void()> resumeReads)
     : m_cancelRead(std::move(cancelRead)), m_resumeReads(std::move(resumeReads)) {}
@@ -77,7 +67,7 @@ void CAcquisitionSession::Run(ISessionHost* pHost) {
         CFrameProcessor& processor = pHost->PassProcessor();
         pHost->BeforeAcquire(processor);
         AcquiredFrame frame;
-        const std::int64_t acquireStart = Nanoseconds();
+        const std::int64_t acquireStart = SteadyNanoseconds();
         if (processor.Acquire() == 0) {
             if (StopAsked(*pHost)) {
                 --passes;  // a stop cancelled this pass's read: it ends as a stop
@@ -89,7 +79,7 @@ void CAcquisitionSession::Run(ISessionHost* pHost) {
             }
             return;
         }
-        frame.acquireNs = Nanoseconds() - acquireStart;
+        frame.acquireNs = SteadyNanoseconds() - acquireStart;
         frame.readNs = pHost->LastReadNanoseconds();
         frame.index = passes - 1;
         frame.timeUs = std::chrono::duration_cast<std::chrono::microseconds>(

@@ -9,6 +9,13 @@
 
 class CFrameProcessor;
 
+// Now on the steady clock every stage of a pass is timed on, in nanoseconds.
+inline std::int64_t SteadyNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 // One frame as the session hands it on: its number in the run and when it was read.
 struct AcquiredFrame {
     std::uint64_t index = 0;  // 0 for the run's first frame

@@ -7,16 +7,6 @@
 #include "viewer/SharedState.h"
 #include "viewer/TimingReport.h"
 
-namespace {
-
-std::int64_t Nanoseconds() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-}  // namespace
-
 void CViewerRun::RunStarting() {
     m_host.BeginRun(g_pProcessor.load());
     m_nStartMs = m_host.NowMilliseconds();
@@ -54,7 +44,7 @@ void CViewerRun::TakeFrame(const AcquiredFrame& frame, CFrameProcessor& processo
     CStageTimes& times = m_host.RunStageTimes();
     times.Record(FrameStage::kRead, frame.readNs);
     times.Record(FrameStage::kCorrect, frame.acquireNs - frame.readNs);
-    const std::int64_t acquired = Nanoseconds();
+    const std::int64_t acquired = SteadyNanoseconds();
     m_host.HoldFrame();
     if (m_host.ServeAutoLevels(processor)) {
         return;  // corrected with the old levels: the next frame shows the new ones
@@ -62,14 +52,14 @@ void CViewerRun::TakeFrame(const AcquiredFrame& frame, CFrameProcessor& processo
     std::int64_t converted = 0;
     if (m_host.RemapWanted()) {
         processor.Remap();
-        const std::int64_t remapped = Nanoseconds();
+        const std::int64_t remapped = SteadyNanoseconds();
         times.Record(FrameStage::kRemap, remapped - acquired);
         processor.RemappedToRgb(m_host.FrameBuffer());
-        converted = Nanoseconds();
+        converted = SteadyNanoseconds();
         times.Record(FrameStage::kConvert, converted - remapped);
     } else {
         processor.RawToRgb(m_host.FrameBuffer());
-        converted = Nanoseconds();
+        converted = SteadyNanoseconds();
         times.Record(FrameStage::kConvert, converted - acquired);
     }
     m_bLastDrawn = m_host.ShowFrame(processor);
@@ -78,7 +68,7 @@ void CViewerRun::TakeFrame(const AcquiredFrame& frame, CFrameProcessor& processo
     if (g_bHistogramHidden == 0) {
         m_host.ShowHistogram(histogramGeneration);
     }
-    times.Record(FrameStage::kDraw, Nanoseconds() - converted);
+    times.Record(FrameStage::kDraw, SteadyNanoseconds() - converted);
 }
 
 void CViewerRun::RunStopped(std::uint64_t passes) {

@@ -5,38 +5,14 @@
 # polls for what it waits for, within a time limit. Usage: e2e_viewer.sh PANDRY PANDRY_CLI
 # Exits 77 (a skip) when a tool it needs is missing.
 set -eu
-MISSING=
-for tool in Xvfb xdpyinfo xdotool import compare od; do
-    command -v "$tool" >/dev/null 2>&1 || MISSING="$MISSING $tool"
-done
-if [ -n "$MISSING" ]; then
-    echo "e2e: skipped, not installed:$MISSING"
-    exit 77
-fi
+. "$(dirname "$(realpath "$0")")/e2e-helpers.sh"
+need_tools Xvfb xdpyinfo xdotool import compare od
 
 PANDRY=$(realpath "$1")
 CLI=$(realpath "$2")
 SCRATCH_NAME=pandry-e2e
 FIRST_DISPLAY=90
 . "$(dirname "$(realpath "$0")")/../../scripts/virtual-display.sh"
-
-fail() {
-    echo "e2e: $*" >&2
-    [ -s "$WORK/viewer.log" ] && tail -n 40 "$WORK/viewer.log" >&2
-    exit 1
-}
-
-# Runs the command given until it succeeds, every 0.1 s for at most $1 seconds.
-poll() {
-    limit=$(($1 * 10))
-    shift
-    while [ "$limit" -gt 0 ]; do
-        "$@" && return 0
-        sleep 0.1
-        limit=$((limit - 1))
-    done
-    return 1
-}
 
 visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort; }
 # True once a window shows that did not when $BEFORE was taken (a menu, a dialog).
