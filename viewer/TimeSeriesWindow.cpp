@@ -7,8 +7,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QVBoxLayout>
@@ -21,11 +19,6 @@
 
 namespace {
 
-constexpr int kLeft = 44;
-constexpr int kRight = 10;
-constexpr int kTop = 10;
-constexpr int kBottom = 30;
-
 struct SpanChoice {
     const char* label;
     int seconds;
@@ -34,103 +27,7 @@ constexpr SpanChoice kSpans[] = {{"10 s", 10},   {"30 s", 30},   {"1 min", 60},
                                  {"2 min", 120}, {"5 min", 300}, {"10 min", 600}};
 constexpr int kDefaultSpan = 2;
 
-QColor SeriesColour(int channels, int k) {
-    static const QColor kColours[3] = {QColor(220, 40, 30), QColor(20, 150, 40),
-                                       QColor(30, 80, 230)};
-    return channels == 1 ? QColor(30, 30, 30) : kColours[k];
-}
-
 }  // namespace
-
-CSeriesPlot::CSeriesPlot(const CLevelSeries& series, QWidget* pParent)
-    : QWidget(pParent), m_series(series) {
-    setMinimumSize(320, 160);
-    setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    setPalette(palette);
-}
-
-void CSeriesPlot::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF plot(kLeft, kTop, width() - kLeft - kRight, height() - kTop - kBottom);
-    const QFontMetrics metrics(font());
-    const auto& points = m_series.Points();
-    // Levels up the side: the range the points cover, widened to whole tens.
-    double low = 255;
-    double high = 0;
-    for (const SeriesPoint& point : points) {
-        for (int k = 0; k < m_series.Channels(); ++k) {
-            low = std::min({low, point.whole[k], m_series.HasRegion() ? point.region[k] : low});
-            high = std::max({high, point.whole[k], m_series.HasRegion() ? point.region[k] : high});
-        }
-    }
-    if (points.empty()) {
-        low = 0;
-        high = 255;
-    }
-    low = std::max(0.0, std::floor(low / 10) * 10 - (high - low < 1 ? 10 : 0));
-    high = std::min(255.0, std::ceil(high / 10) * 10 + (high - low < 1 ? 10 : 0));
-    if (high <= low) {
-        high = low + 10;
-    }
-    const std::int64_t end = points.empty() ? 0 : points.back().timeUs;
-    auto xOf = [&](std::int64_t timeUs) {
-        return plot.right() - plot.width() * double(end - timeUs) / double(m_nSpanUs);
-    };
-    auto yOf = [&](double level) {
-        return plot.bottom() - plot.height() * (level - low) / (high - low);
-    };
-    for (int i = 0; i <= 4; ++i) {
-        const double level = low + (high - low) * i / 4;
-        painter.setPen(QColor(225, 225, 225));
-        painter.drawLine(QPointF(plot.left(), yOf(level)), QPointF(plot.right(), yOf(level)));
-        painter.setPen(Qt::black);
-        const double step = (high - low) / 4;
-        const QString label = QString::number(level, 'f', step == std::floor(step) ? 0 : 1);
-        painter.drawText(QPointF(plot.left() - 4 - metrics.horizontalAdvance(label),
-                                 yOf(level) + metrics.ascent() / 2.0 - 1),
-                         label);
-    }
-    const double spanSeconds = double(m_nSpanUs) / 1e6;
-    for (int i = 0; i <= 5; ++i) {
-        const double x = plot.left() + plot.width() * i / 5;
-        const double ago = spanSeconds * (5 - i) / 5;
-        const QString label =
-            i == 5 ? QStringLiteral("now") : QStringLiteral("-%1 s").arg(ago, 0, 'g', 3);
-        painter.drawText(QPointF(x - metrics.horizontalAdvance(label) / 2.0,
-                                 plot.bottom() + metrics.ascent() + 4),
-                         label);
-    }
-    painter.setPen(Qt::gray);
-    painter.drawRect(plot);
-    if (points.empty()) {
-        painter.setPen(Qt::darkGray);
-        painter.drawText(plot, Qt::AlignCenter, QStringLiteral("Waiting for frames"));
-        return;
-    }
-    painter.setClipRect(plot);
-    for (int part = 0; part < (m_series.HasRegion() ? 2 : 1); ++part) {
-        for (int k = 0; k < m_series.Channels(); ++k) {
-            QPainterPath path;
-            bool first = true;
-            for (const SeriesPoint& point : points) {
-                const QPointF at(xOf(point.timeUs),
-                                 yOf(part == 0 ? point.whole[k] : point.region[k]));
-                if (first) {
-                    path.moveTo(at);
-                    first = false;
-                } else {
-                    path.lineTo(at);
-                }
-            }
-            painter.setPen(QPen(SeriesColour(m_series.Channels(), k), 1.4,
-                                part == 0 ? Qt::SolidLine : Qt::DashLine));
-            painter.drawPath(path);
-        }
-    }
-}
 
 CTimeSeriesWindow::CTimeSeriesWindow(QWidget* pMain, CFrameView* pView, const CViewerCore* pCore,
                                      CRegionSelection* pRegion)

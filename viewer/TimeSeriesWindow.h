@@ -6,6 +6,7 @@
 
 #include "statistics/LevelSeries.h"
 #include "statistics/SampleLevels.h"
+#include "viewer/SeriesPlot.h"
 #include "viewer/ToolWindow.h"
 
 class CFrameView;
@@ -13,22 +14,6 @@ class CRegionSelection;
 class CViewerCore;
 class QComboBox;
 class QLabel;
-
-// The plot of a time series: mean level against time, the whole frame in solid lines and
-// the region in dashed ones, one colour per channel.
-class CSeriesPlot : public QWidget {
-  public:
-    explicit CSeriesPlot(const CLevelSeries& series, QWidget* pParent = nullptr);
-    void SetSpan(std::int64_t spanUs) { m_nSpanUs = spanUs; }
-    QSize sizeHint() const override { return {460, 220}; }
-
-  protected:
-    void paintEvent(QPaintEvent* pEvent) override;
-
-  private:
-    const CLevelSeries& m_series;
-    std::int64_t m_nSpanUs = 60'000'000;
-};
 
 // Tools > Time Series: the mean level of the frames on screen over the last 10 s to 10 min,
 // live, for the whole frame and the region, with the frame rate; Copy and Save CSV give its
