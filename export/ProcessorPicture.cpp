@@ -4,25 +4,12 @@
 #include <memory>
 #include <vector>
 
-#include "export/Avx2Clones.h"
 #include "processing/ColorProcessor.h"
 #include "processing/MonoProcessor.h"
+#include "processing/PixelOrder.h"
 #include "processing/YuvToRgb.h"
 
 namespace {
-
-// Pixel by pixel through locals, so the compiler sees no overlap and vectorises.
-PANDRY_AVX2_CLONES void SwapRedAndBlue(const std::uint8_t* __restrict pFrom,
-                                       std::uint8_t* __restrict pTo, std::size_t pixels) {
-    for (std::size_t x = 0; x < pixels; ++x) {
-        const std::uint8_t blue = pFrom[3 * x];
-        const std::uint8_t green = pFrom[3 * x + 1];
-        const std::uint8_t red = pFrom[3 * x + 2];
-        pTo[3 * x] = red;
-        pTo[3 * x + 1] = green;
-        pTo[3 * x + 2] = blue;
-    }
-}
 
 // The black-and-white remapped picture straight into the caller's buffer, top row first:
 // the converter writes bottom-up, so it is given the luma turned over, a third of the bytes

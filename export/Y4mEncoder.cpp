@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "export/Avx2Clones.h"
+#include "processing/Avx2Clones.h"
 
 namespace {
 

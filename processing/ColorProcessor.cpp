@@ -4,6 +4,7 @@
 #include <new>
 
 #include "processing/ChannelMap.h"
+#include "processing/PixelOrder.h"
 
 namespace {
 
@@ -21,20 +22,6 @@ void CopyRowsReversed(const std::uint8_t* pSource, std::uint8_t* pDestination, i
     for (int i = 0; i < rows; ++i) {
         std::memcpy(pDestination + std::size_t(i) * rowBytes,
                     pSource + std::size_t(rows - 1 - i) * rowBytes, rowBytes);
-    }
-}
-
-// Three-byte pixels with their first and third bytes swapped; through locals, so the
-// compiler sees no overlap and vectorises.
-void SwapFirstAndThirdBytes(const std::uint8_t* __restrict pFrom, std::uint8_t* __restrict pTo,
-                            std::size_t pixels) {
-    for (std::size_t x = 0; x < pixels; ++x) {
-        const std::uint8_t first = pFrom[3 * x];
-        const std::uint8_t second = pFrom[3 * x + 1];
-        const std::uint8_t third = pFrom[3 * x + 2];
-        pTo[3 * x] = third;
-        pTo[3 * x + 1] = second;
-        pTo[3 * x + 2] = first;
     }
 }
 
@@ -71,7 +58,7 @@ void CColorProcessor::RawToTopDownRgb(std::uint8_t* pRgb) {
     if (!IsConfigured()) {
         return;
     }
-    SwapFirstAndThirdBytes(ColorFrame(), pRgb, kFrameBytes);
+    SwapRedAndBlue(ColorFrame(), pRgb, kFrameBytes);
 }
 
 void CColorProcessor::RemappedToTopDownRgb(std::uint8_t* pRgb) {
@@ -83,7 +70,7 @@ void CColorProcessor::RemappedToTopDownRgb(std::uint8_t* pRgb) {
         return;
     }
     CatchUpRemap();
-    SwapFirstAndThirdBytes(m_pRemapped.get(), pRgb, PixelCount());
+    SwapRedAndBlue(m_pRemapped.get(), pRgb, PixelCount());
 }
 
 const std::uint8_t* CColorProcessor::RemappedImage() {
