@@ -169,6 +169,25 @@ void SumBox(const std::uint8_t* corner, std::uint32_t columns, std::uint32_t row
     }
 }
 
+// A picture not much larger than the canvas puts one or two pixels each way under most
+// canvas pixels: those boxes are summed with their size known, unrolled.
+template <std::size_t kPlanes>
+void SumSmallOrAnyBox(const std::uint8_t* corner, std::uint32_t columns, std::uint32_t rows,
+                      std::size_t stride, std::uint32_t* sums) {
+    switch ((columns << 2) | rows) {
+        case (1 << 2) | 1:
+            return SumBox<kPlanes>(corner, 1, 1, stride, sums);
+        case (1 << 2) | 2:
+            return SumBox<kPlanes>(corner, 1, 2, stride, sums);
+        case (2 << 2) | 1:
+            return SumBox<kPlanes>(corner, 2, 1, stride, sums);
+        case (2 << 2) | 2:
+            return SumBox<kPlanes>(corner, 2, 2, stride, sums);
+        default:
+            return SumBox<kPlanes>(corner, columns, rows, stride, sums);
+    }
+}
+
 void CGazeScene::Fill() {
     m_bPictureNew = false;
     const bool color = m_options.color;
@@ -184,10 +203,10 @@ void CGazeScene::Fill() {
         std::uint32_t sums[3] = {0, 0, 0};
         if (color) {
             const std::size_t plane = std::size_t(read.color);
-            SumBox<1>(corner + plane, column.count, row.count, m_nStride, sums);
+            SumSmallOrAnyBox<1>(corner + plane, column.count, row.count, m_nStride, sums);
             m_canvas[plane * kCanvasPixels + read.pixel] = Mean(sums[0], count, reciprocal);
         } else {
-            SumBox<3>(corner, column.count, row.count, m_nStride, sums);
+            SumSmallOrAnyBox<3>(corner, column.count, row.count, m_nStride, sums);
             m_canvas[read.pixel] =
                 Luminance(Mean(sums[0], count, reciprocal), Mean(sums[1], count, reciprocal),
                           Mean(sums[2], count, reciprocal));
