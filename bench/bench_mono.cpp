@@ -17,6 +17,7 @@
 #include "processing/ProcessorFactory.h"
 #include "processing/VectorLookup.h"
 #include "processing/YuvToRgb.h"
+#include "recording/FrameSum.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/RemapTable.h"
 
@@ -178,6 +179,23 @@ void CorrectPrepared(benchmark::State& state) {
     }
 }
 BENCHMARK(CorrectPrepared)->ArgName("form")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// Averaging beside the correction: each frame read is added (one pass), and every Nth the
+// rounded mean is taken (one more pass); the time is per frame read.
+void AverageFrames(benchmark::State& state) {
+    const auto count = static_cast<std::uint32_t>(state.range(0));
+    const FrameBytes raw = TexturedFrame(1);
+    FrameBytes mean(kFrameBytes);
+    CFrameSum sum;
+    for (auto _ : state) {
+        sum.Add(raw.data());
+        if (sum.Count() == count) {
+            sum.TakeMean(mean.data());
+            benchmark::DoNotOptimize(mean.data());
+        }
+    }
+}
+BENCHMARK(AverageFrames)->ArgName("n")->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMicrosecond);
 
 void FillFovea(benchmark::State& state) {
     FrameBytes frame = TexturedFrame(1);

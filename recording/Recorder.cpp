@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -78,11 +79,16 @@ FileResult CRecorder::Start(const std::string& path, RecordingMetadata header) {
 }
 
 void CRecorder::Push(const std::uint8_t* pFrame) {
+    Push(pFrame, std::chrono::steady_clock::now());
+}
+
+void CRecorder::Push(const std::uint8_t* pFrame, std::chrono::steady_clock::time_point taken) {
     m_nPushing.fetch_add(1);
     if (m_bAccepting.load() && pFrame != nullptr) {
         RecordedFrame info;
         info.index = m_nNextIndex++;
-        info.timeUs = MicrosecondsSince(m_start);
+        info.timeUs = std::max<std::int64_t>(
+            0, std::chrono::duration_cast<std::chrono::microseconds>(taken - m_start).count());
         info.afterDrop = m_bDropPending;
         if (std::optional<GazeChange> gaze = m_readGaze ? m_readGaze() : std::nullopt) {
             gaze->frame = info.index;

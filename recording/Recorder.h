@@ -54,8 +54,10 @@ class CRecorder {
     // Checks the names, creates the recording's files aside and starts the writer. header
     // holds everything but the frames.
     FileResult Start(const std::string& path, RecordingMetadata header);
-    // Acquisition thread: queues one raw frame; never waits.
+    // Acquisition thread: queues one raw frame; never waits. Its time in the sidecar is now,
+    // or when the first frame of an average was read (taken, on the steady clock).
     void Push(const std::uint8_t* pFrame);
+    void Push(const std::uint8_t* pFrame, std::chrono::steady_clock::time_point taken);
     // Ends the recording: writes what is queued, cuts the file to whole frames, writes the
     // sidecar, whose "end" says how the run ended (end, unless the writer failed first), and
     // puts the files in place. A full disk gives back frames from the end until the sidecar
@@ -65,6 +67,8 @@ class CRecorder {
     void Abandon();
 
     bool IsRecording() const { return m_bRecording.load(); }
+    // Push queues frames: from just after Start until Stop or a failure.
+    bool IsAccepting() const { return m_bAccepting.load(); }
     // The writer met an error; the recording has ended and waits for Stop.
     bool HasFailed() const { return m_bFailed.load(); }
     std::uint64_t FramesWritten() const { return m_nFramesWritten.load(); }

@@ -30,6 +30,10 @@ json Geometry() {
 // The latest frame time a sidecar may give: a year after the start.
 constexpr std::int64_t kLatestTimeUs = std::int64_t{366} * 24 * 3600 * 1000000;
 
+// What a recording plan may say (the recorder's own limits, with room to spare).
+constexpr double kLongestPlanInterval = 366.0 * 24 * 3600;
+constexpr std::int64_t kMostPlanAverage = 1000000;
+
 // A sidecar value that is not what its field may hold; caught with json's own exceptions.
 struct Refused {
     std::string reason;
@@ -105,6 +109,9 @@ std::string SidecarText(const RecordingMetadata& m) {
         {"frames", frames},
     };
     WriteGazeChanges(m.gazeChanges, &document);
+    if (m.everySeconds > 0 || m.averagedFrames > 1) {
+        document["plan"] = {{"every_s", m.everySeconds}, {"average", m.averagedFrames}};
+    }
     return document.dump(1) + "\n";
 }
 
@@ -178,6 +185,15 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
             m.frames.push_back(frame);
         }
         ReadGazeChanges(document, &m.gazeChanges);
+        if (const json& plan = document.value("plan", json()); !plan.is_null()) {
+            m.everySeconds = plan.at("every_s").get<double>();
+            if (!(m.everySeconds >= 0 && m.everySeconds <= kLongestPlanInterval)) {
+                throw Refused{"plan: every_s " + plan.at("every_s").dump() + " is outside 0 to " +
+                              std::to_string(int(kLongestPlanInterval))};
+            }
+            m.averagedFrames =
+                unsigned(WholeNumber(plan.at("average"), "plan: average", 1, kMostPlanAverage));
+        }
         if (document.at("frame_count").get<std::uint64_t>() != m.frames.size()) {
             *error = "frame_count does not match the frames listed";
             return false;

@@ -63,6 +63,10 @@ struct RecordingMetadata {
     // "disk full" ...; empty in a version-1 sidecar.
     std::string end;
     std::vector<GazeChange> gazeChanges;  // "gaze", written only when there are any
+    // "plan", written only when used: one frame stored every so many seconds (0: each frame
+    // read), each the mean of so many frames read in a row; a frame's time is its first one's.
+    double everySeconds = 0;
+    unsigned averagedFrames = 1;
 
     bool IsColor() const { return sensor == "color"; }
 };

@@ -24,6 +24,7 @@
 #include "processing/ProcessorFactory.h"
 #include "recording/FileDigest.h"
 #include "recording/Recorder.h"
+#include "recording/RecordingPlan.h"
 #include "sensor/Defaults.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
@@ -46,6 +47,8 @@ struct RecordOptions {
     std::string camera = CameraSourceFromEnvironment();
     long frames = 0;     // 0: no count, --seconds ends the run
     double seconds = 0;  // 0: no time limit
+    double every = 0;    // 0: every frame read is stored
+    long average = 1;
     RenderOptions render;
     bool bCalibrationCopy = false;
     std::string output;
@@ -90,31 +93,29 @@ void WaitForWake() {
 class CRecordRun final : public ISessionHost {
   public:
     CRecordRun(const RecordOptions& options, CFrameProcessor& processor, const CPortCamera& camera,
-               const CRecorder& recorder)
+               const CRecorder& recorder, const CRecorderFeed& feed)
         : m_processor(processor),
           m_camera(camera),
           m_recorder(recorder),
+          m_feed(feed),
           m_nLimitUs(options.seconds > 0 ? std::int64_t(options.seconds * 1e6) : INT64_MAX),
-          m_nLimitFrames(std::uint64_t(options.frames > 0 ? options.frames : kMaxFrames)),
           m_bTerminal(isatty(STDERR_FILENO)) {}
 
     void RunStarting() override { m_start = std::chrono::steady_clock::now(); }
     CFrameProcessor& PassProcessor() override { return m_processor; }
     bool StopRequested() const override {
-        return g_bInterrupted || m_nPasses >= m_nLimitFrames || m_recorder.HasFailed() ||
+        return g_bInterrupted || m_feed.Done() || m_recorder.HasFailed() ||
                MicrosecondsSince(m_start) >= m_nLimitUs;
     }
     std::int64_t LastReadNanoseconds() const override { return m_camera.LastReadNanoseconds(); }
-    void PassEnded(std::uint64_t passes) override {
-        m_nPasses = passes;
+    void PassEnded(std::uint64_t) override {
         if (m_bTerminal) {
             std::fprintf(stderr, "\rrecording %llu frames",
-                         static_cast<unsigned long long>(passes));
+                         static_cast<unsigned long long>(m_feed.Stored()));
         }
     }
-    void RunFailed(std::uint64_t passes) override {
+    void RunFailed(std::uint64_t) override {
         m_strReadFailure = m_camera.ReadFailure();
-        m_nPasses = passes;
         m_bFailed = true;
         End();
     }
@@ -138,16 +139,24 @@ class CRecordRun final : public ISessionHost {
     CFrameProcessor& m_processor;
     const CPortCamera& m_camera;
     const CRecorder& m_recorder;
+    const CRecorderFeed& m_feed;
     const std::int64_t m_nLimitUs;
-    const std::uint64_t m_nLimitFrames;
     const bool m_bTerminal;
     // The session's thread only, until it is joined.
     std::chrono::steady_clock::time_point m_start;
-    std::uint64_t m_nPasses = 0;
     bool m_bFailed = false;
     std::string m_strReadFailure;
     std::atomic<bool> m_bEnded{false};
 };
+
+RecordingPlan PlanOf(const RecordOptions& options) {
+    RecordingPlan plan;
+    plan.frames = std::uint64_t(options.frames > 0 ? options.frames : kMaxFrames);
+    plan.seconds = options.seconds;
+    plan.every = options.every;
+    plan.average = unsigned(options.average);
+    return plan;
+}
 
 // The header of the sidecar: everything known before the first frame.
 bool DescribeRecording(const RecordOptions& options, const std::string& source,
@@ -168,6 +177,8 @@ bool DescribeRecording(const RecordOptions& options, const std::string& source,
     metadata->width = metadata->height = settings.size;
     metadata->view = settings.remapped ? "remapped" : "unmapped";
     metadata->source = source;
+    metadata->everySeconds = options.every;
+    metadata->averagedFrames = unsigned(options.average);
     if (!settings.calibration.empty()) {
         metadata->calibrationPath = std::filesystem::absolute(settings.calibration).string();
         metadata->calibrationSha256 = settings.calibrationSha256;
@@ -239,8 +250,9 @@ int RunRecord(const RecordOptions& options) {
     }
     CAcquisitionSession session([&camera] { camera.CancelReads(); }, {});
     CRecorderFeed feed(recorder);
+    feed.Follow(PlanOf(options));
     session.AddConsumer(&feed);
-    CRecordRun run(options, *pProcessor, camera, recorder);
+    CRecordRun run(options, *pProcessor, camera, recorder, feed);
     RunSession(session, run);
     const std::uint64_t read = session.Frames();
     const std::string readFailure = run.Failed() ? "cannot read frame " + std::to_string(read + 1) +
@@ -287,6 +299,17 @@ CliCommand AddRecordCommand(CLI::App& tool) {
         command->add_option("--seconds", options->seconds, "Seconds to record for")
             ->check(FiniteNumber(0.001, 31.0 * 24 * 3600))
             ->option_text("S");
+    command
+        ->add_option("--every", options->every,
+                     "Store one time point every S seconds (0.001 to 86400); N counts time points")
+        ->check(FiniteNumber(0.001, kLongestInterval))
+        ->option_text("S");
+    command
+        ->add_option("--average", options->average,
+                     "Store the mean of N frames read in a row as each frame, rounded to the "
+                     "nearest level (halves up), 1 to 10000")
+        ->transform(WholeNumber(1, kMostAveragedFrames))
+        ->option_text("N");
     // At least one of the two ends the run; with both, whichever comes first.
     command->callback([frames, seconds] {
         if (frames->count() == 0 && seconds->count() == 0) {
@@ -305,6 +328,10 @@ CliCommand AddRecordCommand(CLI::App& tool) {
         "describes them in OUT.raw.json: sensor, settings, view, source, calibration (path and\n"
         "SHA-256), start time, each frame's index and time in microseconds, and how the run\n"
         "ended. A failed read or Ctrl-C keeps the whole frames recorded so far (the exit status\n"
-        "then is not 0).");
+        "then is not 0).\n"
+        "With --every S, time point k starts with the first frame read k*S seconds or more after\n"
+        "the first (one that comes due while the one before is still averaging starts at once).\n"
+        "With --average N each time point (or each stored frame) is the mean of N frames read in\n"
+        "a row; its time is that of its first frame. The sidecar's \"plan\" records both.");
     return [options] { return RunRecord(*options); };
 }

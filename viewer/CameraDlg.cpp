@@ -20,6 +20,7 @@
 #include "resources/Resource.h"
 #include "shell/MyFileDlg.h"
 #include "viewer/CommandTable.h"
+#include "viewer/RecordDialog.h"
 #include "viewer/StartupOptions.h"
 
 namespace {
@@ -316,15 +317,13 @@ bool CCameraDlg::RunSaveDialog(std::string* pPath) {
     return true;
 }
 
-bool CCameraDlg::RunRecordDialog(std::string* pPath) {
-    const QString path = QFileDialog::getSaveFileName(
-        AfxGetMainWindow(), QStringLiteral("Record"),
-        QDir::current().filePath(QStringLiteral("run.raw")), QStringLiteral("Recordings (*.raw)"),
-        nullptr, QFileDialog::DontUseNativeDialog);
-    if (path.isEmpty()) {
+bool CCameraDlg::RunRecordDialog(std::string* pPath, RecordingPlan* pPlan) {
+    CRecordDialog dialog(AfxGetMainWindow());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return false;
     }
-    *pPath = path.toStdString();
+    *pPath = dialog.selectedFiles().first().toStdString();
+    *pPlan = dialog.Plan();
     return true;
 }
 

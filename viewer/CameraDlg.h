@@ -79,7 +79,7 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     void ShowMessage(const std::string& text, const std::string& caption) override;
     bool RunSettingsDialog(SettingsValues* pValues) override;
     bool RunSaveDialog(std::string* pPath) override;
-    bool RunRecordDialog(std::string* pPath) override;
+    bool RunRecordDialog(std::string* pPath, RecordingPlan* pPlan) override;
     void LoadToolbarPicture(unsigned bitmapId) override;
     void SetStatusText(int pane, const std::string& text) override;
     void SetStatusTip(int pane, const std::string& tip) override;

@@ -15,9 +15,13 @@ constexpr double kBytesPerMegabyte = 1024.0 * 1024.0;
 
 void CRecordingController::Begin(RecordingMetadata header) {
     std::string path;
-    if (!m_window.RunRecordDialog(&path)) {
+    RecordingPlan plan;
+    if (!m_window.RunRecordDialog(&path, &plan)) {
         return;
     }
+    header.everySeconds = plan.every;
+    header.averagedFrames = plan.average;
+    m_feed.Follow(plan);
     m_recorder.FollowGaze([gaze = ActiveSourceGaze()] { return UsedGaze(gaze); });
     if (const FileResult started = m_recorder.Start(path, std::move(header)); !started) {
         m_window.ShowMessage(started.Error(), kCaption);

@@ -2,19 +2,22 @@
 
 #include <string>
 
+#include "acquisition/RecorderFeed.h"
 #include "recording/Recorder.h"
 
 class CWindowServices;
 
 // Tools > Record in the viewer: the recorder the acquisition session feeds, the file the
 // operator chooses, the recording's status in pane 1 and the summary it leaves there. Window
-// thread only; the worker reaches the recorder only through its Push (a session consumer).
+// thread only; the worker reaches the recorder only through the feed (a session consumer).
 class CRecordingController {
   public:
     explicit CRecordingController(CWindowServices& window) : m_window(window) {}
 
     CRecorder& Recorder() { return m_recorder; }
     const CRecorder& Recorder() const { return m_recorder; }
+    // The session's consumer that feeds the recorder as the operator's plan says.
+    CRecorderFeed& Feed() { return m_feed; }
     bool IsRecording() const { return m_recorder.IsRecording(); }
 
     // Asks for a file and starts recording, the sidecar describing the run as header does.
@@ -33,5 +36,6 @@ class CRecordingController {
   private:
     CWindowServices& m_window;
     CRecorder m_recorder;
+    CRecorderFeed m_feed{m_recorder};
     std::string m_strSummary;
 };

@@ -33,7 +33,7 @@ CViewerCore::CViewerCore(CFrameSurface& surface, CWindowServices& window,
     ConfigureProcessor(*m_pProcessor);
     m_pProcessor->SetCamera(m_pCamera.get());
     NoteCalibrationLoad();
-    m_session.AddConsumer(&m_recorderFeed);
+    m_session.AddConsumer(&m_recording.Feed());
     m_session.AddConsumer(&m_run);
 }
 

@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "acquisition/AcquisitionSession.h"
-#include "acquisition/RecorderFeed.h"
 #include "camera/PortCamera.h"
 #include "levels/AutoLevels.h"
 #include "levels/DarkSummary.h"
@@ -211,7 +210,6 @@ class CViewerCore final : private CAcquisitionHost {
     CStageTimes m_stageTimes;
     SensorFrame m_snapshot;                      // worker only, while a worker exists
     CRecordingController m_recording{m_window};  // its recorder is fed by the worker
-    CRecorderFeed m_recorderFeed{m_recording.Recorder()};
     CViewerRun m_run{*this};
     // The acquisition thread: the recorder, then the screen, take each frame. Declared after
     // what its run uses, so it is stopped first.

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "recording/RecordingPlan.h"
 #include "viewer/ViewerTypes.h"
 
 // The caption of the viewer's own message boxes.
@@ -28,11 +29,9 @@ class CWindowServices {
     virtual bool RunSettingsDialog(SettingsValues* pValues) = 0;
     // True when the operator chose a file; pPath then holds its full path.
     virtual bool RunSaveDialog(std::string* pPath) = 0;
-    // True when the operator chose a file to record to; pPath then holds its full path.
-    virtual bool RunRecordDialog(std::string* pPath) {
-        (void)pPath;
-        return false;
-    }
+    // True when the operator chose a file to record to; pPath then holds its full path and
+    // pPlan what to store of the frames read.
+    virtual bool RunRecordDialog(std::string* /*pPath*/, RecordingPlan* /*pPlan*/) { return false; }
     virtual void LoadToolbarPicture(unsigned bitmapId) = 0;
     virtual void SetStatusText(int pane, const std::string& text) = 0;
     // The pane's tool tip: the whole story behind a short text (empty: none).

@@ -23,6 +23,7 @@ GOOD = {
     "dropped_frames": 0, "failed_reads": 0, "end": "camera failed after 3 frames: gone",
     "frames": [{"index": 0, "time_us": 0, "after_failed_read": False, "after_drop": False}],
     "gaze": [{"frame": 0, "x": 0.5, "y": 0.5, "field": 1.0}],
+    "plan": {"every_s": 2.5, "average": 4},
 }
 
 
@@ -56,6 +57,8 @@ class Schema(unittest.TestCase):
             "February 30": changed(["start_time"], "2026-02-30T04:05:06.123456Z"),
             "gaze off the picture": changed(["gaze", 0, "x"], 7),
             "field too wide": changed(["gaze", 0, "field"], 9),
+            "plan without average": changed(["plan"], {"every_s": 1}),
+            "plan averaging no frame": changed(["plan", "average"], 0),
         }
         for name, document in cases.items():
             with self.subTest(name):

@@ -29,6 +29,8 @@ RecordingMetadata Example() {
     m.droppedFrames = 3;
     m.failedReads = 1;
     m.frames = {{0, 0, false, false}, {4, 120017, true, true}, {5, 160003, false, false}};
+    m.everySeconds = 0.25;
+    m.averagedFrames = 4;
     return m;
 }
 
@@ -58,6 +60,8 @@ TEST(Sidecar, RoundTripKeepsEveryField) {
     EXPECT_EQ(read.startTime, written.startTime);
     EXPECT_EQ(read.droppedFrames, written.droppedFrames);
     EXPECT_EQ(read.failedReads, written.failedReads);
+    EXPECT_EQ(read.everySeconds, written.everySeconds);
+    EXPECT_EQ(read.averagedFrames, written.averagedFrames);
     ASSERT_EQ(read.frames.size(), written.frames.size());
     for (std::size_t i = 0; i < read.frames.size(); ++i) {
         EXPECT_EQ(read.frames[i].index, written.frames[i].index);
@@ -116,7 +120,10 @@ INSTANTIATE_TEST_SUITE_P(
                        Replace(kGood, "\"time_us\": 120017", "\"time_us\": 9223372036854775807")},
         DamagedSidecar{"index_negative", Replace(kGood, "\"index\": 0", "\"index\": -5")},
         DamagedSidecar{"gain_too_large_for_int", Replace(kGood, "\"gain\": 7", "\"gain\": 1e300")},
-        DamagedSidecar{"gain_as_fraction", Replace(kGood, "\"gain\": 7", "\"gain\": 7.5")}),
+        DamagedSidecar{"gain_as_fraction", Replace(kGood, "\"gain\": 7", "\"gain\": 7.5")},
+        DamagedSidecar{"plan_every_negative",
+                       Replace(kGood, "\"every_s\": 0.25", "\"every_s\": -1.0")},
+        DamagedSidecar{"plan_average_zero", Replace(kGood, "\"average\": 4", "\"average\": 0")}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Catches recordings made before microsecond times becoming unreadable, or their
@@ -138,6 +145,22 @@ TEST(Sidecar, VersionOneIsStillRead) {
     ASSERT_EQ(read.frames.size(), 2u);
     EXPECT_EQ(read.frames[1].index, 2u);
     EXPECT_EQ(read.frames[1].timeUs, 85000);
+}
+
+// Catches a recording without a plan gaining one in its sidecar (today's sidecars stay as
+// they were), or a sidecar without one read with a plan.
+TEST(Sidecar, PlanIsWrittenOnlyWhenUsed) {
+    RecordingMetadata plain = Example();
+    plain.everySeconds = 0;
+    plain.averagedFrames = 1;
+    const std::string text = SidecarText(plain);
+    EXPECT_EQ(text.find("plan"), std::string::npos) << text;
+    RecordingMetadata read;
+    read.averagedFrames = 9;
+    std::string error;
+    ASSERT_TRUE(ParseSidecar(text, &read, &error)) << error;
+    EXPECT_EQ(read.everySeconds, 0);
+    EXPECT_EQ(read.averagedFrames, 1u);
 }
 
 // Catches a sidecar written in a shape the published schema does not describe.

@@ -287,6 +287,33 @@ TEST_F(CliTest, RecordWritesTheCamerasFramesAndTheyReplay) {
     EXPECT_EQ(ReadAll(Path("again.raw")), ReadAll(Path("run.raw")));
 }
 
+// Catches time points off the plan's times (too early, or never coming), averages or time
+// points miscounted, and a plan the sidecar does not record.
+TEST_F(CliTest, RecordTakesATimeLapseOfAverages) {
+    ASSERT_EQ(Run("record --camera sim,fps=100 --every 0.05 --average 2 --frames 4 run.raw"), 0)
+        << m_strError;
+    EXPECT_EQ(std::filesystem::file_size(m_dir.File("run.raw")), 4 * kFrameBytes);
+    RecordingMetadata metadata;
+    ASSERT_TRUE(ReadSidecarOf(m_dir.File("run.raw"), &metadata));
+    EXPECT_EQ(metadata.everySeconds, 0.05);
+    EXPECT_EQ(metadata.averagedFrames, 2u);
+    ASSERT_EQ(metadata.frames.size(), 4u);
+    // Each point starts at or after its time; the upper bound only guards against a hang.
+    constexpr std::int64_t kClockSlackUs = 2000;
+    for (std::size_t k = 1; k < metadata.frames.size(); ++k) {
+        const std::int64_t sinceFirst = metadata.frames[k].timeUs - metadata.frames[0].timeUs;
+        EXPECT_GE(sinceFirst, std::int64_t(k) * 50000 - kClockSlackUs) << k;
+        EXPECT_LT(sinceFirst, std::int64_t(k) * 50000 + 5000000) << k;
+    }
+    for (const char* bad : {"--every nan", "--every inf", "--every 0", "--every -1", "--average 0",
+                            "--average -2", "--average 1.5", "--average 10001"}) {
+        EXPECT_EQ(Run(std::string("record --camera sim,fps=0 --frames 2 ") + bad + " bad.raw"), 2)
+            << bad;
+        EXPECT_NE(m_strError.find(std::string(bad).substr(0, 7)), std::string::npos) << m_strError;
+    }
+    EXPECT_FALSE(Exists("bad.raw"));
+}
+
 // Catches a failed read losing the frames before it, a failure reported as success, or a
 // bad source being accepted or leaving a file.
 TEST_F(CliTest, FailedRecordingKeepsWholeFramesAndBadSourcesLeaveNothing) {

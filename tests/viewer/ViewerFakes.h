@@ -168,8 +168,9 @@ class CFakeWindow : public CWindowServices {
         *pPath = savePath;
         return bSaveConfirmed;
     }
-    bool RunRecordDialog(std::string* pPath) override {
+    bool RunRecordDialog(std::string* pPath, RecordingPlan* pPlan) override {
         *pPath = recordPath;
+        *pPlan = recordPlan;
         return !recordPath.empty();
     }
     void LoadToolbarPicture(unsigned bitmapId) override { toolbarPicture = bitmapId; }
@@ -193,6 +194,7 @@ class CFakeWindow : public CWindowServices {
     bool bSaveConfirmed = true;
     int saveDialogs = 0;
     std::string recordPath;  // empty: the record dialog is cancelled
+    RecordingPlan recordPlan;
     unsigned toolbarPicture = 0;
     std::string statusPane1;
     std::string statusPane0;

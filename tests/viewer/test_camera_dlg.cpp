@@ -3,9 +3,11 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QImage>
 #include <QPointer>
 #include <QScreen>
+#include <QSpinBox>
 #include <thread>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "tests/viewer/ViewerTestSupport.h"
 #include "viewer/CameraDlg.h"
 #include "viewer/FrameView.h"
+#include "viewer/RecordDialog.h"
 #include "viewer/ViewerLayout.h"
 
 namespace {
@@ -177,6 +180,23 @@ TEST_F(CameraDlgTest, CommandsFollowTheRules) {
     m_pDlg->SendCommand(ID_FILE_GRAB);
     m_pDlg->OnIdleUpdateCmdUI();
     EXPECT_TRUE(m_pDlg->m_toolBar.GetButton(ID_FILE_SAVE)->isEnabled());
+}
+
+}  // namespace
+
+namespace {
+
+// Catches a Record dialog whose plan starts on (a recording that would not store every frame
+// read, as it did before the plan existed) or does not say what its fields hold.
+TEST(RecordDialog, PlanStartsOffAndFollowsItsFields) {
+    CRecordDialog dialog(nullptr);
+    EXPECT_TRUE(dialog.Plan().IsPlain());
+    EXPECT_EQ(dialog.Plan().frames, 0u);
+    EXPECT_TRUE(dialog.EveryField().isVisibleTo(&dialog));
+    dialog.EveryField().setValue(2.5);
+    dialog.AverageField().setValue(4);
+    EXPECT_EQ(dialog.Plan().every, 2.5);
+    EXPECT_EQ(dialog.Plan().average, 4u);
 }
 
 }  // namespace

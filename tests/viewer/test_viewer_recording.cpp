@@ -54,6 +54,22 @@ TEST_F(ViewerRecordingTest, RecordTwiceRecordsTheFramesBetween) {
     EXPECT_TRUE(v.window.messages.empty());
 }
 
+// Catches the Record dialog's plan not reaching the recording: frames stored as read, or a
+// sidecar that does not say they are averages.
+TEST_F(ViewerRecordingTest, DialogsPlanAveragesTheFramesRecorded) {
+    v.window.recordPath = Recording();
+    v.window.recordPlan.average = 3;
+    v.core.OnStart();
+    ASSERT_TRUE(Run(ID_TOOLS_RECORD));
+    ASSERT_TRUE(WaitUntil([&] { return v.core.Recorder().FramesWritten() >= 2; }));
+    ASSERT_TRUE(Run(ID_TOOLS_RECORD));
+    v.core.OnStart();
+    const RecordingMetadata metadata = Sidecar();
+    EXPECT_EQ(metadata.averagedFrames, 3u);
+    EXPECT_EQ(metadata.everySeconds, 0);
+    EXPECT_GE(metadata.frames.size(), 2u);
+}
+
 // Catches a recording that outlives acquisition: pausing ends it at the next refresh.
 TEST_F(ViewerRecordingTest, StoppingAcquisitionEndsTheRecording) {
     v.window.recordPath = Recording();
