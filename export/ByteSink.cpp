@@ -137,7 +137,7 @@ std::unique_ptr<IByteSink> MakeStandardOutputSink() {
 }
 
 FileResult MakeVideoEncoderSink(const std::string& path, bool lossless, unsigned jobs,
-                                const std::atomic<bool>* interrupted,
+                                const NamedValues& tags, const std::atomic<bool>* interrupted,
                                 std::unique_ptr<IByteSink>* sink) {
     const std::string ffmpeg = FindOnPath("ffmpeg");
     if (ffmpeg.empty()) {
@@ -166,6 +166,12 @@ FileResult MakeVideoEncoderSink(const std::string& path, bool lossless, unsigned
                                             "-slices", kLosslessSlices, "-threads", threads}
                  : std::vector<std::string>{"-pix_fmt", "yuv420p"};
     arguments.insert(arguments.end(), encoding.begin(), encoding.end());
+    for (const auto& [key, value] : tags) {
+        arguments.insert(arguments.end(), {"-metadata", ImageJKey(key) + "=" + OneLine(value)});
+    }
+    if (container == "mp4") {
+        arguments.insert(arguments.end(), {"-movflags", "+use_metadata_tags"});
+    }
     arguments.insert(arguments.end(), {"-f", container, kEncoderOutput});
     if (std::string problem;
         !encoder->Child().Start(arguments, encoder->File().Descriptor(), &problem)) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "export/RecordingHistory.h"
 #include "platform/files/FileResult.h"
 
 // Where a stream of bytes goes: a file replaced whole at the end, standard output, or a
@@ -25,7 +26,9 @@ std::unique_ptr<IByteSink> MakeStandardOutputSink();
 // path, whose extension picks the container, each picture kept at its time; lossless picks
 // FFV1 in slices on jobs threads (0: one per core). It fails when ffmpeg cannot start,
 // naming the package when it is not installed. Its temporary file is removed whenever the
-// video is not finished; raising *interrupted ends a write or a wait for ffmpeg early.
+// video is not finished; raising *interrupted ends a write or a wait for ffmpeg early. The
+// tags become the container's metadata (MKV tags, MP4 user data; creation_time its own),
+// each value made one line.
 FileResult MakeVideoEncoderSink(const std::string& path, bool lossless, unsigned jobs,
-                                const std::atomic<bool>* interrupted,
+                                const NamedValues& tags, const std::atomic<bool>* interrupted,
                                 std::unique_ptr<IByteSink>* sink);

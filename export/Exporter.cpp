@@ -19,6 +19,7 @@
 #include "export/PictureWriter.h"
 #include "export/RecordedFrames.h"
 #include "export/RecordedTiming.h"
+#include "export/RecordingHistory.h"
 #include "export/TiffStackWriter.h"
 #include "export/Y4mEncoder.h"
 #include "platform/files/FileIo.h"
@@ -95,6 +96,23 @@ double RecordedRate(const RecordingMetadata& metadata) {
            (double(frames.back().timeUs) - double(frames.front().timeUs));
 }
 
+// What a video says besides its pictures: the settings and the run's history as tags, the
+// recording's start as its creation time, and where in the recording the video's time 0
+// lies (its first frame's recorded time), so that start + offset + a frame's time is when
+// the frame was taken.
+NamedValues VideoTags(const RecordingMetadata& metadata, const NamedValues& settings,
+                      const NamedValues& history, std::uint64_t first) {
+    NamedValues tags = settings;
+    tags.insert(tags.end(), history.begin(), history.end());
+    if (!metadata.startTime.empty()) {
+        tags.emplace_back("creation_time", metadata.startTime);
+    }
+    if (const std::int64_t offset = RecordedTimeAt(metadata, first); offset >= 0) {
+        tags.emplace_back("first_frame_time_us", std::to_string(offset));
+    }
+    return tags;
+}
+
 // A frame's time in a video starting at the first frame exported: the recorded time, or
 // the default rate's without one.
 std::int64_t VideoTimeOf(const RecordingMetadata& metadata, std::uint64_t first,
@@ -136,7 +154,8 @@ void RemoveStaleSequenceFiles(const COutputPattern& pattern) {
 
 // The stack for the frames first to last, its pages carrying their recorded timing.
 FileResult OpenStackFor(const ExportRequest& request, const RecordingMetadata& metadata,
-                        const CFrameRenderer& renderer, std::uint64_t first, std::uint64_t last,
+                        const NamedValues& history, const CFrameRenderer& renderer,
+                        std::uint64_t first, std::uint64_t last,
                         std::unique_ptr<CTiffStackWriter>* stack) {
     StackDescription description;
     const std::string name = request.output;
@@ -147,6 +166,7 @@ FileResult OpenStackFor(const ExportRequest& request, const RecordingMetadata& m
     description.height = renderer.Height();
     description.grey = PicturesAreGrey(request.render);
     description.settings = request.render.Pairs();
+    description.history = history;
     description.startTime = metadata.startTime;
     for (std::uint64_t frame = first; frame <= last; ++frame) {
         description.pages.push_back(RecordedTimingOf(metadata, frame));
@@ -220,6 +240,7 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         return false;
     }
     const std::uint64_t last = positions.back();
+    const NamedValues history = RunHistory(metadata, hasSidecar);
 
     const OutputKind kind = KindOf(request.output);
     if (kind == OutputKind::kY4m && !HasEvenRate(metadata)) {
@@ -240,10 +261,13 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         writer = PictureWriterFor(request.output);
         writer->WriteInto(&batch);
     } else if (kind == OutputKind::kStack) {
-        opened = OpenStackFor(request, metadata, renderer, positions.front(), last, &stack);
+        opened =
+            OpenStackFor(request, metadata, history, renderer, positions.front(), last, &stack);
     } else if (kind == OutputKind::kVideo) {
-        opened = MakeVideoEncoderSink(request.output, request.bLossless, request.jobs, &interrupted,
-                                      &sink);
+        opened = MakeVideoEncoderSink(
+            request.output, request.bLossless, request.jobs,
+            VideoTags(metadata, request.render.Pairs(), history, positions.front()), &interrupted,
+            &sink);
     } else if (request.output == "-") {
         sink = MakeStandardOutputSink();
     } else {
@@ -277,6 +301,7 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         writers.back()->WriteInto(&batch);
     }
     const std::string settingsText = request.render.Describe();
+    const std::string historyText = JoinedPairs(history);
     const auto read = [&](std::uint64_t frame, std::uint8_t* pRaw, std::string* readError) {
         if (!reader.Read(frame, pRaw)) {
             *readError = "cannot read frame " + std::to_string(frame) + " of " + request.input;
@@ -291,6 +316,7 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         }
         PictureText text;
         text.settings = settingsText;
+        text.history = historyText;
         text.frame = RecordedIndexAt(metadata, frame);
         text.timeUs = RecordedTimeAt(metadata, frame);
         const FileResult written = writers[job]->Write(picture, text, pattern.NameFor(text.frame));

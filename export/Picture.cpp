@@ -34,5 +34,5 @@ std::string PictureText::Describe() const {
     if (timeUs >= 0) {
         text += " time_us=" + std::to_string(timeUs);
     }
-    return text + " " + settings;
+    return text + " " + settings + (history.empty() ? "" : " " + history);
 }

@@ -25,6 +25,7 @@ struct Picture {
 // that can hold it.
 struct PictureText {
     std::string settings;      // "sensor=mono size=256 view=remapped offset=80 gain=3 ..."
+    std::string history;       // "recording_start=... recording_end=complete ...": RunHistory
     std::uint64_t frame = 0;   // the recorded frame index, not the position in the file
     std::int64_t timeUs = -1;  // microseconds since the recording's start; -1: unknown
 

@@ -8,6 +8,13 @@ import sys
 import xml.etree.ElementTree as ElementTree
 
 IMAGEJ_KEYS = {"ImageJ", "frames", "finterval", "unit", "loop"}
+# From ImageJ's own metadata tags, beside the description's keys.
+IMAGEJ_TAG_KEYS = {"Info", "Labels", "Properties"}
+
+
+def one_line(text, where):
+    if any(c < " " or c == "\x7f" for c in text):
+        raise ValueError(f"{where}: holds a control character in {text!r}")
 
 
 def printable_ascii(text, where):
@@ -56,10 +63,16 @@ def check(path):
                 printable_ascii(line, path + " description")
             metadata = tiff.imagej_metadata
             if metadata is not None:
-                unknown = {k for k in metadata if k not in IMAGEJ_KEYS and
+                unknown = {k for k in metadata if k not in IMAGEJ_KEYS | IMAGEJ_TAG_KEYS and
                            not k.startswith("pandry_")}
                 if unknown or metadata["frames"] != len(tiff.pages):
                     raise ValueError(f"{path}: ImageJ keys {sorted(metadata)}")
+                if len(metadata.get("Labels", [])) != len(tiff.pages):
+                    raise ValueError(f"{path}: {len(metadata.get('Labels', []))} slice labels")
+                for label in metadata["Labels"]:
+                    one_line(label, path + " slice label")
+                for key, value in metadata.get("Properties", {}).items():
+                    one_line(key + value, path + " property")
 
 
 def main():
