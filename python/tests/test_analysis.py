@@ -51,7 +51,10 @@ def test_stack_reads_back(tmp_path, recording, name, sensor):
             assert tif.is_ome
             planes = ElementTree.fromstring(tif.ome_metadata).iter(OME + "Plane")
             delta_t = np.array([float(plane.get("DeltaT")) for plane in planes])
-            np.testing.assert_allclose(delta_t, sidecar_times_s(recording), atol=1e-6)
+            # Against the recording's start (its AcquisitionDate), not the first exported frame.
+            steps = sidecar_times_s(recording)
+            np.testing.assert_allclose(delta_t - delta_t[0], steps, atol=1e-6)
+            assert delta_t[0] >= 0
         else:
             assert tif.is_imagej and tif.imagej_metadata["frames"] == 6
             steps = sidecar_times_s(recording)
