@@ -8,7 +8,7 @@
 
 #include "resources/Resource.h"
 #include "shell/AboutDlg.h"
-#include "shell/ShellResources.h"
+#include "viewer/ToolsMenu.h"
 
 #include "viewer/CameraDlg.h"
 
@@ -26,7 +26,7 @@ void AddOptionsOf(QCommandLineParser& parser) {
 }  // namespace
 
 CCameraApp::CCameraApp() {
-    InstallShellResources();
+    InstallViewerResources();
     ON_COMMAND(ID_HELP_ABOUT, &CCameraApp::OnHelpAbout);
 }
 

@@ -28,14 +28,6 @@ inline constexpr unsigned ID_FILE_CALIBRATE = 40025;
 inline constexpr unsigned ID_VIEW_ZOOM = 40026;
 inline constexpr unsigned ID_VIEW_HISTOGRAM = 40028;
 
-// Commands of the Tools pop-up, beside the original set.
-inline constexpr unsigned ID_TOOLS_AUTO_LEVELS = 40030;
-inline constexpr unsigned ID_TOOLS_STATISTICS = 40031;
-inline constexpr unsigned ID_TOOLS_RECORD = 40032;
-inline constexpr unsigned ID_TOOLS_TIME_SERIES = 40040;
-inline constexpr unsigned ID_TOOLS_SHOW_CLIPPING = 40041;
-inline constexpr unsigned ID_TOOLS_GAZE = 40042;
-
 // Controls of the Settings dialog.
 inline constexpr int IDC_PORT_ADDRESS = 1011;
 inline constexpr int IDC_COLOR = 1012;

@@ -1,6 +1,8 @@
 #include "shell/ShellResources.h"
 
 #include <QtGlobal>
+#include <iterator>
+#include <vector>
 
 #include "platform/ui/Resources.h"
 #include "resources/Resource.h"
@@ -22,13 +24,6 @@ constexpr StringResource kStrings[] = {
     {ID_APP_EXIT, "\nExit"},
     {ID_VIEW_TOOLBAR, "Toggle toolbar display"},
     {ID_VIEW_STATUS_BAR, "Toggle status bar display"},
-    {ID_TOOLS_AUTO_LEVELS, "Choose offset and gain from the current frame\nAuto Levels"},
-    {ID_TOOLS_STATISTICS, "Show levels, frame rate and timing in a tool window\nStatistics"},
-    {ID_TOOLS_RECORD, "Record the camera's raw frames to a file\nRecord"},
-    {ID_TOOLS_TIME_SERIES,
-     "Plot the mean level of the frame and the region over time\nTime Series"},
-    {ID_TOOLS_SHOW_CLIPPING, "Paint samples shown black in blue and white in red\nShow Clipping"},
-    {ID_TOOLS_GAZE, "Show the source picture with the sensor over it, and move its gaze\nGaze"},
 };
 
 constexpr MenuItemTemplate kFileMenu[] = {
@@ -46,24 +41,18 @@ constexpr MenuItemTemplate kOptionsMenu[] = {
     {"&Remap", ID_OPTIONS_REMAP},
     {"&Median", ID_OPTIONS_MEDIAN},
 };
-constexpr MenuItemTemplate kToolsMenu[] = {
-    {"&Auto Levels\tCtrl+L", ID_TOOLS_AUTO_LEVELS}, {"S&tatistics\tCtrl+T", ID_TOOLS_STATISTICS},
-    {"&Record...\tCtrl+R", ID_TOOLS_RECORD},        {"Time S&eries", ID_TOOLS_TIME_SERIES},
-    {"Show &Clipping", ID_TOOLS_SHOW_CLIPPING},     {"&Gaze...\tCtrl+G", ID_TOOLS_GAZE},
-};
 constexpr MenuItemTemplate kHelpMenu[] = {{"&About...", ID_HELP_ABOUT}};
-constexpr MenuItemTemplate kMainMenu[] = {
-    {"&File", 0, kFileMenu},       {"&View", 0, kViewMenu},   {"&Settings", 0, kSettingsMenu},
-    {"&Options", 0, kOptionsMenu}, {"&Tools", 0, kToolsMenu}, {"&Help", 0, kHelpMenu},
+// The pop-ups before the one a layer above may add, and the pop-ups after it.
+constexpr MenuItemTemplate kMenusBefore[] = {
+    {"&File", 0, kFileMenu},
+    {"&View", 0, kViewMenu},
+    {"&Settings", 0, kSettingsMenu},
+    {"&Options", 0, kOptionsMenu},
 };
-constexpr MenuTemplate kMenus[] = {{IDR_MAINFRAME, kMainMenu}};
+constexpr MenuItemTemplate kMenusAfter[] = {{"&Help", 0, kHelpMenu}};
 
 constexpr AcceleratorTemplate kAccelerators[] = {
     {IDR_ACCELERATORS, Qt::Key_F5, ID_FILE_START},
-    {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_L, ID_TOOLS_AUTO_LEVELS},
-    {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_T, ID_TOOLS_STATISTICS},
-    {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_R, ID_TOOLS_RECORD},
-    {IDR_ACCELERATORS, Qt::CTRL | Qt::Key_G, ID_TOOLS_GAZE},
 };
 
 constexpr ControlTemplate kAboutControls[] = {
@@ -106,7 +95,45 @@ constexpr DialogTemplate kDialogs[] = {
     {IDD_SETTINGS, "Settings", 154, 258, 0, 0, kSettingsControls},
 };
 
+// The program's tables with a layer's addition in place; InstallResources keeps spans into
+// them, so they change only when the addition does. UI thread only, as every lookup.
+struct MergedTables {
+    std::vector<StringResource> strings;
+    std::vector<MenuItemTemplate> popups;
+    MenuTemplate menus[1];
+    std::vector<AcceleratorTemplate> accelerators;
+};
+
+template <typename T>
+std::vector<T> Joined(std::span<const T> first, std::span<const T> second) {
+    std::vector<T> all(first.begin(), first.end());
+    all.insert(all.end(), second.begin(), second.end());
+    return all;
+}
+
+MergedTables Merged(const ShellMenuAddition& addition) {
+    MergedTables tables;
+    tables.strings = Joined<StringResource>(kStrings, addition.tips);
+    tables.popups.assign(std::begin(kMenusBefore), std::end(kMenusBefore));
+    if (!addition.items.empty()) {
+        tables.popups.push_back({addition.pszTitle, 0, addition.items});
+    }
+    tables.popups.insert(tables.popups.end(), std::begin(kMenusAfter), std::end(kMenusAfter));
+    tables.menus[0] = {IDR_MAINFRAME, tables.popups};
+    tables.accelerators = Joined<AcceleratorTemplate>(kAccelerators, addition.keys);
+    return tables;
+}
+
+MergedTables& Tables() {
+    static MergedTables tables = Merged({});
+    return tables;
+}
+
 }  // namespace
+
+void AddShellMenu(const ShellMenuAddition& addition) {
+    Tables() = Merged(addition);
+}
 
 // Outside any namespace: the macro declares the embedded files' registration function.
 static void InitEmbeddedPictures() {
@@ -119,5 +146,6 @@ void InstallShellResources() {
         return true;
     }();
     (void)bPicturesReady;
-    InstallResources({kStrings, kDialogs, kMenus, kAccelerators});
+    const MergedTables& tables = Tables();
+    InstallResources({tables.strings, kDialogs, tables.menus, tables.accelerators});
 }

@@ -12,6 +12,7 @@
 #include "export/ExportFormats.h"
 #include "export/PictureWriter.h"
 #include "export/RecordedFrames.h"
+#include "export/RecordingHistory.h"
 #include "export/RecordingSettings.h"
 #include "levels/AutoLevels.h"
 #include "platform/files/AtomicFile.h"
@@ -76,6 +77,8 @@ int WriteLastPicture(const std::string& input, std::uint64_t frames, const Rende
     }
     PictureText text;
     text.settings = settings.Describe();
+    // A read sidecar lists the frames; without one the history says only what converted it.
+    text.history = JoinedPairs(RunHistory(metadata, !metadata.frames.empty()));
     text.frame = RecordedIndexAt(metadata, frames - 1);
     text.timeUs = RecordedTimeAt(metadata, frames - 1);
     const FileResult written = writer.Write(picture, text, output);

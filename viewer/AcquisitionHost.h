@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -29,6 +30,8 @@ class CAcquisitionHost {
     virtual bool RemapWanted() const = 0;
     // The buffer a pass converts into, sized by BeginRun.
     virtual std::uint8_t* FrameBuffer() = 0;
+    // How many pictures the live picture is the mean of (1: each as it came).
+    virtual std::size_t AveragedPictures() const = 0;
     // Publishes the converted frame and draws it if the screen wants it; true when drawn.
     virtual bool ShowFrame(const CFrameProcessor& processor) = 0;
     // Draws the frame left showing, with the processor's values for the inspector if any.

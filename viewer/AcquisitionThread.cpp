@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "sensor/LogPolarFrame.h"
 #include "statistics/StageTimes.h"
 #include "viewer/AcquisitionHost.h"
 #include "viewer/SharedState.h"
@@ -9,6 +10,7 @@
 
 void CViewerRun::RunStarting() {
     m_host.BeginRun(g_pProcessor.load());
+    m_average.Restart();  // a new run's picture owes nothing to the last one's
     m_nStartMs = m_host.NowMilliseconds();
     m_bLastDrawn = true;
 }
@@ -50,18 +52,22 @@ void CViewerRun::TakeFrame(const AcquiredFrame& frame, CFrameProcessor& processo
         return;  // corrected with the old levels: the next frame shows the new ones
     }
     std::int64_t converted = 0;
+    std::size_t pictureBytes = 0;
     if (m_host.RemapWanted()) {
         processor.Remap();
         const std::int64_t remapped = SteadyNanoseconds();
         times.Record(FrameStage::kRemap, remapped - acquired);
         processor.RemappedToRgb(m_host.FrameBuffer());
+        pictureBytes = std::size_t(processor.Width()) * std::size_t(processor.Height()) * 3;
         converted = SteadyNanoseconds();
         times.Record(FrameStage::kConvert, converted - remapped);
     } else {
         processor.RawToRgb(m_host.FrameBuffer());
+        pictureBytes = kFrameBytes * 3;
         converted = SteadyNanoseconds();
         times.Record(FrameStage::kConvert, converted - acquired);
     }
+    AverageShownPicture(pictureBytes);
     m_bLastDrawn = m_host.ShowFrame(processor);
     // Read before the flag: a hide that lands while this plot is made drops it.
     const std::uint64_t histogramGeneration = m_host.HistogramGeneration();
@@ -69,6 +75,14 @@ void CViewerRun::TakeFrame(const AcquiredFrame& frame, CFrameProcessor& processo
         m_host.ShowHistogram(histogramGeneration);
     }
     times.Record(FrameStage::kDraw, SteadyNanoseconds() - converted);
+}
+
+void CViewerRun::AverageShownPicture(std::size_t pictureBytes) {
+    // A new length starts over; so does a new view, whose pictures differ in size.
+    if (const std::size_t asked = m_host.AveragedPictures(); asked != m_average.Length()) {
+        m_average.SetLength(asked);
+    }
+    m_average.Apply(m_host.FrameBuffer(), pictureBytes);
 }
 
 void CViewerRun::RunStopped(std::uint64_t passes) {

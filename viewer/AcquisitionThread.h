@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "acquisition/AcquisitionSession.h"
+#include "recording/RunningAverage.h"
 
 class CAcquisitionHost;
 
@@ -26,8 +28,12 @@ class CViewerRun final : public ISessionHost, public IFrameConsumer {
     void TakeFrame(const AcquiredFrame& frame, CFrameProcessor& processor) override;
 
   private:
+    // The converted picture of pictureBytes becomes the mean the window asked for.
+    void AverageShownPicture(std::size_t pictureBytes);
+
     CAcquisitionHost& m_host;
     // The session's thread only, while a run goes.
     std::int64_t m_nStartMs = 0;
     bool m_bLastDrawn = true;
+    CRunningAverage m_average;
 };

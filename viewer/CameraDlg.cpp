@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QScreen>
 #include <QToolTip>
 #include <cstdio>
@@ -17,11 +18,13 @@
 #include "platform/ui/CmdUI.h"
 #include "platform/ui/WinApp.h"
 #include "processing/ProcessorFactory.h"
+#include "recording/RunningAverage.h"
 #include "resources/Resource.h"
 #include "shell/MyFileDlg.h"
 #include "viewer/CommandTable.h"
 #include "viewer/RecordDialog.h"
 #include "viewer/StartupOptions.h"
+#include "viewer/ToolsCommands.h"
 
 namespace {
 
@@ -41,6 +44,8 @@ CCameraDlg::CCameraDlg() : m_settings(nullptr) {
     MapToolWindows<ID_TOOLS_STATISTICS, ID_TOOLS_TIME_SERIES, ID_TOOLS_GAZE>();
     ON_COMMAND(ID_TOOLS_SHOW_CLIPPING, &CCameraDlg::OnToolsShowClipping);
     ON_UPDATE_COMMAND_UI(ID_TOOLS_SHOW_CLIPPING, &CCameraDlg::OnUpdateToolsShowClipping);
+    ON_COMMAND(ID_TOOLS_RUNNING_AVERAGE, &CCameraDlg::OnToolsRunningAverage);
+    ON_UPDATE_COMMAND_UI(ID_TOOLS_RUNNING_AVERAGE, &CCameraDlg::OnUpdateToolsRunningAverage);
     m_rateTimer.setInterval(kRateIntervalMs);
     QObject::connect(&m_rateTimer, &QTimer::timeout, [this] {
         if (m_pCore) {
@@ -373,4 +378,22 @@ void CCameraDlg::OnToolsShowClipping() {
 
 void CCameraDlg::OnUpdateToolsShowClipping(CCmdUI* pCmdUI) {
     pCmdUI->SetCheck(m_pMeasure && m_pMeasure->IsClippingShown() ? 1 : 0);
+}
+
+void CCameraDlg::OnToolsRunningAverage() {
+    if (!m_pCore) {
+        return;
+    }
+    bool bOk = false;
+    const int n = QInputDialog::getInt(
+        GetSafeHwnd(), QStringLiteral("Running Average"),
+        QStringLiteral("Show the mean of the last frames (1: each frame as it comes):"),
+        int(m_pCore->AveragedPictures()), 1, int(CRunningAverage::kLongest), 1, &bOk);
+    if (bOk) {
+        m_pCore->SetAveragedPictures(std::size_t(n));
+    }
+}
+
+void CCameraDlg::OnUpdateToolsRunningAverage(CCmdUI* pCmdUI) {
+    pCmdUI->SetCheck(m_pCore && m_pCore->AveragedPictures() > 1 ? 1 : 0);
 }

@@ -90,6 +90,8 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     void FitViewToClient();
     void OnToolsShowClipping();
     void OnUpdateToolsShowClipping(CCmdUI* pCmdUI);
+    void OnToolsRunningAverage();
+    void OnUpdateToolsRunningAverage(CCmdUI* pCmdUI);
 
     CSettingsDlg m_settings;
     QPointer<CFrameView> m_pView;  // owned by the client area once the window exists

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "resources/Resource.h"
+#include "viewer/ToolsCommands.h"
 #include "viewer/ViewerCore.h"
 
 namespace {

@@ -110,6 +110,9 @@ class CViewerCore final : private CAcquisitionHost {
     bool IsRecording() const { return m_recording.IsRecording(); }
     const CRecorder& Recorder() const { return m_recording.Recorder(); }
     int IsZoomed() const { return m_bZoomed; }
+    // Tools > Running Average: the live picture becomes the mean of the last n (1: off).
+    void SetAveragedPictures(std::size_t n) { m_nAveragedPictures = n; }
+    std::size_t AveragedPictures() const override { return m_nAveragedPictures.load(); }
     int IsColorProcessor() const { return m_bColorProcessor; }
     bool IsHistogramShown() const;
     int Width() const { return m_nWidth; }
@@ -193,6 +196,7 @@ class CViewerCore final : private CAcquisitionHost {
     std::atomic<bool> m_bStop{false};
     std::atomic<int> m_bGrabbed{0};
     std::atomic<int> m_bRemap{1};
+    std::atomic<std::size_t> m_nAveragedPictures{1};  // set by the window, read by the worker
     std::atomic<std::uint8_t*> m_pFrameShown{nullptr};
     std::atomic<std::uint8_t*> m_pHistShown{nullptr};
     std::atomic<int> m_yImage{0};

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "sensor/LogPolarFrame.h"
@@ -89,6 +90,15 @@ TEST_F(ExportTimes, VideoCarriesTheStartTheOffsetAndTheHistory) {
             EXPECT_NE(tags.find(wanted), std::string::npos) << name << ": " << tags;
         }
     }
+}
+
+// Catches convert's one picture forgetting the run's history that export's pictures carry.
+TEST_F(ExportTimes, ConvertedPictureCarriesTheRunsHistory) {
+    ASSERT_EQ(Run("convert --calibration none in.raw last.pgm"), 0) << m_strError;
+    std::ifstream in(Path("last.pgm"), std::ios::binary);
+    const std::string header(std::istreambuf_iterator<char>(in), {});
+    EXPECT_NE(header.find("recording_end=camera failed after 4 frames"), std::string::npos);
+    EXPECT_NE(header.find("failed_reads=1"), std::string::npos);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "recording/FrameSum.h"
 #include "recording/RecordingPlan.h"
+#include "recording/RunningAverage.h"
 #include "sensor/LogPolarFrame.h"
 
 namespace {
@@ -123,6 +124,27 @@ TEST(PlannedFrames, PlainPlanPassesEveryFrameUntilTheTimeIsUp) {
     EXPECT_EQ(planned.Take(frames[0].data(), 0, &firstUs), frames[0].data());
     EXPECT_EQ(TakeAll(planned, frames, 10000, 10000).size(), 4u);  // 10 to 40 ms
     EXPECT_TRUE(planned.Done());
+}
+
+// Catches a running average over the wrong pictures once the ring goes round, a mean of N
+// before N pictures came, and a change of size (the view) or length mixing old pictures in.
+TEST(RunningAverage, EachPictureIsTheRoundedMeanOfTheLastOnes) {
+    const std::vector<Frame> frames = RandomFrames(9, 5);
+    CRunningAverage average;
+    average.SetLength(4);
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        Frame picture = frames[k];
+        average.Apply(picture.data(), picture.size());
+        const std::size_t count = std::min<std::size_t>(k + 1, 4);
+        EXPECT_EQ(picture, RoundedMean(frames, k + 1 - count, count)) << "picture " << k;
+    }
+    Frame smaller(frames[0].begin(), frames[0].begin() + 100);
+    average.Apply(smaller.data(), smaller.size());
+    EXPECT_TRUE(std::equal(smaller.begin(), smaller.end(), frames[0].begin()));
+    average.SetLength(1);
+    Frame unchanged = frames[3];
+    average.Apply(unchanged.data(), unchanged.size());
+    EXPECT_EQ(unchanged, frames[3]);
 }
 
 }  // namespace

@@ -97,7 +97,7 @@ TEST_F(MainWindow, MenuHoldsEveryItemWithItsId) {
     for (QAction* pTitle : m_pMain->GetMenu()->actions()) {
         titles << pTitle->text();
     }
-    EXPECT_EQ(titles, (QStringList{"&File", "&View", "&Settings", "&Options", "&Tools", "&Help"}));
+    EXPECT_EQ(titles, (QStringList{"&File", "&View", "&Settings", "&Options", "&Help"}));
     const std::vector<std::pair<const char*, unsigned>> expected = {
         {"&Save", ID_FILE_SAVE},
         {"&Grab", ID_FILE_GRAB},
@@ -111,12 +111,6 @@ TEST_F(MainWindow, MenuHoldsEveryItemWithItsId) {
         {"&Settings Dialog", ID_SETTINGS_DIALOG},
         {"&Remap", ID_OPTIONS_REMAP},
         {"&Median", ID_OPTIONS_MEDIAN},
-        {"&Auto Levels\tCtrl+L", ID_TOOLS_AUTO_LEVELS},
-        {"S&tatistics\tCtrl+T", ID_TOOLS_STATISTICS},
-        {"&Record...\tCtrl+R", ID_TOOLS_RECORD},
-        {"Time S&eries", ID_TOOLS_TIME_SERIES},
-        {"Show &Clipping", ID_TOOLS_SHOW_CLIPPING},
-        {"&Gaze...\tCtrl+G", ID_TOOLS_GAZE},
         {"&About...", ID_HELP_ABOUT}};
     size_t i = 0;
     for (QAction* pTitle : m_pMain->GetMenu()->actions()) {

@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
-#include "shell/ShellResources.h"
+#include "viewer/ToolsMenu.h"
 
 namespace {
 
-// The window tests build the real main window, which needs the shell's menus, dialogs and
-// strings installed once the application object exists.
+// The window tests build the real main window, which needs the program's menus (the viewer's
+// Tools pop-up with them), dialogs and strings installed once the application object exists.
 class ShellResourcesEnvironment : public ::testing::Environment {
   public:
-    void SetUp() override { InstallShellResources(); }
+    void SetUp() override { InstallViewerResources(); }
 };
 
 const ::testing::Environment* const kShellResources =

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDialog>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QTest>
 #include <fstream>
@@ -25,6 +27,7 @@
 #include "viewer/FrameView.h"
 #include "viewer/SharedState.h"
 #include "viewer/StartupOptions.h"
+#include "viewer/ToolsCommands.h"
 
 namespace {
 
@@ -395,5 +398,30 @@ INSTANTIATE_TEST_SUITE_P(Tools, ToolWindowCommandTest,
                                     : info.param == ID_TOOLS_TIME_SERIES ? "TimeSeries"
                                                                          : "Gaze";
                          });
+
+// Catches the Tools pop-up missing from the menu, out of its place before Help, or with an
+// item, id or tip changed when its tables moved to the viewer.
+TEST_F(ToolWindowsTest, ToolsPopUpSitsBeforeHelpWithItsItemsAndTips) {
+    Open();
+    const QList<QAction*> titles = m_pDlg->GetMenu()->actions();
+    ASSERT_EQ(titles.size(), 6);
+    EXPECT_EQ(titles[4]->text(), QStringLiteral("&Tools"));
+    EXPECT_EQ(titles[5]->text(), QStringLiteral("&Help"));
+    const std::vector<std::pair<QString, unsigned>> expected = {
+        {"&Auto Levels\tCtrl+L", ID_TOOLS_AUTO_LEVELS},
+        {"S&tatistics\tCtrl+T", ID_TOOLS_STATISTICS},
+        {"&Record...\tCtrl+R", ID_TOOLS_RECORD},
+        {"Time S&eries", ID_TOOLS_TIME_SERIES},
+        {"Show &Clipping", ID_TOOLS_SHOW_CLIPPING},
+        {"&Gaze...\tCtrl+G", ID_TOOLS_GAZE},
+        {"Running A&verage...", ID_TOOLS_RUNNING_AVERAGE}};
+    const QList<QAction*> items = titles[4]->menu()->actions();
+    ASSERT_EQ(items.size(), qsizetype(expected.size()));
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(items[qsizetype(i)]->text(), expected[i].first);
+        EXPECT_EQ(items[qsizetype(i)]->data().toUInt(), expected[i].second);
+    }
+    EXPECT_EQ(m_pDlg->GetToolTipText(ID_TOOLS_GAZE), QStringLiteral("Gaze"));
+}
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "resources/Resource.h"
 #include "sidecar/RecordingMetadata.h"
 #include "viewer/CommandTable.h"
+#include "viewer/ToolsCommands.h"
 
 namespace {
 

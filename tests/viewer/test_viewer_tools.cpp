@@ -13,6 +13,7 @@
 #include "resources/Resource.h"
 #include "viewer/CommandTable.h"
 #include "viewer/SharedState.h"
+#include "viewer/ToolsCommands.h"
 
 namespace {
 
