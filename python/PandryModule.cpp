@@ -530,8 +530,9 @@ PYBIND11_MODULE(_pandry, m) {
              "values 'corrected' or 'raw' the sample grid itself, (252, 152) uint8; (N, ...) for "
              "a batch. out as for process.")
         .def("corrected", &CPyProcessor::Corrected, py::arg("frame"),
-             "The frame after dark subtraction, offset and gain, before the fovea fill and the "
-             "remap: (252, 152) uint8, sector-major; (N, 252, 152) for a batch.")
+             "The frame after dark subtraction, the flat image (when given), offset and gain, "
+             "before the fovea fill and the remap: (252, 152) uint8, sector-major; (N, 252, 152) "
+             "for a batch.")
         .def_property_readonly("sensor", &CPyProcessor::Sensor)
         .def_property_readonly("size", &CPyProcessor::Size)
         .def_property_readonly("offset", &CPyProcessor::Offset)

@@ -94,3 +94,23 @@ def test_export_and_processor_agree(session, tmp_path):
     assert without.flat is None
     with pytest.raises(ValueError, match="flat"):
         without.process(frames[0], "flat")
+
+
+# Catches a recording processed with a flat image other than its own: one changed since
+# (SHA-256) or gone is refused, naming it, as a dark image is.
+def test_changed_or_missing_flat_is_refused(session, tmp_path):
+    dark, flat, _ = session
+    mine = tmp_path / "mine.flat"
+    mine.write_bytes(flat.read_bytes())
+    run = tmp_path / "run.raw"
+    cli("record", "--camera", "sim,fps=0", "--calibration", str(dark), "--flat", str(mine),
+        "--frames", "1", str(run))
+    changed = bytearray(mine.read_bytes())
+    changed[-1] ^= 1
+    mine.write_bytes(changed)
+    with pytest.raises(ValueError, match="mine.flat has changed"):
+        pandry.Processor.for_recording(run)
+    mine.unlink()
+    with pytest.raises(ValueError, match="mine.flat, is missing"):
+        pandry.Processor.for_recording(run)
+    assert pandry.Processor.for_recording(run, flat=None).flat is None
