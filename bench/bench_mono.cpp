@@ -13,6 +13,7 @@
 #include "RatioReporter.h"
 #include "platform/device/MemoryDevice.h"
 #include "processing/CalibrationFile.h"
+#include "processing/FlatField.h"
 #include "processing/MonoProcessor.h"
 #include "processing/ProcessorFactory.h"
 #include "processing/VectorLookup.h"
@@ -158,6 +159,26 @@ void Correct(benchmark::State& state) {
     }
 }
 BENCHMARK(Correct)->Unit(benchmark::kMicrosecond);
+
+// The correction with a flat image, as the processor runs it when one is given: one pass of
+// subtraction, the factor's multiply and shift, the offset, a clamp and the look-up.
+void CorrectWithFlatField(benchmark::State& state) {
+    GainTable table{};
+    CFrameProcessor::BuildGainTable(table, kGain);
+    const FrameBytes raw = TexturedFrame(1);
+    const std::vector<std::int32_t> dark = DarkImage();
+    FlatImage flat;
+    for (std::size_t i = 0; i < kFrameBytes; ++i) {
+        flat.levels[i] = float(20 + i % 7);
+    }
+    const std::vector<std::int32_t> factors = FlatFactors(flat);
+    FrameBytes out(kFrameBytes);
+    for (auto _ : state) {
+        CorrectWithFlat(table, out.data(), raw.data(), dark.data(), factors.data(), kOffset);
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(CorrectWithFlatField)->Unit(benchmark::kMicrosecond);
 
 // The correction as the processor runs it: the prepared shift and the look-up, in each
 // form the dispatch may choose (0 plain, 1 AVX2, 2 AVX-512 VBMI).

@@ -133,6 +133,15 @@ constexpr SourceOption kOptions[] = {
     {"noise", "noise=N", ValueRule::kWhole, 0, 50, "a noise amplitude", kSimulated,
      "noise amplitude in levels (default 1)",
      [](const OptionValue& v, CameraSourceChoice* c) { c->simulation.noise = int(v.whole); }},
+    {"prnu", "prnu=F", ValueRule::kReal, 0, CSimulatedCamera::kMostPrnu, "a fraction", kSimulated,
+     "each cell's response differs by a fixed amount\n"
+     "up to +-F (default 0: all alike)",
+     [](const OptionValue& v, CameraSourceChoice* c) { c->simulation.prnu = v.real; }},
+    {"vignetting", "vignetting=F", ValueRule::kReal, 0, CSimulatedCamera::kMostVignetting,
+     "a fraction", kSimulated,
+     "the disc's edge gets F less light than its\n"
+     "centre (default 0: none)",
+     [](const OptionValue& v, CameraSourceChoice* c) { c->simulation.vignetting = v.real; }},
     {"drift", "drift", ValueRule::kFlag, 0, 0, "", Of({Kind::kImage}),
      "the view drifts slowly over the picture",
      [](const OptionValue&, CameraSourceChoice* c) { c->drift = true; }},

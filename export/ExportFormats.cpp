@@ -79,7 +79,7 @@ bool TakesValues(const ExportFormat& format, SampleValues values, std::string* a
         return true;
     }
     accepted->clear();
-    for (SampleValues each : {SampleValues::kShown, SampleValues::kCorrected, SampleValues::kRaw}) {
+    for (SampleValues each : kAllSampleValues) {
         if ((format.values & ValuesBit(each)) != 0) {
             *accepted += std::string(accepted->empty() ? "" : ", ") + SampleValuesName(each);
         }

@@ -19,9 +19,9 @@ enum class FormatKind {
 inline constexpr unsigned ValuesBit(SampleValues values) {
     return 1u << unsigned(values);
 }
-inline constexpr unsigned kEveryValue = ValuesBit(SampleValues::kShown) |
-                                        ValuesBit(SampleValues::kCorrected) |
-                                        ValuesBit(SampleValues::kRaw);
+inline constexpr unsigned kEveryValue =
+    ValuesBit(SampleValues::kShown) | ValuesBit(SampleValues::kCorrected) |
+    ValuesBit(SampleValues::kRaw) | ValuesBit(SampleValues::kFlat);
 
 // One output format, named by its extension. Adding a format is one entry in the table
 // (ExportFormats.cpp) and its writer.

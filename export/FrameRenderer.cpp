@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "export/ProcessorPicture.h"
+#include "processing/FlatField.h"
 
 std::vector<std::pair<std::string, std::string>> RenderSettings::Pairs() const {
     std::vector<std::pair<std::string, std::string>> pairs = ProcessorSettings::Pairs();
@@ -76,6 +77,12 @@ bool CFrameRenderer::SampleValuesInto(const std::uint8_t* pRaw, SampleValues val
     m_grid.resize(kFrameBytes);
     if (values == SampleValues::kRaw) {
         std::memcpy(m_grid.data(), pRaw, kFrameBytes);
+    } else if (values == SampleValues::kFlat) {
+        const std::int32_t* pFactors = m_pProcessor->FlatFactorsInUse();
+        if (pFactors == nullptr || !m_pProcessor->IsConfigured()) {
+            return false;
+        }
+        FlatCorrectedLevels(m_grid.data(), pRaw, m_pProcessor->CalibrationImage(), pFactors);
     } else if (!Correct(pRaw, m_grid.data())) {
         return false;
     }
@@ -106,7 +113,13 @@ bool CFrameRenderer::Correct(const std::uint8_t* pRaw, std::uint8_t* pCorrected)
     if (!m_pProcessor->IsConfigured()) {
         return false;
     }
-    CFrameProcessor::Correct(*m_pProcessor->CurrentGainTable(), pCorrected, pRaw,
-                             m_pProcessor->CalibrationImage(), m_pProcessor->Offset());
+    const GainTable& table = *m_pProcessor->CurrentGainTable();
+    if (const std::int32_t* pFactors = m_pProcessor->FlatFactorsInUse(); pFactors != nullptr) {
+        CorrectWithFlat(table, pCorrected, pRaw, m_pProcessor->CalibrationImage(), pFactors,
+                        m_pProcessor->Offset());
+        return true;
+    }
+    CFrameProcessor::Correct(table, pCorrected, pRaw, m_pProcessor->CalibrationImage(),
+                             m_pProcessor->Offset());
     return true;
 }

@@ -35,10 +35,12 @@ class CFrameRenderer {
     bool Render(const std::uint8_t* pRaw, Picture* picture);
     // The same, with the RGB picture written to pRgbOut (Width() x Height() x 3 bytes).
     bool RenderInto(const std::uint8_t* pRaw, std::uint8_t* pRgbOut);
-    // The frame corrected as the processor corrects it (before any remap), sector-major.
+    // The frame corrected as the processor corrects it, flat included (before any remap),
+    // sector-major.
     bool Correct(const std::uint8_t* pRaw, std::uint8_t* pCorrected);
-    // The raw or corrected values as one byte per pixel (Width() x Height(), top row first):
-    // the sample grid itself unmapped, remapped as the picture shows it. kShown is refused.
+    // The raw, corrected or flat-corrected values as one byte per pixel (Width() x Height(), top
+    // row first): the sample grid itself unmapped, remapped as the picture shows it. kShown is
+    // refused, and kFlat without a flat image.
     bool SampleValuesInto(const std::uint8_t* pRaw, SampleValues values, std::uint8_t* pOut);
 
     int Width() const;

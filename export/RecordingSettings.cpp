@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "processing/CalibrationFile.h"
+#include "processing/FlatField.h"
 #include "recording/FileDigest.h"
 
 namespace {
@@ -86,6 +87,30 @@ bool UseRecordedCalibration(const RecordingMetadata& metadata, const std::string
     return false;
 }
 
+// The recorded flat image, unchanged since it was recorded.
+bool UseRecordedFlat(const RecordingMetadata& metadata, const std::string& recordingPath,
+                     RenderSettings* settings, std::string* error) {
+    if (metadata.flatPath.empty()) {
+        return true;
+    }
+    constexpr const char* kFlatWayOut =
+        "; give --flat FILE to use another flat image, or --flat none";
+    if (!Exists(metadata.flatPath)) {
+        *error = "the flat image " + recordingPath + " was recorded with, " + metadata.flatPath +
+                 ", is missing" + kFlatWayOut;
+        return false;
+    }
+    if (!UseFlatImage(metadata.flatPath, settings, error)) {
+        return false;
+    }
+    if (!metadata.flatSha256.empty() && settings->flatSha256 != metadata.flatSha256) {
+        *error = "the flat image " + metadata.flatPath + " has changed since " + recordingPath +
+                 " was recorded (its SHA-256 differs)" + kFlatWayOut;
+        return false;
+    }
+    return true;
+}
+
 void ApplyOverrides(const SettingsOverrides& overrides, RenderSettings* settings) {
     settings->color = overrides.color.value_or(settings->color);
     settings->size = overrides.size.value_or(settings->size);
@@ -107,10 +132,34 @@ bool IsDarkImage(const std::string& path, std::string* error) {
     return bool(loaded);
 }
 
+bool UseFlatImage(const std::string& path, ProcessorSettings* settings, std::string* error) {
+    settings->flat.clear();
+    settings->flatSha256.clear();
+    settings->flatFactors.reset();
+    if (path == "none") {
+        return true;
+    }
+    FlatImage flat;
+    if (const FileResult loaded = LoadFlatFile(path, &flat); !loaded) {
+        *error = loaded.Error();
+        return false;
+    }
+    if (const FileResult digested = Sha256OfFile(path, &settings->flatSha256); !digested) {
+        *error = digested.Error();
+        return false;
+    }
+    settings->flat = path;
+    settings->flatFactors = std::make_shared<const std::vector<std::int32_t>>(FlatFactors(flat));
+    return true;
+}
+
 bool SettingsFromOverrides(const SettingsOverrides& overrides, RenderSettings* settings,
                            std::string* error) {
     *settings = RenderSettings{};
     ApplyOverrides(overrides, settings);
+    if (overrides.flat && !UseFlatImage(*overrides.flat, settings, error)) {
+        return false;
+    }
     if (overrides.calibration) {
         return UseGivenCalibration(*overrides.calibration, settings, error);
     }
@@ -148,6 +197,12 @@ bool SettingsFromSidecar(const RecordingMetadata& metadata, const std::string& r
     settings->offset = metadata.offset;
     settings->gain = metadata.gain;
     ApplyOverrides(overrides, settings);
+    const bool flatTaken = overrides.flat
+                               ? UseFlatImage(*overrides.flat, settings, error)
+                               : UseRecordedFlat(metadata, recordingPath, settings, error);
+    if (!flatTaken) {
+        return false;
+    }
     if (overrides.calibration) {
         return UseGivenCalibration(*overrides.calibration, settings, error);
     }

@@ -15,6 +15,7 @@ struct SettingsOverrides {
     std::optional<int> offset;
     std::optional<int> gain;
     std::optional<std::string> calibration;  // a dark image file, or "none"
+    std::optional<std::string> flat;         // a flat image file, or "none"
     // Set the recording's sidecar aside, readable or not, and use the defaults under the
     // options: the operator's way past a damaged sidecar.
     bool ignoreSidecar = false;
@@ -24,6 +25,10 @@ struct SettingsOverrides {
 // with *error naming the file and the reason, in the words every program uses.
 bool IsDarkImage(const std::string& path, std::string* error);
 
+// Takes the flat image at path into *settings (its path, SHA-256 and factors), or none for
+// "none"; false with *error naming the file and the reason when it is no flat image.
+bool UseFlatImage(const std::string& path, ProcessorSettings* settings, std::string* error);
+
 // The settings without a recording: the defaults (the viewer's, with "calimage.data" when
 // the current folder holds one) under the overrides. False with *error naming a calibration
 // file given that is no dark image.
@@ -31,7 +36,7 @@ bool SettingsFromOverrides(const SettingsOverrides& overrides, RenderSettings* s
                            std::string* error);
 
 // The settings a recording was made with, read from its sidecar (sensor, size, view, offset,
-// gain, calibration), under the overrides; without a sidecar, SettingsFromOverrides. The
+// gain, calibration, flat), under the overrides; without a sidecar, SettingsFromOverrides. The
 // recorded calibration is its stored copy when present, else the recorded path when its
 // SHA-256 still matches; when neither is there unchanged, false with *error naming it and the
 // way out (--calibration FILE|none). A sidecar that is there but cannot be read (no regular

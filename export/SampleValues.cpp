@@ -8,14 +8,13 @@
 #include "sensor/RemapTable.h"
 
 bool ParseSampleValues(const std::string& text, SampleValues* values, std::string* error) {
-    for (SampleValues candidate :
-         {SampleValues::kShown, SampleValues::kCorrected, SampleValues::kRaw}) {
+    for (SampleValues candidate : kAllSampleValues) {
         if (text == SampleValuesName(candidate)) {
             *values = candidate;
             return true;
         }
     }
-    *error = "values must be shown, corrected or raw, not '" + text + "'";
+    *error = "values must be shown, corrected, raw or flat, not '" + text + "'";
     return false;
 }
 
@@ -25,6 +24,8 @@ const char* SampleValuesName(SampleValues values) {
             return "corrected";
         case SampleValues::kRaw:
             return "raw";
+        case SampleValues::kFlat:
+            return "flat";
         case SampleValues::kShown:
             break;
     }

@@ -4,11 +4,15 @@
 #include <string>
 
 // Which values a picture holds: what the viewer shows (gain table, fovea fill, colour
-// reconstruction, display stretch), the corrected levels (dark image, offset and gain only)
-// or the sensor's own bytes. The last two are one 8-bit channel per sample.
-enum class SampleValues { kShown, kCorrected, kRaw };
+// reconstruction, display stretch), the corrected levels (dark image, flat, offset and gain
+// only), the sensor's own bytes, or the flat-corrected levels ((raw - dark) x mean(flat) /
+// flat, without offset or gain; a flat image is needed). All but the first are one 8-bit
+// channel per sample.
+enum class SampleValues { kShown, kCorrected, kRaw, kFlat };
+inline constexpr SampleValues kAllSampleValues[] = {SampleValues::kShown, SampleValues::kCorrected,
+                                                    SampleValues::kRaw, SampleValues::kFlat};
 
-// "shown", "corrected" or "raw"; false with *error naming the accepted words otherwise.
+// "shown", "corrected", "raw" or "flat"; false with *error naming the accepted words otherwise.
 bool ParseSampleValues(const std::string& text, SampleValues* values, std::string* error);
 const char* SampleValuesName(SampleValues values);
 

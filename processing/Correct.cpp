@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "processing/FlatField.h"
 #include "processing/FrameProcessor.h"
 #include "processing/VectorLookup.h"
 
@@ -28,8 +29,21 @@ void CFrameProcessor::CorrectPrepared(const GainTable& table, std::uint8_t* pDes
     LookUpShiftedBytes(table, pRaw, pShift, pDestination, kFrameBytes);
 }
 
+void CFrameProcessor::SetFlatFactors(std::shared_ptr<const std::vector<std::int32_t>> pFactors) {
+    m_pFlatFactors = std::move(pFactors);
+}
+
+const std::int32_t* CFrameProcessor::FlatFactorsInUse() const {
+    return m_pFlatFactors ? m_pFlatFactors->data() : nullptr;
+}
+
 void CFrameProcessor::CorrectRawFrame(std::uint8_t* pDestination) {
     const int offset = Offset();
+    if (m_pFlatFactors) {
+        CorrectWithFlat(*CurrentGainTable(), pDestination, m_pRawFrame.get(), m_pCalibration.get(),
+                        m_pFlatFactors->data(), offset);
+        return;
+    }
     if (m_bShiftStale.exchange(false) || offset != m_nShiftOffset) {
         PrepareCorrectionShift(m_pCalibration.get(), offset, m_pCorrectionShift.get());
         m_nShiftOffset = offset;

@@ -69,6 +69,12 @@ class CFrameProcessor {
     // image in memory only. Read on the thread that calibrates.
     const FileResult& CalibrationStored() const { return m_calibrationStored; }
 
+    // The flat field's factors (FlatFactors, processing/FlatField.h) that every correction
+    // applies from the next frame, or none (null, the default). Set on the thread that
+    // processes frames, or before any is.
+    void SetFlatFactors(std::shared_ptr<const std::vector<std::int32_t>> pFactors);
+    const std::int32_t* FlatFactorsInUse() const;
+
     bool IsConfigured() const { return m_bConfigured; }
     int Width() const { return m_nWidth; }
     int Height() const { return m_nHeight; }
@@ -156,6 +162,7 @@ class CFrameProcessor {
     std::unique_ptr<std::int16_t[]> m_pCorrectionShift;
     int m_nShiftOffset = 0;
     std::atomic<bool> m_bShiftStale{true};  // the calibration changed since the shift was made
+    std::shared_ptr<const std::vector<std::int32_t>> m_pFlatFactors;
 
   private:
     // The lock is held only to copy or swap the pointer: tables are built and freed

@@ -14,6 +14,12 @@ std::vector<std::pair<std::string, std::string>> ProcessorSettings::Pairs() cons
     if (!calibration.empty() && !calibrationSha256.empty()) {
         pairs.emplace_back("calibration_sha256", calibrationSha256.substr(0, 12));
     }
+    if (!flat.empty()) {
+        pairs.emplace_back("flat", flat);
+        if (!flatSha256.empty()) {
+            pairs.emplace_back("flat_sha256", flatSha256.substr(0, 12));
+        }
+    }
     return pairs;
 }
 
@@ -27,6 +33,7 @@ std::unique_ptr<CFrameProcessor> MakeFrameProcessor(bool bColor) {
 std::unique_ptr<CFrameProcessor> MakeConfiguredProcessor(const ProcessorSettings& settings) {
     std::unique_ptr<CFrameProcessor> processor = MakeFrameProcessor(settings.color);
     processor->SetCalibrationPath(settings.calibration);
+    processor->SetFlatFactors(settings.flatFactors);
     processor->Configure(kDefaultMedian, settings.offset, kDefaultAux, kDefaultAux, settings.gain,
                          settings.size, settings.size);
     return processor;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -17,9 +18,15 @@ struct ProcessorSettings {
     int gain = kDefaultGain;
     std::string calibration = kDefaultCalibrationFile;  // empty: none
     std::string calibrationSha256;                      // of the file applied, when known
+    // The flat image applied after the dark image (empty: none), its SHA-256 and its
+    // factors as FlatFactors makes them (null: none).
+    std::string flat;
+    std::string flatSha256;
+    std::shared_ptr<const std::vector<std::int32_t>> flatFactors;
 
     // Each value's name and value as saved pictures carry them: the calibration as "none",
-    // or the file and calibration_sha256 with the first 12 hex digits when known.
+    // or the file and calibration_sha256 with the first 12 hex digits when known; then, only
+    // with one, the flat and flat_sha256 the same way.
     std::vector<std::pair<std::string, std::string>> Pairs() const;
 };
 

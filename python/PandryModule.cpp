@@ -221,15 +221,29 @@ void UseCalibration(const py::object& calibration, RenderSettings* settings,
     }
 }
 
+// The flat image a script gives: None (none) or a file path (str or os.PathLike).
+void UseFlat(const py::object& flat, RenderSettings* settings) {
+    const bool isPath = py::isinstance<py::str>(flat) ||
+                        py::isinstance(flat, py::module_::import("os").attr("PathLike"));
+    if (!flat.is_none() && !isPath) {
+        throw py::value_error("flat must be None or the path of a flat image");
+    }
+    const std::string path = flat.is_none() ? "none" : flat.cast<std::filesystem::path>().string();
+    if (std::string error; !UseFlatImage(path, settings, &error)) {
+        throw py::value_error(error);
+    }
+}
+
 // Two renderers, one per view, built with the same settings and calibration.
 class CPyProcessor {
   public:
     CPyProcessor(const std::string& sensor, int size, int offset, int gain,
-                 const py::object& calibration)
+                 const py::object& calibration, const py::object& flat)
         : m_calibration(calibration) {
         RenderSettings settings = SettingsFrom(sensor, size, offset, gain, true);
         std::unique_ptr<CTemporaryCalibration> stored;
         UseCalibration(calibration, &settings, &stored);
+        UseFlat(flat, &settings);
         m_strSensor = sensor;
         Build(settings);
     }
@@ -244,7 +258,7 @@ class CPyProcessor {
     static std::unique_ptr<CPyProcessor> ForRecording(
         const std::filesystem::path& recording, const py::object& sensor, const py::object& size,
         const py::object& offset, const py::object& gain, const py::object& calibration,
-        bool ignoreSidecar) {
+        bool ignoreSidecar, const py::object& flat) {
         SettingsOverrides overrides;
         overrides.ignoreSidecar = ignoreSidecar;
         if (!sensor.is_none()) {
@@ -264,6 +278,10 @@ class CPyProcessor {
         if (calibrationGiven) {
             overrides.calibration = "none";  // replaced below by what was given
         }
+        const bool flatGiven = !flat.is(py::ellipsis());
+        if (flatGiven) {
+            overrides.flat = "none";  // replaced below by what was given
+        }
         RenderSettings settings;
         std::string warning;
         std::string error;
@@ -280,6 +298,9 @@ class CPyProcessor {
         std::unique_ptr<CTemporaryCalibration> stored;
         if (calibrationGiven) {
             UseCalibration(calibration, &settings, &stored);
+        }
+        if (flatGiven) {
+            UseFlat(flat, &settings);
         }
         return std::make_unique<CPyProcessor>(settings);
     }
@@ -316,6 +337,10 @@ class CPyProcessor {
     int Offset() const { return m_settings.offset; }
     int Gain() const { return m_settings.gain; }
     const py::object& Calibration() const { return m_calibration; }
+    py::object Flat() const {
+        return m_settings.flat.empty() ? py::object(py::none())
+                                       : py::object(py::str(m_settings.flat));
+    }
 
     std::string Repr() const {
         return "pandry.Processor(sensor='" + m_strSensor +
@@ -342,6 +367,9 @@ class CPyProcessor {
         std::string error;
         if (!ParseSampleValues(valuesName, &values, &error)) {
             throw py::value_error(error);
+        }
+        if (values == SampleValues::kFlat && !m_settings.flatFactors) {
+            throw py::value_error("values='flat' needs a flat image: give flat=PATH");
         }
         const FrameBatch batch = FramesOf(frames);
         const bool shown = values == SampleValues::kShown;
@@ -475,20 +503,25 @@ PYBIND11_MODULE(_pandry, m) {
     m.attr("NO_FOVEA_SECTOR") = kNoFoveaSector;
 
     py::class_<CPyProcessor>(m, "Processor", "Turns raw frames into the pictures the viewer shows.")
-        .def(py::init<const std::string&, int, int, int, const py::object&>(),
+        .def(py::init<const std::string&, int, int, int, const py::object&, const py::object&>(),
              py::arg("sensor") = "mono", py::arg("size") = kDefaultSize,
              py::arg("offset") = kDefaultOffset, py::arg("gain") = kDefaultGain,
-             py::arg("calibration") = py::none(),
+             py::arg("calibration") = py::none(), py::arg("flat") = py::none(),
              "sensor: 'mono' or 'color'; size: 256 or 512; offset and gain as in the viewer's "
              "Settings; calibration: None (no dark image), the path of a dark image file, or "
-             "an array of 38304 dark levels.")
+             "an array of 38304 dark levels; flat: None or the path of a flat image "
+             "(pandry-cli calibrate --flat), each sample then (raw - dark) x mean(flat) / flat "
+             "before offset and gain.")
         .def("process", &CPyProcessor::Process, py::arg("frame"), py::arg("values") = "shown",
              py::kw_only(), py::arg("out") = py::none(),
              "The remapped picture of a frame (252, 152) or of each frame of a batch "
              "(N, 252, 152). values='shown': exactly as the viewer shows it, (size, size, 3) "
              "uint8 RGB, top row first; 'corrected' or 'raw': each pixel the corrected level or "
              "the sensor's byte of the sample it shows (through the fovea fill and the remap "
-             "table, 0 outside the disc), (size, size) uint8. out: a C-contiguous uint8 array "
+             "table, 0 outside the disc), (size, size) uint8; 'flat' likewise the flat-corrected "
+             "level "
+             "(raw - dark) x mean(flat) / flat, 0..255, without offset or gain (a flat image is "
+             "needed). out: a C-contiguous uint8 array "
              "of exactly the result's shape to fill and return instead of a new one "
              "(ValueError otherwise). Runs without the GIL.")
         .def("process_unmapped", &CPyProcessor::ProcessUnmapped, py::arg("frame"),
@@ -497,22 +530,26 @@ PYBIND11_MODULE(_pandry, m) {
              "values 'corrected' or 'raw' the sample grid itself, (252, 152) uint8; (N, ...) for "
              "a batch. out as for process.")
         .def("corrected", &CPyProcessor::Corrected, py::arg("frame"),
-             "The frame after dark subtraction, offset and gain, before the fovea fill and the "
-             "remap: (252, 152) uint8, sector-major; (N, 252, 152) for a batch.")
+             "The frame after dark subtraction, the flat image (when given), offset and gain, "
+             "before the fovea fill and the remap: (252, 152) uint8, sector-major; (N, 252, 152) "
+             "for a batch.")
         .def_property_readonly("sensor", &CPyProcessor::Sensor)
         .def_property_readonly("size", &CPyProcessor::Size)
         .def_property_readonly("offset", &CPyProcessor::Offset)
         .def_property_readonly("gain", &CPyProcessor::Gain)
         .def_property_readonly("calibration", &CPyProcessor::Calibration,
                                "As given: None, a file path or the array of dark levels.")
+        .def_property_readonly("flat", &CPyProcessor::Flat, "The flat image's path, or None.")
         .def_static("for_recording", &CPyProcessor::ForRecording, py::arg("path"),
                     py::arg("sensor") = py::none(), py::arg("size") = py::none(),
                     py::arg("offset") = py::none(), py::arg("gain") = py::none(),
                     py::arg("calibration") = py::ellipsis(), py::arg("ignore_sidecar") = false,
+                    py::arg("flat") = py::ellipsis(),
                     "A processor with the settings the recording at path was made with (its "
                     "sidecar's sensor, size, offset, gain and calibration: the stored copy, or "
                     "the recorded file while its SHA-256 matches, else ValueError). Each "
-                    "argument given overrides its own setting; calibration=None applies none. "
+                    "argument given overrides its own setting; calibration=None applies none, "
+                    "and so does flat=None for the recorded flat image. "
                     "Without a sidecar, the defaults. A sidecar that cannot be read raises "
                     "ValueError unless ignore_sidecar=True, which uses the defaults instead.")
         .def_property_readonly("settings", &CPyProcessor::Settings,

@@ -112,6 +112,9 @@ std::string SidecarText(const RecordingMetadata& m) {
     if (m.everySeconds > 0 || m.averagedFrames > 1) {
         document["plan"] = {{"every_s", m.everySeconds}, {"average", m.averagedFrames}};
     }
+    if (!m.flatPath.empty()) {
+        document["flat"] = {{"path", m.flatPath}, {"sha256", m.flatSha256}};
+    }
     return document.dump(1) + "\n";
 }
 
@@ -148,6 +151,10 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
             m.calibrationPath = calibration.at("path").get<std::string>();
             m.calibrationSha256 = calibration.value("sha256", "");
             m.calibrationCopy = calibration.value("copy", "");
+        }
+        if (const json& flat = document.value("flat", json()); !flat.is_null()) {
+            m.flatPath = flat.at("path").get<std::string>();
+            m.flatSha256 = flat.value("sha256", "");
         }
         m.startTime = document.value("start_time", "");
         m.droppedFrames = document.value("dropped_frames", std::uint64_t{0});

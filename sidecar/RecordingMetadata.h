@@ -55,7 +55,10 @@ struct RecordingMetadata {
     std::string calibrationPath;    // empty: no calibration in force
     std::string calibrationSha256;  // of the calibration file's bytes, lower-case hex
     std::string calibrationCopy;    // a copy stored beside the recording, if any
-    std::string startTime;          // ISO 8601, UTC, microseconds
+    // "flat", written only when one was in force: the flat image's path and its SHA-256.
+    std::string flatPath;
+    std::string flatSha256;
+    std::string startTime;  // ISO 8601, UTC, microseconds
     std::uint64_t droppedFrames = 0;
     std::uint64_t failedReads = 0;
     std::vector<RecordedFrame> frames;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "sensor/LogPolarFrame.h"
+#include "sensor/SampleGeometry.h"
 #include "simulation/SensorGeometry.h"
 
 namespace {
@@ -25,12 +26,37 @@ const std::vector<std::uint8_t>& DarkPattern() {
     return pattern;
 }
 
+// A value in -1..1 fixed for each index, unrelated to the dark pattern's.
+double CellDeviation(std::size_t index) {
+    std::uint64_t hash = (std::uint64_t(index) + 1) * 0x9E3779B97F4A7C15u;
+    hash ^= hash >> 31;
+    hash *= 0xBF58476D1CE4E5B9u;
+    hash ^= hash >> 27;
+    return double(hash >> 40) / double(1u << 23) - 1.0;
+}
+
 }  // namespace
+
+double CSimulatedCamera::Response(std::size_t index, double prnu, double vignetting) {
+    const int ring = int(index % kRings);
+    const double middle = (RingInnerRadius(ring) + RingOuterRadius(ring)) / 2;
+    const double fromCentre = middle / RingOuterRadius(kRings - 1);
+    return (1 + prnu * CellDeviation(index)) * (1 - vignetting * fromCentre * fromCentre);
+}
 
 CSimulatedCamera::CSimulatedCamera(std::unique_ptr<IScene> scene, SimulationOptions options)
     : m_pScene(std::move(scene)), m_options(options), m_means(kFrameBytes, 0) {
     for (int level = 0; level < 256; ++level) {
         m_signal[std::size_t(level)] = std::uint8_t((level * kSignalSpan + 127) / 255);
+    }
+    if (m_options.prnu > 0 || m_options.vignetting > 0) {
+        const double prnu = std::min(m_options.prnu, kMostPrnu);
+        const double vignetting = std::min(m_options.vignetting, kMostVignetting);
+        m_cellGain.resize(kFrameBytes);
+        for (std::size_t i = 0; i < kFrameBytes; ++i) {
+            const double perLevel = kSignalSpan * Response(i, prnu, vignetting) / 255;
+            m_cellGain[i] = std::uint32_t(perLevel * 65536 + 0.5);
+        }
     }
     if (m_options.noise > 0) {
         const std::uint64_t span = 2 * std::uint64_t(m_options.noise) + 1;
@@ -55,9 +81,16 @@ std::uint8_t CSimulatedCamera::DarkLevel(std::size_t index) {
 bool CSimulatedCamera::NextFrame(std::uint8_t* pFrame) {
     if (m_options.dark) {
         std::fill(m_means.begin(), m_means.end(), std::uint8_t{0});
-    } else {
+    } else if (m_cellGain.empty()) {
         CSensorGeometry::Instance().Sample(m_pScene->Render(m_nFrame), m_options.color, m_signal,
                                            m_means.data());
+    } else {
+        CSensorGeometry::Instance().Sample(m_pScene->Render(m_nFrame), m_options.color,
+                                           m_means.data());
+        // Rounded to nearest; at most 255 * 45 / 255 levels, as kMostPrnu allows.
+        for (std::size_t i = 0; i < kFrameBytes; ++i) {
+            m_means[i] = std::uint8_t((m_means[i] * m_cellGain[i] + 32768) >> 16);
+        }
     }
     ++m_nFrame;
     // Plain arithmetic from here, which the compiler runs many samples at a time.
@@ -65,7 +98,7 @@ bool CSimulatedCamera::NextFrame(std::uint8_t* pFrame) {
     const std::uint8_t* signal = m_means.data();
     if (m_noise.empty()) {
         for (std::size_t i = 0; i < kFrameBytes; ++i) {
-            pFrame[i] = std::uint8_t(dark[i] + signal[i]);  // at most 11 + 30
+            pFrame[i] = std::uint8_t(dark[i] + signal[i]);  // at most 11 + 45
         }
         return true;
     }

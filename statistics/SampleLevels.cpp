@@ -9,6 +9,7 @@
 
 #include "levels/DisplayRange.h"
 #include "processing/ChannelMap.h"
+#include "processing/FlatField.h"
 #include "processing/FrameProcessor.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
@@ -231,9 +232,14 @@ LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
     static const std::vector<std::int32_t> noDark(kFrameBytes, 0);
     thread_local std::vector<std::int16_t> shift(kFrameBytes);
     thread_local std::vector<std::uint8_t> corrected(kFrameBytes);
-    CFrameProcessor::PrepareCorrectionShift(frame.pDark != nullptr ? frame.pDark : noDark.data(),
-                                            frame.offset, shift.data());
-    CFrameProcessor::CorrectPrepared(*frame.pTable, corrected.data(), frame.pRaw, shift.data());
+    const std::int32_t* pDark = frame.pDark != nullptr ? frame.pDark : noDark.data();
+    if (frame.pFlatFactors != nullptr) {
+        CorrectWithFlat(*frame.pTable, corrected.data(), frame.pRaw, pDark, frame.pFlatFactors,
+                        frame.offset);
+    } else {
+        CFrameProcessor::PrepareCorrectionShift(pDark, frame.offset, shift.data());
+        CFrameProcessor::CorrectPrepared(*frame.pTable, corrected.data(), frame.pRaw, shift.data());
+    }
     CountLevels(corrected.data(), rows.row.data(), levels);
     if (values == LevelValues::kShown) {
         const std::array<std::uint8_t, 256> shown = ShownLevels(corrected.data(), frame.bColor);

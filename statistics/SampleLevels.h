@@ -24,6 +24,7 @@ struct FrameSamples {
     int offset = 0;
     const GainTable* pTable = nullptr;
     bool bColor = false;
+    const std::int32_t* pFlatFactors = nullptr;  // the flat image's FlatFactors; null: none
 };
 
 // A part of the sensor in its own coordinates: rings firstRing..lastRing and sectors

@@ -73,6 +73,12 @@ int RunExportCommand(const ExportOptions& options) {
         return CliFail(error, kUsageError);
     }
     request.render.values = options.values;
+    if (request.render.values == SampleValues::kFlat && !request.render.flatFactors) {
+        return CliFail(
+            "--values flat needs a flat image: give --flat FILE, or export a recording "
+            "made with one",
+            kUsageError);
+    }
     if (!CheckExportOutput(request.output, request.bLossless, request.render.values, &error)) {
         return CliFail(error, kUsageError);
     }
@@ -129,9 +135,9 @@ CliCommand AddExportCommand(CLI::App& tool) {
                     throw CLI::ValidationError("--values", error);
                 }
             },
-            "Pictures as shown (default), the corrected levels or the sensor's raw bytes, "
-            "one channel")
-        ->option_text("shown|corrected|raw");
+            "Pictures as shown (default), the corrected levels, the sensor's raw bytes or the "
+            "flat-corrected levels (needs a flat image), one channel")
+        ->option_text("shown|corrected|raw|flat");
     command
         ->add_option(
             "--jobs", options->request.jobs,

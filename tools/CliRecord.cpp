@@ -190,6 +190,10 @@ bool DescribeRecording(const RecordOptions& options, const std::string& source,
         *error = "--calibration-copy: no calibration file is in force";
         return false;
     }
+    if (!settings.flat.empty()) {
+        metadata->flatPath = std::filesystem::absolute(settings.flat).string();
+        metadata->flatSha256 = settings.flatSha256;
+    }
     return true;
 }
 

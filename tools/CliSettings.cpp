@@ -56,6 +56,12 @@ void AddRenderOptions(CLI::App& command, RenderOptions* options) {
             std::string("Dark image (default the recording's, or ") + kDefaultCalibrationFile +
                 "; none: no dark level)")
         ->option_text("FILE|none");
+    command
+        .add_option_function<std::string>(
+            "--flat", [given](const std::string& path) { given->flat = path; },
+            "Flat image from calibrate --flat, applied after the dark image (default the "
+            "recording's, or none)")
+        ->option_text("FILE|none");
 }
 
 void AddCameraOption(CLI::App& command, std::string* camera) {

@@ -9,8 +9,8 @@ class App;
 }
 
 // The processing options convert, export, inspect and record share, as given:
-// --sensor, --size, --view, --offset, --gain, --calibration. Each one left out is taken from
-// the recording's sidecar, or else the defaults.
+// --sensor, --size, --view, --offset, --gain, --calibration, --flat. Each one left out is taken
+// from the recording's sidecar, or else the defaults.
 struct RenderOptions {
     SettingsOverrides given;
 };

@@ -130,7 +130,9 @@ int RunStats(const StatsOptions& options) {
     GainTable table{};
     CFrameProcessor::BuildGainTable(table, settings.gain);
     std::vector<std::uint8_t> raw(kFrameBytes);
-    const FrameSamples frame{raw.data(), dark.data(), settings.offset, &table, settings.color};
+    const FrameSamples frame{
+        raw.data(), dark.data(),    settings.offset,
+        &table,     settings.color, settings.flatFactors ? settings.flatFactors->data() : nullptr};
     // A region of fovea positions without pixels measures nothing: said before any work.
     std::fill(raw.begin(), raw.end(), std::uint8_t(0));
     const LevelCounts probe = CountSampleLevels(frame, LevelValues::kRaw, region);
@@ -191,8 +193,8 @@ CliCommand AddStatsCommand(CLI::App& tool) {
         "Measures each frame over the sensor's physical samples: every periphery sample and,\n"
         "in fovea ring r, the 6r positions holding a pixel. Prints per frame and channel\n"
         "(grey; or red, green, blue) the mean, minimum, maximum, standard deviation and the\n"
-        "shares at 0 and 255. corrected: after offset, gain and dark image as convert applies\n"
-        "them; shown: as the picture on screen shows them. --csv prints the header\n"
+        "shares at 0 and 255. corrected: after dark image, flat, offset and gain as convert\n"
+        "applies them; shown: as the picture on screen shows them. --csv prints the header\n"
         "index,time_us,channel,mean,min,max,std,at0,at255 (shares 0 to 1; time_us empty\n"
         "without a sidecar). Sectors C above D wrap past sector 0; a fovea sample counts in\n"
         "the sector its centre's angle falls in.");

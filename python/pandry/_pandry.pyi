@@ -13,7 +13,7 @@ NO_FOVEA_SECTOR: int
 
 Frames = Union[bytes, npt.NDArray[np.uint8]]
 Path = Union[str, os.PathLike[str]]
-Values = Literal["shown", "corrected", "raw"]
+Values = Literal["shown", "corrected", "raw", "flat"]
 
 class Processor:
     def __init__(
@@ -23,6 +23,7 @@ class Processor:
         offset: int = ...,
         gain: int = ...,
         calibration: Union[None, Path, npt.ArrayLike] = ...,
+        flat: Optional[Path] = ...,
     ) -> None: ...
     @staticmethod
     def for_recording(
@@ -33,6 +34,7 @@ class Processor:
         gain: Optional[int] = ...,
         calibration: Union[None, Path, npt.ArrayLike] = ...,
         ignore_sidecar: bool = ...,
+        flat: Optional[Path] = ...,
     ) -> Processor: ...
     def process(
         self, frame: Frames, values: Values = ..., *, out: Optional[npt.NDArray[np.uint8]] = ...
@@ -51,6 +53,8 @@ class Processor:
     def gain(self) -> int: ...
     @property
     def calibration(self) -> Union[None, Path, npt.ArrayLike]: ...
+    @property
+    def flat(self) -> Optional[str]: ...
     @property
     def settings(self) -> str: ...
 

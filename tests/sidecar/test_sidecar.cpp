@@ -31,6 +31,8 @@ RecordingMetadata Example() {
     m.frames = {{0, 0, false, false}, {4, 120017, true, true}, {5, 160003, false, false}};
     m.everySeconds = 0.25;
     m.averagedFrames = 4;
+    m.flatPath = "/tmp/white.flat";
+    m.flatSha256 = std::string(64, 'b');
     return m;
 }
 
@@ -62,6 +64,8 @@ TEST(Sidecar, RoundTripKeepsEveryField) {
     EXPECT_EQ(read.failedReads, written.failedReads);
     EXPECT_EQ(read.everySeconds, written.everySeconds);
     EXPECT_EQ(read.averagedFrames, written.averagedFrames);
+    EXPECT_EQ(read.flatPath, written.flatPath);
+    EXPECT_EQ(read.flatSha256, written.flatSha256);
     ASSERT_EQ(read.frames.size(), written.frames.size());
     for (std::size_t i = 0; i < read.frames.size(); ++i) {
         EXPECT_EQ(read.frames[i].index, written.frames[i].index);
@@ -147,14 +151,16 @@ TEST(Sidecar, VersionOneIsStillRead) {
     EXPECT_EQ(read.frames[1].timeUs, 85000);
 }
 
-// Catches a recording without a plan gaining one in its sidecar (today's sidecars stay as
-// they were), or a sidecar without one read with a plan.
-TEST(Sidecar, PlanIsWrittenOnlyWhenUsed) {
+// Catches a recording without a plan or flat image gaining one in its sidecar (today's
+// sidecars stay as they were), or a sidecar without one read with a plan.
+TEST(Sidecar, PlanAndFlatAreWrittenOnlyWhenUsed) {
     RecordingMetadata plain = Example();
     plain.everySeconds = 0;
     plain.averagedFrames = 1;
+    plain.flatPath.clear();
     const std::string text = SidecarText(plain);
     EXPECT_EQ(text.find("plan"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\"flat\""), std::string::npos) << text;
     RecordingMetadata read;
     read.averagedFrames = 9;
     std::string error;
