@@ -198,6 +198,14 @@ class CPyCamera {
         m_pCamera->SetGaze(gaze);
     }
 
+    py::tuple PictureSize() const {
+        GazeOrRaise();
+        int width = 0;
+        int height = 0;
+        m_pCamera->PictureSize(&width, &height);
+        return py::make_tuple(width, height);
+    }
+
     void StartRecording(const std::filesystem::path& path, const py::object& frames,
                         const py::object& seconds, const py::object& every, int average) {
         if (frames.is_none() && seconds.is_none()) {
@@ -353,5 +361,6 @@ void BindCamera(py::module_& m) {
         .def_property("offset", &CPyCamera::Offset, &CPyCamera::SetOffset)
         .def_property("gain", &CPyCamera::Gain, &CPyCamera::SetGain)
         .def_property("gaze", &CPyCamera::GetGaze, &CPyCamera::SetGaze)
-        .def_property("field", &CPyCamera::GetField, &CPyCamera::SetField);
+        .def_property("field", &CPyCamera::GetField, &CPyCamera::SetField)
+        .def_property_readonly("picture_size", &CPyCamera::PictureSize);
 }

@@ -245,6 +245,13 @@ void CScriptCamera::SetGaze(const Gaze& gaze) {
     }
 }
 
+void CScriptCamera::PictureSize(int* width, int* height) const {
+    *width = *height = 0;
+    if (m_pGaze) {
+        m_pGaze->PictureSize(width, height);
+    }
+}
+
 FileResult CScriptCamera::StartRecording(const std::string& path, const RecordingPlan& plan) {
     std::lock_guard lock(m_recordMutex);
     if (m_pRecorder) {

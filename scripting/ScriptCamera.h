@@ -87,6 +87,8 @@ class CScriptCamera final : private ISessionHost, private IFrameConsumer {
     bool HasGaze() const { return m_pGaze != nullptr; }
     Gaze GetGaze() const;
     void SetGaze(const Gaze& gaze);
+    // The size of the source's latest picture (0 x 0 before the first, or without a gaze).
+    void PictureSize(int* width, int* height) const;
 
     // One recording at a time, of the frames read from now on as the plan picks them,
     // described with the settings in force now.

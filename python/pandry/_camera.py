@@ -256,6 +256,11 @@ class Camera:
     def field(self, value):
         self._core.field = value
 
+    @property
+    def picture_size(self):
+        """(width, height) of the source's latest picture, which the gaze moves over."""
+        return self._core.picture_size
+
     def record(self, path, frames=None, seconds=None, every=None, average=1, wait=True):
         """Records as pandry-cli record does, through the same recorder: the frames read from
         now on, frames of them (or for seconds, whichever ends first), one time point every

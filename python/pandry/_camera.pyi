@@ -85,6 +85,8 @@ class Camera:
     ) -> npt.NDArray[np.int32]: ...
     gaze: tuple[float, float]
     field: float
+    @property
+    def picture_size(self) -> tuple[int, int]: ...
     def record(
         self,
         path: Path,
