@@ -115,6 +115,9 @@ CScriptCamera::Wait CScriptCamera::NextFrame(std::chrono::steady_clock::time_poi
     for (;;) {
         AcquiredFrame acquired;
         const Wait wait = m_waiter.NextFrame(m_nLastGiven, until, pFrame, &acquired);
+        if (m_bClosing) {
+            return Wait::kEnded;  // a frame still waiting is not given after Close
+        }
         if (wait != Wait::kFrame) {
             return wait;
         }
