@@ -8,13 +8,20 @@ CFrameWaiter::Wait CFrameWaiter::NextFrame(std::uint64_t after,
                                            std::chrono::steady_clock::time_point deadline,
                                            std::vector<std::uint8_t>* pFrame,
                                            AcquiredFrame* pInfo) {
+    pFrame->resize(kFrameBytes);
+    return NextFrame(after, deadline, pFrame->data(), pInfo);
+}
+
+CFrameWaiter::Wait CFrameWaiter::NextFrame(std::uint64_t after,
+                                           std::chrono::steady_clock::time_point deadline,
+                                           std::uint8_t* pFrame, AcquiredFrame* pInfo) {
     std::unique_lock lock(m_mutex);
     const auto newer = [&] { return m_bHasFrame && (after == kNone || m_info.index > after); };
     m_arrived.wait_until(lock, deadline, [&] { return newer() || m_bEnded; });
     if (!newer()) {
         return m_bEnded ? Wait::kEnded : Wait::kTimedOut;
     }
-    *pFrame = m_frame;
+    std::memcpy(pFrame, m_frame.data(), kFrameBytes);
     *pInfo = m_info;
     m_bTaken = true;
     return Wait::kFrame;

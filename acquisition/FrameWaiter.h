@@ -22,6 +22,9 @@ class CFrameWaiter : public IFrameConsumer {
     static constexpr std::uint64_t kNone = UINT64_MAX;
     Wait NextFrame(std::uint64_t after, std::chrono::steady_clock::time_point deadline,
                    std::vector<std::uint8_t>* pFrame, AcquiredFrame* pInfo);
+    // The same into the caller's kFrameBytes (a script's own array: no copy between).
+    Wait NextFrame(std::uint64_t after, std::chrono::steady_clock::time_point deadline,
+                   std::uint8_t* pFrame, AcquiredFrame* pInfo);
     // Frames handed on that no NextFrame took.
     std::uint64_t Missed() const;
     // Forgets the last run's end, for the next run.

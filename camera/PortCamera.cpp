@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/device/DeviceTimeout.h"
 #include "sensor/LogPolarFrame.h"
@@ -19,6 +20,9 @@ constexpr std::uint32_t kNoCameraCountAlt = 5;
 }  // namespace
 
 CPortCamera::CPortCamera() = default;
+
+CPortCamera::CPortCamera(std::shared_ptr<IDeviceResolver> resolver)
+    : m_pResolver(std::move(resolver)) {}
 
 CPortCamera::~CPortCamera() {
     if (m_hDevice != nullptr && m_hDevice != kInvalidDeviceHandle) {
@@ -37,7 +41,8 @@ int CPortCamera::Open(int port) {
     // The first open decides the device for the link's whole life, even when it failed.
     if (m_hDevice == nullptr) {
         std::string error;
-        m_hDevice = CreateDevice(path, &error);
+        m_hDevice =
+            m_pResolver ? CreateDevice(path, *m_pResolver, &error) : CreateDevice(path, &error);
         std::lock_guard errorLock(m_errorMutex);
         m_strOpenError = error;
     }

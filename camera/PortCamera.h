@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -17,6 +18,9 @@
 class CPortCamera {
   public:
     CPortCamera();
+    // A link whose device comes from this resolver rather than the one installed for the
+    // process, so that links to different sources can live side by side.
+    explicit CPortCamera(std::shared_ptr<IDeviceResolver> resolver);
     CPortCamera(const CPortCamera&) = delete;
     CPortCamera& operator=(const CPortCamera&) = delete;
     virtual ~CPortCamera();
@@ -45,7 +49,8 @@ class CPortCamera {
     static int DeviceIndexForPort(int port);
 
   private:
-    std::mutex m_ioMutex;  // guards m_hDevice and the reads through it
+    std::shared_ptr<IDeviceResolver> m_pResolver;  // null: the process's
+    std::mutex m_ioMutex;                          // guards m_hDevice and the reads through it
     DeviceHandle m_hDevice = nullptr;
     CReadCancel m_cancel;
     mutable std::mutex m_errorMutex;  // guards m_strOpenError

@@ -25,6 +25,8 @@
 #include "platform/files/FileIo.h"
 #include "platform/files/InputFile.h"
 #include "processing/CalibrationFile.h"
+#include "python/CameraBinding.h"
+#include "python/ModuleSettings.h"
 #include "sensor/Defaults.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
@@ -161,39 +163,6 @@ class CTemporaryCalibration {
   private:
     std::string m_strPath;
 };
-
-RenderSettings SettingsFrom(const std::string& sensor, int size, int offset, int gain,
-                            bool remapped) {
-    if (sensor != "mono" && sensor != "color") {
-        throw py::value_error("sensor must be 'mono' or 'color', not '" + sensor + "'");
-    }
-    if (size != kNormalSize && size != kZoomedSize) {
-        throw py::value_error("size must be 256 or 512, not " + std::to_string(size));
-    }
-    if (offset < kLeastOffset || offset > kMostOffset) {
-        throw py::value_error("offset must be from " + std::to_string(kLeastOffset) + " to " +
-                              std::to_string(kMostOffset));
-    }
-    if (gain < kLeastGain || gain > kMostGain) {
-        throw py::value_error("gain must be from " + std::to_string(kLeastGain) + " to " +
-                              std::to_string(kMostGain));
-    }
-    RenderSettings settings;
-    settings.color = sensor == "color";
-    settings.size = size;
-    settings.offset = offset;
-    settings.gain = gain;
-    settings.remapped = remapped;
-    return settings;
-}
-
-// Refuses, as pandry-cli does, a calibration that is missing, no regular file or not a
-// dark image.
-void CheckCalibrationFile(const std::string& path) {
-    if (std::string error; !IsDarkImage(path, &error)) {
-        throw py::value_error(error);
-    }
-}
 
 // A renderer shared by the threads that call one Processor: the GIL is released while it
 // works, so its own lock keeps two calls from mixing their pictures.
@@ -501,6 +470,7 @@ PYBIND11_MODULE(_pandry, m) {
     m.attr("FRAME_BYTES") = kFrameBytes;
     m.attr("NO_SOURCE") = kNoSource;
     m.attr("NO_FOVEA_SECTOR") = kNoFoveaSector;
+    BindCamera(m);
 
     py::class_<CPyProcessor>(m, "Processor", "Turns raw frames into the pictures the viewer shows.")
         .def(py::init<const std::string&, int, int, int, const py::object&, const py::object&>(),

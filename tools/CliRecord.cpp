@@ -25,6 +25,7 @@
 #include "recording/FileDigest.h"
 #include "recording/Recorder.h"
 #include "recording/RecordingPlan.h"
+#include "scripting/RecordingDescription.h"
 #include "sensor/Defaults.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
@@ -171,17 +172,8 @@ bool DescribeRecording(const RecordOptions& options, const std::string& source,
     if (!ReadRenderSettings(render, &settings, error)) {
         return false;
     }
-    metadata->sensor = settings.color ? "color" : "mono";
-    metadata->offset = settings.offset;
-    metadata->gain = settings.gain;
-    metadata->width = metadata->height = settings.size;
-    metadata->view = settings.remapped ? "remapped" : "unmapped";
-    metadata->source = source;
-    metadata->everySeconds = options.every;
-    metadata->averagedFrames = unsigned(options.average);
+    *metadata = ::DescribeRecording(settings, source, PlanOf(options));
     if (!settings.calibration.empty()) {
-        metadata->calibrationPath = std::filesystem::absolute(settings.calibration).string();
-        metadata->calibrationSha256 = settings.calibrationSha256;
         if (options.bCalibrationCopy) {
             metadata->calibrationCopy = std::filesystem::path(options.output).filename().string() +
                                         "." + kDefaultCalibrationFile;

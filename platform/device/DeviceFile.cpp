@@ -70,12 +70,16 @@ std::shared_ptr<IDeviceResolver> CurrentDeviceResolver() {
 }
 
 DeviceHandle CreateDevice(const char* path, std::string* error) {
+    return CreateDevice(path, *CurrentDeviceResolver(), error);
+}
+
+DeviceHandle CreateDevice(const char* path, IDeviceResolver& resolver, std::string* error) {
     int number = path ? ParseDeviceNumber(path) : 0;
     if (number == 0) {
         return kInvalidDeviceHandle;
     }
     std::string reason;
-    std::unique_ptr<IDevice> device = CurrentDeviceResolver()->OpenDevice(number, &reason);
+    std::unique_ptr<IDevice> device = resolver.OpenDevice(number, &reason);
     if (error != nullptr) {
         *error = device ? std::string() : reason;
     }

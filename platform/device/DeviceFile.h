@@ -45,6 +45,8 @@ std::shared_ptr<IDeviceResolver> CurrentDeviceResolver();
 // CreateFile stand-in: opens an existing device by name; kInvalidDeviceHandle on failure,
 // with the reason in *error when the device gave one.
 DeviceHandle CreateDevice(const char* path, std::string* error = nullptr);
+// The same through the given resolver instead of the installed one (a source of its own).
+DeviceHandle CreateDevice(const char* path, IDeviceResolver& resolver, std::string* error);
 // ReadFile stand-in: one read; *bytesRead is preset to 0 and then set to the reported count.
 // Without a limit it waits at most DeviceReadTimeout().
 bool ReadDevice(DeviceHandle handle, void* buffer, std::uint32_t bytesToRead,

@@ -70,3 +70,16 @@ class Geometry:
     physical: npt.NDArray[np.bool_]
 
 def geometry() -> Geometry: ...
+
+class CameraCore:
+    """The compiled half of pandry.Camera (see _camera.pyi); scripts use pandry.Camera."""
+    def __init__(
+        self,
+        source: str,
+        sensor: Optional[str],
+        size: Optional[int],
+        offset: Optional[int],
+        gain: Optional[int],
+        calibration: object,
+        timeout: float,
+    ) -> None: ...
