@@ -7,6 +7,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstdio>
 
 #include "platform/files/AtomicFile.h"
 #include "platform/files/FileIo.h"
@@ -138,4 +139,39 @@ void FlatCorrectedLevels(std::uint8_t* pDestination, const std::uint8_t* pRaw,
         const std::int64_t v = FlatLevel(pRaw[i], pCalibration[i], pFactors[i]);
         pDestination[i] = std::uint8_t(std::clamp<std::int64_t>(v, 0, 255));
     }
+}
+
+// "flat image of 16 frames: 24.1 levels above dark on average, spread 9.8 %, 0 samples
+// without light": what an operator checks before trusting it.
+std::string DescribeFlat(const FlatImage& flat) {
+    const double mean = FlatMean(flat);
+    const SampleGeometry& geometry = SensorSampleGeometry();
+    double squares = 0;
+    std::size_t lit = 0;
+    std::size_t unlit = 0;
+    for (std::size_t i = 0; i < kFrameBytes; ++i) {
+        if (!geometry.physical[i]) {
+            continue;
+        }
+        if (flat.levels[i] > 0) {
+            squares += (flat.levels[i] - mean) * (flat.levels[i] - mean);
+            ++lit;
+        } else {
+            ++unlit;
+        }
+    }
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "flat image of %u frames: %.1f levels above dark on average, spread %.1f %%, "
+                  "%zu samples without light",
+                  flat.frames, mean,
+                  lit > 0 && mean > 0 ? 100 * std::sqrt(squares / lit) / mean : 0, unlit);
+    return text;
+}
+
+void CFlatSums::Add(const std::uint8_t* pFrame) {
+    for (std::size_t i = 0; i < kFrameBytes; ++i) {
+        m_sums[i] += pFrame[i];
+    }
+    ++m_nFrames;
 }

@@ -31,6 +31,24 @@ FileResult StoreFlatFile(const std::string& path, const FlatImage& flat);
 FlatImage FlatFromSums(const std::vector<std::uint32_t>& sums, std::uint32_t frames,
                        const std::int32_t* pDark);
 
+// Frames of an evenly lit field summed sample by sample, for the flat image made of them.
+class CFlatSums {
+  public:
+    void Add(const std::uint8_t* pFrame);
+    std::uint32_t Frames() const { return m_nFrames; }
+    FlatImage Flat(const std::int32_t* pDark) const {
+        return FlatFromSums(m_sums, m_nFrames, pDark);
+    }
+
+  private:
+    std::vector<std::uint32_t> m_sums = std::vector<std::uint32_t>(kFrameBytes, 0);
+    std::uint32_t m_nFrames = 0;
+};
+
+// "flat image of 16 frames: 24.1 levels above dark on average, spread 9.8 %, 0 samples
+// without light": what an operator checks before trusting it.
+std::string DescribeFlat(const FlatImage& flat);
+
 // Each sample's factor mean / flat in 1/65536 (kFlatFactorOne is 1), mean being the mean flat
 // of the physical samples whose flat is above 0. A sample whose flat is 0 or below (no light
 // measured, or a position without a pixel) keeps factor 1, so it is corrected by the dark

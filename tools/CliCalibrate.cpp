@@ -1,4 +1,3 @@
-#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -10,7 +9,6 @@
 #include "processing/CalibrationFile.h"
 #include "processing/FlatField.h"
 #include "processing/ProcessorFactory.h"
-#include "sensor/SampleGeometry.h"
 #include "tools/CliCommands.h"
 #include "tools/CliOptions.h"
 #include "tools/CliSettings.h"
@@ -29,34 +27,6 @@ struct CalibrateOptions {
     SettingsOverrides dark;  // its calibration alone: the dark image a flat subtracts
 };
 
-// "flat image of 16 frames: 24.1 levels above dark on average, spread 9.8 %, 0 samples
-// without light": what an operator checks before trusting it.
-std::string DescribeFlat(const FlatImage& flat) {
-    const double mean = FlatMean(flat);
-    const SampleGeometry& geometry = SensorSampleGeometry();
-    double squares = 0;
-    std::size_t lit = 0;
-    std::size_t unlit = 0;
-    for (std::size_t i = 0; i < kFrameBytes; ++i) {
-        if (!geometry.physical[i]) {
-            continue;
-        }
-        if (flat.levels[i] > 0) {
-            squares += (flat.levels[i] - mean) * (flat.levels[i] - mean);
-            ++lit;
-        } else {
-            ++unlit;
-        }
-    }
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  "flat image of %u frames: %.1f levels above dark on average, spread %.1f %%, "
-                  "%zu samples without light",
-                  flat.frames, mean,
-                  lit > 0 && mean > 0 ? 100 * std::sqrt(squares / lit) / mean : 0, unlit);
-    return text;
-}
-
 // Averages frames of an evenly lit field, less the dark image, into the flat image.
 int RunCalibrateFlat(const CalibrateOptions& options, CPortCamera& camera,
                      const std::string& output) {
@@ -72,7 +42,7 @@ int RunCalibrateFlat(const CalibrateOptions& options, CPortCamera& camera,
             return CliFail(loaded.Error());
         }
     }
-    std::vector<std::uint32_t> sums(kFrameBytes, 0);
+    CFlatSums sums;
     std::vector<std::uint8_t> frame(kFrameBytes);
     for (int k = 0; k < options.flatFrames; ++k) {
         if (camera.ReadFrame(frame.data()) != 1) {
@@ -80,11 +50,9 @@ int RunCalibrateFlat(const CalibrateOptions& options, CPortCamera& camera,
                            std::to_string(options.flatFrames) + " from source '" + options.camera +
                            "': " + camera.ReadFailure() + "; " + output + " left as it was");
         }
-        for (std::size_t i = 0; i < kFrameBytes; ++i) {
-            sums[i] += frame[i];
-        }
+        sums.Add(frame.data());
     }
-    const FlatImage flat = FlatFromSums(sums, std::uint32_t(options.flatFrames), dark.data());
+    const FlatImage flat = sums.Flat(dark.data());
     if (const FileResult stored = StoreFlatFile(output, flat); !stored) {
         return CliFail(stored.Error());
     }

@@ -21,6 +21,8 @@ class CAcquisitionHost {
     // The camera's share of the last Acquire (zero without a camera).
     virtual std::int64_t LastReadNanoseconds() const = 0;
     virtual void ServeCalibration(CFrameProcessor& processor) = 0;
+    // Adds the pass's raw frame to a flat calibration asked for, if any.
+    virtual void ServeFlatCalibration(const CFrameProcessor& processor) = 0;
     // True when the pass ends here: corrected with the old levels, the next shows the new.
     virtual bool ServeAutoLevels(CFrameProcessor& processor) = 0;
     // A read failed: no frame shown, the window Idle, the failure counted; no report follows.

@@ -48,6 +48,7 @@ void CViewerRun::TakeFrame(const AcquiredFrame& frame, CFrameProcessor& processo
     times.Record(FrameStage::kCorrect, frame.acquireNs - frame.readNs);
     const std::int64_t acquired = SteadyNanoseconds();
     m_host.HoldFrame();
+    m_host.ServeFlatCalibration(processor);
     if (m_host.ServeAutoLevels(processor)) {
         return;  // corrected with the old levels: the next frame shows the new ones
     }

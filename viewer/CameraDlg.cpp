@@ -46,6 +46,8 @@ CCameraDlg::CCameraDlg() : m_settings(nullptr) {
     ON_UPDATE_COMMAND_UI(ID_TOOLS_SHOW_CLIPPING, &CCameraDlg::OnUpdateToolsShowClipping);
     ON_COMMAND(ID_TOOLS_RUNNING_AVERAGE, &CCameraDlg::OnToolsRunningAverage);
     ON_UPDATE_COMMAND_UI(ID_TOOLS_RUNNING_AVERAGE, &CCameraDlg::OnUpdateToolsRunningAverage);
+    ON_COMMAND(ID_TOOLS_CALIBRATE_FLAT, &CCameraDlg::OnToolsCalibrateFlat);
+    ON_UPDATE_COMMAND_UI(ID_TOOLS_CALIBRATE_FLAT, &CCameraDlg::OnUpdateToolsCalibrateFlat);
     m_rateTimer.setInterval(kRateIntervalMs);
     QObject::connect(&m_rateTimer, &QTimer::timeout, [this] {
         if (m_pCore) {
@@ -396,4 +398,21 @@ void CCameraDlg::OnToolsRunningAverage() {
 
 void CCameraDlg::OnUpdateToolsRunningAverage(CCmdUI* pCmdUI) {
     pCmdUI->SetCheck(m_pCore && m_pCore->AveragedPictures() > 1 ? 1 : 0);
+}
+
+void CCameraDlg::OnToolsCalibrateFlat() {
+    if (!m_pCore || !m_pCore->IsRunning()) {
+        return;
+    }
+    const QString path = QFileDialog::getSaveFileName(
+        GetSafeHwnd(), QStringLiteral("Calibrate Flat"), QStringLiteral("white.flat"),
+        QStringLiteral("Flat images (*.flat);;All files (*)"));
+    if (!path.isEmpty()) {
+        m_pCore->BeginFlatCalibration(QDir::toNativeSeparators(path).toStdString());
+    }
+}
+
+void CCameraDlg::OnUpdateToolsCalibrateFlat(CCmdUI* pCmdUI) {
+    // Frames come only while the camera runs; one flat at a time.
+    pCmdUI->Enable(m_pCore && m_pCore->IsRunning() && !m_pCore->IsCalibratingFlat());
 }

@@ -92,6 +92,8 @@ class CCameraDlg : public CModelessMain, private CWindowServices {
     void OnUpdateToolsShowClipping(CCmdUI* pCmdUI);
     void OnToolsRunningAverage();
     void OnUpdateToolsRunningAverage(CCmdUI* pCmdUI);
+    void OnToolsCalibrateFlat();
+    void OnUpdateToolsCalibrateFlat(CCmdUI* pCmdUI);
 
     CSettingsDlg m_settings;
     QPointer<CFrameView> m_pView;  // owned by the client area once the window exists

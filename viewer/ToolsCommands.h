@@ -9,3 +9,4 @@ inline constexpr unsigned ID_TOOLS_TIME_SERIES = 40040;
 inline constexpr unsigned ID_TOOLS_SHOW_CLIPPING = 40041;
 inline constexpr unsigned ID_TOOLS_GAZE = 40042;
 inline constexpr unsigned ID_TOOLS_RUNNING_AVERAGE = 40043;
+inline constexpr unsigned ID_TOOLS_CALIBRATE_FLAT = 40044;

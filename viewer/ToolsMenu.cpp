@@ -8,10 +8,14 @@
 namespace {
 
 constexpr MenuItemTemplate kToolsItems[] = {
-    {"&Auto Levels\tCtrl+L", ID_TOOLS_AUTO_LEVELS},    {"S&tatistics\tCtrl+T", ID_TOOLS_STATISTICS},
-    {"&Record...\tCtrl+R", ID_TOOLS_RECORD},           {"Time S&eries", ID_TOOLS_TIME_SERIES},
-    {"Show &Clipping", ID_TOOLS_SHOW_CLIPPING},        {"&Gaze...\tCtrl+G", ID_TOOLS_GAZE},
+    {"&Auto Levels\tCtrl+L", ID_TOOLS_AUTO_LEVELS},
+    {"S&tatistics\tCtrl+T", ID_TOOLS_STATISTICS},
+    {"&Record...\tCtrl+R", ID_TOOLS_RECORD},
+    {"Time S&eries", ID_TOOLS_TIME_SERIES},
+    {"Show &Clipping", ID_TOOLS_SHOW_CLIPPING},
+    {"&Gaze...\tCtrl+G", ID_TOOLS_GAZE},
     {"Running A&verage...", ID_TOOLS_RUNNING_AVERAGE},
+    {"Calibrate &Flat...", ID_TOOLS_CALIBRATE_FLAT},
 };
 
 constexpr StringResource kToolsTips[] = {
@@ -24,6 +28,8 @@ constexpr StringResource kToolsTips[] = {
     {ID_TOOLS_GAZE, "Show the source picture with the sensor over it, and move its gaze\nGaze"},
     {ID_TOOLS_RUNNING_AVERAGE,
      "Show the mean of the last frames, to see through the noise\nRunning Average"},
+    {ID_TOOLS_CALIBRATE_FLAT,
+     "Make a flat image of an evenly lit field from the next frames\nCalibrate Flat"},
 };
 
 constexpr AcceleratorTemplate kToolsKeys[] = {

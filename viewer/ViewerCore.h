@@ -20,6 +20,7 @@
 #include "statistics/StageTimes.h"
 #include "viewer/AcquisitionHost.h"
 #include "viewer/AcquisitionThread.h"
+#include "viewer/FlatCalibration.h"
 #include "viewer/FrameSurface.h"
 #include "viewer/RecordingController.h"
 #include "viewer/SensorSnapshot.h"
@@ -113,6 +114,9 @@ class CViewerCore final : private CAcquisitionHost {
     // Tools > Running Average: the live picture becomes the mean of the last n (1: off).
     void SetAveragedPictures(std::size_t n) { m_nAveragedPictures = n; }
     std::size_t AveragedPictures() const override { return m_nAveragedPictures.load(); }
+    // Tools > Calibrate Flat: the next frames become the flat image in path.
+    void BeginFlatCalibration(std::string path) { m_flatCalibration.Begin(std::move(path)); }
+    bool IsCalibratingFlat() const { return m_flatCalibration.IsBusy(); }
     int IsColorProcessor() const { return m_bColorProcessor; }
     bool IsHistogramShown() const;
     int Width() const { return m_nWidth; }
@@ -163,6 +167,7 @@ class CViewerCore final : private CAcquisitionHost {
     void EndRun(int frames, std::int64_t milliseconds) override;
     void StartSensorSnapshots(const CFrameProcessor& processor);
     void ServeCalibration(CFrameProcessor& processor) override;
+    void ServeFlatCalibration(const CFrameProcessor& processor) override;
     bool ServeAutoLevels(CFrameProcessor& processor) override;
     void AttachSensorSnapshot(const CFrameProcessor& processor);
     void EndRecording();
@@ -197,6 +202,7 @@ class CViewerCore final : private CAcquisitionHost {
     std::atomic<int> m_bGrabbed{0};
     std::atomic<int> m_bRemap{1};
     std::atomic<std::size_t> m_nAveragedPictures{1};  // set by the window, read by the worker
+    CFlatCalibration m_flatCalibration;               // guarded inside
     std::atomic<std::uint8_t*> m_pFrameShown{nullptr};
     std::atomic<std::uint8_t*> m_pHistShown{nullptr};
     std::atomic<int> m_yImage{0};

@@ -152,6 +152,14 @@ void CViewerCore::ServeCalibration(CFrameProcessor& processor) {
     m_calibrationNews = summary;
 }
 
+void CViewerCore::ServeFlatCalibration(const CFrameProcessor& processor) {
+    if (std::string told =
+            m_flatCalibration.Take(processor.RawFrame(), processor.CalibrationImage());
+        !told.empty()) {
+        PostNotice(std::move(told));
+    }
+}
+
 bool CViewerCore::ServeAutoLevels(CFrameProcessor& processor) {
     if (!m_bLevelsRequested.exchange(false) || processor.RawFrame() == nullptr) {
         return false;

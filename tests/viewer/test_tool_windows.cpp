@@ -17,6 +17,7 @@
 #include "camera/SourceGaze.h"
 #include "pixelprobe/PixelValuesText.h"
 #include "platform/ui/CmdUI.h"
+#include "processing/FlatField.h"
 #include "processing/FrameProcessor.h"
 #include "resources/Resource.h"
 #include "sensor/LogPolarFrame.h"
@@ -78,6 +79,7 @@ class ToolWindowsTest : public ::testing::Test {
         std::filesystem::current_path(m_previousDir);
     }
     QString Pane0() const { return m_pDlg->m_statusBar.GetPaneText(0); }
+    QString Pane1() const { return m_pDlg->m_statusBar.GetPaneText(1); }
 
     TempFolder folder;
     std::filesystem::path m_previousDir;
@@ -414,7 +416,8 @@ TEST_F(ToolWindowsTest, ToolsPopUpSitsBeforeHelpWithItsItemsAndTips) {
         {"Time S&eries", ID_TOOLS_TIME_SERIES},
         {"Show &Clipping", ID_TOOLS_SHOW_CLIPPING},
         {"&Gaze...\tCtrl+G", ID_TOOLS_GAZE},
-        {"Running A&verage...", ID_TOOLS_RUNNING_AVERAGE}};
+        {"Running A&verage...", ID_TOOLS_RUNNING_AVERAGE},
+        {"Calibrate &Flat...", ID_TOOLS_CALIBRATE_FLAT}};
     const QList<QAction*> items = titles[4]->menu()->actions();
     ASSERT_EQ(items.size(), qsizetype(expected.size()));
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -422,6 +425,23 @@ TEST_F(ToolWindowsTest, ToolsPopUpSitsBeforeHelpWithItsItemsAndTips) {
         EXPECT_EQ(items[qsizetype(i)]->data().toUInt(), expected[i].second);
     }
     EXPECT_EQ(m_pDlg->GetToolTipText(ID_TOOLS_GAZE), QStringLiteral("Gaze"));
+}
+
+// Catches Tools > Calibrate Flat not taking the running camera's frames, storing other levels
+// than their mean less the dark image, or never telling the operator it is done.
+TEST_F(ToolWindowsTest, CalibrateFlatStoresTheMeanOfTheNextFrames) {
+    Open();
+    ExecuteViewerCommand(*m_pDlg->Core(), ID_FILE_START);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return m_pDlg->Core()->IsRunning() != 0; }));
+    m_pDlg->Core()->BeginFlatCalibration(folder.File("white.flat"));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !m_pDlg->Core()->IsCalibratingFlat(); }));
+    FlatImage flat;
+    ASSERT_TRUE(LoadFlatFile(folder.File("white.flat"), &flat));
+    EXPECT_EQ(flat.frames, CFlatCalibration::kFrames);
+    const std::vector<std::uint8_t> frame = PatternFrame();  // no dark image here: dark is 0
+    EXPECT_TRUE(std::equal(frame.begin(), frame.end(), flat.levels.begin(),
+                           [](std::uint8_t raw, float level) { return float(raw) == level; }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Pane1().contains("flat image of 16 frames"); }));
 }
 
 }  // namespace
