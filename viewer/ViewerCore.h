@@ -214,9 +214,10 @@ class CViewerCore final : private CAcquisitionHost {
     std::atomic<int> m_nFailedReads{0};
     std::atomic<bool> m_bLevelsRequested{false};
     std::atomic<bool> m_bHeldFrame{false};  // the processor holds an acquired frame
-    std::mutex m_newsMutex;                 // guards m_levelsNews and m_calibrationNews
+    std::mutex m_newsMutex;                 // guards m_levelsNews, m_calibrationNews and m_flatNews
     std::optional<LevelsChoice> m_levelsNews;
     std::optional<std::optional<DarkSummary>> m_calibrationNews;  // inner empty: failed
+    std::string m_flatNews;  // a flat stored or refused, for the operator; empty: none
     CStageTimes m_stageTimes;
     SensorFrame m_snapshot;                      // worker only, while a worker exists
     CRecordingController m_recording{m_window};  // its recorder is fed by the worker

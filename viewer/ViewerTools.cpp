@@ -1,5 +1,6 @@
 // The Tools commands and what the worker reports back: Auto Levels, the calibration
 // summary, the camera status texts and the start-up values.
+#include <cctype>
 #include <cstdio>
 
 #include "camera/PortCamera.h"
@@ -75,10 +76,16 @@ void CViewerCore::ApplyLevels(const LevelsChoice& choice) {
 void CViewerCore::PollWorker() {
     std::optional<LevelsChoice> levels;
     std::optional<std::optional<DarkSummary>> calibration;
+    std::string flat;
     {
         std::lock_guard lock(m_newsMutex);
         levels.swap(m_levelsNews);
         calibration.swap(m_calibrationNews);
+        flat.swap(m_flatNews);
+    }
+    if (!flat.empty()) {
+        flat[0] = char(std::toupper(static_cast<unsigned char>(flat[0])));  // a sentence here
+        m_window.ShowMessage(flat + ".", kMessageCaption);  // asked for, and waited on
     }
     if (levels) {
         if (levels->bFlat) {
@@ -156,7 +163,8 @@ void CViewerCore::ServeFlatCalibration(const CFrameProcessor& processor) {
     if (std::string told =
             m_flatCalibration.Take(processor.RawFrame(), processor.CalibrationImage());
         !told.empty()) {
-        PostNotice(std::move(told));
+        std::lock_guard lock(m_newsMutex);
+        m_flatNews = std::move(told);
     }
 }
 
