@@ -123,6 +123,22 @@ std::int64_t VideoTimeOf(const RecordingMetadata& metadata, std::uint64_t first,
     return RecordedTimeAt(metadata, frame) - RecordedTimeAt(metadata, first);
 }
 
+// The exact times beside a video, whose own clock keeps milliseconds at best: for each
+// picture its place in the video, its recorded index and its time since the recording's
+// start. Empty without recorded times.
+std::string TimesTable(const RecordingMetadata& metadata,
+                       const std::vector<std::uint64_t>& positions) {
+    if (RecordedTimeAt(metadata, positions.front()) < 0) {
+        return {};
+    }
+    std::string table = "picture,index,time_us\n";
+    for (std::size_t k = 0; k < positions.size(); ++k) {
+        table += std::to_string(k) + "," + std::to_string(RecordedIndexAt(metadata, positions[k])) +
+                 "," + std::to_string(RecordedTimeAt(metadata, positions[k])) + "\n";
+    }
+    return table;
+}
+
 // Reads whole frames one at a time.
 class CFrameReader {
   public:
@@ -368,6 +384,14 @@ bool RunExport(const ExportRequest& request, const ExportProgress& progress,
         finished = sink->Finish();
     } else if (writer) {
         finished = batch.Commit();
+    }
+    // Once the video is in place, so that a failed one leaves no table behind.
+    const bool bVideoFile =
+        (kind == OutputKind::kVideo || kind == OutputKind::kY4m) && request.output != "-";
+    if (const std::string times = bVideoFile ? TimesTable(metadata, positions) : std::string();
+        finished && !times.empty()) {
+        finished =
+            WriteWholeFile(request.output + ".times.csv", times.data(), times.size(), nullptr);
     }
     *error = finished.Error();
     return bool(finished);

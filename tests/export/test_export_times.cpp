@@ -101,4 +101,13 @@ TEST_F(ExportTimes, ConvertedPictureCarriesTheRunsHistory) {
     EXPECT_NE(header.find("failed_reads=1"), std::string::npos);
 }
 
+// Catches a video export without the exact times beside it, or with the part's pictures
+// given other frames' indices or times.
+TEST_F(ExportTimes, VideoHasItsExactTimesBesideIt) {
+    ASSERT_EQ(Run("export --calibration none --frames 2-3 in.raw part.y4m"), 0) << m_strError;
+    std::ifstream in(Path("part.y4m.times.csv"));
+    const std::string table(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(table, "picture,index,time_us\n0,2,85000\n1,3,120000\n");
+}
+
 }  // namespace
