@@ -10,6 +10,7 @@
 #include "platform/files/BoundedRead.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/GazeChanges.h"
+#include "sidecar/StreamedJson.h"
 
 using nlohmann::json;
 
@@ -62,6 +63,60 @@ int SmallNumber(const json& object, const char* key) {
     return int(WholeNumber(object.at(key), key, INT32_MIN, INT32_MAX));
 }
 
+int FormatVersionOf(const json& document) {
+    const int version = SmallNumber(document, "format_version");
+    if (version < 1 || version > RecordingMetadata::kFormatVersion) {
+        throw Refused{"format version " + std::to_string(version) + " is not supported"};
+    }
+    return version;
+}
+
+// One entry of the "frames" list, appended to *frames; its time may not go back from the
+// frame before.
+void ReadFrame(const json& entry, int formatVersion, std::vector<RecordedFrame>* frames) {
+    // Version 1 kept whole milliseconds.
+    const char* timeKey = formatVersion >= 2 ? "time_us" : "time_ms";
+    const std::int64_t timeScale = formatVersion >= 2 ? 1 : 1000;
+    const std::string name = "frame " + std::to_string(frames->size());
+    RecordedFrame frame;
+    frame.index = std::uint64_t(WholeNumber(entry.at("index"), name + ": index", 0, INT64_MAX));
+    frame.timeUs =
+        WholeNumber(entry.at(timeKey), name + ": " + timeKey, 0, kLatestTimeUs / timeScale) *
+        timeScale;
+    if (const std::int64_t previousUs = frames->empty() ? 0 : frames->back().timeUs;
+        frame.timeUs < previousUs) {
+        throw Refused{name + ": time goes back from " + std::to_string(previousUs) + " to " +
+                      std::to_string(frame.timeUs) + " us"};
+    }
+    frame.afterFailedRead = entry.value("after_failed_read", false);
+    frame.afterDrop = entry.value("after_drop", false);
+    frames->push_back(frame);
+}
+
+// The "frames" list in the layout json's dump(1) gives a value of the top-level object, written
+// directly: a tree of a million entries would take seconds and a gigabyte.
+std::string FramesText(const std::vector<RecordedFrame>& frames) {
+    if (frames.empty()) {
+        return "[]";
+    }
+    std::string text = "[\n";
+    text.reserve(frames.size() * 112);
+    const auto flag = [](bool value) { return value ? "true" : "false"; };
+    for (const RecordedFrame& f : frames) {
+        text += "  {\n   \"after_drop\": ";
+        text += flag(f.afterDrop);
+        text += ",\n   \"after_failed_read\": ";
+        text += flag(f.afterFailedRead);
+        text += ",\n   \"index\": ";
+        text += std::to_string(f.index);
+        text += ",\n   \"time_us\": ";
+        text += std::to_string(f.timeUs);
+        text += "\n  },\n";
+    }
+    text.replace(text.size() - 2, 2, "\n ]");
+    return text;
+}
+
 }  // namespace
 
 std::string SidecarPathFor(const std::string& recordingPath) {
@@ -69,13 +124,6 @@ std::string SidecarPathFor(const std::string& recordingPath) {
 }
 
 std::string SidecarText(const RecordingMetadata& m) {
-    json frames = json::array();
-    for (const RecordedFrame& f : m.frames) {
-        frames.push_back({{"index", f.index},
-                          {"time_us", f.timeUs},
-                          {"after_failed_read", f.afterFailedRead},
-                          {"after_drop", f.afterDrop}});
-    }
     json calibration = nullptr;
     if (!m.calibrationPath.empty()) {
         calibration = {{"path", m.calibrationPath}, {"sha256", m.calibrationSha256}};
@@ -106,28 +154,47 @@ std::string SidecarText(const RecordingMetadata& m) {
         {"dropped_frames", m.droppedFrames},
         {"failed_reads", m.failedReads},
         {"end", m.end},
-        {"frames", frames},
+        {"frames", json::array()},  // filled in below
     };
     WriteGazeChanges(m.gazeChanges, &document);
     if (m.everySeconds > 0 || m.averagedFrames > 1) {
         document["plan"] = {{"every_s", m.everySeconds}, {"average", m.averagedFrames}};
     }
-    return document.dump(1) + "\n";
+    std::string text = document.dump(1) + "\n";
+    // Only a key of the top-level object starts a line with one space and a quote.
+    const std::string emptyList = "\n \"frames\": []";
+    text.replace(text.find(emptyList), emptyList.size(), "\n \"frames\": " + FramesText(m.frames));
+    return text;
 }
 
 bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::string* error) {
-    json document = json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (document.is_discarded() || !document.is_object()) {
-        *error = "not valid JSON";
-        return false;
-    }
     // Every lookup below may meet a wrong type in a damaged file: report, never throw.
     try {
         RecordingMetadata m;
-        m.formatVersion = SmallNumber(document, "format_version");
-        if (m.formatVersion < 1 || m.formatVersion > RecordingMetadata::kFormatVersion) {
-            *error = "format version " + std::to_string(m.formatVersion) + " is not supported";
+        // The frames are read as they are parsed; those listed before the format version
+        // (not by our writers, whose keys come sorted) wait until it is known.
+        json document;
+        json waiting = json::array();
+        const auto readFrame = [&](const json& entry) {
+            if (document.contains("format_version")) {
+                ReadFrame(entry, FormatVersionOf(document), &m.frames);
+            } else {
+                waiting.push_back(entry);
+            }
+        };
+        if (!ParseWithStreamedList(text, "frames", readFrame, &document, error)) {
             return false;
+        }
+        if (!document.is_object()) {
+            *error = "not a JSON object";
+            return false;
+        }
+        m.formatVersion = FormatVersionOf(document);
+        for (const json& entry : waiting) {
+            ReadFrame(entry, m.formatVersion, &m.frames);
+        }
+        if (!document.at("frames").is_array()) {
+            throw Refused{"frames is not a list"};
         }
         m.sensor = document.at("sensor").get<std::string>();
         if (m.sensor != "mono" && m.sensor != "color") {
@@ -163,26 +230,6 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
             }
             m.autoLevels = document.at("auto_levels").get<bool>();
             m.end = document.at("end").get<std::string>();
-        }
-        // Version 1 kept whole milliseconds.
-        const char* timeKey = m.formatVersion >= 2 ? "time_us" : "time_ms";
-        const std::int64_t timeScale = m.formatVersion >= 2 ? 1 : 1000;
-        std::int64_t previousUs = 0;
-        for (const json& f : document.at("frames")) {
-            const std::string name = "frame " + std::to_string(m.frames.size());
-            RecordedFrame frame;
-            frame.index = std::uint64_t(WholeNumber(f.at("index"), name + ": index", 0, INT64_MAX));
-            frame.timeUs =
-                WholeNumber(f.at(timeKey), name + ": " + timeKey, 0, kLatestTimeUs / timeScale) *
-                timeScale;
-            if (frame.timeUs < previousUs) {
-                throw Refused{name + ": time goes back from " + std::to_string(previousUs) +
-                              " to " + std::to_string(frame.timeUs) + " us"};
-            }
-            previousUs = frame.timeUs;
-            frame.afterFailedRead = f.value("after_failed_read", false);
-            frame.afterDrop = f.value("after_drop", false);
-            m.frames.push_back(frame);
         }
         ReadGazeChanges(document, &m.gazeChanges);
         if (const json& plan = document.value("plan", json()); !plan.is_null()) {

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
 
+#include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
 #include "tests/platform/device/TempDirectory.h"
 #include "tests/sidecar/SidecarSchema.h"
@@ -125,6 +130,59 @@ INSTANTIATE_TEST_SUITE_P(
                        Replace(kGood, "\"every_s\": 0.25", "\"every_s\": -1.0")},
         DamagedSidecar{"plan_average_zero", Replace(kGood, "\"average\": 4", "\"average\": 0")}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Catches the long recordings the recorder allows losing their sidecar to the read limit,
+// and the directly written frame list leaving the layout of the rest of the text.
+TEST(Sidecar, MillionFrameRecordingIsReadBack) {
+    CTempDirectory directory;
+    const std::string recording = directory.File("long.raw");
+    RecordingMetadata written = Example();
+    written.frames.clear();
+    constexpr std::uint64_t kFrames = 1000000;
+    for (std::uint64_t i = 0; i < kFrames; ++i) {
+        written.frames.push_back({i, std::int64_t(i) * 40000, i % 7 == 0, i % 11 == 0});
+    }
+    const std::string text = SidecarText(written);
+    ASSERT_GT(text.size(), kLargestSidecarBytes);
+    std::ofstream(SidecarPathFor(recording)) << text;
+    // The recording's size is what lets its sidecar past the fixed limit.
+    std::ofstream{recording};
+    ASSERT_EQ(::truncate(recording.c_str(), off_t(kFrames * kFrameBytes)), 0);
+    RecordingMetadata read;
+    const FileResult result = ReadSidecarOf(recording, &read);
+    ASSERT_TRUE(result) << result.Error();
+    ASSERT_EQ(read.frames.size(), kFrames);
+    for (std::uint64_t i = 0; i < kFrames; i += 9973) {
+        EXPECT_EQ(read.frames[i].index, i);
+        EXPECT_EQ(read.frames[i].timeUs, std::int64_t(i) * 40000);
+        EXPECT_EQ(read.frames[i].afterFailedRead, i % 7 == 0);
+        EXPECT_EQ(read.frames[i].afterDrop, i % 11 == 0);
+    }
+    EXPECT_EQ(read.startTime, written.startTime);
+}
+
+// Catches a frame list written in a layout other than the JSON library's own, or not JSON.
+TEST(Sidecar, TextIsTheJsonLibrarysLayout) {
+    const std::string text = SidecarText(Example());
+    EXPECT_EQ(nlohmann::json::parse(text).dump(1) + "\n", text);
+}
+
+// Catches frames listed before the format version (hand-written sidecars) being refused or
+// read with the wrong time unit, and a second frame list passing unnoticed.
+TEST(Sidecar, FrameListIsReadWhereverItStands) {
+    nlohmann::json document = nlohmann::json::parse(SidecarText(Example()));
+    std::string text = "{\"frames\": " + document["frames"].dump() + ", ";
+    document.erase("frames");
+    text += document.dump().substr(1);
+    RecordingMetadata read;
+    std::string error;
+    ASSERT_TRUE(ParseSidecar(text, &read, &error)) << error;
+    ASSERT_EQ(read.frames.size(), 3u);
+    EXPECT_EQ(read.frames[1].timeUs, 120017);
+    const std::string twice = Replace(text, "\"sensor\"", "\"frames\": [], \"sensor\"");
+    EXPECT_FALSE(ParseSidecar(twice, &read, &error));
+    EXPECT_NE(error.find("twice"), std::string::npos) << error;
+}
 
 // Catches recordings made before microsecond times becoming unreadable, or their
 // millisecond times being taken as microseconds.
