@@ -10,6 +10,7 @@
 #include "platform/files/BoundedRead.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/GazeChanges.h"
+#include "sidecar/SidecarNumbers.h"
 #include "sidecar/StreamedJson.h"
 
 using nlohmann::json;
@@ -35,30 +36,6 @@ constexpr std::int64_t kLatestTimeUs = std::int64_t{366} * 24 * 3600 * 1000000;
 constexpr double kLongestPlanInterval = 366.0 * 24 * 3600;
 constexpr std::int64_t kMostPlanAverage = 1000000;
 
-// A sidecar value that is not what its field may hold; caught with json's own exceptions.
-struct Refused {
-    std::string reason;
-};
-
-// A whole number within [min, max]: fractions, numbers past 64 bits and other types are
-// refused rather than cut to fit.
-std::int64_t WholeNumber(const json& value, const std::string& what, std::int64_t min,
-                         std::int64_t max) {
-    if (value.is_number_unsigned() && value.get<std::uint64_t>() > std::uint64_t(max)) {
-        throw Refused{what + " " + std::to_string(value.get<std::uint64_t>()) + " is above " +
-                      std::to_string(max)};
-    }
-    if (!value.is_number_integer()) {
-        throw Refused{what + " is not a whole number"};
-    }
-    const std::int64_t number = value.get<std::int64_t>();
-    if (number < min || number > max) {
-        throw Refused{what + " " + std::to_string(number) + " is outside " + std::to_string(min) +
-                      " to " + std::to_string(max)};
-    }
-    return number;
-}
-
 int SmallNumber(const json& object, const char* key) {
     return int(WholeNumber(object.at(key), key, INT32_MIN, INT32_MAX));
 }
@@ -66,7 +43,7 @@ int SmallNumber(const json& object, const char* key) {
 int FormatVersionOf(const json& document) {
     const int version = SmallNumber(document, "format_version");
     if (version < 1 || version > RecordingMetadata::kFormatVersion) {
-        throw Refused{"format version " + std::to_string(version) + " is not supported"};
+        throw SidecarRefusal{"format version " + std::to_string(version) + " is not supported"};
     }
     return version;
 }
@@ -85,8 +62,8 @@ void ReadFrame(const json& entry, int formatVersion, std::vector<RecordedFrame>*
         timeScale;
     if (const std::int64_t previousUs = frames->empty() ? 0 : frames->back().timeUs;
         frame.timeUs < previousUs) {
-        throw Refused{name + ": time goes back from " + std::to_string(previousUs) + " to " +
-                      std::to_string(frame.timeUs) + " us"};
+        throw SidecarRefusal{name + ": time goes back from " + std::to_string(previousUs) + " to " +
+                             std::to_string(frame.timeUs) + " us"};
     }
     frame.afterFailedRead = entry.value("after_failed_read", false);
     frame.afterDrop = entry.value("after_drop", false);
@@ -194,7 +171,7 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
             ReadFrame(entry, m.formatVersion, &m.frames);
         }
         if (!document.at("frames").is_array()) {
-            throw Refused{"frames is not a list"};
+            throw SidecarRefusal{"frames is not a list"};
         }
         m.sensor = document.at("sensor").get<std::string>();
         if (m.sensor != "mono" && m.sensor != "color") {
@@ -233,11 +210,8 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
         }
         ReadGazeChanges(document, &m.gazeChanges);
         if (const json& plan = document.value("plan", json()); !plan.is_null()) {
-            m.everySeconds = plan.at("every_s").get<double>();
-            if (!(m.everySeconds >= 0 && m.everySeconds <= kLongestPlanInterval)) {
-                throw Refused{"plan: every_s " + plan.at("every_s").dump() + " is outside 0 to " +
-                              std::to_string(int(kLongestPlanInterval))};
-            }
+            m.everySeconds =
+                RealNumber(plan.at("every_s"), "plan: every_s", 0, kLongestPlanInterval);
             m.averagedFrames =
                 unsigned(WholeNumber(plan.at("average"), "plan: average", 1, kMostPlanAverage));
         }
@@ -250,7 +224,7 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
     } catch (const json::exception& e) {
         *error = std::string("damaged: ") + e.what();
         return false;
-    } catch (const Refused& refused) {
+    } catch (const SidecarRefusal& refused) {
         *error = refused.reason;
         return false;
     }
