@@ -180,12 +180,18 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
         }
         const json& c = document.at("configuration");
         m.median = SmallNumber(c, "median");
-        m.offset = SmallNumber(c, "offset");
+        // Values the programs refuse from the operator are no settings a recording was made
+        // with: every reader (replay, export, Python) refuses them alike.
+        m.offset = int(WholeNumber(c.at("offset"), "offset", kLeastOffset, kMostOffset));
         m.aux1 = SmallNumber(c, "aux1");
         m.aux2 = SmallNumber(c, "aux2");
-        m.gain = SmallNumber(c, "gain");
+        m.gain = int(WholeNumber(c.at("gain"), "gain", kLeastGain, kMostGain));
         m.width = SmallNumber(c, "width");
         m.height = SmallNumber(c, "height");
+        if (m.width != m.height || (m.width != kNormalSize && m.width != kZoomedSize)) {
+            throw SidecarRefusal{"a picture of " + std::to_string(m.width) + " x " +
+                                 std::to_string(m.height) + " is neither 256 x 256 nor 512 x 512"};
+        }
         m.source = document.value("source", "");
         const json& calibration = document.value("calibration", json());
         if (calibration.is_object()) {
