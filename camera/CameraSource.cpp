@@ -130,9 +130,11 @@ std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceChoice& ch
             *error = counted.Error();
             return nullptr;
         }
-        RecordingMetadata ignored;
-        if (warning.empty()) {
-            ReplayMetadataOf(choice, &ignored, &warning);
+        // Its times and settings would be lost without a word: the operator must say so.
+        RecordingMetadata unused;
+        if (std::string problem; !ReplayMetadataOf(choice, &unused, &problem) && !problem.empty()) {
+            *error = problem + " (ignore-sidecar replays the frames without it)";
+            return nullptr;
         }
         if (!warning.empty()) {
             std::fprintf(stderr, "warning: %s\n", warning.c_str());
@@ -147,17 +149,19 @@ std::shared_ptr<CSourceGaze> SourceGazeOf(const IDeviceResolver& resolver) {
 }
 
 bool ReplayMetadataOf(const CameraSourceChoice& choice, RecordingMetadata* metadata,
-                      std::string* warning) {
-    warning->clear();
-    if (choice.kind != CameraSourceKind::kReplay) {
+                      std::string* problem) {
+    problem->clear();
+    if (choice.kind != CameraSourceKind::kReplay || choice.ignoreSidecar) {
         return false;
     }
+    // A link that leads nowhere is a sidecar that cannot be read, not a missing one.
     std::error_code ignored;
-    if (!std::filesystem::exists(SidecarPathFor(choice.path), ignored)) {
+    if (!std::filesystem::exists(
+            std::filesystem::symlink_status(SidecarPathFor(choice.path), ignored))) {
         return false;
     }
     if (const FileResult read = ReadSidecarOf(choice.path, metadata); !read) {
-        *warning = read.Error() + "; replaying without it";
+        *problem = read.Error();
         return false;
     }
     return true;

@@ -35,6 +35,7 @@ struct CameraSourceChoice {
     SimulationOptions simulation;
     bool drift = false;                 // image
     bool loop = true;                   // replay
+    bool ignoreSidecar = false;         // replay: play without the recording's sidecar
     bool framesPerSecondGiven = false;  // fps=N was written (else a replay keeps its own pace)
     Gaze gaze;                          // image, video, webcam, gst
     bool gazeGiven = false;             // gaze= or field= was written
@@ -60,10 +61,11 @@ std::shared_ptr<IDeviceResolver> MakeCameraResolver(const CameraSourceChoice& ch
 // the latest frame was sampled at.
 std::shared_ptr<CSourceGaze> SourceGazeOf(const IDeviceResolver& resolver);
 
-// What a replay source's recording says about itself (its sidecar); false when it has none
-// or it cannot be read (then *warning says why, unless the sidecar is simply absent).
+// What a replay source's recording says about itself (its sidecar); false when it has none,
+// the operator set it aside (ignore-sidecar) or it cannot be read (then *problem names the
+// file and the reason; MakeCameraResolver refuses such a source).
 bool ReplayMetadataOf(const CameraSourceChoice& choice, RecordingMetadata* metadata,
-                      std::string* warning);
+                      std::string* problem);
 
 // Parses, checks and installs a source for every later device open.
 bool SelectCameraSource(const std::string& text, std::string* error);

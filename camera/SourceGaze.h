@@ -6,13 +6,14 @@
 #include <optional>
 #include <vector>
 
+#include "sidecar/RecordingMetadata.h"
 #include "simulation/PictureFile.h"
 
 // Where the sensor looks in a source picture: its centre as fractions of the picture's
 // width and height, and its outer diameter as a fraction of the picture's shorter side.
 struct Gaze {
-    static constexpr double kLeastField = 0.05;
-    static constexpr double kMostField = 4.0;
+    static constexpr double kLeastField = GazeChange::kLeastField;
+    static constexpr double kMostField = GazeChange::kMostField;
     // The view a picture file has always had: the sensor's disc over 512 of the 560 pixels
     // its shorter side is scaled to, which leaves a margin for drift. 512 / kDefaultField
     // is exactly 560, so that view is sampled to the same bytes.

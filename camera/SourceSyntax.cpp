@@ -150,6 +150,10 @@ constexpr SourceOption kOptions[] = {
     {"loop", "loop=0|1", ValueRule::kSwitch, 0, 1, "", Of({Kind::kReplay, Kind::kVideo}),
      "start again after the last frame (default 1)",
      [](const OptionValue& v, CameraSourceChoice* c) { c->loop = v.whole == 1; }},
+    {"ignore-sidecar", "ignore-sidecar", ValueRule::kFlag, 0, 0, "", Of({Kind::kReplay}),
+     "play without the recording's sidecar (its times and settings),\n"
+     "which is otherwise refused when it cannot be read",
+     [](const OptionValue&, CameraSourceChoice* c) { c->ignoreSidecar = true; }},
     {"gaze", "gaze=X:Y", ValueRule::kPoint, 0, 1, "", kGazed,
      "the sensor's centre as fractions of the\n"
      "picture's width and height (default 0.5:0.5)",

@@ -4,6 +4,23 @@ namespace {
 
 constexpr ttag_t kByteCountsTag = 50838;
 constexpr ttag_t kDataTag = 50839;
+const TIFFFieldInfo kFields[] = {
+    {kByteCountsTag, TIFF_VARIABLE2, TIFF_VARIABLE2, TIFF_LONG, FIELD_CUSTOM, 1, 1,
+     const_cast<char*>("IJMetadataByteCounts")},
+    {kDataTag, TIFF_VARIABLE2, TIFF_VARIABLE2, TIFF_BYTE, FIELD_CUSTOM, 1, 1,
+     const_cast<char*>("IJMetadata")},
+};
+
+// libtiff runs the extenders for every directory of every file; ours hands on to the one
+// that was there before it. Set once, under the static's initialisation.
+TIFFExtendProc g_previousExtender = nullptr;
+
+void ExtendWithImageJTags(TIFF* tiff) {
+    TIFFMergeFieldInfo(tiff, kFields, 2);
+    if (g_previousExtender != nullptr) {
+        g_previousExtender(tiff);
+    }
+}
 // ImageJ's four-letter codes, as big-endian numbers.
 constexpr std::uint32_t kMagic = 0x494a494a;       // "IJIJ"
 constexpr std::uint32_t kInfo = 0x696e666f;        // "info"
@@ -80,13 +97,15 @@ ImageJTagData EncodeImageJExtras(const ImageJExtras& extras) {
     return data;
 }
 
+void RegisterImageJTags() {
+    static const bool registered = [] {
+        g_previousExtender = TIFFSetTagExtender(&ExtendWithImageJTags);
+        return true;
+    }();
+    (void)registered;
+}
+
 bool SetImageJExtras(TIFF* tiff, const ImageJExtras& extras) {
-    static const TIFFFieldInfo kFields[] = {
-        {kByteCountsTag, TIFF_VARIABLE2, TIFF_VARIABLE2, TIFF_LONG, FIELD_CUSTOM, 1, 1,
-         const_cast<char*>("IJMetadataByteCounts")},
-        {kDataTag, TIFF_VARIABLE2, TIFF_VARIABLE2, TIFF_BYTE, FIELD_CUSTOM, 1, 1,
-         const_cast<char*>("IJMetadata")},
-    };
     if (TIFFMergeFieldInfo(tiff, kFields, 2) != 0) {
         return false;
     }

@@ -24,6 +24,10 @@ struct ImageJTagData {
 };
 ImageJTagData EncodeImageJExtras(const ImageJExtras& extras);
 
+// Makes the two tags known to every TIFF libtiff opens from now on, so that reading one of
+// our stacks does not warn of unknown fields. Any thread; once is enough.
+void RegisterImageJTags();
+
 // Registers the two tags on tiff and sets them on the directory being written; tiff must be
 // written little-endian. False when libtiff refused them.
 bool SetImageJExtras(TIFF* tiff, const ImageJExtras& extras);

@@ -68,9 +68,11 @@ bool UseRecordedCalibration(const RecordingMetadata& metadata, const std::string
             continue;
         }
         std::string digest;
-        const bool readable = bool(Sha256OfFile(candidate, &digest));
-        if (metadata.calibrationSha256.empty() ||
-            (readable && digest == metadata.calibrationSha256)) {
+        if (const FileResult digested = Sha256OfFile(candidate, &digest); !digested) {
+            *error = digested.Error();  // a FIFO or device as much as an unreadable file
+            return false;
+        }
+        if (metadata.calibrationSha256.empty() || digest == metadata.calibrationSha256) {
             settings->calibration = candidate;
             settings->calibrationSha256 = digest;
             return true;
@@ -175,22 +177,7 @@ bool SettingsFromSidecar(const RecordingMetadata& metadata, const std::string& r
                          const SettingsOverrides& overrides, RenderSettings* settings,
                          std::string* error) {
     *settings = RenderSettings{};
-    const std::string sidecar = SidecarPathFor(recordingPath);
-    if (metadata.width != metadata.height || (metadata.width != 256 && metadata.width != 512)) {
-        *error = sidecar + " gives a picture of " + std::to_string(metadata.width) + " x " +
-                 std::to_string(metadata.height) + ", which is neither 256 x 256 nor 512 x 512" +
-                 kSidecarWayOut;
-        return false;
-    }
-    // Values the programs refuse from the operator are no settings a recording was made with.
-    if (metadata.offset < kLeastOffset || metadata.offset > kMostOffset ||
-        metadata.gain < kLeastGain || metadata.gain > kMostGain) {
-        *error = sidecar + " gives offset " + std::to_string(metadata.offset) + " and gain " +
-                 std::to_string(metadata.gain) + ", outside " + std::to_string(kLeastOffset) +
-                 " to " + std::to_string(kMostOffset) + " and " + std::to_string(kLeastGain) +
-                 " to " + std::to_string(kMostGain) + kSidecarWayOut;
-        return false;
-    }
+    // The sidecar's reader has refused sizes and levels no program takes.
     settings->color = metadata.IsColor();
     settings->size = metadata.width;
     settings->remapped = metadata.view != "unmapped";

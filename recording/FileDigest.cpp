@@ -1,16 +1,25 @@
 #include "recording/FileDigest.h"
 
 #include <openssl/evp.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <memory>
 
+#include "platform/files/InputFile.h"
+
 FileResult Sha256OfFile(const std::string& path, std::string* digest) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
+    // A FIFO or a device named by a sidecar would never end (or never start): refused first.
+    int fd = -1;
+    if (FileResult opened = OpenRegularInput(path, &fd); !opened) {
+        return opened;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
     if (!file) {
-        return FileResult::FromErrno("read", path, errno);
+        const int error = errno;
+        ::close(fd);
+        return FileResult::FromErrno("read", path, error);
     }
     std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
     if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) {

@@ -1,5 +1,9 @@
 #include "sidecar/GazeChanges.h"
 
+#include <string>
+
+#include "sidecar/SidecarNumbers.h"
+
 void WriteGazeChanges(const std::vector<GazeChange>& changes, nlohmann::json* document) {
     if (changes.empty()) {
         return;  // the sidecars of other sources stay as they were
@@ -24,8 +28,20 @@ void ReadGazeChanges(const nlohmann::json& document, std::vector<GazeChange>* ch
     if (!document.contains("gaze")) {
         return;
     }
-    for (const nlohmann::json& entry : document.at("gaze")) {
-        changes->push_back({entry.at("frame").get<std::uint64_t>(), entry.at("x").get<double>(),
-                            entry.at("y").get<double>(), entry.at("field").get<double>()});
+    const nlohmann::json& list = document.at("gaze");
+    if (!list.is_array()) {
+        throw SidecarRefusal{"gaze is not a list"};
+    }
+    for (const nlohmann::json& entry : list) {
+        GazeChange change;
+        change.frame = std::uint64_t(
+            WholeNumber(entry.at("frame"), "gaze " + std::to_string(changes->size()) + ": frame", 0,
+                        INT64_MAX));
+        const std::string at = "gaze at frame " + std::to_string(change.frame) + ": ";
+        change.x = RealNumber(entry.at("x"), at + "x", 0, 1);
+        change.y = RealNumber(entry.at("y"), at + "y", 0, 1);
+        change.field = RealNumber(entry.at("field"), at + "field", GazeChange::kLeastField,
+                                  GazeChange::kMostField);
+        changes->push_back(change);
     }
 }

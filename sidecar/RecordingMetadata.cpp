@@ -10,6 +10,8 @@
 #include "platform/files/BoundedRead.h"
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/GazeChanges.h"
+#include "sidecar/SidecarNumbers.h"
+#include "sidecar/StreamedJson.h"
 
 using nlohmann::json;
 
@@ -34,32 +36,62 @@ constexpr std::int64_t kLatestTimeUs = std::int64_t{366} * 24 * 3600 * 1000000;
 constexpr double kLongestPlanInterval = 366.0 * 24 * 3600;
 constexpr std::int64_t kMostPlanAverage = 1000000;
 
-// A sidecar value that is not what its field may hold; caught with json's own exceptions.
-struct Refused {
-    std::string reason;
-};
-
-// A whole number within [min, max]: fractions, numbers past 64 bits and other types are
-// refused rather than cut to fit.
-std::int64_t WholeNumber(const json& value, const std::string& what, std::int64_t min,
-                         std::int64_t max) {
-    if (value.is_number_unsigned() && value.get<std::uint64_t>() > std::uint64_t(max)) {
-        throw Refused{what + " " + std::to_string(value.get<std::uint64_t>()) + " is above " +
-                      std::to_string(max)};
-    }
-    if (!value.is_number_integer()) {
-        throw Refused{what + " is not a whole number"};
-    }
-    const std::int64_t number = value.get<std::int64_t>();
-    if (number < min || number > max) {
-        throw Refused{what + " " + std::to_string(number) + " is outside " + std::to_string(min) +
-                      " to " + std::to_string(max)};
-    }
-    return number;
-}
-
 int SmallNumber(const json& object, const char* key) {
     return int(WholeNumber(object.at(key), key, INT32_MIN, INT32_MAX));
+}
+
+int FormatVersionOf(const json& document) {
+    const int version = SmallNumber(document, "format_version");
+    if (version < 1 || version > RecordingMetadata::kFormatVersion) {
+        throw SidecarRefusal{"format version " + std::to_string(version) + " is not supported"};
+    }
+    return version;
+}
+
+// One entry of the "frames" list, appended to *frames; its time may not go back from the
+// frame before.
+void ReadFrame(const json& entry, int formatVersion, std::vector<RecordedFrame>* frames) {
+    // Version 1 kept whole milliseconds.
+    const char* timeKey = formatVersion >= 2 ? "time_us" : "time_ms";
+    const std::int64_t timeScale = formatVersion >= 2 ? 1 : 1000;
+    const std::string name = "frame " + std::to_string(frames->size());
+    RecordedFrame frame;
+    frame.index = std::uint64_t(WholeNumber(entry.at("index"), name + ": index", 0, INT64_MAX));
+    frame.timeUs =
+        WholeNumber(entry.at(timeKey), name + ": " + timeKey, 0, kLatestTimeUs / timeScale) *
+        timeScale;
+    if (const std::int64_t previousUs = frames->empty() ? 0 : frames->back().timeUs;
+        frame.timeUs < previousUs) {
+        throw SidecarRefusal{name + ": time goes back from " + std::to_string(previousUs) + " to " +
+                             std::to_string(frame.timeUs) + " us"};
+    }
+    frame.afterFailedRead = entry.value("after_failed_read", false);
+    frame.afterDrop = entry.value("after_drop", false);
+    frames->push_back(frame);
+}
+
+// The "frames" list in the layout json's dump(1) gives a value of the top-level object, written
+// directly: a tree of a million entries would take seconds and a gigabyte.
+std::string FramesText(const std::vector<RecordedFrame>& frames) {
+    if (frames.empty()) {
+        return "[]";
+    }
+    std::string text = "[\n";
+    text.reserve(frames.size() * 112);
+    const auto flag = [](bool value) { return value ? "true" : "false"; };
+    for (const RecordedFrame& f : frames) {
+        text += "  {\n   \"after_drop\": ";
+        text += flag(f.afterDrop);
+        text += ",\n   \"after_failed_read\": ";
+        text += flag(f.afterFailedRead);
+        text += ",\n   \"index\": ";
+        text += std::to_string(f.index);
+        text += ",\n   \"time_us\": ";
+        text += std::to_string(f.timeUs);
+        text += "\n  },\n";
+    }
+    text.replace(text.size() - 2, 2, "\n ]");
+    return text;
 }
 
 }  // namespace
@@ -69,13 +101,6 @@ std::string SidecarPathFor(const std::string& recordingPath) {
 }
 
 std::string SidecarText(const RecordingMetadata& m) {
-    json frames = json::array();
-    for (const RecordedFrame& f : m.frames) {
-        frames.push_back({{"index", f.index},
-                          {"time_us", f.timeUs},
-                          {"after_failed_read", f.afterFailedRead},
-                          {"after_drop", f.afterDrop}});
-    }
     json calibration = nullptr;
     if (!m.calibrationPath.empty()) {
         calibration = {{"path", m.calibrationPath}, {"sha256", m.calibrationSha256}};
@@ -106,7 +131,7 @@ std::string SidecarText(const RecordingMetadata& m) {
         {"dropped_frames", m.droppedFrames},
         {"failed_reads", m.failedReads},
         {"end", m.end},
-        {"frames", frames},
+        {"frames", json::array()},  // filled in below
     };
     WriteGazeChanges(m.gazeChanges, &document);
     if (m.everySeconds > 0 || m.averagedFrames > 1) {
@@ -115,22 +140,41 @@ std::string SidecarText(const RecordingMetadata& m) {
     if (!m.flatPath.empty()) {
         document["flat"] = {{"path", m.flatPath}, {"sha256", m.flatSha256}};
     }
-    return document.dump(1) + "\n";
+    std::string text = document.dump(1) + "\n";
+    // Only a key of the top-level object starts a line with one space and a quote.
+    const std::string emptyList = "\n \"frames\": []";
+    text.replace(text.find(emptyList), emptyList.size(), "\n \"frames\": " + FramesText(m.frames));
+    return text;
 }
 
 bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::string* error) {
-    json document = json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (document.is_discarded() || !document.is_object()) {
-        *error = "not valid JSON";
-        return false;
-    }
     // Every lookup below may meet a wrong type in a damaged file: report, never throw.
     try {
         RecordingMetadata m;
-        m.formatVersion = SmallNumber(document, "format_version");
-        if (m.formatVersion < 1 || m.formatVersion > RecordingMetadata::kFormatVersion) {
-            *error = "format version " + std::to_string(m.formatVersion) + " is not supported";
+        // The frames are read as they are parsed; those listed before the format version
+        // (not by our writers, whose keys come sorted) wait until it is known.
+        json document;
+        json waiting = json::array();
+        const auto readFrame = [&](const json& entry) {
+            if (document.contains("format_version")) {
+                ReadFrame(entry, FormatVersionOf(document), &m.frames);
+            } else {
+                waiting.push_back(entry);
+            }
+        };
+        if (!ParseWithStreamedList(text, "frames", readFrame, &document, error)) {
             return false;
+        }
+        if (!document.is_object()) {
+            *error = "not a JSON object";
+            return false;
+        }
+        m.formatVersion = FormatVersionOf(document);
+        for (const json& entry : waiting) {
+            ReadFrame(entry, m.formatVersion, &m.frames);
+        }
+        if (!document.at("frames").is_array()) {
+            throw SidecarRefusal{"frames is not a list"};
         }
         m.sensor = document.at("sensor").get<std::string>();
         if (m.sensor != "mono" && m.sensor != "color") {
@@ -139,12 +183,18 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
         }
         const json& c = document.at("configuration");
         m.median = SmallNumber(c, "median");
-        m.offset = SmallNumber(c, "offset");
+        // Values the programs refuse from the operator are no settings a recording was made
+        // with: every reader (replay, export, Python) refuses them alike.
+        m.offset = int(WholeNumber(c.at("offset"), "offset", kLeastOffset, kMostOffset));
         m.aux1 = SmallNumber(c, "aux1");
         m.aux2 = SmallNumber(c, "aux2");
-        m.gain = SmallNumber(c, "gain");
+        m.gain = int(WholeNumber(c.at("gain"), "gain", kLeastGain, kMostGain));
         m.width = SmallNumber(c, "width");
         m.height = SmallNumber(c, "height");
+        if (m.width != m.height || (m.width != kNormalSize && m.width != kZoomedSize)) {
+            throw SidecarRefusal{"a picture of " + std::to_string(m.width) + " x " +
+                                 std::to_string(m.height) + " is neither 256 x 256 nor 512 x 512"};
+        }
         m.source = document.value("source", "");
         const json& calibration = document.value("calibration", json());
         if (calibration.is_object()) {
@@ -171,33 +221,10 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
             m.autoLevels = document.at("auto_levels").get<bool>();
             m.end = document.at("end").get<std::string>();
         }
-        // Version 1 kept whole milliseconds.
-        const char* timeKey = m.formatVersion >= 2 ? "time_us" : "time_ms";
-        const std::int64_t timeScale = m.formatVersion >= 2 ? 1 : 1000;
-        std::int64_t previousUs = 0;
-        for (const json& f : document.at("frames")) {
-            const std::string name = "frame " + std::to_string(m.frames.size());
-            RecordedFrame frame;
-            frame.index = std::uint64_t(WholeNumber(f.at("index"), name + ": index", 0, INT64_MAX));
-            frame.timeUs =
-                WholeNumber(f.at(timeKey), name + ": " + timeKey, 0, kLatestTimeUs / timeScale) *
-                timeScale;
-            if (frame.timeUs < previousUs) {
-                throw Refused{name + ": time goes back from " + std::to_string(previousUs) +
-                              " to " + std::to_string(frame.timeUs) + " us"};
-            }
-            previousUs = frame.timeUs;
-            frame.afterFailedRead = f.value("after_failed_read", false);
-            frame.afterDrop = f.value("after_drop", false);
-            m.frames.push_back(frame);
-        }
         ReadGazeChanges(document, &m.gazeChanges);
         if (const json& plan = document.value("plan", json()); !plan.is_null()) {
-            m.everySeconds = plan.at("every_s").get<double>();
-            if (!(m.everySeconds >= 0 && m.everySeconds <= kLongestPlanInterval)) {
-                throw Refused{"plan: every_s " + plan.at("every_s").dump() + " is outside 0 to " +
-                              std::to_string(int(kLongestPlanInterval))};
-            }
+            m.everySeconds =
+                RealNumber(plan.at("every_s"), "plan: every_s", 0, kLongestPlanInterval);
             m.averagedFrames =
                 unsigned(WholeNumber(plan.at("average"), "plan: average", 1, kMostPlanAverage));
         }
@@ -210,7 +237,7 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
     } catch (const json::exception& e) {
         *error = std::string("damaged: ") + e.what();
         return false;
-    } catch (const Refused& refused) {
+    } catch (const SidecarRefusal& refused) {
         *error = refused.reason;
         return false;
     }

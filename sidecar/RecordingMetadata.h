@@ -20,6 +20,10 @@ struct RecordedFrame {
 // Where a source's gaze was from this recorded frame on (sources with a gaze), as fractions
 // of its picture; a recording lists its first frame and every frame in which it moved.
 struct GazeChange {
+    // The fields the sources accept, as fractions of the picture's shorter side.
+    static constexpr double kLeastField = 0.05;
+    static constexpr double kMostField = 4.0;
+
     std::uint64_t frame = 0;  // RecordedFrame::index
     double x = 0.5;
     double y = 0.5;

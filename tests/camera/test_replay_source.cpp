@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -72,18 +73,24 @@ TEST_F(ReplayTest, SidecarTimesPaceTheReplayUnlessFpsIsGiven) {
     EXPECT_LT(std::chrono::steady_clock::now() - unpaced, std::chrono::seconds(30));
 }
 
-// Catches a damaged sidecar that stops the replay or crashes it: the frames still play.
-TEST_F(ReplayTest, DamagedSidecarIsIgnoredWithAWarning) {
+// Catches a sidecar that cannot be read being replaced by defaults without the operator
+// saying so (the recorded times and settings lost), a dangling link taken for no sidecar,
+// and ignore-sidecar not getting the frames played.
+TEST_F(ReplayTest, UnreadableSidecarIsRefusedUnlessIgnored) {
     WriteRecording({UniformFrame(4), UniformFrame(5)});
     std::ofstream(SidecarPathFor(Path())) << "{\"frames\": [{\"time_ms\": \"soon\"}";
-    CameraSourceChoice choice;
     std::string error;
-    ASSERT_TRUE(ParseCameraSource("replay:" + Path(), &choice, &error));
-    RecordingMetadata metadata;
-    std::string warning;
-    EXPECT_FALSE(ReplayMetadataOf(choice, &metadata, &warning));
-    EXPECT_NE(warning.find("run.raw.json"), std::string::npos) << warning;
-    EXPECT_EQ(ReadAllFrames("replay:" + Path() + ",loop=0"), (std::vector<int>{4, 5}));
+    EXPECT_FALSE(SelectCameraSource("replay:" + Path(), &error));
+    EXPECT_NE(error.find("run.raw.json"), std::string::npos) << error;
+    EXPECT_NE(error.find("ignore-sidecar"), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    EXPECT_EQ(ReadAllFrames("replay:" + Path() + ",loop=0,ignore-sidecar"),
+              (std::vector<int>{4, 5}));
+
+    std::filesystem::remove(SidecarPathFor(Path()));
+    std::filesystem::create_symlink(m_dir.File("gone.json"), SidecarPathFor(Path()));
+    EXPECT_FALSE(SelectCameraSource("replay:" + Path(), &error));
+    EXPECT_NE(error.find("run.raw.json"), std::string::npos) << error;
 }
 
 // Catches the sidecar's sensor and settings not reaching those who offer start values.

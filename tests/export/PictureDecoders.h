@@ -1,7 +1,6 @@
 #pragma once
 
 #include <png.h>
-#include <tiffio.h>
 
 #include <cstdint>
 #include <fstream>
@@ -9,6 +8,7 @@
 #include <map>
 #include <string>
 #include <vector>
+#include "tests/export/OurTiff.h"
 
 // Independent readers for the files the exporter writes: each gives RGB, top row first.
 struct Decoded {
@@ -83,7 +83,7 @@ inline Decoded DecodePng(const std::string& path) {
 
 inline Decoded DecodeTiff(const std::string& path) {
     Decoded d;
-    TIFF* tiff = TIFFOpen(path.c_str(), "r");
+    TIFF* tiff = OpenOurTiff(path);
     if (tiff == nullptr) {
         return d;
     }

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <tiffio.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -8,6 +7,7 @@
 
 #include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
+#include "tests/export/OurTiff.h"
 #include "tests/tools/CliRunner.h"
 
 namespace {
@@ -31,7 +31,7 @@ class ExportTimes : public CliFixture {
     // The first page's ImageDescription and ImageJ's metadata tag read as Latin-1 text (its
     // UTF-16 with the zero bytes dropped).
     void ReadFirstPage(const std::string& name, std::string* description, std::string* ij) {
-        TIFF* tiff = TIFFOpen(Path(name).c_str(), "r");
+        TIFF* tiff = OpenOurTiff(Path(name));
         ASSERT_NE(tiff, nullptr);
         char* text = nullptr;
         ASSERT_TRUE(TIFFGetField(tiff, TIFFTAG_IMAGEDESCRIPTION, &text));

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
 
+#include "sensor/LogPolarFrame.h"
 #include "sidecar/RecordingMetadata.h"
 #include "tests/platform/device/TempDirectory.h"
 #include "tests/sidecar/SidecarSchema.h"
@@ -33,6 +38,7 @@ RecordingMetadata Example() {
     m.averagedFrames = 4;
     m.flatPath = "/tmp/white.flat";
     m.flatSha256 = std::string(64, 'b');
+    m.gazeChanges = {{0, 0.5, 0.5, 1.0}, {4, 0.25, 0.75, 0.5}};
     return m;
 }
 
@@ -66,6 +72,7 @@ TEST(Sidecar, RoundTripKeepsEveryField) {
     EXPECT_EQ(read.averagedFrames, written.averagedFrames);
     EXPECT_EQ(read.flatPath, written.flatPath);
     EXPECT_EQ(read.flatSha256, written.flatSha256);
+    EXPECT_EQ(read.gazeChanges, written.gazeChanges);
     ASSERT_EQ(read.frames.size(), written.frames.size());
     for (std::size_t i = 0; i < read.frames.size(); ++i) {
         EXPECT_EQ(read.frames[i].index, written.frames[i].index);
@@ -78,6 +85,7 @@ TEST(Sidecar, RoundTripKeepsEveryField) {
 struct DamagedSidecar {
     const char* name;
     std::string text;
+    const char* named = "";  // what the reason must name
 };
 
 void PrintTo(const DamagedSidecar& c, std::ostream* os) {
@@ -97,6 +105,7 @@ TEST_P(DamagedSidecars, AreRefusedWithAReason) {
     std::string error;
     EXPECT_FALSE(ParseSidecar(GetParam().text, &read, &error));
     EXPECT_FALSE(error.empty());
+    EXPECT_NE(error.find(GetParam().named), std::string::npos) << error;
 }
 
 const std::string kGood = SidecarText(Example());
@@ -127,8 +136,77 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedSidecar{"gain_as_fraction", Replace(kGood, "\"gain\": 7", "\"gain\": 7.5")},
         DamagedSidecar{"plan_every_negative",
                        Replace(kGood, "\"every_s\": 0.25", "\"every_s\": -1.0")},
-        DamagedSidecar{"plan_average_zero", Replace(kGood, "\"average\": 4", "\"average\": 0")}),
+        DamagedSidecar{"plan_average_zero", Replace(kGood, "\"average\": 4", "\"average\": 0")},
+        DamagedSidecar{"offset_no_program_takes",
+                       Replace(kGood, "\"offset\": -12", "\"offset\": 5000"), "offset 5000"},
+        DamagedSidecar{"gain_no_program_takes", Replace(kGood, "\"gain\": 7", "\"gain\": -100"),
+                       "gain -100"},
+        DamagedSidecar{"picture_size_unknown", Replace(kGood, "\"width\": 512", "\"width\": 300"),
+                       "300 x 512"},
+        DamagedSidecar{"number_past_a_double",
+                       Replace(kGood, "\"every_s\": 0.25", "\"every_s\": 1e999"), "1e999"},
+        DamagedSidecar{"gaze_off_the_picture", Replace(kGood, "\"x\": 0.25", "\"x\": 7"),
+                       "gaze at frame 4: x"},
+        DamagedSidecar{"gaze_field_too_narrow", Replace(kGood, "\"field\": 0.5", "\"field\": 0.01"),
+                       "frame 4"},
+        DamagedSidecar{"gaze_frame_negative", Replace(kGood, "\"frame\": 4", "\"frame\": -4"),
+                       "gaze 1: frame"},
+        DamagedSidecar{"gaze_not_a_list",
+                       Replace(kGood, "\"gaze\": [", "\"gaze\": {\"a\": 1}, \"unused\": ["),
+                       "gaze"},
+        DamagedSidecar{"frames_listed_twice",
+                       Replace(kGood, "\"sensor\"", "\"frames\": [], \"sensor\""), "twice"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Catches the long recordings the recorder allows losing their sidecar to the read limit,
+// and the directly written frame list leaving the layout of the rest of the text.
+TEST(Sidecar, MillionFrameRecordingIsReadBack) {
+    CTempDirectory directory;
+    const std::string recording = directory.File("long.raw");
+    RecordingMetadata written = Example();
+    written.frames.clear();
+    constexpr std::uint64_t kFrames = 1000000;
+    for (std::uint64_t i = 0; i < kFrames; ++i) {
+        written.frames.push_back({i, std::int64_t(i) * 40000, i % 7 == 0, i % 11 == 0});
+    }
+    const std::string text = SidecarText(written);
+    ASSERT_GT(text.size(), kLargestSidecarBytes);
+    std::ofstream(SidecarPathFor(recording)) << text;
+    // The recording's size is what lets its sidecar past the fixed limit.
+    std::ofstream{recording};
+    ASSERT_EQ(::truncate(recording.c_str(), off_t(kFrames * kFrameBytes)), 0);
+    RecordingMetadata read;
+    const FileResult result = ReadSidecarOf(recording, &read);
+    ASSERT_TRUE(result) << result.Error();
+    ASSERT_EQ(read.frames.size(), kFrames);
+    for (std::uint64_t i = 0; i < kFrames; i += 9973) {
+        EXPECT_EQ(read.frames[i].index, i);
+        EXPECT_EQ(read.frames[i].timeUs, std::int64_t(i) * 40000);
+        EXPECT_EQ(read.frames[i].afterFailedRead, i % 7 == 0);
+        EXPECT_EQ(read.frames[i].afterDrop, i % 11 == 0);
+    }
+    EXPECT_EQ(read.startTime, written.startTime);
+}
+
+// Catches a frame list written in a layout other than the JSON library's own, or not JSON.
+TEST(Sidecar, TextIsTheJsonLibrarysLayout) {
+    const std::string text = SidecarText(Example());
+    EXPECT_EQ(nlohmann::json::parse(text).dump(1) + "\n", text);
+}
+
+// Catches frames listed before the format version (hand-written sidecars) being refused or
+// read with the wrong time unit.
+TEST(Sidecar, FrameListIsReadWhereverItStands) {
+    nlohmann::json document = nlohmann::json::parse(SidecarText(Example()));
+    std::string text = "{\"frames\": " + document["frames"].dump() + ", ";
+    document.erase("frames");
+    text += document.dump().substr(1);
+    RecordingMetadata read;
+    std::string error;
+    ASSERT_TRUE(ParseSidecar(text, &read, &error)) << error;
+    ASSERT_EQ(read.frames.size(), 3u);
+    EXPECT_EQ(read.frames[1].timeUs, 120017);
+}
 
 // Catches recordings made before microsecond times becoming unreadable, or their
 // millisecond times being taken as microseconds.
