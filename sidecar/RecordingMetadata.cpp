@@ -201,6 +201,12 @@ bool ParseSidecar(const std::string& text, RecordingMetadata* metadata, std::str
             m.calibrationPath = calibration.at("path").get<std::string>();
             m.calibrationSha256 = calibration.value("sha256", "");
             m.calibrationCopy = calibration.value("copy", "");
+            // A name beside the recording, as the writers give it: never a way out of its folder.
+            if (m.calibrationCopy.find('/') != std::string::npos || m.calibrationCopy == "." ||
+                m.calibrationCopy == "..") {
+                throw SidecarRefusal{"the calibration copy '" + m.calibrationCopy +
+                                     "' is not a file name beside the recording"};
+            }
         }
         if (const json& flat = document.value("flat", json()); !flat.is_null()) {
             m.flatPath = flat.at("path").get<std::string>();

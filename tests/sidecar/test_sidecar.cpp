@@ -154,6 +154,11 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedSidecar{"gaze_not_a_list",
                        Replace(kGood, "\"gaze\": [", "\"gaze\": {\"a\": 1}, \"unused\": ["),
                        "gaze"},
+        DamagedSidecar{"calibration_copy_outside",
+                       Replace(kGood, "\"run.raw.calimage.data\"", "\"../../etc/x\""),
+                       "calibration copy"},
+        DamagedSidecar{"calibration_copy_parent",
+                       Replace(kGood, "\"run.raw.calimage.data\"", "\"..\""), "calibration copy"},
         DamagedSidecar{"frames_listed_twice",
                        Replace(kGood, "\"sensor\"", "\"frames\": [], \"sensor\""), "twice"}),
     [](const auto& info) { return std::string(info.param.name); });
