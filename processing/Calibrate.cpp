@@ -30,13 +30,10 @@ int CFrameProcessor::Calibrate() {
             return 0;  // the frames read so far are released with `frames`
         }
     }
-    for (std::size_t i = 0; i < kFrameBytes; ++i) {
-        int sum = 0;
-        for (const auto& pFrame : frames) {
-            sum += pFrame[i];
-        }
-        pCalibration[i] = (sum + kCalibrationFrames / 2) / kCalibrationFrames;
-    }
+    std::array<const std::uint8_t*, kCalibrationFrames> read;
+    std::transform(frames.begin(), frames.end(), read.begin(),
+                   [](const auto& pFrame) { return pFrame.get(); });
+    AverageDarkFrames(read.data(), kCalibrationFrames, pCalibration.get());
     std::copy_n(pCalibration.get(), kFrameBytes, m_pCalibration.get());
     m_bShiftStale = true;
     // A file that cannot be replaced leaves the new calibration in memory only.

@@ -63,3 +63,13 @@ FileResult StoreCalibrationFile(const std::string& path, const std::int32_t* pCa
     }
     return written ? file.Commit() : written;
 }
+
+void AverageDarkFrames(const std::uint8_t* const* ppFrames, int count, std::int32_t* pDark) {
+    for (std::size_t i = 0; i < kFrameBytes; ++i) {
+        int sum = 0;
+        for (int f = 0; f < count; ++f) {
+            sum += ppFrames[f][i];
+        }
+        pDark[i] = (sum + count / 2) / count;
+    }
+}

@@ -19,6 +19,8 @@ FileResult LoadCalibrationFile(const std::string& path, std::int32_t* pCalibrati
 inline bool CalibrationIsMissing(const FileResult& loaded) {
     return loaded.Code() == ENOENT;
 }
+// The dark image of count frames: each sample's mean, rounded to the nearest level.
+void AverageDarkFrames(const std::uint8_t* const* ppFrames, int count, std::int32_t* pDark);
 // Replaces the file whole, or leaves the previous one untouched ("cannot write PATH:
 // reason").
 FileResult StoreCalibrationFile(const std::string& path, const std::int32_t* pCalibration);

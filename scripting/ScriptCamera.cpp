@@ -187,15 +187,8 @@ std::vector<std::int32_t> CScriptCamera::DarkImage() const {
 
 FileResult CScriptCamera::Calibrate(const std::vector<const std::uint8_t*>& frames,
                                     const std::string& path, std::vector<std::int32_t>* pDark) {
-    const int count = int(frames.size());
     std::vector<std::int32_t> dark(kFrameBytes);
-    for (std::size_t i = 0; i < kFrameBytes; ++i) {
-        int sum = 0;
-        for (const std::uint8_t* pFrame : frames) {
-            sum += pFrame[i];
-        }
-        dark[i] = (sum + count / 2) / count;  // as the processor's Calibrate rounds
-    }
+    AverageDarkFrames(frames.data(), int(frames.size()), dark.data());  // as Calibrate does
     std::string digest;
     if (!path.empty()) {
         if (FileResult stored = StoreCalibrationFile(path, dark.data()); !stored) {
@@ -205,14 +198,8 @@ FileResult CScriptCamera::Calibrate(const std::vector<const std::uint8_t*>& fram
             return hashed;
         }
     }
-    {
-        std::lock_guard lock(m_settingsMutex);
-        m_dark = dark;
-        m_settings.calibration = path;
-        m_settings.calibrationSha256 = digest;
-    }
-    Changed();
-    *pDark = std::move(dark);
+    *pDark = dark;
+    UseDark(std::move(dark), path, std::move(digest));
     return {};
 }
 
@@ -227,14 +214,19 @@ FileResult CScriptCamera::UseCalibrationFile(const std::string& path) {
             return hashed;
         }
     }
+    UseDark(std::move(dark), path, std::move(digest));
+    return {};
+}
+
+void CScriptCamera::UseDark(std::vector<std::int32_t> dark, const std::string& path,
+                            std::string digest) {
     {
         std::lock_guard lock(m_settingsMutex);
         m_dark = std::move(dark);
         m_settings.calibration = path;
-        m_settings.calibrationSha256 = digest;
+        m_settings.calibrationSha256 = std::move(digest);
     }
     Changed();
-    return {};
 }
 
 Gaze CScriptCamera::GetGaze() const {

@@ -117,6 +117,8 @@ class CScriptCamera final : private ISessionHost, private IFrameConsumer {
     void RunEnded(bool failed) override;
 
     void Changed() { m_nGeneration.fetch_add(1); }
+    // The dark image in force from the next frame, with the file it is named by (if any).
+    void UseDark(std::vector<std::int32_t> dark, const std::string& path, std::string digest);
     FileResult FinishRecordingLocked(std::unique_lock<std::mutex>& lock);
 
     // What a pass was read with, kept for the frame's caller; noted before its read.
