@@ -162,6 +162,18 @@ def test_process_into_out_equals_a_fresh_result(sensor, values):
     np.testing.assert_array_equal(one, fresh[1])
 
 
+# Catches grey pictures of other levels than the shown ones' channels, or rows turned over,
+# in either view; and grey asked where no grey picture is.
+def test_grey_pictures_carry_the_shown_level():
+    processor = pandry.Processor(size=512)
+    clip = np.stack([pattern_frame(k, 5 + k) for k in range(2)]).reshape(2, 252, 152)
+    for render in (processor.process, processor.process_unmapped):
+        np.testing.assert_array_equal(render(clip, grey=True), render(clip)[..., 0])
+    for processor, values in [(pandry.Processor(sensor="color"), "shown"), (processor, "raw")]:
+        with pytest.raises(ValueError, match="grey=True"):
+            processor.process(clip, values, grey=True)
+
+
 BAD_OUT = [
     pytest.param(np.zeros((256, 256), np.uint8), "shape", id="shape"),
     pytest.param(np.zeros((256, 256, 3), np.uint16), "uint8", id="dtype"),
