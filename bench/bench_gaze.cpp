@@ -34,7 +34,7 @@ void BM_GazeSample(benchmark::State& state) {
     std::vector<std::uint8_t> frame(kFrameBytes);
     const CSensorGeometry& geometry = CSensorGeometry::Instance();
     for (auto _ : state) {
-        scene.SetPicture(picture.data(), kWidth, kHeight, std::size_t(kWidth) * 3);
+        scene.SetPicture(SourcePicture::Bgr(picture.data(), kWidth, kHeight, std::size_t(kWidth) * 3));
         geometry.Sample(scene.Render(0), color, frame.data());
         benchmark::DoNotOptimize(frame.data());
     }
@@ -53,7 +53,7 @@ void BM_GazeSampleWhileMoving(benchmark::State& state) {
     for (auto _ : state) {
         x = x > 0.7 ? 0.3 : x + 0.001;
         gaze->Set({x, 0.5, 1.0});
-        scene.SetPicture(picture.data(), kWidth, kHeight, std::size_t(kWidth) * 3);
+        scene.SetPicture(SourcePicture::Bgr(picture.data(), kWidth, kHeight, std::size_t(kWidth) * 3));
         geometry.Sample(scene.Render(0), color, frame.data());
         benchmark::DoNotOptimize(frame.data());
     }
@@ -75,7 +75,7 @@ void BM_GazeCameraFrame(benchmark::State& state) {
     CSimulatedCamera camera(std::move(scene), options);
     std::vector<std::uint8_t> frame(kFrameBytes);
     for (auto _ : state) {
-        pScene->SetPicture(picture.data(), kWidth, kHeight, std::size_t(kWidth) * 3);
+        pScene->SetPicture(SourcePicture::Bgr(picture.data(), kWidth, kHeight, std::size_t(kWidth) * 3));
         camera.NextFrame(frame.data());
         benchmark::DoNotOptimize(frame.data());
     }
