@@ -96,16 +96,28 @@ void WithSpreads(const SourcePicture& picture, const Call& call) {
     }
 }
 
-// Hands `take` the luma and chroma of every pixel in a box of the picture.
+// Hands `take` the luma and chroma of every pixel in a box of the picture (luma is never
+// subsampled). Repeated chroma is read straight from its rows.
 template <ChromaSpread kAcross, ChromaSpread kDown, typename Take>
 void ForEachYuv(const SourcePicture& picture, int left, int columns, int top, int rows,
                 const Take& take) {
     const auto& [luma, cb, cr] = picture.channel;
     for (int y = top; y < top + rows; ++y) {
-        for (int x = left; x < left + columns; ++x) {
-            take(SampleAt(luma, x, y),
-                 ChromaAt<kAcross, kDown>(cb, x, y, picture.width, picture.height),
-                 ChromaAt<kAcross, kDown>(cr, x, y, picture.width, picture.height));
+        const std::uint8_t* lumaRow = luma.origin + std::size_t(y) * luma.rowStride;
+        if constexpr (kAcross == ChromaSpread::kRepeated && kDown == ChromaSpread::kRepeated) {
+            const std::uint8_t* cbRow = cb.origin + std::size_t(y >> cb.yShift) * cb.rowStride;
+            const std::uint8_t* crRow = cr.origin + std::size_t(y >> cr.yShift) * cr.rowStride;
+            for (int x = left; x < left + columns; ++x) {
+                take(lumaRow[std::size_t(x) * luma.step],
+                     cbRow[std::size_t(x >> cb.xShift) * cb.step],
+                     crRow[std::size_t(x >> cr.xShift) * cr.step]);
+            }
+        } else {
+            for (int x = left; x < left + columns; ++x) {
+                take(lumaRow[std::size_t(x) * luma.step],
+                     ChromaAt<kAcross, kDown>(cb, x, y, picture.width, picture.height),
+                     ChromaAt<kAcross, kDown>(cr, x, y, picture.width, picture.height));
+            }
         }
     }
 }

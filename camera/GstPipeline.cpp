@@ -380,7 +380,8 @@ std::unique_ptr<CGstPipeline> CGstPipeline::Start(const Settings& settings, cons
     // nor the limit).
     std::string formats;
     for (const char* format : kSampledFormats) {
-        formats += (formats.empty() ? "" : ",") + std::string(format);
+        formats += formats.empty() ? "" : ",";
+        formats += format;
     }
     const std::string most = std::to_string(kMaxPictureSide);
     GstCaps* caps = gst_caps_from_string(
