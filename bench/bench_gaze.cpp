@@ -186,7 +186,7 @@ const std::string& Clip() {
                                   ("pandry-bench-" + std::to_string(getpid()) + ".mkv"))
                                      .string();
         const std::string command =
-            "ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=1280x720:rate=30 -t 10 "
+            "ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=1280x720:rate=30 -t 30 "
             "-c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p " +
             made;
         if (std::system(command.c_str()) != 0) {

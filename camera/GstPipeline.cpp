@@ -25,7 +25,8 @@ constexpr std::chrono::milliseconds kEndWait{500};
 
 // The raw formats the sampler reads as they come, in the order asked for: the decoders' own
 // YUV first, so that a decoder that could convert does not. Any other format is converted by
-// videoconvert to the nearest of these (NV12's 10-bit kin to I420, 4:2:2 kin to Y444 ...).
+// videoconvert to the nearest of these (10-bit 4:2:0 to I420, 4:1:1 and 10-bit 4:4:4 to Y444,
+// 16-bit grey to GRAY8 ...).
 constexpr const char* kSampledFormats[] = {
     "I420", "YV12", "NV12", "NV21", "Y42B", "Y444", "YUY2", "UYVY", "YVYU", "GRAY8",
     "BGR",  "RGB",  "BGRx", "RGBx", "xRGB", "xBGR", "BGRA", "RGBA", "ARGB", "ABGR",

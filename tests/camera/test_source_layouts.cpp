@@ -75,7 +75,7 @@ constexpr const char* kToBgr = " ! videoconvert ! video/x-raw,format=BGR";
 struct RawLayout {
     const char* format;       // as rawvideoparse names it
     const char* colorimetry;  // empty: the format's default
-    const char* chromaSite;   // empty: centred (GStreamer reads a siting only beside a colorimetry)
+    const char* chromaSite;   // empty: centred (without a colorimetry GStreamer uses its own)
 };
 
 class LayoutSampledAsCome : public ::testing::TestWithParam<RawLayout> {};
