@@ -8,10 +8,12 @@
 
 // Luma and chroma to blue, green and red by the integer arithmetic of GStreamer's own conversion
 // (videoconvert's), so that a picture sampled from its planes gives the bytes it gave when each
-// frame was converted whole first. Each sample less 128 is
-// widened to 16 bits by repeating its byte, multiplied by its weight (the matrix scaled by 256,
-// rounded) keeping the high 16 bits; the terms are summed, held to -128..127 and moved back up
-// by 128. The offsets of the studio range are not applied, as there: its white comes out 253.
+// frame was converted whole first. Each sample less 128 is widened to 16 bits by repeating its
+// byte, multiplied by its weight (the matrix scaled by 256, rounded) keeping the high 16 bits;
+// the terms are summed, held to -128..127 and moved back up by 128. The offsets of the studio
+// range are not applied, as there: its white comes out 253. (processing's CYuvToRgb is this
+// system's own rule for its frames; this one must give GStreamer's bytes, and camera/ does
+// not lean on processing/.)
 class CYuvToBgr {
   public:
     explicit CYuvToBgr(const YuvColorimetry& colorimetry);
