@@ -14,6 +14,7 @@
 #include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
 #include "sensor/SampleGeometry.h"
+#include "statistics/CountPlan.h"
 #include "statistics/LevelStatistics.h"
 
 namespace {
@@ -58,31 +59,23 @@ const SampleTable& Samples() {
     return *table;
 }
 
-// The row each frame index is counted in, kUncounted outside the region or for a sample
-// that does not count: a counter row no one reads, so the count needs no branch.
-constexpr std::uint8_t kUncounted = 3;
-struct CountRows {
-    SampleRegion region;
-    bool bColor = false;
-    std::array<std::uint8_t, kFrameBytes> row{};
-};
-
-void BuildCountRows(CountRows& rows, const SampleRegion& region, bool bColor) {
+// The LevelCounts row of each frame index, kUncountedRow outside the region and for the
+// samples that do not count.
+std::vector<std::uint8_t> CountRows(const SampleRegion& region, bool bColor) {
     const SampleTable& samples = Samples();
     const SampleGeometry& geometry = SensorSampleGeometry();
-    rows.region = region;
-    rows.bColor = bColor;
-    rows.row.fill(kUncounted);
+    std::vector<std::uint8_t> rows(kFrameBytes, kUncountedRow);
     for (int sector = 0; sector < kSectors; ++sector) {
         for (int ring = region.firstRing; ring <= region.lastRing; ++ring) {
             const std::size_t i = FrameIndex(sector, ring);
             const int row = bColor ? samples.colourRow[i] : 0;
             if (geometry.physical[i] && row != kNotCounted &&
                 region.Contains(ring, samples.sector[i])) {
-                rows.row[i] = std::uint8_t(row);
+                rows[i] = std::uint8_t(row);
             }
         }
     }
+    return rows;
 }
 
 bool SameRegion(const SampleRegion& a, const SampleRegion& b) {
@@ -90,36 +83,25 @@ bool SameRegion(const SampleRegion& a, const SampleRegion& b) {
            a.firstSector == b.firstSector && a.lastSector == b.lastSector;
 }
 
-// Built for the last region and sensor this thread counted, which callers keep from frame
-// to frame.
-const CountRows& CountRowsFor(const SampleRegion& region, bool bColor) {
-    thread_local std::unique_ptr<CountRows> rows;
-    if (!rows || rows->bColor != bColor || !SameRegion(rows->region, region)) {
-        if (!rows) {
-            rows = std::make_unique<CountRows>();
-        }
-        BuildCountRows(*rows, region, bColor);
-    }
-    return *rows;
-}
+struct RegionPlan {
+    SampleRegion region;
+    bool bColor = false;
+    CCountPlan plan;
+};
 
-// Four tallies taking samples in turn keep runs of equal levels from queueing on one
-// counter.
-void CountLevels(const std::uint8_t* pLevels, const std::uint8_t* pRows, LevelCounts& levels) {
-    constexpr int kTallies = 4;
-    static_assert(kFrameBytes % kTallies == 0);
-    std::uint32_t tallies[kTallies][kUncounted + 1][256] = {};
-    for (std::size_t i = 0; i < kFrameBytes; i += kTallies) {
-        for (int t = 0; t < kTallies; ++t) {
-            ++tallies[t][pRows[i + t]][pLevels[i + t]];
+// The plans of the last two regions and sensors this thread counted: callers keep them from
+// frame to frame, and the windows count the whole sensor and a region in turn.
+const CCountPlan& PlanFor(const SampleRegion& region, bool bColor) {
+    thread_local std::array<std::unique_ptr<RegionPlan>, 2> plans;
+    for (const std::unique_ptr<RegionPlan>& cached : plans) {
+        if (cached && cached->bColor == bColor && SameRegion(cached->region, region)) {
+            return cached->plan;
         }
     }
-    for (int row = 0; row < levels.channels; ++row) {
-        for (int level = 0; level < 256; ++level) {
-            levels.counts[row][level] = tallies[0][row][level] + tallies[1][row][level] +
-                                        tallies[2][row][level] + tallies[3][row][level];
-        }
-    }
+    plans[1] = std::move(plans[0]);
+    plans[0] = std::make_unique<RegionPlan>(
+        RegionPlan{region, bColor, CCountPlan(CountRows(region, bColor).data())});
+    return plans[0]->plan;
 }
 
 // What the display makes of each corrected level in this frame.
@@ -222,9 +204,9 @@ LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
                               const SampleRegion& region) {
     LevelCounts levels;
     levels.channels = frame.bColor ? 3 : 1;
-    const CountRows& rows = CountRowsFor(region, frame.bColor);
+    const CCountPlan& plan = PlanFor(region, frame.bColor);
     if (values == LevelValues::kRaw) {
-        CountLevels(frame.pRaw, rows.row.data(), levels);
+        plan.Count(frame.pRaw, levels);
         return levels;
     }
     // Every sample corrected at once, then counted by corrected level; the shown levels are
@@ -237,10 +219,14 @@ LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
         CorrectWithFlat(*frame.pTable, corrected.data(), frame.pRaw, pDark, frame.pFlatFactors,
                         frame.offset);
     } else {
-        CFrameProcessor::PrepareCorrectionShift(pDark, frame.offset, shift.data());
-        CFrameProcessor::CorrectPrepared(*frame.pTable, corrected.data(), frame.pRaw, shift.data());
+        const std::int16_t* pShift = frame.pShift;
+        if (pShift == nullptr) {
+            CFrameProcessor::PrepareCorrectionShift(pDark, frame.offset, shift.data());
+            pShift = shift.data();
+        }
+        CFrameProcessor::CorrectPrepared(*frame.pTable, corrected.data(), frame.pRaw, pShift);
     }
-    CountLevels(corrected.data(), rows.row.data(), levels);
+    plan.Count(corrected.data(), levels);
     if (values == LevelValues::kShown) {
         const std::array<std::uint8_t, 256> shown = ShownLevels(corrected.data(), frame.bColor);
         for (int row = 0; row < levels.channels; ++row) {

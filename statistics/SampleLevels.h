@@ -25,6 +25,9 @@ struct FrameSamples {
     const GainTable* pTable = nullptr;
     bool bColor = false;
     const std::int32_t* pFlatFactors = nullptr;  // the flat image's FlatFactors; null: none
+    // The correction shift of pDark and offset (CFrameProcessor::PrepareCorrectionShift), for
+    // a caller counting many frames alike; null: prepared for each frame.
+    const std::int16_t* pShift = nullptr;
 };
 
 // A part of the sensor in its own coordinates: rings firstRing..lastRing and sectors
