@@ -200,6 +200,30 @@ bool ParseIndexRange(const std::string& text, int limit, int* first, int* last) 
     return parse(a, first) && parse(b, last);
 }
 
+namespace {
+
+// Every sample corrected at once, into a buffer of this thread's.
+const std::uint8_t* CorrectedLevels(const FrameSamples& frame) {
+    static const std::vector<std::int32_t> noDark(kFrameBytes, 0);
+    thread_local std::vector<std::int16_t> shift(kFrameBytes);
+    thread_local std::vector<std::uint8_t> corrected(kFrameBytes);
+    const std::int32_t* pDark = frame.pDark != nullptr ? frame.pDark : noDark.data();
+    if (frame.pFlatFactors != nullptr) {
+        CorrectWithFlat(*frame.pTable, corrected.data(), frame.pRaw, pDark, frame.pFlatFactors,
+                        frame.offset);
+        return corrected.data();
+    }
+    const std::int16_t* pShift = frame.pShift;
+    if (pShift == nullptr) {
+        CFrameProcessor::PrepareCorrectionShift(pDark, frame.offset, shift.data());
+        pShift = shift.data();
+    }
+    CFrameProcessor::CorrectPrepared(*frame.pTable, corrected.data(), frame.pRaw, pShift);
+    return corrected.data();
+}
+
+}  // namespace
+
 LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
                               const SampleRegion& region) {
     LevelCounts levels;
@@ -209,26 +233,12 @@ LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
         plan.Count(frame.pRaw, levels);
         return levels;
     }
-    // Every sample corrected at once, then counted by corrected level; the shown levels are
-    // a function of those, so their counts are gathered from them.
-    static const std::vector<std::int32_t> noDark(kFrameBytes, 0);
-    thread_local std::vector<std::int16_t> shift(kFrameBytes);
-    thread_local std::vector<std::uint8_t> corrected(kFrameBytes);
-    const std::int32_t* pDark = frame.pDark != nullptr ? frame.pDark : noDark.data();
-    if (frame.pFlatFactors != nullptr) {
-        CorrectWithFlat(*frame.pTable, corrected.data(), frame.pRaw, pDark, frame.pFlatFactors,
-                        frame.offset);
-    } else {
-        const std::int16_t* pShift = frame.pShift;
-        if (pShift == nullptr) {
-            CFrameProcessor::PrepareCorrectionShift(pDark, frame.offset, shift.data());
-            pShift = shift.data();
-        }
-        CFrameProcessor::CorrectPrepared(*frame.pTable, corrected.data(), frame.pRaw, pShift);
-    }
-    plan.Count(corrected.data(), levels);
+    // Counted by corrected level; the shown levels are a function of those, so their counts
+    // are gathered from them.
+    const std::uint8_t* pCorrected = CorrectedLevels(frame);
+    plan.Count(pCorrected, levels);
     if (values == LevelValues::kShown) {
-        const std::array<std::uint8_t, 256> shown = ShownLevels(corrected.data(), frame.bColor);
+        const std::array<std::uint8_t, 256> shown = ShownLevels(pCorrected, frame.bColor);
         for (int row = 0; row < levels.channels; ++row) {
             std::array<std::uint32_t, 256> byShown{};
             for (int level = 0; level < 256; ++level) {
@@ -238,4 +248,25 @@ LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
         }
     }
     return levels;
+}
+
+std::array<ChannelStatistics, 3> SummarizeSampleLevels(const FrameSamples& frame,
+                                                       LevelValues values,
+                                                       const SampleRegion& region) {
+    std::array<ChannelStatistics, 3> figures{};
+    const int channels = frame.bColor ? 3 : 1;
+    if (values == LevelValues::kShown) {
+        const LevelCounts counts = CountSampleLevels(frame, values, region);
+        for (int row = 0; row < channels; ++row) {
+            figures[row] = SummarizeLevels(counts.counts[row]);
+        }
+        return figures;
+    }
+    const std::uint8_t* pLevels = values == LevelValues::kRaw ? frame.pRaw : CorrectedLevels(frame);
+    std::array<LevelSums, 3> sums;
+    PlanFor(region, frame.bColor).Sum(pLevels, sums);
+    for (int row = 0; row < channels; ++row) {
+        figures[row] = SummarizeSums(sums[row]);
+    }
+    return figures;
 }

@@ -1,5 +1,4 @@
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -29,10 +28,12 @@ struct StatsOptions {
     std::string input;
 };
 
-// How the frames were corrected: what convert and export would use for them.
-bool ReadStatsSettings(const StatsOptions& options, RenderSettings* settings, std::string* error) {
+// How the frames were corrected: what convert and export would use for them; and the
+// sidecar's frame times, none without one.
+bool ReadStatsSettings(const StatsOptions& options, RenderSettings* settings,
+                       RecordingMetadata* metadata, std::string* error) {
     std::string warning;
-    if (!SettingsForRecording(options.input, options.render.given, settings, nullptr, &warning,
+    if (!SettingsForRecording(options.input, options.render.given, settings, metadata, &warning,
                               error)) {
         return false;
     }
@@ -82,7 +83,8 @@ void PrintTableRow(std::uint64_t index, std::optional<std::int64_t> timeUs, cons
 int RunStats(const StatsOptions& options) {
     std::string error;
     RenderSettings settings;
-    if (!ReadStatsSettings(options, &settings, &error)) {
+    RecordingMetadata metadata;
+    if (!ReadStatsSettings(options, &settings, &metadata, &error)) {
         return CliFail(error, kUsageError);
     }
     LevelValues values = LevelValues::kRaw;
@@ -108,16 +110,6 @@ int RunStats(const StatsOptions& options) {
     }
     if (!cutOff.empty()) {
         CliWarn(cutOff);
-    }
-    RecordingMetadata metadata;
-    std::error_code ignored;
-    if (!settings.sidecarIgnored &&
-        std::filesystem::exists(SidecarPathFor(options.input), ignored)) {
-        if (const FileResult sidecar = ReadSidecarOf(options.input, &metadata); !sidecar) {
-            std::fprintf(stderr, "pandry-cli: warning: %s (frame times unknown)\n",
-                         sidecar.Error().c_str());
-            metadata.frames.clear();
-        }
     }
     const std::vector<std::int32_t> dark = LoadDark(settings);
     GainTable table{};
@@ -167,9 +159,10 @@ int RunStats(const StatsOptions& options) {
         const std::uint64_t index = bTimed ? metadata.frames[k].index : k;
         const std::optional<std::int64_t> timeUs =
             bTimed ? std::optional(metadata.frames[k].timeUs) : std::nullopt;
-        const LevelCounts counts = CountSampleLevels(frame, values, region);
+        const std::array<ChannelStatistics, 3> figures =
+            SummarizeSampleLevels(frame, values, region);
         for (const PrintedChannel& channel : channels) {
-            const ChannelStatistics s = SummarizeLevels(counts.counts[channel.row]);
+            const ChannelStatistics& s = figures[channel.row];
             if (options.bCsv) {
                 AppendStatisticsRow(csv, index, timeUs, channel.name, s);
             } else {
