@@ -11,6 +11,7 @@
 #include "processing/ChannelMap.h"
 #include "processing/FlatField.h"
 #include "processing/FrameProcessor.h"
+#include "processing/VectorLookup.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
 #include "sensor/SampleGeometry.h"
@@ -113,16 +114,20 @@ std::array<std::uint8_t, 256> ShownLevels(const std::uint8_t* pCorrected, bool b
         }
         return shown;
     }
-    // The colour processor stretches from its darkest to its brightest periphery sample.
-    std::uint8_t low = 255;
-    std::uint8_t high = 0;
-    for (int sector = 0; sector < kSectors; ++sector) {
-        const std::uint8_t* pSector = pCorrected + FrameIndex(sector, kFoveaRings);
-        for (int ring = kFoveaRings; ring < kRings; ++ring, ++pSector) {
-            low = std::min(low, *pSector);
-            high = std::max(high, *pSector);
+    // The colour processor stretches from its darkest to its brightest periphery sample,
+    // found with the sums of every sector's periphery run.
+    static const CCountPlan periphery = [] {
+        std::vector<std::uint8_t> rows(kFrameBytes, kUncountedRow);
+        for (int sector = 0; sector < kSectors; ++sector) {
+            std::fill_n(rows.begin() + std::ptrdiff_t(FrameIndex(sector, kFoveaRings)),
+                        kPeripheryRings, std::uint8_t(0));
         }
-    }
+        return CCountPlan(rows.data());
+    }();
+    std::array<LevelSums, kUncountedRow> sums;
+    periphery.Sum(pCorrected, sums);
+    const int low = sums[0].minimum;
+    const int high = sums[0].maximum;
     for (int level = 0; level < 256; ++level) {
         if (low == 0 && high == 255) {
             shown[level] = std::uint8_t(level);
@@ -253,19 +258,16 @@ LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
 std::array<ChannelStatistics, 3> SummarizeSampleLevels(const FrameSamples& frame,
                                                        LevelValues values,
                                                        const SampleRegion& region) {
-    std::array<ChannelStatistics, 3> figures{};
-    const int channels = frame.bColor ? 3 : 1;
-    if (values == LevelValues::kShown) {
-        const LevelCounts counts = CountSampleLevels(frame, values, region);
-        for (int row = 0; row < channels; ++row) {
-            figures[row] = SummarizeLevels(counts.counts[row]);
-        }
-        return figures;
-    }
     const std::uint8_t* pLevels = values == LevelValues::kRaw ? frame.pRaw : CorrectedLevels(frame);
+    if (values == LevelValues::kShown) {
+        thread_local std::vector<std::uint8_t> shown(kFrameBytes);
+        LookUpBytes(ShownLevels(pLevels, frame.bColor), pLevels, shown.data(), kFrameBytes);
+        pLevels = shown.data();
+    }
     std::array<LevelSums, 3> sums;
     PlanFor(region, frame.bColor).Sum(pLevels, sums);
-    for (int row = 0; row < channels; ++row) {
+    std::array<ChannelStatistics, 3> figures{};
+    for (int row = 0; row < (frame.bColor ? 3 : 1); ++row) {
         figures[row] = SummarizeSums(sums[row]);
     }
     return figures;

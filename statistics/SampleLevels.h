@@ -58,7 +58,7 @@ LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
                               const SampleRegion& region = {});
 
 // SummarizeLevels of each row CountSampleLevels gives (rows it has not are left empty), the
-// raw and corrected levels summed without counting them, several times faster.
+// levels summed without counting them, several times faster.
 std::array<ChannelStatistics, 3> SummarizeSampleLevels(const FrameSamples& frame,
                                                        LevelValues values,
                                                        const SampleRegion& region = {});
