@@ -19,7 +19,8 @@ constexpr int kRunTallies = 8;
 constexpr int kListTallies = 4;
 // Shorter runs cost more to set up than their look-ups save, and are too short to sum.
 constexpr std::size_t kShortestRun = kShortestSummedRun;
-// A run of odd length ends before an odd index: the frame's last index is odd.
+// A run from an even index of odd length ends before an odd index, so a byte of the frame
+// follows it, as the sums want: the frame's length is even.
 static_assert(kFrameBytes % 2 == 0);
 
 }  // namespace
