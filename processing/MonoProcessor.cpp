@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "processing/RemapChunks.h"
+
 namespace {
 
 constexpr std::uint8_t kNeutral = 128;
@@ -40,10 +42,35 @@ void CMonoProcessor::RawToRgb(std::uint8_t* pRgb) {
 }
 
 void CMonoProcessor::RemappedToRgb(std::uint8_t* pRgb) {
-    if (!IsConfigured()) {
+    if (!IsConfigured() || (m_bRemapPending && RemapIntoRgb(pRgb))) {
         return;
     }
+    CatchUpRemap();
     m_pConverter->ConvertGrey(m_pOutputPlane[0].get(), pRgb, m_nWidth, m_nHeight);
+}
+
+// The remap CatchUpRemap would do, with the grey expansion in the same pass.
+bool CMonoProcessor::RemapIntoRgb(std::uint8_t* pRgb) {
+    const RemapChunkList chunks = RemapChunksFor(PixelCount(), !m_bFoveaFilled);
+    if (!RemapByChunksAvailable() || chunks.chunkCount == 0) {
+        return false;
+    }
+    RemapGreyToBgrByChunks(chunks, m_pFramePlane[0].get(), m_pOutputPlane[0].get(),
+                           m_greyLevels.data(), pRgb);
+    m_bRemapPending = false;
+    return true;
+}
+
+void CMonoProcessor::CatchUpRemap() {
+    if (!m_bRemapPending) {
+        return;
+    }
+    m_bRemapPending = false;
+    // The fold saves the fill (7 us) where nothing else needs it.
+    if (m_bFoveaFilled || !RemapGreyFoldingFovea(m_pFramePlane[0].get(), m_pOutputPlane[0].get())) {
+        FillFoveaOnce();
+        RemapGrey(m_pFramePlane[0].get(), m_pOutputPlane[0].get());
+    }
 }
 
 void CMonoProcessor::Histogram(HistogramCounts& counts) {
@@ -66,6 +93,7 @@ void CMonoProcessor::Histogram(HistogramCounts& counts) {
 }
 
 void CMonoProcessor::ProcessRawFrame() {
+    CatchUpRemap();
     CorrectRawFrame(m_pFramePlane[0].get());
     m_bFoveaFilled = false;
 }
@@ -75,6 +103,13 @@ const std::uint8_t* CMonoProcessor::FramePlane(int plane) {
         FillFoveaOnce();
     }
     return m_pFramePlane[plane].get();
+}
+
+const std::uint8_t* CMonoProcessor::OutputPlane(int plane) {
+    if (plane == 0 && IsConfigured()) {
+        CatchUpRemap();
+    }
+    return m_pOutputPlane[plane].get();
 }
 
 void CMonoProcessor::FillFoveaOnce() {
@@ -106,21 +141,20 @@ void CMonoProcessor::Configure(int median, int offset, int, int, int gain, int w
             return;
         }
         m_bFoveaFilled = true;  // all 128, as a filled frame of 128 is
+        m_bRemapPending = false;
         MarkConfigured(true);
         m_pConverter->BuildTables();
+        for (int y = 0; y < 256; ++y) {
+            m_greyLevels[std::size_t(y)] = m_pConverter->GreyLevel(std::uint8_t(y));
+        }
         LoadCalibration();
     }
     PublishGainTable();
 }
 
 void CMonoProcessor::Remap() {
-    if (!IsConfigured()) {
-        return;
-    }
-    // The fold saves the fill (7 us) where nothing else needs it.
-    if (m_bFoveaFilled || !RemapGreyFoldingFovea(m_pFramePlane[0].get(), m_pOutputPlane[0].get())) {
-        FillFoveaOnce();
-        RemapGrey(m_pFramePlane[0].get(), m_pOutputPlane[0].get());
+    if (IsConfigured()) {
+        m_bRemapPending = true;
     }
 }
 
@@ -136,6 +170,7 @@ FileResult CMonoProcessor::WriteBitmap(int columns, int rows, const char* path) 
     int width = 0;
     int height = 0;
     if (pixels == static_cast<long long>(PixelCount())) {
+        CatchUpRemap();
         planes = {m_pOutputPlane[0].get(), m_pOutputPlane[1].get(), m_pOutputPlane[2].get()};
         width = m_nWidth;
         height = m_nHeight;

@@ -11,9 +11,14 @@
 #if defined(__x86_64__) && defined(__GNUC__)
 #define PANDRY_X86_VECTORS 1
 #include <immintrin.h>
+
+#include "processing/VbmiLookup.h"
 #endif
 
 namespace {
+
+// Run values the grey remap gathers at a time.
+constexpr int kRunGroup = 16;
 
 // Static storage sized for the worst case (a run per pixel); only the part in use is
 // ever touched.
@@ -22,7 +27,8 @@ struct ChunkStorage {
     static constexpr int kChunks = kSize * kSize / kChunkPixels;
     std::array<RemapChunk, kChunks> chunks;
     alignas(64) std::array<std::uint8_t, std::size_t{kChunks} * kChunkPixels> runIndex;
-    std::array<std::uint16_t, std::size_t{kSize} * kSize> runSources;
+    // Room past the last run for a whole group of the grey gather.
+    std::array<std::uint16_t, std::size_t{kSize} * kSize + kRunGroup> runSources;
     std::array<BlankSpan, kChunks> blankSpans;
     std::array<ColorChunkStores, kChunks> stores;
     int chunkCount = 0;
@@ -106,9 +112,7 @@ void Build(ChunkStorage<kSize>& storage, ChunkKind kind) {
     const bool foldFovea = kind == ChunkKind::kFoldedGrey;
     for (int y = 0; y < kSize; ++y) {
         const std::uint16_t* pRow = pTable + std::size_t(y) * kStep * kRemapTableSize;
-        const std::uint16_t* pAbove = y > 0 && kind == ChunkKind::kColor
-                                          ? pRow - std::size_t(kStep) * kRemapTableSize
-                                          : nullptr;
+        const std::uint16_t* pAbove = y > 0 ? pRow - std::size_t(kStep) * kRemapTableSize : nullptr;
         for (int x0 = 0; x0 < kSize; x0 += kChunkPixels) {
             const std::uint32_t firstPixel = std::uint32_t(y) * kSize + std::uint32_t(x0);
             RemapChunk chunk{firstPixel, std::uint32_t(storage.runCount), 0, 0};
@@ -184,25 +188,45 @@ RunSpan RunsOfBatch(const RemapChunkList& list, int firstChunk, int endChunk) {
                                                    : std::uint32_t(list.runCount)};
 }
 
-// Eight run values to a store: the loads are cheap, the stores are what limits the loop.
-inline void GatherGreyRuns(const std::uint16_t* pFrom, std::uint32_t count,
-                           const std::uint8_t* pSource, std::uint8_t* pValues) {
-    std::uint32_t k = 0;
-    for (; k + 8 <= count; k += 8) {
-        std::uint64_t eight = 0;
-        for (int j = 7; j >= 0; --j) {
-            eight = eight << 8 | pSource[pFrom[k + std::uint32_t(j)]];
+// Sixteen run values to a store, by one gather of the four bytes at each run's sample; a
+// run showing one of the frame's last three samples, whose four bytes would pass its end,
+// is read alone. The last group reads past the batch's runs into the room the list keeps.
+PANDRY_CHUNK_VECTORS inline void GatherGreyRuns(const std::uint16_t* pFrom, std::uint32_t count,
+                                                const std::uint8_t* pSource,
+                                                std::uint8_t* pValues) {
+    const __m512i lastWhole = _mm512_set1_epi32(int(kFrameBytes) - 4);
+    for (std::uint32_t k = 0; k < count; k += kRunGroup) {
+        const __m512i index = _mm512_maskz_cvtepu16_epi32(
+            0xFFFF, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pFrom + k)));
+        const __mmask16 whole = _mm512_cmple_epu32_mask(index, lastWhole);
+        const __m512i words =
+            _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), whole, index, pSource, 1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pValues + k),
+                         _mm512_maskz_cvtepi32_epi8(0xFFFF, words));
+        for (std::uint32_t rest = 0xFFFFu & ~std::uint32_t{whole}; rest != 0; rest &= rest - 1) {
+            const std::uint32_t j = k + std::uint32_t(__builtin_ctz(rest));
+            pValues[j] = pSource[pFrom[j]];
         }
-        std::memcpy(pValues + k, &eight, sizeof eight);
-    }
-    for (; k < count; ++k) {
-        pValues[k] = pSource[pFrom[k]];
     }
 }
 
+// Each chunk's 64 pixels into the grey picture, those without a sample left as they were.
+struct GreyStore {
+    std::uint8_t* pGrey;
+    PANDRY_CHUNK_VECTORS void operator()(std::uint32_t firstPixel, __mmask64 shown,
+                                         __m512i grey) const {
+        _mm512_mask_storeu_epi8(pGrey + firstPixel, shown, grey);
+    }
+};
+
+// The pixels copied from the row above are read from a row of the chunks' own values,
+// written whole and aligned, so that the read never waits on a partial store.
+template <typename Store>
 PANDRY_CHUNK_VECTORS void RemapGreyBatches(const RemapChunkList& list, const std::uint8_t* pSource,
-                                           std::uint8_t* pDestination) {
+                                           const Store& store) {
     alignas(64) std::uint8_t values[kScratchValues] = {};
+    alignas(64) std::uint8_t rowAbove[kZoomedSize];  // the larger side
+    const std::uint32_t size = std::uint32_t(list.size);
     for (int c0 = 0; c0 < list.chunkCount; c0 += kBatchChunks) {
         const int c1 = std::min(c0 + kBatchChunks, list.chunkCount);
         const RunSpan span = RunsOfBatch(list, c0, c1);
@@ -211,8 +235,13 @@ PANDRY_CHUNK_VECTORS void RemapGreyBatches(const RemapChunkList& list, const std
             const RemapChunk& chunk = list.pChunks[c];
             const __m512i index = _mm512_load_si512(list.pRunIndex + std::size_t(c) * kChunkPixels);
             const __m512i runs = _mm512_loadu_si512(values + (chunk.firstRun - span.first));
-            _mm512_mask_storeu_epi8(pDestination + chunk.firstPixel, chunk.written,
-                                    _mm512_maskz_permutexvar_epi8(kAllBytes, index, runs));
+            __m512i grey = _mm512_maskz_permutexvar_epi8(kAllBytes, index, runs);
+            std::uint8_t* pAbove = rowAbove + chunk.firstPixel % size;
+            if (chunk.copied != 0) {
+                grey = _mm512_mask_blend_epi8(chunk.copied, grey, _mm512_load_si512(pAbove));
+            }
+            _mm512_store_si512(pAbove, grey);
+            store(chunk.firstPixel, chunk.written | chunk.copied, grey);
         }
     }
 }
@@ -318,6 +347,53 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
     }
 }
 
+// Each chunk's 64 pixels into the grey picture as GreyStore writes them, and the same 64
+// as the display shows them: rows bottom-up, three bytes of the pixel's level each. The
+// picture's bytes are read in the pass that writes them, none twice.
+struct GreyAndBgrStore {
+    std::uint8_t* pGrey;
+    std::uint8_t* pBgr;
+    std::uint32_t size;
+    VbmiTable levels;
+    __m512i spread[3];
+
+    PANDRY_CHUNK_VECTORS void operator()(std::uint32_t firstPixel, __mmask64 shown,
+                                         __m512i grey) const {
+        std::uint8_t* pPixels = pGrey + firstPixel;
+        const __m512i picture = _mm512_mask_blend_epi8(shown, _mm512_loadu_si512(pPixels), grey);
+        _mm512_storeu_si512(pPixels, picture);
+        WriteBgr(firstPixel, picture);
+    }
+
+    PANDRY_CHUNK_VECTORS void WriteBgr(std::uint32_t firstPixel, __m512i picture) const {
+        const __m512i level = LookUp64(levels, picture);
+        const std::uint32_t row = size - 1 - firstPixel / size;
+        std::uint8_t* pOut = pBgr + (std::size_t(row) * size + firstPixel % size) * 3;
+        for (int t = 0; t < 3; ++t) {
+            _mm512_storeu_si512(pOut + kChunkPixels * t,
+                                _mm512_maskz_permutexvar_epi8(kAllBytes, spread[t], level));
+        }
+    }
+};
+
+PANDRY_CHUNK_VECTORS void RemapGreyAndBgr(const RemapChunkList& list, const std::uint8_t* pSource,
+                                          std::uint8_t* pGrey, const std::uint8_t* pLevels,
+                                          std::uint8_t* pBgr) {
+    GreyAndBgrStore store{pGrey, pBgr, std::uint32_t(list.size), LoadVbmiTable(pLevels), {}};
+    for (int t = 0; t < 3; ++t) {
+        store.spread[t] = _mm512_loadu_si512(kByteTables.pixel[t]);
+    }
+    RemapGreyBatches(list, pSource, store);
+    // The chunks without a pixel to write are shown as the picture holds them.
+    for (int b = 0; b < list.blankCount; ++b) {
+        const BlankSpan& span = list.pBlankSpans[b];
+        for (std::uint32_t p = span.firstPixel; p < span.firstPixel + span.pixels;
+             p += kChunkPixels) {
+            store.WriteBgr(p, _mm512_loadu_si512(pGrey + p));
+        }
+    }
+}
+
 #endif
 
 }  // namespace
@@ -356,7 +432,14 @@ bool RemapByChunksAvailable() {
 void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
                        std::uint8_t* pDestination) {
     if (RemapByChunksAvailable()) {
-        RemapGreyBatches(list, pSource, pDestination);
+        RemapGreyBatches(list, pSource, GreyStore{pDestination});
+    }
+}
+
+void RemapGreyToBgrByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
+                            std::uint8_t* pGrey, const std::uint8_t* pLevels, std::uint8_t* pBgr) {
+    if (RemapByChunksAvailable()) {
+        RemapGreyAndBgr(list, pSource, pGrey, pLevels, pBgr);
     }
 }
 
@@ -395,6 +478,9 @@ bool RemapByChunksAvailable() {
 }
 
 void RemapGreyByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*) {}
+
+void RemapGreyToBgrByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*,
+                            const std::uint8_t*, std::uint8_t*) {}
 
 void RemapRgbByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*, RgbLayout) {}
 
