@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "processing/RemapChunks.h"
 
@@ -42,34 +43,41 @@ void CMonoProcessor::RawToRgb(std::uint8_t* pRgb) {
 }
 
 void CMonoProcessor::RemappedToRgb(std::uint8_t* pRgb) {
-    if (!IsConfigured() || (m_bRemapPending && RemapIntoRgb(pRgb))) {
+    if (!IsConfigured() || (m_pOwedLuma != nullptr && RemapIntoRgb(pRgb))) {
         return;
     }
     CatchUpRemap();
     m_pConverter->ConvertGrey(m_pOutputPlane[0].get(), pRgb, m_nWidth, m_nHeight);
 }
 
-// The remap CatchUpRemap would do, with the grey expansion in the same pass.
+// What ConvertGrey gives from the output plane once caught up, in one pass from the luma.
 bool CMonoProcessor::RemapIntoRgb(std::uint8_t* pRgb) {
-    const RemapChunkList chunks = RemapChunksFor(PixelCount(), !m_bFoveaFilled);
+    const RemapChunkList chunks = RemapChunksFor(PixelCount(), !OwedLumaFilled());
     if (!RemapByChunksAvailable() || chunks.chunkCount == 0) {
         return false;
     }
-    RemapGreyToBgrByChunks(chunks, m_pFramePlane[0].get(), m_pOutputPlane[0].get(),
-                           m_greyLevels.data(), pRgb);
-    m_bRemapPending = false;
+    RemapGreyToBgrByChunks(chunks, m_pOwedLuma, m_greyLevels.data(), pRgb);
     return true;
 }
 
+bool CMonoProcessor::OwedLumaFilled() const {
+    return m_pOwedLuma == m_pFramePlane[0].get() ? m_bFoveaFilled : m_bOwedFilled;
+}
+
 void CMonoProcessor::CatchUpRemap() {
-    if (!m_bRemapPending) {
+    if (m_pOwedLuma == nullptr) {
         return;
     }
-    m_bRemapPending = false;
+    const bool filled = OwedLumaFilled();
+    std::uint8_t* pLuma = std::exchange(m_pOwedLuma, nullptr);
     // The fold saves the fill (7 us) where nothing else needs it.
-    if (m_bFoveaFilled || !RemapGreyFoldingFovea(m_pFramePlane[0].get(), m_pOutputPlane[0].get())) {
-        FillFoveaOnce();
-        RemapGrey(m_pFramePlane[0].get(), m_pOutputPlane[0].get());
+    if (filled || !RemapGreyFoldingFovea(pLuma, m_pOutputPlane[0].get())) {
+        if (pLuma == m_pFramePlane[0].get()) {
+            FillFoveaOnce();
+        } else if (!filled) {
+            FillFovea(pLuma);  // the spare, which nothing else reads
+        }
+        RemapGrey(pLuma, m_pOutputPlane[0].get());
     }
 }
 
@@ -93,7 +101,10 @@ void CMonoProcessor::Histogram(HistogramCounts& counts) {
 }
 
 void CMonoProcessor::ProcessRawFrame() {
-    CatchUpRemap();
+    if (m_pOwedLuma == m_pFramePlane[0].get()) {
+        m_bOwedFilled = m_bFoveaFilled;
+        std::swap(m_pFramePlane[0], m_pSpareLuma);
+    }
     CorrectRawFrame(m_pFramePlane[0].get());
     m_bFoveaFilled = false;
 }
@@ -141,7 +152,7 @@ void CMonoProcessor::Configure(int median, int offset, int, int, int gain, int w
             return;
         }
         m_bFoveaFilled = true;  // all 128, as a filled frame of 128 is
-        m_bRemapPending = false;
+        m_pOwedLuma = nullptr;
         MarkConfigured(true);
         m_pConverter->BuildTables();
         for (int y = 0; y < 256; ++y) {
@@ -154,7 +165,7 @@ void CMonoProcessor::Configure(int median, int offset, int, int, int gain, int w
 
 void CMonoProcessor::Remap() {
     if (IsConfigured()) {
-        m_bRemapPending = true;
+        m_pOwedLuma = m_pFramePlane[0].get();
     }
 }
 
@@ -198,7 +209,8 @@ bool CMonoProcessor::AllocatePlanes() {
             return false;
         }
     }
-    return true;
+    m_pSpareLuma = AllocateFilled(kFrameBytes, kNeutral);
+    return m_pSpareLuma != nullptr;
 }
 
 void CMonoProcessor::ReleasePlanes() {
@@ -206,4 +218,6 @@ void CMonoProcessor::ReleasePlanes() {
         m_pFramePlane[k].reset();
         m_pOutputPlane[k].reset();
     }
+    m_pSpareLuma.reset();
+    m_pOwedLuma = nullptr;
 }

@@ -37,11 +37,12 @@ class CMonoProcessor : public CFrameProcessor {
     // The remapped view folds the fovea fill into its remap; the unmapped view and the
     // saves fill the frame's fovea on first need.
     void FillFoveaOnce();
-    // A Remap is done by the first step that needs its picture: the remapped view does it
-    // in the pass that writes the display's bytes, anything else reading the output plane
-    // or changing the frame plane catches it up first.
+    // A Remap only names the frame luma its picture comes from: the remapped view remaps
+    // it straight into the display's bytes, and the output plane is remapped only when
+    // something reads it.
     void CatchUpRemap();
     bool RemapIntoRgb(std::uint8_t* pRgb);
+    bool OwedLumaFilled() const;
     bool AllocatePlanes();
     void ReleasePlanes();
 
@@ -52,6 +53,11 @@ class CMonoProcessor : public CFrameProcessor {
     // Whether the frame plane's fovea is filled. The acquisition thread's; the window
     // saves only after that thread has ended.
     bool m_bFoveaFilled = true;
-    // Whether the output plane still owes the picture a Remap asked for; the same thread's.
-    bool m_bRemapPending = false;
+    // The frame luma whose picture the output plane still owes a Remap, or null; a frame
+    // coming meanwhile goes into the spare luma, so the owed one survives it. Whether its
+    // fovea was filled, once it is no longer the frame plane. The acquisition thread's, as
+    // m_bFoveaFilled.
+    std::uint8_t* m_pOwedLuma = nullptr;
+    bool m_bOwedFilled = false;
+    std::unique_ptr<std::uint8_t[]> m_pSpareLuma;
 };

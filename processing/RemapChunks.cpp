@@ -213,6 +213,7 @@ PANDRY_CHUNK_VECTORS inline void GatherGreyRuns(const std::uint16_t* pFrom, std:
 // Each chunk's 64 pixels into the grey picture, those without a sample left as they were.
 struct GreyStore {
     std::uint8_t* pGrey;
+    void TakeRuns(std::uint8_t*, std::uint32_t) const {}
     PANDRY_CHUNK_VECTORS void operator()(std::uint32_t firstPixel, __mmask64 shown,
                                          __m512i grey) const {
         _mm512_mask_storeu_epi8(pGrey + firstPixel, shown, grey);
@@ -231,6 +232,7 @@ PANDRY_CHUNK_VECTORS void RemapGreyBatches(const RemapChunkList& list, const std
         const int c1 = std::min(c0 + kBatchChunks, list.chunkCount);
         const RunSpan span = RunsOfBatch(list, c0, c1);
         GatherGreyRuns(list.pRunSources + span.first, span.end - span.first, pSource, values);
+        store.TakeRuns(values, span.end - span.first);
         for (int c = c0; c < c1; ++c) {
             const RemapChunk& chunk = list.pChunks[c];
             const __m512i index = _mm512_load_si512(list.pRunIndex + std::size_t(c) * kChunkPixels);
@@ -347,50 +349,53 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
     }
 }
 
-// Each chunk's 64 pixels into the grey picture as GreyStore writes them, and the same 64
-// as the display shows them: rows bottom-up, three bytes of the pixel's level each. The
-// picture's bytes are read in the pass that writes them, none twice.
-struct GreyAndBgrStore {
-    std::uint8_t* pGrey;
+// The grey picture as the display shows it: rows bottom-up, three bytes of each pixel's
+// level, the levels taken once per run; pixels without a sample show the grey planes'
+// background.
+struct BgrStore {
     std::uint8_t* pBgr;
     std::uint32_t size;
     VbmiTable levels;
+    __m512i background;
     __m512i spread[3];
 
-    PANDRY_CHUNK_VECTORS void operator()(std::uint32_t firstPixel, __mmask64 shown,
-                                         __m512i grey) const {
-        std::uint8_t* pPixels = pGrey + firstPixel;
-        const __m512i picture = _mm512_mask_blend_epi8(shown, _mm512_loadu_si512(pPixels), grey);
-        _mm512_storeu_si512(pPixels, picture);
-        WriteBgr(firstPixel, picture);
+    PANDRY_CHUNK_VECTORS void TakeRuns(std::uint8_t* pValues, std::uint32_t count) const {
+        for (std::uint32_t k = 0; k < count; k += kChunkPixels) {
+            _mm512_store_si512(pValues + k, LookUp64(levels, _mm512_load_si512(pValues + k)));
+        }
     }
 
-    PANDRY_CHUNK_VECTORS void WriteBgr(std::uint32_t firstPixel, __m512i picture) const {
-        const __m512i level = LookUp64(levels, picture);
+    PANDRY_CHUNK_VECTORS void operator()(std::uint32_t firstPixel, __mmask64 shown,
+                                         __m512i level) const {
+        const __m512i picture = _mm512_mask_blend_epi8(shown, background, level);
         const std::uint32_t row = size - 1 - firstPixel / size;
         std::uint8_t* pOut = pBgr + (std::size_t(row) * size + firstPixel % size) * 3;
         for (int t = 0; t < 3; ++t) {
             _mm512_storeu_si512(pOut + kChunkPixels * t,
-                                _mm512_maskz_permutexvar_epi8(kAllBytes, spread[t], level));
+                                _mm512_maskz_permutexvar_epi8(kAllBytes, spread[t], picture));
         }
     }
 };
 
-PANDRY_CHUNK_VECTORS void RemapGreyAndBgr(const RemapChunkList& list, const std::uint8_t* pSource,
-                                          std::uint8_t* pGrey, const std::uint8_t* pLevels,
-                                          std::uint8_t* pBgr) {
-    GreyAndBgrStore store{pGrey, pBgr, std::uint32_t(list.size), LoadVbmiTable(pLevels), {}};
+PANDRY_CHUNK_VECTORS void RemapGreyToBgr(const RemapChunkList& list, const std::uint8_t* pSource,
+                                         const std::uint8_t* pLevels, std::uint8_t* pBgr) {
+    const std::uint8_t background = pLevels[kGreyBackground];
+    BgrStore store{pBgr,
+                   std::uint32_t(list.size),
+                   LoadVbmiTable(pLevels),
+                   _mm512_set1_epi8(static_cast<char>(background)),
+                   {}};
     for (int t = 0; t < 3; ++t) {
         store.spread[t] = _mm512_loadu_si512(kByteTables.pixel[t]);
     }
     RemapGreyBatches(list, pSource, store);
-    // The chunks without a pixel to write are shown as the picture holds them.
+    // A span stays one block when its rows are turned over.
+    const std::uint32_t size = store.size;
     for (int b = 0; b < list.blankCount; ++b) {
         const BlankSpan& span = list.pBlankSpans[b];
-        for (std::uint32_t p = span.firstPixel; p < span.firstPixel + span.pixels;
-             p += kChunkPixels) {
-            store.WriteBgr(p, _mm512_loadu_si512(pGrey + p));
-        }
+        const std::uint32_t lastRow = (span.firstPixel + span.pixels - 1) / size;
+        const std::uint32_t first = (size - 1 - lastRow) * size + span.firstPixel % size;
+        std::memset(pBgr + std::size_t(first) * 3, background, std::size_t(span.pixels) * 3);
     }
 }
 
@@ -437,9 +442,9 @@ void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
 }
 
 void RemapGreyToBgrByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
-                            std::uint8_t* pGrey, const std::uint8_t* pLevels, std::uint8_t* pBgr) {
+                            const std::uint8_t* pLevels, std::uint8_t* pBgr) {
     if (RemapByChunksAvailable()) {
-        RemapGreyAndBgr(list, pSource, pGrey, pLevels, pBgr);
+        RemapGreyToBgr(list, pSource, pLevels, pBgr);
     }
 }
 
@@ -479,8 +484,8 @@ bool RemapByChunksAvailable() {
 
 void RemapGreyByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*) {}
 
-void RemapGreyToBgrByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*,
-                            const std::uint8_t*, std::uint8_t*) {}
+void RemapGreyToBgrByChunks(const RemapChunkList&, const std::uint8_t*, const std::uint8_t*,
+                            std::uint8_t*) {}
 
 void RemapRgbByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*, RgbLayout) {}
 

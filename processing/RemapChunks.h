@@ -76,10 +76,11 @@ enum class RgbLayout { kTopDownBgr, kBottomUpBgrOnBlack, kTopDownRgbOnBlack };
 // processor cannot run them.
 void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
                        std::uint8_t* pDestination);
-// RemapGreyByChunks into pGrey, and in the same pass the whole grey picture as it then
-// stands into pBgr as the display shows it: rows bottom-up, each pixel three bytes of
-// pLevels[grey] (256 levels).
+// The picture RemapGreyByChunks gives on the grey planes' background of kGreyBackground,
+// as the display shows it: rows bottom-up, each pixel three bytes of pLevels[grey] (256
+// levels), every byte written.
+inline constexpr std::uint8_t kGreyBackground = 128;
 void RemapGreyToBgrByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
-                            std::uint8_t* pGrey, const std::uint8_t* pLevels, std::uint8_t* pBgr);
+                            const std::uint8_t* pLevels, std::uint8_t* pBgr);
 void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFrame,
                       std::uint8_t* pDestination, RgbLayout layout = RgbLayout::kTopDownBgr);

@@ -256,41 +256,46 @@ INSTANTIATE_TEST_SUITE_P(Sizes, FoldedMonoView, ::testing::Values(256, 512));
 class MonoRemappedView : public FoldedMonoView {};
 
 // Catches the remap done in the display conversion's pass differing from the plain rule in
-// any byte of the display or the output plane (folded or after the fill), or a Remap whose
-// picture is lost or taken from a later frame when the next frame comes before the view.
+// any byte of the display or the output plane, folded or after the fill, or a Remap whose
+// picture is lost or taken from a later frame when the next frame comes before it is read.
 TEST_P(MonoRemappedView, DisplayAndPlaneShowTheFrameRemapped) {
     const int size = GetParam();
     const std::size_t pixels = std::size_t(size) * size;
     std::vector<FrameBytes> frames;
-    for (unsigned seed = 11; seed <= 14; ++seed) {
-        frames.insert(frames.end(), 2, RandomFrame(seed));
+    for (unsigned seed = 11; seed <= 18; ++seed) {
+        frames.push_back(RandomFrame(seed));
     }
     CTestCamera camera(frames);
+    CTestCamera referenceCamera(frames);
     CMonoProcessor p;
     CMonoProcessor reference;
     Configure(p, camera);
-    Configure(reference, camera);
+    Configure(reference, referenceCamera);
     CYuvToRgb converter;
     converter.BuildTables();
     std::vector<std::uint8_t> plane, expected(pixels * 3), shown(pixels * 3);
-    for (int frame = 0; frame < 3; ++frame) {
+    std::vector<std::uint8_t> unmapped(kFrameBytes * 3);
+    // Bit 0: the fovea filled before the remap; bit 1: the next frame before the view.
+    for (int c = 0; c < 4; ++c) {
         ASSERT_EQ(reference.Acquire(), 1);
         ASSERT_EQ(p.Acquire(), 1);
         plane.assign(pixels, 128);
         PlainRemap(size, reference.FramePlane(0), plane.data(), 1);
         converter.ConvertGrey(plane.data(), expected.data(), size, size);
-        if (frame == 1) {
-            std::vector<std::uint8_t> unmapped(kFrameBytes * 3);
-            p.RawToRgb(unmapped.data());  // the fovea filled before the remap
+        if (c & 1) {
+            p.RawToRgb(unmapped.data());
         }
         p.Remap();
-        if (frame == 2) {
-            ASSERT_EQ(p.Acquire(), 1);  // before the view: the remap is done first
+        if (c & 2) {
+            ASSERT_EQ(p.Acquire(), 1);
+            ASSERT_EQ(reference.Acquire(), 1);
         }
-        std::fill(shown.begin(), shown.end(), 0x5A);
-        p.RemappedToRgb(shown.data());
-        ASSERT_EQ(shown, expected) << "frame " << frame;
-        ASSERT_TRUE(std::equal(plane.begin(), plane.end(), p.OutputPlane(0))) << "frame " << frame;
+        for (int view = 0; view < 2; ++view) {  // straight from the frame, then from the plane
+            std::fill(shown.begin(), shown.end(), 0x5A);
+            p.RemappedToRgb(shown.data());
+            ASSERT_EQ(shown, expected) << "case " << c << " view " << view;
+            ASSERT_TRUE(std::equal(plane.begin(), plane.end(), p.OutputPlane(0))) << "case " << c;
+        }
     }
 }
 
