@@ -224,7 +224,7 @@ struct GreyStore {
 // written whole and aligned, so that the read never waits on a partial store.
 template <typename Store>
 PANDRY_CHUNK_VECTORS void RemapGreyBatches(const RemapChunkList& list, const std::uint8_t* pSource,
-                                           const Store& store) {
+                                           Store&& store) {
     alignas(64) std::uint8_t values[kScratchValues] = {};
     alignas(64) std::uint8_t rowAbove[kZoomedSize];  // the larger side
     const std::uint32_t size = std::uint32_t(list.size);
@@ -351,13 +351,25 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
 
 // The grey picture as the display shows it: rows bottom-up, three bytes of each pixel's
 // level, the levels taken once per run; pixels without a sample show the grey planes'
-// background.
+// background. A chunk's 192 bytes are stored as the three cache lines from the one its
+// first byte falls in: a store across two lines costs nearly two. The first line also
+// takes the end of the chunk before it where that one lies just before in memory (rows
+// are a whole number of lines); otherwise those bytes are left out, and the end of a run
+// of chunks adjoining in memory is stored on its own.
 struct BgrStore {
     std::uint8_t* pBgr;
     std::uint32_t size;
     VbmiTable levels;
     __m512i background;
-    __m512i spread[3];
+    std::size_t misalignment;  // of the picture's first byte within its line
+    // For each byte of the three lines: the pixel it shows, counted in the chunk before
+    // (0..63) or in this one (64..127); and for the line after them, in this chunk.
+    __m512i pixelOf[3];
+    __m512i endPixelOf;
+    __mmask64 ownFirstBytes;  // the bytes of the first line that are this chunk's
+    __mmask64 endBytes;       // and those of the line after
+    __m512i previous = _mm512_setzero_si512();
+    std::uint8_t* pPreviousEnd = nullptr;  // the line after the chunk before
 
     PANDRY_CHUNK_VECTORS void TakeRuns(std::uint8_t* pValues, std::uint32_t count) const {
         for (std::uint32_t k = 0; k < count; k += kChunkPixels) {
@@ -365,14 +377,29 @@ struct BgrStore {
         }
     }
 
-    PANDRY_CHUNK_VECTORS void operator()(std::uint32_t firstPixel, __mmask64 shown,
-                                         __m512i level) const {
+    PANDRY_CHUNK_VECTORS void operator()(std::uint32_t firstPixel, __mmask64 shown, __m512i level) {
         const __m512i picture = _mm512_mask_blend_epi8(shown, background, level);
         const std::uint32_t row = size - 1 - firstPixel / size;
-        std::uint8_t* pOut = pBgr + (std::size_t(row) * size + firstPixel % size) * 3;
-        for (int t = 0; t < 3; ++t) {
-            _mm512_storeu_si512(pOut + kChunkPixels * t,
-                                _mm512_maskz_permutexvar_epi8(kAllBytes, spread[t], picture));
+        std::uint8_t* pLine =
+            pBgr + (std::size_t(row) * size + firstPixel % size) * 3 - misalignment;
+        const bool adjoining = pLine == pPreviousEnd;
+        if (!adjoining) {
+            FinishPrevious();
+        }
+        _mm512_mask_storeu_epi8(pLine, adjoining ? kAllBytes : ownFirstBytes,
+                                _mm512_permutex2var_epi8(previous, pixelOf[0], picture));
+        for (int k = 1; k < 3; ++k) {
+            _mm512_storeu_si512(pLine + kChunkPixels * k,
+                                _mm512_permutex2var_epi8(previous, pixelOf[k], picture));
+        }
+        previous = picture;
+        pPreviousEnd = pLine + 3 * kChunkPixels;
+    }
+
+    PANDRY_CHUNK_VECTORS void FinishPrevious() const {
+        if (pPreviousEnd != nullptr && endBytes != 0) {
+            _mm512_mask_storeu_epi8(pPreviousEnd, endBytes,
+                                    _mm512_maskz_permutexvar_epi8(kAllBytes, endPixelOf, previous));
         }
     }
 };
@@ -380,15 +407,32 @@ struct BgrStore {
 PANDRY_CHUNK_VECTORS void RemapGreyToBgr(const RemapChunkList& list, const std::uint8_t* pSource,
                                          const std::uint8_t* pLevels, std::uint8_t* pBgr) {
     const std::uint8_t background = pLevels[kGreyBackground];
-    BgrStore store{pBgr,
-                   std::uint32_t(list.size),
-                   LoadVbmiTable(pLevels),
-                   _mm512_set1_epi8(static_cast<char>(background)),
-                   {}};
-    for (int t = 0; t < 3; ++t) {
-        store.spread[t] = _mm512_loadu_si512(kByteTables.pixel[t]);
+    BgrStore store{};
+    store.pBgr = pBgr;
+    store.size = std::uint32_t(list.size);
+    store.levels = LoadVbmiTable(pLevels);
+    store.background = _mm512_set1_epi8(static_cast<char>(background));
+    const int misalignment = int(reinterpret_cast<std::uintptr_t>(pBgr) % kChunkPixels);
+    store.misalignment = std::size_t(misalignment);
+    alignas(64) std::uint8_t pixelOf[4][kChunkPixels];
+    for (int k = 0; k < 4; ++k) {
+        for (int b = 0; b < kChunkPixels; ++b) {
+            // Byte 192 + byte of the chunk before is byte `byte` of this one.
+            const int byte = kChunkPixels * k + b - misalignment;
+            const int chunkBytes = 3 * kChunkPixels;
+            pixelOf[k][b] = static_cast<std::uint8_t>(
+                byte < 0 ? (chunkBytes + byte) / 3 : kChunkPixels + (byte % chunkBytes) / 3);
+        }
+        if (k < 3) {
+            store.pixelOf[k] = _mm512_load_si512(pixelOf[k]);
+        } else {
+            store.endPixelOf = _mm512_load_si512(pixelOf[k]);
+        }
     }
+    store.ownFirstBytes = kAllBytes << misalignment;
+    store.endBytes = ~store.ownFirstBytes;
     RemapGreyBatches(list, pSource, store);
+    store.FinishPrevious();
     // A span stays one block when its rows are turned over.
     const std::uint32_t size = store.size;
     for (int b = 0; b < list.blankCount; ++b) {

@@ -256,8 +256,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, FoldedMonoView, ::testing::Values(256, 512));
 class MonoRemappedView : public FoldedMonoView {};
 
 // Catches the remap done in the display conversion's pass differing from the plain rule in
-// any byte of the display or the output plane, folded or after the fill, or a Remap whose
-// picture is lost or taken from a later frame when the next frame comes before it is read.
+// any byte of the display or the output plane, folded or after the fill, writing outside
+// the display buffer wherever it starts within a cache line, or a Remap whose picture is
+// lost or taken from a later frame when the next frame comes before it is read.
 TEST_P(MonoRemappedView, DisplayAndPlaneShowTheFrameRemapped) {
     const int size = GetParam();
     const std::size_t pixels = std::size_t(size) * size;
@@ -273,7 +274,7 @@ TEST_P(MonoRemappedView, DisplayAndPlaneShowTheFrameRemapped) {
     Configure(reference, referenceCamera);
     CYuvToRgb converter;
     converter.BuildTables();
-    std::vector<std::uint8_t> plane, expected(pixels * 3), shown(pixels * 3);
+    std::vector<std::uint8_t> plane, expected(pixels * 3), buffer(pixels * 3 + 128);
     std::vector<std::uint8_t> unmapped(kFrameBytes * 3);
     // Bit 0: the fovea filled before the remap; bit 1: the next frame before the view.
     for (int c = 0; c < 4; ++c) {
@@ -290,10 +291,18 @@ TEST_P(MonoRemappedView, DisplayAndPlaneShowTheFrameRemapped) {
             ASSERT_EQ(p.Acquire(), 1);
             ASSERT_EQ(reference.Acquire(), 1);
         }
+        // The display buffer starting at byte 0, 5, 16 or 63 of a cache line.
+        constexpr std::size_t kLineOffsets[] = {0, 5, 16, 63};
+        const std::size_t lineOffset = std::uintptr_t(buffer.data()) % 64;
+        std::uint8_t* pShown = buffer.data() + (kLineOffsets[c] + 64 - lineOffset) % 64;
         for (int view = 0; view < 2; ++view) {  // straight from the frame, then from the plane
-            std::fill(shown.begin(), shown.end(), 0x5A);
-            p.RemappedToRgb(shown.data());
-            ASSERT_EQ(shown, expected) << "case " << c << " view " << view;
+            std::fill(buffer.begin(), buffer.end(), 0x5A);
+            p.RemappedToRgb(pShown);
+            ASSERT_TRUE(std::equal(expected.begin(), expected.end(), pShown))
+                << "case " << c << " view " << view;
+            EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0x5A) -
+                          std::count(expected.begin(), expected.end(), 0x5A),
+                      128);
             ASSERT_TRUE(std::equal(plane.begin(), plane.end(), p.OutputPlane(0))) << "case " << c;
         }
     }
