@@ -220,8 +220,10 @@ struct GreyStore {
     }
 };
 
-// The pixels copied from the row above are read from a row of the chunks' own values,
-// written whole and aligned, so that the read never waits on a partial store.
+// The store is handed each batch's run values once gathered (TakeRuns, which may change
+// them), then each chunk's 64 values with the mask of the pixels it shows. The pixels
+// copied from the row above are read from a row of the chunks' own values, written whole
+// and aligned, so that the read never waits on a partial store.
 template <typename Store>
 PANDRY_CHUNK_VECTORS void RemapGreyBatches(const RemapChunkList& list, const std::uint8_t* pSource,
                                            Store&& store) {
