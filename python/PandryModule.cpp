@@ -25,6 +25,7 @@
 #include "platform/files/FileIo.h"
 #include "platform/files/InputFile.h"
 #include "processing/CalibrationFile.h"
+#include "processing/StreamCopy.h"
 #include "python/CameraBinding.h"
 #include "python/ModuleSettings.h"
 #include "sensor/Defaults.h"
@@ -166,9 +167,14 @@ class CTemporaryCalibration {
 
 // A renderer shared by the threads that call one Processor: the GIL is released while it
 // works, so its own lock keeps two calls from mixing their pictures.
+// Results of more bytes than this are streamed past the caches (about what one core's
+// caches hold here).
+constexpr std::size_t kCachedBatchBytes = std::size_t(4) << 20;
+
 struct SharedRenderer {
     std::unique_ptr<CFrameRenderer> renderer;
     std::mutex lock;
+    std::vector<std::uint8_t> scratch;  // a streamed batch's picture; guarded by lock
 };
 
 // The calibration a script gives: None (no dark image), a file path (str or os.PathLike), or
@@ -361,12 +367,22 @@ class CPyProcessor {
         {
             py::gil_scoped_release unlocked;  // before the lock: a holder may wait for the GIL
             std::lock_guard<std::mutex> hold(shared.lock);
+            // A batch larger than the caches is made a picture at a time where the cache
+            // holds it, then streamed past the caches into place: written straight there, each
+            // line of the result would first be read in from memory.
+            const bool streamed = std::size_t(batch.count) * outBytes > kCachedBatchBytes;
+            if (streamed) {
+                shared.scratch.resize(outBytes);
+            }
             for (py::ssize_t i = 0; rendered && i < batch.count; ++i) {
                 const std::uint8_t* pRaw = batch.pFrames + i * kFrameBytes;
-                std::uint8_t* pPicture = pOut + i * outBytes;
+                std::uint8_t* pPicture = streamed ? shared.scratch.data() : pOut + i * outBytes;
                 rendered = grey    ? renderer.RenderGreyInto(pRaw, pPicture)
                            : shown ? renderer.RenderInto(pRaw, pPicture)
                                    : renderer.SampleValuesInto(pRaw, values, pPicture);
+                if (streamed) {
+                    StreamCopy(pOut + i * outBytes, pPicture, outBytes);
+                }
             }
         }
         if (!rendered) {
