@@ -19,7 +19,7 @@ from dask.distributed import Client, LocalCluster
 import pandry
 import pandry.dask
 
-RECORDINGS, FRAMES, SIZE, CHUNK, RUNS = 4, 2000, 256, 256, 5
+RECORDINGS, FRAMES, SIZE, CHUNK, RUNS = 4, 2000, 256, 64, 5
 
 
 def record(folder):
