@@ -224,6 +224,8 @@ struct ByteTables {
     std::uint8_t channel[3][64];
     std::uint8_t swappedChannel[3][64];
     std::uint8_t timesThree[64];
+    // Sixteen gathered four-byte words to their three low bytes each, packed.
+    std::uint8_t packWords[64];
 };
 constexpr ByteTables MakeByteTables() {
     ByteTables tables{};
@@ -236,10 +238,35 @@ constexpr ByteTables MakeByteTables() {
     }
     for (int i = 0; i < 64; ++i) {
         tables.timesThree[i] = static_cast<std::uint8_t>(3 * i);
+        tables.packWords[i] = static_cast<std::uint8_t>(i < 48 ? i / 3 * 4 + i % 3 : 0);
     }
     return tables;
 }
 constexpr ByteTables kByteTables = MakeByteTables();
+
+// The run values of runs [first, end), three bytes each, into pValues, sixteen runs to a
+// four-byte gather. Each lane reads its pixel and the next pixel's first byte, which the
+// packing drops; the frame's last pixel has no byte after it, so its lanes are merged in
+// from a copy read once. Writes up to 64 bytes past the last run's value.
+PANDRY_CHUNK_VECTORS void GatherColorRuns(const std::uint16_t* pSources, std::uint32_t first,
+                                          std::uint32_t end, const std::uint8_t* pColorFrame,
+                                          __m512i lastPixel, std::uint8_t* pValues) {
+    constexpr int kLastOffset = int(kColorFrameBytes) - 3;
+    const __m512i packWords = _mm512_loadu_si512(kByteTables.packWords);
+    const __m512i lastOffset = _mm512_set1_epi32(kLastOffset);
+    for (std::uint32_t k = first; k < end; k += 16, pValues += 48) {
+        const std::uint32_t count = std::min(end - k, std::uint32_t{16});
+        const __mmask16 lanes = static_cast<__mmask16>(_bzhi_u32(0xFFFF, count));
+        const __m512i samples = _mm512_maskz_cvtepu16_epi32(
+            lanes,
+            _mm512_maskz_extracti64x4_epi64(0xF, _mm512_maskz_loadu_epi16(lanes, pSources + k), 0));
+        const __m512i offsets =
+            _mm512_add_epi32(samples, _mm512_maskz_slli_epi32(lanes, samples, 1));
+        const __mmask16 inside = _mm512_mask_cmpneq_epi32_mask(lanes, offsets, lastOffset);
+        __m512i words = _mm512_mask_i32gather_epi32(lastPixel, inside, offsets, pColorFrame, 1);
+        _mm512_storeu_si512(pValues, _mm512_maskz_permutexvar_epi8(kAllBytes, packWords, words));
+    }
+}
 
 // The run values packed three bytes each into a scratch row, then each 64 bytes of the
 // picture made by one two-table byte permute from the 128 scratch bytes that start at its
@@ -263,21 +290,15 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
                                               ? kByteTables.swappedChannel[t]
                                               : kByteTables.channel[t]);
     }
-    // Room past the last run for the widest read: one more chunk's worth.
-    alignas(64) std::uint8_t values[(kBatchChunks + 1) * kChunkPixels * 3 + 4] = {};
+    const std::uint8_t* pLast = pColorFrame + kColorFrameBytes - 3;
+    const __m512i lastPixel = _mm512_set1_epi32(
+        int(pLast[0] | std::uint32_t(pLast[1]) << 8 | std::uint32_t(pLast[2]) << 16));
+    // Room past the last run for the widest read (one more chunk's worth) and write.
+    alignas(64) std::uint8_t values[(kBatchChunks + 1) * kChunkPixels * 3 + 64] = {};
     for (int c0 = 0; c0 < list.chunkCount; c0 += kBatchChunks) {
         const int c1 = std::min(c0 + kBatchChunks, list.chunkCount);
         const RunSpan span = RunsOfBatch(list, c0, c1);
-        std::uint8_t* pValue = values;
-        for (std::uint32_t k = span.first; k < span.end; ++k, pValue += 3) {
-            // Two loads: a four-byte read would pass the end of the frame's last pixel. The
-            // fourth byte stored is the next run's, which overwrites it.
-            const std::uint8_t* pPixel = pColorFrame + std::size_t(list.pRunSources[k]) * 3;
-            std::uint16_t low;
-            std::memcpy(&low, pPixel, sizeof low);
-            const std::uint32_t pixel = low | std::uint32_t(pPixel[2]) << 16;
-            std::memcpy(pValue, &pixel, sizeof pixel);
-        }
+        GatherColorRuns(list.pRunSources, span.first, span.end, pColorFrame, lastPixel, values);
         for (int c = c0; c < c1; ++c) {
             const RemapChunk& chunk = list.pChunks[c];
             const ColorChunkStores& stores = list.pStores[c];
