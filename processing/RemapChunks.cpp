@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "sensor/FoveaTable.h"
@@ -95,6 +96,7 @@ ColorChunkStores StoresOf(const RemapChunk& chunk, const std::uint8_t* pIndex) {
         }
         stores.firstRun[t] = pIndex[kChunkPixels * t / 3];
     }
+    stores.oneWindow = pIndex[kChunkPixels - 1] < kOneWindowRuns;
     return stores;
 }
 
@@ -269,9 +271,10 @@ PANDRY_CHUNK_VECTORS void GatherColorRuns(const std::uint16_t* pSources, std::ui
 }
 
 // The run values packed three bytes each into a scratch row, then each 64 bytes of the
-// picture made by one two-table byte permute from the 128 scratch bytes that start at its
-// first pixel's run (its 22 pixels lie within 22 runs: 66 bytes), the bytes copied from the
-// row above loaded over it.
+// picture made by one two-table byte permute from 128 scratch bytes (a store's 22 pixels lie
+// within 22 runs: 66 bytes), the bytes copied from the row above blended over it. Almost every
+// chunk reads one window from its first run for all three stores; the others read one from
+// each store's first run.
 template <RgbLayout kLayout>
 PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
                                             const std::uint8_t* pColorFrame,
@@ -279,6 +282,7 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
     constexpr bool kBottomUp = kLayout == RgbLayout::kBottomUpBgrOnBlack;
     constexpr bool kOnBlack = kLayout != RgbLayout::kTopDownBgr;
     const std::uint32_t size = std::uint32_t(list.size);
+    const int rowShift = std::countr_zero(size);
     // From a picture byte to the same byte of the pixel above it.
     const std::ptrdiff_t above = (kBottomUp ? 3 : -3) * std::ptrdiff_t(size);
     const __m512i timesThree = _mm512_loadu_si512(kByteTables.timesThree);
@@ -308,25 +312,25 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
             const std::uint8_t* pRuns = values + std::size_t(chunk.firstRun - span.first) * 3;
             std::uint32_t pixel = chunk.firstPixel;
             if (kBottomUp) {
-                pixel = (size - 1 - pixel / size) * size + pixel % size;
+                pixel = ((size - 1 - (pixel >> rowShift)) << rowShift) + pixel % size;
             }
             std::uint8_t* pOut = pDestination + std::size_t(pixel) * 3;
+            __m512i low = _mm512_loadu_si512(pRuns);
+            __m512i high = _mm512_loadu_si512(pRuns + 64);
             for (int t = 0; t < 3; ++t, pOut += 64) {
                 const std::uint64_t gathered = stores.gathered[t];
                 const std::uint64_t copied = stores.copied[t];
-                __m512i bytes = _mm512_setzero_si512();
-                if (gathered != 0) {
+                __m512i index = _mm512_maskz_permutexvar_epi8(kAllBytes, pixelOf[t], runs3);
+                if (!stores.oneWindow) {
                     const int first = stores.firstRun[t] * 3;
-                    const __m512i index = _mm512_add_epi8(
-                        _mm512_sub_epi8(_mm512_maskz_permutexvar_epi8(kAllBytes, pixelOf[t], runs3),
-                                        _mm512_set1_epi8(static_cast<char>(first))),
-                        channelOf[t]);
-                    const std::uint8_t* pTable = pRuns + first;
-                    bytes = _mm512_maskz_permutex2var_epi8(gathered, _mm512_loadu_si512(pTable),
-                                                           index, _mm512_loadu_si512(pTable + 64));
+                    index = _mm512_sub_epi8(index, _mm512_set1_epi8(static_cast<char>(first)));
+                    low = _mm512_loadu_si512(pRuns + first);
+                    high = _mm512_loadu_si512(pRuns + first + 64);
                 }
+                __m512i bytes = _mm512_maskz_permutex2var_epi8(
+                    gathered, low, _mm512_add_epi8(index, channelOf[t]), high);
                 if (copied != 0) {
-                    bytes = _mm512_mask_loadu_epi8(bytes, copied, pOut + above);
+                    bytes = _mm512_mask_blend_epi8(copied, bytes, _mm512_loadu_si512(pOut + above));
                 }
                 // A buffer on black holds anything before: the border is written black.
                 if (kOnBlack) {
