@@ -206,7 +206,7 @@ void EstimatePeriphery(const Byte* pFrame, int s, Byte* pColorFrame) {
 }
 
 // Each three-sector cell of a fovea ring shows one colour: green, blue, red samples.
-void FillFoveaCells(const Byte* pFrame, Byte* pColorFrame) {
+void FillFoveaCellsPlain(const Byte* pFrame, Byte* pColorFrame) {
     for (int s = 0; s < kSectors; s += 3) {
         const Byte* pGreen = pFrame + FrameIndex(s, 0);
         const Byte* pBlue = pFrame + FrameIndex(s + 1, 0);
@@ -254,6 +254,8 @@ constexpr PixelOrder kPixelOrder[3] = {MakePixelOrder(0), MakePixelOrder(1), Mak
 
 // The zero-masking conversions: GCC 12 warns about the plain ones' undefined source.
 constexpr __mmask8 kAllLanes = 0xFF;
+constexpr __mmask16 kAllLanes16 = 0xFFFF;
+constexpr __mmask64 kAllBytes = ~__mmask64{0};
 
 PANDRY_RING_VECTORS inline __m256i EightSamples(const Byte* p) {
     return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
@@ -312,20 +314,171 @@ PANDRY_RING_VECTORS void EstimateEightRings(const Neighbourhood& n, int phase, i
                             _mm256_maskz_permutexvar_epi8(~__mmask32{0}, order, gathered));
 }
 
-// Rings 42 .. 149 in eight-ring blocks, the last block overlapping the one before (it
-// writes the same bytes again); rings 150 and 151 by the plain form.
+// Every weight is a whole number of thousandths, so an estimate is q / 1000 for the integer
+// q of the same weights in thousandths: below 2^18, exact in floats. The doubles stay within
+// 1e-13 of q / 1000 and truncate to its floor unless q is a positive multiple of 1000, where
+// they may land just below it. x = (q - 0.5) / 1000 in floats (within 3.1e-5) truncates to
+// that floor too, and shows such a q by its fraction: 0.9995 then, at most 0.9986 otherwise.
+constexpr float kFractionOfAMultiple = 0.999f;
+
+// Per lane, q / 1000 rounded down as the doubles round it; false in `exact` for a lane whose
+// q is a positive multiple of 1000.
+PANDRY_RING_VECTORS inline __m512i Thousandths(__m512 q, __m512& fraction) {
+    const __m512 x = _mm512_mul_ps(_mm512_sub_ps(q, _mm512_set1_ps(0.5f)), _mm512_set1_ps(0.001f));
+    fraction = _mm512_maskz_reduce_ps(kAllLanes16, x, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    return _mm512_maskz_cvttps_epi32(kAllLanes16, x);
+}
+
+// Whole numbers below 2^24 times a whole weight: exact in floats.
+PANDRY_RING_VECTORS inline __m512 Scaled(int weight, __m512i samples) {
+    return _mm512_mul_ps(_mm512_set1_ps(float(weight)),
+                         _mm512_maskz_cvtepi32_ps(kAllLanes16, samples));
+}
+
+PANDRY_RING_VECTORS inline __m512i Widened(__m128i bytes) {
+    return _mm512_maskz_cvtepu8_epi32(kAllLanes16, bytes);
+}
+
+PANDRY_RING_VECTORS inline __m128i Sixteen(const Byte* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// Even lanes from the first, odd lanes from the second.
+PANDRY_RING_VECTORS inline __m128i OddBytesFrom(__m128i even, __m128i odd) {
+    return _mm_mask_blend_epi8(0xAAAA, even, odd);
+}
+
+// Where output byte 3k + b of sixteen pixels takes its value from, in the ring and third
+// estimates packed four to a 128-bit lane (ring estimates of pixels 4i .. 4i + 3 at bytes
+// 16i .. 16i + 3, third at 16i + 4 ..) and the own samples at 64 .. 79.
+struct SixteenOrder {
+    alignas(64) std::uint8_t byte[64];
+};
+constexpr SixteenOrder MakeSixteenOrder(int phase) {
+    SixteenOrder order{};
+    for (int k = 0; k < 16; ++k) {
+        const PixelSlots slots = k % 2 == 0 ? kEvenRingSlots[phase] : kOddRingSlots[phase];
+        const int packed = 16 * (k / 4) + k % 4;
+        order.byte[3 * k + slots.own] = static_cast<std::uint8_t>(64 + k);
+        order.byte[3 * k + slots.ring] = static_cast<std::uint8_t>(packed);
+        order.byte[3 * k + slots.third] = static_cast<std::uint8_t>(packed + 4);
+    }
+    return order;
+}
+constexpr SixteenOrder kSixteenOrder[3] = {MakeSixteenOrder(0), MakeSixteenOrder(1),
+                                           MakeSixteenOrder(2)};
+
+// The estimates of rings r0 .. r0 + 15 (r0 even) of one sector from the thousandths of
+// their weights; false, writing nothing, if any of them needs the doubles' own rounding.
+PANDRY_RING_VECTORS bool EstimateSixteenRings(const Neighbourhood& n, const __m512i& order, int r0,
+                                              Byte* pSector) {
+    const __m128i previous = Sixteen(n.previous + r0);
+    const __m128i next = Sixteen(n.next + r0);
+    const __m128i secondPrevious = Sixteen(n.secondPrevious + r0);
+    const __m128i secondNext = Sixteen(n.secondNext + r0);
+    const __m512i ringSum = _mm512_add_epi32(
+        _mm512_add_epi32(Widened(Sixteen(n.here + r0 - 1)), Widened(Sixteen(n.here + r0 + 1))),
+        Widened(OddBytesFrom(previous, next)));
+    // 286 and 143 thousandths: 143 times twice the near sum plus the far sample.
+    const __m512i ringUnits = _mm512_add_epi32(_mm512_add_epi32(ringSum, ringSum),
+                                               Widened(OddBytesFrom(secondNext, secondPrevious)));
+    const __m512i pairSum = _mm512_add_epi32(
+        Widened(OddBytesFrom(Sixteen(n.previous + r0 - 1), Sixteen(n.next + r0 - 1))),
+        Widened(OddBytesFrom(secondPrevious, secondNext)));
+    const __m512i diagonal =
+        Widened(OddBytesFrom(Sixteen(n.previous + r0 + 1), Sixteen(n.next + r0 + 1)));
+    const __m512i side = Widened(OddBytesFrom(next, previous));
+    __m512 ringFraction;
+    __m512 thirdFraction;
+    const __m512i ring = Thousandths(Scaled(143, ringUnits), ringFraction);
+    const __m512i third =
+        Thousandths(_mm512_add_ps(_mm512_add_ps(Scaled(242, pairSum), Scaled(171, diagonal)),
+                                  Scaled(343, side)),
+                    thirdFraction);
+    if (_mm512_cmp_ps_mask(_mm512_maskz_max_ps(kAllLanes16, ringFraction, thirdFraction),
+                           _mm512_set1_ps(kFractionOfAMultiple), _CMP_GT_OQ) != 0) {
+        return false;
+    }
+    const __m512i packed = _mm512_packus_epi16(_mm512_packus_epi32(ring, third), ring);
+    const __m512i own = _mm512_zextsi128_si512(Sixteen(n.here + r0));
+    _mm512_mask_storeu_epi8(pSector + r0 * 3, 0xFFFFFFFFFFFF,
+                            _mm512_maskz_permutex2var_epi8(kAllBytes, packed, order, own));
+    return true;
+}
+
+// Rings 42 .. 149 in sixteen-ring blocks, the last block overlapping the one before (it
+// writes the same bytes again), a block that needs the doubles as two of eight; rings 150
+// and 151 by the plain form.
 template <int Phase>
 PANDRY_RING_VECTORS void EstimatePeripheryVector(const Byte* pFrame, int s, Byte* pColorFrame) {
     const Neighbourhood n = NeighbourhoodOf(pFrame, s);
     Byte* pSector = pColorFrame + FrameIndex(s, 0) * 3;
-    constexpr int kBlock = 8;
+    const __m512i order = _mm512_load_si512(kSixteenOrder[Phase].byte);
+    constexpr int kBlock = 16;
     constexpr int kLastBlock = kRings - 2 - kBlock;
-    for (int r0 = kFoveaRings; r0 < kLastBlock; r0 += kBlock) {
-        EstimateEightRings(n, Phase, r0, pSector);
+    for (int r0 = kFoveaRings;; r0 += kBlock) {
+        r0 = std::min(r0, kLastBlock);
+        if (!EstimateSixteenRings(n, order, r0, pSector)) {
+            EstimateEightRings(n, Phase, r0, pSector);
+            EstimateEightRings(n, Phase, r0 + kBlock / 2, pSector);
+        }
+        if (r0 == kLastBlock) {
+            break;
+        }
     }
-    EstimateEightRings(n, Phase, kLastBlock, pSector);
     EstimateEvenRing<Phase>(n, kRings - 2, pSector + (kRings - 2) * 3);
     EstimateOuterRing<Phase>(n, pSector + (kRings - 1) * 3);
+}
+
+// Output byte b of a fovea cell's 126 (ring b / 3, colour b % 3: blue, green, red) in the
+// tables of rings 0 .. 31 (first half, green then blue, 32 bytes each; second half red) or
+// 16 .. 47 for the cell's second 64 bytes.
+struct CellOrder {
+    alignas(64) std::uint8_t byte[2][64];
+};
+constexpr CellOrder MakeCellOrder() {
+    CellOrder order{};
+    for (int half = 0; half < 2; ++half) {
+        const int firstRing = 16 * half;
+        for (int b = 0; b < 64; ++b) {
+            const int ring = std::min((64 * half + b) / 3, kFoveaRings - 1) - firstRing;
+            const int colour = (64 * half + b) % 3;
+            const int table = colour == kBlueByte ? 32 : colour == kGreenByte ? 0 : 64;
+            order.byte[half][b] = static_cast<std::uint8_t>(table + ring);
+        }
+    }
+    return order;
+}
+constexpr CellOrder kCellOrder = MakeCellOrder();
+
+constexpr __mmask64 kLowHalf = 0xFFFFFFFF;
+
+// 32 bytes from each row, side by side.
+PANDRY_RING_VECTORS inline __m512i TwoRows(const Byte* pFirst, const Byte* pSecond) {
+    return _mm512_mask_loadu_epi8(_mm512_maskz_loadu_epi8(kLowHalf, pFirst), ~kLowHalf,
+                                  pSecond - 32);
+}
+
+// The cells' pixels built by two permutes each and stored in their three sectors.
+PANDRY_RING_VECTORS void FillFoveaCellsVector(const Byte* pFrame, Byte* pColorFrame) {
+    constexpr __mmask64 kLastBytes = (__mmask64{1} << (kFoveaRings * 3 - 64)) - 1;
+    const __m512i firstOrder = _mm512_load_si512(kCellOrder.byte[0]);
+    const __m512i secondOrder = _mm512_load_si512(kCellOrder.byte[1]);
+    for (int s = 0; s < kSectors; s += 3) {
+        const Byte* pGreen = pFrame + FrameIndex(s, 0);
+        const Byte* pBlue = pFrame + FrameIndex(s + 1, 0);
+        const Byte* pRed = pFrame + FrameIndex(s + 2, 0);
+        const __m512i first = _mm512_maskz_permutex2var_epi8(
+            kAllBytes, TwoRows(pGreen, pBlue), firstOrder, _mm512_maskz_loadu_epi8(kLowHalf, pRed));
+        const __m512i second =
+            _mm512_maskz_permutex2var_epi8(kAllBytes, TwoRows(pGreen + 16, pBlue + 16), secondOrder,
+                                           _mm512_maskz_loadu_epi8(kLowHalf, pRed + 16));
+        for (int cellSector = s; cellSector < s + 3; ++cellSector) {
+            Byte* pPixels = pColorFrame + FrameIndex(cellSector, 0) * 3;
+            _mm512_storeu_si512(pPixels, first);
+            _mm512_mask_storeu_epi8(pPixels + 64, kLastBytes, second);
+        }
+    }
 }
 
 #endif
@@ -347,6 +500,16 @@ bool EstimateAllInVectors(const Byte* pFrame, Byte* pColorFrame) {
     (void)pColorFrame;
     return false;
 #endif
+}
+
+void FillFoveaCells(const Byte* pFrame, Byte* pColorFrame, bool vectors) {
+#ifdef PANDRY_RECONSTRUCT_VECTORS
+    if (vectors && RingVectorsAvailable()) {
+        FillFoveaCellsVector(pFrame, pColorFrame);
+        return;
+    }
+#endif
+    FillFoveaCellsPlain(pFrame, pColorFrame);
 }
 
 void CopyPixel(Byte* pColorFrame, int fromRing, int toRing) {
@@ -375,6 +538,6 @@ void CColorProcessor::ReconstructColor(std::uint8_t* pFrame, std::uint8_t* pColo
         }
     }
     CopyPixel(pColorFrame, kRings - 2, kRings - 1);  // sector 0 only
-    FillFoveaCells(pFrame, pColorFrame);
+    FillFoveaCells(pFrame, pColorFrame, vectors);
     CopyPixel(pColorFrame, 1, 0);
 }
