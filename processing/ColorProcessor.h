@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -57,8 +58,16 @@ class CColorProcessor : public CFrameProcessor {
     int m_nColorFrame = 0;
     std::unique_ptr<std::uint8_t[]> m_pRemapped;
     std::unique_ptr<std::int32_t[]> m_pChannelMap;
-    // The same codes a byte each, a quarter of the map's reads for every histogram.
-    std::unique_ptr<std::uint8_t[]> m_pChannelBytes;
+    // The map sector by sector as the histogram walks it: within a sector the fovea rings
+    // counted are the last ones, all in one channel, and the periphery's even and odd rings
+    // take one channel each, so no sample's code is read.
+    struct SectorChannels {
+        std::uint8_t firstCountedRing;
+        std::uint8_t fovea;
+        std::uint8_t evenRings;
+        std::uint8_t oddRings;
+    };
+    std::array<SectorChannels, kSectors> m_sectorChannels{};
     // The colour frame the last Remap asked for while m_pRemapped does not show it yet;
     // null when it does. The acquisition thread's; the window saves only after it ended.
     const std::uint8_t* m_pPendingRemap = nullptr;
