@@ -96,7 +96,7 @@ ColorChunkStores StoresOf(const RemapChunk& chunk, const std::uint8_t* pIndex) {
         }
         stores.firstRun[t] = pIndex[kChunkPixels * t / 3];
     }
-    stores.oneWindow = pIndex[kChunkPixels - 1] < kOneWindowRuns;
+    stores.runs = static_cast<std::uint8_t>(pIndex[kChunkPixels - 1] + 1);
     return stores;
 }
 
@@ -270,6 +270,20 @@ PANDRY_CHUNK_VECTORS void GatherColorRuns(const std::uint16_t* pSources, std::ui
     }
 }
 
+// Store t of a chunk, its gathered bytes given, the bytes copied from the row above read
+// where they are (the masked read never touches the row above the first).
+template <bool kOnBlack>
+PANDRY_CHUNK_VECTORS inline void StoreColorBytes(__m512i gathered, const ColorChunkStores& stores,
+                                                 int t, std::uint8_t* pOut, std::ptrdiff_t above) {
+    const __m512i bytes = _mm512_mask_loadu_epi8(gathered, stores.copied[t], pOut + above);
+    // A buffer on black holds anything before: the border is written black.
+    if (kOnBlack) {
+        _mm512_storeu_si512(pOut, bytes);
+    } else {
+        _mm512_mask_storeu_epi8(pOut, stores.gathered[t] | stores.copied[t], bytes);
+    }
+}
+
 // The run values packed three bytes each into a scratch row, then each 64 bytes of the
 // picture made by one two-table byte permute from 128 scratch bytes (a store's 22 pixels lie
 // within 22 runs: 66 bytes), the bytes copied from the row above blended over it. Almost every
@@ -315,29 +329,31 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
                 pixel = ((size - 1 - (pixel >> rowShift)) << rowShift) + pixel % size;
             }
             std::uint8_t* pOut = pDestination + std::size_t(pixel) * 3;
+            if (stores.runs <= kOneTableRuns) {
+                const __m512i table = _mm512_loadu_si512(pRuns);
+                for (int t = 0; t < 3; ++t, pOut += 64) {
+                    const __m512i index = _mm512_add_epi8(
+                        _mm512_maskz_permutexvar_epi8(kAllBytes, pixelOf[t], runs3), channelOf[t]);
+                    StoreColorBytes<kOnBlack>(
+                        _mm512_maskz_permutexvar_epi8(stores.gathered[t], index, table), stores, t,
+                        pOut, above);
+                }
+                continue;
+            }
             __m512i low = _mm512_loadu_si512(pRuns);
             __m512i high = _mm512_loadu_si512(pRuns + 64);
             for (int t = 0; t < 3; ++t, pOut += 64) {
-                const std::uint64_t gathered = stores.gathered[t];
-                const std::uint64_t copied = stores.copied[t];
                 __m512i index = _mm512_maskz_permutexvar_epi8(kAllBytes, pixelOf[t], runs3);
-                if (!stores.oneWindow) {
+                if (stores.runs > kOneWindowRuns) {
                     const int first = stores.firstRun[t] * 3;
                     index = _mm512_sub_epi8(index, _mm512_set1_epi8(static_cast<char>(first)));
                     low = _mm512_loadu_si512(pRuns + first);
                     high = _mm512_loadu_si512(pRuns + first + 64);
                 }
-                __m512i bytes = _mm512_maskz_permutex2var_epi8(
-                    gathered, low, _mm512_add_epi8(index, channelOf[t]), high);
-                if (copied != 0) {
-                    bytes = _mm512_mask_blend_epi8(copied, bytes, _mm512_loadu_si512(pOut + above));
-                }
-                // A buffer on black holds anything before: the border is written black.
-                if (kOnBlack) {
-                    _mm512_storeu_si512(pOut, bytes);
-                } else {
-                    _mm512_mask_storeu_epi8(pOut, gathered | copied, bytes);
-                }
+                StoreColorBytes<kOnBlack>(
+                    _mm512_maskz_permutex2var_epi8(stores.gathered[t], low,
+                                                   _mm512_add_epi8(index, channelOf[t]), high),
+                    stores, t, pOut, above);
             }
         }
     }
