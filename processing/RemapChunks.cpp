@@ -326,7 +326,7 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
             const std::uint8_t* pRuns = values + std::size_t(chunk.firstRun - span.first) * 3;
             std::uint32_t pixel = chunk.firstPixel;
             if (kBottomUp) {
-                pixel = ((size - 1 - (pixel >> rowShift)) << rowShift) + pixel % size;
+                pixel = ((size - 1 - (pixel >> rowShift)) << rowShift) + (pixel & (size - 1));
             }
             std::uint8_t* pOut = pDestination + std::size_t(pixel) * 3;
             if (stores.runs <= kOneTableRuns) {
@@ -355,6 +355,25 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
                                                    _mm512_add_epi8(index, channelOf[t]), high),
                     stores, t, pOut, above);
             }
+        }
+    }
+}
+
+// The chunks without a pixel, black; most spans are a chunk or two, too short for memset's
+// set-up to pay.
+PANDRY_CHUNK_VECTORS void WriteBlankSpans(const RemapChunkList& list, std::uint8_t* pDestination,
+                                          bool bottomUp) {
+    const std::uint32_t size = std::uint32_t(list.size);
+    for (int b = 0; b < list.blankCount; ++b) {
+        const BlankSpan& span = list.pBlankSpans[b];
+        std::uint32_t first = span.firstPixel;
+        if (bottomUp) {
+            const std::uint32_t lastRow = (span.firstPixel + span.pixels - 1) / size;
+            first = (size - 1 - lastRow) * size + span.firstPixel % size;
+        }
+        std::uint8_t* pOut = pDestination + std::size_t(first) * 3;
+        for (std::uint32_t k = 0; k < span.pixels * 3; k += 64) {
+            _mm512_storeu_si512(pOut + k, _mm512_setzero_si512());
         }
     }
 }
@@ -417,16 +436,7 @@ void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFram
             RemapColorBatches<RgbLayout::kTopDownRgbOnBlack>(list, pColorFrame, pDestination);
             break;
     }
-    const std::uint32_t size = std::uint32_t(list.size);
-    for (int b = 0; b < list.blankCount; ++b) {
-        const BlankSpan& span = list.pBlankSpans[b];
-        std::uint32_t first = span.firstPixel;
-        if (layout == RgbLayout::kBottomUpBgrOnBlack) {
-            const std::uint32_t lastRow = (span.firstPixel + span.pixels - 1) / size;
-            first = (size - 1 - lastRow) * size + span.firstPixel % size;
-        }
-        std::memset(pDestination + std::size_t(first) * 3, 0, std::size_t(span.pixels) * 3);
-    }
+    WriteBlankSpans(list, pDestination, layout == RgbLayout::kBottomUpBgrOnBlack);
 }
 
 #else
