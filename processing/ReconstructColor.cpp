@@ -315,24 +315,32 @@ PANDRY_RING_VECTORS void EstimateEightRings(const Neighbourhood& n, int phase, i
 }
 
 // Every weight is a whole number of thousandths, so an estimate is q / 1000 for the integer
-// q of the same weights in thousandths: below 2^18, exact in floats. The doubles stay within
-// 1e-13 of q / 1000 and truncate to its floor unless q is a positive multiple of 1000, where
-// they may land just below it. x = (q - 0.5) / 1000 in floats (within 3.1e-5) truncates to
-// that floor too, and shows such a q by its fraction: 0.9995 then, at most 0.9986 otherwise.
+// q of the same weights in thousandths: below 2^18, so every product and sum of q is exact in
+// floats, fused or not. The doubles stay within 1e-13 of q / 1000 and truncate to its floor
+// unless q is a positive multiple of 1000, where they may land just below it. x = q / 1000 -
+// 0.0005 in floats (within 3.1e-5) truncates to that floor too, and shows such a q by its
+// fraction: 0.9995 then, at most 0.9986 otherwise.
 constexpr float kFractionOfAMultiple = 0.999f;
 
-// Per lane, q / 1000 rounded down as the doubles round it; false in `exact` for a lane whose
-// q is a positive multiple of 1000.
+// Per lane, q / 1000 rounded down as the doubles round it, and the fraction that shows a
+// positive multiple of 1000.
 PANDRY_RING_VECTORS inline __m512i Thousandths(__m512 q, __m512& fraction) {
-    const __m512 x = _mm512_mul_ps(_mm512_sub_ps(q, _mm512_set1_ps(0.5f)), _mm512_set1_ps(0.001f));
+    const __m512 x = _mm512_fmsub_ps(q, _mm512_set1_ps(0.001f), _mm512_set1_ps(0.0005f));
     fraction = _mm512_maskz_reduce_ps(kAllLanes16, x, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
     return _mm512_maskz_cvttps_epi32(kAllLanes16, x);
 }
 
-// Whole numbers below 2^24 times a whole weight: exact in floats.
+PANDRY_RING_VECTORS inline __m512 Whole(__m512i samples) {
+    return _mm512_maskz_cvtepi32_ps(kAllLanes16, samples);
+}
+
 PANDRY_RING_VECTORS inline __m512 Scaled(int weight, __m512i samples) {
-    return _mm512_mul_ps(_mm512_set1_ps(float(weight)),
-                         _mm512_maskz_cvtepi32_ps(kAllLanes16, samples));
+    return _mm512_mul_ps(_mm512_set1_ps(float(weight)), Whole(samples));
+}
+
+// q + weight times the samples.
+PANDRY_RING_VECTORS inline __m512 AddScaled(__m512 q, int weight, __m512i samples) {
+    return _mm512_fmadd_ps(_mm512_set1_ps(float(weight)), Whole(samples), q);
 }
 
 PANDRY_RING_VECTORS inline __m512i Widened(__m128i bytes) {
@@ -390,10 +398,10 @@ PANDRY_RING_VECTORS bool EstimateSixteenRings(const Neighbourhood& n, const __m5
     const __m512i side = Widened(OddBytesFrom(next, previous));
     __m512 ringFraction;
     __m512 thirdFraction;
-    const __m512i ring = Thousandths(Scaled(143, ringUnits), ringFraction);
+    const __m512 zero = _mm512_setzero_ps();
+    const __m512i ring = Thousandths(AddScaled(zero, 143, ringUnits), ringFraction);
     const __m512i third =
-        Thousandths(_mm512_add_ps(_mm512_add_ps(Scaled(242, pairSum), Scaled(171, diagonal)),
-                                  Scaled(343, side)),
+        Thousandths(AddScaled(AddScaled(AddScaled(zero, 343, side), 171, diagonal), 242, pairSum),
                     thirdFraction);
     if (_mm512_cmp_ps_mask(_mm512_maskz_max_ps(kAllLanes16, ringFraction, thirdFraction),
                            _mm512_set1_ps(kFractionOfAMultiple), _CMP_GT_OQ) != 0) {
