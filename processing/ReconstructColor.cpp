@@ -225,216 +225,179 @@ void FillFoveaCellsPlain(const Byte* pFrame, Byte* pColorFrame) {
 #if defined(__x86_64__) && defined(__GNUC__)
 #define PANDRY_RECONSTRUCT_VECTORS 1
 
-#define PANDRY_RING_VECTORS __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi")))
+#define PANDRY_RING_VECTORS __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 
 bool RingVectorsAvailable() {
-    static const bool available =
-        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
-        __builtin_cpu_supports("avx512vbmi");
+    static const bool available = __builtin_cpu_supports("avx512f") &&
+                                  __builtin_cpu_supports("avx512bw") &&
+                                  __builtin_cpu_supports("avx512vbmi");
     return available;
 }
 
-// Where output byte 3k + b of eight pixels (k even: an even ring) takes its value from:
-// own samples are bytes 0..7 of the gathered block, ring estimates 8..15, third 16..23.
-struct PixelOrder {
-    alignas(32) std::uint8_t byte[32];
-};
-constexpr PixelOrder MakePixelOrder(int phase) {
-    PixelOrder order{};
-    for (int k = 0; k < 8; ++k) {
-        const PixelSlots slots = k % 2 == 0 ? kEvenRingSlots[phase] : kOddRingSlots[phase];
-        order.byte[3 * k + slots.own] = static_cast<std::uint8_t>(k);
-        order.byte[3 * k + slots.ring] = static_cast<std::uint8_t>(8 + k);
-        order.byte[3 * k + slots.third] = static_cast<std::uint8_t>(16 + k);
-    }
-    return order;
-}
-constexpr PixelOrder kPixelOrder[3] = {MakePixelOrder(0), MakePixelOrder(1), MakePixelOrder(2)};
-
-// The zero-masking conversions: GCC 12 warns about the plain ones' undefined source.
-constexpr __mmask8 kAllLanes = 0xFF;
-constexpr __mmask16 kAllLanes16 = 0xFFFF;
+// The zero-masking permutes: GCC 12 warns about the plain ones' undefined source.
 constexpr __mmask64 kAllBytes = ~__mmask64{0};
 
-PANDRY_RING_VECTORS inline __m256i EightSamples(const Byte* p) {
-    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
-}
-
-PANDRY_RING_VECTORS inline __m512d Times(double weight, __m256i sums) {
-    return _mm512_mul_pd(_mm512_set1_pd(weight), _mm512_maskz_cvtepi32_pd(kAllLanes, sums));
-}
-
-PANDRY_RING_VECTORS inline __m128i TruncatedBytes(__m512d values) {
-    return _mm512_maskz_cvtepi64_epi8(kAllLanes, _mm512_maskz_cvttpd_epi64(kAllLanes, values));
-}
-
-// Even lanes from the first, odd lanes from the second.
-PANDRY_RING_VECTORS inline __m256i OddFrom(__m256i even, __m256i odd) {
-    return _mm256_blend_epi32(even, odd, 0xAA);
-}
-
-// The estimates of rings r0 .. r0 + 7 (r0 even) of one sector, lane by lane the products
-// and sums of the plain form in the same order: the odd lanes read the other neighbours.
-PANDRY_RING_VECTORS void EstimateEightRings(const Neighbourhood& n, int phase, int r0,
-                                            Byte* pSector) {
-    constexpr __mmask8 kOdd = 0xAA;
-    const __m256i previous = EightSamples(n.previous + r0);
-    const __m256i next = EightSamples(n.next + r0);
-    const __m256i secondPrevious = EightSamples(n.secondPrevious + r0);
-    const __m256i secondNext = EightSamples(n.secondNext + r0);
-    const __m256i ringSum = _mm256_add_epi32(
-        _mm256_add_epi32(EightSamples(n.here + r0 - 1), EightSamples(n.here + r0 + 1)),
-        OddFrom(previous, next));
-    const __m256i ringFar = OddFrom(secondNext, secondPrevious);
-    const __m256i pairSum =
-        _mm256_add_epi32(OddFrom(EightSamples(n.previous + r0 - 1), EightSamples(n.next + r0 - 1)),
-                         OddFrom(secondPrevious, secondNext));
-    const __m256i diagonalSample =
-        OddFrom(EightSamples(n.previous + r0 + 1), EightSamples(n.next + r0 + 1));
-    const __m256i sideSample = OddFrom(next, previous);
-
-    const __m512d ring = _mm512_add_pd(Times(kRingNear, ringSum), Times(kRingFar, ringFar));
-    const __m512d pair = Times(kThirdPair, pairSum);
-    const __m512d diagonal = Times(kThirdDiagonal, diagonalSample);
-    const __m512d side = Times(kThirdSide, sideSample);
-    __m512d third = _mm512_add_pd(_mm512_add_pd(pair, diagonal), side);
-    if (phase == 2) {
-        // Phase 2's even rings add the side product before the diagonal one.
-        third = _mm512_mask_blend_pd(__mmask8(~kOdd), third,
-                                     _mm512_add_pd(_mm512_add_pd(pair, side), diagonal));
-    }
-    const __m128i own = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(n.here + r0));
-    const __m256i gathered = _mm256_inserti128_si256(
-        _mm256_castsi128_si256(_mm_unpacklo_epi64(own, TruncatedBytes(ring))),
-        TruncatedBytes(third), 1);
-    const __m256i order =
-        _mm256_load_si256(reinterpret_cast<const __m256i*>(kPixelOrder[phase].byte));
-    _mm256_mask_storeu_epi8(pSector + r0 * 3, 0xFFFFFF,
-                            _mm256_maskz_permutexvar_epi8(~__mmask32{0}, order, gathered));
-}
-
 // Every weight is a whole number of thousandths, so an estimate is q / 1000 for the integer
-// q of the same weights in thousandths: below 2^18, so every product and sum of q is exact in
-// floats, fused or not. The doubles stay within 1e-13 of q / 1000 and truncate to its floor
-// unless q is a positive multiple of 1000, where they may land just below it. x = q / 1000 -
-// 0.0005 in floats (within 3.1e-5) truncates to that floor too, and shows such a q by its
-// fraction: 0.9995 then, at most 0.9986 otherwise.
-constexpr float kFractionOfAMultiple = 0.999f;
+// q of the same weights in thousandths. The doubles stay within 1e-13 of q / 1000 and so
+// truncate to its floor, unless q is a positive multiple of 1000, where they may land just
+// below it: those estimates are left to the plain form. The floors are taken in 16-bit
+// words, the even and the odd rings apart (each reads its own neighbours): a ring estimate
+// is 143 u / 1000 for u = twice the near sum plus the far sample (up to 1785); a third one
+// is q = 242 pair + 171 diagonal + 343 side = 8 (30 pair + 21 diagonal + 42 side) + (2 pair
+// + 3 diagonal + 7 side), whose eighth fits a word, and whose floor is that eighth's 125th.
+constexpr std::uint32_t HighWord(std::uint32_t a, std::uint32_t b) {
+    return a * b >> 16;
+}
+constexpr std::uint32_t kEighths = 36608;    // x 32 u: 143 u / 8
+constexpr std::uint32_t kHundredth = 33555;  // then >> 6: / 125
+constexpr bool RingFloorsHold() {
+    for (std::uint32_t u = 0; u <= 2 * 765 + 255; ++u) {
+        if (HighWord(HighWord(u << 5, kEighths), kHundredth) >> 6 != 143 * u / 1000) {
+            return false;
+        }
+    }
+    return true;
+}
+constexpr bool ThirdFloorsHold() {
+    for (std::uint32_t w = 0; w <= (242 * 510 + 171 * 255 + 343 * 255) / 8; ++w) {
+        if (HighWord(w, kHundredth) >> 6 != w / 125) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(RingFloorsHold() && ThirdFloorsHold());
 
-// Per lane, q / 1000 rounded down as the doubles round it, and the fraction that shows a
-// positive multiple of 1000.
-PANDRY_RING_VECTORS inline __m512i Thousandths(__m512 q, __m512& fraction) {
-    const __m512 x = _mm512_fmsub_ps(q, _mm512_set1_ps(0.001f), _mm512_set1_ps(0.0005f));
-    fraction = _mm512_maskz_reduce_ps(kAllLanes16, x, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-    return _mm512_maskz_cvttps_epi32(kAllLanes16, x);
+// The even (kShift 0) or odd (8) bytes of a 64-byte block, each times its weight, as words;
+// no product reaches the words' signed saturation.
+template <int kShift>
+PANDRY_RING_VECTORS inline __m512i Weighted(__m512i bytes, int weight) {
+    return _mm512_maddubs_epi16(bytes, _mm512_set1_epi16(static_cast<short>(weight << kShift)));
 }
 
-PANDRY_RING_VECTORS inline __m512 Whole(__m512i samples) {
-    return _mm512_maskz_cvtepi32_ps(kAllLanes16, samples);
-}
-
-PANDRY_RING_VECTORS inline __m512 Scaled(int weight, __m512i samples) {
-    return _mm512_mul_ps(_mm512_set1_ps(float(weight)), Whole(samples));
-}
-
-// q + weight times the samples.
-PANDRY_RING_VECTORS inline __m512 AddScaled(__m512 q, int weight, __m512i samples) {
-    return _mm512_fmadd_ps(_mm512_set1_ps(float(weight)), Whole(samples), q);
-}
-
-PANDRY_RING_VECTORS inline __m512i Widened(__m128i bytes) {
-    return _mm512_maskz_cvtepu8_epi32(kAllLanes16, bytes);
-}
-
-PANDRY_RING_VECTORS inline __m128i Sixteen(const Byte* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
-
-// Even lanes from the first, odd lanes from the second.
-PANDRY_RING_VECTORS inline __m128i OddBytesFrom(__m128i even, __m128i odd) {
-    return _mm_mask_blend_epi8(0xAAAA, even, odd);
-}
-
-// Where output byte 3k + b of sixteen pixels takes its value from, in the ring and third
-// estimates packed four to a 128-bit lane (ring estimates of pixels 4i .. 4i + 3 at bytes
-// 16i .. 16i + 3, third at 16i + 4 ..) and the own samples at 64 .. 79.
-struct SixteenOrder {
-    alignas(64) std::uint8_t byte[64];
+struct RingEstimates {
+    __m512i ring;
+    __m512i third;
+    __mmask32 plain;  // the estimates the plain form must make
 };
-constexpr SixteenOrder MakeSixteenOrder(int phase) {
-    SixteenOrder order{};
-    for (int k = 0; k < 16; ++k) {
-        const PixelSlots slots = k % 2 == 0 ? kEvenRingSlots[phase] : kOddRingSlots[phase];
-        const int packed = 16 * (k / 4) + k % 4;
-        order.byte[3 * k + slots.own] = static_cast<std::uint8_t>(64 + k);
-        order.byte[3 * k + slots.ring] = static_cast<std::uint8_t>(packed);
-        order.byte[3 * k + slots.third] = static_cast<std::uint8_t>(packed + 4);
+
+// The 32 even or odd rings of a 64-ring block, from the blocks of their neighbours.
+template <int kShift>
+PANDRY_RING_VECTORS inline RingEstimates EstimateRings(__m512i inner, __m512i outer, __m512i near,
+                                                       __m512i far, __m512i pairNear,
+                                                       __m512i pairFar, __m512i diagonal,
+                                                       __m512i side) {
+    const __m512i u =
+        _mm512_add_epi16(_mm512_add_epi16(Weighted<kShift>(inner, 2), Weighted<kShift>(outer, 2)),
+                         _mm512_add_epi16(Weighted<kShift>(near, 2), Weighted<kShift>(far, 1)));
+    const __m512i ring = _mm512_srli_epi16(
+        _mm512_mulhi_epu16(
+            _mm512_mulhi_epu16(_mm512_slli_epi16(u, 5), _mm512_set1_epi16(short(kEighths))),
+            _mm512_set1_epi16(short(kHundredth))),
+        6);
+    const __m512i high = _mm512_add_epi16(
+        _mm512_add_epi16(Weighted<kShift>(pairNear, 30), Weighted<kShift>(pairFar, 30)),
+        _mm512_add_epi16(Weighted<kShift>(diagonal, 21), Weighted<kShift>(side, 42)));
+    const __m512i low = _mm512_add_epi16(
+        _mm512_add_epi16(Weighted<kShift>(pairNear, 2), Weighted<kShift>(pairFar, 2)),
+        _mm512_add_epi16(Weighted<kShift>(diagonal, 3), Weighted<kShift>(side, 7)));
+    const __m512i eighth = _mm512_add_epi16(high, _mm512_srli_epi16(low, 3));
+    const __m512i third =
+        _mm512_srli_epi16(_mm512_mulhi_epu16(eighth, _mm512_set1_epi16(short(kHundredth))), 6);
+    // q is a multiple of 1000 when its eighth is whole and a multiple of 125.
+    const __m512i rest = _mm512_or_si512(
+        _mm512_and_si512(low, _mm512_set1_epi16(7)),
+        _mm512_sub_epi16(eighth, _mm512_mullo_epi16(third, _mm512_set1_epi16(125))));
+    const __mmask32 thirdPlain = _mm512_mask_cmpeq_epi16_mask(
+        _mm512_test_epi16_mask(eighth, eighth), rest, _mm512_setzero_si512());
+    return {ring, third, thirdPlain | _mm512_cmpeq_epi16_mask(u, _mm512_set1_epi16(1000))};
+}
+
+// For store t of a 64-ring block's 192 bytes: where each byte comes from in the even rings'
+// and the odd rings' estimates packed to bytes (ring estimates of rings 8j .. 8j + 7 of a
+// parity at bytes 16j .., third ones 8 on; odd rings' from 64), and the own samples' bytes.
+struct BlockOrder {
+    alignas(64) std::uint8_t estimate[3][64];
+    alignas(64) std::uint8_t own[3][64];
+    std::uint64_t ownBytes[3];
+};
+constexpr BlockOrder MakeBlockOrder(int phase) {
+    BlockOrder order{};
+    for (int t = 0; t < 3; ++t) {
+        for (int b = 0; b < 64; ++b) {
+            const int k = (64 * t + b) / 3;
+            const int slot = (64 * t + b) % 3;
+            const PixelSlots slots = k % 2 == 0 ? kEvenRingSlots[phase] : kOddRingSlots[phase];
+            const int i = k / 2;
+            const int packed = 64 * (k % 2) + 16 * (i / 8) + i % 8;
+            order.estimate[t][b] =
+                static_cast<std::uint8_t>(slot == slots.third ? packed + 8 : packed);
+            order.own[t][b] = static_cast<std::uint8_t>(k);
+            if (slot == slots.own) {
+                order.ownBytes[t] |= std::uint64_t{1} << b;
+            }
+        }
     }
     return order;
 }
-constexpr SixteenOrder kSixteenOrder[3] = {MakeSixteenOrder(0), MakeSixteenOrder(1),
-                                           MakeSixteenOrder(2)};
+constexpr BlockOrder kBlockOrder[3] = {MakeBlockOrder(0), MakeBlockOrder(1), MakeBlockOrder(2)};
 
-// The estimates of rings r0 .. r0 + 15 (r0 even) of one sector from the thousandths of
-// their weights; false, writing nothing, if any of them needs the doubles' own rounding.
-PANDRY_RING_VECTORS bool EstimateSixteenRings(const Neighbourhood& n, const __m512i& order, int r0,
-                                              Byte* pSector) {
-    const __m128i previous = Sixteen(n.previous + r0);
-    const __m128i next = Sixteen(n.next + r0);
-    const __m128i secondPrevious = Sixteen(n.secondPrevious + r0);
-    const __m128i secondNext = Sixteen(n.secondNext + r0);
-    const __m512i ringSum = _mm512_add_epi32(
-        _mm512_add_epi32(Widened(Sixteen(n.here + r0 - 1)), Widened(Sixteen(n.here + r0 + 1))),
-        Widened(OddBytesFrom(previous, next)));
-    // 286 and 143 thousandths: 143 times twice the near sum plus the far sample.
-    const __m512i ringUnits = _mm512_add_epi32(_mm512_add_epi32(ringSum, ringSum),
-                                               Widened(OddBytesFrom(secondNext, secondPrevious)));
-    const __m512i pairSum = _mm512_add_epi32(
-        Widened(OddBytesFrom(Sixteen(n.previous + r0 - 1), Sixteen(n.next + r0 - 1))),
-        Widened(OddBytesFrom(secondPrevious, secondNext)));
-    const __m512i diagonal =
-        Widened(OddBytesFrom(Sixteen(n.previous + r0 + 1), Sixteen(n.next + r0 + 1)));
-    const __m512i side = Widened(OddBytesFrom(next, previous));
-    __m512 ringFraction;
-    __m512 thirdFraction;
-    const __m512 zero = _mm512_setzero_ps();
-    const __m512i ring = Thousandths(AddScaled(zero, 143, ringUnits), ringFraction);
-    const __m512i third =
-        Thousandths(AddScaled(AddScaled(AddScaled(zero, 343, side), 171, diagonal), 242, pairSum),
-                    thirdFraction);
-    if (_mm512_cmp_ps_mask(_mm512_maskz_max_ps(kAllLanes16, ringFraction, thirdFraction),
-                           _mm512_set1_ps(kFractionOfAMultiple), _CMP_GT_OQ) != 0) {
-        return false;
-    }
-    const __m512i packed = _mm512_packus_epi16(_mm512_packus_epi32(ring, third), ring);
-    const __m512i own = _mm512_zextsi128_si512(Sixteen(n.here + r0));
-    _mm512_mask_storeu_epi8(pSector + r0 * 3, 0xFFFFFFFFFFFF,
-                            _mm512_maskz_permutex2var_epi8(kAllBytes, packed, order, own));
-    return true;
+// 64 bytes, or those of them in `bytes`.
+PANDRY_RING_VECTORS inline __m512i Block(const Byte* p, __mmask64 bytes = kAllBytes) {
+    return _mm512_maskz_loadu_epi8(bytes, p);
 }
 
-// Rings 42 .. 149 in sixteen-ring blocks, the last block overlapping the one before (it
-// writes the same bytes again), a block that needs the doubles as two of eight; rings 150
-// and 151 by the plain form.
+// Rings r0 .. r0 + 63 (r0 even) of one sector; the few estimates whose q is a positive
+// multiple of 1000 are then made again by the plain form. Ring 151, which has no ring
+// outside it, is left for its own estimate: the reads stop at the sector's end.
+template <int Phase>
+PANDRY_RING_VECTORS void EstimateSixtyFourRings(const Neighbourhood& n, int r0, Byte* pSector) {
+    const int outerRings = kRings - 1 - r0;
+    const __mmask64 inSector = outerRings >= 64 ? kAllBytes : (__mmask64{1} << outerRings) - 1;
+    const __m512i inner = Block(n.here + r0 - 1);
+    const __m512i outer = Block(n.here + r0 + 1, inSector);
+    const __m512i previous = Block(n.previous + r0);
+    const __m512i next = Block(n.next + r0);
+    const __m512i secondPrevious = Block(n.secondPrevious + r0);
+    const __m512i secondNext = Block(n.secondNext + r0);
+    const RingEstimates even =
+        EstimateRings<0>(inner, outer, previous, secondNext, Block(n.previous + r0 - 1),
+                         secondPrevious, Block(n.previous + r0 + 1, inSector), next);
+    const RingEstimates odd =
+        EstimateRings<8>(inner, outer, next, secondPrevious, Block(n.next + r0 - 1), secondNext,
+                         Block(n.next + r0 + 1, inSector), previous);
+    const __m512i evenBytes = _mm512_packus_epi16(even.ring, even.third);
+    const __m512i oddBytes = _mm512_packus_epi16(odd.ring, odd.third);
+    const __m512i own = Block(n.here + r0);
+    const BlockOrder& order = kBlockOrder[Phase];
+    for (int t = 0; t < 3; ++t) {
+        const __m512i estimates = _mm512_maskz_permutex2var_epi8(
+            kAllBytes, evenBytes, _mm512_load_si512(order.estimate[t]), oddBytes);
+        _mm512_storeu_si512(pSector + r0 * 3 + 64 * t,
+                            _mm512_mask_permutexvar_epi8(estimates, order.ownBytes[t],
+                                                         _mm512_load_si512(order.own[t]), own));
+    }
+    for (std::uint32_t plain = even.plain; plain != 0; plain &= plain - 1) {
+        const int r = r0 + 2 * __builtin_ctz(plain);
+        EstimateEvenRing<Phase>(n, r, pSector + r * 3);
+    }
+    for (std::uint32_t plain = odd.plain; plain != 0; plain &= plain - 1) {
+        const int r = r0 + 2 * __builtin_ctz(plain) + 1;
+        if (r < kRings - 1) {
+            EstimateOddRing<Phase>(n, r, pSector + r * 3);
+        }
+    }
+}
+
+// Rings 42 .. 150 in two blocks of 64, the second overlapping the first (it writes the same
+// bytes again); ring 151 by the plain form.
 template <int Phase>
 PANDRY_RING_VECTORS void EstimatePeripheryVector(const Byte* pFrame, int s, Byte* pColorFrame) {
     const Neighbourhood n = NeighbourhoodOf(pFrame, s);
     Byte* pSector = pColorFrame + FrameIndex(s, 0) * 3;
-    const __m512i order = _mm512_load_si512(kSixteenOrder[Phase].byte);
-    constexpr int kBlock = 16;
-    constexpr int kLastBlock = kRings - 2 - kBlock;
-    for (int r0 = kFoveaRings;; r0 += kBlock) {
-        r0 = std::min(r0, kLastBlock);
-        if (!EstimateSixteenRings(n, order, r0, pSector)) {
-            EstimateEightRings(n, Phase, r0, pSector);
-            EstimateEightRings(n, Phase, r0 + kBlock / 2, pSector);
-        }
-        if (r0 == kLastBlock) {
-            break;
-        }
-    }
-    EstimateEvenRing<Phase>(n, kRings - 2, pSector + (kRings - 2) * 3);
+    constexpr int kBlock = 64;
+    EstimateSixtyFourRings<Phase>(n, kFoveaRings, pSector);
+    EstimateSixtyFourRings<Phase>(n, kRings - kBlock, pSector);
     EstimateOuterRing<Phase>(n, pSector + (kRings - 1) * 3);
 }
 
