@@ -284,6 +284,25 @@ PANDRY_CHUNK_VECTORS inline void StoreColorBytes(__m512i gathered, const ColorCh
     }
 }
 
+// Spans [first, end) of the chunks without a pixel, black; most spans are a chunk or two,
+// too short for memset's set-up to pay.
+PANDRY_CHUNK_VECTORS void WriteBlankSpans(const RemapChunkList& list, int first, int end,
+                                          bool bottomUp, std::uint8_t* pDestination) {
+    const std::uint32_t size = std::uint32_t(list.size);
+    for (int b = first; b < end; ++b) {
+        const BlankSpan& span = list.pBlankSpans[b];
+        std::uint32_t firstPixel = span.firstPixel;
+        if (bottomUp) {
+            const std::uint32_t lastRow = (span.firstPixel + span.pixels - 1) / size;
+            firstPixel = (size - 1 - lastRow) * size + span.firstPixel % size;
+        }
+        std::uint8_t* pOut = pDestination + std::size_t(firstPixel) * 3;
+        for (std::uint32_t k = 0; k < span.pixels * 3; k += 64) {
+            _mm512_storeu_si512(pOut + k, _mm512_setzero_si512());
+        }
+    }
+}
+
 // The run values packed three bytes each into a scratch row, then each 64 bytes of the
 // picture made by one two-table byte permute from 128 scratch bytes (a store's 22 pixels lie
 // within 22 runs: 66 bytes), the bytes copied from the row above blended over it. Almost every
@@ -313,9 +332,20 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
         int(pLast[0] | std::uint32_t(pLast[1]) << 8 | std::uint32_t(pLast[2]) << 16));
     // Room past the last run for the widest read (one more chunk's worth) and write.
     alignas(64) std::uint8_t values[(kBatchChunks + 1) * kChunkPixels * 3 + 64] = {};
+    // On black, the blank spans before a batch's chunks go with it: its rows' stores stay
+    // together.
+    int blank = 0;
     for (int c0 = 0; c0 < list.chunkCount; c0 += kBatchChunks) {
         const int c1 = std::min(c0 + kBatchChunks, list.chunkCount);
         const RunSpan span = RunsOfBatch(list, c0, c1);
+        if (kOnBlack) {
+            const int first = blank;
+            while (blank < list.blankCount &&
+                   list.pBlankSpans[blank].firstPixel < list.pChunks[c1 - 1].firstPixel) {
+                ++blank;
+            }
+            WriteBlankSpans(list, first, blank, kBottomUp, pDestination);
+        }
         GatherColorRuns(list.pRunSources, span.first, span.end, pColorFrame, lastPixel, values);
         for (int c = c0; c < c1; ++c) {
             const RemapChunk& chunk = list.pChunks[c];
@@ -357,24 +387,8 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
             }
         }
     }
-}
-
-// The chunks without a pixel, black; most spans are a chunk or two, too short for memset's
-// set-up to pay.
-PANDRY_CHUNK_VECTORS void WriteBlankSpans(const RemapChunkList& list, std::uint8_t* pDestination,
-                                          bool bottomUp) {
-    const std::uint32_t size = std::uint32_t(list.size);
-    for (int b = 0; b < list.blankCount; ++b) {
-        const BlankSpan& span = list.pBlankSpans[b];
-        std::uint32_t first = span.firstPixel;
-        if (bottomUp) {
-            const std::uint32_t lastRow = (span.firstPixel + span.pixels - 1) / size;
-            first = (size - 1 - lastRow) * size + span.firstPixel % size;
-        }
-        std::uint8_t* pOut = pDestination + std::size_t(first) * 3;
-        for (std::uint32_t k = 0; k < span.pixels * 3; k += 64) {
-            _mm512_storeu_si512(pOut + k, _mm512_setzero_si512());
-        }
+    if (kOnBlack) {
+        WriteBlankSpans(list, blank, list.blankCount, kBottomUp, pDestination);
     }
 }
 
@@ -428,7 +442,7 @@ void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFram
     switch (layout) {
         case RgbLayout::kTopDownBgr:
             RemapColorBatches<RgbLayout::kTopDownBgr>(list, pColorFrame, pDestination);
-            return;
+            break;
         case RgbLayout::kBottomUpBgrOnBlack:
             RemapColorBatches<RgbLayout::kBottomUpBgrOnBlack>(list, pColorFrame, pDestination);
             break;
@@ -436,7 +450,6 @@ void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFram
             RemapColorBatches<RgbLayout::kTopDownRgbOnBlack>(list, pColorFrame, pDestination);
             break;
     }
-    WriteBlankSpans(list, pDestination, layout == RgbLayout::kBottomUpBgrOnBlack);
 }
 
 #else
