@@ -141,6 +141,20 @@ void BM_ReconstructColor(benchmark::State& state) {
 }
 BENCHMARK(BM_ReconstructColor)->Unit(benchmark::kMicrosecond);
 
+// The histogram of one frame's raw samples by channel, the counts cleared each time.
+void BM_ColorHistogram(benchmark::State& state) {
+    ColorRig rig(kNormalSize);
+    rig.TakeNextFrame();
+    HistogramCounts counts{};
+    for (auto _ : state) {
+        std::memset(counts, 0, sizeof counts);
+        rig.Processor().Histogram(counts);
+        benchmark::DoNotOptimize(counts);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_ColorHistogram)->Unit(benchmark::kMicrosecond);
+
 // The three-byte remap alone, from a reconstructed random frame.
 void BM_RemapRgb(benchmark::State& state) {
     ColorRig rig(int(state.range(0)));

@@ -1,5 +1,6 @@
 #include "processing/ColorProcessor.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -8,7 +9,6 @@
 
 namespace {
 
-static_assert(kFrameBytes % 2 == 0, "the histogram takes samples in pairs");
 constexpr std::size_t kRawRowBytes = std::size_t{kRings} * 3;  // one sector, 456 bytes
 
 template <typename T>
@@ -91,18 +91,33 @@ void CColorProcessor::Histogram(HistogramCounts& counts) {
     if (!IsConfigured()) {
         return;
     }
-    // Two tallies, taking alternate samples, keep runs of equal values from queueing on
-    // one counter; their row 3 absorbs the uncounted positions without a branch.
-    std::int32_t tallies[2][kUncountedChannel + 1][256] = {};
-    const std::uint8_t* pRaw = m_pRawFrame.get();
-    const std::uint8_t* pCodes = m_pChannelBytes.get();
-    for (std::size_t i = 0; i < kFrameBytes; i += 2) {
-        ++tallies[0][pCodes[i]][pRaw[i]];
-        ++tallies[1][pCodes[i + 1]][pRaw[i + 1]];
+    // Four tallies, taking the rings in turn, keep runs of equal values from queueing on
+    // one counter.
+    constexpr int kTallies = 4;
+    std::int32_t tallies[kTallies][kUncountedChannel][256] = {};
+    static_assert((kRings - kFoveaRings) % 2 == 0, "the periphery's rings come in pairs");
+    for (int s = 0; s < kSectors; ++s) {
+        const std::uint8_t* pSector = m_pRawFrame.get() + FrameIndex(s, 0);
+        const SectorChannels& channels = m_sectorChannels[s];
+        for (int r = channels.firstCountedRing; r < kFoveaRings; ++r) {
+            ++tallies[r % kTallies][channels.fovea][pSector[r]];
+        }
+        int r = kFoveaRings;
+        for (; r + 4 <= kRings; r += 4) {
+            ++tallies[0][channels.evenRings][pSector[r]];
+            ++tallies[1][channels.oddRings][pSector[r + 1]];
+            ++tallies[2][channels.evenRings][pSector[r + 2]];
+            ++tallies[3][channels.oddRings][pSector[r + 3]];
+        }
+        for (; r < kRings; r += 2) {
+            ++tallies[0][channels.evenRings][pSector[r]];
+            ++tallies[1][channels.oddRings][pSector[r + 1]];
+        }
     }
     for (int channel = 0; channel < kUncountedChannel; ++channel) {
         for (int v = 0; v < 256; ++v) {
-            counts[channel][v] += tallies[0][channel][v] + tallies[1][channel][v];
+            counts[channel][v] += tallies[0][channel][v] + tallies[1][channel][v] +
+                                  tallies[2][channel][v] + tallies[3][channel][v];
         }
     }
 }
@@ -179,15 +194,23 @@ FileResult CColorProcessor::WriteBitmap(int columns, int rows, const char* path)
 // Runs only while the buffers are new, before any frame is counted with the map.
 void CColorProcessor::BuildChannelMap() {
     std::int32_t* pCodes = m_pChannelMap.get();
-    std::uint8_t* pBytes = m_pChannelBytes.get();
-    if (pCodes == nullptr || pBytes == nullptr) {
+    if (pCodes == nullptr) {
         return;
     }
     for (int s = 0; s < kSectors; ++s) {
         for (int r = 0; r < kRings; ++r) {
             pCodes[FrameIndex(s, r)] = ChannelCodeOf(s, r);
-            pBytes[FrameIndex(s, r)] = static_cast<std::uint8_t>(pCodes[FrameIndex(s, r)]);
         }
+        const std::int32_t* pSector = pCodes + FrameIndex(s, 0);
+        SectorChannels& channels = m_sectorChannels[s];
+        const auto pFirstCounted =
+            std::find_if(pSector, pSector + kFoveaRings,
+                         [](std::int32_t code) { return code != kUncountedChannel; });
+        channels.firstCountedRing = static_cast<std::uint8_t>(pFirstCounted - pSector);
+        channels.fovea = static_cast<std::uint8_t>(
+            pFirstCounted == pSector + kFoveaRings ? kBlueChannel : *pFirstCounted);  // or none
+        channels.evenRings = static_cast<std::uint8_t>(pSector[kFoveaRings]);
+        channels.oddRings = static_cast<std::uint8_t>(pSector[kFoveaRings + 1]);
     }
 }
 
@@ -200,9 +223,8 @@ bool CColorProcessor::AllocateBlocks(int width, int height) {
     m_pPendingRemap = nullptr;
     m_pRemapped = AllocateZeroed<std::uint8_t>(std::size_t(width) * std::size_t(height) * 3);
     m_pChannelMap = AllocateZeroed<std::int32_t>(kFrameBytes);
-    m_pChannelBytes = AllocateZeroed<std::uint8_t>(kFrameBytes);
     return m_pProcessedFrame && m_pColorFrames[0] && m_pColorFrames[1] && m_pRemapped &&
-           m_pChannelMap && m_pChannelBytes;
+           m_pChannelMap;
 }
 
 void CColorProcessor::ReleaseBlocks() {
@@ -213,5 +235,4 @@ void CColorProcessor::ReleaseBlocks() {
     m_pPendingRemap = nullptr;
     m_pRemapped.reset();
     m_pChannelMap.reset();
-    m_pChannelBytes.reset();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -25,8 +26,8 @@ class CColorProcessor : public CFrameProcessor {
     void Remap() override;
 
     // Stretches the processed frame in place and fills all 114912 bytes of the ColorFrame:
-    // eight rings at a time in AVX-512 doubles where the processor runs them (vectors
-    // true), one at a time otherwise; both forms give the same bytes.
+    // 64 rings at a time in AVX-512 whole-number words where the processor runs them
+    // (vectors true), one at a time otherwise; both forms give the same bytes.
     static void ReconstructColor(std::uint8_t* pFrame, std::uint8_t* pColorFrame,
                                  bool vectors = true);
     static bool ReconstructsInVectors();
@@ -57,8 +58,16 @@ class CColorProcessor : public CFrameProcessor {
     int m_nColorFrame = 0;
     std::unique_ptr<std::uint8_t[]> m_pRemapped;
     std::unique_ptr<std::int32_t[]> m_pChannelMap;
-    // The same codes a byte each, a quarter of the map's reads for every histogram.
-    std::unique_ptr<std::uint8_t[]> m_pChannelBytes;
+    // The map sector by sector as the histogram walks it: within a sector the fovea rings
+    // counted are the last ones, all in one channel, and the periphery's even and odd rings
+    // take one channel each, so no sample's code is read.
+    struct SectorChannels {
+        std::uint8_t firstCountedRing;
+        std::uint8_t fovea;
+        std::uint8_t evenRings;
+        std::uint8_t oddRings;
+    };
+    std::array<SectorChannels, kSectors> m_sectorChannels{};
     // The colour frame the last Remap asked for while m_pRemapped does not show it yet;
     // null when it does. The acquisition thread's; the window saves only after it ended.
     const std::uint8_t* m_pPendingRemap = nullptr;

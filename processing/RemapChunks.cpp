@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "sensor/FoveaTable.h"
@@ -101,6 +102,7 @@ ColorChunkStores StoresOf(const RemapChunk& chunk, const std::uint8_t* pIndex) {
         }
         stores.firstRun[t] = pIndex[kChunkPixels * t / 3];
     }
+    stores.runs = static_cast<std::uint8_t>(pIndex[kChunkPixels - 1] + 1);
     return stores;
 }
 
@@ -257,6 +259,8 @@ struct ByteTables {
     std::uint8_t channel[3][64];
     std::uint8_t swappedChannel[3][64];
     std::uint8_t timesThree[64];
+    // Sixteen gathered four-byte words to their three low bytes each, packed.
+    std::uint8_t packWords[64];
 };
 constexpr ByteTables MakeByteTables() {
     ByteTables tables{};
@@ -269,15 +273,74 @@ constexpr ByteTables MakeByteTables() {
     }
     for (int i = 0; i < 64; ++i) {
         tables.timesThree[i] = static_cast<std::uint8_t>(3 * i);
+        tables.packWords[i] = static_cast<std::uint8_t>(i < 48 ? i / 3 * 4 + i % 3 : 0);
     }
     return tables;
 }
 constexpr ByteTables kByteTables = MakeByteTables();
 
+// The run values of runs [first, end), three bytes each, into pValues, sixteen runs to a
+// four-byte gather. Each lane reads its pixel and the next pixel's first byte, which the
+// packing drops; the frame's last pixel has no byte after it, so its lanes are merged in
+// from a copy read once. Writes up to 64 bytes past the last run's value.
+PANDRY_CHUNK_VECTORS void GatherColorRuns(const std::uint16_t* pSources, std::uint32_t first,
+                                          std::uint32_t end, const std::uint8_t* pColorFrame,
+                                          __m512i lastPixel, std::uint8_t* pValues) {
+    constexpr int kLastOffset = int(kColorFrameBytes) - 3;
+    const __m512i packWords = _mm512_loadu_si512(kByteTables.packWords);
+    const __m512i lastOffset = _mm512_set1_epi32(kLastOffset);
+    for (std::uint32_t k = first; k < end; k += 16, pValues += 48) {
+        const std::uint32_t count = std::min(end - k, std::uint32_t{16});
+        const __mmask16 lanes = static_cast<__mmask16>(_bzhi_u32(0xFFFF, count));
+        const __m512i samples = _mm512_maskz_cvtepu16_epi32(
+            lanes,
+            _mm512_maskz_extracti64x4_epi64(0xF, _mm512_maskz_loadu_epi16(lanes, pSources + k), 0));
+        const __m512i offsets =
+            _mm512_add_epi32(samples, _mm512_maskz_slli_epi32(lanes, samples, 1));
+        const __mmask16 inside = _mm512_mask_cmpneq_epi32_mask(lanes, offsets, lastOffset);
+        __m512i words = _mm512_mask_i32gather_epi32(lastPixel, inside, offsets, pColorFrame, 1);
+        _mm512_storeu_si512(pValues, _mm512_maskz_permutexvar_epi8(kAllBytes, packWords, words));
+    }
+}
+
+// Store t of a chunk, its gathered bytes given, the bytes copied from the row above read
+// where they are (the masked read never touches the row above the first).
+template <bool kOnBlack>
+PANDRY_CHUNK_VECTORS inline void StoreColorBytes(__m512i gathered, const ColorChunkStores& stores,
+                                                 int t, std::uint8_t* pOut, std::ptrdiff_t above) {
+    const __m512i bytes = _mm512_mask_loadu_epi8(gathered, stores.copied[t], pOut + above);
+    // A buffer on black holds anything before: the border is written black.
+    if (kOnBlack) {
+        _mm512_storeu_si512(pOut, bytes);
+    } else {
+        _mm512_mask_storeu_epi8(pOut, stores.gathered[t] | stores.copied[t], bytes);
+    }
+}
+
+// Spans [first, end) of the chunks without a pixel, black; most spans are a chunk or two,
+// too short for memset's set-up to pay.
+PANDRY_CHUNK_VECTORS void WriteBlankSpans(const RemapChunkList& list, int first, int end,
+                                          bool bottomUp, std::uint8_t* pDestination) {
+    const std::uint32_t size = std::uint32_t(list.size);
+    for (int b = first; b < end; ++b) {
+        const BlankSpan& span = list.pBlankSpans[b];
+        std::uint32_t firstPixel = span.firstPixel;
+        if (bottomUp) {
+            const std::uint32_t lastRow = (span.firstPixel + span.pixels - 1) / size;
+            firstPixel = (size - 1 - lastRow) * size + span.firstPixel % size;
+        }
+        std::uint8_t* pOut = pDestination + std::size_t(firstPixel) * 3;
+        for (std::uint32_t k = 0; k < span.pixels * 3; k += 64) {
+            _mm512_storeu_si512(pOut + k, _mm512_setzero_si512());
+        }
+    }
+}
+
 // The run values packed three bytes each into a scratch row, then each 64 bytes of the
-// picture made by one two-table byte permute from the 128 scratch bytes that start at its
-// first pixel's run (its 22 pixels lie within 22 runs: 66 bytes), the bytes copied from the
-// row above loaded over it.
+// picture made by one two-table byte permute from 128 scratch bytes (a store's 22 pixels lie
+// within 22 runs: 66 bytes), the bytes copied from the row above blended over it. Almost every
+// chunk reads one window from its first run for all three stores; the others read one from
+// each store's first run.
 template <RgbLayout kLayout>
 PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
                                             const std::uint8_t* pColorFrame,
@@ -285,6 +348,7 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
     constexpr bool kBottomUp = kLayout == RgbLayout::kBottomUpBgrOnBlack;
     constexpr bool kOnBlack = kLayout != RgbLayout::kTopDownBgr;
     const std::uint32_t size = std::uint32_t(list.size);
+    const int rowShift = std::countr_zero(size);
     // From a picture byte to the same byte of the pixel above it.
     const std::ptrdiff_t above = (kBottomUp ? 3 : -3) * std::ptrdiff_t(size);
     const __m512i timesThree = _mm512_loadu_si512(kByteTables.timesThree);
@@ -296,21 +360,26 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
                                               ? kByteTables.swappedChannel[t]
                                               : kByteTables.channel[t]);
     }
-    // Room past the last run for the widest read: one more chunk's worth.
-    alignas(64) std::uint8_t values[(kBatchChunks + 1) * kChunkPixels * 3 + 4] = {};
+    const std::uint8_t* pLast = pColorFrame + kColorFrameBytes - 3;
+    const __m512i lastPixel = _mm512_set1_epi32(
+        int(pLast[0] | std::uint32_t(pLast[1]) << 8 | std::uint32_t(pLast[2]) << 16));
+    // Room past the last run for the widest read (one more chunk's worth) and write.
+    alignas(64) std::uint8_t values[(kBatchChunks + 1) * kChunkPixels * 3 + 64] = {};
+    // On black, the blank spans before a batch's chunks go with it: its rows' stores stay
+    // together.
+    int blank = 0;
     for (int c0 = 0; c0 < list.chunkCount; c0 += kBatchChunks) {
         const int c1 = std::min(c0 + kBatchChunks, list.chunkCount);
         const RunSpan span = RunsOfBatch(list, c0, c1);
-        std::uint8_t* pValue = values;
-        for (std::uint32_t k = span.first; k < span.end; ++k, pValue += 3) {
-            // Two loads: a four-byte read would pass the end of the frame's last pixel. The
-            // fourth byte stored is the next run's, which overwrites it.
-            const std::uint8_t* pPixel = pColorFrame + std::size_t(list.pRunSources[k]) * 3;
-            std::uint16_t low;
-            std::memcpy(&low, pPixel, sizeof low);
-            const std::uint32_t pixel = low | std::uint32_t(pPixel[2]) << 16;
-            std::memcpy(pValue, &pixel, sizeof pixel);
+        if (kOnBlack) {
+            const int first = blank;
+            while (blank < list.blankCount &&
+                   list.pBlankSpans[blank].firstPixel < list.pChunks[c1 - 1].firstPixel) {
+                ++blank;
+            }
+            WriteBlankSpans(list, first, blank, kBottomUp, pDestination);
         }
+        GatherColorRuns(list.pRunSources, span.first, span.end, pColorFrame, lastPixel, values);
         for (int c = c0; c < c1; ++c) {
             const RemapChunk& chunk = list.pChunks[c];
             const ColorChunkStores& stores = list.pStores[c];
@@ -320,34 +389,39 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
             const std::uint8_t* pRuns = values + std::size_t(chunk.firstRun - span.first) * 3;
             std::uint32_t pixel = chunk.firstPixel;
             if (kBottomUp) {
-                pixel = (size - 1 - pixel / size) * size + pixel % size;
+                pixel = ((size - 1 - (pixel >> rowShift)) << rowShift) + (pixel & (size - 1));
             }
             std::uint8_t* pOut = pDestination + std::size_t(pixel) * 3;
-            for (int t = 0; t < 3; ++t, pOut += 64) {
-                const std::uint64_t gathered = stores.gathered[t];
-                const std::uint64_t copied = stores.copied[t];
-                __m512i bytes = _mm512_setzero_si512();
-                if (gathered != 0) {
-                    const int first = stores.firstRun[t] * 3;
+            if (stores.runs <= kOneTableRuns) {
+                const __m512i table = _mm512_loadu_si512(pRuns);
+                for (int t = 0; t < 3; ++t, pOut += 64) {
                     const __m512i index = _mm512_add_epi8(
-                        _mm512_sub_epi8(_mm512_maskz_permutexvar_epi8(kAllBytes, pixelOf[t], runs3),
-                                        _mm512_set1_epi8(static_cast<char>(first))),
-                        channelOf[t]);
-                    const std::uint8_t* pTable = pRuns + first;
-                    bytes = _mm512_maskz_permutex2var_epi8(gathered, _mm512_loadu_si512(pTable),
-                                                           index, _mm512_loadu_si512(pTable + 64));
+                        _mm512_maskz_permutexvar_epi8(kAllBytes, pixelOf[t], runs3), channelOf[t]);
+                    StoreColorBytes<kOnBlack>(
+                        _mm512_maskz_permutexvar_epi8(stores.gathered[t], index, table), stores, t,
+                        pOut, above);
                 }
-                if (copied != 0) {
-                    bytes = _mm512_mask_loadu_epi8(bytes, copied, pOut + above);
+                continue;
+            }
+            __m512i low = _mm512_loadu_si512(pRuns);
+            __m512i high = _mm512_loadu_si512(pRuns + 64);
+            for (int t = 0; t < 3; ++t, pOut += 64) {
+                __m512i index = _mm512_maskz_permutexvar_epi8(kAllBytes, pixelOf[t], runs3);
+                if (stores.runs > kOneWindowRuns) {
+                    const int first = stores.firstRun[t] * 3;
+                    index = _mm512_sub_epi8(index, _mm512_set1_epi8(static_cast<char>(first)));
+                    low = _mm512_loadu_si512(pRuns + first);
+                    high = _mm512_loadu_si512(pRuns + first + 64);
                 }
-                // A buffer on black holds anything before: the border is written black.
-                if (kOnBlack) {
-                    _mm512_storeu_si512(pOut, bytes);
-                } else {
-                    _mm512_mask_storeu_epi8(pOut, gathered | copied, bytes);
-                }
+                StoreColorBytes<kOnBlack>(
+                    _mm512_maskz_permutex2var_epi8(stores.gathered[t], low,
+                                                   _mm512_add_epi8(index, channelOf[t]), high),
+                    stores, t, pOut, above);
             }
         }
+    }
+    if (kOnBlack) {
+        WriteBlankSpans(list, blank, list.blankCount, kBottomUp, pDestination);
     }
 }
 
@@ -502,23 +576,13 @@ void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFram
     switch (layout) {
         case RgbLayout::kTopDownBgr:
             RemapColorBatches<RgbLayout::kTopDownBgr>(list, pColorFrame, pDestination);
-            return;
+            break;
         case RgbLayout::kBottomUpBgrOnBlack:
             RemapColorBatches<RgbLayout::kBottomUpBgrOnBlack>(list, pColorFrame, pDestination);
             break;
         case RgbLayout::kTopDownRgbOnBlack:
             RemapColorBatches<RgbLayout::kTopDownRgbOnBlack>(list, pColorFrame, pDestination);
             break;
-    }
-    const std::uint32_t size = std::uint32_t(list.size);
-    for (int b = 0; b < list.blankCount; ++b) {
-        const BlankSpan& span = list.pBlankSpans[b];
-        std::uint32_t first = span.firstPixel;
-        if (layout == RgbLayout::kBottomUpBgrOnBlack) {
-            const std::uint32_t lastRow = (span.firstPixel + span.pixels - 1) / size;
-            first = (size - 1 - lastRow) * size + span.firstPixel % size;
-        }
-        std::memset(pDestination + std::size_t(first) * 3, 0, std::size_t(span.pixels) * 3);
     }
 }
 

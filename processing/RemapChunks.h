@@ -34,10 +34,16 @@ struct BlankSpan {
 // A colour chunk's 192 bytes as three stores of 64: for each, the bytes gathered and the
 // bytes copied from the row above, and the run of the first pixel it touches (pixel 0, 21
 // or 42; counted from the chunk's firstRun), from which its 22 pixels' runs are reached.
+// A chunk of at most kOneWindowRuns runs has all its run values within the 128 bytes one
+// two-table permute reads, so its three stores share one window from its first run; of at
+// most kOneTableRuns, within the 64 bytes of a one-table permute.
+inline constexpr int kOneWindowRuns = 42;
+inline constexpr int kOneTableRuns = 21;
 struct ColorChunkStores {
     std::uint64_t gathered[3];
     std::uint64_t copied[3];
     std::uint8_t firstRun[3];
+    std::uint8_t runs;  // counted to the last pixel's, gathered or not
 };
 
 struct RemapChunkList {

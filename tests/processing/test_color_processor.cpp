@@ -114,6 +114,26 @@ TEST_F(ColorProcessorTest, ZeroFrameHistogramCountsEachChannelOnce) {
     EXPECT_EQ(std::count(p.ChannelMap(), p.ChannelMap() + kFrameBytes, kUncountedChannel), 5418);
 }
 
+// Catches a histogram walk that counts a sample in another row than the channel map names
+// (a fovea ring counted or left out at a sector's edge, even and odd rings swapped).
+TEST_F(ColorProcessorTest, HistogramCountsEachSampleInTheRowTheMapNames) {
+    const Bytes raw = RandomBytes(kFrameBytes, 12);
+    CColorProcessor& p = Start({raw});
+    ASSERT_EQ(p.Acquire(), 1);
+    HistogramCounts expected{};
+    for (std::size_t i = 0; i < kFrameBytes; ++i) {
+        if (p.ChannelMap()[i] != kUncountedChannel) {
+            ++expected[p.ChannelMap()[i]][raw[i]];
+        }
+    }
+    HistogramCounts counts{};
+    p.Histogram(counts);
+    for (int channel = 0; channel < 3; ++channel) {
+        ASSERT_TRUE(std::equal(counts[channel], counts[channel] + 256, expected[channel]))
+            << "channel " << channel;
+    }
+}
+
 // Catches a channel map that disagrees with the mosaic the reconstruction uses: every
 // counted sample must land, unchanged, in the byte its code names.
 TEST_F(ColorProcessorTest, ChannelCodesNameTheBytesSamplesLandIn) {
