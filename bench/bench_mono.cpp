@@ -123,6 +123,35 @@ void MonoFrame(benchmark::State& state) {
 }
 BENCHMARK(MonoFrame)->Arg(256)->Arg(512)->Unit(benchmark::kMicrosecond);
 
+// Each step of MonoFrame alone, the others run once before: where the frame's time goes.
+// Step 0 is TakeFrame, 1 Remap with RemappedToRgb (the remap is done in the conversion's
+// pass), 2 Histogram.
+void MonoStep(benchmark::State& state) {
+    const int step = static_cast<int>(state.range(0));
+    const int size = static_cast<int>(state.range(1));
+    CBenchFrames frames;
+    auto pProcessor = MakeProcessor(size);
+    std::vector<std::uint8_t> rgb(std::size_t(size) * size * 3);
+    HistogramCounts counts = {};
+    pProcessor->TakeFrame(frames.Next());
+    for (auto _ : state) {
+        if (step == 0) {
+            pProcessor->TakeFrame(frames.Next());
+        } else if (step == 1) {
+            pProcessor->Remap();
+            pProcessor->RemappedToRgb(rgb.data());
+        } else {
+            pProcessor->Histogram(counts);
+        }
+        benchmark::DoNotOptimize(rgb.data());
+        benchmark::DoNotOptimize(counts);
+    }
+}
+BENCHMARK(MonoStep)
+    ->ArgNames({"step", "size"})
+    ->ArgsProduct({{0, 1, 2}, {256, 512}})
+    ->Unit(benchmark::kMicrosecond);
+
 void MonoUnmappedFrame(benchmark::State& state) {
     CBenchFrames frames;
     auto pProcessor = MakeProcessor(256);

@@ -23,6 +23,18 @@ constexpr const char* kSinkName = "pandrysink";
 // How long closing waits for the pipeline's threads before it leaves them to end alone.
 constexpr std::chrono::milliseconds kEndWait{500};
 
+// The raw formats the sampler reads as they come, in the order asked for: the decoders' own
+// YUV first, so that a decoder that could convert does not. Any other format is converted by
+// videoconvert to the nearest of these (10-bit 4:2:0 to I420, 4:1:1 and 10-bit 4:4:4 to Y444,
+// 16-bit grey to GRAY8 ...).
+constexpr const char* kSampledFormats[] = {
+    "I420", "YV12", "NV12", "NV21", "Y42B", "Y444", "YUY2", "UYVY", "YVYU", "GRAY8",
+    "BGR",  "RGB",  "BGRx", "RGBx", "xRGB", "xBGR", "BGRA", "RGBA", "ARGB", "ABGR",
+};
+
+// The chroma of a grey picture: no colour.
+constexpr std::uint8_t kNeutralChroma = 128;
+
 struct ElementPackage {
     const char* prefix;
     const char* package;
@@ -233,7 +245,7 @@ struct CGstPipeline::Parts {
         return std::nullopt;
     }
 
-    bool Map(GstSample* pulled, Frame* out, std::string* error) {
+    bool Map(GstSample* pulled, SourcePicture* out, std::string* error) {
         Release();
         sample = pulled;
         GstVideoInfo info;
@@ -243,16 +255,90 @@ struct CGstPipeline::Parts {
             return false;
         }
         mapped = true;
-        Describe(out);
+        if (!Describe(out)) {
+            *error = what + ": a picture arrived in a layout that cannot be read (" +
+                     GST_VIDEO_INFO_NAME(&info) + ")";
+            return false;
+        }
         ++picturesSinceStart;
         return true;
     }
 
-    void Describe(Frame* out) {
-        out->bgr = static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
+    // The mapped picture as the sampler reads it; false for a layout it does not know.
+    bool Describe(SourcePicture* out) {
+        const GstVideoFormatInfo* format = frame.info.finfo;
+        for (guint c = 0; c < GST_VIDEO_FORMAT_INFO_N_COMPONENTS(format); ++c) {
+            if (GST_VIDEO_FORMAT_INFO_DEPTH(format, c) != 8 ||
+                GST_VIDEO_FORMAT_INFO_SHIFT(format, c) != 0) {
+                return false;
+            }
+        }
+        if (GST_VIDEO_FORMAT_INFO_IS_COMPLEX(format) || GST_VIDEO_FORMAT_INFO_IS_TILED(format)) {
+            return false;
+        }
         out->width = GST_VIDEO_FRAME_WIDTH(&frame);
         out->height = GST_VIDEO_FRAME_HEIGHT(&frame);
-        out->stride = std::size_t(GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0));
+        if (GST_VIDEO_FORMAT_INFO_IS_RGB(format)) {
+            out->encoding = SourcePicture::Encoding::kBgr;
+            out->channel = {Channel(GST_VIDEO_COMP_B), Channel(GST_VIDEO_COMP_G),
+                            Channel(GST_VIDEO_COMP_R)};
+            return out->IsPacked();
+        }
+        out->encoding = SourcePicture::Encoding::kYuv;
+        out->colorimetry = Colorimetry(frame.info.colorimetry);
+        if (GST_VIDEO_FORMAT_INFO_IS_GRAY(format)) {
+            const PictureChannel neutral{&kNeutralChroma, 0, 0, 0, 0};
+            out->channel = {Channel(GST_VIDEO_COMP_Y), neutral, neutral};
+            return true;
+        }
+        out->channel = {Channel(GST_VIDEO_COMP_Y), Channel(GST_VIDEO_COMP_U),
+                        Channel(GST_VIDEO_COMP_V)};
+        Spreads(out);
+        return GST_VIDEO_FORMAT_INFO_IS_YUV(format);
+    }
+
+    // videoconvert repeats the chroma of I420 and YV12 (its direct path from them to RGB) and
+    // interpolates that of any other layout whose chroma serves two pixels, after the stream's
+    // chroma siting; between cosited rows it interpolates nothing.
+    void Spreads(SourcePicture* out) const {
+        const GstVideoFormatInfo* format = frame.info.finfo;
+        const GstVideoFormat id = GST_VIDEO_FORMAT_INFO_FORMAT(format);
+        const auto site = guint(frame.info.chroma_site);
+        out->across = ChromaSpread::kRepeated;
+        out->down = ChromaSpread::kRepeated;
+        if (id == GST_VIDEO_FORMAT_I420 || id == GST_VIDEO_FORMAT_YV12) {
+            return;
+        }
+        if (GST_VIDEO_FORMAT_INFO_W_SUB(format, GST_VIDEO_COMP_U) == 1) {
+            out->across = (site & GST_VIDEO_CHROMA_SITE_H_COSITED) != 0 ? ChromaSpread::kCosited
+                                                                        : ChromaSpread::kCentred;
+        }
+        if (GST_VIDEO_FORMAT_INFO_H_SUB(format, GST_VIDEO_COMP_U) == 1 &&
+            (site & GST_VIDEO_CHROMA_SITE_V_COSITED) == 0) {
+            out->down = ChromaSpread::kCentred;
+        }
+    }
+
+    PictureChannel Channel(int component) const {
+        const GstVideoFormatInfo* format = frame.info.finfo;
+        return {static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_COMP_DATA(&frame, component)),
+                std::size_t(GST_VIDEO_FRAME_COMP_STRIDE(&frame, component)),
+                std::uint8_t(GST_VIDEO_FRAME_COMP_PSTRIDE(&frame, component)),
+                std::uint8_t(GST_VIDEO_FORMAT_INFO_W_SUB(format, component)),
+                std::uint8_t(GST_VIDEO_FORMAT_INFO_H_SUB(format, component))};
+    }
+
+    // The matrix and range the stream says it has; BT.601 when its matrix is unknown.
+    static YuvColorimetry Colorimetry(const GstVideoColorimetry& stream) {
+        YuvColorimetry colorimetry;
+        gdouble kr = 0;
+        gdouble kb = 0;
+        if (gst_video_color_matrix_get_Kr_Kb(stream.matrix, &kr, &kb)) {
+            colorimetry.kr = kr;
+            colorimetry.kb = kb;
+        }
+        colorimetry.fullRange = stream.range == GST_VIDEO_COLOR_RANGE_0_255;
+        return colorimetry;
     }
 };
 
@@ -267,8 +353,7 @@ std::unique_ptr<CGstPipeline> CGstPipeline::Start(const Settings& settings, cons
     auto parts = std::make_unique<Parts>();
     parts->what = settings.what;
     const std::string description =
-        settings.description +
-        " ! videoconvert ! video/x-raw,format=BGR ! appsink name=" + kSinkName;
+        settings.description + " ! videoconvert ! appsink name=" + kSinkName;
     GError* gerror = nullptr;
     parts->pipeline =
         gst_parse_launch_full(description.c_str(), nullptr, GST_PARSE_FLAG_FATAL_ERRORS, &gerror);
@@ -290,12 +375,19 @@ std::unique_ptr<CGstPipeline> CGstPipeline::Start(const Settings& settings, cons
         *error = settings.what + ": not a pipeline that ends in raw video";
         return nullptr;
     }
-    // Pictures beyond the picture files' limit are refused in negotiation, before a buffer of
-    // that size is made (on the sink, which links to anything: a capsfilter would fail the
-    // parse with a reason that names neither the size nor the limit).
+    // The formats read as they come, and pictures beyond the picture files' limit refused in
+    // negotiation, before a buffer of that size is made (on the sink, which links to
+    // anything: a capsfilter would fail the parse with a reason that names neither the size
+    // nor the limit).
+    std::string formats;
+    for (const char* format : kSampledFormats) {
+        formats += formats.empty() ? "" : ",";
+        formats += format;
+    }
     const std::string most = std::to_string(kMaxPictureSide);
     GstCaps* caps = gst_caps_from_string(
-        ("video/x-raw,format=BGR,width=[1," + most + "],height=[1," + most + "]").c_str());
+        ("video/x-raw,format={" + formats + "},width=[1," + most + "],height=[1," + most + "]")
+            .c_str());
     g_object_set(parts->sink, "sync", gboolean(settings.paced), "max-buffers", guint(2), "drop",
                  FALSE, "caps", caps, nullptr);
     gst_caps_unref(caps);
@@ -313,7 +405,7 @@ std::unique_ptr<CGstPipeline> CGstPipeline::Start(const Settings& settings, cons
     }
     auto pipeline = std::unique_ptr<CGstPipeline>(new CGstPipeline(std::move(parts)));
     // The first picture proves the whole chain works; it is handed out again by Pull.
-    Frame first;
+    SourcePicture first;
     const Pulled pulled = pipeline->Pull(limit, &first, error);
     if (pulled == Pulled::kFrame) {
         pipeline->m_pParts->firstPending = true;
@@ -327,13 +419,14 @@ std::unique_ptr<CGstPipeline> CGstPipeline::Start(const Settings& settings, cons
     return nullptr;
 }
 
-CGstPipeline::Pulled CGstPipeline::Pull(const ReadLimit& limit, Frame* frame, std::string* error) {
+CGstPipeline::Pulled CGstPipeline::Pull(const ReadLimit& limit, SourcePicture* picture,
+                                        std::string* error) {
     error->clear();
     Parts& parts = *m_pParts;
     // The picture Start waited for is the first one handed out.
     if (parts.firstPending) {
         parts.firstPending = false;
-        parts.Describe(frame);
+        parts.Describe(picture);
         return Pulled::kFrame;
     }
     for (;;) {
@@ -353,7 +446,7 @@ CGstPipeline::Pulled CGstPipeline::Pull(const ReadLimit& limit, Frame* frame, st
         GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(parts.sink),
                                                          GstClockTime(nanoseconds.count()));
         if (sample) {
-            return parts.Map(sample, frame, error) ? Pulled::kFrame : Pulled::kFailed;
+            return parts.Map(sample, picture, error) ? Pulled::kFrame : Pulled::kFailed;
         }
         if (gst_app_sink_is_eos(GST_APP_SINK(parts.sink))) {
             // An error that ended the stream is posted beside its end: it wins.

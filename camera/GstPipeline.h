@@ -7,10 +7,13 @@
 #include <utility>
 #include <vector>
 
+#include "camera/SourcePicture.h"
 #include "platform/device/ReadLimit.h"
 
-// A media pipeline that ends in raw pictures: blue, green, red bytes per pixel. Its
-// description names the elements up to the pictures (a file's reader and decoder, a
+// A media pipeline that ends in raw pictures in a layout the sampler reads as they come:
+// packed RGB in any byte order, 8-bit planar, semi-planar or packed YUV, or grey (so that a
+// decoder's own output is not converted whole); any other is converted to the nearest of them.
+// Its description names the elements up to the pictures (a file's reader and decoder, a
 // camera, anything that makes raw video); conversion and the sink are appended here.
 // GStreamer stays inside this class: callers see pictures and one-line reasons. A live
 // pipeline (a camera, which does not wait) keeps only its newest picture; any other
@@ -29,14 +32,6 @@ class CGstPipeline {
         bool paced = false;  // hand pictures out at the stream's own times (a file)
     };
 
-    // A picture held until the next Pull.
-    struct Frame {
-        const std::uint8_t* bgr = nullptr;
-        int width = 0;
-        int height = 0;
-        std::size_t stride = 0;
-    };
-
     enum class Pulled { kFrame, kEnded, kFailed };
 
     // Starts the pipeline and waits, until the limit, for its first picture, so that a
@@ -47,9 +42,10 @@ class CGstPipeline {
     CGstPipeline(const CGstPipeline&) = delete;
     CGstPipeline& operator=(const CGstPipeline&) = delete;
 
-    // The next picture, waiting until the limit's deadline or cancel. kFailed with a
-    // reason in *error (empty when cancelled); kEnded at the end of a stream.
-    Pulled Pull(const ReadLimit& limit, Frame* frame, std::string* error);
+    // The next picture, held until the next Pull, waiting until the limit's deadline or
+    // cancel. kFailed with a reason in *error (empty when cancelled); kEnded at the end of a
+    // stream.
+    Pulled Pull(const ReadLimit& limit, SourcePicture* picture, std::string* error);
     // Back to the start of a file; false when the stream cannot seek.
     bool Rewind();
 

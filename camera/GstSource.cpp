@@ -96,7 +96,7 @@ bool CGstSourceDevice::Read(void* buffer, std::size_t size, std::size_t* deliver
 }
 
 bool CGstSourceDevice::TakeFrame(const ReadLimit& limit, bool* ended) {
-    CGstPipeline::Frame picture;
+    SourcePicture picture;
     std::string error;
     CGstPipeline::Pulled pulled = m_pPipeline->Pull(limit, &picture, &error);
     if (pulled == CGstPipeline::Pulled::kEnded && m_options.loop && m_pPipeline->Rewind()) {
@@ -112,7 +112,7 @@ bool CGstSourceDevice::TakeFrame(const ReadLimit& limit, bool* ended) {
         }
         return false;
     }
-    m_pScene->SetPicture(picture.bgr, picture.width, picture.height, picture.stride);
+    m_pScene->SetPicture(picture);
     return m_pCamera->NextFrame(m_frame.data());
 }
 

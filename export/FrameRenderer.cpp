@@ -98,6 +98,17 @@ bool CFrameRenderer::RenderInto(const std::uint8_t* pRaw, std::uint8_t* pRgbOut)
     return Process(pRaw, &m_scratch, pRgbOut);
 }
 
+bool CFrameRenderer::RenderGreyInto(const std::uint8_t* pRaw, std::uint8_t* pGreyOut) {
+    if (m_settings.color || !m_pProcessor->TakeFrame(pRaw)) {
+        return false;
+    }
+    if (m_settings.remapped) {
+        m_pProcessor->Remap();
+    }
+    TakeGreyProcessorPicture(*m_pProcessor, m_settings.remapped, pGreyOut);
+    return true;
+}
+
 bool CFrameRenderer::Process(const std::uint8_t* pRaw, Picture* picture, std::uint8_t* pRgbOut) {
     if (!m_pProcessor->TakeFrame(pRaw)) {
         return false;

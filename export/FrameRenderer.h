@@ -35,6 +35,10 @@ class CFrameRenderer {
     bool Render(const std::uint8_t* pRaw, Picture* picture);
     // The same, with the RGB picture written to pRgbOut (Width() x Height() x 3 bytes).
     bool RenderInto(const std::uint8_t* pRaw, std::uint8_t* pRgbOut);
+    // A black-and-white sensor's picture as one level per pixel (Width() x Height(), top row
+    // first), the level RenderInto's three channels carry; false for a colour sensor or a
+    // refused frame.
+    bool RenderGreyInto(const std::uint8_t* pRaw, std::uint8_t* pGreyOut);
     // The frame corrected as the processor corrects it, flat included (before any remap),
     // sector-major.
     bool Correct(const std::uint8_t* pRaw, std::uint8_t* pCorrected);

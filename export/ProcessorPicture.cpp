@@ -1,5 +1,6 @@
 #include "export/ProcessorPicture.h"
 
+#include <array>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -11,6 +12,15 @@
 
 namespace {
 
+const CYuvToRgb& GreyConverter() {
+    static const std::unique_ptr<CYuvToRgb> converter = [] {
+        auto built = std::make_unique<CYuvToRgb>();
+        built->BuildTables();
+        return built;
+    }();  // read-only once built: any thread may convert
+    return *converter;
+}
+
 // The black-and-white remapped picture straight into the caller's buffer, top row first:
 // the converter writes bottom-up, so it is given the luma turned over, a third of the bytes
 // the RGB would be. False (nothing written) for any other processor.
@@ -19,11 +29,6 @@ bool TakeGreyTopDown(CFrameProcessor& processor, std::uint8_t* pRgbOut) {
     if (pMono == nullptr || pMono->OutputPlane(0) == nullptr) {
         return false;
     }
-    static const std::unique_ptr<CYuvToRgb> converter = [] {
-        auto built = std::make_unique<CYuvToRgb>();
-        built->BuildTables();
-        return built;
-    }();  // read-only once built: any thread may convert
     thread_local std::vector<std::uint8_t> turned;
     const int width = processor.Width();
     const int height = processor.Height();
@@ -33,7 +38,7 @@ bool TakeGreyTopDown(CFrameProcessor& processor, std::uint8_t* pRgbOut) {
         std::memcpy(turned.data() + std::size_t(height - 1 - row) * width,
                     pLuma + std::size_t(row) * width, std::size_t(width));
     }
-    converter->ConvertGrey(turned.data(), pRgbOut, width, height);
+    GreyConverter().ConvertGrey(turned.data(), pRgbOut, width, height);
     return true;
 }
 
@@ -88,5 +93,37 @@ void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, 
         } else {
             SwapRedAndBlue(pFrom, pTo, std::size_t(width));
         }
+    }
+}
+
+void TakeGreyProcessorPicture(CFrameProcessor& processor, bool remapped, std::uint8_t* pGreyOut) {
+    auto* pMono = dynamic_cast<CMonoProcessor*>(&processor);
+    if (remapped && pMono != nullptr && pMono->OutputPlane(0) != nullptr) {
+        // Straight from the luma (top row first) through the converter's grey levels: a
+        // third of the bytes and no RGB in between.
+        static const std::array<std::uint8_t, 256> levels = [] {
+            std::array<std::uint8_t, 256> built{};
+            for (int y = 0; y < 256; ++y) {
+                built[y] = GreyConverter().GreyLevel(std::uint8_t(y));
+            }
+            return built;
+        }();
+        const int width = processor.Width();
+        const int height = processor.Height();
+        const std::uint8_t* pLuma = pMono->OutputPlane(0);
+        for (int row = 0; row < height; ++row) {
+            const std::uint8_t* pFrom = pLuma + std::size_t(row) * width;
+            std::uint8_t* pTo = pGreyOut + std::size_t(row) * width;
+            for (int x = 0; x < width; ++x) {
+                pTo[x] = levels[pFrom[x]];
+            }
+        }
+        return;
+    }
+    thread_local Picture picture;
+    TakeProcessorPicture(processor, remapped, true, &picture);
+    const std::size_t pixels = std::size_t(picture.width) * picture.height;
+    for (std::size_t i = 0; i < pixels; ++i) {
+        pGreyOut[i] = picture.rgb[3 * i];
     }
 }

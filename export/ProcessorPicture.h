@@ -9,3 +9,7 @@
 // writes that layout itself where it can, and picture->bgrFlipped is then left empty.
 void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, Picture* picture,
                           std::uint8_t* pRgbOut = nullptr);
+
+// A black-and-white processor's picture for its last frame as one level per pixel, top row
+// first (width x height bytes): the level each channel of TakeProcessorPicture's RGB carries.
+void TakeGreyProcessorPicture(CFrameProcessor& processor, bool remapped, std::uint8_t* pGreyOut);

@@ -2,6 +2,9 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
+
+#include "processing/RemapChunks.h"
 
 namespace {
 
@@ -40,10 +43,42 @@ void CMonoProcessor::RawToRgb(std::uint8_t* pRgb) {
 }
 
 void CMonoProcessor::RemappedToRgb(std::uint8_t* pRgb) {
-    if (!IsConfigured()) {
+    if (!IsConfigured() || (m_pOwedLuma != nullptr && RemapIntoRgb(pRgb))) {
         return;
     }
+    CatchUpRemap();
     m_pConverter->ConvertGrey(m_pOutputPlane[0].get(), pRgb, m_nWidth, m_nHeight);
+}
+
+// What ConvertGrey gives from the output plane once caught up, in one pass from the luma.
+bool CMonoProcessor::RemapIntoRgb(std::uint8_t* pRgb) {
+    const RemapChunkList chunks = RemapChunksFor(PixelCount(), !OwedLumaFilled());
+    if (!RemapByChunksAvailable() || chunks.chunkCount == 0) {
+        return false;
+    }
+    RemapGreyToBgrByChunks(chunks, m_pOwedLuma, m_greyLevels.data(), pRgb);
+    return true;
+}
+
+bool CMonoProcessor::OwedLumaFilled() const {
+    return m_pOwedLuma == m_pFramePlane[0].get() ? m_bFoveaFilled : m_bOwedFilled;
+}
+
+void CMonoProcessor::CatchUpRemap() {
+    if (m_pOwedLuma == nullptr) {
+        return;
+    }
+    const bool filled = OwedLumaFilled();
+    std::uint8_t* pLuma = std::exchange(m_pOwedLuma, nullptr);
+    // The fold saves the fill (7 us) where nothing else needs it.
+    if (filled || !RemapGreyFoldingFovea(pLuma, m_pOutputPlane[0].get())) {
+        if (pLuma == m_pFramePlane[0].get()) {
+            FillFoveaOnce();
+        } else if (!filled) {
+            FillFovea(pLuma);  // the spare, which nothing else reads
+        }
+        RemapGrey(pLuma, m_pOutputPlane[0].get());
+    }
 }
 
 void CMonoProcessor::Histogram(HistogramCounts& counts) {
@@ -66,6 +101,10 @@ void CMonoProcessor::Histogram(HistogramCounts& counts) {
 }
 
 void CMonoProcessor::ProcessRawFrame() {
+    if (m_pOwedLuma == m_pFramePlane[0].get()) {
+        m_bOwedFilled = m_bFoveaFilled;
+        std::swap(m_pFramePlane[0], m_pSpareLuma);
+    }
     CorrectRawFrame(m_pFramePlane[0].get());
     m_bFoveaFilled = false;
 }
@@ -75,6 +114,13 @@ const std::uint8_t* CMonoProcessor::FramePlane(int plane) {
         FillFoveaOnce();
     }
     return m_pFramePlane[plane].get();
+}
+
+const std::uint8_t* CMonoProcessor::OutputPlane(int plane) {
+    if (plane == 0 && IsConfigured()) {
+        CatchUpRemap();
+    }
+    return m_pOutputPlane[plane].get();
 }
 
 void CMonoProcessor::FillFoveaOnce() {
@@ -106,21 +152,20 @@ void CMonoProcessor::Configure(int median, int offset, int, int, int gain, int w
             return;
         }
         m_bFoveaFilled = true;  // all 128, as a filled frame of 128 is
+        m_pOwedLuma = nullptr;
         MarkConfigured(true);
         m_pConverter->BuildTables();
+        for (int y = 0; y < 256; ++y) {
+            m_greyLevels[std::size_t(y)] = m_pConverter->GreyLevel(std::uint8_t(y));
+        }
         LoadCalibration();
     }
     PublishGainTable();
 }
 
 void CMonoProcessor::Remap() {
-    if (!IsConfigured()) {
-        return;
-    }
-    // The fold saves the fill (7 us) where nothing else needs it.
-    if (m_bFoveaFilled || !RemapGreyFoldingFovea(m_pFramePlane[0].get(), m_pOutputPlane[0].get())) {
-        FillFoveaOnce();
-        RemapGrey(m_pFramePlane[0].get(), m_pOutputPlane[0].get());
+    if (IsConfigured()) {
+        m_pOwedLuma = m_pFramePlane[0].get();
     }
 }
 
@@ -136,6 +181,7 @@ FileResult CMonoProcessor::WriteBitmap(int columns, int rows, const char* path) 
     int width = 0;
     int height = 0;
     if (pixels == static_cast<long long>(PixelCount())) {
+        CatchUpRemap();
         planes = {m_pOutputPlane[0].get(), m_pOutputPlane[1].get(), m_pOutputPlane[2].get()};
         width = m_nWidth;
         height = m_nHeight;
@@ -163,7 +209,8 @@ bool CMonoProcessor::AllocatePlanes() {
             return false;
         }
     }
-    return true;
+    m_pSpareLuma = AllocateFilled(kFrameBytes, kNeutral);
+    return m_pSpareLuma != nullptr;
 }
 
 void CMonoProcessor::ReleasePlanes() {
@@ -171,4 +218,6 @@ void CMonoProcessor::ReleasePlanes() {
         m_pFramePlane[k].reset();
         m_pOutputPlane[k].reset();
     }
+    m_pSpareLuma.reset();
+    m_pOwedLuma = nullptr;
 }

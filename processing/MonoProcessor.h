@@ -22,9 +22,10 @@ class CMonoProcessor : public CFrameProcessor {
     void Remap() override;
 
     // Read-only views of the planes (0 luma, 1 and 2 chroma); null while unconfigured. The
-    // frame's luma is shown as the unmapped view shows it, its fovea filled.
+    // frame's luma is shown as the unmapped view shows it, its fovea filled; the output luma
+    // is the picture the last Remap asked for.
     const std::uint8_t* FramePlane(int plane);
-    const std::uint8_t* OutputPlane(int plane) const { return m_pOutputPlane[plane].get(); }
+    const std::uint8_t* OutputPlane(int plane);
 
   protected:
     void ProcessRawFrame() override;
@@ -36,13 +37,27 @@ class CMonoProcessor : public CFrameProcessor {
     // The remapped view folds the fovea fill into its remap; the unmapped view and the
     // saves fill the frame's fovea on first need.
     void FillFoveaOnce();
+    // A Remap only names the frame luma its picture comes from: the remapped view remaps
+    // it straight into the display's bytes, and the output plane is remapped only when
+    // something reads it.
+    void CatchUpRemap();
+    bool RemapIntoRgb(std::uint8_t* pRgb);
+    bool OwedLumaFilled() const;
     bool AllocatePlanes();
     void ReleasePlanes();
 
     std::unique_ptr<CYuvToRgb> m_pConverter;
+    std::array<std::uint8_t, 256> m_greyLevels{};  // the converter's, for the remapped view
     std::array<std::unique_ptr<std::uint8_t[]>, kPlanes> m_pFramePlane;
     std::array<std::unique_ptr<std::uint8_t[]>, kPlanes> m_pOutputPlane;
     // Whether the frame plane's fovea is filled. The acquisition thread's; the window
     // saves only after that thread has ended.
     bool m_bFoveaFilled = true;
+    // The frame luma whose picture the output plane still owes a Remap, or null; a frame
+    // coming meanwhile goes into the spare luma, so the owed one survives it. Whether its
+    // fovea was filled, once it is no longer the frame plane. The acquisition thread's, as
+    // m_bFoveaFilled.
+    std::uint8_t* m_pOwedLuma = nullptr;
+    bool m_bOwedFilled = false;
+    std::unique_ptr<std::uint8_t[]> m_pSpareLuma;
 };

@@ -12,9 +12,14 @@
 #if defined(__x86_64__) && defined(__GNUC__)
 #define PANDRY_X86_VECTORS 1
 #include <immintrin.h>
+
+#include "processing/VbmiLookup.h"
 #endif
 
 namespace {
+
+// Run values the grey remap gathers at a time.
+constexpr int kRunGroup = 16;
 
 // Static storage sized for the worst case (a run per pixel); only the part in use is
 // ever touched.
@@ -23,7 +28,8 @@ struct ChunkStorage {
     static constexpr int kChunks = kSize * kSize / kChunkPixels;
     std::array<RemapChunk, kChunks> chunks;
     alignas(64) std::array<std::uint8_t, std::size_t{kChunks} * kChunkPixels> runIndex;
-    std::array<std::uint16_t, std::size_t{kSize} * kSize> runSources;
+    // Room past the last run for a whole group of the grey gather.
+    std::array<std::uint16_t, std::size_t{kSize} * kSize + kRunGroup> runSources;
     std::array<BlankSpan, kChunks> blankSpans;
     std::array<ColorChunkStores, kChunks> stores;
     int chunkCount = 0;
@@ -108,9 +114,7 @@ void Build(ChunkStorage<kSize>& storage, ChunkKind kind) {
     const bool foldFovea = kind == ChunkKind::kFoldedGrey;
     for (int y = 0; y < kSize; ++y) {
         const std::uint16_t* pRow = pTable + std::size_t(y) * kStep * kRemapTableSize;
-        const std::uint16_t* pAbove = y > 0 && kind == ChunkKind::kColor
-                                          ? pRow - std::size_t(kStep) * kRemapTableSize
-                                          : nullptr;
+        const std::uint16_t* pAbove = y > 0 ? pRow - std::size_t(kStep) * kRemapTableSize : nullptr;
         for (int x0 = 0; x0 < kSize; x0 += kChunkPixels) {
             const std::uint32_t firstPixel = std::uint32_t(y) * kSize + std::uint32_t(x0);
             RemapChunk chunk{firstPixel, std::uint32_t(storage.runCount), 0, 0};
@@ -186,35 +190,64 @@ RunSpan RunsOfBatch(const RemapChunkList& list, int firstChunk, int endChunk) {
                                                    : std::uint32_t(list.runCount)};
 }
 
-// Eight run values to a store: the loads are cheap, the stores are what limits the loop.
-inline void GatherGreyRuns(const std::uint16_t* pFrom, std::uint32_t count,
-                           const std::uint8_t* pSource, std::uint8_t* pValues) {
-    std::uint32_t k = 0;
-    for (; k + 8 <= count; k += 8) {
-        std::uint64_t eight = 0;
-        for (int j = 7; j >= 0; --j) {
-            eight = eight << 8 | pSource[pFrom[k + std::uint32_t(j)]];
+// Sixteen run values to a store, by one gather of the four bytes at each run's sample; a
+// run showing one of the frame's last three samples, whose four bytes would pass its end,
+// is read alone. The last group reads past the batch's runs into the room the list keeps.
+PANDRY_CHUNK_VECTORS inline void GatherGreyRuns(const std::uint16_t* pFrom, std::uint32_t count,
+                                                const std::uint8_t* pSource,
+                                                std::uint8_t* pValues) {
+    const __m512i lastWhole = _mm512_set1_epi32(int(kFrameBytes) - 4);
+    for (std::uint32_t k = 0; k < count; k += kRunGroup) {
+        const __m512i index = _mm512_maskz_cvtepu16_epi32(
+            0xFFFF, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pFrom + k)));
+        const __mmask16 whole = _mm512_cmple_epu32_mask(index, lastWhole);
+        const __m512i words =
+            _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), whole, index, pSource, 1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pValues + k),
+                         _mm512_maskz_cvtepi32_epi8(0xFFFF, words));
+        for (std::uint32_t rest = 0xFFFFu & ~std::uint32_t{whole}; rest != 0; rest &= rest - 1) {
+            const std::uint32_t j = k + std::uint32_t(__builtin_ctz(rest));
+            pValues[j] = pSource[pFrom[j]];
         }
-        std::memcpy(pValues + k, &eight, sizeof eight);
-    }
-    for (; k < count; ++k) {
-        pValues[k] = pSource[pFrom[k]];
     }
 }
 
+// Each chunk's 64 pixels into the grey picture, those without a sample left as they were.
+struct GreyStore {
+    std::uint8_t* pGrey;
+    void TakeRuns(std::uint8_t*, std::uint32_t) const {}
+    PANDRY_CHUNK_VECTORS void operator()(std::uint32_t firstPixel, __mmask64 shown,
+                                         __m512i grey) const {
+        _mm512_mask_storeu_epi8(pGrey + firstPixel, shown, grey);
+    }
+};
+
+// The store is handed each batch's run values once gathered (TakeRuns, which may change
+// them), then each chunk's 64 values with the mask of the pixels it shows. The pixels
+// copied from the row above are read from a row of the chunks' own values, written whole
+// and aligned, so that the read never waits on a partial store.
+template <typename Store>
 PANDRY_CHUNK_VECTORS void RemapGreyBatches(const RemapChunkList& list, const std::uint8_t* pSource,
-                                           std::uint8_t* pDestination) {
+                                           Store&& store) {
     alignas(64) std::uint8_t values[kScratchValues] = {};
+    alignas(64) std::uint8_t rowAbove[kZoomedSize];  // the larger side
+    const std::uint32_t size = std::uint32_t(list.size);
     for (int c0 = 0; c0 < list.chunkCount; c0 += kBatchChunks) {
         const int c1 = std::min(c0 + kBatchChunks, list.chunkCount);
         const RunSpan span = RunsOfBatch(list, c0, c1);
         GatherGreyRuns(list.pRunSources + span.first, span.end - span.first, pSource, values);
+        store.TakeRuns(values, span.end - span.first);
         for (int c = c0; c < c1; ++c) {
             const RemapChunk& chunk = list.pChunks[c];
             const __m512i index = _mm512_load_si512(list.pRunIndex + std::size_t(c) * kChunkPixels);
             const __m512i runs = _mm512_loadu_si512(values + (chunk.firstRun - span.first));
-            _mm512_mask_storeu_epi8(pDestination + chunk.firstPixel, chunk.written,
-                                    _mm512_maskz_permutexvar_epi8(kAllBytes, index, runs));
+            __m512i grey = _mm512_maskz_permutexvar_epi8(kAllBytes, index, runs);
+            std::uint8_t* pAbove = rowAbove + chunk.firstPixel % size;
+            if (chunk.copied != 0) {
+                grey = _mm512_mask_blend_epi8(chunk.copied, grey, _mm512_load_si512(pAbove));
+            }
+            _mm512_store_si512(pAbove, grey);
+            store(chunk.firstPixel, chunk.written | chunk.copied, grey);
         }
     }
 }
@@ -392,6 +425,100 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
     }
 }
 
+// The grey picture as the display shows it: rows bottom-up, three bytes of each pixel's
+// level, the levels taken once per run; pixels without a sample show the grey planes'
+// background. A chunk's 192 bytes are stored as the three cache lines from the one its
+// first byte falls in: a store across two lines costs nearly two. The first line also
+// takes the end of the chunk before it where that one lies just before in memory (rows
+// are a whole number of lines); otherwise those bytes are left out, and the end of a run
+// of chunks adjoining in memory is stored on its own.
+struct BgrStore {
+    std::uint8_t* pBgr;
+    std::uint32_t size;
+    VbmiTable levels;
+    __m512i background;
+    std::size_t misalignment;  // of the picture's first byte within its line
+    // For each byte of the three lines: the pixel it shows, counted in the chunk before
+    // (0..63) or in this one (64..127); and for the line after them, in this chunk.
+    __m512i pixelOf[3];
+    __m512i endPixelOf;
+    __mmask64 ownFirstBytes;  // the bytes of the first line that are this chunk's
+    __mmask64 endBytes;       // and those of the line after
+    __m512i previous = _mm512_setzero_si512();
+    std::uint8_t* pPreviousEnd = nullptr;  // the line after the chunk before
+
+    PANDRY_CHUNK_VECTORS void TakeRuns(std::uint8_t* pValues, std::uint32_t count) const {
+        for (std::uint32_t k = 0; k < count; k += kChunkPixels) {
+            _mm512_store_si512(pValues + k, LookUp64(levels, _mm512_load_si512(pValues + k)));
+        }
+    }
+
+    PANDRY_CHUNK_VECTORS void operator()(std::uint32_t firstPixel, __mmask64 shown, __m512i level) {
+        const __m512i picture = _mm512_mask_blend_epi8(shown, background, level);
+        const std::uint32_t row = size - 1 - firstPixel / size;
+        std::uint8_t* pLine =
+            pBgr + (std::size_t(row) * size + firstPixel % size) * 3 - misalignment;
+        const bool adjoining = pLine == pPreviousEnd;
+        if (!adjoining) {
+            FinishPrevious();
+        }
+        _mm512_mask_storeu_epi8(pLine, adjoining ? kAllBytes : ownFirstBytes,
+                                _mm512_permutex2var_epi8(previous, pixelOf[0], picture));
+        for (int k = 1; k < 3; ++k) {
+            _mm512_storeu_si512(pLine + kChunkPixels * k,
+                                _mm512_permutex2var_epi8(previous, pixelOf[k], picture));
+        }
+        previous = picture;
+        pPreviousEnd = pLine + 3 * kChunkPixels;
+    }
+
+    PANDRY_CHUNK_VECTORS void FinishPrevious() const {
+        if (pPreviousEnd != nullptr && endBytes != 0) {
+            _mm512_mask_storeu_epi8(pPreviousEnd, endBytes,
+                                    _mm512_maskz_permutexvar_epi8(kAllBytes, endPixelOf, previous));
+        }
+    }
+};
+
+PANDRY_CHUNK_VECTORS void RemapGreyToBgr(const RemapChunkList& list, const std::uint8_t* pSource,
+                                         const std::uint8_t* pLevels, std::uint8_t* pBgr) {
+    const std::uint8_t background = pLevels[kGreyBackground];
+    BgrStore store{};
+    store.pBgr = pBgr;
+    store.size = std::uint32_t(list.size);
+    store.levels = LoadVbmiTable(pLevels);
+    store.background = _mm512_set1_epi8(static_cast<char>(background));
+    const int misalignment = int(reinterpret_cast<std::uintptr_t>(pBgr) % kChunkPixels);
+    store.misalignment = std::size_t(misalignment);
+    alignas(64) std::uint8_t pixelOf[4][kChunkPixels];
+    for (int k = 0; k < 4; ++k) {
+        for (int b = 0; b < kChunkPixels; ++b) {
+            // Byte 192 + byte of the chunk before is byte `byte` of this one.
+            const int byte = kChunkPixels * k + b - misalignment;
+            const int chunkBytes = 3 * kChunkPixels;
+            pixelOf[k][b] = static_cast<std::uint8_t>(
+                byte < 0 ? (chunkBytes + byte) / 3 : kChunkPixels + (byte % chunkBytes) / 3);
+        }
+        if (k < 3) {
+            store.pixelOf[k] = _mm512_load_si512(pixelOf[k]);
+        } else {
+            store.endPixelOf = _mm512_load_si512(pixelOf[k]);
+        }
+    }
+    store.ownFirstBytes = kAllBytes << misalignment;
+    store.endBytes = ~store.ownFirstBytes;
+    RemapGreyBatches(list, pSource, store);
+    store.FinishPrevious();
+    // A span stays one block when its rows are turned over.
+    const std::uint32_t size = store.size;
+    for (int b = 0; b < list.blankCount; ++b) {
+        const BlankSpan& span = list.pBlankSpans[b];
+        const std::uint32_t lastRow = (span.firstPixel + span.pixels - 1) / size;
+        const std::uint32_t first = (size - 1 - lastRow) * size + span.firstPixel % size;
+        std::memset(pBgr + std::size_t(first) * 3, background, std::size_t(span.pixels) * 3);
+    }
+}
+
 #endif
 
 }  // namespace
@@ -430,7 +557,14 @@ bool RemapByChunksAvailable() {
 void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
                        std::uint8_t* pDestination) {
     if (RemapByChunksAvailable()) {
-        RemapGreyBatches(list, pSource, pDestination);
+        RemapGreyBatches(list, pSource, GreyStore{pDestination});
+    }
+}
+
+void RemapGreyToBgrByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
+                            const std::uint8_t* pLevels, std::uint8_t* pBgr) {
+    if (RemapByChunksAvailable()) {
+        RemapGreyToBgr(list, pSource, pLevels, pBgr);
     }
 }
 
@@ -459,6 +593,9 @@ bool RemapByChunksAvailable() {
 }
 
 void RemapGreyByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*) {}
+
+void RemapGreyToBgrByChunks(const RemapChunkList&, const std::uint8_t*, const std::uint8_t*,
+                            std::uint8_t*) {}
 
 void RemapRgbByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*, RgbLayout) {}
 

@@ -21,7 +21,7 @@ struct RemapChunk {
     std::uint32_t firstRun;    // index into the run arrays of the run holding pixel 0
     std::uint64_t written;     // bit j set: pixel j is gathered from its run
     // Bit j set: pixel j shows the sample of the pixel above it, so it is copied from the
-    // row already written instead (colour lists only; never set with written).
+    // row already written instead (never set with written).
     std::uint64_t copied;
 };
 
@@ -63,6 +63,8 @@ struct RemapChunkList {
 
 // The chunks for a 256 x 256 or 512 x 512 picture (by pixel count), plain or with the fovea
 // folded in; empty for any other size. Built on first use (thread-safe), read-only after.
+// A pixel showing the sample of the one above it is copied from the row above, as in the
+// colour list.
 RemapChunkList RemapChunksFor(std::uint32_t pixelCount, bool foldFovea);
 // The same picture for three-byte pixels, where a pixel showing the sample of the one above
 // it is copied from the row above (two thirds of them at 512 x 512): only the others have
@@ -80,5 +82,11 @@ enum class RgbLayout { kTopDownBgr, kBottomUpBgrOnBlack, kTopDownRgbOnBlack };
 // processor cannot run them.
 void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
                        std::uint8_t* pDestination);
+// The picture RemapGreyByChunks gives on the grey planes' background of kGreyBackground,
+// as the display shows it: rows bottom-up, each pixel three bytes of pLevels[grey] (256
+// levels), every byte written.
+inline constexpr std::uint8_t kGreyBackground = 128;
+void RemapGreyToBgrByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
+                            const std::uint8_t* pLevels, std::uint8_t* pBgr);
 void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFrame,
                       std::uint8_t* pDestination, RgbLayout layout = RgbLayout::kTopDownBgr);

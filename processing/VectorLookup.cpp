@@ -5,6 +5,8 @@
 #if defined(__x86_64__) && defined(__GNUC__)
 #define PANDRY_X86_VECTORS 1
 #include <immintrin.h>
+
+#include "processing/VbmiLookup.h"
 #endif
 
 namespace {
@@ -28,29 +30,9 @@ void LookUpShiftedPlain(const ByteTable& table, const std::uint8_t* pIn, const s
 #define PANDRY_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 #define PANDRY_AVX2 __attribute__((target("avx2")))
 
-// The 256-entry table as four 64-byte registers: two two-register permutes give the
-// entries for indices below and above 128, the index's top bit picks one of them.
-struct VbmiTable {
-    __m512i quarter[4];
-};
-
-PANDRY_VBMI inline VbmiTable LoadVbmiTable(const ByteTable& table) {
-    VbmiTable t;
-    for (int q = 0; q < 4; ++q) {
-        t.quarter[q] = _mm512_loadu_si512(table.data() + 64 * q);
-    }
-    return t;
-}
-
-PANDRY_VBMI inline __m512i LookUp64(const VbmiTable& t, __m512i index) {
-    const __m512i low = _mm512_permutex2var_epi8(t.quarter[0], index, t.quarter[1]);
-    const __m512i high = _mm512_permutex2var_epi8(t.quarter[2], index, t.quarter[3]);
-    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high);
-}
-
 PANDRY_VBMI void LookUpVbmi(const ByteTable& table, const std::uint8_t* pIn, std::uint8_t* pOut,
                             std::size_t count) {
-    const VbmiTable t = LoadVbmiTable(table);
+    const VbmiTable t = LoadVbmiTable(table.data());
     std::size_t i = 0;
     for (; i + 64 <= count; i += 64) {
         _mm512_storeu_si512(pOut + i, LookUp64(t, _mm512_loadu_si512(pIn + i)));
@@ -61,7 +43,7 @@ PANDRY_VBMI void LookUpVbmi(const ByteTable& table, const std::uint8_t* pIn, std
 PANDRY_VBMI void LookUpShiftedVbmi(const ByteTable& table, const std::uint8_t* pIn,
                                    const std::int16_t* pShift, std::uint8_t* pOut,
                                    std::size_t count) {
-    const VbmiTable t = LoadVbmiTable(table);
+    const VbmiTable t = LoadVbmiTable(table.data());
     // packus interleaves the 128-bit lanes of its two sources; this puts them back in order.
     const __m512i laneOrder = _mm512_set_epi64(7, 5, 3, 1, 6, 4, 2, 0);
     std::size_t i = 0;

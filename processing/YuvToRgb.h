@@ -17,6 +17,8 @@ class CYuvToRgb {
                  std::uint8_t* pRgb, int width, int height) const;
     // The same bytes Convert gives with both chroma planes at 128, from the luma alone.
     void ConvertGrey(const std::uint8_t* pY, std::uint8_t* pRgb, int width, int height) const;
+    // The level each channel of ConvertGrey's pixel for luma y carries (they are equal).
+    std::uint8_t GreyLevel(std::uint8_t y) const { return std::uint8_t(m_greyPixel[y] & 0xFF); }
 
   private:
     // Blue | green << 8 | red << 16 of one pixel, by the fixed-point rule.

@@ -25,6 +25,7 @@
 #include "platform/files/FileIo.h"
 #include "platform/files/InputFile.h"
 #include "processing/CalibrationFile.h"
+#include "processing/StreamCopy.h"
 #include "python/CameraBinding.h"
 #include "python/ModuleSettings.h"
 #include "sensor/Defaults.h"
@@ -166,9 +167,14 @@ class CTemporaryCalibration {
 
 // A renderer shared by the threads that call one Processor: the GIL is released while it
 // works, so its own lock keeps two calls from mixing their pictures.
+// Results of more bytes than this are streamed past the caches (about what one core's
+// caches hold here).
+constexpr std::size_t kCachedBatchBytes = std::size_t(4) << 20;
+
 struct SharedRenderer {
     std::unique_ptr<CFrameRenderer> renderer;
     std::mutex lock;
+    std::vector<std::uint8_t> scratch;  // a streamed batch's picture; guarded by lock
 };
 
 // The calibration a script gives: None (no dark image), a file path (str or os.PathLike), or
@@ -274,12 +280,13 @@ class CPyProcessor {
         return std::make_unique<CPyProcessor>(settings);
     }
 
-    py::array Process(const py::buffer& frames, const std::string& values, const py::object& out) {
-        return Render(m_remapped, frames, values, out);
+    py::array Process(const py::buffer& frames, const std::string& values, const py::object& out,
+                      bool grey) {
+        return Render(m_remapped, frames, values, out, grey);
     }
     py::array ProcessUnmapped(const py::buffer& frames, const std::string& values,
-                              const py::object& out) {
-        return Render(m_unmapped, frames, values, out);
+                              const py::object& out, bool grey) {
+        return Render(m_unmapped, frames, values, out, grey);
     }
 
     ByteArray Corrected(const py::buffer& frames) {
@@ -330,7 +337,7 @@ class CPyProcessor {
     }
 
     py::array Render(SharedRenderer& shared, const py::buffer& frames,
-                     const std::string& valuesName, const py::object& out) {
+                     const std::string& valuesName, const py::object& out, bool grey) {
         CFrameRenderer& renderer = *shared.renderer;
         SampleValues values = SampleValues::kShown;
         std::string error;
@@ -340,8 +347,14 @@ class CPyProcessor {
         if (values == SampleValues::kFlat && !m_settings.flatFactors) {
             throw py::value_error("values='flat' needs a flat image: give flat=PATH");
         }
+        if (grey && (values != SampleValues::kShown || m_strSensor != "mono")) {
+            throw py::value_error(
+                "grey=True gives the shown pictures of a black-and-white "
+                "sensor; this is values='" +
+                valuesName + "' of a '" + m_strSensor + "' sensor");
+        }
         const FrameBatch batch = FramesOf(frames);
-        const bool shown = values == SampleValues::kShown;
+        const bool shown = values == SampleValues::kShown && !grey;
         std::vector<py::ssize_t> shape = {renderer.Height(), renderer.Width()};
         if (shown) {
             shape.push_back(3);
@@ -354,10 +367,22 @@ class CPyProcessor {
         {
             py::gil_scoped_release unlocked;  // before the lock: a holder may wait for the GIL
             std::lock_guard<std::mutex> hold(shared.lock);
+            // A batch larger than the caches is made a picture at a time where the cache
+            // holds it, then streamed past the caches into place: written straight there, each
+            // line of the result would first be read in from memory.
+            const bool streamed = std::size_t(batch.count) * outBytes > kCachedBatchBytes;
+            if (streamed) {
+                shared.scratch.resize(outBytes);
+            }
             for (py::ssize_t i = 0; rendered && i < batch.count; ++i) {
                 const std::uint8_t* pRaw = batch.pFrames + i * kFrameBytes;
-                rendered = shown ? renderer.RenderInto(pRaw, pOut + i * outBytes)
-                                 : renderer.SampleValuesInto(pRaw, values, pOut + i * outBytes);
+                std::uint8_t* pPicture = streamed ? shared.scratch.data() : pOut + i * outBytes;
+                rendered = grey    ? renderer.RenderGreyInto(pRaw, pPicture)
+                           : shown ? renderer.RenderInto(pRaw, pPicture)
+                                   : renderer.SampleValuesInto(pRaw, values, pPicture);
+                if (streamed) {
+                    StreamCopy(pOut + i * outBytes, pPicture, outBytes);
+                }
             }
         }
         if (!rendered) {
@@ -483,7 +508,7 @@ PYBIND11_MODULE(_pandry, m) {
              "(pandry-cli calibrate --flat), each sample then (raw - dark) x mean(flat) / flat "
              "before offset and gain.")
         .def("process", &CPyProcessor::Process, py::arg("frame"), py::arg("values") = "shown",
-             py::kw_only(), py::arg("out") = py::none(),
+             py::kw_only(), py::arg("out") = py::none(), py::arg("grey") = false,
              "The remapped picture of a frame (252, 152) or of each frame of a batch "
              "(N, 252, 152). values='shown': exactly as the viewer shows it, (size, size, 3) "
              "uint8 RGB, top row first; 'corrected' or 'raw': each pixel the corrected level or "
@@ -493,12 +518,15 @@ PYBIND11_MODULE(_pandry, m) {
              "(raw - dark) x mean(flat) / flat, 0..255, without offset or gain (a flat image is "
              "needed). out: a C-contiguous uint8 array "
              "of exactly the result's shape to fill and return instead of a new one "
-             "(ValueError otherwise). Runs without the GIL.")
+             "(ValueError otherwise). grey=True: a black-and-white sensor's shown pictures as "
+             "one level a pixel, (size, size), the level all three channels carry. Runs "
+             "without the GIL.")
         .def("process_unmapped", &CPyProcessor::ProcessUnmapped, py::arg("frame"),
              py::arg("values") = "shown", py::kw_only(), py::arg("out") = py::none(),
+             py::arg("grey") = false,
              "The unmapped picture: (252, 152, 3) uint8 RGB as the viewer shows it, or with "
              "values 'corrected' or 'raw' the sample grid itself, (252, 152) uint8; (N, ...) for "
-             "a batch. out as for process.")
+             "a batch. out and grey as for process.")
         .def("corrected", &CPyProcessor::Corrected, py::arg("frame"),
              "The frame after dark subtraction, the flat image (when given), offset and gain, "
              "before the fovea fill and the remap: (252, 152) uint8, sector-major; (N, 252, 152) "

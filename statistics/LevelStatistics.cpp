@@ -41,34 +41,44 @@ LevelCounts CountLevels(const std::uint8_t* pRaw, const std::int32_t* pDark, int
     return levels;
 }
 
-ChannelStatistics SummarizeLevels(const std::array<std::uint32_t, 256>& counts) {
-    ChannelStatistics stats;
-    double sum = 0;
-    double squares = 0;
-    bool first = true;
+void LevelSums::AddCounts(const std::array<std::uint32_t, 256>& counts) {
     for (int level = 0; level < 256; ++level) {
         const std::uint32_t n = counts[level];
         if (n == 0) {
             continue;
         }
-        if (first) {
-            stats.minimum = level;
-            first = false;
-        }
-        stats.maximum = level;
-        stats.samples += n;
-        sum += double(n) * level;
-        squares += double(n) * level * level;
+        minimum = std::min(minimum, level);
+        maximum = std::max(maximum, level);
+        samples += n;
+        sum += std::uint64_t{n} * level;
+        squares += std::uint64_t{n} * level * level;
     }
-    if (stats.samples == 0) {
+    atLow += counts[0];
+    atHigh += counts[255];
+}
+
+ChannelStatistics SummarizeSums(const LevelSums& sums) {
+    ChannelStatistics stats;
+    if (sums.samples == 0) {
         return stats;
     }
-    const double total = double(stats.samples);
-    stats.mean = sum / total;
-    stats.spread = std::sqrt(std::max(0.0, squares / total - stats.mean * stats.mean));
-    stats.clippedLow = counts[0] / total;
-    stats.clippedHigh = counts[255] / total;
+    // The sums are whole numbers far below 2^53, so as doubles they are exact whatever the
+    // order they were added in.
+    const double total = double(sums.samples);
+    stats.samples = sums.samples;
+    stats.minimum = sums.minimum;
+    stats.maximum = sums.maximum;
+    stats.mean = double(sums.sum) / total;
+    stats.spread = std::sqrt(std::max(0.0, double(sums.squares) / total - stats.mean * stats.mean));
+    stats.clippedLow = double(sums.atLow) / total;
+    stats.clippedHigh = double(sums.atHigh) / total;
     return stats;
+}
+
+ChannelStatistics SummarizeLevels(const std::array<std::uint32_t, 256>& counts) {
+    LevelSums sums;
+    sums.AddCounts(counts);
+    return SummarizeSums(sums);
 }
 
 double BarHeight(std::uint32_t count, std::uint32_t maxCount, bool bLogarithmic) {

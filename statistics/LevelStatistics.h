@@ -32,6 +32,23 @@ struct ChannelStatistics {
 
 ChannelStatistics SummarizeLevels(const std::array<std::uint32_t, 256>& counts);
 
+// What a channel's figures are made of: exact sums over its samples, gathered from counts
+// or straight from the samples, in any order.
+struct LevelSums {
+    std::uint64_t samples = 0;
+    std::uint64_t sum = 0;
+    std::uint64_t squares = 0;
+    std::uint64_t atLow = 0;   // samples at 0
+    std::uint64_t atHigh = 0;  // samples at 255
+    int minimum = 255;         // of the samples, when there are any
+    int maximum = 0;
+
+    void AddCounts(const std::array<std::uint32_t, 256>& counts);
+};
+
+// The figures SummarizeLevels gives for the counts of the same samples.
+ChannelStatistics SummarizeSums(const LevelSums& sums);
+
 // Height of a bar, 0..1, for a count on a linear axis up to maxCount or on a logarithmic
 // one (log(1 + count) / log(1 + maxCount)); any count above 0 stays visible on the latter.
 double BarHeight(std::uint32_t count, std::uint32_t maxCount, bool bLogarithmic);

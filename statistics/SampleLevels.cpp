@@ -11,9 +11,11 @@
 #include "processing/ChannelMap.h"
 #include "processing/FlatField.h"
 #include "processing/FrameProcessor.h"
+#include "processing/VectorLookup.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
 #include "sensor/SampleGeometry.h"
+#include "statistics/CountPlan.h"
 #include "statistics/LevelStatistics.h"
 
 namespace {
@@ -58,31 +60,23 @@ const SampleTable& Samples() {
     return *table;
 }
 
-// The row each frame index is counted in, kUncounted outside the region or for a sample
-// that does not count: a counter row no one reads, so the count needs no branch.
-constexpr std::uint8_t kUncounted = 3;
-struct CountRows {
-    SampleRegion region;
-    bool bColor = false;
-    std::array<std::uint8_t, kFrameBytes> row{};
-};
-
-void BuildCountRows(CountRows& rows, const SampleRegion& region, bool bColor) {
+// The LevelCounts row of each frame index, kUncountedRow outside the region and for the
+// samples that do not count.
+std::vector<std::uint8_t> CountRows(const SampleRegion& region, bool bColor) {
     const SampleTable& samples = Samples();
     const SampleGeometry& geometry = SensorSampleGeometry();
-    rows.region = region;
-    rows.bColor = bColor;
-    rows.row.fill(kUncounted);
+    std::vector<std::uint8_t> rows(kFrameBytes, kUncountedRow);
     for (int sector = 0; sector < kSectors; ++sector) {
         for (int ring = region.firstRing; ring <= region.lastRing; ++ring) {
             const std::size_t i = FrameIndex(sector, ring);
             const int row = bColor ? samples.colourRow[i] : 0;
             if (geometry.physical[i] && row != kNotCounted &&
                 region.Contains(ring, samples.sector[i])) {
-                rows.row[i] = std::uint8_t(row);
+                rows[i] = std::uint8_t(row);
             }
         }
     }
+    return rows;
 }
 
 bool SameRegion(const SampleRegion& a, const SampleRegion& b) {
@@ -90,36 +84,25 @@ bool SameRegion(const SampleRegion& a, const SampleRegion& b) {
            a.firstSector == b.firstSector && a.lastSector == b.lastSector;
 }
 
-// Built for the last region and sensor this thread counted, which callers keep from frame
-// to frame.
-const CountRows& CountRowsFor(const SampleRegion& region, bool bColor) {
-    thread_local std::unique_ptr<CountRows> rows;
-    if (!rows || rows->bColor != bColor || !SameRegion(rows->region, region)) {
-        if (!rows) {
-            rows = std::make_unique<CountRows>();
-        }
-        BuildCountRows(*rows, region, bColor);
-    }
-    return *rows;
-}
+struct RegionPlan {
+    SampleRegion region;
+    bool bColor = false;
+    CCountPlan plan;
+};
 
-// Four tallies taking samples in turn keep runs of equal levels from queueing on one
-// counter.
-void CountLevels(const std::uint8_t* pLevels, const std::uint8_t* pRows, LevelCounts& levels) {
-    constexpr int kTallies = 4;
-    static_assert(kFrameBytes % kTallies == 0);
-    std::uint32_t tallies[kTallies][kUncounted + 1][256] = {};
-    for (std::size_t i = 0; i < kFrameBytes; i += kTallies) {
-        for (int t = 0; t < kTallies; ++t) {
-            ++tallies[t][pRows[i + t]][pLevels[i + t]];
+// The plans of the last two regions and sensors this thread counted: callers keep them from
+// frame to frame, and the windows count the whole sensor and a region in turn.
+const CCountPlan& PlanFor(const SampleRegion& region, bool bColor) {
+    thread_local std::array<std::unique_ptr<RegionPlan>, 2> plans;
+    for (const std::unique_ptr<RegionPlan>& cached : plans) {
+        if (cached && cached->bColor == bColor && SameRegion(cached->region, region)) {
+            return cached->plan;
         }
     }
-    for (int row = 0; row < levels.channels; ++row) {
-        for (int level = 0; level < 256; ++level) {
-            levels.counts[row][level] = tallies[0][row][level] + tallies[1][row][level] +
-                                        tallies[2][row][level] + tallies[3][row][level];
-        }
-    }
+    plans[1] = std::move(plans[0]);
+    plans[0] = std::make_unique<RegionPlan>(
+        RegionPlan{region, bColor, CCountPlan(CountRows(region, bColor).data())});
+    return plans[0]->plan;
 }
 
 // What the display makes of each corrected level in this frame.
@@ -131,16 +114,20 @@ std::array<std::uint8_t, 256> ShownLevels(const std::uint8_t* pCorrected, bool b
         }
         return shown;
     }
-    // The colour processor stretches from its darkest to its brightest periphery sample.
-    std::uint8_t low = 255;
-    std::uint8_t high = 0;
-    for (int sector = 0; sector < kSectors; ++sector) {
-        const std::uint8_t* pSector = pCorrected + FrameIndex(sector, kFoveaRings);
-        for (int ring = kFoveaRings; ring < kRings; ++ring, ++pSector) {
-            low = std::min(low, *pSector);
-            high = std::max(high, *pSector);
+    // The colour processor stretches from its darkest to its brightest periphery sample,
+    // found with the sums of every sector's periphery run.
+    static const CCountPlan periphery = [] {
+        std::vector<std::uint8_t> rows(kFrameBytes, kUncountedRow);
+        for (int sector = 0; sector < kSectors; ++sector) {
+            std::fill_n(rows.begin() + std::ptrdiff_t(FrameIndex(sector, kFoveaRings)),
+                        kPeripheryRings, std::uint8_t(0));
         }
-    }
+        return CCountPlan(rows.data());
+    }();
+    std::array<LevelSums, kUncountedRow> sums;
+    periphery.Sum(pCorrected, sums);
+    const int low = sums[0].minimum;
+    const int high = sums[0].maximum;
     for (int level = 0; level < 256; ++level) {
         if (low == 0 && high == 255) {
             shown[level] = std::uint8_t(level);
@@ -218,17 +205,10 @@ bool ParseIndexRange(const std::string& text, int limit, int* first, int* last) 
     return parse(a, first) && parse(b, last);
 }
 
-LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
-                              const SampleRegion& region) {
-    LevelCounts levels;
-    levels.channels = frame.bColor ? 3 : 1;
-    const CountRows& rows = CountRowsFor(region, frame.bColor);
-    if (values == LevelValues::kRaw) {
-        CountLevels(frame.pRaw, rows.row.data(), levels);
-        return levels;
-    }
-    // Every sample corrected at once, then counted by corrected level; the shown levels are
-    // a function of those, so their counts are gathered from them.
+namespace {
+
+// Every sample corrected at once, into a buffer of this thread's.
+const std::uint8_t* CorrectedLevels(const FrameSamples& frame) {
     static const std::vector<std::int32_t> noDark(kFrameBytes, 0);
     thread_local std::vector<std::int16_t> shift(kFrameBytes);
     thread_local std::vector<std::uint8_t> corrected(kFrameBytes);
@@ -236,13 +216,34 @@ LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
     if (frame.pFlatFactors != nullptr) {
         CorrectWithFlat(*frame.pTable, corrected.data(), frame.pRaw, pDark, frame.pFlatFactors,
                         frame.offset);
-    } else {
-        CFrameProcessor::PrepareCorrectionShift(pDark, frame.offset, shift.data());
-        CFrameProcessor::CorrectPrepared(*frame.pTable, corrected.data(), frame.pRaw, shift.data());
+        return corrected.data();
     }
-    CountLevels(corrected.data(), rows.row.data(), levels);
+    const std::int16_t* pShift = frame.pShift;
+    if (pShift == nullptr) {
+        CFrameProcessor::PrepareCorrectionShift(pDark, frame.offset, shift.data());
+        pShift = shift.data();
+    }
+    CFrameProcessor::CorrectPrepared(*frame.pTable, corrected.data(), frame.pRaw, pShift);
+    return corrected.data();
+}
+
+}  // namespace
+
+LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
+                              const SampleRegion& region) {
+    LevelCounts levels;
+    levels.channels = frame.bColor ? 3 : 1;
+    const CCountPlan& plan = PlanFor(region, frame.bColor);
+    if (values == LevelValues::kRaw) {
+        plan.Count(frame.pRaw, levels);
+        return levels;
+    }
+    // Counted by corrected level; the shown levels are a function of those, so their counts
+    // are gathered from them.
+    const std::uint8_t* pCorrected = CorrectedLevels(frame);
+    plan.Count(pCorrected, levels);
     if (values == LevelValues::kShown) {
-        const std::array<std::uint8_t, 256> shown = ShownLevels(corrected.data(), frame.bColor);
+        const std::array<std::uint8_t, 256> shown = ShownLevels(pCorrected, frame.bColor);
         for (int row = 0; row < levels.channels; ++row) {
             std::array<std::uint32_t, 256> byShown{};
             for (int level = 0; level < 256; ++level) {
@@ -252,4 +253,22 @@ LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
         }
     }
     return levels;
+}
+
+std::array<ChannelStatistics, 3> SummarizeSampleLevels(const FrameSamples& frame,
+                                                       LevelValues values,
+                                                       const SampleRegion& region) {
+    const std::uint8_t* pLevels = values == LevelValues::kRaw ? frame.pRaw : CorrectedLevels(frame);
+    if (values == LevelValues::kShown) {
+        thread_local std::vector<std::uint8_t> shown(kFrameBytes);
+        LookUpBytes(ShownLevels(pLevels, frame.bColor), pLevels, shown.data(), kFrameBytes);
+        pLevels = shown.data();
+    }
+    std::array<LevelSums, 3> sums;
+    PlanFor(region, frame.bColor).Sum(pLevels, sums);
+    std::array<ChannelStatistics, 3> figures{};
+    for (int row = 0; row < (frame.bColor ? 3 : 1); ++row) {
+        figures[row] = SummarizeSums(sums[row]);
+    }
+    return figures;
 }

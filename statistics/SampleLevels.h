@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -25,6 +26,9 @@ struct FrameSamples {
     const GainTable* pTable = nullptr;
     bool bColor = false;
     const std::int32_t* pFlatFactors = nullptr;  // the flat image's FlatFactors; null: none
+    // The correction shift of pDark and offset (CFrameProcessor::PrepareCorrectionShift), for
+    // a caller counting many frames alike; null: prepared for each frame.
+    const std::int16_t* pShift = nullptr;
 };
 
 // A part of the sensor in its own coordinates: rings firstRing..lastRing and sectors
@@ -52,3 +56,9 @@ bool ParseIndexRange(const std::string& text, int limit, int* first, int* last);
 // mosaic channel. A region that holds no physical sample counts nothing.
 LevelCounts CountSampleLevels(const FrameSamples& frame, LevelValues values,
                               const SampleRegion& region = {});
+
+// SummarizeLevels of each row CountSampleLevels gives (rows it has not are left empty), the
+// levels summed without counting them, several times faster.
+std::array<ChannelStatistics, 3> SummarizeSampleLevels(const FrameSamples& frame,
+                                                       LevelValues values,
+                                                       const SampleRegion& region = {});

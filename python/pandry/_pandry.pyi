@@ -37,10 +37,20 @@ class Processor:
         flat: Optional[Path] = ...,
     ) -> Processor: ...
     def process(
-        self, frame: Frames, values: Values = ..., *, out: Optional[npt.NDArray[np.uint8]] = ...
+        self,
+        frame: Frames,
+        values: Values = ...,
+        *,
+        out: Optional[npt.NDArray[np.uint8]] = ...,
+        grey: bool = ...,
     ) -> npt.NDArray[np.uint8]: ...
     def process_unmapped(
-        self, frame: Frames, values: Values = ..., *, out: Optional[npt.NDArray[np.uint8]] = ...
+        self,
+        frame: Frames,
+        values: Values = ...,
+        *,
+        out: Optional[npt.NDArray[np.uint8]] = ...,
+        grey: bool = ...,
     ) -> npt.NDArray[np.uint8]: ...
     def corrected(self, frame: Frames) -> npt.NDArray[np.uint8]: ...
     @property

@@ -119,13 +119,20 @@ def _cached(name, key, make):
     return cache[key]
 
 
-def _render(path, start, stop, settings, values, view):
-    frames = _cached("recordings", path, lambda: Recording(path))[start:stop]
-    processor = _cached("processors", dask.base.tokenize(path, settings),
-                        lambda: Processor.for_recording(path, **settings))
-    if view == "remapped":
-        return processor.process(frames, values)
-    return processor.process_unmapped(frames, values)
+def _frames(path, start, stop):
+    return _cached("recordings", path, lambda: Recording(path))[start:stop]
+
+
+def _processor(path, settings):
+    return _cached("processors", dask.base.tokenize(path, settings),
+                   lambda: Processor.for_recording(path, **settings))
+
+
+def _render(path, start, stop, settings, values, view, **options):
+    """Frames start..stop of the recording as Processor.process(..., **options) gives them."""
+    processor = _processor(path, settings)
+    render = processor.process if view == "remapped" else processor.process_unmapped
+    return render(_frames(path, start, stop), values, **options)
 
 
 def _cli_settings(settings):

@@ -1,6 +1,7 @@
 """Pictures of recordings as an OME-Zarr image (NGFF 0.4) that carries their times and settings."""
 import os
 
+import dask
 import dask.array as da
 import numpy as np
 import zarr
@@ -17,7 +18,7 @@ CHANNELS = [("red", "FF0000"), ("green", "00FF00"), ("blue", "0000FF")]
 
 
 def to_ome_zarr(source, store, values="shown", view="remapped", size=None, chunks=64,
-                overwrite=False, **settings):
+                overwrite=False, compressor=None, **settings):
     """Writes the pictures of recordings into a new OME-Zarr image at `store` (a folder path
     or a zarr store) and gives back its zarr group.
 
@@ -28,9 +29,11 @@ def to_ome_zarr(source, store, values="shown", view="remapped", size=None, chunk
     picture pixels. The group's "pandry" attribute holds each frame's recording, recorded index
     and time (microseconds from its recording's start), each recording's start time, settings as
     applied, sensor, source and provenance (how it ended, drops, failed reads, the recording
-    software), and the writing software's version. The chunks are written by the workers of the
-    current dask Client, so `store` must be a folder they all see. An existing store raises
-    FileExistsError unless overwrite=True.
+    software), and the writing software's version. Each chunk of `chunks` frames is made and
+    written by one task of the current dask Client, so `store` must be a folder its workers all
+    see. compressor: None stores the pictures as they are, as the TIFF stack does; a numcodecs
+    codec (numcodecs.Blosc() is zarr's usual) trades writing time for room. An existing store
+    raises FileExistsError unless overwrite=True.
     """
     if isinstance(source, pandry_dask.Pictures):
         pictures = source
@@ -43,12 +46,10 @@ def to_ome_zarr(source, store, values="shown", view="remapped", size=None, chunk
                   for path in pictures.recordings]
     # A black-and-white sensor's shown pictures are grey, the same in all three channels.
     colour = pictures.ndim == 4 and any(p.sensor == "color" for p in processors)
-    if colour:
-        image = da.moveaxis(pictures, 3, 1)
-    else:
-        image = pictures[..., 0] if pictures.ndim == 4 else pictures
+    height, width = pictures.shape[1:3]
+    shape = (pictures.shape[0], 3, height, width) if colour else (pictures.shape[0], height,
+                                                                   width)
     frames = max(pictures.chunks[0])
-    image = image.rechunk((frames, *image.shape[1:]))  # zarr wants chunks of one size
 
     described = _describe(pictures, processors)
     if isinstance(store, os.PathLike):
@@ -58,14 +59,46 @@ def to_ome_zarr(source, store, values="shown", view="remapped", size=None, chunk
     except (zarr.errors.ContainsGroupError, zarr.errors.ContainsArrayError):
         raise FileExistsError(f"{store} already holds a zarr store; overwrite=True replaces "
                               "it") from None
-    group.attrs.update(_ngff(image.ndim, described["frames"]["time_us"], colour, pictures))
+    group.attrs.update(_ngff(len(shape), described["frames"]["time_us"], colour, pictures))
     group.attrs["pandry"] = described
-    array = group.create_dataset("0", shape=image.shape, chunks=image.chunksize, dtype=np.uint8,
-                                 dimension_separator="/")
-    # da.to_zarr takes every store for one in memory under a distributed scheduler; chunks
-    # that match the array's are written by the workers without a lock.
-    da.store(image, array, lock=False)
+    array = group.create_dataset("0", shape=shape, chunks=(frames, *shape[1:]), dtype=np.uint8,
+                                 compressor=compressor, dimension_separator="/")
+    # One task per stored chunk, so no two write into the same one and none needs a lock.
+    tasks = [dask.delayed(_write_chunk, pure=False)(array, first, pieces, pictures.settings,
+                                                    pictures.values, pictures.view, colour)
+             for first, pieces in _chunk_pieces(pictures.recordings, pictures.counts, frames)]
+    dask.compute(*tasks)
     return group
+
+
+def _chunk_pieces(paths, counts, frames):
+    """(first frame, [(path, start, stop), ...]) of each stored chunk of `frames` frames: the
+    frames of the recordings lie one after another, so a chunk may take from several."""
+    ends = [int(end) for end in np.cumsum(counts)]
+    begins = [0] + ends[:-1]
+    chunks = []
+    for first in range(0, ends[-1], frames):
+        last = min(first + frames, ends[-1])
+        chunks.append((first, [(path, max(first, begin) - begin, min(last, end) - begin)
+                               for path, begin, end in zip(paths, begins, ends)
+                               if begin < last and end > first]))
+    return chunks
+
+
+def _write_chunk(array, first, pieces, settings, values, view, colour):
+    block = np.empty((sum(stop - start for _, start, stop in pieces), *array.shape[1:]),
+                     np.uint8)
+    at = 0
+    for path, start, stop in pieces:
+        into = block[at:at + stop - start]
+        if colour:  # channels first, as the axes t, c, y, x want
+            into[...] = np.moveaxis(pandry_dask._render(path, start, stop, settings, values,
+                                                        view), 3, 1)
+        else:
+            grey = values == "shown"
+            pandry_dask._render(path, start, stop, settings, values, view, out=into, grey=grey)
+        at += stop - start
+    array[first:first + len(block)] = block
 
 
 def _ngff(ndim, times_us, colour, pictures):

@@ -15,5 +15,6 @@ def to_ome_zarr(
     size: Optional[Literal[256, 512]] = ...,
     chunks: int = ...,
     overwrite: bool = ...,
+    compressor: Optional[Any] = ...,
     **settings: Any,
 ) -> zarr.hierarchy.Group: ...

@@ -150,3 +150,26 @@ def test_ctrl_c_during_iteration_closes_the_camera():
     child.send_signal(signal.SIGINT)
     out, _ = child.communicate(timeout=30)
     assert out == "closed\n" and child.returncode == 0
+
+
+# Catches a dark image other than the frames' mean, one stored in another form than the
+# processors read, one not in force from the next frame, and Auto Levels that leave a frame
+# with range at the default levels or hand out frames that do not carry the new ones.
+def test_calibrate_and_auto_levels(tmp_path):
+    with pandry.Camera("sim,fps=0,dark,noise=0", calibration=None) as camera:
+        dark_frame = np.asarray(camera.snap()).astype(np.int32)  # without noise, every frame
+        path = tmp_path / "dark.data"
+        dark = camera.calibrate(frames=3, path=str(path))
+        np.testing.assert_array_equal(dark, dark_frame)
+        np.testing.assert_array_equal(camera.dark_image, dark)
+        assert os.path.samefile(camera.calibration, path)
+        after = camera.snap()
+        np.testing.assert_array_equal(
+            pandry.Processor(calibration=str(path)).corrected(after),
+            pandry.Processor(calibration=dark.ravel().astype(np.uint8)).corrected(after))
+    with pandry.Camera("sim,fps=0", calibration=None) as camera:
+        before = camera.offset, camera.gain
+        chosen = camera.auto_levels()
+        assert chosen != before
+        frame = camera.snap()
+        assert (frame.offset, frame.gain) == chosen == (camera.offset, camera.gain)

@@ -147,19 +147,34 @@ def test_bad_frames_raise_value_error(frame):
 
 
 # Catches out= filling something else than the fresh result (a batch's frames misplaced, a
-# colour picture in the display's order) or returning another array.
-@pytest.mark.parametrize("sensor,values", [("mono", "shown"), ("color", "shown"),
-                                           ("color", "raw")])
-def test_process_into_out_equals_a_fresh_result(sensor, values):
-    processor = pandry.Processor(sensor=sensor)
-    clip = np.stack([pattern_frame(k, 3 + k) for k in range(3)]).reshape(3, 252, 152)
+# colour picture in the display's order, a batch too large for the caches streamed amiss) or
+# returning another array.
+@pytest.mark.parametrize("sensor,values,size,count", [
+    ("mono", "shown", 256, 3), ("color", "shown", 256, 3), ("color", "raw", 256, 3),
+    ("color", "shown", 512, 7)])
+def test_process_into_out_equals_a_fresh_result(sensor, values, size, count):
+    processor = pandry.Processor(sensor=sensor, size=size)
+    clip = np.stack([pattern_frame(k, 3 + k) for k in range(count)]).reshape(count, 252, 152)
     fresh = processor.process(clip, values)
     out = np.full_like(fresh, 0x5A)
     assert processor.process(clip, values, out=out) is out
     np.testing.assert_array_equal(out, fresh)
-    one = np.empty_like(fresh[0])
-    processor.process(clip[1], values, out=one)
-    np.testing.assert_array_equal(one, fresh[1])
+    for k in (1, count - 1):
+        one = np.empty_like(fresh[0])
+        processor.process(clip[k], values, out=one)
+        np.testing.assert_array_equal(one, fresh[k])
+
+
+# Catches grey pictures of other levels than the shown ones' channels, or rows turned over,
+# in either view; and grey asked where no grey picture is.
+def test_grey_pictures_carry_the_shown_level():
+    processor = pandry.Processor(size=512)
+    clip = np.stack([pattern_frame(k, 5 + k) for k in range(2)]).reshape(2, 252, 152)
+    for render in (processor.process, processor.process_unmapped):
+        np.testing.assert_array_equal(render(clip, grey=True), render(clip)[..., 0])
+    for processor, values in [(pandry.Processor(sensor="color"), "shown"), (processor, "raw")]:
+        with pytest.raises(ValueError, match="grey=True"):
+            processor.process(clip, values, grey=True)
 
 
 BAD_OUT = [

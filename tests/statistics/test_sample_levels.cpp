@@ -8,6 +8,7 @@
 #include "levels/DisplayRange.h"
 #include "processing/ChannelMap.h"
 #include "processing/ColorProcessor.h"
+#include "processing/FlatField.h"
 #include "processing/FrameProcessor.h"
 #include "sensor/FoveaTable.h"
 #include "statistics/LevelSeries.h"
@@ -83,6 +84,17 @@ std::array<std::array<std::uint32_t, 256>, 3> Expected(const RandomFrame& f, boo
     return counts;
 }
 
+// The same figures bit for bit, as the command's CSV needs.
+void ExpectSameFigures(const ChannelStatistics& a, const ChannelStatistics& b, int row) {
+    EXPECT_EQ(a.samples, b.samples) << "row " << row;
+    EXPECT_EQ(a.minimum, b.minimum) << "row " << row;
+    EXPECT_EQ(a.maximum, b.maximum) << "row " << row;
+    EXPECT_EQ(a.mean, b.mean) << "row " << row;
+    EXPECT_EQ(a.spread, b.spread) << "row " << row;
+    EXPECT_EQ(a.clippedLow, b.clippedLow) << "row " << row;
+    EXPECT_EQ(a.clippedHigh, b.clippedHigh) << "row " << row;
+}
+
 struct CountCase {
     const char* name;
     bool color;
@@ -97,8 +109,9 @@ void PrintTo(const CountCase& c, std::ostream* os) {
 class SampleLevelsTest : public ::testing::TestWithParam<CountCase> {};
 
 // Catches counts over the wrong samples (unused fovea positions, a region off by one or not
-// wrapping past sector 0), a wrong channel for a fovea pixel, and corrected or shown levels
-// that are not what the processor and the screen make of the samples.
+// wrapping past sector 0), a wrong channel for a fovea pixel, corrected or shown levels
+// that are not what the processor and the screen make of the samples, and summed figures
+// that differ from the counts' by as much as a bit.
 TEST_P(SampleLevelsTest, MatchesAPlainComputation) {
     const CountCase& c = GetParam();
     for (unsigned seed : {1u, 2u}) {
@@ -106,9 +119,44 @@ TEST_P(SampleLevelsTest, MatchesAPlainComputation) {
         const FrameSamples frame{f.raw.data(), f.dark.data(), 30, &f.table, c.color};
         const LevelCounts counts = CountSampleLevels(frame, c.values, c.region);
         const auto expected = Expected(f, c.color, c.values, 30, c.region);
+        const std::array<ChannelStatistics, 3> figures =
+            SummarizeSampleLevels(frame, c.values, c.region);
         ASSERT_EQ(counts.channels, c.color ? 3 : 1);
         for (int row = 0; row < counts.channels; ++row) {
             EXPECT_EQ(counts.counts[row], expected[row]) << "row " << row << " seed " << seed;
+            ExpectSameFigures(figures[row], SummarizeLevels(expected[row]), row);
+        }
+    }
+}
+
+// Catches a prepared shift or a flat taken otherwise than the frame's own correction: the
+// figures with a flat, and with the shift prepared by the caller, against the counts.
+TEST(SampleLevels, SumsWithAFlatOrAPreparedShiftMatchTheCounts) {
+    const RandomFrame f = MakeFrame(4);
+    std::mt19937 random(4);
+    std::vector<std::int32_t> factors(kFrameBytes);
+    for (std::int32_t& factor : factors) {
+        factor = kFlatFactorOne / 2 + std::int32_t(random() % kFlatFactorOne);
+    }
+    std::vector<std::int16_t> shift(kFrameBytes);
+    CFrameProcessor::PrepareCorrectionShift(f.dark.data(), 25, shift.data());
+    for (const bool color : {false, true}) {
+        const FrameSamples plain{f.raw.data(), f.dark.data(), 25, &f.table, color};
+        FrameSamples flat = plain;
+        flat.pFlatFactors = factors.data();
+        FrameSamples prepared = plain;
+        prepared.pShift = shift.data();
+        for (const LevelValues values : {LevelValues::kCorrected, LevelValues::kShown}) {
+            const LevelCounts counts = CountSampleLevels(plain, values);
+            const LevelCounts flatCounts = CountSampleLevels(flat, values);
+            const auto figures = SummarizeSampleLevels(prepared, values);
+            const auto flatFigures = SummarizeSampleLevels(flat, values);
+            EXPECT_NE(flatCounts.counts[0], counts.counts[0]);  // the flat is applied
+            for (int row = 0; row < counts.channels; ++row) {
+                EXPECT_EQ(CountSampleLevels(prepared, values).counts[row], counts.counts[row]);
+                ExpectSameFigures(figures[row], SummarizeLevels(counts.counts[row]), row);
+                ExpectSameFigures(flatFigures[row], SummarizeLevels(flatCounts.counts[row]), row);
+            }
         }
     }
 }

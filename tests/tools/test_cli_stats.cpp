@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "processing/CalibrationFile.h"
+#include "processing/FlatField.h"
 #include "processing/FrameProcessor.h"
 #include "sensor/FoveaTable.h"
 #include "sensor/LogPolarFrame.h"
+#include "statistics/SampleLevels.h"
 #include "tests/tools/CliRunner.h"
 
 namespace {
@@ -143,6 +147,69 @@ INSTANTIATE_TEST_SUITE_P(
         StatsCase{"CorrectedWrappedRegion", "--values corrected --rings 42-151 --sectors 240-5",
                   true, 42, 151, 240, 5}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The CSV worked out from the library's counts, printed as the command printed it before it
+// summed instead of counting.
+std::string CsvOfCounts(const std::vector<Bytes>& frames, const std::vector<std::int32_t>& dark,
+                        const std::int32_t* pFlatFactors, bool bColor, LevelValues values) {
+    GainTable table{};
+    CFrameProcessor::BuildGainTable(table, 3);
+    std::string csv = "index,time_us,channel,mean,min,max,std,at0,at255\n";
+    const std::vector<std::pair<const char*, int>> channels =
+        bColor ? std::vector<std::pair<const char*, int>>{{"red", 2}, {"green", 1}, {"blue", 0}}
+               : std::vector<std::pair<const char*, int>>{{"grey", 0}};
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        const FrameSamples frame{frames[k].data(), dark.data(), 10, &table, bColor, pFlatFactors};
+        const LevelCounts counts = CountSampleLevels(frame, values);
+        for (const auto& [name, row] : channels) {
+            const ChannelStatistics s = SummarizeLevels(counts.counts[row]);
+            char line[200];
+            std::snprintf(line, sizeof(line), "%zu,,%s,%.4f,%d,%d,%.4f,%.6f,%.6f\n", k, name,
+                          s.mean, s.minimum, s.maximum, s.spread, s.clippedLow, s.clippedHigh);
+            csv += line;
+        }
+    }
+    return csv;
+}
+
+// Catches CSV bytes that differ from the counts printed with printf in any form the command
+// sums: raw, corrected with a dark image, with a flat too, and shown, black-and-white and
+// colour.
+TEST_F(CliStatsTest, CsvIsThePrintfFormOfTheCounts) {
+    const std::vector<Bytes> frames = RandomFrames();
+    WriteFrames("run.raw", frames);
+    std::mt19937 random(2);
+    std::vector<std::int32_t> dark(kFrameBytes);
+    FlatImage flat;
+    for (std::size_t i = 0; i < kFrameBytes; ++i) {
+        dark[i] = std::int32_t(random() % 16);
+        flat.levels[i] = float(40 + random() % 40);
+    }
+    flat.frames = 16;
+    ASSERT_TRUE(StoreCalibrationFile(Path("dark.data"), dark.data()));
+    ASSERT_TRUE(StoreFlatFile(Path("flat.data"), flat));
+    const std::vector<std::int32_t> factors = FlatFactors(flat);
+    const struct {
+        const char* arguments;
+        LevelValues values;
+        bool bFlat;
+    } forms[] = {{"", LevelValues::kRaw, false},
+                 {"--values corrected", LevelValues::kCorrected, false},
+                 {"--values corrected --flat flat.data", LevelValues::kCorrected, true},
+                 {"--values shown", LevelValues::kShown, false}};
+    for (const bool bColor : {false, true}) {
+        for (const auto& form : forms) {
+            ASSERT_EQ(
+                Run(std::string("stats --csv --calibration dark.data --offset 10 --gain 3 ") +
+                    (bColor ? "--sensor color " : "--sensor mono ") + form.arguments + " run.raw"),
+                0)
+                << m_strError;
+            EXPECT_EQ(m_strOutput, CsvOfCounts(frames, dark, form.bFlat ? factors.data() : nullptr,
+                                               bColor, form.values))
+                << form.arguments << (bColor ? " colour" : " mono");
+        }
+    }
+}
 
 // Catches a region of fovea positions without pixels reported as zeros (or a division by
 // zero) instead of refused, and ranges the sensor does not have accepted.

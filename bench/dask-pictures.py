@@ -1,0 +1,95 @@
+#!/usr/bin/python3
+"""pandry.dask.pictures on a 2-worker LocalCluster beside the serial Processor loop doing the
+same work (pictures of 4 recordings of 2,000 frames, each picture's middle row kept),
+and pandry.to_ome_zarr on one core beside `pandry-cli export --jobs 1` to a TIFF stack of the
+same pictures. Wall times, medians of runs interleaved so a drifting load weighs on both.
+Usage: PYTHONPATH=BUILD/python PANDRY_CLI=BUILD/tools/pandry-cli bench/dask-pictures.py
+[FOLDER] (a scratch folder on the disk under test; default a new one under /tmp)"""
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+import dask
+from dask.distributed import Client, LocalCluster
+
+import pandry
+import pandry.dask
+
+RECORDINGS, FRAMES, SIZE, CHUNK, RUNS = 4, 2000, 256, 64, 5
+
+
+def record(folder):
+    cli = pandry.dask._cli()
+    paths = []
+    for k in range(RECORDINGS):
+        path = os.path.join(folder, f"r{k}.raw")
+        subprocess.run([cli, "record", "--camera", "sim,fps=0", "--frames",
+                        str(FRAMES), path], check=True, capture_output=True)
+        paths.append(path)
+    return paths
+
+
+def serial(paths):
+    for path in paths:
+        processor = pandry.Processor.for_recording(path, size=SIZE)
+        with pandry.open(path) as recording:
+            for start in range(0, len(recording), CHUNK):
+                processor.process(recording[start:start + CHUNK])[:, SIZE // 2].copy()
+
+
+def clustered(paths):
+    pandry.dask.pictures(paths, size=SIZE, chunks=CHUNK)[:, SIZE // 2].compute()
+
+
+def timed(work, *arguments, **options):
+    start = time.perf_counter()
+    work(*arguments, **options)
+    return time.perf_counter() - start
+
+
+def median_text(runs):
+    return f"{statistics.median(runs):.2f} s (runs {min(runs):.2f}-{max(runs):.2f})"
+
+
+def main():
+    folder = sys.argv[1] if len(sys.argv) > 1 else tempfile.mkdtemp(prefix="pandry-dask-")
+    paths = record(folder)
+    print(f"load {os.getloadavg()[0]:.1f}; {RECORDINGS} recordings of {FRAMES} frames, "
+          f"{SIZE} x {SIZE} shown pictures, chunks of {CHUNK}")
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                      dashboard_address=None) as cluster, Client(cluster):
+        clustered(paths)  # the workers' first recordings and processors
+        alone, together = [], []
+        for _ in range(RUNS):
+            alone.append(timed(serial, paths))
+            together.append(timed(clustered, paths))
+    print(f"serial Processor loop: {median_text(alone)}")
+    print(f"2-worker LocalCluster: {median_text(together)}; "
+          f"{statistics.median(alone) / statistics.median(together):.2f}x")
+
+    store, stack = os.path.join(folder, "lab.ome.zarr"), os.path.join(folder, "stack.tif")
+    zarr_runs, tiff_runs = [], []
+    os.sched_setaffinity(0, {min(os.sched_getaffinity(0))})  # one core, the export's too
+    with dask.config.set(scheduler="synchronous"):
+        for _ in range(RUNS):
+            shutil.rmtree(store, ignore_errors=True)
+            zarr_runs.append(timed(pandry.to_ome_zarr, paths[0], store, size=SIZE,
+                                   chunks=CHUNK))
+            if os.path.exists(stack):
+                os.remove(stack)
+            tiff_runs.append(timed(subprocess.run, [pandry.dask._cli(), "export", "--jobs",
+                                                    "1", "--size", str(SIZE), paths[0],
+                                                    stack], check=True))
+    print(f"OME-Zarr of one recording, one core: {median_text(zarr_runs)}")
+    print(f"export to a TIFF stack, --jobs 1: {median_text(tiff_runs)}; "
+          f"{statistics.median(tiff_runs) / statistics.median(zarr_runs):.2f}x the OME-Zarr's")
+    if len(sys.argv) <= 1:
+        shutil.rmtree(folder)
+
+
+if __name__ == "__main__":
+    main()
