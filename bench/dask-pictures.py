@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """pandry.dask.pictures on a 2-worker LocalCluster beside the serial Processor loop doing the
-same work (pictures of 4 recordings of 2,000 frames, each picture's middle row kept),
+same work on the pictures of 4 recordings of 2,000 frames: every picture kept (persisted on
+the workers; kept in a list), and each picture's middle row kept (the serial loop reusing
+its batch's memory, which a dask array cannot),
 and pandry.to_ome_zarr on one core beside `pandry-cli export --jobs 1` to a TIFF stack of the
 same pictures. Wall times, medians of runs interleaved so a drifting load weighs on both.
 Usage: PYTHONPATH=BUILD/python PANDRY_CLI=BUILD/tools/pandry-cli bench/dask-pictures.py
@@ -14,12 +16,12 @@ import tempfile
 import time
 
 import dask
-from dask.distributed import Client, LocalCluster
+from dask.distributed import Client, LocalCluster, wait
 
 import pandry
 import pandry.dask
 
-RECORDINGS, FRAMES, SIZE, CHUNK, RUNS = 4, 2000, 256, 64, 5
+RECORDINGS, FRAMES, SIZE, BATCH, RUNS = 4, 2000, 256, 64, 7
 
 
 def record(folder):
@@ -33,22 +35,32 @@ def record(folder):
     return paths
 
 
-def serial(paths):
+def serial(paths, keep):
+    kept = []
     for path in paths:
         processor = pandry.Processor.for_recording(path, size=SIZE)
         with pandry.open(path) as recording:
-            for start in range(0, len(recording), CHUNK):
-                processor.process(recording[start:start + CHUNK])[:, SIZE // 2].copy()
+            for start in range(0, len(recording), BATCH):
+                batch = processor.process(recording[start:start + BATCH])
+                kept.append(batch if keep else batch[:, SIZE // 2].copy())
+    return kept
 
 
-def clustered(paths):
-    pandry.dask.pictures(paths, size=SIZE, chunks=CHUNK)[:, SIZE // 2].compute()
+def clustered(paths, keep):
+    pictures = pandry.dask.pictures(paths, size=SIZE)
+    if keep:
+        kept = pictures.persist()
+        wait(kept)
+        return kept
+    return pictures[:, SIZE // 2].compute()
 
 
 def timed(work, *arguments, **options):
     start = time.perf_counter()
-    work(*arguments, **options)
-    return time.perf_counter() - start
+    result = work(*arguments, **options)
+    elapsed = time.perf_counter() - start
+    del result  # the pictures kept are let go before the next run
+    return elapsed
 
 
 def median_text(runs):
@@ -58,18 +70,21 @@ def median_text(runs):
 def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else tempfile.mkdtemp(prefix="pandry-dask-")
     paths = record(folder)
+    chunk = pandry.dask.pictures(paths[0], size=SIZE).chunks[0][0]
     print(f"load {os.getloadavg()[0]:.1f}; {RECORDINGS} recordings of {FRAMES} frames, "
-          f"{SIZE} x {SIZE} shown pictures, chunks of {CHUNK}")
+          f"{SIZE} x {SIZE} shown pictures; the cluster's chunks of {chunk} frames, the serial "
+          f"loop's batches of {BATCH}")
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                       dashboard_address=None) as cluster, Client(cluster):
-        clustered(paths)  # the workers' first recordings and processors
-        alone, together = [], []
-        for _ in range(RUNS):
-            alone.append(timed(serial, paths))
-            together.append(timed(clustered, paths))
-    print(f"serial Processor loop: {median_text(alone)}")
-    print(f"2-worker LocalCluster: {median_text(together)}; "
-          f"{statistics.median(alone) / statistics.median(together):.2f}x")
+        clustered(paths, keep=False)  # the workers' first recordings and processors
+        for keep, what in ((True, "every picture kept"), (False, "each middle row kept")):
+            alone, together = [], []
+            for _ in range(RUNS):
+                alone.append(timed(serial, paths, keep))
+                together.append(timed(clustered, paths, keep))
+            print(f"{what}: serial Processor loop {median_text(alone)}; 2-worker LocalCluster "
+                  f"{median_text(together)}; "
+                  f"{statistics.median(alone) / statistics.median(together):.2f}x")
 
     store, stack = os.path.join(folder, "lab.ome.zarr"), os.path.join(folder, "stack.tif")
     zarr_runs, tiff_runs = [], []
@@ -77,8 +92,7 @@ def main():
     with dask.config.set(scheduler="synchronous"):
         for _ in range(RUNS):
             shutil.rmtree(store, ignore_errors=True)
-            zarr_runs.append(timed(pandry.to_ome_zarr, paths[0], store, size=SIZE,
-                                   chunks=CHUNK))
+            zarr_runs.append(timed(pandry.to_ome_zarr, paths[0], store, size=SIZE))
             if os.path.exists(stack):
                 os.remove(stack)
             tiff_runs.append(timed(subprocess.run, [pandry.dask._cli(), "export", "--jobs",

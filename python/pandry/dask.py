@@ -7,9 +7,11 @@ lie where every worker sees them (a shared folder), and makes its pictures with 
 of its own for each of its threads, set as each recording's sidecar says under the overrides
 given."""
 import csv
+import functools
 import os
 import shutil
 import subprocess
+import sys
 import threading
 
 import dask
@@ -37,7 +39,8 @@ class Pictures(da.Array):
     paths, in order), `counts` (frames of each), `values`, `view` and `settings`."""
 
 
-def pictures(recordings, values="shown", view="remapped", size=None, chunks=64, **settings):
+def pictures(recordings, values="shown", view="remapped", size=None, chunks="auto",
+             **settings):
     """One lazy dask array of the pictures of one recording or of several.
 
     recordings: a path, a pandry.Recording, or a list of them. The frames of all of them lie
@@ -45,7 +48,9 @@ def pictures(recordings, values="shown", view="remapped", size=None, chunks=64, 
     result's `counts` says how many frames each gave). values and view are those of
     Processor.process ("shown", "corrected", "raw"; "remapped" or "unmapped"); size and the
     other settings (sensor=, offset=, gain=, calibration=) override each recording's own.
-    Each chunk holds up to `chunks` frames of one recording. Shapes are those of
+    Each chunk holds up to `chunks` frames of one recording; "auto" fits as many as dask's
+    array.chunk-size (128 MiB unless configured): a task costs the scheduler milliseconds,
+    so a cluster gains only on chunks that take longer than that to make. Shapes are those of
     Processor.process: (N, size, size, 3) for shown pictures, (N, size, size) for values.
     Recordings whose pictures differ in shape raise ValueError: give sensor= or size=."""
     if view not in VIEWS:
@@ -56,24 +61,31 @@ def pictures(recordings, values="shown", view="remapped", size=None, chunks=64, 
     if size is not None:
         settings["size"] = size
     paths = _paths(recordings)
-    counts, shapes, blocks = [], set(), []
+    counts, shapes = [], set()
     for path in paths:
         counts.append(_frame_count(path))
         # One frame made here: a bad setting or calibration is told now, with the shape.
         shapes.add(_render(path, 0, 1, settings, values, view).shape[1:])
-        blocks += [(path, start, min(start + chunks, counts[-1]))
-                   for start in range(0, counts[-1], chunks)]
     if len(shapes) > 1:
         raise ValueError(f"the recordings give pictures of shapes {sorted(shapes)}: give "
                          "sensor= or size= to make them alike")
     [shape] = shapes
-    # One task per chunk and nothing between: a task costs the scheduler about a millisecond,
-    # what 64 pictures take to make.
-    name = "pandry-pictures-" + dask.base.tokenize(paths, counts, settings, values, view, chunks)
-    graph = {(name, k) + (0,) * len(shape): (_render, path, start, stop, settings, values, view)
-             for k, (path, start, stop) in enumerate(blocks)}
+    if chunks == "auto":
+        chunks = max(1, dask.utils.parse_bytes(dask.config.get("array.chunk-size"))
+                     // int(np.prod(shape)))
+    if not isinstance(chunks, int) or chunks < 1:
+        raise ValueError(f"chunks must be a number of frames or \"auto\", not {chunks!r}")
+    blocks = [(path, start, min(start + chunks, count)) for path, count in zip(paths, counts)
+              for start in range(0, count, chunks)]
+    # One blockwise task per chunk: what follows block by block (map_blocks, arithmetic, a
+    # reduction's first step) is fused into it rather than costing a task of its own.
     frames = tuple(stop - start for _, start, stop in blocks)
-    result = Pictures(graph, name, (frames, *((side,) for side in shape)), dtype=np.uint8)
+    made = da.map_blocks(functools.partial(_block, blocks, shape, settings, values, view),
+                         chunks=(frames, *((side,) for side in shape)), dtype=np.uint8,
+                         meta=np.empty((0,) * (1 + len(shape)), np.uint8),
+                         name="pandry-pictures-" + dask.base.tokenize(paths, counts, settings,
+                                                                     values, view, chunks))
+    result = Pictures(made.dask, made.name, made.chunks, meta=made._meta)
     result.recordings, result.counts = paths, counts
     result.values, result.view, result.settings = values, view, dict(settings)
     return result
@@ -129,6 +141,24 @@ def _frames(path, start, stop):
 def _processor(path, settings):
     return _cached("processors", dask.base.tokenize(path, settings),
                    lambda: Processor.for_recording(path, **settings))
+
+
+def _block(blocks, shape, settings, values, view, block_id):
+    path, start, stop = blocks[block_id[0]]
+    out = _reusable((stop - start, *shape))
+    return _render(path, start, stop, settings, values, view, out=out)
+
+
+def _reusable(shape):
+    """An array of that shape that nothing else holds any more, or a new one. Fresh memory
+    costs a worker as much again as the pictures made in it: dask.distributed has its
+    workers hand large blocks back to the system at once, so each new one is faulted in."""
+    kept = getattr(_thread, "reusable", None)
+    # Held by the thread and getrefcount alone: no task, result or view has it.
+    if kept is not None and kept.shape == shape and sys.getrefcount(kept) == 3:
+        return kept
+    _thread.reusable = np.empty(shape, np.uint8)
+    return _thread.reusable
 
 
 def _render(path, start, stop, settings, values, view, **options):

@@ -55,6 +55,21 @@ def test_pictures_on_workers_equal_the_serial_loop(client, recordings, values, v
         [serial(path, values, view, **settings) for path in recordings]))
 
 
+# Catches a chunk's memory made over while a slice of it is still held (each thread makes
+# its next chunk in the last one's memory once nothing holds it), and "auto" chunks that are
+# not dask's chunk size.
+def test_reused_chunk_memory_is_never_memory_still_held(recordings):
+    import dask
+    with dask.config.set({"array.chunk-size": "400KiB", "scheduler": "synchronous"}):
+        pictures = pandry.dask.pictures(recordings[0], size=256)
+        assert pictures.chunks[0] == (2, 2, 2, 1)  # 400 KiB holds 2 pictures of 192 KiB
+        views = pictures.map_blocks(lambda block: block[:, 100:101])  # held until the end
+        rows, levels = dask.compute(views, pictures.max(axis=(1, 2, 3)))
+    expected = serial(recordings[0], "shown", "remapped", size=256)
+    np.testing.assert_array_equal(rows, expected[:, 100:101])
+    np.testing.assert_array_equal(levels, expected.max(axis=(1, 2, 3)))
+
+
 # Catches statistics other than the program's, rows lost between recordings, or fields
 # shifted in the parse.
 def test_stats_on_workers_equal_the_program(client, recordings):
