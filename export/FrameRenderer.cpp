@@ -94,8 +94,12 @@ bool CFrameRenderer::SampleValuesInto(const std::uint8_t* pRaw, SampleValues val
     return true;
 }
 
-bool CFrameRenderer::RenderInto(const std::uint8_t* pRaw, std::uint8_t* pRgbOut) {
-    return Process(pRaw, &m_scratch, pRgbOut);
+bool CFrameRenderer::RenderInto(const std::uint8_t* pRaw, std::uint8_t* pRgbOut, bool streamed) {
+    return Process(pRaw, &m_scratch, pRgbOut, streamed);
+}
+
+bool CFrameRenderer::StreamsPictures() const {
+    return !m_settings.color && StreamsPicture(*m_pProcessor, m_settings.remapped);
 }
 
 bool CFrameRenderer::RenderGreyInto(const std::uint8_t* pRaw, std::uint8_t* pGreyOut) {
@@ -109,14 +113,16 @@ bool CFrameRenderer::RenderGreyInto(const std::uint8_t* pRaw, std::uint8_t* pGre
     return true;
 }
 
-bool CFrameRenderer::Process(const std::uint8_t* pRaw, Picture* picture, std::uint8_t* pRgbOut) {
+bool CFrameRenderer::Process(const std::uint8_t* pRaw, Picture* picture, std::uint8_t* pRgbOut,
+                             bool streamed) {
     if (!m_pProcessor->TakeFrame(pRaw)) {
         return false;
     }
     if (m_settings.remapped) {
         m_pProcessor->Remap();
     }
-    TakeProcessorPicture(*m_pProcessor, m_settings.remapped, !m_settings.color, picture, pRgbOut);
+    TakeProcessorPicture(*m_pProcessor, m_settings.remapped, !m_settings.color, picture, pRgbOut,
+                         streamed);
     return true;
 }
 

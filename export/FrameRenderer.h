@@ -33,8 +33,10 @@ class CFrameRenderer {
 
     // The picture of one raw frame (kFrameBytes); false when the processor refused it.
     bool Render(const std::uint8_t* pRaw, Picture* picture);
-    // The same, with the RGB picture written to pRgbOut (Width() x Height() x 3 bytes).
-    bool RenderInto(const std::uint8_t* pRaw, std::uint8_t* pRgbOut);
+    // The same, with the RGB picture written to pRgbOut (Width() x Height() x 3 bytes);
+    // streamed past the caches where StreamsPictures says so, if asked.
+    bool RenderInto(const std::uint8_t* pRaw, std::uint8_t* pRgbOut, bool streamed = false);
+    bool StreamsPictures() const;
     // A black-and-white sensor's picture as one level per pixel (Width() x Height(), top row
     // first), the level RenderInto's three channels carry; false for a colour sensor or a
     // refused frame.
@@ -51,7 +53,8 @@ class CFrameRenderer {
     int Height() const;
 
   private:
-    bool Process(const std::uint8_t* pRaw, Picture* picture, std::uint8_t* pRgbOut);
+    bool Process(const std::uint8_t* pRaw, Picture* picture, std::uint8_t* pRgbOut,
+                 bool streamed = false);
 
     bool RenderValues(const std::uint8_t* pRaw, Picture* picture);
 

@@ -22,10 +22,14 @@ const CYuvToRgb& GreyConverter() {
 }
 
 // The black-and-white remapped picture straight into the caller's buffer, top row first:
+// in one pass from the frame where the processor has one, else from the output plane, where
 // the converter writes bottom-up, so it is given the luma turned over, a third of the bytes
 // the RGB would be. False (nothing written) for any other processor.
-bool TakeGreyTopDown(CFrameProcessor& processor, std::uint8_t* pRgbOut) {
+bool TakeGreyTopDown(CFrameProcessor& processor, std::uint8_t* pRgbOut, bool streamed) {
     auto* pMono = dynamic_cast<CMonoProcessor*>(&processor);
+    if (pMono != nullptr && pMono->RemappedToTopDownRgb(pRgbOut, streamed)) {
+        return true;
+    }
     if (pMono == nullptr || pMono->OutputPlane(0) == nullptr) {
         return false;
     }
@@ -59,8 +63,13 @@ bool TakeColorTopDown(CFrameProcessor& processor, bool remapped, std::uint8_t* p
 
 }  // namespace
 
+bool StreamsPicture(const CFrameProcessor& processor, bool remapped) {
+    const auto* pMono = dynamic_cast<const CMonoProcessor*>(&processor);
+    return remapped && pMono != nullptr && pMono->HasOnePassRemap();
+}
+
 void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, Picture* picture,
-                          std::uint8_t* pRgbOut) {
+                          std::uint8_t* pRgbOut, bool streamed) {
     const int width = remapped ? processor.Width() : kRings;
     const int height = remapped ? processor.Height() : kSectors;
     const std::size_t rowBytes = std::size_t(width) * 3;
@@ -72,7 +81,7 @@ void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, 
         picture->rgb.resize(rowBytes * height);
         pRgbOut = picture->rgb.data();
     }
-    if (grey ? remapped && TakeGreyTopDown(processor, pRgbOut)
+    if (grey ? remapped && TakeGreyTopDown(processor, pRgbOut, streamed)
              : TakeColorTopDown(processor, remapped, pRgbOut)) {
         return;
     }

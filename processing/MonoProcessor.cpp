@@ -43,20 +43,29 @@ void CMonoProcessor::RawToRgb(std::uint8_t* pRgb) {
 }
 
 void CMonoProcessor::RemappedToRgb(std::uint8_t* pRgb) {
-    if (!IsConfigured() || (m_pOwedLuma != nullptr && RemapIntoRgb(pRgb))) {
+    if (!IsConfigured() || (m_pOwedLuma != nullptr && RemapIntoRgb(pRgb, GreyLayout::kBottomUp))) {
         return;
     }
     CatchUpRemap();
     m_pConverter->ConvertGrey(m_pOutputPlane[0].get(), pRgb, m_nWidth, m_nHeight);
 }
 
+bool CMonoProcessor::RemappedToTopDownRgb(std::uint8_t* pRgb, bool streamed) {
+    return IsConfigured() && m_pOwedLuma != nullptr &&
+           RemapIntoRgb(pRgb, streamed ? GreyLayout::kTopDownStreamed : GreyLayout::kTopDown);
+}
+
+bool CMonoProcessor::HasOnePassRemap() const {
+    return RemapByChunksAvailable() && RemapChunksFor(PixelCount(), false).chunkCount != 0;
+}
+
 // What ConvertGrey gives from the output plane once caught up, in one pass from the luma.
-bool CMonoProcessor::RemapIntoRgb(std::uint8_t* pRgb) {
+bool CMonoProcessor::RemapIntoRgb(std::uint8_t* pRgb, GreyLayout layout) {
     const RemapChunkList chunks = RemapChunksFor(PixelCount(), !OwedLumaFilled());
     if (!RemapByChunksAvailable() || chunks.chunkCount == 0) {
         return false;
     }
-    RemapGreyToBgrByChunks(chunks, m_pOwedLuma, m_greyLevels.data(), pRgb);
+    RemapGreyToBgrByChunks(chunks, m_pOwedLuma, m_greyLevels.data(), pRgb, layout);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "processing/FrameProcessor.h"
+#include "processing/RemapChunks.h"
 #include "processing/YuvToRgb.h"
 
 // The frame processor for the black-and-white sensor. Pictures are held as a luma plane
@@ -26,6 +27,11 @@ class CMonoProcessor : public CFrameProcessor {
     // is the picture the last Remap asked for.
     const std::uint8_t* FramePlane(int plane);
     const std::uint8_t* OutputPlane(int plane);
+    // The remapped picture top-down, in one pass from the frame's luma (streamed past the
+    // caches, for a batch nothing reads soon); false, with nothing written, where this
+    // machine or this size has no such pass, or no Remap is owed.
+    bool RemappedToTopDownRgb(std::uint8_t* pRgb, bool streamed);
+    bool HasOnePassRemap() const;
 
   protected:
     void ProcessRawFrame() override;
@@ -41,7 +47,7 @@ class CMonoProcessor : public CFrameProcessor {
     // it straight into the display's bytes, and the output plane is remapped only when
     // something reads it.
     void CatchUpRemap();
-    bool RemapIntoRgb(std::uint8_t* pRgb);
+    bool RemapIntoRgb(std::uint8_t* pRgb, GreyLayout layout);
     bool OwedLumaFilled() const;
     bool AllocatePlanes();
     void ReleasePlanes();

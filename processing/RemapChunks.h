@@ -83,10 +83,13 @@ enum class RgbLayout { kTopDownBgr, kBottomUpBgrOnBlack, kTopDownRgbOnBlack };
 void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
                        std::uint8_t* pDestination);
 // The picture RemapGreyByChunks gives on the grey planes' background of kGreyBackground,
-// as the display shows it: rows bottom-up, each pixel three bytes of pLevels[grey] (256
-// levels), every byte written.
+// each pixel three bytes of pLevels[grey] (256 levels), every byte written: rows bottom-up
+// as the display shows it, or top-down as files and scripts take it; streamed past the
+// caches for a picture nothing reads soon (a large batch).
 inline constexpr std::uint8_t kGreyBackground = 128;
+enum class GreyLayout { kBottomUp, kTopDown, kTopDownStreamed };
 void RemapGreyToBgrByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
-                            const std::uint8_t* pLevels, std::uint8_t* pBgr);
+                            const std::uint8_t* pLevels, std::uint8_t* pBgr,
+                            GreyLayout layout = GreyLayout::kBottomUp);
 void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFrame,
                       std::uint8_t* pDestination, RgbLayout layout = RgbLayout::kTopDownBgr);

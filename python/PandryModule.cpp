@@ -371,16 +371,19 @@ class CPyProcessor {
             // holds it, then streamed past the caches into place: written straight there, each
             // line of the result would first be read in from memory.
             const bool streamed = std::size_t(batch.count) * outBytes > kCachedBatchBytes;
-            if (streamed) {
+            // Pictures the renderer streams itself go straight in; others through a scratch.
+            const bool direct = shown && !grey && renderer.StreamsPictures();
+            const bool copied = streamed && !direct;
+            if (copied) {
                 shared.scratch.resize(outBytes);
             }
             for (py::ssize_t i = 0; rendered && i < batch.count; ++i) {
                 const std::uint8_t* pRaw = batch.pFrames + i * kFrameBytes;
-                std::uint8_t* pPicture = streamed ? shared.scratch.data() : pOut + i * outBytes;
+                std::uint8_t* pPicture = copied ? shared.scratch.data() : pOut + i * outBytes;
                 rendered = grey    ? renderer.RenderGreyInto(pRaw, pPicture)
-                           : shown ? renderer.RenderInto(pRaw, pPicture)
+                           : shown ? renderer.RenderInto(pRaw, pPicture, streamed)
                                    : renderer.SampleValuesInto(pRaw, values, pPicture);
-                if (streamed) {
+                if (copied) {
                     StreamCopy(pOut + i * outBytes, pPicture, outBytes);
                 }
             }

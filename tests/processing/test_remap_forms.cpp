@@ -253,12 +253,23 @@ TEST_P(FoldedMonoView, ShowsAndSavesWhatFillingFirstShows) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, FoldedMonoView, ::testing::Values(256, 512));
 
+std::vector<std::uint8_t> RowsReversed(const std::uint8_t* pImage, int size) {
+    const std::size_t rowBytes = std::size_t(size) * 3;
+    std::vector<std::uint8_t> rows(rowBytes * size);
+    for (int y = 0; y < size; ++y) {
+        std::copy_n(pImage + std::size_t(size - 1 - y) * rowBytes, rowBytes,
+                    rows.begin() + std::ptrdiff_t(y * rowBytes));
+    }
+    return rows;
+}
+
 class MonoRemappedView : public FoldedMonoView {};
 
 // Catches the remap done in the display conversion's pass differing from the plain rule in
 // any byte of the display or the output plane, folded or after the fill, writing outside
 // the display buffer wherever it starts within a cache line, or a Remap whose picture is
-// lost or taken from a later frame when the next frame comes before it is read.
+// lost or taken from a later frame when the next frame comes before it is read; and the
+// top-down picture for files and scripts, streamed or not, differing from it turned over.
 TEST_P(MonoRemappedView, DisplayAndPlaneShowTheFrameRemapped) {
     const int size = GetParam();
     const std::size_t pixels = std::size_t(size) * size;
@@ -303,6 +314,18 @@ TEST_P(MonoRemappedView, DisplayAndPlaneShowTheFrameRemapped) {
             EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0x5A) -
                           std::count(expected.begin(), expected.end(), 0x5A),
                       128);
+            for (const bool streamed : {false, true}) {
+                std::fill(buffer.begin(), buffer.end(), 0x5A);
+                if (!p.RemappedToTopDownRgb(pShown, streamed)) {
+                    continue;  // no pass of its own here, or none owed: from the plane
+                }
+                ASSERT_EQ(RowsReversed(expected.data(), size),
+                          std::vector<std::uint8_t>(pShown, pShown + pixels * 3))
+                    << "case " << c << " streamed " << streamed;
+                EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0x5A) -
+                              std::count(expected.begin(), expected.end(), 0x5A),
+                          128);
+            }
             ASSERT_TRUE(std::equal(plane.begin(), plane.end(), p.OutputPlane(0))) << "case " << c;
         }
     }
@@ -311,16 +334,6 @@ TEST_P(MonoRemappedView, DisplayAndPlaneShowTheFrameRemapped) {
 INSTANTIATE_TEST_SUITE_P(Sizes, MonoRemappedView, ::testing::Values(256, 512));
 
 class ColorRemappedView : public ::testing::TestWithParam<int> {};
-
-std::vector<std::uint8_t> RowsReversed(const std::uint8_t* pImage, int size) {
-    const std::size_t rowBytes = std::size_t(size) * 3;
-    std::vector<std::uint8_t> rows(rowBytes * size);
-    for (int y = 0; y < size; ++y) {
-        std::copy_n(pImage + std::size_t(size - 1 - y) * rowBytes, rowBytes,
-                    rows.begin() + std::ptrdiff_t(y * rowBytes));
-    }
-    return rows;
-}
 
 std::vector<std::uint8_t> RedFirst(std::vector<std::uint8_t> pixels) {
     for (std::size_t i = 0; i < pixels.size(); i += 3) {
