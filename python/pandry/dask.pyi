@@ -25,7 +25,7 @@ def pictures(
     values: Literal["shown", "corrected", "raw"] = ...,
     view: Literal["remapped", "unmapped"] = ...,
     size: Optional[Literal[256, 512]] = ...,
-    chunks: int = ...,
+    chunks: Union[int, Literal["auto"]] = ...,
     **settings: Any,
 ) -> Pictures: ...
 def stats(
