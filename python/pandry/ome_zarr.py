@@ -29,8 +29,9 @@ def to_ome_zarr(source, store, values="shown", view="remapped", size=None, chunk
     picture pixels. The group's "pandry" attribute holds each frame's recording, recorded index
     and time (microseconds from its recording's start), each recording's start time, settings as
     applied, sensor, source and provenance (how it ended, drops, failed reads, the recording
-    software), and the writing software's version. Each chunk of `chunks` frames is made and
-    written by one task of the current dask Client, so `store` must be a folder its workers all
+    software), and the writing software's version. The image is stored in chunks of `chunks`
+    frames, each made and written whole by one task of the current dask Client (a task writes
+    as many as fill dask's array.chunk-size), so `store` must be a folder its workers all
     see. compressor: None stores the pictures as they are, as the TIFF stack does; a numcodecs
     codec (numcodecs.Blosc() is zarr's usual) trades writing time for room. An existing store
     raises FileExistsError unless overwrite=True.
@@ -63,10 +64,15 @@ def to_ome_zarr(source, store, values="shown", view="remapped", size=None, chunk
     group.attrs["pandry"] = described
     array = group.create_dataset("0", shape=shape, chunks=(frames, *shape[1:]), dtype=np.uint8,
                                  compressor=compressor, dimension_separator="/")
-    # One task per stored chunk, so no two write into the same one and none needs a lock.
-    tasks = [dask.delayed(_write_chunk, pure=False)(array, first, pieces, pictures.settings,
-                                                    pictures.values, pictures.view, colour)
-             for first, pieces in _chunk_pieces(pictures.recordings, pictures.counts, frames)]
+    # Each task writes whole stored chunks, so no two write into the same one and none needs a
+    # lock; as many as fill dask's chunk size, as a task costs the scheduler milliseconds.
+    per_task = max(1, dask.utils.parse_bytes(dask.config.get("array.chunk-size"))
+                   // (frames * int(np.prod(shape[1:]))))
+    stored = _chunk_pieces(pictures.recordings, pictures.counts, frames)
+    tasks = [dask.delayed(_write_chunks, pure=False)(array, stored[k:k + per_task],
+                                                     pictures.settings, pictures.values,
+                                                     pictures.view, colour)
+             for k in range(0, len(stored), per_task)]
     dask.compute(*tasks)
     return group
 
@@ -85,20 +91,24 @@ def _chunk_pieces(paths, counts, frames):
     return chunks
 
 
-def _write_chunk(array, first, pieces, settings, values, view, colour):
-    block = np.empty((sum(stop - start for _, start, stop in pieces), *array.shape[1:]),
-                     np.uint8)
-    at = 0
-    for path, start, stop in pieces:
-        into = block[at:at + stop - start]
-        if colour:  # channels first, as the axes t, c, y, x want
-            into[...] = np.moveaxis(pandry_dask._render(path, start, stop, settings, values,
-                                                        view), 3, 1)
-        else:
-            grey = values == "shown"
-            pandry_dask._render(path, start, stop, settings, values, view, out=into, grey=grey)
-        at += stop - start
-    array[first:first + len(block)] = block
+def _write_chunks(array, stored, settings, values, view, colour):
+    for first, pieces in stored:
+        # Made in the thread's last chunk's memory: a fresh one would be faulted in again.
+        block = pandry_dask._reusable((sum(stop - start for _, start, stop in pieces),
+                                       *array.shape[1:]))
+        at = 0
+        for path, start, stop in pieces:
+            into = block[at:at + stop - start]
+            if colour:  # channels first, as the axes t, c, y, x want
+                into[...] = np.moveaxis(pandry_dask._render(path, start, stop, settings, values,
+                                                            view), 3, 1)
+            else:
+                grey = values == "shown"
+                pandry_dask._render(path, start, stop, settings, values, view, out=into,
+                                    grey=grey)
+            at += stop - start
+        array[first:first + len(block)] = block
+        del block, into
 
 
 def _ngff(ndim, times_us, colour, pictures):
