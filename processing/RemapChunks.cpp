@@ -316,9 +316,10 @@ constexpr ByteTables kByteTables = MakeByteTables();
 // four-byte gather. Each lane reads its pixel and the next pixel's first byte, which the
 // packing drops; the frame's last pixel has no byte after it, so its lanes are merged in
 // from a copy read once. Writes up to 64 bytes past the last run's value.
-PANDRY_CHUNK_VECTORS void GatherColorRuns(const std::uint16_t* pSources, std::uint32_t first,
-                                          std::uint32_t end, const std::uint8_t* pColorFrame,
-                                          __m512i lastPixel, std::uint8_t* pValues) {
+PANDRY_CHUNK_VECTORS void GatherColorRunsByVector(const std::uint16_t* pSources,
+                                                  std::uint32_t first, std::uint32_t end,
+                                                  const std::uint8_t* pColorFrame,
+                                                  __m512i lastPixel, std::uint8_t* pValues) {
     constexpr int kLastOffset = int(kColorFrameBytes) - 3;
     const __m512i packWords = _mm512_loadu_si512(kByteTables.packWords);
     const __m512i lastOffset = _mm512_set1_epi32(kLastOffset);
@@ -333,6 +334,46 @@ PANDRY_CHUNK_VECTORS void GatherColorRuns(const std::uint16_t* pSources, std::ui
         const __mmask16 inside = _mm512_mask_cmpneq_epi32_mask(lanes, offsets, lastOffset);
         __m512i words = _mm512_mask_i32gather_epi32(lastPixel, inside, offsets, pColorFrame, 1);
         _mm512_storeu_si512(pValues, _mm512_maskz_permutexvar_epi8(kAllBytes, packWords, words));
+    }
+}
+
+// The same by plain loads where gathers are slow, unrolled by four: each run's four bytes
+// copied, the next run's copy writing over the fourth. The frame's last pixel has no byte
+// after it, so a run of it reads the word before and takes the pixel's bytes read once.
+__attribute__((noinline)) void GatherColorRunsByLoads(const std::uint16_t* pSources,
+                                                      std::uint32_t first, std::uint32_t end,
+                                                      const std::uint8_t* pColorFrame,
+                                                      std::uint8_t* pValues) {
+    static constexpr std::uint32_t kLastWord = kColorFrameBytes - 4;
+    const std::uint8_t* pLast = pColorFrame + kColorFrameBytes - 3;
+    const std::uint32_t lastPixel =
+        pLast[0] | std::uint32_t{pLast[1]} << 8 | std::uint32_t{pLast[2]} << 16;
+    const auto copy = [pSources, pColorFrame, lastPixel](std::uint32_t run, std::uint8_t* pTo) {
+        const std::uint32_t offset = std::uint32_t{pSources[run]} * 3;
+        std::uint32_t word;
+        std::memcpy(&word, pColorFrame + std::min(offset, kLastWord), 4);
+        word = offset > kLastWord ? lastPixel : word;
+        std::memcpy(pTo, &word, 4);
+    };
+    std::uint32_t k = first;
+    for (; k + 4 <= end; k += 4, pValues += 12) {
+        copy(k, pValues);
+        copy(k + 1, pValues + 3);
+        copy(k + 2, pValues + 6);
+        copy(k + 3, pValues + 9);
+    }
+    for (; k < end; ++k, pValues += 3) {
+        copy(k, pValues);
+    }
+}
+
+PANDRY_CHUNK_VECTORS void GatherColorRuns(const std::uint16_t* pSources, std::uint32_t first,
+                                          std::uint32_t end, const std::uint8_t* pColorFrame,
+                                          __m512i lastPixel, std::uint8_t* pValues) {
+    if (GathersAreSlow()) {
+        GatherColorRunsByLoads(pSources, first, end, pColorFrame, pValues);
+    } else {
+        GatherColorRunsByVector(pSources, first, end, pColorFrame, lastPixel, pValues);
     }
 }
 
