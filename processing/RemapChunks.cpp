@@ -230,6 +230,7 @@ inline void GatherGreyRunsByLoads(const std::uint16_t* pFrom, std::uint32_t coun
     }
 }
 
+// AMD's processors run AVX-512 gathers as microcode, slower there than the loads one by one.
 bool GathersAreSlow() {
     static const bool slow = __builtin_cpu_is("amd");
     return slow;
@@ -340,6 +341,7 @@ PANDRY_CHUNK_VECTORS void GatherColorRunsByVector(const std::uint16_t* pSources,
 // The same by plain loads where gathers are slow, unrolled by four: each run's four bytes
 // copied, the next run's copy writing over the fourth. The frame's last pixel has no byte
 // after it, so a run of it reads the word before and takes the pixel's bytes read once.
+// Out of line: inlined into the AVX-512 kernel, the copies are vectorised back into gathers.
 __attribute__((noinline)) void GatherColorRunsByLoads(const std::uint16_t* pSources,
                                                       std::uint32_t first, std::uint32_t end,
                                                       const std::uint8_t* pColorFrame,
