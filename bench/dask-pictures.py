@@ -60,9 +60,9 @@ def fresh_store(paths, store):
     pandry.to_ome_zarr(paths, store, size=SIZE)
 
 
-def timed(work, *arguments, **options):
+def timed(work):
     start = time.perf_counter()
-    result = work(*arguments, **options)
+    result = work()
     elapsed = time.perf_counter() - start
     del result  # the pictures kept are let go before the next run
     return elapsed
@@ -72,6 +72,31 @@ def median_text(runs):
     return f"{statistics.median(runs):.2f} s (runs {min(runs):.2f}-{max(runs):.2f})"
 
 
+def compare(what, first, second):
+    """Runs the two (name, work) pairs by turns and prints their medians and the first's
+    time over the second's."""
+    (first_name, first_work), (second_name, second_work) = first, second
+    first_runs, second_runs = [], []
+    for _ in range(RUNS):
+        first_runs.append(timed(first_work))
+        second_runs.append(timed(second_work))
+    print(f"{what}: {first_name} {median_text(first_runs)}; {second_name} "
+          f"{median_text(second_runs)}; "
+          f"{statistics.median(first_runs) / statistics.median(second_runs):.2f}x")
+
+
+def synchronously(work):
+    with dask.config.set(scheduler="synchronous"):
+        return work()
+
+
+def export_stack(path, stack):
+    if os.path.exists(stack):
+        os.remove(stack)
+    subprocess.run([pandry.dask._cli(), "export", "--jobs", "1", "--size", str(SIZE), path,
+                    stack], check=True)
+
+
 def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else tempfile.mkdtemp(prefix="pandry-dask-")
     paths = record(folder)
@@ -79,41 +104,21 @@ def main():
     print(f"load {os.getloadavg()[0]:.1f}; {RECORDINGS} recordings of {FRAMES} frames, "
           f"{SIZE} x {SIZE} shown pictures; the cluster's chunks of {chunk} frames, the serial "
           f"loop's batches of {BATCH}")
+    store, stack = os.path.join(folder, "lab.ome.zarr"), os.path.join(folder, "stack.tif")
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                       dashboard_address=None) as cluster, Client(cluster):
         clustered(paths, keep=False)  # the workers' first recordings and processors
         for keep, what in ((True, "every picture kept"), (False, "each middle row kept")):
-            alone, together = [], []
-            for _ in range(RUNS):
-                alone.append(timed(serial, paths, keep))
-                together.append(timed(clustered, paths, keep))
-            print(f"{what}: serial Processor loop {median_text(alone)}; 2-worker LocalCluster "
-                  f"{median_text(together)}; "
-                  f"{statistics.median(alone) / statistics.median(together):.2f}x")
-        store = os.path.join(folder, "lab.ome.zarr")
-        alone, together = [], []
-        for _ in range(RUNS):
-            with dask.config.set(scheduler="synchronous"):
-                alone.append(timed(fresh_store, paths, store))
-            together.append(timed(fresh_store, paths, store))
-        print(f"OME-Zarr of the four: in this process {median_text(alone)}; 2-worker "
-              f"LocalCluster {median_text(together)}; "
-              f"{statistics.median(alone) / statistics.median(together):.2f}x")
+            compare(what, ("serial Processor loop", lambda: serial(paths, keep)),
+                    ("2-worker LocalCluster", lambda: clustered(paths, keep)))
+        compare("OME-Zarr of the four",
+                ("in this process", lambda: synchronously(lambda: fresh_store(paths, store))),
+                ("2-worker LocalCluster", lambda: fresh_store(paths, store)))
 
-    stack = os.path.join(folder, "stack.tif")
-    zarr_runs, tiff_runs = [], []
     os.sched_setaffinity(0, {min(os.sched_getaffinity(0))})  # one core, the export's too
-    with dask.config.set(scheduler="synchronous"):
-        for _ in range(RUNS):
-            zarr_runs.append(timed(fresh_store, paths[:1], store))
-            if os.path.exists(stack):
-                os.remove(stack)
-            tiff_runs.append(timed(subprocess.run, [pandry.dask._cli(), "export", "--jobs",
-                                                    "1", "--size", str(SIZE), paths[0],
-                                                    stack], check=True))
-    print(f"OME-Zarr of one recording, one core: {median_text(zarr_runs)}")
-    print(f"export to a TIFF stack, --jobs 1: {median_text(tiff_runs)}; "
-          f"{statistics.median(tiff_runs) / statistics.median(zarr_runs):.2f}x the OME-Zarr's")
+    compare("one recording on one core",
+            ("export to a TIFF stack, --jobs 1", lambda: export_stack(paths[0], stack)),
+            ("OME-Zarr", lambda: synchronously(lambda: fresh_store(paths[:1], store))))
     if len(sys.argv) <= 1:
         shutil.rmtree(folder)
 

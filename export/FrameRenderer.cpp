@@ -99,7 +99,7 @@ bool CFrameRenderer::RenderInto(const std::uint8_t* pRaw, std::uint8_t* pRgbOut,
 }
 
 bool CFrameRenderer::StreamsPictures() const {
-    return !m_settings.color && StreamsPicture(*m_pProcessor, m_settings.remapped);
+    return StreamsPicture(*m_pProcessor, m_settings.remapped);
 }
 
 bool CFrameRenderer::RenderGreyInto(const std::uint8_t* pRaw, std::uint8_t* pGreyOut) {

@@ -108,7 +108,7 @@ def _write_chunks(array, stored, settings, values, view, colour):
                                     grey=grey)
             at += stop - start
         array[first:first + len(block)] = block
-        del block, into
+        del block, into  # so the next chunk finds the memory free
 
 
 def _ngff(ndim, times_us, colour, pictures):
