@@ -131,3 +131,15 @@ def test_ome_zarr_store_reads_back(client, tmp_path, recordings, which, axes):
             assert entry[key] == metadata[key], key
         assert entry["settings"] == pandry.Processor.for_recording(path).settings
     assert described["software"]["version"] == pandry.__version__
+
+
+# Catches stored chunks lost or written twice where the chunks are shared out among tasks,
+# and a task's chunk made over the memory of the one it wrote before.
+def test_ome_zarr_chunks_shared_out_among_tasks_are_all_written(client, tmp_path, recordings):
+    zarr = pytest.importorskip("zarr")
+    import dask
+    with dask.config.set({"array.chunk-size": "300KiB"}):  # two stored chunks of 2 a task
+        pandry.to_ome_zarr(recordings[0], tmp_path / "t.ome.zarr", size=256, chunks=2)
+    stored = zarr.open_group(str(tmp_path / "t.ome.zarr"), mode="r")["0"][:]
+    np.testing.assert_array_equal(stored,
+                                  serial(recordings[0], "shown", "remapped", size=256)[..., 0])
