@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "processing/RemapChunks.h"
+#include "processing/SampleTally.h"
 
 namespace {
 
@@ -65,7 +66,16 @@ bool CMonoProcessor::RemapIntoRgb(std::uint8_t* pRgb, GreyLayout layout) {
     if (!RemapByChunksAvailable() || chunks.chunkCount == 0) {
         return false;
     }
-    RemapGreyToBgrByChunks(chunks, m_pOwedLuma, m_greyLevels.data(), pRgb, layout);
+    // While the histogram is drawn, its count of the raw frame rides in the remap's pass.
+    if (m_bCountWithRemap && !m_bRawCounted) {
+        CSampleTally tally(RawFrame(), kFrameBytes);
+        RemapGreyToBgrByChunks(chunks, m_pOwedLuma, m_greyLevels.data(), pRgb, layout, &tally);
+        m_rawCounts.fill(0);
+        tally.AddTo(m_rawCounts.data());
+        m_bRawCounted = true;
+    } else {
+        RemapGreyToBgrByChunks(chunks, m_pOwedLuma, m_greyLevels.data(), pRgb, layout);
+    }
     return true;
 }
 
@@ -94,19 +104,17 @@ void CMonoProcessor::Histogram(HistogramCounts& counts) {
     if (!IsConfigured()) {
         return;
     }
-    // Four interleaved tallies keep neighbouring equal samples from waiting on each other.
-    std::int32_t tallies[4][256] = {};
-    const std::uint8_t* pRaw = m_pRawFrame.get();
+    m_bHistogramAsked = true;
+    if (m_bRawCounted) {
+        for (std::size_t v = 0; v < 256; ++v) {
+            counts[0][v] += m_rawCounts[v];
+        }
+        return;
+    }
     static_assert(kFrameBytes % 4 == 0);
-    for (std::size_t i = 0; i < kFrameBytes; i += 4) {
-        ++tallies[0][pRaw[i]];
-        ++tallies[1][pRaw[i + 1]];
-        ++tallies[2][pRaw[i + 2]];
-        ++tallies[3][pRaw[i + 3]];
-    }
-    for (int v = 0; v < 256; ++v) {
-        counts[0][v] += tallies[0][v] + tallies[1][v] + tallies[2][v] + tallies[3][v];
-    }
+    CSampleTally tally(RawFrame(), kFrameBytes);
+    tally.CountRest();
+    tally.AddTo(counts[0]);
 }
 
 void CMonoProcessor::ProcessRawFrame() {
@@ -116,6 +124,8 @@ void CMonoProcessor::ProcessRawFrame() {
     }
     CorrectRawFrame(m_pFramePlane[0].get());
     m_bFoveaFilled = false;
+    m_bRawCounted = false;
+    m_bCountWithRemap = std::exchange(m_bHistogramAsked, false);
 }
 
 const std::uint8_t* CMonoProcessor::FramePlane(int plane) {
@@ -162,6 +172,7 @@ void CMonoProcessor::Configure(int median, int offset, int, int, int gain, int w
         }
         m_bFoveaFilled = true;  // all 128, as a filled frame of 128 is
         m_pOwedLuma = nullptr;
+        m_bRawCounted = false;  // the counts were the freed frame's
         MarkConfigured(true);
         m_pConverter->BuildTables();
         for (int y = 0; y < 256; ++y) {

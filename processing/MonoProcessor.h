@@ -66,4 +66,11 @@ class CMonoProcessor : public CFrameProcessor {
     std::uint8_t* m_pOwedLuma = nullptr;
     bool m_bOwedFilled = false;
     std::unique_ptr<std::uint8_t[]> m_pSpareLuma;
+    // The raw frame's counts, taken in the remap's pass while the last frame's histogram
+    // was asked for, and whether they are this frame's. The acquisition thread's, as
+    // m_bFoveaFilled.
+    std::array<std::int32_t, 256> m_rawCounts{};
+    bool m_bRawCounted = false;
+    bool m_bHistogramAsked = false;
+    bool m_bCountWithRemap = false;
 };

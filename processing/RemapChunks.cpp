@@ -13,6 +13,7 @@
 #define PANDRY_X86_VECTORS 1
 #include <immintrin.h>
 
+#include "processing/SampleTally.h"
 #include "processing/VbmiLookup.h"
 #endif
 
@@ -193,11 +194,18 @@ RunSpan RunsOfBatch(const RemapChunkList& list, int firstChunk, int endChunk) {
 // Sixteen run values to a store, by one gather of the four bytes at each run's sample; a
 // run showing one of the frame's last three samples, whose four bytes would pass its end,
 // is read alone. The last group reads past the batch's runs into the room the list keeps.
+// A tally given counts its share beside each gather.
+template <bool kTally>
 PANDRY_CHUNK_VECTORS inline void GatherGreyRunsByVector(const std::uint16_t* pFrom,
                                                         std::uint32_t count,
                                                         const std::uint8_t* pSource,
-                                                        std::uint8_t* pValues) {
+                                                        std::uint8_t* pValues, CSampleTally* pTally,
+                                                        int quadsPerEight) {
     const __m512i lastWhole = _mm512_set1_epi32(int(kFrameBytes) - 4);
+    CSampleTally::Cursor cursor{};
+    if (kTally) {
+        cursor = pTally->Position();
+    }
     for (std::uint32_t k = 0; k < count; k += kRunGroup) {
         const __m512i index = _mm512_maskz_cvtepu16_epi32(
             0xFFFF, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pFrom + k)));
@@ -210,23 +218,41 @@ PANDRY_CHUNK_VECTORS inline void GatherGreyRunsByVector(const std::uint16_t* pFr
             const std::uint32_t j = k + std::uint32_t(__builtin_ctz(rest));
             pValues[j] = pSource[pFrom[j]];
         }
+        if (kTally) {
+            cursor.CountQuads(2 * quadsPerEight);
+        }
+    }
+    if (kTally) {
+        pTally->Resume(cursor);
     }
 }
 
 // The same by plain loads, eight values packed into a word to a store: faster where gathers
 // are microcoded, as on AMD's processors (8.5 against 10.9 us for the 256 display pass).
+template <bool kTally>
 inline void GatherGreyRunsByLoads(const std::uint16_t* pFrom, std::uint32_t count,
-                                  const std::uint8_t* pSource, std::uint8_t* pValues) {
-    std::uint32_t k = 0;
-    for (; k + 8 <= count; k += 8) {
+                                  const std::uint8_t* pSource, std::uint8_t* pValues,
+                                  CSampleTally* pTally, int quadsPerEight) {
+    const std::uint16_t* const pEnd = pFrom + count;
+    CSampleTally::Cursor cursor{};
+    if (kTally) {
+        cursor = pTally->Position();
+    }
+    for (; pEnd - pFrom >= 8; pFrom += 8, pValues += 8) {
         std::uint64_t eight = 0;
         for (int b = 0; b < 8; ++b) {
-            eight |= std::uint64_t{pSource[pFrom[k + b]]} << (8 * b);
+            eight |= std::uint64_t{pSource[pFrom[b]]} << (8 * b);
         }
-        std::memcpy(pValues + k, &eight, 8);
+        std::memcpy(pValues, &eight, 8);
+        if (kTally) {
+            cursor.CountQuads(quadsPerEight);
+        }
     }
-    for (; k < count; ++k) {
-        pValues[k] = pSource[pFrom[k]];
+    if (kTally) {
+        pTally->Resume(cursor);
+    }
+    for (; pFrom < pEnd; ++pFrom, ++pValues) {
+        *pValues = pSource[*pFrom];
     }
 }
 
@@ -236,13 +262,14 @@ bool GathersAreSlow() {
     return slow;
 }
 
+template <bool kTally>
 PANDRY_CHUNK_VECTORS inline void GatherGreyRuns(const std::uint16_t* pFrom, std::uint32_t count,
-                                                const std::uint8_t* pSource,
-                                                std::uint8_t* pValues) {
+                                                const std::uint8_t* pSource, std::uint8_t* pValues,
+                                                CSampleTally* pTally, int quadsPerEight) {
     if (GathersAreSlow()) {
-        GatherGreyRunsByLoads(pFrom, count, pSource, pValues);
+        GatherGreyRunsByLoads<kTally>(pFrom, count, pSource, pValues, pTally, quadsPerEight);
     } else {
-        GatherGreyRunsByVector(pFrom, count, pSource, pValues);
+        GatherGreyRunsByVector<kTally>(pFrom, count, pSource, pValues, pTally, quadsPerEight);
     }
 }
 
@@ -259,17 +286,21 @@ struct GreyStore {
 // The store is handed each batch's run values once gathered (TakeRuns, which may change
 // them), then each chunk's 64 values with the mask of the pixels it shows. The pixels
 // copied from the row above are read from a row of the chunks' own values, written whole
-// and aligned, so that the read never waits on a partial store.
-template <typename Store>
+// and aligned, so that the read never waits on a partial store. A tally given counts its
+// samples beside the gathers, spread over them, the rest once they are done.
+template <bool kTally, typename Store>
 PANDRY_CHUNK_VECTORS void RemapGreyBatches(const RemapChunkList& list, const std::uint8_t* pSource,
-                                           Store&& store) {
+                                           Store&& store, CSampleTally* pTally = nullptr) {
     alignas(64) std::uint8_t values[kScratchValues] = {};
     alignas(64) std::uint8_t rowAbove[kZoomedSize];  // the larger side
     const std::uint32_t size = std::uint32_t(list.size);
+    const std::size_t words = (std::size_t(list.runCount) + 7) / 8;
+    const int quadsPerEight = kTally ? int((pTally->QuadsLeft() + words - 1) / words) : 0;
     for (int c0 = 0; c0 < list.chunkCount; c0 += kBatchChunks) {
         const int c1 = std::min(c0 + kBatchChunks, list.chunkCount);
         const RunSpan span = RunsOfBatch(list, c0, c1);
-        GatherGreyRuns(list.pRunSources + span.first, span.end - span.first, pSource, values);
+        GatherGreyRuns<kTally>(list.pRunSources + span.first, span.end - span.first, pSource,
+                               values, pTally, quadsPerEight);
         store.TakeRuns(values, span.end - span.first);
         for (int c = c0; c < c1; ++c) {
             const RemapChunk& chunk = list.pChunks[c];
@@ -283,6 +314,9 @@ PANDRY_CHUNK_VECTORS void RemapGreyBatches(const RemapChunkList& list, const std
             _mm512_store_si512(pAbove, grey);
             store(chunk.firstPixel, chunk.written | chunk.copied, grey);
         }
+    }
+    if (kTally) {
+        pTally->CountRest();
     }
 }
 
@@ -571,7 +605,8 @@ struct BgrStore {
 
 template <GreyLayout kLayout>
 PANDRY_CHUNK_VECTORS void RemapGreyToBgr(const RemapChunkList& list, const std::uint8_t* pSource,
-                                         const std::uint8_t* pLevels, std::uint8_t* pBgr) {
+                                         const std::uint8_t* pLevels, std::uint8_t* pBgr,
+                                         CSampleTally* pTally) {
     const std::uint8_t background = pLevels[kGreyBackground];
     BgrStore<kLayout> store{};
     store.pBgr = pBgr;
@@ -597,7 +632,11 @@ PANDRY_CHUNK_VECTORS void RemapGreyToBgr(const RemapChunkList& list, const std::
     }
     store.ownFirstBytes = kAllBytes << misalignment;
     store.endBytes = ~store.ownFirstBytes;
-    RemapGreyBatches(list, pSource, store);
+    if (pTally != nullptr) {
+        RemapGreyBatches<true>(list, pSource, store, pTally);
+    } else {
+        RemapGreyBatches<false>(list, pSource, store);
+    }
     store.FinishPrevious();
     // A span stays one block when its rows are turned over.
     const std::uint32_t size = store.size;
@@ -649,24 +688,25 @@ bool RemapByChunksAvailable() {
 void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
                        std::uint8_t* pDestination) {
     if (RemapByChunksAvailable()) {
-        RemapGreyBatches(list, pSource, GreyStore{pDestination});
+        RemapGreyBatches<false>(list, pSource, GreyStore{pDestination});
     }
 }
 
 void RemapGreyToBgrByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
-                            const std::uint8_t* pLevels, std::uint8_t* pBgr, GreyLayout layout) {
+                            const std::uint8_t* pLevels, std::uint8_t* pBgr, GreyLayout layout,
+                            CSampleTally* pTally) {
     if (!RemapByChunksAvailable()) {
         return;
     }
     switch (layout) {
         case GreyLayout::kBottomUp:
-            RemapGreyToBgr<GreyLayout::kBottomUp>(list, pSource, pLevels, pBgr);
+            RemapGreyToBgr<GreyLayout::kBottomUp>(list, pSource, pLevels, pBgr, pTally);
             break;
         case GreyLayout::kTopDown:
-            RemapGreyToBgr<GreyLayout::kTopDown>(list, pSource, pLevels, pBgr);
+            RemapGreyToBgr<GreyLayout::kTopDown>(list, pSource, pLevels, pBgr, pTally);
             break;
         case GreyLayout::kTopDownStreamed:
-            RemapGreyToBgr<GreyLayout::kTopDownStreamed>(list, pSource, pLevels, pBgr);
+            RemapGreyToBgr<GreyLayout::kTopDownStreamed>(list, pSource, pLevels, pBgr, pTally);
             _mm_sfence();  // the streamed lines seen by whoever reads the picture next
             break;
     }
@@ -699,7 +739,7 @@ bool RemapByChunksAvailable() {
 void RemapGreyByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*) {}
 
 void RemapGreyToBgrByChunks(const RemapChunkList&, const std::uint8_t*, const std::uint8_t*,
-                            std::uint8_t*, GreyLayout) {}
+                            std::uint8_t*, GreyLayout, CSampleTally*) {}
 
 void RemapRgbByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*, RgbLayout) {}
 

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+class CSampleTally;
+
 // The remap of one picture size cut into chunks of 64 consecutive output pixels, for a
 // gather done with byte and word permutes. Each chunk lists its pixels' runs (neighbours
 // showing the same frame sample) from firstRun on; a few chunks at a time are remapped in
@@ -85,11 +87,13 @@ void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
 // The picture RemapGreyByChunks gives on the grey planes' background of kGreyBackground,
 // each pixel three bytes of pLevels[grey] (256 levels), every byte written: rows bottom-up
 // as the display shows it, or top-down as files and scripts take it; streamed past the
-// caches for a picture nothing reads soon (a large batch).
+// caches for a picture nothing reads soon (a large batch). A tally given counts all its
+// samples in the same pass, beside the gathers of the run values.
 inline constexpr std::uint8_t kGreyBackground = 128;
 enum class GreyLayout { kBottomUp, kTopDown, kTopDownStreamed };
 void RemapGreyToBgrByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
                             const std::uint8_t* pLevels, std::uint8_t* pBgr,
-                            GreyLayout layout = GreyLayout::kBottomUp);
+                            GreyLayout layout = GreyLayout::kBottomUp,
+                            CSampleTally* pTally = nullptr);
 void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFrame,
                       std::uint8_t* pDestination, RgbLayout layout = RgbLayout::kTopDownBgr);

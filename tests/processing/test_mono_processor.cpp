@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 #include "AllocationCounter.h"
@@ -51,6 +52,38 @@ TEST_F(MonoProcessorTest, HistogramCountsRawSamplesIntoRowZero) {
         }
     }
     EXPECT_EQ(total, 76608);
+}
+
+// The histogram's counts ride in the remap's pass once the last frame's were asked for.
+// Catches counts of another frame, counted twice, or lost where the picture is remapped
+// twice, a frame is skipped, or the histogram was hidden for a frame.
+TEST_F(MonoProcessorTest, HistogramCountedWithTheRemapIsTheRawFramesCount) {
+    for (int size : {256, 512}) {
+        std::vector<FrameBytes> frames;
+        for (int f = 1; f <= 5; ++f) {
+            frames.push_back(PatternFrame(f));
+        }
+        CTestCamera camera(frames);
+        CMonoProcessor processor;
+        Configure(processor, size);
+        processor.SetCamera(camera.Camera());
+        std::vector<std::uint8_t> rgb(std::size_t(size) * size * 3);
+        for (std::size_t f = 0; f < frames.size(); ++f) {
+            ASSERT_EQ(processor.Acquire(), 1);
+            processor.Remap();
+            processor.RemappedToRgb(rgb.data());
+            processor.RemappedToRgb(rgb.data());
+            if (f == 2) {
+                continue;  // the histogram hidden for this frame
+            }
+            HistogramCounts counts = {}, expected = {};
+            for (std::uint8_t v : frames[f]) {
+                ++expected[0][v];
+            }
+            processor.Histogram(counts);
+            EXPECT_EQ(std::memcmp(counts, expected, sizeof counts), 0) << size << " frame " << f;
+        }
+    }
 }
 
 // Catches Acquire skipping the correction or the fovea fill, or the remap reading the raw frame.
