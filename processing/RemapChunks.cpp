@@ -228,7 +228,7 @@ PANDRY_CHUNK_VECTORS inline void GatherGreyRunsByVector(const std::uint16_t* pFr
 }
 
 // The same by plain loads, eight values packed into a word to a store: faster where gathers
-// are microcoded, as on AMD's processors (8.5 against 10.9 us for the 256 display pass).
+// are microcoded, as on AMD's processors (docs/performance.md has the figures).
 template <bool kTally>
 inline void GatherGreyRunsByLoads(const std::uint16_t* pFrom, std::uint32_t count,
                                   const std::uint8_t* pSource, std::uint8_t* pValues,
@@ -542,8 +542,10 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
 // nearly two. The first line also takes the end of the chunk before it where that one lies
 // just before in memory (rows are a whole number of lines); otherwise those bytes are left
 // out, and the end of a run of chunks adjoining in memory is stored on its own. Streamed,
-// the whole lines go past the caches (the rows above are read from the kernel's own row,
-// never from the picture).
+// every line goes past the caches whole (the rows above are read from the kernel's own
+// row, never from the picture): a chunk's part lines beside a blank span are completed with
+// its background, and the spans are filled a line at a time, so no line is read in from
+// memory to take part of its bytes.
 template <GreyLayout kLayout>
 struct BgrStore {
     static constexpr bool kStreamed = kLayout == GreyLayout::kTopDownStreamed;
@@ -578,8 +580,12 @@ struct BgrStore {
             FinishPrevious();
         }
         const __m512i first = _mm512_permutex2var_epi8(previous, pixelOf[0], picture);
-        if (kStreamed && adjoining) {
-            _mm512_stream_si512(reinterpret_cast<__m512i*>(pLine), first);
+        // Top-down, what lies before a chunk not adjoining the one before is a blank span,
+        // unless the chunk starts the picture.
+        if (kStreamed && (adjoining || firstPixel != 0 || misalignment == 0)) {
+            _mm512_stream_si512(
+                reinterpret_cast<__m512i*>(pLine),
+                adjoining ? first : _mm512_mask_blend_epi8(ownFirstBytes, background, first));
         } else {
             _mm512_mask_storeu_epi8(pLine, adjoining ? kAllBytes : ownFirstBytes, first);
         }
@@ -596,12 +602,53 @@ struct BgrStore {
     }
 
     PANDRY_CHUNK_VECTORS void FinishPrevious() const {
-        if (pPreviousEnd != nullptr && endBytes != 0) {
+        if (pPreviousEnd == nullptr || endBytes == 0) {
+            return;
+        }
+        // And what lies after one is a blank span, unless it ends the picture.
+        const bool endsPicture = pPreviousEnd + misalignment == pBgr + std::size_t(size) * size * 3;
+        if (kStreamed && !endsPicture) {
+            _mm512_stream_si512(
+                reinterpret_cast<__m512i*>(pPreviousEnd),
+                _mm512_mask_permutexvar_epi8(background, endBytes, endPixelOf, previous));
+        } else {
             _mm512_mask_storeu_epi8(pPreviousEnd, endBytes,
                                     _mm512_maskz_permutexvar_epi8(kAllBytes, endPixelOf, previous));
         }
     }
 };
+
+// The blank spans of a streamed top-down picture, those adjoining in memory taken as one:
+// whole lines past the caches, the part lines at either end being the chunks' beside them
+// but at the picture's own first and last bytes.
+PANDRY_CHUNK_VECTORS void StreamBlankSpans(const RemapChunkList& list, std::uint8_t* pBgr,
+                                           __m512i background) {
+    const std::uint8_t* const pPictureEnd = pBgr + std::size_t(list.size) * list.size * 3;
+    for (int b = 0; b < list.blankCount;) {
+        std::uint8_t* const pFirst = pBgr + std::size_t(list.pBlankSpans[b].firstPixel) * 3;
+        std::uint8_t* pEnd = pFirst;
+        for (;
+             b < list.blankCount && pBgr + std::size_t(list.pBlankSpans[b].firstPixel) * 3 == pEnd;
+             ++b) {
+            pEnd += std::size_t(list.pBlankSpans[b].pixels) * 3;
+        }
+        const int headBytes = int(reinterpret_cast<std::uintptr_t>(pFirst) % kChunkPixels);
+        std::uint8_t* pLine = pFirst - headBytes;
+        if (headBytes != 0) {
+            if (pFirst == pBgr) {
+                _mm512_mask_storeu_epi8(pLine, kAllBytes << headBytes, background);
+            }
+            pLine += kChunkPixels;
+        }
+        for (; pLine + kChunkPixels <= pEnd; pLine += kChunkPixels) {
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(pLine), background);
+        }
+        if (pLine != pEnd && pEnd == pPictureEnd) {
+            _mm512_mask_storeu_epi8(pLine, kAllBytes >> (kChunkPixels - (pEnd - pLine)),
+                                    background);
+        }
+    }
+}
 
 template <GreyLayout kLayout>
 PANDRY_CHUNK_VECTORS void RemapGreyToBgr(const RemapChunkList& list, const std::uint8_t* pSource,
@@ -638,6 +685,10 @@ PANDRY_CHUNK_VECTORS void RemapGreyToBgr(const RemapChunkList& list, const std::
         RemapGreyBatches<false>(list, pSource, store);
     }
     store.FinishPrevious();
+    if (kLayout == GreyLayout::kTopDownStreamed) {
+        StreamBlankSpans(list, pBgr, store.background);
+        return;
+    }
     // A span stays one block when its rows are turned over.
     const std::uint32_t size = store.size;
     for (int b = 0; b < list.blankCount; ++b) {
