@@ -5,7 +5,8 @@ table, fovea fill and remap in one nearest-neighbour cv2.remap, display stretch,
 Colour: the same correction, the stretch (cv2.normalize), each missing colour estimated by
 normalised 3 x 3 box filtering of its channel's samples (a mosaic of the same density
 stands in for the sensor's), the planes merged in RGB order and remapped. Then a batch of 64
-frames into one array reused (out=), per frame. Set it beside bench_export's BM_RenderInto.
+frames into one array reused (out=), per frame. Set it beside bench_export's BM_RenderInto
+and BM_RenderBatch.
 Needs python3-opencv. Usage: PYTHONPATH=BUILD/python bench/python-vs-opencv.py"""
 import statistics
 import time
