@@ -37,12 +37,15 @@ void CFrameRing::PopFront() {
     m_nHead.notify_one();
 }
 
-void CFrameRing::WaitForFrames() const {
-    const std::uint32_t signal = m_nSignal.load(std::memory_order_acquire);
+std::uint32_t CFrameRing::WakeCount() const {
+    return m_nSignal.load(std::memory_order_acquire);
+}
+
+void CFrameRing::WaitForFrames(std::uint32_t seenWakes) const {
     if (m_nHead.load(std::memory_order_relaxed) != m_nTail.load(std::memory_order_acquire)) {
         return;
     }
-    m_nSignal.wait(signal, std::memory_order_acquire);
+    m_nSignal.wait(seenWakes, std::memory_order_acquire);
 }
 
 void CFrameRing::WaitForRoom() const {

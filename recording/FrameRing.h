@@ -19,8 +19,11 @@ class CFrameRing {
     // Consumer: the oldest frame, or null when the ring is empty. Release it when done.
     const std::uint8_t* Front(RecordedFrame* info) const;
     void PopFront();
-    // Consumer: sleeps until a frame arrives or Wake is called.
-    void WaitForFrames() const;
+    // Consumer: sleeps until a frame arrives or Wake is called after WakeCount gave
+    // seenWakes. Taking the count before looking at the ring and at whatever Wake announces
+    // keeps a Wake in between from being lost.
+    std::uint32_t WakeCount() const;
+    void WaitForFrames(std::uint32_t seenWakes) const;
     // Producer: sleeps until the ring has room (the consumer takes a frame).
     void WaitForRoom() const;
     void Wake();

@@ -112,13 +112,15 @@ void CRecorder::Push(const std::uint8_t* pFrame, std::chrono::steady_clock::time
 
 void CRecorder::WriterLoop() {
     for (;;) {
+        // Taken first: a stop asked after the look below wakes the wait.
+        const std::uint32_t wakes = m_ring.WakeCount();
         RecordedFrame info;
         const std::uint8_t* pFrame = m_ring.Front(&info);
         if (pFrame == nullptr) {
             if (m_bStopWriter.load()) {
                 return;
             }
-            m_ring.WaitForFrames();
+            m_ring.WaitForFrames(wakes);
             continue;
         }
         if (!m_bFailed && WriteFrame(pFrame)) {

@@ -267,4 +267,16 @@ TEST(FrameRing, RefusesWhenFullAndKeepsOrder) {
     EXPECT_EQ(ring.Front(&info), nullptr);
 }
 
+// Catches a Wake that comes between the consumer's look at an empty ring and its sleep being
+// lost (the writer then slept through the stop, and the stop's join hung the viewer): the
+// wait returns at once, on this thread.
+TEST(FrameRing, AWakeAfterTheLookIsNotLost) {
+    CFrameRing ring(2);
+    RecordedFrame info;
+    const std::uint32_t wakes = ring.WakeCount();
+    ASSERT_EQ(ring.Front(&info), nullptr);
+    ring.Wake();
+    ring.WaitForFrames(wakes);
+}
+
 }  // namespace
