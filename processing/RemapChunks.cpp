@@ -19,6 +19,10 @@
 
 namespace {
 
+static_assert(std::has_single_bit(unsigned{kNormalSize}) &&
+                  std::has_single_bit(unsigned{kZoomedSize}),
+              "the kernels take a pixel's row and column by shift and mask");
+
 // Run values the grey remap gathers at a time.
 constexpr int kRunGroup = 16;
 
@@ -293,6 +297,7 @@ PANDRY_CHUNK_VECTORS void RemapGreyBatches(const RemapChunkList& list, const std
                                            Store&& store, CSampleTally* pTally = nullptr) {
     alignas(64) std::uint8_t values[kScratchValues] = {};
     alignas(64) std::uint8_t rowAbove[kZoomedSize];  // the larger side
+    // A power of two: a chunk's column is a mask, not a division on every chunk's path.
     const std::uint32_t size = std::uint32_t(list.size);
     const std::size_t words = (std::size_t(list.runCount) + 7) / 8;
     const int quadsPerEight = kTally ? int((pTally->QuadsLeft() + words - 1) / words) : 0;
@@ -307,7 +312,7 @@ PANDRY_CHUNK_VECTORS void RemapGreyBatches(const RemapChunkList& list, const std
             const __m512i index = _mm512_load_si512(list.pRunIndex + std::size_t(c) * kChunkPixels);
             const __m512i runs = _mm512_loadu_si512(values + (chunk.firstRun - span.first));
             __m512i grey = _mm512_maskz_permutexvar_epi8(kAllBytes, index, runs);
-            std::uint8_t* pAbove = rowAbove + chunk.firstPixel % size;
+            std::uint8_t* pAbove = rowAbove + (chunk.firstPixel & (size - 1));
             if (chunk.copied != 0) {
                 grey = _mm512_mask_blend_epi8(chunk.copied, grey, _mm512_load_si512(pAbove));
             }
@@ -551,6 +556,7 @@ struct BgrStore {
     static constexpr bool kStreamed = kLayout == GreyLayout::kTopDownStreamed;
     std::uint8_t* pBgr;
     std::uint32_t size;
+    int rowShift;  // the side is a power of two: rows and columns by shift and mask
     VbmiTable levels;
     __m512i background;
     std::size_t misalignment;  // of the picture's first byte within its line
@@ -571,10 +577,12 @@ struct BgrStore {
 
     PANDRY_CHUNK_VECTORS void operator()(std::uint32_t firstPixel, __mmask64 shown, __m512i level) {
         const __m512i picture = _mm512_mask_blend_epi8(shown, background, level);
-        const std::uint32_t row =
-            kLayout == GreyLayout::kBottomUp ? size - 1 - firstPixel / size : firstPixel / size;
-        std::uint8_t* pLine =
-            pBgr + (std::size_t(row) * size + firstPixel % size) * 3 - misalignment;
+        std::size_t pixel = firstPixel;  // top-down, the picture's own order
+        if (kLayout == GreyLayout::kBottomUp) {
+            pixel = (std::size_t(size - 1 - (firstPixel >> rowShift)) << rowShift) +
+                    (firstPixel & (size - 1));
+        }
+        std::uint8_t* pLine = pBgr + pixel * 3 - misalignment;
         const bool adjoining = pLine == pPreviousEnd;
         if (!adjoining) {
             FinishPrevious();
@@ -658,6 +666,7 @@ PANDRY_CHUNK_VECTORS void RemapGreyToBgr(const RemapChunkList& list, const std::
     BgrStore<kLayout> store{};
     store.pBgr = pBgr;
     store.size = std::uint32_t(list.size);
+    store.rowShift = std::countr_zero(store.size);
     store.levels = LoadVbmiTable(pLevels);
     store.background = _mm512_set1_epi8(static_cast<char>(background));
     const int misalignment = int(reinterpret_cast<std::uintptr_t>(pBgr) % kChunkPixels);
