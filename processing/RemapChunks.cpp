@@ -555,8 +555,7 @@ template <GreyLayout kLayout>
 struct BgrStore {
     static constexpr bool kStreamed = kLayout == GreyLayout::kTopDownStreamed;
     std::uint8_t* pBgr;
-    std::uint32_t size;
-    int rowShift;  // the side is a power of two: rows and columns by shift and mask
+    std::uint32_t size;  // a power of two: rows and columns by shift and mask
     VbmiTable levels;
     __m512i background;
     std::size_t misalignment;  // of the picture's first byte within its line
@@ -579,6 +578,7 @@ struct BgrStore {
         const __m512i picture = _mm512_mask_blend_epi8(shown, background, level);
         std::size_t pixel = firstPixel;  // top-down, the picture's own order
         if (kLayout == GreyLayout::kBottomUp) {
+            const int rowShift = std::countr_zero(size);
             pixel = (std::size_t(size - 1 - (firstPixel >> rowShift)) << rowShift) +
                     (firstPixel & (size - 1));
         }
@@ -666,7 +666,6 @@ PANDRY_CHUNK_VECTORS void RemapGreyToBgr(const RemapChunkList& list, const std::
     BgrStore<kLayout> store{};
     store.pBgr = pBgr;
     store.size = std::uint32_t(list.size);
-    store.rowShift = std::countr_zero(store.size);
     store.levels = LoadVbmiTable(pLevels);
     store.background = _mm512_set1_epi8(static_cast<char>(background));
     const int misalignment = int(reinterpret_cast<std::uintptr_t>(pBgr) % kChunkPixels);
