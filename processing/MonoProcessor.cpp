@@ -57,13 +57,13 @@ bool CMonoProcessor::RemappedToTopDownRgb(std::uint8_t* pRgb, bool streamed) {
 }
 
 bool CMonoProcessor::HasOnePassRemap() const {
-    return RemapByChunksAvailable() && RemapChunksFor(PixelCount(), false).chunkCount != 0;
+    return RemapGreyToBgrByChunksAvailable() && RemapChunksFor(PixelCount(), false).chunkCount != 0;
 }
 
 // What ConvertGrey gives from the output plane once caught up, in one pass from the luma.
 bool CMonoProcessor::RemapIntoRgb(std::uint8_t* pRgb, GreyLayout layout) {
     const RemapChunkList chunks = RemapChunksFor(PixelCount(), !OwedLumaFilled());
-    if (!RemapByChunksAvailable() || chunks.chunkCount == 0) {
+    if (!RemapGreyToBgrByChunksAvailable() || chunks.chunkCount == 0) {
         return false;
     }
     // While the histogram is drawn, its count of the raw frame rides in the remap's pass.

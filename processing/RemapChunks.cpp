@@ -13,7 +13,8 @@
 #define PANDRY_X86_VECTORS 1
 #include <immintrin.h>
 
-#include "processing/SampleTally.h"
+#include "processing/ChunkBatches.h"
+#include "processing/GreyChunksAvx2.h"
 #include "processing/VbmiLookup.h"
 #endif
 
@@ -179,22 +180,6 @@ RemapChunkList ListOf() {
 // The zero-masking permutes: GCC 12 warns about the plain ones' undefined source.
 constexpr __mmask64 kAllBytes = ~__mmask64{0};
 
-// A batch of chunks (512 pixels) has its run values gathered into a scratch row that
-// stays in the first-level cache, then spread; room past the last run for the widest load.
-constexpr int kBatchChunks = 8;
-constexpr int kScratchValues = (kBatchChunks + 1) * kChunkPixels;
-
-// The runs of chunks [first, end) of the list.
-struct RunSpan {
-    std::uint32_t first;
-    std::uint32_t end;
-};
-RunSpan RunsOfBatch(const RemapChunkList& list, int firstChunk, int endChunk) {
-    return {list.pChunks[firstChunk].firstRun, endChunk < list.chunkCount
-                                                   ? list.pChunks[endChunk].firstRun
-                                                   : std::uint32_t(list.runCount)};
-}
-
 // Sixteen run values to a store, by one gather of the four bytes at each run's sample; a
 // run showing one of the frame's last three samples, whose four bytes would pass its end,
 // is read alone. The last group reads past the batch's runs into the room the list keeps.
@@ -231,35 +216,6 @@ PANDRY_CHUNK_VECTORS inline void GatherGreyRunsByVector(const std::uint16_t* pFr
     }
 }
 
-// The same by plain loads, eight values packed into a word to a store: faster where gathers
-// are microcoded, as on AMD's processors (docs/performance.md has the figures).
-template <bool kTally>
-inline void GatherGreyRunsByLoads(const std::uint16_t* pFrom, std::uint32_t count,
-                                  const std::uint8_t* pSource, std::uint8_t* pValues,
-                                  CSampleTally* pTally, int quadsPerEight) {
-    const std::uint16_t* const pEnd = pFrom + count;
-    CSampleTally::Cursor cursor{};
-    if (kTally) {
-        cursor = pTally->Position();
-    }
-    for (; pEnd - pFrom >= 8; pFrom += 8, pValues += 8) {
-        std::uint64_t eight = 0;
-        for (int b = 0; b < 8; ++b) {
-            eight |= std::uint64_t{pSource[pFrom[b]]} << (8 * b);
-        }
-        std::memcpy(pValues, &eight, 8);
-        if (kTally) {
-            cursor.CountQuads(quadsPerEight);
-        }
-    }
-    if (kTally) {
-        pTally->Resume(cursor);
-    }
-    for (; pFrom < pEnd; ++pFrom, ++pValues) {
-        *pValues = pSource[*pFrom];
-    }
-}
-
 // AMD's processors run AVX-512 gathers as microcode, slower there than the loads one by one.
 bool GathersAreSlow() {
     static const bool slow = __builtin_cpu_is("amd");
@@ -271,7 +227,9 @@ PANDRY_CHUNK_VECTORS inline void GatherGreyRuns(const std::uint16_t* pFrom, std:
                                                 const std::uint8_t* pSource, std::uint8_t* pValues,
                                                 CSampleTally* pTally, int quadsPerEight) {
     if (GathersAreSlow()) {
-        GatherGreyRunsByLoads<kTally>(pFrom, count, pSource, pValues, pTally, quadsPerEight);
+        GatherGreyRunsByLoads<kTally>(
+            pFrom, count, [pSource](std::uint16_t sample) { return pSource[sample]; }, pValues,
+            pTally, quadsPerEight);
     } else {
         GatherGreyRunsByVector<kTally>(pFrom, count, pSource, pValues, pTally, quadsPerEight);
     }
@@ -299,8 +257,7 @@ PANDRY_CHUNK_VECTORS void RemapGreyBatches(const RemapChunkList& list, const std
     alignas(64) std::uint8_t rowAbove[kZoomedSize];  // the larger side
     // A power of two: a chunk's column is a mask, not a division on every chunk's path.
     const std::uint32_t size = std::uint32_t(list.size);
-    const std::size_t words = (std::size_t(list.runCount) + 7) / 8;
-    const int quadsPerEight = kTally ? int((pTally->QuadsLeft() + words - 1) / words) : 0;
+    const int quadsPerEight = QuadsPerEightRuns(list, pTally);
     for (int c0 = 0; c0 < list.chunkCount; c0 += kBatchChunks) {
         const int c1 = std::min(c0 + kBatchChunks, list.chunkCount);
         const RunSpan span = RunsOfBatch(list, c0, c1);
@@ -697,16 +654,7 @@ PANDRY_CHUNK_VECTORS void RemapGreyToBgr(const RemapChunkList& list, const std::
         StreamBlankSpans(list, pBgr, store.background);
         return;
     }
-    // A span stays one block when its rows are turned over.
-    const std::uint32_t size = store.size;
-    for (int b = 0; b < list.blankCount; ++b) {
-        const BlankSpan& span = list.pBlankSpans[b];
-        const std::uint32_t lastRow = (span.firstPixel + span.pixels - 1) / size;
-        const std::uint32_t first = kLayout == GreyLayout::kBottomUp
-                                        ? (size - 1 - lastRow) * size + span.firstPixel % size
-                                        : span.firstPixel;
-        std::memset(pBgr + std::size_t(first) * 3, background, std::size_t(span.pixels) * 3);
-    }
+    FillBlankSpans(list, pBgr, background, kLayout == GreyLayout::kBottomUp);
 }
 
 #endif
@@ -744,6 +692,10 @@ bool RemapByChunksAvailable() {
     return available;
 }
 
+bool RemapGreyToBgrByChunksAvailable() {
+    return RemapByChunksAvailable() || GreyChunksAvx2Available();
+}
+
 void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
                        std::uint8_t* pDestination) {
     if (RemapByChunksAvailable()) {
@@ -755,6 +707,10 @@ void RemapGreyToBgrByChunks(const RemapChunkList& list, const std::uint8_t* pSou
                             const std::uint8_t* pLevels, std::uint8_t* pBgr, GreyLayout layout,
                             CSampleTally* pTally) {
     if (!RemapByChunksAvailable()) {
+        if (GreyChunksAvx2Available()) {  // streamed or not, alike
+            RemapGreyToBgrByChunksAvx2(list, pSource, pLevels, pBgr,
+                                       layout == GreyLayout::kBottomUp, pTally);
+        }
         return;
     }
     switch (layout) {
@@ -792,6 +748,10 @@ void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFram
 #else
 
 bool RemapByChunksAvailable() {
+    return false;
+}
+
+bool RemapGreyToBgrByChunksAvailable() {
     return false;
 }
 

@@ -88,7 +88,9 @@ void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
 // each pixel three bytes of pLevels[grey] (256 levels), every byte written: rows bottom-up
 // as the display shows it, or top-down as files and scripts take it; streamed past the
 // caches for a picture nothing reads soon (a large batch). A tally given counts all its
-// samples in the same pass, beside the gathers of the run values.
+// samples in the same pass, beside the gathers of the run values. Nothing where the processor
+// runs neither AVX-512 VBMI nor AVX2.
+bool RemapGreyToBgrByChunksAvailable();
 inline constexpr std::uint8_t kGreyBackground = 128;
 enum class GreyLayout { kBottomUp, kTopDown, kTopDownStreamed };
 void RemapGreyToBgrByChunks(const RemapChunkList& list, const std::uint8_t* pSource,

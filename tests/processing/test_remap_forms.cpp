@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <string>
 
 #include "ProcessingTestSupport.h"
 #include "processing/ColorProcessor.h"
+#include "processing/GreyChunksAvx2.h"
 #include "processing/MonoProcessor.h"
 #include "processing/RemapChunks.h"
+#include "processing/SampleTally.h"
 #include "processing/VectorLookup.h"
 #include "processing/YuvToRgb.h"
 #include "sensor/FoveaTable.h"
@@ -54,6 +57,16 @@ void PlainRemap(int size, const std::uint8_t* pSource, std::uint8_t* pOut, int b
             }
         }
     }
+}
+
+std::vector<std::uint8_t> RowsReversed(const std::uint8_t* pImage, int size) {
+    const std::size_t rowBytes = std::size_t(size) * 3;
+    std::vector<std::uint8_t> rows(rowBytes * size);
+    for (int y = 0; y < size; ++y) {
+        std::copy_n(pImage + std::size_t(size - 1 - y) * rowBytes, rowBytes,
+                    rows.begin() + std::ptrdiff_t(y * rowBytes));
+    }
+    return rows;
 }
 
 struct FormCase {
@@ -187,6 +200,49 @@ TEST(RemapChunks, CoverTheDiscOnceWithinTheirWindows) {
     }
 }
 
+// Catches the AVX2 form, which an AVX-512 machine never takes on its own, differing from the
+// rule: each pixel three bytes of its sample's level (the background's outside the disc and
+// in the fovea's empty cells), in either row order, with the frame counted exactly once.
+TEST(GreyChunksAvx2, GiveTheLevelsOfThePlainWalk) {
+    if (!GreyChunksAvx2Available()) {
+        GTEST_SKIP() << "this processor cannot run the form";
+    }
+    std::vector<std::uint8_t> levels(256);
+    for (int v = 0; v < 256; ++v) {
+        levels[std::size_t(v)] = static_cast<std::uint8_t>(v * 37 + 11);
+    }
+    for (const int size : {256, 512}) {
+        const std::size_t pixels = std::size_t(size) * size;
+        for (const bool fold : {false, true}) {
+            const auto frame = TestFrame(fold ? 3 : 0, kFrameBytes);
+            auto filled = frame;
+            if (fold) {
+                CFrameProcessor::FillFovea(filled.data());
+            }
+            std::vector<std::uint8_t> grey(pixels, kGreyBackground), expected(pixels * 3);
+            PlainRemap(size, filled.data(), grey.data(), 1);
+            for (std::size_t p = 0; p < pixels; ++p) {
+                std::fill_n(expected.begin() + std::ptrdiff_t(3 * p), 3, levels[grey[p]]);
+            }
+            const RemapChunkList list = RemapChunksFor(std::uint32_t(pixels), fold);
+            for (const bool bottomUp : {false, true}) {
+                std::vector<std::uint8_t> picture(pixels * 3, 0x5A);
+                CSampleTally tally(frame.data(), kFrameBytes);
+                RemapGreyToBgrByChunksAvx2(list, frame.data(), levels.data(), picture.data(),
+                                           bottomUp, &tally);
+                ASSERT_EQ(bottomUp ? RowsReversed(expected.data(), size) : expected, picture)
+                    << "size " << size << " fold " << fold << " bottom-up " << bottomUp;
+                std::array<std::int32_t, 256> counts{}, exact{};
+                tally.AddTo(counts.data());
+                for (const std::uint8_t sample : frame) {
+                    ++exact[sample];
+                }
+                ASSERT_EQ(counts, exact);
+            }
+        }
+    }
+}
+
 class FoldedMonoView : public ::testing::TestWithParam<int> {
   protected:
     void Configure(CMonoProcessor& processor, CTestCamera& camera) {
@@ -252,16 +308,6 @@ TEST_P(FoldedMonoView, ShowsAndSavesWhatFillingFirstShows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, FoldedMonoView, ::testing::Values(256, 512));
-
-std::vector<std::uint8_t> RowsReversed(const std::uint8_t* pImage, int size) {
-    const std::size_t rowBytes = std::size_t(size) * 3;
-    std::vector<std::uint8_t> rows(rowBytes * size);
-    for (int y = 0; y < size; ++y) {
-        std::copy_n(pImage + std::size_t(size - 1 - y) * rowBytes, rowBytes,
-                    rows.begin() + std::ptrdiff_t(y * rowBytes));
-    }
-    return rows;
-}
 
 class MonoRemappedView : public FoldedMonoView {};
 
