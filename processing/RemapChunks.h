@@ -75,6 +75,8 @@ RemapChunkList RemapColorChunksFor(std::uint32_t pixelCount);
 
 // Whether this processor runs the permutes (AVX-512 VBMI).
 bool RemapByChunksAvailable();
+// Whether it runs RemapGreyToBgrByChunks: by the permutes, or by in-lane shuffles with AVX2.
+bool RemapGreyToBgrByChunksAvailable();
 // Where three-byte pixels go: the remapped image (rows top-down, blue first, pixels
 // without a sample left as they were), a display buffer (rows bottom-up, picture row 0
 // last, blue first) or a picture for files and scripts (top-down, red first); into either
@@ -88,9 +90,7 @@ void RemapGreyByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
 // each pixel three bytes of pLevels[grey] (256 levels), every byte written: rows bottom-up
 // as the display shows it, or top-down as files and scripts take it; streamed past the
 // caches for a picture nothing reads soon (a large batch). A tally given counts all its
-// samples in the same pass, beside the gathers of the run values. Nothing where the processor
-// runs neither AVX-512 VBMI nor AVX2.
-bool RemapGreyToBgrByChunksAvailable();
+// samples in the same pass, beside the gathers of the run values.
 inline constexpr std::uint8_t kGreyBackground = 128;
 enum class GreyLayout { kBottomUp, kTopDown, kTopDownStreamed };
 void RemapGreyToBgrByChunks(const RemapChunkList& list, const std::uint8_t* pSource,
