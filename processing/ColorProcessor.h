@@ -26,8 +26,9 @@ class CColorProcessor : public CFrameProcessor {
     void Remap() override;
 
     // Stretches the processed frame in place and fills all 114912 bytes of the ColorFrame:
-    // 64 rings at a time in AVX-512 whole-number words where the processor runs them
-    // (vectors true), one at a time otherwise; both forms give the same bytes.
+    // 64 rings at a time in AVX-512 whole-number words, or 32 in AVX2 ones, where the
+    // processor runs them (vectors true), one at a time otherwise; all forms give the same
+    // bytes.
     static void ReconstructColor(std::uint8_t* pFrame, std::uint8_t* pColorFrame,
                                  bool vectors = true);
     static bool ReconstructsInVectors();

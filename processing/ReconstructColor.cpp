@@ -4,6 +4,7 @@
 // directory builds with -ffp-contract=off, so no multiply-add is ever fused.
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -103,12 +104,17 @@ void FindPeripheryRange(const Byte* pFrame, Byte& low, Byte& high) {
     }
 }
 
-void StretchContrast(Byte* pFrame) {
+bool StretchInAvx2(Byte* pFrame, Byte low, Byte high);
+
+void StretchContrast(Byte* pFrame, bool vectors) {
     Byte low = 0;
     Byte high = 0;
     FindPeripheryRange(pFrame, low, high);
     if (low == 0 && high == 255) {
         return;  // the stretch would map every sample onto itself
+    }
+    if (vectors && StretchInAvx2(pFrame, low, high)) {
+        return;
     }
     std::array<Byte, 256> stretched{};
     for (int v = 0; v < 256; ++v) {
@@ -452,20 +458,245 @@ PANDRY_RING_VECTORS void FillFoveaCellsVector(const Byte* pFrame, Byte* pColorFr
     }
 }
 
+#define PANDRY_AVX2 __attribute__((target("avx2")))
+
+// Where AVX-512 VBMI runs, its one-permute look-up is faster than any AVX2 form.
+bool Avx2OnlyAvailable() {
+    static const bool available = __builtin_cpu_supports("avx2") && !RingVectorsAvailable();
+    return available;
+}
+
+// AVX2 has no byte look-up but gathers, which cost more than the arithmetic: with t the
+// sample above the low end, at most d = high - low, the stretch is 255 t / d, whose floor is
+// t times the ceiling of 255 * 65536 / d, shifted down 16 (that excess stays below 1 / d);
+// taken as the products of t with the factor's two words. A flat range (d = 0) maps as
+// d = 1: the low end and below to 0, above it to 255.
+constexpr std::uint32_t StretchFactor(std::uint32_t d) {
+    return (255 * 65536 + d - 1) / d;
+}
+constexpr bool StretchFloorsHold() {
+    for (std::uint32_t d = 1; d <= 255; ++d) {
+        const std::uint32_t factor = StretchFactor(d);
+        for (std::uint32_t t = 0; t <= d; ++t) {
+            if (t * (factor >> 16) + HighWord(t, factor & 0xFFFF) != 255 * t / d) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(StretchFloorsHold());
+
+constexpr int kAvx2Bytes = 32;
+static_assert(kFrameBytes % kAvx2Bytes == 0);
+
+PANDRY_AVX2 inline __m256i Load32(const Byte* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+PANDRY_AVX2 inline __m256i Stretched(__m256i t, __m256i highFactor, __m256i lowFactor) {
+    return _mm256_add_epi16(_mm256_mullo_epi16(t, highFactor), _mm256_mulhi_epu16(t, lowFactor));
+}
+
+PANDRY_AVX2 void StretchAvx2(Byte* pFrame, Byte low, Byte high) {
+    const int range = std::max(high - low, 1);
+    const std::uint32_t factor = StretchFactor(std::uint32_t(range));
+    const __m256i lows = _mm256_set1_epi8(static_cast<char>(low));
+    const __m256i ranges = _mm256_set1_epi8(static_cast<char>(range));
+    const __m256i highFactor = _mm256_set1_epi16(static_cast<short>(factor >> 16));
+    const __m256i lowFactor = _mm256_set1_epi16(static_cast<short>(factor & 0xFFFF));
+    const __m256i zero = _mm256_setzero_si256();
+    for (std::size_t i = 0; i < kFrameBytes; i += kAvx2Bytes) {
+        const __m256i t = _mm256_min_epu8(_mm256_subs_epu8(Load32(pFrame + i), lows), ranges);
+        // The unpacks and the pack work within lanes alike, so the bytes keep their order.
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(pFrame + i),
+            _mm256_packus_epi16(Stretched(_mm256_unpacklo_epi8(t, zero), highFactor, lowFactor),
+                                Stretched(_mm256_unpackhi_epi8(t, zero), highFactor, lowFactor)));
+    }
+}
+
+// The AVX-512 form's words, 16 rings of a parity in each: the same floors, the same
+// estimates left to the plain form (all ones in `plain`).
+template <int kShift>
+PANDRY_AVX2 inline __m256i Weighted16(__m256i bytes, int weight) {
+    return _mm256_maddubs_epi16(bytes, _mm256_set1_epi16(static_cast<short>(weight << kShift)));
+}
+
+struct HalfBlockEstimates {
+    __m256i ring;
+    __m256i third;
+    __m256i plain;
+};
+
+template <int kShift>
+PANDRY_AVX2 inline HalfBlockEstimates EstimateRingsAvx2(__m256i inner, __m256i outer, __m256i near,
+                                                        __m256i far, __m256i pairNear,
+                                                        __m256i pairFar, __m256i diagonal,
+                                                        __m256i side) {
+    const __m256i u = _mm256_add_epi16(
+        _mm256_add_epi16(Weighted16<kShift>(inner, 2), Weighted16<kShift>(outer, 2)),
+        _mm256_add_epi16(Weighted16<kShift>(near, 2), Weighted16<kShift>(far, 1)));
+    const __m256i ring = _mm256_srli_epi16(
+        _mm256_mulhi_epu16(
+            _mm256_mulhi_epu16(_mm256_slli_epi16(u, 5), _mm256_set1_epi16(short(kEighths))),
+            _mm256_set1_epi16(short(kHundredth))),
+        6);
+    const __m256i high = _mm256_add_epi16(
+        _mm256_add_epi16(Weighted16<kShift>(pairNear, 30), Weighted16<kShift>(pairFar, 30)),
+        _mm256_add_epi16(Weighted16<kShift>(diagonal, 21), Weighted16<kShift>(side, 42)));
+    const __m256i low = _mm256_add_epi16(
+        _mm256_add_epi16(Weighted16<kShift>(pairNear, 2), Weighted16<kShift>(pairFar, 2)),
+        _mm256_add_epi16(Weighted16<kShift>(diagonal, 3), Weighted16<kShift>(side, 7)));
+    const __m256i eighth = _mm256_add_epi16(high, _mm256_srli_epi16(low, 3));
+    const __m256i third =
+        _mm256_srli_epi16(_mm256_mulhi_epu16(eighth, _mm256_set1_epi16(short(kHundredth))), 6);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i rest = _mm256_or_si256(
+        _mm256_and_si256(low, _mm256_set1_epi16(7)),
+        _mm256_sub_epi16(eighth, _mm256_mullo_epi16(third, _mm256_set1_epi16(125))));
+    const __m256i thirdPlain =
+        _mm256_andnot_si256(_mm256_cmpeq_epi16(eighth, zero), _mm256_cmpeq_epi16(rest, zero));
+    return {ring, third,
+            _mm256_or_si256(thirdPlain, _mm256_cmpeq_epi16(u, _mm256_set1_epi16(1000)))};
+}
+
+// A 32-ring block's 96 bytes, built as three vectors whose low lanes hold bytes 0 .. 47
+// (rings r0 .. r0 + 15) and high lanes bytes 48 .. 95: in each lane the own samples' 16
+// bytes, the even rings' 8 ring and 8 third estimates and the odd rings' are all the
+// sources, so three in-lane shuffles and two ors make each vector. Indices 0x80 give zero.
+struct LaneOrder {
+    alignas(32) std::uint8_t own[3][32];
+    alignas(32) std::uint8_t even[3][32];
+    alignas(32) std::uint8_t odd[3][32];
+};
+constexpr LaneOrder MakeLaneOrder(int phase) {
+    LaneOrder order{};
+    for (int v = 0; v < 3; ++v) {
+        for (int i = 0; i < 32; ++i) {
+            const int b = 16 * v + i % 16;
+            const int k = b / 3;
+            const int slot = b % 3;
+            const PixelSlots slots = k % 2 == 0 ? kEvenRingSlots[phase] : kOddRingSlots[phase];
+            const int estimate = slot == slots.third ? 8 + k / 2 : k / 2;
+            order.own[v][i] = static_cast<std::uint8_t>(slot == slots.own ? k : 0x80);
+            order.even[v][i] =
+                static_cast<std::uint8_t>(slot != slots.own && k % 2 == 0 ? estimate : 0x80);
+            order.odd[v][i] =
+                static_cast<std::uint8_t>(slot != slots.own && k % 2 == 1 ? estimate : 0x80);
+        }
+    }
+    return order;
+}
+constexpr LaneOrder kLaneOrder[3] = {MakeLaneOrder(0), MakeLaneOrder(1), MakeLaneOrder(2)};
+
+PANDRY_AVX2 inline __m256i Order(const std::uint8_t (&index)[3][32], int v) {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(index[v]));
+}
+
+// The bytes of `bytes` one place on, a zero after the last: the last block's outer
+// neighbours without reading past the sector, which for sector 251 ends the frame.
+PANDRY_AVX2 inline __m256i NextBytes(__m256i bytes) {
+    return _mm256_alignr_epi8(_mm256_permute2x128_si256(bytes, bytes, 0x81), bytes, 1);
+}
+
+// Rings r0 .. r0 + 31 (r0 even) of one sector, then those left to the plain form; in the
+// last block ring 151 is left for its own estimate.
+template <int Phase, bool kLast>
+PANDRY_AVX2 void EstimateThirtyTwoRings(const Neighbourhood& n, int r0, Byte* pSector) {
+    const __m256i own = Load32(n.here + r0);
+    const __m256i previous = Load32(n.previous + r0);
+    const __m256i next = Load32(n.next + r0);
+    const __m256i secondPrevious = Load32(n.secondPrevious + r0);
+    const __m256i secondNext = Load32(n.secondNext + r0);
+    const __m256i inner = Load32(n.here + r0 - 1);
+    const __m256i outer = kLast ? NextBytes(own) : Load32(n.here + r0 + 1);
+    const __m256i previousOuter = kLast ? NextBytes(previous) : Load32(n.previous + r0 + 1);
+    const __m256i nextOuter = kLast ? NextBytes(next) : Load32(n.next + r0 + 1);
+    const HalfBlockEstimates even =
+        EstimateRingsAvx2<0>(inner, outer, previous, secondNext, Load32(n.previous + r0 - 1),
+                             secondPrevious, previousOuter, next);
+    const HalfBlockEstimates odd =
+        EstimateRingsAvx2<8>(inner, outer, next, secondPrevious, Load32(n.next + r0 - 1),
+                             secondNext, nextOuter, previous);
+    const __m256i evenBytes = _mm256_packus_epi16(even.ring, even.third);
+    const __m256i oddBytes = _mm256_packus_epi16(odd.ring, odd.third);
+    const LaneOrder& order = kLaneOrder[Phase];
+    __m256i thirds[3];
+    for (int v = 0; v < 3; ++v) {
+        thirds[v] =
+            _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(own, Order(order.own, v)),
+                                            _mm256_shuffle_epi8(evenBytes, Order(order.even, v))),
+                            _mm256_shuffle_epi8(oddBytes, Order(order.odd, v)));
+    }
+    auto* pOut = reinterpret_cast<__m256i*>(pSector + r0 * 3);
+    _mm256_storeu_si256(pOut, _mm256_permute2x128_si256(thirds[0], thirds[1], 0x20));
+    _mm256_storeu_si256(pOut + 1, _mm256_blend_epi32(thirds[2], thirds[0], 0xF0));
+    _mm256_storeu_si256(pOut + 2, _mm256_permute2x128_si256(thirds[1], thirds[2], 0x31));
+    // Bit 16 L + w: lane L, even ring 8 L + w for w < 8, odd ring 8 L + w - 8 after.
+    const auto plain =
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_packs_epi16(even.plain, odd.plain)));
+    for (std::uint32_t bits = plain; bits != 0; bits &= bits - 1) {
+        const int b = __builtin_ctz(bits);
+        const int w = b % 16;
+        const int r = r0 + 2 * (8 * (b / 16) + w % 8) + w / 8;
+        if (w < 8) {
+            EstimateEvenRing<Phase>(n, r, pSector + r * 3);
+        } else if (r < kRings - 1) {
+            EstimateOddRing<Phase>(n, r, pSector + r * 3);
+        }
+    }
+}
+
+// Rings 42 .. 151 in four blocks, the last overlapping the one before (it writes the same
+// bytes again); ring 151 by the plain form.
+template <int Phase>
+PANDRY_AVX2 void EstimatePeripheryAvx2(const Byte* pFrame, int s, Byte* pColorFrame) {
+    const Neighbourhood n = NeighbourhoodOf(pFrame, s);
+    Byte* pSector = pColorFrame + FrameIndex(s, 0) * 3;
+    constexpr int kBlock = 32;
+    for (int r0 = kFoveaRings; r0 + kBlock < kRings; r0 += kBlock) {
+        EstimateThirtyTwoRings<Phase, false>(n, r0, pSector);
+    }
+    EstimateThirtyTwoRings<Phase, true>(n, kRings - kBlock, pSector);
+    EstimateOuterRing<Phase>(n, pSector + (kRings - 1) * 3);
+}
+
 #endif
+
+bool StretchInAvx2(Byte* pFrame, Byte low, Byte high) {
+#ifdef PANDRY_RECONSTRUCT_VECTORS
+    if (Avx2OnlyAvailable()) {
+        StretchAvx2(pFrame, low, high);
+        return true;
+    }
+#endif
+    (void)pFrame;
+    (void)low;
+    (void)high;
+    return false;
+}
 
 // False, writing nothing, where the processor cannot run the vectors.
 bool EstimateAllInVectors(const Byte* pFrame, Byte* pColorFrame) {
 #ifdef PANDRY_RECONSTRUCT_VECTORS
-    if (!RingVectorsAvailable()) {
-        return false;
+    if (RingVectorsAvailable()) {
+        for (int s = 0; s < kSectors; s += 3) {
+            EstimatePeripheryVector<0>(pFrame, s, pColorFrame);
+            EstimatePeripheryVector<1>(pFrame, s + 1, pColorFrame);
+            EstimatePeripheryVector<2>(pFrame, s + 2, pColorFrame);
+        }
+        return true;
     }
-    for (int s = 0; s < kSectors; s += 3) {
-        EstimatePeripheryVector<0>(pFrame, s, pColorFrame);
-        EstimatePeripheryVector<1>(pFrame, s + 1, pColorFrame);
-        EstimatePeripheryVector<2>(pFrame, s + 2, pColorFrame);
+    if (Avx2OnlyAvailable()) {
+        for (int s = 0; s < kSectors; s += 3) {
+            EstimatePeripheryAvx2<0>(pFrame, s, pColorFrame);
+            EstimatePeripheryAvx2<1>(pFrame, s + 1, pColorFrame);
+            EstimatePeripheryAvx2<2>(pFrame, s + 2, pColorFrame);
+        }
+        return true;
     }
-    return true;
+    return false;
 #else
     (void)pFrame;
     (void)pColorFrame;
@@ -491,7 +722,7 @@ void CopyPixel(Byte* pColorFrame, int fromRing, int toRing) {
 
 bool CColorProcessor::ReconstructsInVectors() {
 #ifdef PANDRY_RECONSTRUCT_VECTORS
-    return RingVectorsAvailable();
+    return RingVectorsAvailable() || Avx2OnlyAvailable();
 #else
     return false;
 #endif
@@ -499,7 +730,7 @@ bool CColorProcessor::ReconstructsInVectors() {
 
 void CColorProcessor::ReconstructColor(std::uint8_t* pFrame, std::uint8_t* pColorFrame,
                                        bool vectors) {
-    StretchContrast(pFrame);
+    StretchContrast(pFrame, vectors);
     ReestimateSectorZero(pFrame);
     if (!vectors || !EstimateAllInVectors(pFrame, pColorFrame)) {
         for (int s = 0; s < kSectors; s += 3) {

@@ -406,7 +406,8 @@ TEST(ColorReconstruct, MatchesTheStepByStepReconstruction) {
 // alternate sectors dark and bright (every sum at its extremes beside its neighbours),
 // random over a narrow range (the stretch then has work to do), or random among 0, 125 and
 // 250 beside one 255 (left unstretched), whose estimates are often whole numbers, which
-// the doubles' rounding decides.
+// the doubles' rounding decides; or a periphery of two adjacent levels or of one, the
+// narrowest stretches, with a random fovea that lies partly outside them.
 Bytes FormFrame(int kind) {
     Bytes frame = RandomFrame(70 + unsigned(kind));
     for (std::size_t i = 0; i < frame.size(); ++i) {
@@ -427,6 +428,12 @@ Bytes FormFrame(int kind) {
             case 5:
                 frame[i] = std::uint8_t(125 * (frame[i] % 3));
                 break;
+            case 6:
+            case 7:
+                if (int(i % kRings) >= kFoveaRings) {
+                    frame[i] = std::uint8_t(kind == 6 ? 60 + frame[i] % 2 : 77);
+                }
+                break;
             default:
                 break;
         }
@@ -439,9 +446,9 @@ Bytes FormFrame(int kind) {
 
 class ColorReconstructForms : public ::testing::TestWithParam<int> {};
 
-// Catches the eight-ring vector form differing from the plain form in any byte: a lane
+// Catches a vector form (AVX-512 or AVX2) differing from the plain form in any byte: a lane
 // reading the wrong neighbour for its parity, products added in another order, a fused
-// multiply-add, the overlapping last block or the wrap-around sectors.
+// multiply-add, the overlapping last block, the wrap-around sectors or a stretch range.
 TEST_P(ColorReconstructForms, VectorsGiveThePlainBytes) {
     if (!CColorProcessor::ReconstructsInVectors()) {
         GTEST_SKIP() << "this processor cannot run the vector form";
@@ -456,4 +463,4 @@ TEST_P(ColorReconstructForms, VectorsGiveThePlainBytes) {
     ASSERT_EQ(vectorColor, plainColor);
 }
 
-INSTANTIATE_TEST_SUITE_P(Frames, ColorReconstructForms, ::testing::Range(0, 6));
+INSTANTIATE_TEST_SUITE_P(Frames, ColorReconstructForms, ::testing::Range(0, 8));
