@@ -75,3 +75,8 @@ inline void FillBlankSpans(const RemapChunkList& list, std::uint8_t* pBgr, std::
         std::memset(pBgr + std::size_t(first) * 3, background, std::size_t(span.pixels) * 3);
     }
 }
+
+// The values of runs [first, end), three bytes each as the frame holds them or red first,
+// by plain loads: faster where gathers are microcoded. Writes one byte past the last value.
+void GatherColorRunsByLoads(const std::uint16_t* pSources, std::uint32_t first, std::uint32_t end,
+                            const std::uint8_t* pColorFrame, std::uint8_t* pValues, bool redFirst);

@@ -14,6 +14,7 @@
 #include <immintrin.h>
 
 #include "processing/ChunkBatches.h"
+#include "processing/ColorChunksAvx2.h"
 #include "processing/GreyChunksAvx2.h"
 #include "processing/VbmiLookup.h"
 #endif
@@ -112,6 +113,18 @@ ColorChunkStores StoresOf(const RemapChunk& chunk, const std::uint8_t* pIndex) {
     return stores;
 }
 
+// The colour list's run numbers carry how each pixel is made, for the AVX2 kernel's
+// shuffles and blends; byte permutes read only the low six bits.
+void MarkHowPixelsAreMade(const RemapChunk& chunk, std::uint8_t* pIndex) {
+    for (int j = 0; j < kChunkPixels; ++j) {
+        if ((chunk.copied >> j) & 1) {
+            pIndex[j] |= kCopiedPixel;
+        } else if (!((chunk.written >> j) & 1)) {
+            pIndex[j] |= kNotGatheredPixel;
+        }
+    }
+}
+
 // Output pixel (x, y) of a size x size picture uses table entry (x * step, y * step).
 template <int kSize>
 void Build(ChunkStorage<kSize>& storage, ChunkKind kind) {
@@ -147,6 +160,7 @@ void Build(ChunkStorage<kSize>& storage, ChunkKind kind) {
             if ((chunk.written | chunk.copied) != 0) {
                 if (kind == ChunkKind::kColor) {
                     storage.stores[std::size_t(storage.chunkCount)] = StoresOf(chunk, pIndex);
+                    MarkHowPixelsAreMade(chunk, pIndex);
                 }
                 storage.chunks[std::size_t(storage.chunkCount++)] = chunk;
                 storage.runCount += runs;
@@ -337,11 +351,9 @@ PANDRY_CHUNK_VECTORS void GatherColorRunsByVector(const std::uint16_t* pSources,
 // The same by plain loads where gathers are slow, unrolled by four: each run's four bytes
 // copied, the next run's copy writing over the fourth. The frame's last pixel has no byte
 // after it, so a run of it reads the word before and takes the pixel's bytes read once.
-// Out of line: inlined into the AVX-512 kernel, the copies are vectorised back into gathers.
-__attribute__((noinline)) void GatherColorRunsByLoads(const std::uint16_t* pSources,
-                                                      std::uint32_t first, std::uint32_t end,
-                                                      const std::uint8_t* pColorFrame,
-                                                      std::uint8_t* pValues) {
+template <bool kRedFirst>
+void GatherColorRunsAsWords(const std::uint16_t* pSources, std::uint32_t first, std::uint32_t end,
+                            const std::uint8_t* pColorFrame, std::uint8_t* pValues) {
     static constexpr std::uint32_t kLastWord = kColorFrameBytes - 4;
     const std::uint8_t* pLast = pColorFrame + kColorFrameBytes - 3;
     const std::uint32_t lastPixel =
@@ -351,6 +363,9 @@ __attribute__((noinline)) void GatherColorRunsByLoads(const std::uint16_t* pSour
         std::uint32_t word;
         std::memcpy(&word, pColorFrame + std::min(offset, kLastWord), 4);
         word = offset > kLastWord ? lastPixel : word;
+        if (kRedFirst) {
+            word = __builtin_bswap32(word) >> 8;  // the fourth byte is the next run's anyway
+        }
         std::memcpy(pTo, &word, 4);
     };
     std::uint32_t k = first;
@@ -369,7 +384,7 @@ PANDRY_CHUNK_VECTORS void GatherColorRuns(const std::uint16_t* pSources, std::ui
                                           std::uint32_t end, const std::uint8_t* pColorFrame,
                                           __m512i lastPixel, std::uint8_t* pValues) {
     if (GathersAreSlow()) {
-        GatherColorRunsByLoads(pSources, first, end, pColorFrame, pValues);
+        GatherColorRunsByLoads(pSources, first, end, pColorFrame, pValues, false);
     } else {
         GatherColorRunsByVector(pSources, first, end, pColorFrame, lastPixel, pValues);
     }
@@ -685,6 +700,15 @@ RemapChunkList RemapColorChunksFor(std::uint32_t pixelCount) {
 
 #ifdef PANDRY_X86_VECTORS
 
+// Out of line: inlined into the AVX-512 kernel, the copies are vectorised back into gathers.
+__attribute__((noinline)) void GatherColorRunsByLoads(const std::uint16_t* pSources,
+                                                      std::uint32_t first, std::uint32_t end,
+                                                      const std::uint8_t* pColorFrame,
+                                                      std::uint8_t* pValues, bool redFirst) {
+    redFirst ? GatherColorRunsAsWords<true>(pSources, first, end, pColorFrame, pValues)
+             : GatherColorRunsAsWords<false>(pSources, first, end, pColorFrame, pValues);
+}
+
 bool RemapByChunksAvailable() {
     static const bool available =
         __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
@@ -727,9 +751,16 @@ void RemapGreyToBgrByChunks(const RemapChunkList& list, const std::uint8_t* pSou
     }
 }
 
+bool RemapRgbByChunksAvailable() {
+    return RemapByChunksAvailable() || ColorChunksAvx2Available();
+}
+
 void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFrame,
                       std::uint8_t* pDestination, RgbLayout layout) {
     if (!RemapByChunksAvailable()) {
+        if (ColorChunksAvx2Available()) {
+            RemapRgbByChunksAvx2(list, pColorFrame, pDestination, layout);
+        }
         return;
     }
     switch (layout) {
@@ -752,6 +783,10 @@ bool RemapByChunksAvailable() {
 }
 
 bool RemapGreyToBgrByChunksAvailable() {
+    return false;
+}
+
+bool RemapRgbByChunksAvailable() {
     return false;
 }
 

@@ -48,10 +48,15 @@ struct ColorChunkStores {
     std::uint8_t runs;  // counted to the last pixel's, gathered or not
 };
 
+inline constexpr std::uint8_t kRunNumberBits = 0x3F;
+inline constexpr std::uint8_t kNotGatheredPixel = 0x80;  // outside the disc
+inline constexpr std::uint8_t kCopiedPixel = 0xC0;       // copied from the row above
+
 struct RemapChunkList {
     const RemapChunk* pChunks = nullptr;
     // Per chunk, 64 run numbers counted from its firstRun; they never decrease along a
-    // chunk, so 16 pixels always fall within 16 runs.
+    // chunk, and grow by at most one a pixel, so 16 pixels always fall within 16 runs. In
+    // colour lists, the two top bits of a pixel without a run say how it is made.
     const std::uint8_t* pRunIndex = nullptr;
     int chunkCount = 0;
     const std::uint16_t* pRunSources = nullptr;  // frame index of each run's sample
@@ -75,8 +80,10 @@ RemapChunkList RemapColorChunksFor(std::uint32_t pixelCount);
 
 // Whether this processor runs the permutes (AVX-512 VBMI).
 bool RemapByChunksAvailable();
-// Whether it runs RemapGreyToBgrByChunks: by the permutes, or by in-lane shuffles with AVX2.
+// Whether it runs RemapGreyToBgrByChunks and RemapRgbByChunks: by the permutes, or by
+// in-lane shuffles with AVX2.
 bool RemapGreyToBgrByChunksAvailable();
+bool RemapRgbByChunksAvailable();
 // Where three-byte pixels go: the remapped image (rows top-down, blue first, pixels
 // without a sample left as they were), a display buffer (rows bottom-up, picture row 0
 // last, blue first) or a picture for files and scripts (top-down, red first); into either
