@@ -662,6 +662,61 @@ PANDRY_AVX2 void EstimatePeripheryAvx2(const Byte* pFrame, int s, Byte* pColorFr
     EstimateOuterRing<Phase>(n, pSector + (kRings - 1) * 3);
 }
 
+// A cell's 126 bytes as four 32-byte stores, the last from byte 94 so that none passes
+// ring 41; each 16-byte lane from its pixels' samples in each of the three rows, one
+// in-lane shuffle per row (a lane's pixels lie within 6 rings).
+constexpr int kCellStoreStart[4] = {0, 32, 64, kFoveaRings * 3 - 32};
+struct CellLanes {
+    alignas(32) std::uint8_t order[4][3][32];  // per store, per byte of the pixel
+    int firstRing[4][2];
+};
+constexpr CellLanes MakeCellLanes() {
+    CellLanes lanes{};
+    for (int v = 0; v < 4; ++v) {
+        for (int lane = 0; lane < 2; ++lane) {
+            const int start = kCellStoreStart[v] + 16 * lane;
+            lanes.firstRing[v][lane] = start / 3;
+            for (int j = 0; j < 16; ++j) {
+                for (int b = 0; b < 3; ++b) {
+                    lanes.order[v][b][16 * lane + j] = static_cast<std::uint8_t>(
+                        (start + j) % 3 == b ? (start + j) / 3 - start / 3 : 0x80);
+                }
+            }
+        }
+    }
+    return lanes;
+}
+constexpr CellLanes kCellLanes = MakeCellLanes();
+
+PANDRY_AVX2 inline __m256i CellBytes(const Byte* pRow, int v, int b) {
+    const __m256i samples =
+        _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(pRow + kCellLanes.firstRing[v][1]),
+                            reinterpret_cast<const __m128i*>(pRow + kCellLanes.firstRing[v][0]));
+    return _mm256_shuffle_epi8(
+        samples, _mm256_load_si256(reinterpret_cast<const __m256i*>(kCellLanes.order[v][b])));
+}
+
+PANDRY_AVX2 void FillFoveaCellsAvx2(const Byte* pFrame, Byte* pColorFrame) {
+    for (int s = 0; s < kSectors; s += 3) {
+        const Byte* pGreen = pFrame + FrameIndex(s, 0);
+        const Byte* pBlue = pFrame + FrameIndex(s + 1, 0);
+        const Byte* pRed = pFrame + FrameIndex(s + 2, 0);
+        __m256i cell[4];
+        for (int v = 0; v < 4; ++v) {
+            cell[v] = _mm256_or_si256(
+                _mm256_or_si256(CellBytes(pBlue, v, kBlueByte), CellBytes(pGreen, v, kGreenByte)),
+                CellBytes(pRed, v, kRedByte));
+        }
+        for (int cellSector = s; cellSector < s + 3; ++cellSector) {
+            Byte* pPixels = pColorFrame + FrameIndex(cellSector, 0) * 3;
+            for (int v = 0; v < 4; ++v) {
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(pPixels + kCellStoreStart[v]),
+                                    cell[v]);
+            }
+        }
+    }
+}
+
 #endif
 
 bool StretchInAvx2(Byte* pFrame, Byte low, Byte high) {
@@ -708,6 +763,10 @@ void FillFoveaCells(const Byte* pFrame, Byte* pColorFrame, bool vectors) {
 #ifdef PANDRY_RECONSTRUCT_VECTORS
     if (vectors && RingVectorsAvailable()) {
         FillFoveaCellsVector(pFrame, pColorFrame);
+        return;
+    }
+    if (vectors && Avx2OnlyAvailable()) {
+        FillFoveaCellsAvx2(pFrame, pColorFrame);
         return;
     }
 #endif
