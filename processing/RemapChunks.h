@@ -49,7 +49,7 @@ struct ColorChunkStores {
 };
 
 inline constexpr std::uint8_t kRunNumberBits = 0x3F;
-inline constexpr std::uint8_t kNotGatheredPixel = 0x80;  // outside the disc
+inline constexpr std::uint8_t kNotGatheredPixel = 0x80;  // showing no sample
 inline constexpr std::uint8_t kCopiedPixel = 0xC0;       // copied from the row above
 
 struct RemapChunkList {
