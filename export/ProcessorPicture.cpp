@@ -48,13 +48,14 @@ bool TakeGreyTopDown(CFrameProcessor& processor, std::uint8_t* pRgbOut, bool str
 
 // The colour picture straight into the caller's buffer, top row first, red first: one pass
 // from the colour frame. False (nothing written) for any other processor.
-bool TakeColorTopDown(CFrameProcessor& processor, bool remapped, std::uint8_t* pRgbOut) {
+bool TakeColorTopDown(CFrameProcessor& processor, bool remapped, std::uint8_t* pRgbOut,
+                      bool streamed) {
     auto* pColor = dynamic_cast<CColorProcessor*>(&processor);
     if (pColor == nullptr || !pColor->IsConfigured()) {
         return false;
     }
     if (remapped) {
-        pColor->RemappedToTopDownRgb(pRgbOut);
+        pColor->RemappedToTopDownRgb(pRgbOut, streamed);
     } else {
         pColor->RawToTopDownRgb(pRgbOut);
     }
@@ -65,7 +66,9 @@ bool TakeColorTopDown(CFrameProcessor& processor, bool remapped, std::uint8_t* p
 
 bool StreamsPicture(const CFrameProcessor& processor, bool remapped) {
     const auto* pMono = dynamic_cast<const CMonoProcessor*>(&processor);
-    return remapped && pMono != nullptr && pMono->HasOnePassRemap();
+    const auto* pColor = dynamic_cast<const CColorProcessor*>(&processor);
+    return remapped && ((pMono != nullptr && pMono->HasOnePassRemap()) ||
+                        (pColor != nullptr && pColor->StreamsRemappedPicture()));
 }
 
 void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, Picture* picture,
@@ -82,7 +85,7 @@ void TakeProcessorPicture(CFrameProcessor& processor, bool remapped, bool grey, 
         pRgbOut = picture->rgb.data();
     }
     if (grey ? remapped && TakeGreyTopDown(processor, pRgbOut, streamed)
-             : TakeColorTopDown(processor, remapped, pRgbOut)) {
+             : TakeColorTopDown(processor, remapped, pRgbOut, streamed)) {
         return;
     }
     picture->bgrFlipped.resize(rowBytes * height);

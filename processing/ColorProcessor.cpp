@@ -6,6 +6,7 @@
 
 #include "processing/ChannelMap.h"
 #include "processing/PixelOrder.h"
+#include "processing/RemapChunks.h"
 
 namespace {
 
@@ -61,9 +62,19 @@ void CColorProcessor::RawToTopDownRgb(std::uint8_t* pRgb) {
     SwapRedAndBlue(ColorFrame(), pRgb, kFrameBytes);
 }
 
-void CColorProcessor::RemappedToTopDownRgb(std::uint8_t* pRgb) {
+void CColorProcessor::RemappedToTopDownRgb(std::uint8_t* pRgb, bool streamed) {
     if (!IsConfigured()) {
         return;
+    }
+    if (streamed && m_pPendingRemap != nullptr && StreamsRemappedPicture()) {
+        if (!m_pStreamScratch) {
+            m_pStreamScratch.reset(new (std::nothrow) std::uint8_t[std::size_t(PixelCount()) * 3]);
+        }
+        if (m_pStreamScratch) {  // else stored as any picture is
+            RemapRgbByChunksStreamed(RemapColorChunksFor(PixelCount()), m_pPendingRemap,
+                                     m_pStreamScratch.get(), pRgb);
+            return;
+        }
     }
     if (m_pPendingRemap != nullptr &&
         RemapRgbOnBlack(m_pPendingRemap, pRgb, RgbLayout::kTopDownRgbOnBlack)) {
@@ -71,6 +82,11 @@ void CColorProcessor::RemappedToTopDownRgb(std::uint8_t* pRgb) {
     }
     CatchUpRemap();
     SwapRedAndBlue(m_pRemapped.get(), pRgb, PixelCount());
+}
+
+bool CColorProcessor::StreamsRemappedPicture() const {
+    return IsConfigured() && RemapRgbByChunksAvailable() &&
+           RemapColorChunksFor(PixelCount()).chunkCount != 0;
 }
 
 const std::uint8_t* CColorProcessor::RemappedImage() {
@@ -234,5 +250,6 @@ void CColorProcessor::ReleaseBlocks() {
     }
     m_pPendingRemap = nullptr;
     m_pRemapped.reset();
+    m_pStreamScratch.reset();  // sized for the old picture
     m_pChannelMap.reset();
 }

@@ -17,9 +17,12 @@ class CColorProcessor : public CFrameProcessor {
     void RawToRgb(std::uint8_t* pRgb) override;       // 252 rows of 456 bytes, sector 251 first
     void RemappedToRgb(std::uint8_t* pRgb) override;  // height rows, bottom row first
     // The same two pictures as files and scripts want them, in one pass: rows top-down
-    // (sector 0 first), red first.
+    // (sector 0 first), red first. streamed: pRgb is not read soon (a batch larger than the
+    // caches), so the picture is stored past them, made a band at a time in a scratch of
+    // the processor's own where StreamsRemappedPicture says so.
     void RawToTopDownRgb(std::uint8_t* pRgb);
-    void RemappedToTopDownRgb(std::uint8_t* pRgb);
+    void RemappedToTopDownRgb(std::uint8_t* pRgb, bool streamed = false);
+    bool StreamsRemappedPicture() const;
     void Histogram(HistogramCounts& counts) override;
     void Configure(int median, int offset, int aux1, int aux2, int gain, int width,
                    int height) override;
@@ -58,6 +61,8 @@ class CColorProcessor : public CFrameProcessor {
     std::unique_ptr<std::uint8_t[]> m_pColorFrames[2];
     int m_nColorFrame = 0;
     std::unique_ptr<std::uint8_t[]> m_pRemapped;
+    // Where a streamed picture is made; allocated on its first use.
+    std::unique_ptr<std::uint8_t[]> m_pStreamScratch;
     std::unique_ptr<std::int32_t[]> m_pChannelMap;
     // The map sector by sector as the histogram walks it: within a sector the fovea rings
     // counted are the last ones, all in one channel, and the periphery's even and odd rings

@@ -16,6 +16,7 @@
 #include "processing/ChunkBatches.h"
 #include "processing/ColorChunksAvx2.h"
 #include "processing/GreyChunksAvx2.h"
+#include "processing/StreamCopy.h"
 #include "processing/VbmiLookup.h"
 #endif
 
@@ -428,10 +429,47 @@ PANDRY_CHUNK_VECTORS void WriteBlankSpans(const RemapChunkList& list, int first,
 // within 22 runs: 66 bytes), the bytes copied from the row above blended over it. Almost every
 // chunk reads one window from its first run for all three stores; the others read one from
 // each store's first run.
-template <RgbLayout kLayout>
+// A picture made in order in a scratch the caches hold, copied past them into its place a
+// line at a time as its bytes are made: memory takes the lines while the rest is made
+// (copied afterwards as one block, the copy would leave the processor waiting on memory
+// alone: 7 % of a large colour batch's time on the Xeon).
+class CPictureStream {
+  public:
+    CPictureStream(std::uint8_t* pTo, const std::uint8_t* pFrom, std::size_t bytes)
+        : m_pTo(pTo),
+          m_pFrom(pFrom),
+          m_bytes(bytes),
+          m_head(std::min(bytes, (64 - reinterpret_cast<std::uintptr_t>(pTo) % 64) % 64)),
+          m_next(m_head) {}
+
+    // Streams the destination's whole lines that lie within the first `made` bytes.
+    PANDRY_CHUNK_VECTORS void CopyMade(std::size_t made) {
+        for (; m_next + 64 <= made; m_next += 64) {
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(m_pTo + m_next),
+                                _mm512_loadu_si512(m_pFrom + m_next));
+        }
+    }
+    // The bytes before the first whole line and from the last streamed on, then the fence
+    // that makes every streamed line visible to whoever reads the destination next.
+    void Finish() const {
+        std::memcpy(m_pTo, m_pFrom, m_head);
+        StreamCopy(m_pTo + m_next, m_pFrom + m_next, m_bytes - m_next);
+    }
+
+  private:
+    std::uint8_t* m_pTo;
+    const std::uint8_t* m_pFrom;
+    std::size_t m_bytes;
+    std::size_t m_head;  // the bytes before the destination's first whole line
+    std::size_t m_next;  // the first byte not yet streamed
+};
+
+// Streamed, each line of the picture is copied past the caches once made.
+template <RgbLayout kLayout, bool kStreamed = false>
 PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
                                             const std::uint8_t* pColorFrame,
-                                            std::uint8_t* pDestination) {
+                                            std::uint8_t* pDestination,
+                                            CPictureStream* pStream = nullptr) {
     constexpr bool kBottomUp = kLayout == RgbLayout::kBottomUpBgrOnBlack;
     constexpr bool kOnBlack = kLayout != RgbLayout::kTopDownBgr;
     const std::uint32_t size = std::uint32_t(list.size);
@@ -470,6 +508,9 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
         for (int c = c0; c < c1; ++c) {
             const RemapChunk& chunk = list.pChunks[c];
             const ColorChunkStores& stores = list.pStores[c];
+            if (kStreamed) {  // every pixel before the chunk is made, its blank spans too
+                pStream->CopyMade(std::size_t(chunk.firstPixel) * 3);
+            }
             const __m512i runs3 = _mm512_maskz_permutexvar_epi8(
                 kAllBytes, _mm512_load_si512(list.pRunIndex + std::size_t(c) * kChunkPixels),
                 timesThree);
@@ -509,6 +550,9 @@ PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
     }
     if (kOnBlack) {
         WriteBlankSpans(list, blank, list.blankCount, kBottomUp, pDestination);
+    }
+    if (kStreamed) {
+        pStream->Finish();
     }
 }
 
@@ -776,6 +820,18 @@ void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFram
     }
 }
 
+void RemapRgbByChunksStreamed(const RemapChunkList& list, const std::uint8_t* pColorFrame,
+                              std::uint8_t* pPicture, std::uint8_t* pStreamTo) {
+    if (RemapByChunksAvailable()) {
+        CPictureStream stream(pStreamTo, pPicture, std::size_t(list.size) * list.size * 3);
+        RemapColorBatches<RgbLayout::kTopDownRgbOnBlack, true>(list, pColorFrame, pPicture,
+                                                               &stream);
+    } else if (ColorChunksAvx2Available()) {
+        RemapRgbByChunksAvx2(list, pColorFrame, pPicture, RgbLayout::kTopDownRgbOnBlack);
+        StreamCopy(pStreamTo, pPicture, std::size_t(list.size) * list.size * 3);
+    }
+}
+
 #else
 
 bool RemapByChunksAvailable() {
@@ -796,5 +852,8 @@ void RemapGreyToBgrByChunks(const RemapChunkList&, const std::uint8_t*, const st
                             std::uint8_t*, GreyLayout, CSampleTally*) {}
 
 void RemapRgbByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*, RgbLayout) {}
+
+void RemapRgbByChunksStreamed(const RemapChunkList&, const std::uint8_t*, std::uint8_t*,
+                              std::uint8_t*) {}
 
 #endif

@@ -106,3 +106,8 @@ void RemapGreyToBgrByChunks(const RemapChunkList& list, const std::uint8_t* pSou
                             CSampleTally* pTally = nullptr);
 void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFrame,
                       std::uint8_t* pDestination, RgbLayout layout = RgbLayout::kTopDownBgr);
+// The top-down, red-first picture on black made in pPicture (which the caches hold) and
+// copied past the caches into pStreamTo, each line as soon as it is made: memory takes the
+// lines while the rest is made. Pixels copied from the row above read it from pPicture.
+void RemapRgbByChunksStreamed(const RemapChunkList& list, const std::uint8_t* pColorFrame,
+                              std::uint8_t* pPicture, std::uint8_t* pStreamTo);

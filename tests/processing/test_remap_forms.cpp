@@ -437,8 +437,9 @@ std::vector<std::uint8_t> RedFirst(std::vector<std::uint8_t> pixels) {
 }
 
 // Catches the remapped view written straight into the display buffer, or the top-down
-// picture for files, differing from the remapped image (a border left as the buffer held
-// it, rows or channels in the wrong order), and a remapped image that shows a later frame
+// picture for files, streamed or not, differing from the remapped image (a border left as
+// the buffer held it, rows or channels in the wrong order, a band missed or written past
+// the picture), and a remapped image that shows a later frame
 // than the Remap that asked for it.
 TEST_P(ColorRemappedView, DisplayBufferAndImageShowTheFrameRemapped) {
     const int size = GetParam();
@@ -463,6 +464,17 @@ TEST_P(ColorRemappedView, DisplayBufferAndImageShowTheFrameRemapped) {
         std::vector<std::uint8_t> topDown(pictureBytes, 0x5A);
         p.RemappedToTopDownRgb(topDown.data());
         ASSERT_EQ(RedFirst(expected), topDown) << "frame " << frame;
+        // Streamed a band at a time, into a destination starting within a cache line.
+        std::vector<std::uint8_t> streamed(pictureBytes + 64, 0x5A);
+        const std::size_t lineOffset = std::uintptr_t(streamed.data()) % 64;
+        std::uint8_t* pStreamed = streamed.data() + (64 + 5 - lineOffset) % 64;
+        p.RemappedToTopDownRgb(pStreamed, true);
+        ASSERT_EQ(RedFirst(expected),
+                  std::vector<std::uint8_t>(pStreamed, pStreamed + pictureBytes))
+            << "frame " << frame << " streamed";
+        EXPECT_EQ(std::count(streamed.begin(), streamed.end(), 0x5A) -
+                      std::count(expected.begin(), expected.end(), 0x5A),
+                  64);
         ASSERT_EQ(std::vector<std::uint8_t>(p.RemappedImage(), p.RemappedImage() + pictureBytes),
                   expected)
             << "frame " << frame;
