@@ -115,19 +115,34 @@ void CColorProcessor::Histogram(HistogramCounts& counts) {
     for (int s = 0; s < kSectors; ++s) {
         const std::uint8_t* pSector = m_pRawFrame.get() + FrameIndex(s, 0);
         const SectorChannels& channels = m_sectorChannels[s];
-        for (int r = channels.firstCountedRing; r < kFoveaRings; ++r) {
-            ++tallies[r % kTallies][channels.fovea][pSector[r]];
+        // Each tally's row for this sector's channels taken once: every increment is then
+        // one instruction on a row and a sample.
+        std::int32_t* const pFovea[kTallies] = {
+            tallies[0][channels.fovea], tallies[1][channels.fovea], tallies[2][channels.fovea],
+            tallies[3][channels.fovea]};
+        int r = channels.firstCountedRing;
+        for (; r + 4 <= kFoveaRings; r += 4) {
+            ++pFovea[0][pSector[r]];
+            ++pFovea[1][pSector[r + 1]];
+            ++pFovea[2][pSector[r + 2]];
+            ++pFovea[3][pSector[r + 3]];
         }
-        int r = kFoveaRings;
+        for (; r < kFoveaRings; ++r) {
+            ++pFovea[r % kTallies][pSector[r]];
+        }
+        std::int32_t* const pEven[2] = {tallies[0][channels.evenRings],
+                                        tallies[2][channels.evenRings]};
+        std::int32_t* const pOdd[2] = {tallies[1][channels.oddRings],
+                                       tallies[3][channels.oddRings]};
         for (; r + 4 <= kRings; r += 4) {
-            ++tallies[0][channels.evenRings][pSector[r]];
-            ++tallies[1][channels.oddRings][pSector[r + 1]];
-            ++tallies[2][channels.evenRings][pSector[r + 2]];
-            ++tallies[3][channels.oddRings][pSector[r + 3]];
+            ++pEven[0][pSector[r]];
+            ++pOdd[0][pSector[r + 1]];
+            ++pEven[1][pSector[r + 2]];
+            ++pOdd[1][pSector[r + 3]];
         }
         for (; r < kRings; r += 2) {
-            ++tallies[0][channels.evenRings][pSector[r]];
-            ++tallies[1][channels.oddRings][pSector[r + 1]];
+            ++pEven[0][pSector[r]];
+            ++pOdd[0][pSector[r + 1]];
         }
     }
     for (int channel = 0; channel < kUncountedChannel; ++channel) {
