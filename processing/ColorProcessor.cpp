@@ -85,7 +85,7 @@ void CColorProcessor::RemappedToTopDownRgb(std::uint8_t* pRgb, bool streamed) {
 }
 
 bool CColorProcessor::StreamsRemappedPicture() const {
-    return IsConfigured() && RemapRgbByChunksAvailable() &&
+    return IsConfigured() && RemapRgbStreamedPays() &&
            RemapColorChunksFor(PixelCount()).chunkCount != 0;
 }
 

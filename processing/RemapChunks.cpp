@@ -820,6 +820,10 @@ void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFram
     }
 }
 
+bool RemapRgbStreamedPays() {
+    return RemapByChunksAvailable() && !GathersAreSlow();
+}
+
 void RemapRgbByChunksStreamed(const RemapChunkList& list, const std::uint8_t* pColorFrame,
                               std::uint8_t* pPicture, std::uint8_t* pStreamTo) {
     if (RemapByChunksAvailable()) {
@@ -852,6 +856,10 @@ void RemapGreyToBgrByChunks(const RemapChunkList&, const std::uint8_t*, const st
                             std::uint8_t*, GreyLayout, CSampleTally*) {}
 
 void RemapRgbByChunks(const RemapChunkList&, const std::uint8_t*, std::uint8_t*, RgbLayout) {}
+
+bool RemapRgbStreamedPays() {
+    return false;
+}
 
 void RemapRgbByChunksStreamed(const RemapChunkList&, const std::uint8_t*, std::uint8_t*,
                               std::uint8_t*) {}
