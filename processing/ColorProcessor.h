@@ -18,8 +18,8 @@ class CColorProcessor : public CFrameProcessor {
     void RemappedToRgb(std::uint8_t* pRgb) override;  // height rows, bottom row first
     // The same two pictures as files and scripts want them, in one pass: rows top-down
     // (sector 0 first), red first. streamed: pRgb is not read soon (a batch larger than the
-    // caches), so the picture is stored past them, made a band at a time in a scratch of
-    // the processor's own where StreamsRemappedPicture says so.
+    // caches), so where StreamsRemappedPicture says so the picture is made in a scratch of
+    // the processor's own and copied past the caches line by line as it is made.
     void RawToTopDownRgb(std::uint8_t* pRgb);
     void RemappedToTopDownRgb(std::uint8_t* pRgb, bool streamed = false);
     bool StreamsRemappedPicture() const;

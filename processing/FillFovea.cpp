@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -92,11 +93,11 @@ PANDRY_GATHER_VECTORS void GatherFoveaVector(const FoveaGather& gather, const Fo
 
 void CFrameProcessor::FillFovea(std::uint8_t* pFrame) {
     static const FoveaGather gather = MakeFoveaGather();
-    FoveaCopy fovea{};
+    FoveaCopy fovea;
     for (int s = 0; s < kSectors; ++s) {
         std::memcpy(&fovea[FoveaIndex(s, 0)], pFrame + FrameIndex(s, 0), kFoveaRings);
     }
-    fovea[kEmptyCell] = kEmptyFoveaSample;
+    std::fill(fovea.begin() + kEmptyCell, fovea.end(), kEmptyFoveaSample);
 #ifdef PANDRY_FOVEA_GATHERS
     if (FoveaGathersPay()) {
         GatherFoveaVector(gather, fovea, pFrame);

@@ -424,15 +424,9 @@ PANDRY_CHUNK_VECTORS void WriteBlankSpans(const RemapChunkList& list, int first,
     }
 }
 
-// The run values packed three bytes each into a scratch row, then each 64 bytes of the
-// picture made by one two-table byte permute from 128 scratch bytes (a store's 22 pixels lie
-// within 22 runs: 66 bytes), the bytes copied from the row above blended over it. Almost every
-// chunk reads one window from its first run for all three stores; the others read one from
-// each store's first run.
 // A picture made in order in a scratch the caches hold, copied past them into its place a
-// line at a time as its bytes are made: memory takes the lines while the rest is made
-// (copied afterwards as one block, the copy would leave the processor waiting on memory
-// alone: 7 % of a large colour batch's time on the Xeon).
+// line at a time as its bytes are made: memory takes the lines while the rest is made,
+// where a copy of the whole picture afterwards leaves the processor waiting on memory.
 class CPictureStream {
   public:
     CPictureStream(std::uint8_t* pTo, const std::uint8_t* pFrom, std::size_t bytes)
@@ -464,7 +458,12 @@ class CPictureStream {
     std::size_t m_next;  // the first byte not yet streamed
 };
 
-// Streamed, each line of the picture is copied past the caches once made.
+// The run values packed three bytes each into a scratch row, then each 64 bytes of the
+// picture made by one two-table byte permute from 128 scratch bytes (a store's 22 pixels lie
+// within 22 runs: 66 bytes), the bytes copied from the row above blended over it. Almost every
+// chunk reads one window from its first run for all three stores; the others read one from
+// each store's first run. Streamed, each line of the picture is copied past the caches once
+// made.
 template <RgbLayout kLayout, bool kStreamed = false>
 PANDRY_CHUNK_VECTORS void RemapColorBatches(const RemapChunkList& list,
                                             const std::uint8_t* pColorFrame,
