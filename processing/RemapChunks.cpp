@@ -825,13 +825,10 @@ bool RemapRgbStreamedPays() {
 
 void RemapRgbByChunksStreamed(const RemapChunkList& list, const std::uint8_t* pColorFrame,
                               std::uint8_t* pPicture, std::uint8_t* pStreamTo) {
-    if (RemapByChunksAvailable()) {
+    if (RemapRgbStreamedPays()) {
         CPictureStream stream(pStreamTo, pPicture, std::size_t(list.size) * list.size * 3);
         RemapColorBatches<RgbLayout::kTopDownRgbOnBlack, true>(list, pColorFrame, pPicture,
                                                                &stream);
-    } else if (ColorChunksAvx2Available()) {
-        RemapRgbByChunksAvx2(list, pColorFrame, pPicture, RgbLayout::kTopDownRgbOnBlack);
-        StreamCopy(pStreamTo, pPicture, std::size_t(list.size) * list.size * 3);
     }
 }
 

@@ -109,8 +109,9 @@ void RemapRgbByChunks(const RemapChunkList& list, const std::uint8_t* pColorFram
 // The top-down, red-first picture on black made in pPicture (which the caches hold) and
 // copied past the caches into pStreamTo, each line as soon as it is made: memory takes the
 // lines while the rest is made. Pixels copied from the row above read it from pPicture.
+// Only where RemapRgbStreamedPays, nothing written elsewhere: where that beats copying the
+// whole picture once made, on Intel's processors with AVX-512 VBMI (on AMD's, copies
+// interleaved with the colour remap measured slower).
 void RemapRgbByChunksStreamed(const RemapChunkList& list, const std::uint8_t* pColorFrame,
                               std::uint8_t* pPicture, std::uint8_t* pStreamTo);
-// Whether that beats copying the whole picture past the caches once made: on Intel's
-// processors; on AMD's, copies interleaved with the colour remap measured slower.
 bool RemapRgbStreamedPays();
