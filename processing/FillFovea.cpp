@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "processing/FrameProcessor.h"
+#include "processing/VectorLookup.h"
 #include "sensor/FoveaTable.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -50,9 +51,8 @@ void GatherFoveaPlain(const FoveaGather& gather, const FoveaCopy& fovea, std::ui
 #ifdef PANDRY_FOVEA_GATHERS
 #define PANDRY_GATHER_VECTORS __attribute__((target("avx512f")))
 
-// AMD's processors run AVX-512 gathers as microcode, slower there than the plain loop.
 bool FoveaGathersPay() {
-    static const bool pay = __builtin_cpu_supports("avx512f") && !__builtin_cpu_is("amd");
+    static const bool pay = __builtin_cpu_supports("avx512f") && !GathersAreSlow();
     return pay;
 }
 

@@ -18,6 +18,7 @@
 #include "processing/GreyChunksAvx2.h"
 #include "processing/StreamCopy.h"
 #include "processing/VbmiLookup.h"
+#include "processing/VectorLookup.h"
 #endif
 
 namespace {
@@ -229,12 +230,6 @@ PANDRY_CHUNK_VECTORS inline void GatherGreyRunsByVector(const std::uint16_t* pFr
     if (kTally) {
         pTally->Resume(cursor);
     }
-}
-
-// AMD's processors run AVX-512 gathers as microcode, slower there than the loads one by one.
-bool GathersAreSlow() {
-    static const bool slow = __builtin_cpu_is("amd");
-    return slow;
 }
 
 template <bool kTally>

@@ -165,6 +165,15 @@ bool CanRun(VectorLevel level) {
     return static_cast<int>(level) <= static_cast<int>(SupportedVectorLevel());
 }
 
+bool GathersAreSlow() {
+#ifdef PANDRY_X86_VECTORS
+    static const bool slow = __builtin_cpu_is("amd");
+    return slow;
+#else
+    return false;
+#endif
+}
+
 void LookUpBytes(VectorLevel level, const ByteTable& table, const std::uint8_t* pIn,
                  std::uint8_t* pOut, std::size_t count) {
     switch (Runnable(level)) {

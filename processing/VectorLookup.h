@@ -15,6 +15,9 @@ using ByteTable = std::array<std::uint8_t, 256>;
 VectorLevel SupportedVectorLevel();
 // Whether `level` can run here (the plain form always can).
 bool CanRun(VectorLevel level);
+// Whether this processor runs vector gathers as microcode, slower than loads one by one
+// (AMD's do): the kernels then read by plain loads.
+bool GathersAreSlow();
 
 // pOut[i] = table[pIn[i]] for i < count; pIn and pOut may be the same block.
 void LookUpBytes(VectorLevel level, const ByteTable& table, const std::uint8_t* pIn,
